@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, then starts the program (run) or runs every test (test).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ make qt6-base-dev libqt6sql6-sqlite libgl-dev fonts-liberation2 fonts-dejavu-core poppler-utils)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -eq 0 ]; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+  else
+    echo "Missing packages. Run this, then this command again:"
+    echo "  sudo apt-get install -y ${missing[*]}"
+    exit 1
+  fi
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j2
+
+case "${1:-run}" in
+  run) exec build/bin/marrowick ;;
+  test) cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure ;;
+  *) echo "usage: $0 [run|test]"; exit 2 ;;
+esac

@@ -1,0 +1,35 @@
+#include "EvaluationRun.h"
+
+#include "clsAnalyzeResults.h"
+#include "database/Db.h"
+#include "import/clsProcessResultsFile.h"
+
+namespace marrowick::EvaluationRun {
+
+bool LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeAnalysis)
+{
+    Savepoint unit;
+    clsProcessResultsFile loader;
+    if (!loader.ReadResults(strFile))
+        return false;
+    if (beforeAnalysis)
+        beforeAnalysis();
+    clsAnalyzeResults analysis;
+    analysis.Analyze_IIS_LOAD();
+    unit.commit();
+    return true;
+}
+
+bool HasPreviousLoad()
+{
+    return run(QStringLiteral("SELECT 1 FROM IIS_LOADED_CHILD_ALL LIMIT 1")).next();
+}
+
+bool MostlyMissing()
+{
+    const double loaded = double(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")));
+    const double testRecords = double(countRows(QStringLiteral("DupTestData")));
+    return loaded < 0.8 * testRecords;
+}
+
+} // namespace marrowick::EvaluationRun

@@ -1,0 +1,23 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+namespace marrowick::EvaluationRun {
+
+// Loads the results file and analyses it as one unit of work: either both
+// land, or the previous load and evaluation stay whole. False when the loader
+// refused the file (it showed its message); throws DbError on any other
+// failure, after rolling back. beforeAnalysis runs between the two steps.
+bool LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeAnalysis = {});
+
+// Whether an earlier load left rows to reuse.
+bool HasPreviousLoad();
+
+// The completeness check: fewer loaded rows than 0.8 times the test records.
+bool MostlyMissing();
+
+inline const QString kMostlyMissingTitle = QStringLiteral("Warning");
+inline const QString kMostlyMissingPrompt =
+    QStringLiteral("More than 20 percent of the records are missing. Please verify the data is complete.");
+
+} // namespace marrowick::EvaluationRun

@@ -1,0 +1,333 @@
+#include "clsAnalyzeResults.h"
+
+#include "database/Db.h"
+#include "platform/Platform.h"
+
+#include <QHash>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <cmath>
+#include <limits>
+
+namespace marrowick {
+
+namespace {
+
+const QString kSheetInOrder = QStringLiteral("Select rowid AS sheetRow, * from Answer_Sheet order by rec_1");
+const QString kTestRecord = QStringLiteral("Select * from DupTestData where ID=?");
+const QString kByMaiden = QStringLiteral(
+    "Select * from IIS_LOADED_CHILD_ALL where FirstName=? AND LastName=? AND MomMaiden=? AND DOB=? AND Sex=?");
+const QString kByMomFirst = QStringLiteral(
+    "Select * from IIS_LOADED_CHILD_ALL where FirstName=? AND LastName=? AND MomFirst=? AND DOB=? AND Sex=?");
+
+QString column(const char* stem, int position, const char* suffix = "")
+{
+    return QStringLiteral("%1%2%3").arg(QLatin1String(stem)).arg(position).arg(QLatin1String(suffix));
+}
+
+// A prepared statement run many times with new values.
+class Prepared {
+public:
+    explicit Prepared(QString sql) : m_sql(std::move(sql)), m_query(cnEval())
+    {
+        m_query.setForwardOnly(true);
+        if (!m_query.prepare(m_sql))
+            throwSqlError(m_query, m_sql);
+    }
+    QSqlQuery& exec(const QVariantList& binds)
+    {
+        m_query.finish();
+        for (int i = 0; i < binds.size(); ++i)
+            m_query.bindValue(i, binds[i]);
+        if (!m_query.exec())
+            throwSqlError(m_query, m_sql);
+        return m_query;
+    }
+
+private:
+    QString m_sql;
+    QSqlQuery m_query;
+};
+
+struct TestRecord {
+    QString firstName, lastName, sex, dob, momMaiden, momFirst;
+};
+
+TestRecord readTestRecord(Prepared& lookup, qint16 id)
+{
+    QSqlQuery& query = lookup.exec({int(id)});
+    if (!query.next())
+        throw DbError(DbError::NoCurrentRecord,
+                      QStringLiteral("No current record: test record %1 of Answer_Sheet is not in DupTestData").arg(id));
+    const QSqlRecord row = query.record();
+    for (const char* required : {"FirstName", "LastName", "Sex"})
+        if (row.isNull(QLatin1String(required)))
+            throw DbError(94, QStringLiteral("Invalid use of Null: %1 of test record %2").arg(QLatin1String(required)).arg(id));
+    TestRecord record{row.value(QStringLiteral("FirstName")).toString(), row.value(QStringLiteral("LastName")).toString(),
+                      row.value(QStringLiteral("Sex")).toString(),       row.value(QStringLiteral("DOB")).toString(),
+                      row.value(QStringLiteral("MomMaiden")).toString(), row.value(QStringLiteral("MomFirst")).toString()};
+    query.finish();
+    return record;
+}
+
+} // namespace
+
+struct clsAnalyzeResults::Statements {
+    Prepared testRecord{kTestRecord};
+    Prepared byMaiden{kByMaiden};
+    Prepared byMomFirst{kByMomFirst};
+};
+
+QString clsAnalyzeResults::FixQuote(QString strName)
+{
+    for (qsizetype p = 0; p < strName.size(); ++p) {
+        if (strName[p] == u'\'') {
+            strName.insert(p, u'\'');
+            ++p;
+        }
+    }
+    return strName;
+}
+
+QString clsAnalyzeResults::NoQuote(QString strName)
+{
+    strName.remove(u'\'');
+    return strName;
+}
+
+QString clsAnalyzeResults::FirstPart(const QString& strWord)
+{
+    // The last character is never examined, so a blank only at the end is not seen.
+    const qsizetype n = strWord.size();
+    for (qsizetype p = 0; p + 1 < n; ++p)
+        if (strWord[p] == u' ')
+            return strWord.left(p);
+    return strWord;
+}
+
+void clsAnalyzeResults::BubSort(QList<qint32>& a, int maxnum)
+{
+    const qint16 n = checked16(maxnum);
+    for (int pass = 0; pass < n; ++pass) {
+        for (int j = 0; j + 1 < n; ++j) {
+            if (a[j] > a[j + 1]) {
+                const qint32 temp = a[j];
+                a[j] = a[j + 1];
+                a[j + 1] = temp;
+            }
+        }
+    }
+}
+
+qint16 clsAnalyzeResults::FindNonZeroUniques(qint32 num1, qint32 num2, qint32 num3, qint32 num4, qint32 num5)
+{
+    QList<qint32> values{num1, num2, num3, num4, num5};
+    BubSort(values, 5);
+    int p = 0;
+    while (p < 5 && values[p] == 0)
+        ++p;
+    if (p == 5)
+        return 0;
+    qint16 count = 1;
+    for (int q = p; q < 4; ++q)
+        if (values[q] != values[q + 1])
+            ++count;
+    return count;
+}
+
+qint32 clsAnalyzeResults::ClientNumber(const QString& clientId)
+{
+    bool ok = false;
+    const double value = clientId.toDouble(&ok);
+    const double whole = ok ? std::nearbyint(value) : 0;
+    if (!ok || !std::isfinite(value) || whole < std::numeric_limits<qint32>::min()
+        || whole > std::numeric_limits<qint32>::max())
+        throw DbError(DbError::Overflow, QStringLiteral("Overflow: client ID '%1' is not a 32-bit whole number").arg(clientId));
+    return static_cast<qint32>(whole);
+}
+
+void clsAnalyzeResults::ClearAnswerSheet()
+{
+    for (AnswerGroup& group : AnswerGroups)
+        group = AnswerGroup{};
+    QStringList sets;
+    for (int n = 1; n <= 5; ++n)
+        sets << column("rec_", n, "_loaded=0") << column("rec_", n, "_IIS_ID=0");
+    sets << QStringLiteral("total_loaded=0");
+    run(QStringLiteral("UPDATE Answer_Sheet SET ") + sets.join(QStringLiteral(", ")));
+}
+
+void clsAnalyzeResults::Analyze_IIS_LOAD()
+{
+    ClearAnswerSheet();
+
+    // Read pass.
+    AnswerGroups.clear();
+    std::vector<qint64> sheetRows;
+    {
+        QSqlQuery sheet = run(kSheetInOrder);
+        while (sheet.next()) {
+            AnswerGroup group;
+            for (int n = 0; n < 5; ++n)
+                group.rec[n] = checked16(sheet.value(column("rec_", n + 1)).toLongLong());
+            AnswerGroups.push_back(group);
+            sheetRows.push_back(sheet.value(QStringLiteral("sheetRow")).toLongLong());
+        }
+    }
+
+    // Matching pass.
+    Statements statements;
+    for (AnswerGroup& group : AnswerGroups) {
+        platform().IncrementProgressBar(0.25);
+        for (int j = 0; j < 5; ++j)
+            if (group.rec[j] != 0)
+                matchRecord(statements, group, j);
+    }
+
+    // Write-back pass, paired with the read pass by position.
+    QStringList sets;
+    for (int n = 1; n <= 5; ++n)
+        sets << column("rec_", n, "_loaded=?");
+    for (int n = 1; n <= 5; ++n)
+        sets << column("rec_", n, "_IIS_ID=?");
+    sets << QStringLiteral("total_loaded=?");
+    Prepared update(QStringLiteral("UPDATE Answer_Sheet SET ") + sets.join(QStringLiteral(", "))
+                    + QStringLiteral(" WHERE rowid=?"));
+    for (size_t i = 0; i < AnswerGroups.size(); ++i) {
+        const AnswerGroup& group = AnswerGroups[i];
+        QVariantList binds;
+        for (bool loaded : group.rec_loaded)
+            binds << int(loaded);
+        for (qint32 id : group.rec_IIS_ID)
+            binds << id;
+        binds << int(group.total_loaded) << sheetRows[i];
+        update.exec(binds);
+    }
+
+    Score();
+}
+
+void clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
+{
+    const TestRecord self = readTestRecord(st.testRecord, group.rec[j]);
+
+    // Values are bound, so names are compared as they are; the doubling of
+    // apostrophes that FixQuote does belongs to SQL text only.
+    auto found = [&](Prepared& statement, const QString& first, const QString& last, const QString& third,
+                     const QString& dob) -> bool {
+        QSqlQuery& query = statement.exec({first, last, third, dob, self.sex});
+        if (!query.next())
+            return false;
+        const qint32 client = ClientNumber(query.value(QStringLiteral("ClientID")).toString());
+        query.finish();
+        group.rec_loaded[j] = true;
+        group.rec_IIS_ID[j] = client;
+        group.total_loaded = checked16(group.total_loaded + 1);
+        return true;
+    };
+
+    if (found(st.byMaiden, self.firstName, self.lastName, self.momMaiden, self.dob))
+        return;
+    if (found(st.byMaiden, FirstPart(self.firstName), self.lastName, self.momMaiden, self.dob))
+        return;
+    int other = -1;
+    for (int k = 0; k < 5 && other < 0; ++k)
+        if (group.rec[k] != 0 && k != j)
+            other = k;
+    if (other >= 0) {
+        const TestRecord otherRecord = readTestRecord(st.testRecord, group.rec[other]);
+        if (found(st.byMaiden, self.firstName, self.lastName, otherRecord.momMaiden, self.dob))
+            return;
+        if (found(st.byMaiden, self.firstName, self.lastName, self.momMaiden, otherRecord.dob))
+            return;
+    }
+    if (found(st.byMomFirst, self.firstName, self.lastName, self.momFirst, self.dob))
+        return;
+    if (found(st.byMaiden, NoQuote(self.firstName), NoQuote(self.lastName), self.momMaiden, self.dob))
+        return;
+    group.rec_loaded[j] = false;
+}
+
+void clsAnalyzeResults::Score()
+{
+    platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
+    run(QStringLiteral("DELETE FROM IIS_MISSING_RECORDS"));
+    run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
+
+    // Registry clients by number: the flag of the client's first row, and
+    // whether any of its rows is flagged. Found by number, so that client IDs
+    // written with leading zeros or blanks are found too.
+    struct Client {
+        QString firstFlag;
+        bool anyFlagged = false;
+    };
+    QHash<qint32, Client> clients;
+    {
+        QSqlQuery loaded = run(QStringLiteral("SELECT ClientID, QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid"));
+        while (loaded.next()) {
+            qint32 number = 0;
+            try {
+                number = ClientNumber(loaded.value(0).toString());
+            } catch (const DbError&) {
+                continue; // no test record can have been found under it
+            }
+            const QString flag = loaded.value(1).toString();
+            auto it = clients.find(number);
+            if (it == clients.end())
+                it = clients.insert(number, Client{flag, false});
+            if (flag == QLatin1String("Y"))
+                it->anyFlagged = true;
+        }
+    }
+
+    Prepared missing(QStringLiteral("INSERT INTO IIS_MISSING_RECORDS (ID) VALUES (?)"));
+    Prepared duplicate(QStringLiteral("INSERT INTO IIS_DUPLICATES (ID, QM, OtherQM) VALUES (?, ?, ?)"));
+    Prepared correct(QStringLiteral("UPDATE Answer_Sheet SET total_loaded=? WHERE rowid=?"));
+
+    QSqlQuery sheet = run(kSheetInOrder);
+    while (sheet.next()) {
+        platform().IncrementProgressBar(0.1);
+        std::array<qint64, 5> rec{};
+        std::array<bool, 5> loaded{};
+        std::array<qint32, 5> iisId{};
+        for (int n = 0; n < 5; ++n) {
+            rec[n] = sheet.value(column("rec_", n + 1)).toLongLong();
+            loaded[n] = sheet.value(column("rec_", n + 1, "_loaded")).toBool();
+            iisId[n] = static_cast<qint32>(sheet.value(column("rec_", n + 1, "_IIS_ID")).toLongLong());
+        }
+        qint16 totalLoaded = checked16(sheet.value(QStringLiteral("total_loaded")).toLongLong());
+
+        if (totalLoaded == 0) {
+            missing.exec({rec[0]});
+            continue;
+        }
+        // Members that were not found enter with their 0, as the group's count does.
+        bool groupFlagged = false;
+        for (qint32 id : iisId)
+            groupFlagged = groupFlagged || clients.value(id).anyFlagged;
+        const QString groupFlag = groupFlagged ? QStringLiteral("Y") : QStringLiteral("N");
+
+        if (totalLoaded > 1) {
+            const qint16 unique = FindNonZeroUniques(iisId[0], iisId[1], iisId[2], iisId[3], iisId[4]);
+            if (unique != totalLoaded) {
+                totalLoaded = unique;
+                correct.exec({int(totalLoaded), sheet.value(QStringLiteral("sheetRow"))});
+            }
+        }
+        if (totalLoaded > 1) {
+            int written = 0;
+            for (int n = 4; n >= 0; --n) {
+                if (rec[n] == 0 || !loaded[n] || written >= totalLoaded - 1)
+                    continue;
+                // A blank flag, or no row under that number, means not flagged.
+                QString qm = clients.value(iisId[n]).firstFlag;
+                if (qm != QLatin1String("Y"))
+                    qm = QStringLiteral("N");
+                duplicate.exec({rec[n], qm, qm == QLatin1String("N") ? QVariant(groupFlag) : QVariant()});
+                ++written;
+            }
+        }
+    }
+}
+
+} // namespace marrowick

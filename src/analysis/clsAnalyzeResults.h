@@ -1,0 +1,45 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <array>
+#include <vector>
+
+namespace marrowick {
+
+// Decides, for every test record, what the registry did with it: finds each
+// member of each expected group among the loaded records, writes the findings
+// to Answer_Sheet and scores them into IIS_DUPLICATES and IIS_MISSING_RECORDS.
+class clsAnalyzeResults {
+public:
+    void Analyze_IIS_LOAD();
+    void ClearAnswerSheet();
+    void Score();
+
+    static QString FixQuote(QString strName);
+    static QString NoQuote(QString strName);
+    static QString FirstPart(const QString& strWord);
+    static qint16 FindNonZeroUniques(qint32 num1, qint32 num2, qint32 num3, qint32 num4, qint32 num5);
+    // Sorts a[0] .. a[maxnum - 1] (positions 1 to maxnum) in place, ascending.
+    static void BubSort(QList<qint32>& a, int maxnum);
+
+    // A ClientID text as the registry client number: the number rounded to the
+    // nearest whole, a half to the even neighbour; throws when it does not fit 32 bits.
+    static qint32 ClientNumber(const QString& clientId);
+
+    struct AnswerGroup {
+        std::array<qint16, 5> rec{};
+        std::array<bool, 5> rec_loaded{};
+        std::array<qint32, 5> rec_IIS_ID{};
+        qint16 total_loaded = 0;
+    };
+    const std::vector<AnswerGroup>& groups() const { return AnswerGroups; }
+
+private:
+    struct Statements;
+    void matchRecord(Statements& st, AnswerGroup& group, int j);
+
+    // One slot per Answer_Sheet row, in rec_1 order.
+    std::vector<AnswerGroup> AnswerGroups;
+};
+
+} // namespace marrowick

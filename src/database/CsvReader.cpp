@@ -1,0 +1,88 @@
+#include "CsvReader.h"
+
+#include <QStringDecoder>
+
+namespace marrowick {
+
+namespace {
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+} // namespace
+
+QString CsvReader::decode(const QByteArray& bytes)
+{
+    QByteArrayView view(bytes);
+    if (view.startsWith("\xEF\xBB\xBF"))
+        view = view.sliced(3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(view);
+    if (!utf8.hasError())
+        return text;
+    text.clear();
+    text.reserve(view.size());
+    for (char c : view) {
+        const auto byte = static_cast<unsigned char>(c);
+        text.append(QChar(byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : char16_t(byte)));
+    }
+    return text;
+}
+
+CsvReader::CsvReader(QString text) : m_text(std::move(text)) {}
+
+bool CsvReader::next(QStringList& fields)
+{
+    fields.clear();
+    const qsizetype n = m_text.size();
+    // Empty lines are no records.
+    while (m_pos < n && (m_text[m_pos] == u'\n' || m_text[m_pos] == u'\r'))
+        ++m_pos;
+    if (m_pos >= n)
+        return false;
+
+    m_endedInQuote = false;
+    QString value;
+    bool inQuotes = false;
+    while (m_pos < n) {
+        const QChar c = m_text[m_pos];
+        if (inQuotes) {
+            if (c == u'"') {
+                if (m_pos + 1 < n && m_text[m_pos + 1] == u'"') {
+                    value.append(u'"');
+                    m_pos += 2;
+                    continue;
+                }
+                inQuotes = false;
+            } else {
+                value.append(c);
+            }
+            ++m_pos;
+            continue;
+        }
+        if (c == u'"' && value.trimmed().isEmpty()) {
+            // Blanks before an opening quote are not part of the value.
+            value.clear();
+            inQuotes = true;
+        } else if (c == u',') {
+            fields.append(value);
+            value.clear();
+        } else if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && m_pos + 1 < n && m_text[m_pos + 1] == u'\n')
+                ++m_pos;
+            ++m_pos;
+            fields.append(value);
+            return true;
+        } else {
+            value.append(c);
+        }
+        ++m_pos;
+    }
+    m_endedInQuote = inQuotes;
+    fields.append(value);
+    return true;
+}
+
+} // namespace marrowick

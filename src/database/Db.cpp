@@ -1,0 +1,113 @@
+#include "Db.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QStringList>
+
+namespace marrowick {
+
+QSqlDatabase cnEval()
+{
+    if (!QSqlDatabase::contains(QLatin1String(kConnectionName)))
+        return QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kConnectionName));
+    return QSqlDatabase::database(QLatin1String(kConnectionName), false);
+}
+
+void throwSqlError(const QSqlQuery& query, const QString& sql)
+{
+    const QSqlError error = query.lastError();
+    bool numeric = false;
+    int number = error.nativeErrorCode().toInt(&numeric);
+    QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    if (text.isEmpty())
+        text = QStringLiteral("The database could not run the statement");
+    throw DbError(numeric && number != 0 ? number : DbError::General,
+                  text + QStringLiteral(" (") + sql.simplified().left(120) + QLatin1Char(')'));
+}
+
+QSqlQuery run(const QString& sql, const QVariantList& binds)
+{
+    QSqlDatabase db = cnEval();
+    if (!db.isOpen())
+        throw DbError(DbError::General, QStringLiteral("The evaluation database is not open"));
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throwSqlError(query, sql);
+    for (const QVariant& value : binds)
+        query.addBindValue(value);
+    if (!query.exec())
+        throwSqlError(query, sql);
+    return query;
+}
+
+QVariant scalar(const QString& sql, const QString& alias, const QVariantList& binds)
+{
+    QSqlQuery query = run(sql, binds);
+    if (!query.next())
+        throw DbError(DbError::NoCurrentRecord, QStringLiteral("No current record."));
+    const int column = query.record().indexOf(alias);
+    if (column < 0)
+        throw DbError(DbError::General, QStringLiteral("Item not found in this collection: ") + alias);
+    return query.value(column);
+}
+
+qint16 count16(const QString& sql, const QString& alias, const QVariantList& binds)
+{
+    return checked16(scalar(sql, alias, binds).toLongLong());
+}
+
+qint64 countRows(const QString& table)
+{
+    return scalar(QStringLiteral("SELECT count(*) AS n FROM ") + table, QStringLiteral("n")).toLongLong();
+}
+
+void appendRow(const QString& table, std::initializer_list<std::pair<const char*, QVariant>> values)
+{
+    QStringList names;
+    QStringList marks;
+    QVariantList binds;
+    for (const auto& [name, value] : values) {
+        names << QLatin1String(name);
+        marks << QStringLiteral("?");
+        binds << value;
+    }
+    run(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+        binds);
+}
+
+qint16 checked16(qint64 value)
+{
+    if (value < -32768 || value > 32767)
+        throw DbError(DbError::Overflow, QStringLiteral("Overflow"));
+    return static_cast<qint16>(value);
+}
+
+namespace {
+int g_savepointSerial = 0;
+}
+
+Savepoint::Savepoint() : m_name(QStringLiteral("unit%1").arg(++g_savepointSerial))
+{
+    run(QStringLiteral("SAVEPOINT ") + m_name);
+}
+
+Savepoint::~Savepoint()
+{
+    if (!m_open)
+        return;
+    QSqlDatabase db = cnEval();
+    if (!db.isOpen())
+        return;
+    QSqlQuery query(db);
+    query.exec(QStringLiteral("ROLLBACK TO ") + m_name);
+    query.exec(QStringLiteral("RELEASE ") + m_name);
+}
+
+void Savepoint::commit()
+{
+    run(QStringLiteral("RELEASE ") + m_name);
+    m_open = false;
+}
+
+} // namespace marrowick

@@ -1,0 +1,48 @@
+#pragma once
+#include "DbError.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <initializer_list>
+#include <utility>
+
+namespace marrowick {
+
+inline constexpr const char* kConnectionName = "cnEval";
+
+// The one shared connection; created on first use.
+QSqlDatabase cnEval();
+
+// Prepares, binds every value and runs a statement on cnEval; throws DbError.
+QSqlQuery run(const QString& sql, const QVariantList& binds = {});
+// The first row's column of that alias; throws "No current record" when there is no row.
+QVariant scalar(const QString& sql, const QString& alias, const QVariantList& binds = {});
+// The first row's column of that alias as a 16-bit count.
+qint16 count16(const QString& sql, const QString& alias, const QVariantList& binds = {});
+qint64 countRows(const QString& table);
+// Appends one row, the columns set by name.
+void appendRow(const QString& table, std::initializer_list<std::pair<const char*, QVariant>> values);
+
+// 16-bit arithmetic of the counts: outside -32768..32767 is an overflow.
+qint16 checked16(qint64 value);
+
+// A unit of writes: a savepoint, so that units nest (an analysis holds the load
+// that preceded it). Not committed by the end of the scope means rolled back.
+class Savepoint {
+public:
+    Savepoint();
+    ~Savepoint();
+    void commit();
+    Savepoint(const Savepoint&) = delete;
+    Savepoint& operator=(const Savepoint&) = delete;
+
+private:
+    QString m_name;
+    bool m_open = true;
+};
+
+[[noreturn]] void throwSqlError(const QSqlQuery& query, const QString& sql);
+
+} // namespace marrowick

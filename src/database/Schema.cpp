@@ -1,0 +1,165 @@
+#include "Schema.h"
+
+#include "CsvReader.h"
+#include "Db.h"
+
+#include <QFile>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace marrowick {
+
+namespace {
+constexpr const char* kName = "TEXT COLLATE NOCASE";
+constexpr const char* kText = "TEXT";
+constexpr const char* kInt = "INTEGER";
+constexpr const char* kFlag = "INTEGER NOT NULL DEFAULT 0";
+} // namespace
+
+const std::vector<TableDef>& schemaTables()
+{
+    static const std::vector<TableDef> tables = {
+        {"DupTestData",
+         {{"ID", "INTEGER PRIMARY KEY"},
+          {"LastName", "TEXT NOT NULL COLLATE NOCASE"},
+          {"FirstName", "TEXT NOT NULL COLLATE NOCASE"},
+          {"MiddleName", kName},
+          {"Suffix", kName},
+          {"DOB", kName},
+          {"Sex", "TEXT NOT NULL COLLATE NOCASE"},
+          {"MomMaiden", kName},
+          {"MomLast", kName},
+          {"MomFirst", kName},
+          {"MomMiddle", kName},
+          {"notes", kText},
+          {"ProblemCode", kName},
+          {"SecondProblem", kName},
+          {"ComboCode", kInt}},
+         true},
+        {"Answer_Sheet",
+         {{"rec_1", kInt}, {"rec_2", kInt}, {"rec_3", kInt}, {"rec_4", kInt}, {"rec_5", kInt},
+          {"rec_1_loaded", kFlag}, {"rec_2_loaded", kFlag}, {"rec_3_loaded", kFlag},
+          {"rec_4_loaded", kFlag}, {"rec_5_loaded", kFlag},
+          {"rec_1_IIS_ID", kFlag}, {"rec_2_IIS_ID", kFlag}, {"rec_3_IIS_ID", kFlag},
+          {"rec_4_IIS_ID", kFlag}, {"rec_5_IIS_ID", kFlag},
+          {"total_loaded", kFlag}},
+         true},
+        {"tblProbDescMap", {{"ProbCode", "TEXT PRIMARY KEY COLLATE NOCASE"}, {"ProbDesc", kText}, {"ProbOrder", kInt}}, true},
+        {"tblSecondProbDescMap", {{"ProbCode", "TEXT PRIMARY KEY COLLATE NOCASE"}, {"ProbDesc", kText}, {"ProbOrder", kInt}}, true},
+        {"tblComboMap", {{"ProbCode", kName}, {"ComboCode", kInt}}, true},
+        {"IIS_LOADED_CHILD_ALL",
+         {{"ClientID", kText}, {"QMflag", kText}, {"LastName", kName}, {"FirstName", kName},
+          {"MiddleName", kName}, {"Suffix", kName}, {"DOB", kName}, {"Sex", kName},
+          {"MomMaiden", kName}, {"MomLast", kName}, {"MomFirst", kName}, {"MomMiddle", kName},
+          {"VacCode", kText}, {"VacDate", kText}, {"VacMfr", kText}},
+         false},
+        {"IIS_DUPLICATES", {{"ID", kInt}, {"QM", kText}, {"OtherQM", kText}}, false},
+        {"IIS_MISSING_RECORDS", {{"ID", kInt}}, false},
+        {"tblOverallResults", {{"ResultCode", kInt}, {"ResultDesc", kText}, {"ResultValue", kText}}, false},
+        {"tblDupProblemTypeSummary",
+         {{"ProblemCode", kName}, {"ProblemDesc", kText}, {"ProbOrder", kInt}, {"ProblemCount", kInt},
+          {"TotalCaught", kInt}, {"TotalQM", kInt}, {"TotalMissed", kInt}, {"Sensitivity", kText}},
+         false},
+        {"tblDupLikeSummary",
+         {{"ProblemCode", kName}, {"ProblemDesc", kText}, {"ProbOrder", kInt}, {"ProblemCount", kInt},
+          {"TotalUnique", kInt}, {"TotalDupMistake", kInt}, {"Specificity", kText}},
+         false},
+        {"tblScoresByType",
+         {{"ProblemCode", kName}, {"ProblemDesc", kText}, {"ProbOrder", kInt}, {"DupProblemCount", kInt},
+          {"NonDupProblemCount", kInt}, {"Sensitivity", kText}, {"Specificity", kText}},
+         false},
+    };
+    return tables;
+}
+
+void createSchema()
+{
+    for (const TableDef& table : schemaTables()) {
+        QStringList columns;
+        for (const ColumnDef& column : table.columns)
+            columns << QStringLiteral("%1 %2").arg(QLatin1String(column.name), QLatin1String(column.type));
+        run(QStringLiteral("CREATE TABLE %1 (%2)").arg(QLatin1String(table.name), columns.join(QStringLiteral(", "))));
+    }
+    // The matching looks test records up by name and birth date; the summaries
+    // look records up by ID in the working tables.
+    run(QStringLiteral("CREATE INDEX idxLoadedName ON IIS_LOADED_CHILD_ALL (LastName, FirstName, DOB)"));
+    run(QStringLiteral("CREATE UNIQUE INDEX idxAnswerRec1 ON Answer_Sheet (rec_1)"));
+    run(QStringLiteral("CREATE INDEX idxDuplicatesID ON IIS_DUPLICATES (ID)"));
+    run(QStringLiteral("CREATE INDEX idxMissingID ON IIS_MISSING_RECORDS (ID)"));
+    run(QStringLiteral("CREATE INDEX idxTestProblem ON DupTestData (ProblemCode)"));
+    run(QStringLiteral("CREATE INDEX idxComboProb ON tblComboMap (ProbCode)"));
+}
+
+void seedReferenceData()
+{
+    for (const TableDef& table : schemaTables()) {
+        if (!table.reference)
+            continue;
+        const QString resource = QStringLiteral(":/data/%1.csv").arg(QLatin1String(table.name));
+        QFile file(resource);
+        if (!file.open(QIODevice::ReadOnly))
+            throw DbError(DbError::General, QStringLiteral("The supplied reference data lacks ") + resource);
+        CsvReader reader(CsvReader::decode(file.readAll()));
+        QStringList header;
+        if (!reader.next(header))
+            throw DbError(DbError::General, QStringLiteral("The supplied reference data is empty: ") + resource);
+
+        QSet<QString> integerColumns;
+        for (const ColumnDef& column : table.columns)
+            if (QByteArray(column.type).startsWith("INTEGER"))
+                integerColumns.insert(QString::fromLatin1(column.name).toLower());
+
+        QStringList marks;
+        for (qsizetype i = 0; i < header.size(); ++i)
+            marks << QStringLiteral("?");
+        const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(QLatin1String(table.name), header.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        QSqlQuery insert(cnEval());
+        if (!insert.prepare(sql))
+            throwSqlError(insert, sql);
+        QStringList values;
+        while (reader.next(values)) {
+            if (values.size() != header.size())
+                throw DbError(DbError::General, QStringLiteral("Malformed reference data in ") + resource);
+            for (qsizetype i = 0; i < values.size(); ++i) {
+                const bool isInteger = integerColumns.contains(header[i].toLower());
+                if (isInteger && values[i].isEmpty())
+                    insert.bindValue(int(i), QVariant());
+                else if (isInteger)
+                    insert.bindValue(int(i), values[i].toLongLong());
+                else
+                    insert.bindValue(int(i), values[i]);
+            }
+            if (!insert.exec())
+                throwSqlError(insert, sql);
+        }
+    }
+}
+
+QString schemaProblem()
+{
+    QSqlQuery query(cnEval());
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"))) {
+        const QString text = query.lastError().databaseText();
+        return text.isEmpty() ? QStringLiteral("the file cannot be read as a database") : text;
+    }
+    QSet<QString> present;
+    while (query.next())
+        present.insert(query.value(0).toString().toLower());
+    for (const TableDef& table : schemaTables()) {
+        if (!present.contains(QString::fromLatin1(table.name).toLower()))
+            return QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
+        QSqlQuery info(cnEval());
+        info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table.name)));
+        QSet<QString> columns;
+        while (info.next())
+            columns.insert(info.value(1).toString().toLower());
+        for (const ColumnDef& column : table.columns)
+            if (!columns.contains(QString::fromLatin1(column.name).toLower()))
+                return QStringLiteral("the column %1.%2 is missing").arg(QLatin1String(table.name), QLatin1String(column.name));
+    }
+    return {};
+}
+
+} // namespace marrowick

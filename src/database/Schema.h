@@ -1,0 +1,29 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace marrowick {
+
+struct ColumnDef {
+    const char* name;
+    const char* type; // the declaration after the name
+};
+
+struct TableDef {
+    const char* name;
+    std::vector<ColumnDef> columns;
+    bool reference; // seeded from the supplied data files
+};
+
+// Every table of the evaluation database, reference tables first.
+const std::vector<TableDef>& schemaTables();
+
+// Creates every table and index on cnEval.
+void createSchema();
+// Fills the reference tables from the data files compiled into the program.
+void seedReferenceData();
+// Empty when cnEval holds every table and column; otherwise the cause.
+QString schemaProblem();
+
+} // namespace marrowick

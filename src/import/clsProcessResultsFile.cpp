@@ -1,0 +1,182 @@
+#include "clsProcessResultsFile.h"
+
+#include "database/CsvReader.h"
+#include "database/Db.h"
+#include "platform/Platform.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QStringList>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+namespace marrowick {
+
+namespace {
+
+const QString kCR = QStringLiteral("\r");
+
+QString trimBlanks(const QString& value)
+{
+    qsizetype begin = 0;
+    qsizetype end = value.size();
+    while (begin < end && value[begin] == u' ')
+        ++begin;
+    while (end > begin && value[end - 1] == u' ')
+        --end;
+    return begin == 0 && end == value.size() ? value : value.mid(begin, end - begin);
+}
+
+// Characters, not UTF-16 units: a letter outside the basic plane counts once.
+qsizetype charCount(const QString& value)
+{
+    qsizetype n = value.size();
+    for (const QChar c : value)
+        if (c.isLowSurrogate())
+            --n;
+    return n;
+}
+
+// The checks of one record, in their order; empty when the record is valid.
+QString recordErrors(const QStringList& v)
+{
+    if (v.size() != clsProcessResultsFile::kFieldCount)
+        return kCR + QStringLiteral("Invalid number of fields");
+
+    QString errors;
+    auto longer = [&](int field, int limit, const char* message) {
+        if (charCount(trimBlanks(v[field])) > limit)
+            errors += kCR + QLatin1String(message);
+    };
+    auto notExactly = [&](int field, int length, const char* message) {
+        if (charCount(trimBlanks(v[field])) != length)
+            errors += kCR + QLatin1String(message);
+    };
+    auto notOneOf = [&](int field, std::initializer_list<const char*> allowed, const char* message) {
+        const QString value = trimBlanks(v[field]);
+        for (const char* ok : allowed)
+            if (value == QLatin1String(ok))
+                return;
+        errors += kCR + QLatin1String(message);
+    };
+
+    if (charCount(v[0]) > 12)
+        errors += QStringLiteral("Invalid client ID");
+    if (!clsProcessResultsFile::ValidNumber(v[0]))
+        errors += QStringLiteral("Client ID is not valid number");
+    notOneOf(1, {"Y", "N", ""}, "Invalid questionable match (potential duplicate) flag.");
+    longer(2, 40, "Invalid Last Name");
+    longer(3, 40, "Invalid First Name");
+    longer(4, 40, "Invalid Middle Name");
+    longer(5, 10, "Invalid Name Suffix");
+    notExactly(6, 8, "Invalid Date of Birth");
+    longer(8, 40, "Invalid Mother Maiden Name");
+    notOneOf(7, {"M", "F", "U"}, "Invalid sex");
+    longer(9, 40, "Invalid Mother Last Name");
+    longer(10, 40, "Invalid Mother First Name");
+    longer(11, 40, "Invalid Mother Middle Name");
+    longer(12, 4, "Invalid Vaccine ID");
+    notExactly(13, 8, "Invalid Immunization Date");
+    longer(14, 3, "Invalid vaccine manufacturer");
+    return errors;
+}
+
+constexpr int kMaxRecords = std::numeric_limits<qint16>::max();
+
+} // namespace
+
+bool clsProcessResultsFile::ValidNumber(const QString& strClientID)
+{
+    bool ok = false;
+    const double value = strClientID.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return false;
+    const double whole = std::floor(value);
+    return whole >= std::numeric_limits<qint32>::min() && whole <= std::numeric_limits<qint32>::max();
+}
+
+bool clsProcessResultsFile::ReadResults(const QString& strFile)
+{
+    platform().UpdateProgressText(QStringLiteral("Reading results file...."));
+
+    // What went wrong, told after the new rows have been rolled back.
+    std::optional<int> fieldCount;
+    int invalidRecord = 0;
+    QString invalidErrors;
+    try {
+        QFile file(strFile);
+        if (!file.exists())
+            throw DbError(53, QStringLiteral("File not found"));
+        if (!file.open(QIODevice::ReadOnly))
+            throw DbError(75, QStringLiteral("Path/File access error: ") + file.errorString());
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            throw DbError(57, QStringLiteral("Device I/O error: ") + file.errorString());
+        file.close();
+
+        CsvReader reader(CsvReader::decode(bytes));
+        QStringList values;
+        if (!reader.next(values))
+            throw DbError(62, QStringLiteral("Input past end of file: the file holds no records"));
+        if (values.size() != kFieldCount) {
+            fieldCount = int(values.size());
+        } else {
+            Savepoint unit;
+            run(QStringLiteral("delete from IIS_LOADED_CHILD_ALL"));
+            const QString insertSql = QStringLiteral(
+                "INSERT INTO IIS_LOADED_CHILD_ALL (ClientID, QMflag, LastName, FirstName, MiddleName, Suffix, DOB, "
+                "Sex, MomMaiden, MomLast, MomFirst, MomMiddle, VacCode, VacDate, VacMfr) "
+                "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+            QSqlQuery insert(cnEval());
+            if (!insert.prepare(insertSql))
+                throwSqlError(insert, insertSql);
+
+            int intRecordNo = 0;
+            do {
+                if (intRecordNo == kMaxRecords)
+                    throw DbError(DbError::Overflow,
+                                  QStringLiteral("Overflow: the file holds more than %1 records").arg(kMaxRecords));
+                ++intRecordNo;
+                if (reader.endedInQuote())
+                    throw DbError(62, QStringLiteral("Input past end of file: record number %1 ends inside a quoted value")
+                                          .arg(intRecordNo));
+                const QString strErrors = recordErrors(values);
+                if (!strErrors.isEmpty()) {
+                    invalidRecord = intRecordNo;
+                    invalidErrors = strErrors;
+                    break;
+                }
+                for (int i = 0; i < kFieldCount; ++i)
+                    insert.bindValue(i, trimBlanks(values[i]));
+                if (!insert.exec())
+                    throwSqlError(insert, insertSql);
+            } while (reader.next(values));
+            if (invalidRecord == 0)
+                unit.commit();
+        }
+    } catch (const DbError& error) {
+        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("Error reading results file.") + error.description(),
+                          MsgIcon::Critical, MsgButtons::Ok);
+        return false;
+    }
+
+    if (fieldCount) {
+        platform().MsgBox(QStringLiteral("Data Format Error"),
+                          QString::number(*fieldCount)
+                              + QStringLiteral(" field(s) found in the data. Please verify that the file is in comma "
+                                               "delimited format and all 15 fields required for processing have been included."),
+                          MsgIcon::Critical, MsgButtons::Ok);
+        return false;
+    }
+    if (invalidRecord != 0) {
+        platform().MsgBox(QStringLiteral("Invalid Results File"),
+                          QStringLiteral("Record number ") + QString::number(invalidRecord)
+                              + QStringLiteral(" has the following errors:") + kCR + invalidErrors,
+                          MsgIcon::Critical, MsgButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+} // namespace marrowick

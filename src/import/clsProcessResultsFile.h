@@ -1,0 +1,19 @@
+#pragma once
+#include <QString>
+
+namespace marrowick {
+
+// Reads a registry's results file, checks every record and loads it into
+// IIS_LOADED_CHILD_ALL, all or nothing.
+class clsProcessResultsFile {
+public:
+    // True when every record was accepted and stored; false after its own message.
+    bool ReadResults(const QString& strFile);
+
+    // The text converts to a number whose whole part (rounded down) fits 32 bits.
+    static bool ValidNumber(const QString& strClientID);
+
+    static constexpr int kFieldCount = 15;
+};
+
+} // namespace marrowick

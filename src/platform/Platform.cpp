@@ -1,0 +1,47 @@
+#include "Platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace marrowick {
+namespace {
+
+// Used until a host installs its own: writes boxes to stderr and answers the
+// safe way (Cancel / No), so a forgotten installation never loses data.
+class StderrPlatform final : public Platform {
+public:
+    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon, MsgButtons buttons) override
+    {
+        QString text = prompt;
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+        switch (buttons) {
+        case MsgButtons::Ok: return MsgResult::Ok;
+        case MsgButtons::OkCancel: return MsgResult::Cancel;
+        case MsgButtons::YesNo: return MsgResult::No;
+        }
+        return MsgResult::Ok;
+    }
+    void UpdateProgressText(const QString&) override {}
+    void ResetProgressBar() override {}
+    void SetProgressBar(int) override {}
+    void IncrementProgressBar(double) override {}
+    void SetBusyPointer(bool) override {}
+    void EndProgram(int code) override { std::exit(code); }
+};
+
+StderrPlatform g_default;
+Platform* g_current = &g_default;
+
+} // namespace
+
+Platform& platform() { return *g_current; }
+
+Platform* installPlatform(Platform* host)
+{
+    Platform* previous = g_current;
+    g_current = host ? host : &g_default;
+    return previous;
+}
+
+} // namespace marrowick

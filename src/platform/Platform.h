@@ -1,0 +1,43 @@
+#pragma once
+#include <QString>
+
+namespace marrowick {
+
+enum class MsgIcon { Critical, Exclamation, Information };
+enum class MsgButtons { Ok, OkCancel, YesNo };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+// What the host provides to the core: message boxes, the progress window's
+// four operations, the busy pointer and the end of the program. The widgets,
+// the command-line program and the tests each implement it.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    virtual MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon,
+                             MsgButtons buttons) = 0;
+
+    virtual void UpdateProgressText(const QString& strProgress) = 0;
+    virtual void ResetProgressBar() = 0;
+    virtual void SetProgressBar(int intAmount) = 0;
+    virtual void IncrementProgressBar(double dblIncrement) = 0;
+    virtual void SetBusyPointer(bool busy) = 0;
+
+    // Ends the program at once, without running further events.
+    virtual void EndProgram(int code) = 0;
+};
+
+Platform& platform();
+// Installs the host's implementation; returns the previous one.
+Platform* installPlatform(Platform* host);
+
+// Sets the busy pointer for a scope and restores the arrow on every path.
+class BusyPointer {
+public:
+    BusyPointer() { platform().SetBusyPointer(true); }
+    ~BusyPointer() { platform().SetBusyPointer(false); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+} // namespace marrowick

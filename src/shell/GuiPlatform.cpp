@@ -1,0 +1,70 @@
+#include "GuiPlatform.h"
+
+#include "frmProcessing.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+
+namespace marrowick {
+
+MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(title);
+    box.setText(QString(prompt).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    switch (icon) {
+    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    }
+    switch (buttons) {
+    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case MsgButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
+    case MsgButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    }
+    // A message box needs the arrow, whatever the work behind it set.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int pressed = box.exec();
+    QApplication::restoreOverrideCursor();
+    switch (pressed) {
+    case QMessageBox::Ok: return MsgResult::Ok;
+    case QMessageBox::Yes: return MsgResult::Yes;
+    case QMessageBox::No: return MsgResult::No;
+    default: return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
+    }
+}
+
+void GuiPlatform::UpdateProgressText(const QString& strProgress) { frmProcessing::instance()->UpdateProgressText(strProgress); }
+void GuiPlatform::ResetProgressBar() { frmProcessing::instance()->ResetProgressBar(); }
+void GuiPlatform::SetProgressBar(int intAmount) { frmProcessing::instance()->SetProgressBar(intAmount); }
+void GuiPlatform::IncrementProgressBar(double dblIncrement) { frmProcessing::instance()->IncrementProgressBar(dblIncrement); }
+
+void GuiPlatform::SetBusyPointer(bool busy)
+{
+    if (busy) {
+        if (QApplication::overrideCursor())
+            QApplication::changeOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        return;
+    }
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+void GuiPlatform::EndProgram(int code)
+{
+    // At once: no further window events run, even from inside an analysis.
+    std::fflush(nullptr);
+    std::_Exit(code);
+}
+
+} // namespace marrowick

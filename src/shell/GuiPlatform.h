@@ -1,0 +1,19 @@
+#pragma once
+#include "platform/Platform.h"
+
+namespace marrowick {
+
+// The host as the desktop program provides it: Qt message boxes, the progress
+// window and the program-wide mouse pointer.
+class GuiPlatform final : public Platform {
+public:
+    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons) override;
+    void UpdateProgressText(const QString& strProgress) override;
+    void ResetProgressBar() override;
+    void SetProgressBar(int intAmount) override;
+    void IncrementProgressBar(double dblIncrement) override;
+    void SetBusyPointer(bool busy) override;
+    void EndProgram(int code) override;
+};
+
+} // namespace marrowick

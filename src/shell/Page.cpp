@@ -1,0 +1,80 @@
+#include "Page.h"
+
+#include "mdlGlobals.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHash>
+#include <QScreen>
+
+namespace marrowick {
+
+Page::Page(QSize size, QWidget* parent) : QWidget(parent)
+{
+    setFixedSize(size);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+Page::~Page() = default;
+
+void Page::unload()
+{
+    m_unloading = true;
+    pages::forget(this);
+    hide();
+    deleteLater();
+}
+
+void Page::closeEvent(QCloseEvent* event)
+{
+    if (m_unloading) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    mdlGlobals::ConfirmExit();
+}
+
+namespace pages {
+namespace {
+QHash<QByteArray, QPointer<Page>>& registry()
+{
+    static QHash<QByteArray, QPointer<Page>> pages;
+    return pages;
+}
+} // namespace
+
+Page* find(const QMetaObject& kind)
+{
+    return registry().value(QByteArray(kind.className())).data();
+}
+
+Page* find(const QString& objectName)
+{
+    for (const QPointer<Page>& page : std::as_const(registry()))
+        if (page && page->objectName() == objectName)
+            return page.data();
+    return nullptr;
+}
+
+void remember(Page* page) { registry().insert(QByteArray(page->metaObject()->className()), page); }
+
+void forget(Page* page)
+{
+    auto& pages = registry();
+    const QByteArray key(page->metaObject()->className());
+    if (pages.value(key) == page)
+        pages.remove(key);
+}
+
+void place(QWidget* window)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+}
+} // namespace pages
+
+} // namespace marrowick

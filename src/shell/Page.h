@@ -1,0 +1,64 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+
+namespace marrowick {
+
+// A page of the wizard: one fixed-size top-level window, at most one instance
+// per kind, always shown on the same spot so the wizard reads as one window.
+class Page : public QWidget {
+    Q_OBJECT
+public:
+    explicit Page(QSize size, QWidget* parent = nullptr);
+    ~Page() override;
+
+    // Hides the page and discards it; its next showing loads it anew.
+    void unload();
+    // Moves to another page: shows the target first, then unloads this one.
+    template <class T> T* goTo();
+
+protected:
+    // Closing through the window frame asks the exit question, as Exit does.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool m_unloading = false;
+};
+
+namespace pages {
+Page* find(const QMetaObject& kind);
+// The loaded page of that object name (frmStep3), or null.
+Page* find(const QString& objectName);
+void remember(Page* page);
+void forget(Page* page);
+void place(QWidget* window);
+
+// The loaded instance of that page, or null.
+template <class T> T* loaded() { return static_cast<T*>(find(T::staticMetaObject)); }
+// The instance of that page, loading it (running its load handler) if needed.
+template <class T> T* load()
+{
+    if (T* page = loaded<T>())
+        return page;
+    T* page = new T;
+    remember(page);
+    return page;
+}
+template <class T> T* show()
+{
+    T* page = load<T>();
+    place(page);
+    page->show();
+    page->activateWindow();
+    return page;
+}
+} // namespace pages
+
+template <class T> T* Page::goTo()
+{
+    T* target = pages::show<T>();
+    unload();
+    return target;
+}
+
+} // namespace marrowick

@@ -1,0 +1,106 @@
+#include "WizardPage.h"
+
+#include "PageTexts.h"
+#include "frmStep3.h"
+#include "mdlGlobals.h"
+#include "platform/Platform.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace marrowick {
+
+WizardPage::WizardPage(const QString& name, const QString& caption, const QString& title, const QString& textBoxName)
+    : Page(QSize(620, 460))
+{
+    setObjectName(name);
+    setWindowTitle(caption);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 18, 24, 16);
+    layout->setSpacing(10);
+
+    lblTitle = new QLabel(title, this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont titleFont = lblTitle->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.6);
+    titleFont.setBold(true);
+    lblTitle->setFont(titleFont);
+    layout->addWidget(lblTitle);
+
+    textBox = new QPlainTextEdit(this);
+    textBox->setObjectName(textBoxName);
+    textBox->setReadOnly(true);
+    textBox->setFrameShape(QFrame::NoFrame);
+    textBox->setBackgroundVisible(false);
+    QPalette palette = textBox->palette();
+    palette.setColor(QPalette::Base, this->palette().color(QPalette::Window));
+    textBox->setPalette(palette);
+    layout->addWidget(textBox, 1);
+
+    body = new QVBoxLayout;
+    layout->addLayout(body);
+
+    Line1 = new QFrame(this);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(Line1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    btnBack = new QPushButton(QStringLiteral("&Back"), this);
+    btnBack->setObjectName(QStringLiteral("btnBack"));
+    btnNext = new QPushButton(QStringLiteral("&Next"), this);
+    btnNext->setObjectName(QStringLiteral("btnNext"));
+    btnExit = new QPushButton(QStringLiteral("&Exit"), this);
+    btnExit->setObjectName(QStringLiteral("btnExit"));
+    for (QPushButton* button : {btnBack, btnNext, btnExit}) {
+        button->setAutoDefault(false);
+        button->setMinimumWidth(90);
+        buttons->addWidget(button);
+    }
+    layout->addLayout(buttons);
+
+    connect(btnExit, &QPushButton::clicked, this, [] { mdlGlobals::ConfirmExit(); });
+}
+
+void WizardPage::setPageText(const QString& text)
+{
+    // The text box shows lines; the text keeps its CR LF breaks in the property.
+    setProperty("pageText", text);
+    textBox->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+frmMain::frmMain() : WizardPage(QStringLiteral("frmMain"), QStringLiteral("Marrowick"), QStringLiteral("Marrowick "), QStringLiteral("txtDescription"))
+{
+    Label1 = new QLabel(QStringLiteral("6/25/2002"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    body->addWidget(Label1, 0, Qt::AlignRight);
+    btnBack->setEnabled(false);
+    connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep1>(); });
+
+    setPageText(PageTexts::Welcome());
+    if (!mdlGlobals::DatabaseIsOpen() && !mdlGlobals::OpenDatabase())
+        platform().EndProgram(3);
+}
+
+frmStep1::frmStep1() : WizardPage(QStringLiteral("frmStep1"), QStringLiteral("Step 1"), QStringLiteral("Step 1."), QStringLiteral("txtStep1"))
+{
+    connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmMain>(); });
+    connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep2>(); });
+    setPageText(PageTexts::Step1());
+}
+
+frmStep2::frmStep2() : WizardPage(QStringLiteral("frmStep2"), QStringLiteral("Step 2"), QStringLiteral("Step 2."), QStringLiteral("txtStep2"))
+{
+    connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmStep1>(); });
+    connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep3>(); });
+    setPageText(PageTexts::Step2());
+}
+
+} // namespace marrowick

@@ -1,0 +1,51 @@
+#pragma once
+#include "Page.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QFrame;
+class QVBoxLayout;
+
+namespace marrowick {
+
+// The wizard page pattern: title label, page text, decorative line and the
+// Back, Next and Exit buttons.
+class WizardPage : public Page {
+    Q_OBJECT
+public:
+    WizardPage(const QString& name, const QString& caption, const QString& title, const QString& textBoxName);
+
+    QLabel* lblTitle;
+    QPlainTextEdit* textBox;
+    QFrame* Line1;
+    QPushButton* btnBack;
+    QPushButton* btnNext;
+    QPushButton* btnExit;
+
+protected:
+    void setPageText(const QString& text);
+    // Where a page adds controls between its text and the line.
+    QVBoxLayout* body;
+};
+
+class frmMain : public WizardPage {
+    Q_OBJECT
+public:
+    frmMain();
+    QLabel* Label1;
+};
+
+class frmStep1 : public WizardPage {
+    Q_OBJECT
+public:
+    frmStep1();
+};
+
+class frmStep2 : public WizardPage {
+    Q_OBJECT
+public:
+    frmStep2();
+};
+
+} // namespace marrowick

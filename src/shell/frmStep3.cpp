@@ -1,0 +1,137 @@
+#include "frmStep3.h"
+
+#include "PageTexts.h"
+#include "analysis/EvaluationRun.h"
+#include "database/DbError.h"
+#include "frmProcessing.h"
+#include "platform/Platform.h"
+#include "reports/frmAnalysisReports.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace marrowick {
+
+namespace {
+const QString kExclamationTitleMissing = QStringLiteral("File Name Missing");
+const QString kNewNameMissing = QStringLiteral("New File Name Missing");
+const QString kInvalidName = QStringLiteral("Invalid File Name");
+} // namespace
+
+frmStep3::FilePicker& frmStep3::cdlgPickFile()
+{
+    static FilePicker picker = [](QWidget* parent, const QStringList& filters) {
+        QFileDialog dialog(parent);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilters(filters);
+        dialog.selectNameFilter(filters.first());
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
+    };
+    return picker;
+}
+
+const QStringList& frmStep3::fileFilters()
+{
+    // "All Files" comes first and is preselected; on this platform "*" is every file.
+    static const QStringList filters{QStringLiteral("All Files (*)"), QStringLiteral("Text Files (*.txt)")};
+    return filters;
+}
+
+frmStep3::frmStep3() : WizardPage(QStringLiteral("frmStep3"), QStringLiteral("Step 3"), QStringLiteral("Step 3."), QStringLiteral("txtStep3"))
+{
+    auto* row = new QHBoxLayout;
+    auto* label = new QLabel(QStringLiteral("Results &file:"), this);
+    txtFileName = new QLineEdit(this);
+    txtFileName->setObjectName(QStringLiteral("txtFileName"));
+    label->setBuddy(txtFileName);
+    btnBrowse = new QPushButton(QStringLiteral("Bro&wse"), this);
+    btnBrowse->setObjectName(QStringLiteral("btnBrowse"));
+    btnBrowse->setAutoDefault(false);
+    row->addWidget(label);
+    row->addWidget(txtFileName, 1);
+    row->addWidget(btnBrowse);
+    body->addLayout(row);
+
+    connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmStep2>(); });
+    connect(btnBrowse, &QPushButton::clicked, this, &frmStep3::Browse);
+    connect(btnNext, &QPushButton::clicked, this, &frmStep3::Next);
+    setPageText(PageTexts::Step3());
+}
+
+void frmStep3::Browse()
+{
+    const QString chosen = cdlgPickFile()(this, fileFilters());
+    if (!chosen.isEmpty())
+        m_lastChosen = chosen;
+    txtFileName->setText(m_lastChosen);
+}
+
+void frmStep3::Next()
+{
+    const QString name = txtFileName->text();
+    struct Arrow {
+        ~Arrow() { platform().SetBusyPointer(false); }
+    } arrowAtEnd;
+
+    try {
+        if (name.isEmpty() || name.trimmed().isEmpty() || !QFileInfo(name).isFile()) {
+            const bool blank = name.isEmpty();
+            if (EvaluationRun::HasPreviousLoad()) {
+                const QString prompt = blank
+                    ? QStringLiteral("You have not specified a file name. Do you wish to use the data loaded in the previous evaluation?")
+                    : QStringLiteral("You have not specified a valid file name. Do you wish to use the data loaded in the previous evaluation?");
+                if (platform().MsgBox(blank ? kNewNameMissing : kInvalidName, prompt, MsgIcon::Exclamation,
+                                      MsgButtons::YesNo) != MsgResult::Yes)
+                    return;
+            } else {
+                if (blank)
+                    platform().MsgBox(kExclamationTitleMissing, QStringLiteral("Please specify the file name for the results file."),
+                                      MsgIcon::Exclamation, MsgButtons::Ok);
+                else
+                    platform().MsgBox(kInvalidName, QStringLiteral("File does not exist. Please specify a valid filename."),
+                                      MsgIcon::Exclamation, MsgButtons::Ok);
+                return;
+            }
+        } else {
+            for (QPushButton* button : {btnNext, btnBack, btnBrowse})
+                button->setEnabled(false);
+            struct Restore {
+                frmStep3* page;
+                ~Restore()
+                {
+                    frmProcessing::Unload();
+                    for (QPushButton* button : {page->btnNext, page->btnBack, page->btnBrowse})
+                        button->setEnabled(true);
+                }
+            } restore{this};
+            const bool loaded = EvaluationRun::LoadAndAnalyze(name, [] {
+                frmProcessing* progress = frmProcessing::instance();
+                progress->show();
+                progress->raise();
+                progress->ResetProgressBar();
+            });
+            if (!loaded)
+                return;
+        }
+
+        if (EvaluationRun::MostlyMissing()
+            && platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt,
+                                 MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgResult::Ok)
+            return;
+    } catch (const DbError& error) {
+        platform().MsgBox(QStringLiteral("Error"),
+                          QStringLiteral("The evaluation could not be completed; the previous evaluation is unchanged.\r")
+                              + QString::number(error.number()) + QLatin1Char(' ') + error.description(),
+                          MsgIcon::Critical, MsgButtons::Ok);
+        return;
+    }
+    goTo<frmAnalysisReports>();
+}
+
+} // namespace marrowick

@@ -1,0 +1,55 @@
+#pragma once
+#include "platform/Platform.h"
+
+#include <QList>
+#include <QStringList>
+#include <functional>
+
+namespace marrowick::test {
+
+struct ShownBox {
+    QString title;
+    QString prompt;
+    MsgIcon icon;
+    MsgButtons buttons;
+};
+
+// Records every box and answers from a script; a box nobody expected fails the test.
+class FakePlatform final : public Platform {
+public:
+    FakePlatform();
+    ~FakePlatform() override;
+
+    void expect(MsgResult answer) { answers.append(answer); }
+    // The boxes shown since the last call, cleared.
+    QList<ShownBox> takeShown();
+
+    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons) override;
+    void UpdateProgressText(const QString& strProgress) override { progressTexts.append(strProgress); }
+    void ResetProgressBar() override { ++resets; }
+    void SetProgressBar(int) override {}
+    void IncrementProgressBar(double dblIncrement) override
+    {
+        ++increments;
+        barTotal += dblIncrement;
+        if (onIncrement)
+            onIncrement();
+    }
+    void SetBusyPointer(bool isBusy) override { busy = isBusy; }
+    void EndProgram(int code) override { endedWith = code; }
+
+    QList<ShownBox> shown;
+    QList<MsgResult> answers;
+    QStringList progressTexts;
+    int resets = 0;
+    int increments = 0;
+    double barTotal = 0;
+    bool busy = false;
+    int endedWith = -1;
+    std::function<void()> onIncrement;
+
+private:
+    Platform* m_previous;
+};
+
+} // namespace marrowick::test

@@ -1,0 +1,57 @@
+#include "TestDatabase.h"
+
+#include "database/Db.h"
+#include "database/EvalDatabase.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace marrowick::test {
+
+namespace {
+// A new database is built once per test program and copied for each test.
+QString templateDatabase()
+{
+    static QTemporaryDir dir;
+    static QString path;
+    if (path.isEmpty()) {
+        path = dir.path() + QStringLiteral("/template.db");
+        createDatabaseFile(path);
+    }
+    return path;
+}
+} // namespace
+
+TestDatabase::TestDatabase() : m_path(m_dir.path() + QStringLiteral("/DupTestDataFin.db"))
+{
+    QFile::copy(templateDatabase(), m_path);
+    QFile::setPermissions(m_path, QFile::permissions(m_path) | QFileDevice::WriteOwner);
+    openEvalDatabase(m_path);
+}
+
+TestDatabase::~TestDatabase() { closeEvalDatabase(); }
+
+QString TestDatabase::writeFile(const QString& name, const QByteArray& bytes) const
+{
+    const QString file = m_dir.path() + QLatin1Char('/') + name;
+    QFile out(file);
+    out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    out.write(bytes);
+    return file;
+}
+
+QStringList rows(const QString& sql)
+{
+    QSqlQuery query = run(sql);
+    QStringList result;
+    while (query.next()) {
+        QStringList columns;
+        for (int i = 0; i < query.record().count(); ++i)
+            columns << (query.isNull(i) ? QStringLiteral("<null>") : query.value(i).toString());
+        result << columns.join(QLatin1Char('|'));
+    }
+    return result;
+}
+
+} // namespace marrowick::test
