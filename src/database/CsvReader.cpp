@@ -33,6 +33,11 @@ QString CsvReader::decode(const QByteArray& bytes)
 
 CsvReader::CsvReader(QString text) : m_text(std::move(text)) {}
 
+namespace {
+// An empty value is empty text, never a null string (which SQL would store as Null).
+QString valueOf(const QString& value) { return value.isNull() ? QStringLiteral("") : value; }
+} // namespace
+
 bool CsvReader::next(QStringList& fields)
 {
     fields.clear();
@@ -67,13 +72,13 @@ bool CsvReader::next(QStringList& fields)
             value.clear();
             inQuotes = true;
         } else if (c == u',') {
-            fields.append(value);
+            fields.append(valueOf(value));
             value.clear();
         } else if (c == u'\r' || c == u'\n') {
             if (c == u'\r' && m_pos + 1 < n && m_text[m_pos + 1] == u'\n')
                 ++m_pos;
             ++m_pos;
-            fields.append(value);
+            fields.append(valueOf(value));
             return true;
         } else {
             value.append(c);
@@ -81,7 +86,7 @@ bool CsvReader::next(QStringList& fields)
         ++m_pos;
     }
     m_endedInQuote = inQuotes;
-    fields.append(value);
+    fields.append(valueOf(value));
     return true;
 }
 

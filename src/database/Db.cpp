@@ -104,6 +104,18 @@ Savepoint::~Savepoint()
     query.exec(QStringLiteral("RELEASE ") + m_name);
 }
 
+WriteBatch::WriteBatch() : m_name(QStringLiteral("batch%1").arg(++g_savepointSerial))
+{
+    run(QStringLiteral("SAVEPOINT ") + m_name);
+}
+
+WriteBatch::~WriteBatch()
+{
+    QSqlDatabase db = cnEval();
+    if (db.isOpen())
+        QSqlQuery(db).exec(QStringLiteral("RELEASE ") + m_name);
+}
+
 void Savepoint::commit()
 {
     run(QStringLiteral("RELEASE ") + m_name);

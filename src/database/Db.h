@@ -43,6 +43,19 @@ private:
     bool m_open = true;
 };
 
+// Rows written in a batch for speed; what was saved stays even when a later
+// step fails, as each row were stored on its own.
+class WriteBatch {
+public:
+    WriteBatch();
+    ~WriteBatch();
+    WriteBatch(const WriteBatch&) = delete;
+    WriteBatch& operator=(const WriteBatch&) = delete;
+
+private:
+    QString m_name;
+};
+
 [[noreturn]] void throwSqlError(const QSqlQuery& query, const QString& sql);
 
 } // namespace marrowick

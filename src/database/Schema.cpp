@@ -87,7 +87,6 @@ void createSchema()
     run(QStringLiteral("CREATE UNIQUE INDEX idxAnswerRec1 ON Answer_Sheet (rec_1)"));
     run(QStringLiteral("CREATE INDEX idxDuplicatesID ON IIS_DUPLICATES (ID)"));
     run(QStringLiteral("CREATE INDEX idxMissingID ON IIS_MISSING_RECORDS (ID)"));
-    run(QStringLiteral("CREATE INDEX idxTestProblem ON DupTestData (ProblemCode)"));
     run(QStringLiteral("CREATE INDEX idxComboProb ON tblComboMap (ProbCode)"));
 }
 

@@ -25,6 +25,8 @@ QString trimBlanks(const QString& value)
         ++begin;
     while (end > begin && value[end - 1] == u' ')
         --end;
+    if (begin == end)
+        return QStringLiteral(""); // empty text, not Null
     return begin == 0 && end == value.size() ? value : value.mid(begin, end - begin);
 }
 

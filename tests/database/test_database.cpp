@@ -34,7 +34,7 @@ void TestDatabaseLayer::newFileHoldsSchemaAndReferenceData()
     FakePlatform host;
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/DupTestDataFin.db");
-    QVERIFY(openEvalDatabase(path));
+    QVERIFY2(openEvalDatabase(path), host.shown.isEmpty() ? "" : qPrintable(host.shown.first().prompt));
     QVERIFY(QFileInfo::exists(path));
     QCOMPARE(schemaProblem(), QString());
     QVERIFY(countRows(QStringLiteral("DupTestData")) > 0);

@@ -1,0 +1,60 @@
+#include "PercentText.h"
+#include "SummaryCommon.h"
+#include "Summaries.h"
+
+namespace marrowick {
+
+using namespace summary;
+
+bool clsOverallResults::RefillOverallResults()
+{
+    if (!deleteOldRows(QStringLiteral("DELETE from tblOverallResults")))
+        return false;
+    try {
+        WriteBatch batch;
+        auto row = [](int code, const QVariant& desc, const QVariant& value) {
+            appendRow(QStringLiteral("tblOverallResults"), {{"ResultCode", code}, {"ResultDesc", desc}, {"ResultValue", value}});
+        };
+        const QVariant notSet;
+        const QString q6 = QStringLiteral(
+            "SELECT count(*) AS QMTotal FROM IIS_DUPLICATES  INNER JOIN DupTestData ON IIS_DUPLICATES.ID = DupTestData.ID "
+            "WHERE (QM='Y' or OTHERQM='Y') ");
+
+        row(0, QStringLiteral("Actual Total Records in Test Data"),
+            QString::number(scalar(QStringLiteral("SELECT count(*) AS Total From DupTestData"), QStringLiteral("Total")).toLongLong()));
+        const qint16 D = count16(kTotalDup, QStringLiteral("TotalDup"));
+        row(1, QStringLiteral("     Total Duplicates in Test Data"), QString::number(D));
+        const qint16 N = count16(kTotalNonDup, QStringLiteral("Total"));
+        row(2, QStringLiteral("     Total Non-duplicates in Test Data"), QString::number(N));
+        row(3, notSet, notSet);
+        row(4, QStringLiteral("TEST RESULTS:"), notSet);
+        qint64 clients = 0;
+        for (QSqlQuery q4 = run(QStringLiteral("SELECT Count(*) AS Total From IIS_LOADED_CHILD_ALL GROUP BY ClientID;")); q4.next();)
+            ++clients;
+        row(5, QStringLiteral("Total New Clients Added to Registry (Unique IDs)"), QString::number(clients));
+        const qint16 U = count16(kUndetected, QStringLiteral("DupTotal"));
+        row(6, QStringLiteral("Undetected duplicates added as new records"), QString::number(U));
+        const qint16 C = checked16(qint64(D) - U);
+        row(7, QStringLiteral("Duplicate records merged, rejected, or flagged as duplicates"), QString::number(C));
+        const qint64 flagged = scalar(q6, QStringLiteral("QMTotal")).toLongLong();
+        row(8, QStringLiteral("     Records handled as certain duplicates (merged with match or rejected)"), QString::number(C - flagged));
+        const qint16 F = checked16(flagged);
+        row(9, QStringLiteral("     Records handled as potential duplicates (flagged)"), QString::number(F));
+        const qint16 M = count16(kMissingGroups, QStringLiteral("MisTotal"));
+        row(10, QStringLiteral("Missing records (mistaken for duplicates or rejected)"), QString::number(M));
+        const qint16 kept = checked16(qint64(N) - M);
+        row(11, QStringLiteral("Records correctly identified as non-duplicates"), QString::number(kept));
+        const qint64 flaggedRows =
+            scalar(QStringLiteral("SELECT Count(*) AS Total From IIS_LOADED_CHILD_ALL WHERE QMflag='Y' "), QStringLiteral("Total")).toLongLong();
+        row(12, QStringLiteral("Non-duplicates flagged as possible duplicates"), QString::number(flaggedRows - F));
+        row(13, notSet, notSet);
+        row(14, QStringLiteral("Overall Score for Duplicate Record Detection (Sensitivity)"), PercentText(C, D));
+        row(15, QStringLiteral("Overall Score for Accuracy in Duplicate Record Determination (Specificity)"), PercentText(kept, N));
+    } catch (const DbError& error) {
+        showGeneralError(QStringLiteral("Error occurred in RefillOverallResults: "), error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace marrowick

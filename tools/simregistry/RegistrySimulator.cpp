@@ -1,0 +1,318 @@
+#include "RegistrySimulator.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace marrowick::sim {
+
+namespace {
+
+struct Client {
+    qint64 id = 0;
+    TestRecord survivor; // the demographics the client keeps: those of the record that created it
+    bool flagged = false;
+};
+
+QStringList splitLine(const QString& line)
+{
+    QStringList fields;
+    QString value;
+    bool quoted = false;
+    for (const QChar c : line) {
+        if (c == u'"')
+            quoted = !quoted;
+        else if (c == u',' && !quoted) {
+            fields << value;
+            value.clear();
+        } else
+            value += c;
+    }
+    fields << value;
+    return fields;
+}
+
+bool motherAgrees(const TestRecord& a, const TestRecord& b)
+{
+    return (!a.momMaiden.isEmpty() && a.momMaiden == b.momMaiden)
+        || (!a.momFirst.isEmpty() && a.momFirst == b.momFirst && a.momLast == b.momLast);
+}
+
+bool motherUnknown(const TestRecord& a, const TestRecord& b)
+{
+    auto unknown = [](const TestRecord& r) { return r.momMaiden.isEmpty() && r.momFirst.isEmpty(); };
+    return unknown(a) || unknown(b);
+}
+
+bool sameDemographics(const TestRecord& a, const TestRecord& b)
+{
+    return a.last == b.last && a.first == b.first && a.middle == b.middle && a.suffix == b.suffix && a.dob == b.dob
+        && a.sex == b.sex && a.momMaiden == b.momMaiden && a.momLast == b.momLast && a.momFirst == b.momFirst
+        && a.momMiddle == b.momMiddle;
+}
+
+QString csvField(const QString& value)
+{
+    if (value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('"')))
+        return QLatin1Char('"') + QString(value).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + QLatin1Char('"');
+    return value;
+}
+
+} // namespace
+
+std::optional<Policy> policyNamed(const QString& name)
+{
+    const QStringList names = policyNames();
+    const qsizetype at = names.indexOf(name);
+    if (at < 0)
+        return std::nullopt;
+    return Policy(at);
+}
+
+QString policyName(Policy policy) { return policyNames().at(int(policy)); }
+
+QStringList policyNames()
+{
+    return {QStringLiteral("none"), QStringLiteral("exact"), QStringLiteral("typical"), QStringLiteral("aggressive"),
+            QStringLiteral("perfect")};
+}
+
+QList<TestRecord> RegistrySimulator::parseTestFile(const QByteArray& text)
+{
+    QList<TestRecord> records;
+    int id = 0;
+    for (QByteArray line : text.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty())
+            continue;
+        const QStringList f = splitLine(QString::fromUtf8(line));
+        TestRecord r;
+        r.id = ++id;
+        r.last = f.value(0);
+        r.first = f.value(1);
+        r.middle = f.value(2);
+        r.suffix = f.value(3);
+        r.dob = f.value(4);
+        r.sex = f.value(5);
+        r.momMaiden = f.value(6);
+        r.momLast = f.value(7);
+        r.momFirst = f.value(8);
+        r.momMiddle = f.value(9);
+        r.cvx = f.value(10);
+        r.vacDate = f.value(11);
+        r.mvx = f.value(12);
+        records << r;
+    }
+    return records;
+}
+
+QList<QList<int>> RegistrySimulator::parseAnswerSheet(const QByteArray& csv)
+{
+    QList<QList<int>> groups;
+    const QList<QByteArray> lines = csv.split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        if (line.isEmpty())
+            continue;
+        QList<int> group;
+        for (const QByteArray& cell : line.split(','))
+            if (!cell.isEmpty())
+                group << cell.toInt();
+        groups << group;
+    }
+    return groups;
+}
+
+QMultiHash<QString, QString> RegistrySimulator::parseNicknames(const QByteArray& text)
+{
+    QMultiHash<QString, QString> nicknames;
+    for (QByteArray line : text.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QList<QByteArray> pair = line.split(',');
+        nicknames.insert(QString::fromUtf8(pair.value(0)), QString::fromUtf8(pair.value(1)));
+    }
+    return nicknames;
+}
+
+int RegistrySimulator::editDistance(const QString& a, const QString& b)
+{
+    std::vector<int> previous(size_t(b.size()) + 1), current(size_t(b.size()) + 1);
+    for (qsizetype j = 0; j <= b.size(); ++j)
+        previous[size_t(j)] = int(j);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        current[0] = int(i);
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const int substitution = previous[size_t(j - 1)] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            current[size_t(j)] = std::min({previous[size_t(j)] + 1, current[size_t(j - 1)] + 1, substitution});
+        }
+        std::swap(previous, current);
+    }
+    return previous[size_t(b.size())];
+}
+
+QString RegistrySimulator::normalized(const QString& name)
+{
+    QString result;
+    for (const QChar c : name.toUpper())
+        if (c.isLetter())
+            result += c;
+    return result;
+}
+
+bool RegistrySimulator::dobNear(const QString& a, const QString& b)
+{
+    if (a.size() != 8 || b.size() != 8 || a == b)
+        return false;
+    int differing = 0;
+    for (int i = 0; i < 8; ++i)
+        differing += a[i] != b[i];
+    const bool dayMonthSwapped = a.left(4) == b.left(4) && a.mid(4, 2) == b.mid(6, 2) && a.mid(6, 2) == b.mid(4, 2);
+    return differing == 1 || dayMonthSwapped;
+}
+
+bool RegistrySimulator::firstSimilar(const QString& a, const QString& b) const
+{
+    const QString na = normalized(a), nb = normalized(b);
+    if (na == nb)
+        return true;
+    if (na.size() >= 4 && nb.size() >= 4 && editDistance(na, nb) <= 1)
+        return true;
+    if (m_nicknames.contains(a, b) || m_nicknames.contains(b, a))
+        return true;
+    return a.section(QLatin1Char(' '), 0, 0) == b.section(QLatin1Char(' '), 0, 0) && a.contains(QLatin1Char(' ')) != b.contains(QLatin1Char(' '));
+}
+
+bool RegistrySimulator::lastSimilar(const QString& a, const QString& b)
+{
+    const QString na = normalized(a), nb = normalized(b);
+    if (na == nb || (na.size() >= 4 && nb.size() >= 4 && editDistance(na, nb) <= 1))
+        return true;
+    const QString firstA = a.section(QRegularExpression(QStringLiteral("[- ]")), 0, 0);
+    const QString firstB = b.section(QRegularExpression(QStringLiteral("[- ]")), 0, 0);
+    return firstA == firstB && firstA.size() >= 3;
+}
+
+RegistrySimulator::Verdict RegistrySimulator::compare(const TestRecord& r, const TestRecord& c) const
+{
+    switch (m_policy) {
+    case Policy::None:
+    case Policy::Perfect:
+        return Verdict::NewClient;
+    case Policy::Exact:
+        return sameDemographics(r, c) ? Verdict::Merge : Verdict::NewClient;
+    case Policy::Aggressive:
+        // Last name, birth date and mother are taken as enough: twins are lost.
+        return normalized(r.last) == normalized(c.last) && r.dob == c.dob && !r.momMaiden.isEmpty()
+                && r.momMaiden == c.momMaiden
+            ? Verdict::Merge
+            : Verdict::NewClient;
+    case Policy::Typical: {
+        const bool sexOk = r.sex == c.sex || r.sex == QLatin1String("U") || c.sex == QLatin1String("U");
+        const bool lastOk = lastSimilar(r.last, c.last);
+        const bool firstOk = firstSimilar(r.first, c.first);
+        const bool namesExact = normalized(r.last) == normalized(c.last) && normalized(r.first) == normalized(c.first);
+        const bool mother = motherAgrees(r, c);
+        if (sexOk && lastOk && firstOk
+            && ((r.dob == c.dob && (mother || motherUnknown(r, c))) || (dobNear(r.dob, c.dob) && mother && namesExact)))
+            return Verdict::Merge;
+        if ((r.dob == c.dob && lastOk && mother) || (dobNear(r.dob, c.dob) && lastOk && firstOk))
+            return Verdict::Flag;
+        return Verdict::NewClient;
+    }
+    }
+    return Verdict::NewClient;
+}
+
+Simulation RegistrySimulator::run(const QList<TestRecord>& records) const
+{
+    QHash<int, int> groupOf;
+    for (qsizetype g = 0; g < m_groups.size(); ++g)
+        for (int id : m_groups[g])
+            groupOf.insert(id, int(g));
+
+    std::vector<Client> clients;
+    QHash<int, size_t> clientOfGroup;
+    QHash<qint64, int> creatorOf;
+    struct Line {
+        size_t client;
+        const TestRecord* record;
+    };
+    std::vector<Line> lines;
+    Simulation sim;
+    qint64 nextId = 100001;
+
+    for (const TestRecord& r : records) {
+        Outcome outcome;
+        outcome.id = r.id;
+        const bool rejectsImpossibleDates = m_policy == Policy::Typical || m_policy == Policy::Aggressive;
+        if (rejectsImpossibleDates && r.vacDate < r.dob) {
+            outcome.action = QStringLiteral("rejected");
+            sim.outcomes.push_back(outcome);
+            continue;
+        }
+        std::optional<size_t> target;
+        bool flag = false;
+        if (m_policy == Policy::Perfect) {
+            const auto it = clientOfGroup.constFind(groupOf.value(r.id, -1));
+            if (it != clientOfGroup.constEnd())
+                target = it.value();
+        } else {
+            for (size_t c = 0; c < clients.size() && !target; ++c) {
+                const Verdict verdict = compare(r, clients[c].survivor);
+                if (verdict == Verdict::Merge)
+                    target = c;
+                else if (verdict == Verdict::Flag)
+                    flag = true;
+            }
+        }
+        if (target) {
+            outcome.action = QStringLiteral("merged");
+            outcome.client = clients[*target].id;
+            outcome.mergedInto = creatorOf.value(outcome.client);
+        } else {
+            Client client{nextId++, r, flag};
+            outcome.action = flag ? QStringLiteral("flagged") : QStringLiteral("new");
+            outcome.client = client.id;
+            creatorOf.insert(client.id, r.id);
+            clients.push_back(client);
+            target = clients.size() - 1;
+            clientOfGroup.insert(groupOf.value(r.id, -1), *target);
+        }
+        lines.push_back({*target, &r});
+        sim.outcomes.push_back(outcome);
+    }
+
+    QString results;
+    for (const Line& line : lines) {
+        const Client& c = clients[line.client];
+        const TestRecord& s = c.survivor;
+        // The typical registry pads its client numbers; the aggressive one leaves
+        // the flag empty when nothing is flagged.
+        const QString id = m_policy == Policy::Typical ? QStringLiteral("%1").arg(c.id, 9, 10, QLatin1Char('0'))
+                                                       : QString::number(c.id);
+        const QString flagText = c.flagged ? QStringLiteral("Y")
+                                           : (m_policy == Policy::Aggressive ? QString() : QStringLiteral("N"));
+        const QStringList fields{id, flagText, s.last, s.first, s.middle, s.suffix, s.dob, s.sex, s.momMaiden,
+                                 s.momLast, s.momFirst, s.momMiddle, line.record->cvx, line.record->vacDate,
+                                 line.record->mvx};
+        QStringList cells;
+        for (const QString& f : fields)
+            cells << csvField(f);
+        results += cells.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    }
+    sim.resultsFile = results.toUtf8();
+
+    QString truth = QStringLiteral("ID,Action,ClientID,MergedIntoID\n");
+    for (const Outcome& o : sim.outcomes)
+        truth += QStringLiteral("%1,%2,%3,%4\n")
+                     .arg(o.id)
+                     .arg(o.action)
+                     .arg(o.client ? QString::number(o.client) : QString())
+                     .arg(o.mergedInto ? QString::number(o.mergedInto) : QString());
+    sim.truth = truth.toUtf8();
+    return sim;
+}
+
+} // namespace marrowick::sim
