@@ -1,0 +1,326 @@
+#include "FakePlatform.h"
+#include "TestDatabase.h"
+#include "database/Db.h"
+#include "import/clsProcessResultsFile.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+QByteArray line(const QStringList& fields) { return fields.join(QLatin1Char(',')).toUtf8() + "\r\n"; }
+
+QStringList validFields(int client = 1001)
+{
+    return {QString::number(client), QStringLiteral("N"), QStringLiteral("GARCIA"), QStringLiteral("WILLIAM"),
+            QStringLiteral("JOSE"), QString(), QStringLiteral("20210314"), QStringLiteral("M"), QStringLiteral("LOPEZ"),
+            QStringLiteral("GARCIA"), QStringLiteral("MARIA"), QStringLiteral("ELENA"), QStringLiteral("20"),
+            QStringLiteral("20210514"), QStringLiteral("PMC")};
+}
+
+QByteArray validFile(int records, int firstClient = 1001)
+{
+    QByteArray bytes;
+    for (int i = 0; i < records; ++i)
+        bytes += line(validFields(firstClient + i));
+    return bytes;
+}
+
+QStringList loaded() { return rows(QStringLiteral("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY rowid")); }
+
+} // namespace
+
+class TestImport : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void validNumber_data();
+    void validNumber();
+    void wrongFieldCountKeepsThePreviousLoad_data();
+    void wrongFieldCountKeepsThePreviousLoad();
+    void invalidRecordMessages_data();
+    void invalidRecordMessages();
+    void invalidThirdRecordLeavesTableUnchanged();
+    void unreadableFilesGiveError_data();
+    void unreadableFilesGiveError();
+    void encodingsAndLineEnds();
+    void valuesAreStoredTrimmedAndNeverNull();
+    void recordLimit();
+    void fuzzedFilesEndInOneOfThreeOutcomes();
+
+private:
+    std::unique_ptr<FakePlatform> host;
+    std::unique_ptr<TestDatabase> db;
+    QStringList previous;
+};
+
+void TestImport::init()
+{
+    host = std::make_unique<FakePlatform>();
+    db = std::make_unique<TestDatabase>();
+    // A previous load that every refused file must leave whole.
+    QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("previous.txt"), validFile(3, 500))));
+    previous = loaded();
+    QCOMPARE(previous.size(), 3);
+    QCOMPARE(host->progressTexts.last(), QStringLiteral("Reading results file...."));
+}
+
+void TestImport::cleanup()
+{
+    db.reset();
+    host.reset();
+}
+
+void TestImport::validNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("plain") << "42" << true;
+    QTest::newRow("blanks around") << "  42  " << true;
+    QTest::newRow("fraction") << "12.5" << true;
+    QTest::newRow("negative") << "-7" << true;
+    QTest::newRow("leading zeros") << "000123" << true;
+    QTest::newRow("largest") << "2147483647" << true;
+    QTest::newRow("whole part fits") << "2147483647.9" << true;
+    QTest::newRow("smallest") << "-2147483648" << true;
+    QTest::newRow("too large") << "2147483648" << false;
+    QTest::newRow("rounded down below range") << "-2147483648.5" << false;
+    QTest::newRow("13 digits") << "1234567890123" << false;
+    QTest::newRow("letters") << "A12" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("blanks only") << "   " << false;
+    QTest::newRow("not a number") << "nan" << false;
+    QTest::newRow("infinity") << "inf" << false;
+}
+
+void TestImport::validNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QCOMPARE(clsProcessResultsFile::ValidNumber(text), valid);
+}
+
+void TestImport::wrongFieldCountKeepsThePreviousLoad_data()
+{
+    QTest::addColumn<QByteArray>("firstLine");
+    QTest::addColumn<QString>("count");
+    QStringList fourteen = validFields();
+    fourteen.removeLast();
+    QStringList sixteen = validFields();
+    sixteen << QStringLiteral("X");
+    QTest::newRow("14 fields") << line(fourteen) << "14";
+    QTest::newRow("16 fields") << line(sixteen) << "16";
+    QTest::newRow("one field") << QByteArray("hello\n") << "1";
+}
+
+void TestImport::wrongFieldCountKeepsThePreviousLoad()
+{
+    QFETCH(QByteArray, firstLine);
+    QFETCH(QString, count);
+    const QString file = db->writeFile(QStringLiteral("r.txt"), firstLine + validFile(2));
+    QVERIFY(!clsProcessResultsFile().ReadResults(file));
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Data Format Error"));
+    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
+    QCOMPARE(boxes[0].buttons, MsgButtons::Ok);
+    QCOMPARE(boxes[0].prompt, count + QStringLiteral(" field(s) found in the data. Please verify that the file is in comma "
+                                                     "delimited format and all 15 fields required for processing have been included."));
+    QCOMPARE(loaded(), previous);
+}
+
+void TestImport::invalidRecordMessages_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("errors"); // empty: the record is valid
+    QTest::newRow("13-digit client") << 0 << "1234567890123" << "Invalid client IDClient ID is not valid number";
+    QTest::newRow("client 12.5") << 0 << "12.5" << "";
+    QTest::newRow("client with blanks") << 0 << "  42  " << "";
+    QTest::newRow("client 12 long with blanks") << 0 << " 1234567890 " << "";
+    QTest::newRow("client 13 long with blanks") << 0 << "  1234567890 " << "Invalid client ID";
+    QTest::newRow("client A12") << 0 << "A12" << "Client ID is not valid number";
+    QTest::newRow("client empty") << 0 << "" << "Client ID is not valid number";
+    QTest::newRow("lower-case flag") << 1 << "y" << "\rInvalid questionable match (potential duplicate) flag.";
+    QTest::newRow("empty flag") << 1 << "" << "";
+    QTest::newRow("flag with blanks") << 1 << " Y " << "";
+    QTest::newRow("last name 41") << 2 << QString(41, QLatin1Char('A')) << "\rInvalid Last Name";
+    QTest::newRow("last name 40") << 2 << QString(40, QLatin1Char('A')) << "";
+    QTest::newRow("suffix 11") << 5 << "JRJRJRJRJRJ" << "\rInvalid Name Suffix";
+    QTest::newRow("dob 7") << 6 << "2021031" << "\rInvalid Date of Birth";
+    QTest::newRow("dob of 8 characters") << 6 << "2001-1-1" << "";
+    QTest::newRow("empty sex") << 7 << "" << "\rInvalid sex";
+    QTest::newRow("lower-case sex") << 7 << "m" << "\rInvalid sex";
+    QTest::newRow("vaccine 5") << 12 << "12345" << "\rInvalid Vaccine ID";
+    QTest::newRow("vaccination date 9") << 13 << "202105140" << "\rInvalid Immunization Date";
+    QTest::newRow("manufacturer 4") << 14 << "PMCX" << "\rInvalid vaccine manufacturer";
+    QTest::newRow("letters outside the basic plane count once")
+        << 3 << QString(39, QLatin1Char('A')) + QString::fromUcs4(U"\U0001F600") << "";
+}
+
+void TestImport::invalidRecordMessages()
+{
+    QFETCH(int, field);
+    QFETCH(QString, value);
+    QFETCH(QString, errors);
+    QStringList fields = validFields();
+    fields[field] = value;
+    const QString file = db->writeFile(QStringLiteral("r.txt"), line(fields));
+    const bool ok = clsProcessResultsFile().ReadResults(file);
+    QCOMPARE(ok, errors.isEmpty());
+    const QList<ShownBox> boxes = host->takeShown();
+    if (errors.isEmpty()) {
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(loaded().size(), 1);
+        return;
+    }
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Invalid Results File"));
+    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
+    QCOMPARE(boxes[0].prompt, QStringLiteral("Record number 1 has the following errors:\r") + errors);
+    QCOMPARE(loaded(), previous);
+}
+
+void TestImport::invalidThirdRecordLeavesTableUnchanged()
+{
+    // The mother's maiden name is checked before the sex; a short line is its own fault.
+    QStringList bad = validFields();
+    bad[7] = QStringLiteral("X");
+    bad[8] = QString(41, QLatin1Char('M'));
+    QVERIFY(!clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("r.txt"), validFile(2) + line(bad) + validFile(1))));
+    QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].prompt,
+             QStringLiteral("Record number 3 has the following errors:\r\rInvalid Mother Maiden Name\rInvalid sex"));
+    QCOMPARE(loaded(), previous);
+
+    QStringList shortLine = validFields();
+    shortLine.removeLast();
+    QVERIFY(!clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("r.txt"), validFile(4) + line(shortLine) + validFile(1))));
+    boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].prompt, QStringLiteral("Record number 5 has the following errors:\r\rInvalid number of fields"));
+    QCOMPARE(loaded(), previous);
+}
+
+void TestImport::unreadableFilesGiveError_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("empty") << "empty.txt" << QByteArray() << "no records";
+    QTest::newRow("only line ends") << "blank.txt" << QByteArray("\r\n\r\n\n") << "no records";
+    QTest::newRow("missing") << "" << QByteArray() << "File not found";
+    QTest::newRow("unclosed quote") << "quote.txt" << validFile(1) + "1,N,\"GARCIA,W" << "quoted value";
+}
+
+void TestImport::unreadableFilesGiveError()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, cause);
+    const QString file = name.isEmpty() ? db->folder() + QStringLiteral("/no-such-file.txt") : db->writeFile(name, bytes);
+    QVERIFY(!clsProcessResultsFile().ReadResults(file));
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
+    QVERIFY(boxes[0].prompt.startsWith(QStringLiteral("Error reading results file.")));
+    QVERIFY2(boxes[0].prompt.contains(cause), qPrintable(boxes[0].prompt));
+    QCOMPARE(loaded(), previous);
+}
+
+void TestImport::encodingsAndLineEnds()
+{
+    QStringList quoted = validFields(1);
+    quoted[2] = QStringLiteral("\"GARCIA, JR\"");
+    QStringList cp1252 = validFields(2);
+    cp1252[2] = QStringLiteral("MU\xD1OZ");
+    // Byte-order mark, a quoted comma in the first record, CRLF, a lone CR, LF, no final line end.
+    QByteArray bytes = "\xEF\xBB\xBF" + line(quoted);
+    bytes += QByteArray("2,N,MU\xC3\x91OZ,ANA,,,20200101,F,,,,,08,20200101,MSD\r");
+    bytes += QByteArray("3,N,O'BRIEN,ANA,,,20200101,F,,,,,08,20200101,MSD\n\n");
+    bytes += QByteArray("4,N,PE\xC3\x91" "A,ANA,,,20200101,F,,,,,08,20200101,MSD");
+    QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("r.txt"), bytes)));
+    QCOMPARE(rows(QStringLiteral("SELECT ClientID, LastName FROM IIS_LOADED_CHILD_ALL ORDER BY rowid")),
+             QStringList({"1|GARCIA, JR", "2|MU\u00D1OZ", "3|O'BRIEN", "4|PE\u00D1A"}));
+    // Not valid UTF-8 as a whole: the file is read as Windows-1252.
+    QVERIFY(clsProcessResultsFile().ReadResults(
+        db->writeFile(QStringLiteral("w.txt"), QByteArray("7,N,MU\xD1OZ,ANA,,,20200101,F,O\x92NEIL,,,,08,20200101,MSD\r\n"))));
+    QCOMPARE(rows(QStringLiteral("SELECT LastName, MomMaiden FROM IIS_LOADED_CHILD_ALL")), QStringList({"MU\u00D1OZ|O\u2019NEIL"}));
+}
+
+void TestImport::valuesAreStoredTrimmedAndNeverNull()
+{
+    QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile(
+        QStringLiteral("r.txt"), "  0042 , Y ,  GARCIA ,WILLIAM,,,20210314 ,M,,,,,20,20210514,PMC\r\n")));
+    QCOMPARE(rows(QStringLiteral("SELECT ClientID, QMflag, LastName, DOB, quote(MiddleName), quote(MomMaiden) FROM IIS_LOADED_CHILD_ALL")),
+             QStringList({"0042|Y|GARCIA|20210314|''|''"}));
+}
+
+void TestImport::recordLimit()
+{
+    QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("max.txt"), validFile(32767))));
+    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 32767);
+    QVERIFY(!clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("over.txt"), validFile(32768, 1))));
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+    QVERIFY2(boxes[0].prompt.startsWith(QStringLiteral("Error reading results file.Overflow")), qPrintable(boxes[0].prompt));
+    QVERIFY(boxes[0].prompt.contains(QStringLiteral("32767")));
+    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 32767);
+}
+
+void TestImport::fuzzedFilesEndInOneOfThreeOutcomes()
+{
+    QRandomGenerator rng(20021);
+    const QByteArray base = validFile(6);
+    const QByteArray alphabet(",\"\r\n Y N M F 0123456789AZaz'\xC3\xD1\x92\xEF\xBB\xBF", 40);
+    int accepted = 0, refused = 0;
+    for (int round = 0; round < 2500; ++round) {
+        QByteArray bytes = base;
+        const int edits = 1 + int(rng.bounded(8));
+        for (int e = 0; e < edits; ++e) {
+            const int at = int(rng.bounded(quint32(bytes.size() + 1)));
+            const char c = alphabet[int(rng.bounded(quint32(alphabet.size())))];
+            switch (rng.bounded(3)) {
+            case 0: bytes.insert(at, c); break;
+            case 1: if (at < bytes.size()) bytes.remove(at, 1); break;
+            default: if (at < bytes.size()) bytes[at] = c; break;
+            }
+        }
+        if (round % 10 == 0) // now and then pure noise
+            for (auto& b : bytes)
+                b = char(rng.bounded(256));
+        const QStringList before = loaded();
+        host->answers.clear();
+        const bool ok = clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("f.txt"), bytes));
+        const QList<ShownBox> boxes = host->takeShown();
+        if (ok) {
+            ++accepted;
+            QCOMPARE(boxes.size(), 0);
+            // The new file, whole: as many rows as it has non-empty lines.
+            int lines = 0;
+            for (const QByteArray& l : bytes.split('\n'))
+                for (const QByteArray& part : l.split('\r'))
+                    lines += !part.isEmpty();
+            QVERIFY2(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")) <= lines, bytes.constData());
+            QVERIFY(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")) > 0);
+        } else {
+            ++refused;
+            QCOMPARE(boxes.size(), 1);
+            const QStringList titles{"Data Format Error", "Invalid Results File", "Error"};
+            QVERIFY2(titles.contains(boxes[0].title), qPrintable(boxes[0].title));
+            QCOMPARE(loaded(), before);
+        }
+    }
+    QVERIFY(accepted > 50);
+    QVERIFY(refused > 50);
+}
+
+QTEST_GUILESS_MAIN(TestImport)
+#include "test_import.moc"

@@ -1,0 +1,277 @@
+#include "FakePlatform.h"
+#include "TestDatabase.h"
+#include "database/Db.h"
+#include "summaries/PercentText.h"
+#include "summaries/Summaries.h"
+
+#include <QLocale>
+#include <QTest>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+// A small evaluation whose every figure is worked out by hand:
+// duplicate types A (11-14), B (21-23), C (41); base records 1-3; look-alikes
+// 31, 32 (twins, combination 1, imitating A) and 33 (cousin, combination 2, imitating B).
+void knownEvaluation(int flaggedRegistryRows)
+{
+    for (const char* t : {"DupTestData", "tblProbDescMap", "tblSecondProbDescMap", "tblComboMap", "IIS_DUPLICATES",
+                          "IIS_MISSING_RECORDS", "IIS_LOADED_CHILD_ALL"})
+        run(QStringLiteral("DELETE FROM ") + QLatin1String(t));
+    auto test = [](int id, const char* code, const QVariant& second = {}, const QVariant& combo = {}) {
+        appendRow(QStringLiteral("DupTestData"), {{"ID", id}, {"LastName", QStringLiteral("L%1").arg(id)}, {"FirstName", QStringLiteral("F")},
+                                                  {"Sex", QStringLiteral("F")}, {"ProblemCode", QLatin1String(code)},
+                                                  {"SecondProblem", second}, {"ComboCode", combo}, {"notes", QStringLiteral("note %1").arg(id)}});
+    };
+    for (int id : {11, 12, 13, 14})
+        test(id, "A");
+    for (int id : {21, 22, 23})
+        test(id, "B");
+    test(41, "C");
+    for (int id : {1, 2, 3})
+        test(id, "BASE_RECORD");
+    test(31, "DL_BASE_RECORD", QStringLiteral("TWIN"), 1);
+    test(32, "DL_BASE_RECORD", QStringLiteral("TWIN"), 1);
+    test(33, "DL_BASE_RECORD", QStringLiteral("COUSIN"), 2);
+    for (const auto& [code, desc, order] : {std::tuple{"A", "Type A", 1}, {"B", "Type B", 2}, {"C", "Type C", 3}})
+        appendRow(QStringLiteral("tblProbDescMap"), {{"ProbCode", QLatin1String(code)}, {"ProbDesc", QLatin1String(desc)}, {"ProbOrder", order}});
+    for (const auto& [code, desc, order] : {std::tuple{"TWIN", "Twins", 2}, {"COUSIN", "Cousins", 1}})
+        appendRow(QStringLiteral("tblSecondProbDescMap"), {{"ProbCode", QLatin1String(code)}, {"ProbDesc", QLatin1String(desc)}, {"ProbOrder", order}});
+    appendRow(QStringLiteral("tblComboMap"), {{"ProbCode", QStringLiteral("A")}, {"ComboCode", 1}});
+    appendRow(QStringLiteral("tblComboMap"), {{"ProbCode", QStringLiteral("B")}, {"ComboCode", 2}});
+    for (const auto& [id, qm, other] : {std::tuple{11, "N", "N"}, {12, "Y", ""}, {21, "N", "Y"}, {22, "N", "N"}})
+        appendRow(QStringLiteral("IIS_DUPLICATES"),
+                  {{"ID", id}, {"QM", QLatin1String(qm)}, {"OtherQM", *other ? QVariant(QLatin1String(other)) : QVariant()}});
+    for (int id : {31, 2})
+        appendRow(QStringLiteral("IIS_MISSING_RECORDS"), {{"ID", id}});
+    // Three clients, one of them on two rows.
+    const QStringList registry{"1", "1", "2", "3"};
+    // The first flaggedRegistryRows rows carry the flag.
+    int flagged = 0;
+    for (const QString& client : registry) {
+        const bool flag = flagged < flaggedRegistryRows;
+        flagged += flag;
+        appendRow(QStringLiteral("IIS_LOADED_CHILD_ALL"), {{"ClientID", client}, {"QMflag", flag ? "Y" : "N"}});
+    }
+}
+
+QStringList overall() { return rows(QStringLiteral("SELECT ResultCode, ResultDesc, ResultValue FROM tblOverallResults ORDER BY ResultCode")); }
+
+} // namespace
+
+class TestSummaries : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void percentText_data();
+    void percentText();
+    void percentTextUsesTheLocalesSeparator();
+    void overallResultsRows();
+    void overallResultsWithoutDuplicates();
+    void problemTypeSummary();
+    void problemTypeMissingFromTheMap();
+    void dupLikeSummary();
+    void dupLikeFailurePassesUp();
+    void scoresByType();
+    void failedDeleteGivesDatabaseError();
+
+private:
+    std::unique_ptr<FakePlatform> host;
+    std::unique_ptr<TestDatabase> db;
+};
+
+void TestSummaries::init()
+{
+    host = std::make_unique<FakePlatform>();
+    db = std::make_unique<TestDatabase>();
+}
+
+void TestSummaries::cleanup()
+{
+    db.reset();
+    host.reset();
+}
+
+void TestSummaries::percentText_data()
+{
+    QTest::addColumn<int>("part");
+    QTest::addColumn<int>("whole");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("87.5") << 35 << 40 << "87.5 %";
+    QTest::newRow("85.71") << 6 << 7 << "85.71 %";
+    QTest::newRow("100") << 7 << 7 << "100 %";
+    QTest::newRow("tie to even, down") << 1 << 32 << "3.12 %";
+    QTest::newRow("66.67") << 2 << 3 << "66.67 %";
+    QTest::newRow("83.33") << 10 << 12 << "83.33 %";
+    QTest::newRow("zero") << 0 << 5 << "0 %";
+    QTest::newRow("below zero") << -1 << 4 << "-25 %";
+    QTest::newRow("large") << 32767 << 1 << "3276700 %";
+}
+
+void TestSummaries::percentText()
+{
+    QFETCH(int, part);
+    QFETCH(int, whole);
+    QFETCH(QString, text);
+    QCOMPARE(PercentText(part, whole), text);
+}
+
+void TestSummaries::percentTextUsesTheLocalesSeparator()
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QCOMPARE(PercentText(35, 40), QStringLiteral("87,5 %"));
+    QCOMPARE(PercentText(2000, 2), QStringLiteral("100000 %"));
+    QLocale::setDefault(before);
+    try {
+        PercentText(1, 0);
+        QFAIL("no failure");
+    } catch (const DbError& e) {
+        QCOMPARE(e.number(), int(DbError::DivisionByZero));
+    }
+}
+
+void TestSummaries::overallResultsRows()
+{
+    knownEvaluation(1);
+    QVERIFY(clsOverallResults().RefillOverallResults());
+    const QStringList expected{
+        "0|Actual Total Records in Test Data|14",
+        "1|     Total Duplicates in Test Data|8",
+        "2|     Total Non-duplicates in Test Data|6",
+        "3|<null>|<null>",
+        "4|TEST RESULTS:|<null>",
+        "5|Total New Clients Added to Registry (Unique IDs)|3",
+        "6|Undetected duplicates added as new records|2",
+        "7|Duplicate records merged, rejected, or flagged as duplicates|6",
+        "8|     Records handled as certain duplicates (merged with match or rejected)|4",
+        "9|     Records handled as potential duplicates (flagged)|2",
+        "10|Missing records (mistaken for duplicates or rejected)|2",
+        "11|Records correctly identified as non-duplicates|4",
+        "12|Non-duplicates flagged as possible duplicates|-1",
+        "13|<null>|<null>",
+        "14|Overall Score for Duplicate Record Detection (Sensitivity)|75 %",
+        "15|Overall Score for Accuracy in Duplicate Record Determination (Specificity)|66.67 %",
+    };
+    QCOMPARE(overall(), expected);
+    // A second refill gives the same rows, not twice as many.
+    QVERIFY(clsOverallResults().RefillOverallResults());
+    QCOMPARE(overall(), expected);
+    QVERIFY(host->shown.isEmpty());
+}
+
+void TestSummaries::overallResultsWithoutDuplicates()
+{
+    knownEvaluation(1);
+    run(QStringLiteral("DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')"));
+    QVERIFY(!clsOverallResults().RefillOverallResults());
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+    QCOMPARE(boxes[0].prompt, QStringLiteral("Error occurred in RefillOverallResults: 11 Division by zero"));
+    const QStringList left = overall();
+    QCOMPARE(left.size(), 14);
+    QCOMPARE(left.last(), QStringLiteral("13|<null>|<null>"));
+    QCOMPARE(left[12], QStringLiteral("12|Non-duplicates flagged as possible duplicates|1"));
+}
+
+void TestSummaries::problemTypeSummary()
+{
+    knownEvaluation(1);
+    QVERIFY(clsProblemTypeSummary().RefillProblemTypeSummary());
+    const QStringList expected{"A|Type A|1|4|2|1|1|75 %", "B|Type B|2|3|1|1|1|66.67 %", "C|Type C|3|1|1|0|0|100 %",
+                               "TOTAL|TOTAL DUPLICATES|100|8|4|2|2|75 %"};
+    const QString dump = QStringLiteral("SELECT * FROM tblDupProblemTypeSummary ORDER BY ProbOrder");
+    QCOMPARE(rows(dump), expected);
+    QVERIFY(clsProblemTypeSummary().RefillProblemTypeSummary());
+    QCOMPARE(rows(dump), expected);
+}
+
+void TestSummaries::problemTypeMissingFromTheMap()
+{
+    knownEvaluation(1);
+    run(QStringLiteral("DELETE FROM tblProbDescMap WHERE ProbCode='B'"));
+    QVERIFY(!clsProblemTypeSummary().RefillProblemTypeSummary());
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+    QCOMPARE(boxes[0].prompt, QStringLiteral("Error occurred in RefillProblemType: 3021 No current record."));
+    // The rows of the first pass stay: A complete, B and C without their description.
+    QCOMPARE(rows(QStringLiteral("SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid")),
+             QStringList({"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>",
+                          "C|<null>|<null>|1|<null>|<null>|<null>|<null>"}));
+}
+
+void TestSummaries::dupLikeSummary()
+{
+    knownEvaluation(1);
+    QVERIFY(clsDupLikeSummary().RefillDupLikeSummary());
+    const QStringList expected{"COUSIN|Cousins|1|1|1|0|100 %", "TWIN|Twins|2|2|1|1|50 %",
+                               "TOTAL_DUPLIKE|TOTAL for duplicate look alikes|99|3|2|1|66.67 %",
+                               "TOTAL|TOTAL for all non-duplicate records|100|6|4|2|66.67 %"};
+    const QString dump = QStringLiteral("SELECT * FROM tblDupLikeSummary ORDER BY ProbOrder");
+    QCOMPARE(rows(dump), expected);
+    QVERIFY(clsDupLikeSummary().RefillDupLikeSummary());
+    QCOMPARE(rows(dump), expected);
+}
+
+void TestSummaries::dupLikeFailurePassesUp()
+{
+    knownEvaluation(1);
+    run(QStringLiteral("DELETE FROM tblSecondProbDescMap WHERE ProbCode='TWIN'"));
+    try {
+        clsDupLikeSummary().RefillDupLikeSummary();
+        QFAIL("no failure");
+    } catch (const DbError& e) {
+        QCOMPARE(e.number(), int(DbError::NoCurrentRecord));
+    }
+    QVERIFY(host->shown.isEmpty());
+    // What was saved before the failure stays.
+    QCOMPARE(rows(QStringLiteral("SELECT ProblemCode, TotalUnique FROM tblDupLikeSummary ORDER BY rowid")),
+             QStringList({"COUSIN|1", "TWIN|<null>"}));
+}
+
+void TestSummaries::scoresByType()
+{
+    knownEvaluation(1);
+    QVERIFY(clsScoreByType().RefillScoresByType());
+    const QStringList expected{"A|Type A|1|4|2|75 %|50 %", "B|Type B|2|3|1|66.67 %|100 %", "C|Type C|3|1|0|100 %|N/A",
+                               "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
+    const QString dump = QStringLiteral("SELECT * FROM tblScoresByType ORDER BY ProbOrder");
+    QCOMPARE(rows(dump), expected);
+    QVERIFY(clsScoreByType().RefillScoresByType());
+    QCOMPARE(rows(dump), expected);
+    // Lost base records that carry a mapped combination code count against the type too.
+    run(QStringLiteral("UPDATE DupTestData SET ComboCode=1 WHERE ID IN (2)"));
+    QVERIFY(clsScoreByType().RefillScoresByType());
+    QCOMPARE(rows(QStringLiteral("SELECT Specificity FROM tblScoresByType WHERE ProblemCode='A'")), QStringList({"0 %"}));
+}
+
+void TestSummaries::failedDeleteGivesDatabaseError()
+{
+    struct Case {
+        const char* table;
+        std::function<bool()> refill;
+    };
+    const QList<Case> cases{
+        {"tblOverallResults", [] { return clsOverallResults().RefillOverallResults(); }},
+        {"tblDupProblemTypeSummary", [] { return clsProblemTypeSummary().RefillProblemTypeSummary(); }},
+        {"tblDupLikeSummary", [] { return clsDupLikeSummary().RefillDupLikeSummary(); }},
+        {"tblScoresByType", [] { return clsScoreByType().RefillScoresByType(); }},
+    };
+    for (const Case& c : cases) {
+        run(QStringLiteral("DROP TABLE ") + QLatin1String(c.table));
+        QVERIFY(!c.refill());
+        const QList<ShownBox> boxes = host->takeShown();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, QStringLiteral("Database Error"));
+        QCOMPARE(boxes[0].prompt, QStringLiteral("Error occurred when deleting old data."));
+        QCOMPARE(boxes[0].icon, MsgIcon::Critical);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSummaries)
+#include "test_summaries.moc"
