@@ -30,6 +30,8 @@ std::vector<ColumnRule> listRules(bool withProblemType, const QString& notesFiel
 
 } // namespace
 
+// SQLite names a result column after the table's declared column, not as the
+// query spells it; report 5 spells Notes with a capital, so it says so with AS.
 const std::vector<ReportDef>& reportCatalogue()
 {
     static const std::vector<ReportDef> reports{
@@ -72,7 +74,7 @@ const std::vector<ReportDef>& reportCatalogue()
         {5, QStringLiteral("Non-duplicate Records Lost"), QStringLiteral("List of Non-Duplicate Records Lost"),
          QStringLiteral("SELECT DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, DupTestData.Suffix, "
                         "DupTestData.DOB,DupTestData.MomMaiden, DupTestData.MomLast, DupTestData.MomFirst, "
-                        "DupTestData.MomMiddle,DupTestData.Notes, DupTestData.ID  FROM IIS_MISSING_RECORDS INNER JOIN "
+                        "DupTestData.MomMiddle,DupTestData.Notes AS Notes, DupTestData.ID  FROM IIS_MISSING_RECORDS INNER JOIN "
                         "DupTestData ON IIS_MISSING_RECORDS.ID = DupTestData.ID ORDER BY DupTestData.ProblemCode"),
          listRules(false, QStringLiteral("Notes")), QStringLiteral("rptNonDupsLost"),
          QStringLiteral("Report Print Preview: Non-duplicate Records Lost")},
