@@ -1,11 +1,112 @@
 #include "frmAnalysisReports.h"
 
+#include "ReportCatalogue.h"
+#include "database/DbError.h"
+#include "frmRep1.h"
+#include "platform/Platform.h"
+#include "shell/frmStep3.h"
+#include "shell/mdlGlobals.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 namespace marrowick {
 
 frmAnalysisReports::frmAnalysisReports() : Page(QSize(620, 460))
 {
     setObjectName(QStringLiteral("frmAnalysisReports"));
     setWindowTitle(QStringLiteral("Analysis and Reports"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 18, 24, 16);
+    Label1 = new QLabel(QStringLiteral("Select the information to view:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QFont font = Label1->font();
+    font.setPointSizeF(font.pointSizeF() * 1.25);
+    font.setBold(true);
+    Label1->setFont(font);
+    layout->addWidget(Label1);
+
+    lstReports = new QListWidget(this);
+    lstReports->setObjectName(QStringLiteral("lstReports"));
+    lstReports->setSelectionMode(QAbstractItemView::SingleSelection);
+    for (const ReportDef& report : reportCatalogue())
+        lstReports->addItem(report.item);
+    Label1->setBuddy(lstReports);
+    layout->addWidget(lstReports, 1);
+
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(line);
+
+    auto* buttons = new QHBoxLayout;
+    btnView = new QPushButton(QStringLiteral("&View"), this);
+    btnView->setObjectName(QStringLiteral("btnView"));
+    buttons->addWidget(btnView);
+    buttons->addStretch(1);
+    btnBack = new QPushButton(QStringLiteral("&Back"), this);
+    btnBack->setObjectName(QStringLiteral("btnBack"));
+    btnNext = new QPushButton(QStringLiteral("&Next"), this);
+    btnNext->setObjectName(QStringLiteral("btnNext"));
+    btnNext->setEnabled(false); // the last page
+    btnExit = new QPushButton(QStringLiteral("&Exit"), this);
+    btnExit->setObjectName(QStringLiteral("btnExit"));
+    for (QPushButton* button : {btnBack, btnNext, btnExit})
+        buttons->addWidget(button);
+    for (QPushButton* button : {btnView, btnBack, btnNext, btnExit}) {
+        button->setAutoDefault(false);
+        button->setMinimumWidth(90);
+    }
+    layout->addLayout(buttons);
+
+    connect(btnView, &QPushButton::clicked, this, &frmAnalysisReports::View);
+    connect(lstReports, &QListWidget::itemActivated, this, &frmAnalysisReports::View);
+    connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmStep3>(); });
+    connect(btnExit, &QPushButton::clicked, this, [] { mdlGlobals::ConfirmExit(); });
+
+    lstReports->setCurrentRow(0);
+    lstReports->setFocus();
+}
+
+int frmAnalysisReports::reportIndex() const
+{
+    const QList<QListWidgetItem*> selected = lstReports->selectedItems();
+    return selected.isEmpty() ? -1 : lstReports->row(selected.first());
+}
+
+void frmAnalysisReports::View()
+{
+    BusyPointer busy;
+    const int index = reportIndex();
+    if (index < 0) {
+        platform().MsgBox(QStringLiteral("Report Not Selected"), QStringLiteral("Select a report to view."), MsgIcon::Information,
+                          MsgButtons::Ok);
+        return;
+    }
+    if (!reportAt(index)) {
+        platform().MsgBox(QStringLiteral("Report Not Available"),
+                          QStringLiteral("The report selected is not available in this version of the tool."),
+                          MsgIcon::Information, MsgButtons::Ok);
+        return;
+    }
+    try {
+        if (!refillReport(index))
+            return;
+        pages::show<frmRep1>();
+    } catch (const DbError& error) {
+        // A summary that failed after emptying its table, or a viewer query that failed.
+        platform().MsgBox(QStringLiteral("Error"),
+                          QStringLiteral("The report cannot be shown.\r") + QString::number(error.number()) + QLatin1Char(' ')
+                              + error.description(),
+                          MsgIcon::Critical, MsgButtons::Ok);
+        return;
+    }
+    hide();
 }
 
 } // namespace marrowick

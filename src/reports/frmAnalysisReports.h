@@ -1,12 +1,30 @@
 #pragma once
 #include "shell/Page.h"
 
+class QLabel;
+class QListWidget;
+class QPushButton;
+
 namespace marrowick {
 
+// The last page of the wizard: the eight reports, one chosen at a time.
 class frmAnalysisReports : public Page {
     Q_OBJECT
 public:
     frmAnalysisReports();
+
+    // The report index: the position of the selected item, -1 when none.
+    int reportIndex() const;
+
+    QLabel* Label1;
+    QListWidget* lstReports;
+    QPushButton* btnBack;
+    QPushButton* btnView;
+    QPushButton* btnExit;
+    QPushButton* btnNext;
+
+private:
+    void View();
 };
 
 } // namespace marrowick

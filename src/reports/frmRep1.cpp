@@ -1,0 +1,122 @@
+#include "frmRep1.h"
+
+#include "ReportModel.h"
+#include "frmAnalysisReports.h"
+#include "shell/mdlGlobals.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QSqlRecord>
+#include <QStyle>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <map>
+
+namespace marrowick {
+
+frmRep1::frmRep1() : Page(QSize(960, 600))
+{
+    setObjectName(QStringLiteral("frmRep1"));
+    setWindowTitle(QStringLiteral("Overall Scores and Recommendations"));
+
+    auto* layout = new QVBoxLayout(this);
+    DataGrid1 = new QTableView(this);
+    DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
+    DataGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DataGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    DataGrid1->setAlternatingRowColors(true);
+    DataGrid1->verticalHeader()->setVisible(false);
+    DataGrid1->verticalHeader()->setDefaultSectionSize(DataGrid1->fontMetrics().height() + 8);
+    DataGrid1->setVisible(false);
+    layout->addWidget(DataGrid1, 1);
+
+    auto* copy = new QAction(DataGrid1);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    DataGrid1->addAction(copy);
+    connect(copy, &QAction::triggered, this, &frmRep1::copySelection);
+
+    auto* buttons = new QHBoxLayout;
+    btnPrint = new QPushButton(QStringLiteral("&Print "), this);
+    btnPrint->setObjectName(QStringLiteral("btnPrint"));
+    buttons->addWidget(btnPrint);
+    buttons->addStretch(1);
+    btnBack = new QPushButton(QStringLiteral("&Back"), this);
+    btnBack->setObjectName(QStringLiteral("btnBack"));
+    btnNext = new QPushButton(QStringLiteral("&Next"), this);
+    btnNext->setObjectName(QStringLiteral("btnNext"));
+    btnNext->setEnabled(false);
+    btnExit = new QPushButton(QStringLiteral("&Exit"), this);
+    btnExit->setObjectName(QStringLiteral("btnExit"));
+    for (QPushButton* button : {btnBack, btnNext, btnExit})
+        buttons->addWidget(button);
+    for (QPushButton* button : {btnPrint, btnBack, btnNext, btnExit}) {
+        button->setAutoDefault(false);
+        button->setMinimumWidth(90);
+    }
+    layout->addLayout(buttons);
+
+    connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmAnalysisReports>(); });
+    connect(btnExit, &QPushButton::clicked, this, [] { mdlGlobals::ConfirmExit(); });
+    btnPrint->setEnabled(false);
+
+    const frmAnalysisReports* selection = pages::loaded<frmAnalysisReports>();
+    load(selection ? selection->reportIndex() : -1);
+}
+
+void frmRep1::load(int index)
+{
+    const ReportDef* report = reportAt(index);
+    if (!report)
+        return; // the grid stays hidden and the design caption stays
+
+    m_model = new ReportModel(*report, this);
+    DataGrid1->setModel(m_model);
+    setWindowTitle(report->title);
+
+    QHeaderView* header = DataGrid1->horizontalHeader();
+    QFont bold = header->font();
+    bold.setBold(true);
+    header->setFont(bold);
+    header->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
+    header->setFixedHeight(2 * QFontMetrics(bold).lineSpacing() + 10);
+
+    // Widths are shares of the grid's width as laid out in the window: its
+    // inside, less the frame and a vertical scroll bar.
+    DataGrid1->setVisible(true);
+    layout()->activate();
+    const int gridWidth = DataGrid1->width() - 2 * DataGrid1->frameWidth()
+        - DataGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DataGrid1);
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        const ColumnRule* rule = ruleFor(*report, m_model->record().fieldName(column));
+        DataGrid1->setColumnHidden(column, rule == nullptr);
+        if (rule)
+            DataGrid1->setColumnWidth(column, int(rule->width * gridWidth));
+    }
+}
+
+void frmRep1::copySelection() const
+{
+    const QModelIndexList selected = DataGrid1->selectionModel() ? DataGrid1->selectionModel()->selectedIndexes() : QModelIndexList();
+    if (selected.isEmpty())
+        return;
+    std::map<int, std::map<int, QString>> cells;
+    for (const QModelIndex& index : selected)
+        if (!DataGrid1->isColumnHidden(index.column()))
+            cells[index.row()][index.column()] = index.data().toString();
+    QStringList lines;
+    for (const auto& [row, columns] : cells) {
+        QStringList values;
+        for (const auto& [column, text] : columns)
+            values << QString(text).replace(QLatin1Char('\t'), QLatin1Char(' '));
+        lines << values.join(QLatin1Char('\t'));
+    }
+    QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+}
+
+} // namespace marrowick

@@ -1,0 +1,35 @@
+#pragma once
+#include "shell/Page.h"
+
+class QPushButton;
+class QTableView;
+
+namespace marrowick {
+
+class ReportModel;
+
+// Shows the report chosen on the selection page in a read-only grid.
+class frmRep1 : public Page {
+    Q_OBJECT
+public:
+    // Runs the loader of the selected report; throws DbError when its query fails.
+    frmRep1();
+
+    // The open result set of the current report; null when no report is loaded.
+    ReportModel* resultSet() const { return m_model; }
+    // Copies the selected cells as tab-separated text.
+    void copySelection() const;
+
+    QTableView* DataGrid1;
+    QPushButton* btnBack;
+    QPushButton* btnPrint;
+    QPushButton* btnExit;
+    QPushButton* btnNext;
+
+private:
+    void load(int index);
+
+    ReportModel* m_model = nullptr;
+};
+
+} // namespace marrowick
