@@ -1,0 +1,464 @@
+// Step 3, the report selection page and the viewer, driven as a user would.
+#include "FakePlatform.h"
+#include "TestDatabase.h"
+#include "database/Db.h"
+#include "analysis/EvaluationRun.h"
+#include "reports/ReportModel.h"
+#include "reports/frmAnalysisReports.h"
+#include "reports/frmRep1.h"
+#include "shell/frmStep3.h"
+#include "shell/mdlGlobals.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSqlRecord>
+#include <QTableView>
+#include <QTest>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+const QString kSamples = QStringLiteral(MARROWICK_SOURCE_DIR "/samples/");
+
+void settle()
+{
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The first lines of a sample in which every record is its own client.
+QByteArray firstLines(int count)
+{
+    QFile file(kSamples + QStringLiteral("results-none.txt"));
+    file.open(QIODevice::ReadOnly);
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += file.readLine();
+    return out;
+}
+
+QStringList visibleCaptions(const frmRep1* viewer)
+{
+    QStringList captions;
+    for (int c = 0; c < viewer->resultSet()->columnCount(); ++c)
+        if (!viewer->DataGrid1->isColumnHidden(c))
+            captions << viewer->resultSet()->headerData(c, Qt::Horizontal).toString();
+    return captions;
+}
+
+} // namespace
+
+class TestPages : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void blankAndInvalidNames_data();
+    void blankAndInvalidNames();
+    void runDisablesButtonsAndMovesOn();
+    void completenessWarning();
+    void refusedFileStaysOnStep3();
+    void analysisFailureKeepsThePreviousEvaluation();
+    void browseKeepsTheDialogsLastChoice();
+    void selectionPageLists();
+    void viewerDressesEachReport();
+    void backThenViewShowsTheNewReport();
+    void emptyReportShowsHeadingsOnly();
+    void errorsReachingThePageAreShown_data();
+    void errorsReachingThePageAreShown();
+    void copyingCellsGivesTabSeparatedText();
+
+private:
+    frmStep3* step3();
+    frmRep1* view(int index);
+
+    std::unique_ptr<FakePlatform> host;
+    std::unique_ptr<TestDatabase> db;
+};
+
+void TestPages::init()
+{
+    host = std::make_unique<FakePlatform>();
+    db = std::make_unique<TestDatabase>();
+    mdlGlobals::SetDatabasePath(db->path());
+    mdlGlobals::strDBPath = db->path();
+}
+
+void TestPages::cleanup()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* page = qobject_cast<Page*>(w))
+            page->unload();
+    settle();
+    db.reset();
+    host.reset();
+}
+
+frmStep3* TestPages::step3() { return pages::show<frmStep3>(); }
+
+frmRep1* TestPages::view(int index)
+{
+    auto* reports = pages::show<frmAnalysisReports>();
+    reports->lstReports->setCurrentRow(index);
+    QTest::mouseClick(reports->btnView, Qt::LeftButton);
+    return pages::loaded<frmRep1>();
+}
+
+void TestPages::blankAndInvalidNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("earlierData");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("prompt");
+    const QString reuseBlank = QStringLiteral("You have not specified a file name. Do you wish to use the data loaded in the previous evaluation?");
+    const QString reuseInvalid =
+        QStringLiteral("You have not specified a valid file name. Do you wish to use the data loaded in the previous evaluation?");
+    QTest::newRow("blank, no data") << "" << false << "File Name Missing" << "Please specify the file name for the results file.";
+    QTest::newRow("blank, data") << "" << true << "New File Name Missing" << reuseBlank;
+    QTest::newRow("blanks only, no data") << "   " << false << "Invalid File Name" << "File does not exist. Please specify a valid filename.";
+    QTest::newRow("blanks only, data") << "   " << true << "Invalid File Name" << reuseInvalid;
+    QTest::newRow("missing file, no data") << "/no/such/results.txt" << false << "Invalid File Name"
+                                           << "File does not exist. Please specify a valid filename.";
+    QTest::newRow("missing file, data") << "/no/such/results.txt" << true << "Invalid File Name" << reuseInvalid;
+}
+
+void TestPages::blankAndInvalidNames()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, earlierData);
+    QFETCH(QString, title);
+    QFETCH(QString, prompt);
+    run(QStringLiteral("DELETE FROM IIS_LOADED_CHILD_ALL"));
+    if (earlierData) {
+        auto* page = step3();
+        page->txtFileName->setText(kSamples + QStringLiteral("results-perfect.txt"));
+        QTest::mouseClick(page->btnNext, Qt::LeftButton);
+        settle();
+        QVERIFY(pages::loaded<frmAnalysisReports>());
+        pages::loaded<frmAnalysisReports>()->unload();
+        settle();
+    }
+    auto* page = step3();
+    page->txtFileName->setText(name);
+    const bool question = earlierData;
+    // No: stay. Then Yes: reuse, straight to the completeness check and on.
+    for (MsgResult answer : question ? QList<MsgResult>{MsgResult::No, MsgResult::Yes} : QList<MsgResult>{MsgResult::Ok}) {
+        if (question)
+            host->expect(answer);
+        QTest::mouseClick(page->btnNext, Qt::LeftButton);
+        settle();
+        const QList<ShownBox> boxes = host->takeShown();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, title);
+        QCOMPARE(boxes[0].prompt, prompt);
+        QCOMPARE(boxes[0].icon, MsgIcon::Exclamation);
+        QCOMPARE(boxes[0].buttons, question ? MsgButtons::YesNo : MsgButtons::Ok);
+        const bool movedOn = answer == MsgResult::Yes;
+        QCOMPARE(pages::loaded<frmAnalysisReports>() != nullptr, movedOn);
+        if (!movedOn) {
+            QVERIFY(page->isVisible());
+            QCOMPARE(page->txtFileName->text(), name);
+        }
+    }
+    QVERIFY(!host->busy);
+}
+
+void TestPages::runDisablesButtonsAndMovesOn()
+{
+    auto* page = step3();
+    page->txtFileName->setText(kSamples + QStringLiteral("results-typical.txt"));
+    bool checked = false;
+    host->onIncrement = [&] {
+        if (checked)
+            return;
+        checked = true;
+        QVERIFY(!page->btnNext->isEnabled());
+        QVERIFY(!page->btnBack->isEnabled());
+        QVERIFY(!page->btnBrowse->isEnabled());
+        QVERIFY(page->btnExit->isEnabled());
+    };
+    QTest::mouseClick(page->btnNext, Qt::LeftButton);
+    host->onIncrement = nullptr;
+    settle();
+    QVERIFY(checked);
+    QCOMPARE(host->progressTexts, QStringList({"Reading results file....", "Analyzing results ...."}));
+    QVERIFY(host->shown.isEmpty());
+    QVERIFY(!pages::loaded<frmStep3>());
+    auto* reports = pages::loaded<frmAnalysisReports>();
+    QVERIFY(reports && reports->isVisible());
+    QVERIFY(!host->busy);
+    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 540);
+}
+
+void TestPages::completenessWarning()
+{
+    const QString warning = QStringLiteral("More than 20 percent of the records are missing. Please verify the data is complete.");
+    auto* page = step3();
+    page->txtFileName->setText(db->writeFile(QStringLiteral("r439.txt"), firstLines(439)));
+    host->expect(MsgResult::Cancel);
+    QTest::mouseClick(page->btnNext, Qt::LeftButton);
+    settle();
+    QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Warning"));
+    QCOMPARE(boxes[0].prompt, warning);
+    QCOMPARE(boxes[0].buttons, MsgButtons::OkCancel);
+    QVERIFY(page->isVisible());
+    // The new data stays; reusing it meets the same warning.
+    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 439);
+    page->txtFileName->clear();
+    host->expect(MsgResult::Yes);
+    host->expect(MsgResult::Ok);
+    QTest::mouseClick(page->btnNext, Qt::LeftButton);
+    settle();
+    boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[1].prompt, warning);
+    QVERIFY(pages::loaded<frmAnalysisReports>());
+    pages::loaded<frmAnalysisReports>()->unload();
+    settle();
+
+    page = step3();
+    page->txtFileName->setText(db->writeFile(QStringLiteral("r440.txt"), firstLines(440)));
+    QTest::mouseClick(page->btnNext, Qt::LeftButton);
+    settle();
+    QVERIFY(host->takeShown().isEmpty());
+    QVERIFY(pages::loaded<frmAnalysisReports>());
+}
+
+void TestPages::refusedFileStaysOnStep3()
+{
+    auto* page = step3();
+    page->txtFileName->setText(db->writeFile(QStringLiteral("bad.txt"), "1,N,A\r\n"));
+    QTest::mouseClick(page->btnNext, Qt::LeftButton);
+    settle();
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Data Format Error"));
+    QVERIFY(page->isVisible());
+    QVERIFY(page->btnNext->isEnabled() && page->btnBack->isEnabled() && page->btnBrowse->isEnabled());
+    QVERIFY(!pages::loaded<frmAnalysisReports>());
+    QVERIFY(!host->busy);
+}
+
+void TestPages::analysisFailureKeepsThePreviousEvaluation()
+{
+    auto* page = step3();
+    page->txtFileName->setText(kSamples + QStringLiteral("results-typical.txt"));
+    QTest::mouseClick(page->btnNext, Qt::LeftButton);
+    settle();
+    pages::loaded<frmAnalysisReports>()->unload();
+    settle();
+    const QStringList loaded = rows(QStringLiteral("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY rowid"));
+    const QStringList duplicates = rows(QStringLiteral("SELECT * FROM IIS_DUPLICATES ORDER BY rowid"));
+
+    run(QStringLiteral("UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)"));
+    page = step3();
+    page->txtFileName->setText(kSamples + QStringLiteral("results-none.txt"));
+    QTest::mouseClick(page->btnNext, Qt::LeftButton);
+    settle();
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
+    QVERIFY2(boxes[0].prompt.contains(QStringLiteral("9999")), qPrintable(boxes[0].prompt));
+    QVERIFY(page->isVisible());
+    QVERIFY(page->btnNext->isEnabled());
+    QVERIFY(!pages::loaded<frmAnalysisReports>());
+    QCOMPARE(rows(QStringLiteral("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY rowid")), loaded);
+    QCOMPARE(rows(QStringLiteral("SELECT * FROM IIS_DUPLICATES ORDER BY rowid")), duplicates);
+}
+
+void TestPages::browseKeepsTheDialogsLastChoice()
+{
+    QStringList answers{QString(), QStringLiteral("/data/first.txt"), QString()};
+    QStringList filtersSeen;
+    const frmStep3::FilePicker original = frmStep3::cdlgPickFile();
+    frmStep3::cdlgPickFile() = [&](QWidget*, const QStringList& filters) {
+        filtersSeen = filters;
+        return answers.takeFirst();
+    };
+    auto* page = step3();
+    page->txtFileName->setText(QStringLiteral("typed.txt"));
+    QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
+    QCOMPARE(page->txtFileName->text(), QString()); // cancelled before any choice
+    QCOMPARE(filtersSeen.size(), 2);
+    QVERIFY(filtersSeen[0].startsWith(QStringLiteral("All Files")));
+    QVERIFY(filtersSeen[1].startsWith(QStringLiteral("Text Files (*.txt)")));
+    QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
+    QCOMPARE(page->txtFileName->text(), QStringLiteral("/data/first.txt"));
+    page->txtFileName->setText(QStringLiteral("typed again.txt"));
+    QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
+    QCOMPARE(page->txtFileName->text(), QStringLiteral("/data/first.txt"));
+    frmStep3::cdlgPickFile() = original;
+}
+
+void TestPages::selectionPageLists()
+{
+    auto* reports = pages::show<frmAnalysisReports>();
+    QCOMPARE(reports->windowTitle(), QStringLiteral("Analysis and Reports"));
+    QCOMPARE(reports->Label1->text(), QStringLiteral("Select the information to view:"));
+    QStringList items;
+    for (int i = 0; i < reports->lstReports->count(); ++i)
+        items << reports->lstReports->item(i)->text();
+    QCOMPARE(items, QStringList({"Summary of Results", "Results for Duplicate Records", "Results for Non-duplicate  Records",
+                                 "Scores by Problem Type", "Duplicate Records Missed", "Non-duplicate Records Lost",
+                                 "List of All Non-duplicate in Test Data", "List of All Duplicates in Test Data"}));
+    QCOMPARE(reports->reportIndex(), 0);
+    QVERIFY(!reports->btnNext->isEnabled());
+    reports->lstReports->clearSelection();
+    QTest::mouseClick(reports->btnView, Qt::LeftButton);
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Report Not Selected"));
+    QCOMPARE(boxes[0].prompt, QStringLiteral("Select a report to view."));
+    QCOMPARE(boxes[0].icon, MsgIcon::Information);
+    QVERIFY(!host->busy);
+    // Back to step 3; a new visit starts again at the first report.
+    reports->lstReports->setCurrentRow(5);
+    QTest::mouseClick(reports->btnBack, Qt::LeftButton);
+    settle();
+    QVERIFY(pages::loaded<frmStep3>());
+    QCOMPARE(pages::show<frmAnalysisReports>()->reportIndex(), 0);
+}
+
+void TestPages::viewerDressesEachReport()
+{
+    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
+    frmRep1* viewer = view(0);
+    QVERIFY(viewer && viewer->isVisible());
+    QVERIFY(!pages::loaded<frmAnalysisReports>()->isVisible());
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("Summary of Results"));
+    QCOMPARE(visibleCaptions(viewer), QStringList({"", ""}));
+    QCOMPARE(viewer->resultSet()->rowCount(), 16);
+    const int desc = viewer->resultSet()->columnOf(QStringLiteral("ResultDesc"));
+    const int value = viewer->resultSet()->columnOf(QStringLiteral("ResultValue"));
+    QCOMPARE(viewer->resultSet()->index(0, value).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    QVERIFY(viewer->resultSet()->index(0, desc).data(Qt::TextAlignmentRole).toInt() != int(Qt::AlignCenter));
+    QVERIFY(std::abs(viewer->DataGrid1->columnWidth(desc) - 5 * viewer->DataGrid1->columnWidth(value)) <= 5);
+    QVERIFY(viewer->DataGrid1->horizontalHeader()->font().bold());
+    QVERIFY(!host->busy);
+
+    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
+    settle();
+    QCOMPARE(pages::loaded<frmAnalysisReports>()->reportIndex(), 0);
+    QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
+
+    viewer = view(1);
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("Results for Duplicate Records"));
+    QCOMPARE(visibleCaptions(viewer), QStringList({"Problem Type", "Data Total", "Rejected/ Merged", "Flagged", "Missed", "Score"}));
+    QVERIFY(viewer->DataGrid1->isColumnHidden(viewer->resultSet()->columnOf(QStringLiteral("ProbOrder"))));
+    QCOMPARE(viewer->resultSet()->index(viewer->resultSet()->rowCount() - 1, 0).data().toString(), QStringLiteral("TOTAL"));
+    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
+    settle();
+
+    viewer = view(5);
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("List of Non-Duplicate Records Lost"));
+    QVERIFY(visibleCaptions(viewer).contains(QStringLiteral("Notes")));
+    QCOMPARE(viewer->resultSet()->rowCount(), int(countRows(QStringLiteral("IIS_MISSING_RECORDS"))));
+    // A field that differs from the rule only in case stays hidden.
+    QVERIFY(!ruleFor(*reportAt(5), QStringLiteral("notes")));
+    QVERIFY(!ruleFor(*reportAt(4), QStringLiteral("Notes")));
+    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
+    settle();
+
+    viewer = view(6);
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("List of All Non-duplicate Records in Test Data"));
+    const int id = viewer->resultSet()->columnOf(QStringLiteral("ID"));
+    QList<int> ids;
+    for (int row = 0; row < viewer->resultSet()->rowCount(); ++row)
+        ids << viewer->resultSet()->index(row, id).data().toInt();
+    QVERIFY(std::is_sorted(ids.begin(), ids.end()));
+    QCOMPARE(ids.size(), 266);
+    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
+    settle();
+
+    viewer = view(4);
+    QCOMPARE(viewer->resultSet()->rowCount(),
+             int(scalar(QStringLiteral("SELECT count(*) AS n FROM IIS_DUPLICATES WHERE QM='N' AND OtherQM='N'"), QStringLiteral("n")).toInt()));
+    QCOMPARE(visibleCaptions(viewer).first(), QStringLiteral("Problem Type"));
+    QCOMPARE(visibleCaptions(viewer).size(), 12);
+}
+
+void TestPages::backThenViewShowsTheNewReport()
+{
+    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-aggressive.txt")));
+    frmRep1* viewer = view(1);
+    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
+    settle();
+    QVERIFY(!pages::loaded<frmRep1>());
+    QCOMPARE(pages::loaded<frmAnalysisReports>()->reportIndex(), 1);
+    viewer = view(2);
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("Results for Non-Duplicate Records"));
+    QCOMPARE(visibleCaptions(viewer), QStringList({"Problem Type", "Data Total", "Identified as Unique", "Mistaken as Duplicate", "Score"}));
+    host->expect(MsgResult::Cancel);
+    viewer->close(); // through the window frame: the exit question, and Cancel keeps it
+    QCOMPARE(host->takeShown().value(0).title, QStringLiteral("Exit Program"));
+    QVERIFY(viewer->isVisible());
+}
+
+void TestPages::emptyReportShowsHeadingsOnly()
+{
+    run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
+    frmRep1* viewer = view(4);
+    QVERIFY(viewer && viewer->isVisible());
+    QCOMPARE(viewer->resultSet()->rowCount(), 0);
+    QCOMPARE(visibleCaptions(viewer).size(), 12);
+    QVERIFY(viewer->DataGrid1->isVisible());
+}
+
+void TestPages::errorsReachingThePageAreShown_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("overall refill returns false") << 0 << "DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'"
+                                                  << "Error occurred in RefillOverallResults: 11 Division by zero";
+    QTest::newRow("look-alike refill passes a failure up") << 2 << "DELETE FROM tblSecondProbDescMap"
+                                                            << "The report cannot be shown.\r3021 No current record.";
+    QTest::newRow("scores refill passes a failure up") << 3 << "DELETE FROM tblProbDescMap"
+                                                        << "The report cannot be shown.\r3021 No current record.";
+    QTest::newRow("viewer query fails") << 7 << "DROP TABLE tblProbDescMap" << "The report cannot be shown.";
+}
+
+void TestPages::errorsReachingThePageAreShown()
+{
+    QFETCH(int, index);
+    QFETCH(QString, damage);
+    QFETCH(QString, prompt);
+    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
+    run(damage);
+    view(index);
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
+    QVERIFY2(boxes[0].prompt.startsWith(prompt), qPrintable(boxes[0].prompt));
+    QVERIFY(!pages::loaded<frmRep1>());
+    QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
+    QVERIFY(!host->busy);
+}
+
+void TestPages::copyingCellsGivesTabSeparatedText()
+{
+    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
+    frmRep1* viewer = view(1);
+    viewer->DataGrid1->selectRow(0);
+    viewer->copySelection();
+    const ReportModel* model = viewer->resultSet();
+    QStringList expected;
+    for (const char* field : {"ProblemDesc", "ProblemCount", "TotalCaught", "TotalQM", "TotalMissed", "Sensitivity"})
+        expected << model->index(0, model->columnOf(QLatin1String(field))).data().toString();
+    QCOMPARE(QApplication::clipboard()->text(), expected.join(QLatin1Char('\t')) + QLatin1Char('\n'));
+}
+
+QTEST_MAIN(TestPages)
+#include "test_pages.moc"
