@@ -5,7 +5,10 @@
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
+#include "reports/PageDesign.h"
+#include "reports/PdfExport.h"
 #include "reports/ReportCatalogue.h"
+#include "reports/ReportModel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,7 +29,7 @@ const char* kHelp =
     "Usage:\n"
     "  marrowick-batch evaluate [--database FILE] [--strict] RESULTS_FILE\n"
     "  marrowick-batch evaluate [--database FILE] [--strict] --reuse\n"
-    "  marrowick-batch report [--database FILE] [--format text|csv|json] [--output DIR] INDEX... | all\n"
+    "  marrowick-batch report [--database FILE] [--format text|csv|json] [--output DIR] [--pdf DIR] INDEX... | all\n"
     "  marrowick-batch --help\n"
     "\n"
     "Commands:\n"
@@ -49,6 +52,8 @@ const char* kHelp =
     "  --format FORMAT  report: text (default) prints aligned tables; csv and json write one\n"
     "                   file per report, named after its page design, headed by field names.\n"
     "  --output DIR     report: the folder for csv and json files (default: the current folder).\n"
+    "  --pdf DIR        report: also write one PDF per report into DIR, named after its page\n"
+    "                   design (rptOverall.pdf, ...).\n"
     "  --help           Shows this text.\n"
     "\n"
     "Messages go to standard error as 'Title: text'.\n"
@@ -66,6 +71,7 @@ struct Options {
     QString database;
     QString format = QStringLiteral("text");
     QString output = QStringLiteral(".");
+    QString pdf;
     bool reuse = false;
     bool strict = false;
     QStringList positional;
@@ -92,6 +98,9 @@ std::optional<Options> parse(const QStringList& args, QString& problem)
                 return std::nullopt;
         } else if (a == QLatin1String("--output")) {
             if (!value(o.output))
+                return std::nullopt;
+        } else if (a == QLatin1String("--pdf")) {
+            if (!value(o.pdf))
                 return std::nullopt;
         } else if (a == QLatin1String("--reuse")) {
             o.reuse = true;
@@ -131,8 +140,8 @@ int evaluate(const Options& o, BatchPlatform& host)
 {
     if (o.reuse == !o.positional.isEmpty() || o.positional.size() > 1)
         return usage(QStringLiteral("evaluate takes one results file, or --reuse"));
-    if (o.format != QLatin1String("text") || o.output != QLatin1String("."))
-        return usage(QStringLiteral("--format and --output belong to the report command"));
+    if (o.format != QLatin1String("text") || o.output != QLatin1String(".") || !o.pdf.isEmpty())
+        return usage(QStringLiteral("--format, --output and --pdf belong to the report command"));
     QString path;
     if (!openDatabase(o, path))
         return Failed;
@@ -194,6 +203,13 @@ int report(const Options& o)
         const ReportTable table = ReportTable::load(*reportAt(index));
         if (!writeReport(table, *format, o.output))
             return Failed;
+        if (!o.pdf.isEmpty()) {
+            QDir().mkpath(o.pdf);
+            const ReportModel rows(*reportAt(index));
+            const PageDesign& design = *pageDesignAt(index);
+            if (!exportReportPdf(design, rows, QDir(o.pdf).filePath(design.name + QStringLiteral(".pdf"))))
+                return Failed;
+        }
     }
     return Done;
 }

@@ -1,6 +1,10 @@
 #include "frmRep1.h"
 
+#include "PageDesign.h"
 #include "ReportModel.h"
+#include "ReportPreview.h"
+#include "database/DbError.h"
+#include "platform/Platform.h"
 #include "frmAnalysisReports.h"
 #include "shell/mdlGlobals.h"
 
@@ -63,7 +67,7 @@ frmRep1::frmRep1() : Page(QSize(960, 600))
 
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmAnalysisReports>(); });
     connect(btnExit, &QPushButton::clicked, this, [] { mdlGlobals::ConfirmExit(); });
-    btnPrint->setEnabled(false);
+    connect(btnPrint, &QPushButton::clicked, this, &frmRep1::Print);
 
     const frmAnalysisReports* selection = pages::loaded<frmAnalysisReports>();
     load(selection ? selection->reportIndex() : -1);
@@ -117,6 +121,37 @@ void frmRep1::copySelection() const
         lines << values.join(QLatin1Char('\t'));
     }
     QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+}
+
+} // namespace marrowick
+
+namespace marrowick {
+
+void frmRep1::Print()
+{
+    BusyPointer busy;
+    const frmAnalysisReports* selection = pages::loaded<frmAnalysisReports>();
+    const int index = selection ? selection->reportIndex() : -1;
+    const PageDesign* design = pageDesignAt(index);
+    if (!design || !m_model)
+        return;
+    try {
+        ReportPreview* preview = ReportPreview::instanceFor(index);
+        disconnect(preview, &ReportPreview::ended, nullptr, nullptr);
+        // The viewer comes back, as it was, when the preview ends.
+        connect(preview, &ReportPreview::ended, this, [this] {
+            show();
+            activateWindow();
+        });
+        preview->bind(*design, m_model);
+        pages::place(preview);
+        preview->show();
+        hide();
+    } catch (const std::exception& error) {
+        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The report cannot be printed.\r") + QString::fromLocal8Bit(error.what()),
+                          MsgIcon::Critical, MsgButtons::Ok);
+        show();
+    }
 }
 
 } // namespace marrowick

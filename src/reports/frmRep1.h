@@ -26,6 +26,10 @@ public:
     QPushButton* btnExit;
     QPushButton* btnNext;
 
+    // Binds the report's page design to this result set and opens its
+    // preview, hiding the viewer until the preview ends.
+    void Print();
+
 private:
     void load(int index);
 

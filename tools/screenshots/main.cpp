@@ -2,6 +2,7 @@
 // for the README and for looking at the windows as a user sees them.
 #include "database/EvalDatabase.h"
 #include "reports/frmAnalysisReports.h"
+#include "reports/ReportPreview.h"
 #include "reports/frmRep1.h"
 #include "shell/GuiPlatform.h"
 #include "shell/WizardPage.h"
@@ -13,7 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTimer>
+#include <QPrintPreviewWidget>
 #include <cstdio>
 
 using namespace marrowick;
@@ -83,6 +84,14 @@ int main(int argc, char* argv[])
         if (!viewer)
             return 3;
         save(viewer, out, QStringLiteral("6-report%1").arg(index));
+        if (index == 1 || index == 7) {
+            viewer->btnPrint->click();
+            if (ReportPreview* preview = ReportPreview::liveInstance(index)) {
+                preview->preview->fitToWidth();
+                save(preview, out, QStringLiteral("7-preview%1").arg(index));
+                preview->close();
+            }
+        }
         viewer->btnBack->click();
         QApplication::processEvents();
     }

@@ -1,0 +1,154 @@
+#include "PageRenderer.h"
+
+#include "ReportModel.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+#include <QPainter>
+
+namespace marrowick {
+
+namespace {
+constexpr double kTwipsPerInch = 1440.0;
+constexpr int kRuleTwips = 12;
+} // namespace
+
+PageRenderer::PageRenderer(const PageDesign& design, const ReportModel& rows)
+    : m_design(design), m_rows(rows), m_printedAt(QDateTime::currentDateTime())
+{
+    for (const Element& e : design.detail.elements)
+        m_columns.push_back(e.kind == Element::Field ? rows.columnOf(e.text) : -1);
+}
+
+QString PageRenderer::family()
+{
+    static const QString chosen = QFontDatabase::families().contains(QStringLiteral("Arial")) ? QStringLiteral("Arial")
+                                                                                               : QStringLiteral("Liberation Sans");
+    return chosen;
+}
+
+void PageRenderer::prepare(QPagedPaintDevice& device) const
+{
+    const double inches = m_design.margin / kTwipsPerInch;
+    device.setPageMargins(QMarginsF(inches, inches, inches, inches), QPageLayout::Inch);
+}
+
+std::vector<PageRenderer::Page> PageRenderer::paginate(int pageHeight) const
+{
+    const int headerAndFooter = m_design.pageHeader.height + m_design.pageFooter.height;
+    const int rows = m_rows.rowCount();
+    std::vector<Page> pages;
+    Page page{true, 0, 0, false};
+    int used = m_design.reportHeader.height + headerAndFooter;
+    for (int row = 0; row < rows; ++row) {
+        const bool fresh = page.rowCount == 0 && !page.reportHeader;
+        if (used + m_design.detail.height > pageHeight && !fresh) {
+            pages.push_back(page);
+            page = Page{false, row, 0, false};
+            used = headerAndFooter;
+        }
+        ++page.rowCount;
+        used += m_design.detail.height;
+    }
+    if (used + m_design.reportFooter.height > pageHeight && (page.rowCount > 0 || page.reportHeader)) {
+        pages.push_back(page);
+        page = Page{false, rows, 0, false};
+    }
+    page.reportFooter = true;
+    pages.push_back(page);
+    return pages;
+}
+
+int PageRenderer::pageCount(const QPagedPaintDevice& device) const
+{
+    const QRectF paint = device.pageLayout().paintRect(QPageLayout::Inch);
+    return int(paginate(int(paint.height() * kTwipsPerInch)).size());
+}
+
+QString PageRenderer::codeText(const QString& text, int page, int pages) const
+{
+    if (text == QLatin1String("%d"))
+        return QLocale().toString(m_printedAt.date(), QLocale::ShortFormat);
+    if (text == QLatin1String("%T"))
+        return QLocale().toString(m_printedAt.time(), QLocale::LongFormat);
+    if (text == QLatin1String("%p"))
+        return QString::number(page);
+    if (text == QLatin1String("%P"))
+        return QString::number(pages);
+    return text;
+}
+
+void PageRenderer::paintSection(QPainter& painter, const Section& section, double y, double scale, int row, int page,
+                                int pages) const
+{
+    for (size_t i = 0; i < section.elements.size(); ++i) {
+        const Element& e = section.elements[i];
+        const QRectF box(e.left * scale, y + e.top * scale, e.width * scale, e.height * scale);
+        if (e.kind == Element::HRule || e.kind == Element::VRule) {
+            QPen pen(Qt::black);
+            pen.setWidthF(kRuleTwips * scale);
+            painter.setPen(pen);
+            painter.drawLine(box.topLeft(), e.kind == Element::HRule ? box.topRight() : box.bottomLeft());
+            continue;
+        }
+        const FontSpec spec = e.font.value_or(m_design.defaultFont);
+        QFont font(family());
+        font.setPointSizeF(spec.points);
+        font.setBold(spec.bold);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        QString text;
+        if (e.kind == Element::Label) {
+            text = codeText(e.text, page, pages);
+            // A label as high as two lines wraps; any other stays on one line.
+            const QFontMetricsF metrics(font, painter.device());
+            if (box.height() >= 1.8 * metrics.height()) {
+                painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+                continue;
+            }
+        } else {
+            const int column = &section == &m_design.detail ? m_columns[i] : m_rows.columnOf(e.text);
+            text = column >= 0 && row >= 0 ? m_rows.index(row, column).data().toString() : QString();
+        }
+        // A value wider than its box ends in an ellipsis at the box's edge.
+        const QFontMetricsF metrics(font, painter.device());
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, metrics.elidedText(text, Qt::ElideRight, box.width()));
+    }
+}
+
+bool PageRenderer::render(QPagedPaintDevice& device) const
+{
+    const QRectF paint = device.pageLayout().paintRect(QPageLayout::Inch);
+    const std::vector<Page> pages = paginate(int(paint.height() * kTwipsPerInch));
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    const double scale = device.logicalDpiY() / kTwipsPerInch;
+    const double pageBottom = paint.height() * kTwipsPerInch * scale;
+    const int total = int(pages.size());
+    for (int p = 0; p < total; ++p) {
+        if (p > 0 && !device.newPage())
+            return false;
+        const Page& page = pages[size_t(p)];
+        double y = 0;
+        if (page.reportHeader) {
+            paintSection(painter, m_design.reportHeader, y, scale, -1, p + 1, total);
+            y += m_design.reportHeader.height * scale;
+        }
+        paintSection(painter, m_design.pageHeader, y, scale, -1, p + 1, total);
+        y += m_design.pageHeader.height * scale;
+        for (int row = page.firstRow; row < page.firstRow + page.rowCount; ++row) {
+            paintSection(painter, m_design.detail, y, scale, row, p + 1, total);
+            y += m_design.detail.height * scale;
+        }
+        if (page.reportFooter)
+            paintSection(painter, m_design.reportFooter, y, scale, -1, p + 1, total);
+        paintSection(painter, m_design.pageFooter, pageBottom - m_design.pageFooter.height * scale, scale, -1, p + 1, total);
+    }
+    return painter.end();
+}
+
+} // namespace marrowick

@@ -1,0 +1,48 @@
+#pragma once
+#include "PageDesign.h"
+
+#include <QDateTime>
+#include <vector>
+
+class QPagedPaintDevice;
+class QPainter;
+
+namespace marrowick {
+
+class ReportModel;
+
+// Lays a page design out on any paged device (printer, PDF writer, preview):
+// the report header once, the page header and footer on every page, one
+// detail section per row (moved whole to the next page when it does not
+// fit) and the report footer once, at the end.
+class PageRenderer {
+public:
+    PageRenderer(const PageDesign& design, const ReportModel& rows);
+
+    // Sets the design's margins on the device.
+    void prepare(QPagedPaintDevice& device) const;
+    // Pages of the layout on that device.
+    int pageCount(const QPagedPaintDevice& device) const;
+    // Paints every page; false when the device could not be painted on.
+    bool render(QPagedPaintDevice& device) const;
+
+    // The font family: Arial where installed, otherwise its metric twin.
+    static QString family();
+
+private:
+    struct Page {
+        bool reportHeader = false;
+        int firstRow = 0, rowCount = 0;
+        bool reportFooter = false;
+    };
+    std::vector<Page> paginate(int pageHeight) const;
+    void paintSection(QPainter& painter, const Section& section, double y, double scale, int row, int page, int pages) const;
+    QString codeText(const QString& text, int page, int pages) const;
+
+    const PageDesign& m_design;
+    const ReportModel& m_rows;
+    std::vector<int> m_columns; // per detail element: the model column of its field, -1 when none
+    QDateTime m_printedAt;
+};
+
+} // namespace marrowick
