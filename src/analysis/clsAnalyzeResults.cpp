@@ -14,11 +14,11 @@ namespace marrowick {
 namespace {
 
 const QString kSheetInOrder = QStringLiteral("Select rowid AS sheetRow, * from Answer_Sheet order by rec_1");
-const QString kTestRecord = QStringLiteral("Select * from DupTestData where ID=?");
+// Only the client number of the first row found is used, so only it is read.
 const QString kByMaiden = QStringLiteral(
-    "Select * from IIS_LOADED_CHILD_ALL where FirstName=? AND LastName=? AND MomMaiden=? AND DOB=? AND Sex=?");
+    "Select ClientID from IIS_LOADED_CHILD_ALL where FirstName=? AND LastName=? AND MomMaiden=? AND DOB=? AND Sex=?");
 const QString kByMomFirst = QStringLiteral(
-    "Select * from IIS_LOADED_CHILD_ALL where FirstName=? AND LastName=? AND MomFirst=? AND DOB=? AND Sex=?");
+    "Select ClientID from IIS_LOADED_CHILD_ALL where FirstName=? AND LastName=? AND MomFirst=? AND DOB=? AND Sex=?");
 
 QString column(const char* stem, int position, const char* suffix = "")
 {
@@ -51,31 +51,40 @@ private:
 
 struct TestRecord {
     QString firstName, lastName, sex, dob, momMaiden, momFirst;
+    bool nullName = false; // FirstName, LastName or Sex is Null
 };
 
-TestRecord readTestRecord(Prepared& lookup, qint16 id)
+// Every test record by ID, read once: the matching looks each member up, and
+// the other member of its group, many times over.
+QHash<qint64, TestRecord> readTestRecords()
 {
-    QSqlQuery& query = lookup.exec({int(id)});
-    if (!query.next())
-        throw DbError(DbError::NoCurrentRecord,
-                      QStringLiteral("No current record: test record %1 of Answer_Sheet is not in DupTestData").arg(id));
-    const QSqlRecord row = query.record();
-    for (const char* required : {"FirstName", "LastName", "Sex"})
-        if (row.isNull(QLatin1String(required)))
-            throw DbError(94, QStringLiteral("Invalid use of Null: %1 of test record %2").arg(QLatin1String(required)).arg(id));
-    TestRecord record{row.value(QStringLiteral("FirstName")).toString(), row.value(QStringLiteral("LastName")).toString(),
-                      row.value(QStringLiteral("Sex")).toString(),       row.value(QStringLiteral("DOB")).toString(),
-                      row.value(QStringLiteral("MomMaiden")).toString(), row.value(QStringLiteral("MomFirst")).toString()};
-    query.finish();
-    return record;
+    QHash<qint64, TestRecord> records;
+    QSqlQuery query = run(QStringLiteral("Select ID, FirstName, LastName, Sex, DOB, MomMaiden, MomFirst from DupTestData"));
+    while (query.next())
+        records.insert(query.value(0).toLongLong(),
+                       TestRecord{query.value(1).toString(), query.value(2).toString(), query.value(3).toString(),
+                                  query.value(4).toString(), query.value(5).toString(), query.value(6).toString(),
+                                  query.isNull(1) || query.isNull(2) || query.isNull(3)});
+    return records;
 }
 
 } // namespace
 
 struct clsAnalyzeResults::Statements {
-    Prepared testRecord{kTestRecord};
+    QHash<qint64, TestRecord> testRecords = readTestRecords();
     Prepared byMaiden{kByMaiden};
     Prepared byMomFirst{kByMomFirst};
+
+    const TestRecord& testRecord(qint16 id) const
+    {
+        const auto it = testRecords.constFind(id);
+        if (it == testRecords.constEnd())
+            throw DbError(DbError::NoCurrentRecord,
+                          QStringLiteral("No current record: test record %1 of Answer_Sheet is not in DupTestData").arg(id));
+        if (it->nullName)
+            throw DbError(94, QStringLiteral("Invalid use of Null: the name or sex of test record %1").arg(id));
+        return *it;
+    }
 };
 
 QString clsAnalyzeResults::FixQuote(QString strName)
@@ -209,7 +218,7 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
 
 void clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
 {
-    const TestRecord self = readTestRecord(st.testRecord, group.rec[j]);
+    const TestRecord& self = st.testRecord(group.rec[j]);
 
     // Values are bound, so names are compared as they are; the doubling of
     // apostrophes that FixQuote does belongs to SQL text only.
@@ -218,7 +227,7 @@ void clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
         QSqlQuery& query = statement.exec({first, last, third, dob, self.sex});
         if (!query.next())
             return false;
-        const qint32 client = ClientNumber(query.value(QStringLiteral("ClientID")).toString());
+        const qint32 client = ClientNumber(query.value(0).toString());
         query.finish();
         group.rec_loaded[j] = true;
         group.rec_IIS_ID[j] = client;
@@ -235,7 +244,7 @@ void clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
         if (group.rec[k] != 0 && k != j)
             other = k;
     if (other >= 0) {
-        const TestRecord otherRecord = readTestRecord(st.testRecord, group.rec[other]);
+        const TestRecord& otherRecord = st.testRecord(group.rec[other]);
         if (found(st.byMaiden, self.firstName, self.lastName, otherRecord.momMaiden, self.dob))
             return;
         if (found(st.byMaiden, self.firstName, self.lastName, self.momMaiden, otherRecord.dob))
@@ -285,17 +294,26 @@ void clsAnalyzeResults::Score()
     Prepared correct(QStringLiteral("UPDATE Answer_Sheet SET total_loaded=? WHERE rowid=?"));
 
     QSqlQuery sheet = run(kSheetInOrder);
+    const QSqlRecord fields = sheet.record();
+    std::array<int, 5> recAt{}, loadedAt{}, iisIdAt{};
+    for (int n = 0; n < 5; ++n) {
+        recAt[n] = fields.indexOf(column("rec_", n + 1));
+        loadedAt[n] = fields.indexOf(column("rec_", n + 1, "_loaded"));
+        iisIdAt[n] = fields.indexOf(column("rec_", n + 1, "_IIS_ID"));
+    }
+    const int totalAt = fields.indexOf(QStringLiteral("total_loaded"));
+    const int rowAt = fields.indexOf(QStringLiteral("sheetRow"));
     while (sheet.next()) {
         platform().IncrementProgressBar(0.1);
         std::array<qint64, 5> rec{};
         std::array<bool, 5> loaded{};
         std::array<qint32, 5> iisId{};
         for (int n = 0; n < 5; ++n) {
-            rec[n] = sheet.value(column("rec_", n + 1)).toLongLong();
-            loaded[n] = sheet.value(column("rec_", n + 1, "_loaded")).toBool();
-            iisId[n] = static_cast<qint32>(sheet.value(column("rec_", n + 1, "_IIS_ID")).toLongLong());
+            rec[n] = sheet.value(recAt[n]).toLongLong();
+            loaded[n] = sheet.value(loadedAt[n]).toBool();
+            iisId[n] = static_cast<qint32>(sheet.value(iisIdAt[n]).toLongLong());
         }
-        qint16 totalLoaded = checked16(sheet.value(QStringLiteral("total_loaded")).toLongLong());
+        qint16 totalLoaded = checked16(sheet.value(totalAt).toLongLong());
 
         if (totalLoaded == 0) {
             missing.exec({rec[0]});
@@ -311,7 +329,7 @@ void clsAnalyzeResults::Score()
             const qint16 unique = FindNonZeroUniques(iisId[0], iisId[1], iisId[2], iisId[3], iisId[4]);
             if (unique != totalLoaded) {
                 totalLoaded = unique;
-                correct.exec({int(totalLoaded), sheet.value(QStringLiteral("sheetRow"))});
+                correct.exec({int(totalLoaded), sheet.value(rowAt)});
             }
         }
         if (totalLoaded > 1) {

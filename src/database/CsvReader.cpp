@@ -49,45 +49,55 @@ bool CsvReader::next(QStringList& fields)
         return false;
 
     m_endedInQuote = false;
-    QString value;
-    bool inQuotes = false;
-    while (m_pos < n) {
-        const QChar c = m_text[m_pos];
-        if (inQuotes) {
-            if (c == u'"') {
-                if (m_pos + 1 < n && m_text[m_pos + 1] == u'"') {
+    auto endsValue = [](QChar c) { return c == u',' || c == u'\r' || c == u'\n'; };
+    for (;;) {
+        // Blanks before an opening quote are not part of the value.
+        qsizetype p = m_pos;
+        while (p < n && (m_text[p] == u' ' || m_text[p] == u'\t'))
+            ++p;
+        QString value;
+        if (p < n && m_text[p] == u'"') {
+            m_pos = p + 1;
+            bool closed = false;
+            while (m_pos < n && !closed) {
+                const QChar c = m_text[m_pos];
+                if (c != u'"') {
+                    value.append(c);
+                    ++m_pos;
+                } else if (m_pos + 1 < n && m_text[m_pos + 1] == u'"') {
                     value.append(u'"');
                     m_pos += 2;
-                    continue;
+                } else {
+                    closed = true;
+                    ++m_pos;
                 }
-                inQuotes = false;
-            } else {
-                value.append(c);
             }
+            m_endedInQuote = !closed;
+            // Anything between the closing quote and the separator is kept.
+            const qsizetype rest = m_pos;
+            while (m_pos < n && !endsValue(m_text[m_pos]))
+                ++m_pos;
+            value.append(QStringView(m_text).mid(rest, m_pos - rest));
+        } else {
+            // The common case: a plain value, taken whole.
+            p = m_pos;
+            while (p < n && !endsValue(m_text[p]))
+                ++p;
+            value = m_text.mid(m_pos, p - m_pos);
+            m_pos = p;
+        }
+        fields.append(valueOf(value));
+        if (m_pos >= n)
+            return true;
+        if (m_text[m_pos] == u',') {
             ++m_pos;
             continue;
         }
-        if (c == u'"' && value.trimmed().isEmpty()) {
-            // Blanks before an opening quote are not part of the value.
-            value.clear();
-            inQuotes = true;
-        } else if (c == u',') {
-            fields.append(valueOf(value));
-            value.clear();
-        } else if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && m_pos + 1 < n && m_text[m_pos + 1] == u'\n')
-                ++m_pos;
+        if (m_text[m_pos] == u'\r' && m_pos + 1 < n && m_text[m_pos + 1] == u'\n')
             ++m_pos;
-            fields.append(valueOf(value));
-            return true;
-        } else {
-            value.append(c);
-        }
         ++m_pos;
+        return true;
     }
-    m_endedInQuote = inQuotes;
-    fields.append(valueOf(value));
-    return true;
 }
 
 } // namespace marrowick

@@ -83,7 +83,7 @@ void createSchema()
     }
     // The matching looks test records up by name and birth date; the summaries
     // look records up by ID in the working tables.
-    run(QStringLiteral("CREATE INDEX idxLoadedName ON IIS_LOADED_CHILD_ALL (LastName, FirstName, DOB)"));
+    run(QLatin1String(kLoadedNameIndex));
     run(QStringLiteral("CREATE UNIQUE INDEX idxAnswerRec1 ON Answer_Sheet (rec_1)"));
     run(QStringLiteral("CREATE INDEX idxDuplicatesID ON IIS_DUPLICATES (ID)"));
     run(QStringLiteral("CREATE INDEX idxMissingID ON IIS_MISSING_RECORDS (ID)"));

@@ -2,6 +2,7 @@
 
 #include "database/CsvReader.h"
 #include "database/Db.h"
+#include "database/Schema.h"
 #include "platform/Platform.h"
 
 #include <QFile>
@@ -90,6 +91,17 @@ constexpr int kMaxRecords = std::numeric_limits<qint16>::max();
 
 bool clsProcessResultsFile::ValidNumber(const QString& strClientID)
 {
+    // Most client IDs are plain digits that fit: no conversion needed.
+    qsizetype digits = 0;
+    for (const QChar c : strClientID) {
+        if (c < u'0' || c > u'9') {
+            digits = -1;
+            break;
+        }
+        ++digits;
+    }
+    if (digits > 0 && digits <= 9)
+        return true;
     bool ok = false;
     const double value = strClientID.toDouble(&ok);
     if (!ok || !std::isfinite(value))
@@ -125,6 +137,9 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
             fieldCount = int(values.size());
         } else {
             Savepoint unit;
+            // The name index is built once after the rows are in, which is
+            // quicker than keeping it up to date row by row.
+            run(QStringLiteral("DROP INDEX IF EXISTS idxLoadedName"));
             run(QStringLiteral("delete from IIS_LOADED_CHILD_ALL"));
             const QString insertSql = QStringLiteral(
                 "INSERT INTO IIS_LOADED_CHILD_ALL (ClientID, QMflag, LastName, FirstName, MiddleName, Suffix, DOB, "
@@ -154,8 +169,11 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
                 if (!insert.exec())
                     throwSqlError(insert, insertSql);
             } while (reader.next(values));
-            if (invalidRecord == 0)
+            if (invalidRecord == 0) {
+                insert.finish();
+                run(QLatin1String(kLoadedNameIndex));
                 unit.commit();
+            }
         }
     } catch (const DbError& error) {
         platform().MsgBox(QStringLiteral("Error"), QStringLiteral("Error reading results file.") + error.description(),

@@ -1,0 +1,76 @@
+// The whole `marrowick-batch evaluate` process, load and analysis: wall time and peak memory.
+#include "BenchSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+// Runs a program to its end; its wall time in ms and peak resident memory in MiB.
+bool runOnce(const QStringList& args, double& ms, double& peakMiB)
+{
+    std::vector<QByteArray> bytes;
+    for (const QString& a : args)
+        bytes.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        return false;
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    ms = timer.nsecsElapsed() / 1e6;
+    peakMiB = usage.ru_maxrss / 1024.0;
+    posix_spawn_file_actions_destroy(&actions);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString batch = QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch");
+    const QString database = dir.filePath(QStringLiteral("bench.db"));
+    const QString sample = QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-typical.txt");
+    struct Case {
+        int lines;
+        const char* label;
+        double target;
+    };
+    for (const Case c : {Case{550, "evaluate a 550-line file (whole process)", 60},
+                         Case{30000, "evaluate a 30,000-line file (whole process)", 1500}}) {
+        const QString path = dir.filePath(QStringLiteral("r%1.txt").arg(c.lines));
+        QFile out(path);
+        out.open(QIODevice::WriteOnly);
+        out.write(bench::resultsFile(sample, c.lines));
+        out.close();
+        double ms = 0, peak = 0, maxPeak = 0;
+        bool ok = true;
+        const QStringList args{batch, QStringLiteral("evaluate"), QStringLiteral("--database"), database, path};
+        runOnce(args, ms, peak); // creates the database; not measured
+        const double median = bench::medianMs(c.lines > 1000 ? 5 : 11, [&] {
+            ok = runOnce(args, ms, peak) && ok;
+            maxPeak = std::max(maxPeak, peak);
+        });
+        if (!ok)
+            return 3;
+        bench::report(c.label, median, "ms", c.target);
+        std::printf("%-58s %10.1f MiB\n", "  peak memory of that process", maxPeak);
+    }
+    return 0;
+}

@@ -1,0 +1,55 @@
+// "List of All Duplicate Records" on the full deck, every test record its own
+// client: writing its PDF, and opening its preview.
+#include "BenchSupport.h"
+#include "analysis/EvaluationRun.h"
+#include "database/EvalDatabase.h"
+#include "reports/PageDesign.h"
+#include "reports/PdfExport.h"
+#include "reports/ReportModel.h"
+#include "reports/ReportPreview.h"
+
+#include <QApplication>
+#include <QPrintPreviewWidget>
+#include <QTemporaryDir>
+
+using namespace marrowick;
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!openEvalDatabase(dir.filePath(QStringLiteral("bench.db")))
+        || !EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-none.txt")))
+        return 3;
+    const int index = 7;
+    const PageDesign& design = *pageDesignAt(index);
+    int rows = 0;
+    bool ok = true;
+    const double pdfMs = bench::medianMs(5, [&] {
+        const ReportModel model(*reportAt(index));
+        rows = model.rowCount();
+        ok = exportReportPdf(design, model, dir.filePath(QStringLiteral("all.pdf"))) && ok;
+    });
+    if (!ok)
+        return 3;
+    std::printf("(%d records)\n", rows);
+    bench::report("lay out and write the List of All Duplicate Records PDF", pdfMs, "ms", 1000);
+
+    const ReportModel model(*reportAt(index));
+    int pages = 0;
+    const double previewMs = bench::medianMs(5, [&] {
+        ReportPreview* preview = ReportPreview::instanceFor(index);
+        preview->bind(design, &model);
+        preview->show();
+        QApplication::processEvents();
+        pages = preview->pageCount();
+        preview->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    });
+    std::printf("(%d pages)\n", pages);
+    bench::report("open the preview of the same report", previewMs, "ms", 500);
+    closeEvalDatabase();
+    return 0;
+}

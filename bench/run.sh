@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds (optimised) and runs every benchmark; each prints its figures against its target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2 --target bench_load bench_evaluate bench_print marrowick-batch >/dev/null
+for b in bench_load bench_evaluate bench_print; do
+  QT_QPA_PLATFORM=offscreen "build/bin/$b"
+done
