@@ -45,23 +45,15 @@ frmAnalysisReports::frmAnalysisReports() : Page(QSize(620, 460))
     layout->addWidget(line);
 
     auto* buttons = new QHBoxLayout;
-    btnView = new QPushButton(QStringLiteral("&View"), this);
-    btnView->setObjectName(QStringLiteral("btnView"));
+    btnView = makeButton(QStringLiteral("btnView"), QStringLiteral("&View"));
     buttons->addWidget(btnView);
     buttons->addStretch(1);
-    btnBack = new QPushButton(QStringLiteral("&Back"), this);
-    btnBack->setObjectName(QStringLiteral("btnBack"));
-    btnNext = new QPushButton(QStringLiteral("&Next"), this);
-    btnNext->setObjectName(QStringLiteral("btnNext"));
+    btnBack = makeButton(QStringLiteral("btnBack"), QStringLiteral("&Back"));
+    btnNext = makeButton(QStringLiteral("btnNext"), QStringLiteral("&Next"));
     btnNext->setEnabled(false); // the last page
-    btnExit = new QPushButton(QStringLiteral("&Exit"), this);
-    btnExit->setObjectName(QStringLiteral("btnExit"));
+    btnExit = makeButton(QStringLiteral("btnExit"), QStringLiteral("&Exit"));
     for (QPushButton* button : {btnBack, btnNext, btnExit})
         buttons->addWidget(button);
-    for (QPushButton* button : {btnView, btnBack, btnNext, btnExit}) {
-        button->setAutoDefault(false);
-        button->setMinimumWidth(90);
-    }
     layout->addLayout(buttons);
 
     connect(btnView, &QPushButton::clicked, this, &frmAnalysisReports::View);

@@ -46,23 +46,15 @@ frmRep1::frmRep1() : Page(QSize(960, 600))
     connect(copy, &QAction::triggered, this, &frmRep1::copySelection);
 
     auto* buttons = new QHBoxLayout;
-    btnPrint = new QPushButton(QStringLiteral("&Print "), this);
-    btnPrint->setObjectName(QStringLiteral("btnPrint"));
+    btnPrint = makeButton(QStringLiteral("btnPrint"), QStringLiteral("&Print "));
     buttons->addWidget(btnPrint);
     buttons->addStretch(1);
-    btnBack = new QPushButton(QStringLiteral("&Back"), this);
-    btnBack->setObjectName(QStringLiteral("btnBack"));
-    btnNext = new QPushButton(QStringLiteral("&Next"), this);
-    btnNext->setObjectName(QStringLiteral("btnNext"));
-    btnNext->setEnabled(false);
-    btnExit = new QPushButton(QStringLiteral("&Exit"), this);
-    btnExit->setObjectName(QStringLiteral("btnExit"));
+    btnBack = makeButton(QStringLiteral("btnBack"), QStringLiteral("&Back"));
+    btnNext = makeButton(QStringLiteral("btnNext"), QStringLiteral("&Next"));
+    btnNext->setEnabled(false); // the last page
+    btnExit = makeButton(QStringLiteral("btnExit"), QStringLiteral("&Exit"));
     for (QPushButton* button : {btnBack, btnNext, btnExit})
         buttons->addWidget(button);
-    for (QPushButton* button : {btnPrint, btnBack, btnNext, btnExit}) {
-        button->setAutoDefault(false);
-        button->setMinimumWidth(90);
-    }
     layout->addLayout(buttons);
 
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmAnalysisReports>(); });

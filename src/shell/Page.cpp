@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHash>
+#include <QPushButton>
 #include <QScreen>
 
 namespace marrowick {
@@ -23,6 +24,15 @@ void Page::unload()
     pages::forget(this);
     hide();
     deleteLater();
+}
+
+QPushButton* Page::makeButton(const QString& objectName, const QString& caption)
+{
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    button->setMinimumWidth(90);
+    return button;
 }
 
 void Page::closeEvent(QCloseEvent* event)

@@ -2,6 +2,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QPushButton;
+
 namespace marrowick {
 
 // A page of the wizard: one fixed-size top-level window, at most one instance
@@ -18,6 +20,8 @@ public:
     template <class T> T* goTo();
 
 protected:
+    // A button of the page's row: its object name, its caption with the access key.
+    QPushButton* makeButton(const QString& objectName, const QString& caption);
     // Closing through the window frame asks the exit question, as Exit does.
     void closeEvent(QCloseEvent* event) override;
 

@@ -53,17 +53,11 @@ WizardPage::WizardPage(const QString& name, const QString& caption, const QStrin
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    btnBack = new QPushButton(QStringLiteral("&Back"), this);
-    btnBack->setObjectName(QStringLiteral("btnBack"));
-    btnNext = new QPushButton(QStringLiteral("&Next"), this);
-    btnNext->setObjectName(QStringLiteral("btnNext"));
-    btnExit = new QPushButton(QStringLiteral("&Exit"), this);
-    btnExit->setObjectName(QStringLiteral("btnExit"));
-    for (QPushButton* button : {btnBack, btnNext, btnExit}) {
-        button->setAutoDefault(false);
-        button->setMinimumWidth(90);
+    btnBack = makeButton(QStringLiteral("btnBack"), QStringLiteral("&Back"));
+    btnNext = makeButton(QStringLiteral("btnNext"), QStringLiteral("&Next"));
+    btnExit = makeButton(QStringLiteral("btnExit"), QStringLiteral("&Exit"));
+    for (QPushButton* button : {btnBack, btnNext, btnExit})
         buttons->addWidget(button);
-    }
     layout->addLayout(buttons);
 
     connect(btnExit, &QPushButton::clicked, this, [] { mdlGlobals::ConfirmExit(); });

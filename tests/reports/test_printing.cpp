@@ -1,6 +1,5 @@
 // Printed reports, checked by the text and pages of the PDFs they make.
-#include "FakePlatform.h"
-#include "TestDatabase.h"
+#include "PageSession.h"
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
 #include "reports/PageDesign.h"
@@ -35,11 +34,6 @@ QString pdfText(const QString& path)
 
 int pdfPages(const QString& path) { return int(pdfText(path).count(QLatin1Char('\f'))); }
 
-void settle()
-{
-    QApplication::processEvents();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 // Each page of the text, in order.
 QStringList pagesOf(const QString& text)
@@ -64,29 +58,22 @@ private slots:
     void printPathBindsTheViewersRows();
 
 private:
-    std::unique_ptr<FakePlatform> host;
-    std::unique_ptr<TestDatabase> db;
+    std::unique_ptr<PageSession> session;
+    FakePlatform* host = nullptr;
+    TestDatabase* db = nullptr;
 };
 
 void TestPrinting::init()
 {
-    host = std::make_unique<FakePlatform>();
-    db = std::make_unique<TestDatabase>();
-    mdlGlobals::SetDatabasePath(db->path());
+    session = std::make_unique<PageSession>();
+    host = &session->host;
+    db = &session->db;
     QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
 }
 
 void TestPrinting::cleanup()
 {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* page = qobject_cast<Page*>(w))
-            page->unload();
-        else if (qobject_cast<ReportPreview*>(w))
-            w->close();
-    }
-    settle();
-    db.reset();
-    host.reset();
+    session.reset();
 }
 
 void TestPrinting::everyDesignPrintsItsRows_data()

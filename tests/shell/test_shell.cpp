@@ -1,5 +1,4 @@
-#include "FakePlatform.h"
-#include "TestDatabase.h"
+#include "PageSession.h"
 #include "database/Db.h"
 #include "shell/PageTexts.h"
 #include "shell/WizardPage.h"
@@ -21,7 +20,6 @@ using namespace marrowick::test;
 
 namespace {
 QPushButton* button(QWidget* page, const char* name) { return page->findChild<QPushButton*>(QLatin1String(name)); }
-void settle() { QApplication::processEvents(); QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 } // namespace
 
 class TestShell : public QObject {
@@ -39,26 +37,21 @@ private slots:
     void progressBarStopsAtItsLimits();
 
 private:
-    std::unique_ptr<FakePlatform> host;
-    std::unique_ptr<TestDatabase> db;
+    std::unique_ptr<PageSession> session;
+    FakePlatform* host = nullptr;
+    TestDatabase* db = nullptr;
 };
 
 void TestShell::init()
 {
-    host = std::make_unique<FakePlatform>();
-    db = std::make_unique<TestDatabase>();
-    mdlGlobals::SetDatabasePath(db->path());
-    mdlGlobals::strDBPath = db->path();
+    session = std::make_unique<PageSession>();
+    host = &session->host;
+    db = &session->db;
 }
 
 void TestShell::cleanup()
 {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* page = qobject_cast<Page*>(w))
-            page->unload();
-    settle();
-    db.reset();
-    host.reset();
+    session.reset();
 }
 
 void TestShell::pageTexts_data()
@@ -168,12 +161,8 @@ void TestShell::exitCancelledKeepsThePage()
     host->expect(MsgResult::Cancel);
     QTest::mouseClick(step3->btnExit, Qt::LeftButton);
     settle();
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Exit Program"));
-    QCOMPARE(boxes[0].prompt, QStringLiteral("You have chosen to exit the Marrowick."));
-    QCOMPARE(boxes[0].icon, MsgIcon::Information);
-    QCOMPARE(boxes[0].buttons, MsgButtons::OkCancel);
+    QCOMPARE(host->shown.value(0).buttons, MsgButtons::OkCancel);
+    QVERIFY(host->showedOne(QStringLiteral("Exit Program"), QStringLiteral("You have chosen to exit the Marrowick."), MsgIcon::Information));
     QCOMPARE(host->endedWith, -1);
     QVERIFY(step3->isVisible());
     QCOMPARE(step3->txtFileName->text(), QStringLiteral("C:/results/registry.txt"));

@@ -168,10 +168,8 @@ void TestSummaries::overallResultsWithoutDuplicates()
     knownEvaluation(1);
     run(QStringLiteral("DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')"));
     QVERIFY(!clsOverallResults().RefillOverallResults());
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
-    QCOMPARE(boxes[0].prompt, QStringLiteral("Error occurred in RefillOverallResults: 11 Division by zero"));
+    QVERIFY(host->showedOne(QStringLiteral("Error"), QStringLiteral("Error occurred in RefillOverallResults: 11 Division by zero"),
+                            MsgIcon::Critical));
     const QStringList left = overall();
     QCOMPARE(left.size(), 14);
     QCOMPARE(left.last(), QStringLiteral("13|<null>|<null>"));
@@ -195,10 +193,8 @@ void TestSummaries::problemTypeMissingFromTheMap()
     knownEvaluation(1);
     run(QStringLiteral("DELETE FROM tblProbDescMap WHERE ProbCode='B'"));
     QVERIFY(!clsProblemTypeSummary().RefillProblemTypeSummary());
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("Error"));
-    QCOMPARE(boxes[0].prompt, QStringLiteral("Error occurred in RefillProblemType: 3021 No current record."));
+    QVERIFY(host->showedOne(QStringLiteral("Error"), QStringLiteral("Error occurred in RefillProblemType: 3021 No current record."),
+                            MsgIcon::Critical));
     // The rows of the first pass stay: A complete, B and C without their description.
     QCOMPARE(rows(QStringLiteral("SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid")),
              QStringList({"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>",
@@ -265,11 +261,8 @@ void TestSummaries::failedDeleteGivesDatabaseError()
     for (const Case& c : cases) {
         run(QStringLiteral("DROP TABLE ") + QLatin1String(c.table));
         QVERIFY(!c.refill());
-        const QList<ShownBox> boxes = host->takeShown();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].title, QStringLiteral("Database Error"));
-        QCOMPARE(boxes[0].prompt, QStringLiteral("Error occurred when deleting old data."));
-        QCOMPARE(boxes[0].icon, MsgIcon::Critical);
+        QVERIFY(host->showedOne(QStringLiteral("Database Error"), QStringLiteral("Error occurred when deleting old data."),
+                                MsgIcon::Critical));
     }
 }
 

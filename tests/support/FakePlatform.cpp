@@ -15,6 +15,22 @@ QList<ShownBox> FakePlatform::takeShown()
     return boxes;
 }
 
+bool FakePlatform::showedOne(const QString& title, const QString& prompt, MsgIcon icon, bool promptStartsSo)
+{
+    const QList<ShownBox> boxes = takeShown();
+    if (boxes.size() != 1) {
+        qWarning("%d boxes shown, expected one: %s", int(boxes.size()), qPrintable(title));
+        return false;
+    }
+    const ShownBox& box = boxes.first();
+    const bool promptOk = promptStartsSo ? box.prompt.startsWith(prompt) : box.prompt == prompt;
+    if (box.title != title || box.icon != icon || !promptOk) {
+        qWarning("box shown: %s: %s", qPrintable(box.title), qPrintable(box.prompt));
+        return false;
+    }
+    return true;
+}
+
 MsgResult FakePlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons)
 {
     shown.append({title, prompt, icon, buttons});

@@ -23,6 +23,9 @@ public:
     void expect(MsgResult answer) { answers.append(answer); }
     // The boxes shown since the last call, cleared.
     QList<ShownBox> takeShown();
+    // Exactly one box was shown since the last look, with this title, icon and
+    // prompt (or a prompt that starts so); logs what differs.
+    bool showedOne(const QString& title, const QString& prompt, MsgIcon icon, bool promptStartsSo = false);
 
     MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons) override;
     void UpdateProgressText(const QString& strProgress) override { progressTexts.append(strProgress); }

@@ -47,7 +47,6 @@ private slots:
     void testFileMatchesTheRecordsWithRealisticVaccinations();
     void simulatorIsDeterministicAndSamplesAreCurrent();
     void everySampleLoads();
-    void simulatorTextHelpers();
 
 private:
     std::unique_ptr<FakePlatform> host;
@@ -231,19 +230,6 @@ void TestDeck::everySampleLoads()
         QVERIFY2(clsProcessResultsFile().ReadResults(kSource + "/samples/results-" + name + ".txt"), qPrintable(name));
         QVERIFY(host->shown.isEmpty());
     }
-}
-
-void TestDeck::simulatorTextHelpers()
-{
-    using sim::RegistrySimulator;
-    QCOMPARE(RegistrySimulator::editDistance(QStringLiteral("KATHERINE"), QStringLiteral("KATHERNE")), 1);
-    QCOMPARE(RegistrySimulator::editDistance(QStringLiteral("ANA"), QStringLiteral("ANNA")), 1);
-    QCOMPARE(RegistrySimulator::editDistance(QStringLiteral("SMITH"), QStringLiteral("JONES")), 5);
-    QCOMPARE(RegistrySimulator::normalized(QStringLiteral("O'Brien-Lee")), QStringLiteral("OBRIENLEE"));
-    QVERIFY(RegistrySimulator::dobNear(QStringLiteral("20210314"), QStringLiteral("20210315")));
-    QVERIFY(RegistrySimulator::dobNear(QStringLiteral("20210304"), QStringLiteral("20210403")));
-    QVERIFY(!RegistrySimulator::dobNear(QStringLiteral("20210314"), QStringLiteral("20210314")));
-    QVERIFY(!RegistrySimulator::dobNear(QStringLiteral("20210314"), QStringLiteral("20220315")));
 }
 
 QTEST_GUILESS_MAIN(TestDeck)

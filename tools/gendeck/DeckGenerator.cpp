@@ -1,5 +1,7 @@
 #include "DeckGenerator.h"
 
+#include "database/CsvReader.h"
+
 #include <QFile>
 #include <QSet>
 #include <QTextStream>
@@ -17,37 +19,22 @@ const QDate kLastBirthDay(2025, 12, 31);
 constexpr int kRecords = 550;
 constexpr int kMaxDuplicatesPerGroup = 4;
 
+// A data file's records; lines starting with # are remarks.
 QList<QStringList> readTable(const QString& path, bool header)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error(("cannot read " + path).toStdString());
+    CsvReader reader(CsvReader::decode(file.readAll()));
     QList<QStringList> rows;
+    QStringList fields;
     bool first = true;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+    while (reader.next(fields)) {
+        if (fields.first().startsWith(QLatin1Char('#')))
             continue;
-        if (first && header) {
-            first = false;
-            continue;
-        }
+        if (!(first && header))
+            rows << fields;
         first = false;
-        // The data files quote only values with commas, as the vaccine names do.
-        QStringList fields;
-        QString value;
-        bool quoted = false;
-        for (const QChar c : line) {
-            if (c == u'"')
-                quoted = !quoted;
-            else if (c == u',' && !quoted) {
-                fields << value;
-                value.clear();
-            } else
-                value += c;
-        }
-        fields << value;
-        rows << fields;
     }
     return rows;
 }

@@ -1,5 +1,7 @@
 #include "RegistrySimulator.h"
 
+#include "database/CsvReader.h"
+
 #include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
@@ -14,22 +16,14 @@ struct Client {
     bool flagged = false;
 };
 
-QStringList splitLine(const QString& line)
+QList<QStringList> records(const QByteArray& text)
 {
+    CsvReader reader(CsvReader::decode(text));
+    QList<QStringList> all;
     QStringList fields;
-    QString value;
-    bool quoted = false;
-    for (const QChar c : line) {
-        if (c == u'"')
-            quoted = !quoted;
-        else if (c == u',' && !quoted) {
-            fields << value;
-            value.clear();
-        } else
-            value += c;
-    }
-    fields << value;
-    return fields;
+    while (reader.next(fields))
+        all << fields;
+    return all;
 }
 
 bool motherAgrees(const TestRecord& a, const TestRecord& b)
@@ -79,13 +73,9 @@ QStringList policyNames()
 
 QList<TestRecord> RegistrySimulator::parseTestFile(const QByteArray& text)
 {
-    QList<TestRecord> records;
+    QList<TestRecord> list;
     int id = 0;
-    for (QByteArray line : text.split('\n')) {
-        line = line.trimmed();
-        if (line.isEmpty())
-            continue;
-        const QStringList f = splitLine(QString::fromUtf8(line));
+    for (const QStringList& f : records(text)) {
         TestRecord r;
         r.id = ++id;
         r.last = f.value(0);
@@ -101,21 +91,18 @@ QList<TestRecord> RegistrySimulator::parseTestFile(const QByteArray& text)
         r.cvx = f.value(10);
         r.vacDate = f.value(11);
         r.mvx = f.value(12);
-        records << r;
+        list << r;
     }
-    return records;
+    return list;
 }
 
 QList<QList<int>> RegistrySimulator::parseAnswerSheet(const QByteArray& csv)
 {
     QList<QList<int>> groups;
-    const QList<QByteArray> lines = csv.split('\n');
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
-        if (line.isEmpty())
-            continue;
+    const QList<QStringList> rows = records(csv);
+    for (qsizetype i = 1; i < rows.size(); ++i) { // after the header
         QList<int> group;
-        for (const QByteArray& cell : line.split(','))
+        for (const QString& cell : rows[i])
             if (!cell.isEmpty())
                 group << cell.toInt();
         groups << group;
@@ -126,13 +113,9 @@ QList<QList<int>> RegistrySimulator::parseAnswerSheet(const QByteArray& csv)
 QMultiHash<QString, QString> RegistrySimulator::parseNicknames(const QByteArray& text)
 {
     QMultiHash<QString, QString> nicknames;
-    for (QByteArray line : text.split('\n')) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
-        const QList<QByteArray> pair = line.split(',');
-        nicknames.insert(QString::fromUtf8(pair.value(0)), QString::fromUtf8(pair.value(1)));
-    }
+    for (const QStringList& pair : records(text))
+        if (!pair.first().startsWith(QLatin1Char('#')))
+            nicknames.insert(pair.value(0), pair.value(1));
     return nicknames;
 }
 

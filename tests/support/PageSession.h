@@ -1,0 +1,42 @@
+#pragma once
+// For tests that drive the pages: a scripted host and a fresh database that
+// the program opens; every page and preview left open is closed at the end.
+#include "FakePlatform.h"
+#include "TestDatabase.h"
+#include "reports/ReportPreview.h"
+#include "shell/Page.h"
+#include "shell/mdlGlobals.h"
+
+#include <QApplication>
+
+namespace marrowick::test {
+
+inline void settle()
+{
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class PageSession {
+public:
+    PageSession()
+    {
+        mdlGlobals::SetDatabasePath(db.path());
+        mdlGlobals::strDBPath = db.path();
+    }
+    ~PageSession()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* page = qobject_cast<Page*>(w))
+                page->unload();
+            else if (qobject_cast<ReportPreview*>(w))
+                w->close();
+        }
+        settle();
+    }
+
+    FakePlatform host;
+    TestDatabase db;
+};
+
+} // namespace marrowick::test
