@@ -1,4 +1,7 @@
+#include "FakePlatform.h"
 #include "TestDatabase.h"
+#include "database/Db.h"
+#include "database/EvalDatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,6 +49,7 @@ private slots:
     void unusableDatabaseExitsWithThree();
     void reportAllPrintsEveryReport();
     void reportFilesInCsvAndJson();
+    void reportPdfsAndFailedRefills();
 
 private:
     QTemporaryDir dir;
@@ -81,7 +85,7 @@ void TestBatch::helpDescribesEveryCommandAndOption()
 {
     const Result r = batch({QStringLiteral("--help")});
     QCOMPARE(r.code, 0);
-    for (const char* word : {"evaluate", "report", "--database", "--reuse", "--strict", "--format", "--output",
+    for (const char* word : {"evaluate", "report", "--database", "--reuse", "--strict", "--format", "--output", "--pdf",
                              "Exit codes"})
         QVERIFY2(r.out.contains(QLatin1String(word)), word);
 }
@@ -209,6 +213,31 @@ void TestBatch::reportFilesInCsvAndJson()
     QCOMPARE(doc.value(QStringLiteral("rows")).toArray().size(), 16);
     QCOMPARE(doc.value(QStringLiteral("rows")).toArray().at(0).toObject().value(QStringLiteral("ResultValue")).toString(),
              QStringLiteral("550"));
+}
+
+void TestBatch::reportPdfsAndFailedRefills()
+{
+    QCOMPARE(batch({QStringLiteral("evaluate"), QStringLiteral("--database"), database, sample("typical")}).code, 0);
+    const QString pdfs = dir.filePath(QStringLiteral("pdf"));
+    Result r = batch({QStringLiteral("report"), QStringLiteral("--database"), database, QStringLiteral("--pdf"), pdfs,
+                      QStringLiteral("0"), QStringLiteral("7")});
+    QCOMPARE(r.code, 0);
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdfs + QStringLiteral("/rptOverall.pdf"), QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(30000));
+    QVERIFY(text.readAllStandardOutput().contains("Overall Score for Duplicate Record Detection (Sensitivity)"));
+    QVERIFY(QFile::exists(pdfs + QStringLiteral("/rptAllDupsList.pdf")));
+
+    // A refill that fails: its message, and exit code 3.
+    {
+        marrowick::test::FakePlatform host;
+        QVERIFY(marrowick::openEvalDatabase(database));
+        marrowick::run(QStringLiteral("DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'"));
+        marrowick::closeEvalDatabase();
+    }
+    r = batch({QStringLiteral("report"), QStringLiteral("--database"), database, QStringLiteral("0")});
+    QCOMPARE(r.code, 3);
+    QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
 }
 
 QTEST_GUILESS_MAIN(TestBatch)

@@ -1,6 +1,7 @@
 // Step 3, the report selection page and the viewer, driven as a user would.
 #include "PageSession.h"
 #include "database/Db.h"
+#include "database/EvalDatabase.h"
 #include "analysis/EvaluationRun.h"
 #include "reports/ReportModel.h"
 #include "reports/frmAnalysisReports.h"
@@ -61,6 +62,7 @@ private slots:
     void completenessWarning();
     void refusedFileStaysOnStep3();
     void analysisFailureKeepsThePreviousEvaluation();
+    void exitDuringTheAnalysisKeepsThePreviousEvaluation();
     void browseKeepsTheDialogsLastChoice();
     void selectionPageLists();
     void viewerDressesEachReport();
@@ -258,6 +260,39 @@ void TestPages::analysisFailureKeepsThePreviousEvaluation()
     QVERIFY(!pages::loaded<frmAnalysisReports>());
     QCOMPARE(rows(QStringLiteral("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY rowid")), loaded);
     QCOMPARE(rows(QStringLiteral("SELECT * FROM IIS_DUPLICATES ORDER BY rowid")), duplicates);
+}
+
+void TestPages::exitDuringTheAnalysisKeepsThePreviousEvaluation()
+{
+    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
+    const QString everything = QStringLiteral("SELECT * FROM %1 ORDER BY rowid");
+    const QStringList tables{"IIS_LOADED_CHILD_ALL", "Answer_Sheet", "IIS_DUPLICATES", "IIS_MISSING_RECORDS"};
+    QList<QStringList> before;
+    for (const QString& t : tables)
+        before << rows(everything.arg(t));
+
+    auto* page = step3();
+    page->txtFileName->setText(kSamples + QStringLiteral("results-none.txt"));
+    bool exited = false;
+    host->onIncrement = [&] {
+        if (exited)
+            return;
+        exited = true;
+        host->expect(MsgResult::Ok);
+        QTest::mouseClick(page->btnExit, Qt::LeftButton); // live while the analysis runs
+    };
+    QTest::mouseClick(page->btnNext, Qt::LeftButton);
+    host->onIncrement = nullptr;
+    settle();
+    QCOMPARE(host->endedWith, 0);
+    // The fake host does not end the program, so the run meets the closed database.
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.value(0).title, QStringLiteral("Exit Program"));
+    QVERIFY(!pages::loaded<frmAnalysisReports>());
+
+    QVERIFY(openEvalDatabase(db->path()));
+    for (qsizetype i = 0; i < tables.size(); ++i)
+        QCOMPARE(rows(everything.arg(tables[i])), before[i]);
 }
 
 void TestPages::browseKeepsTheDialogsLastChoice()

@@ -175,6 +175,7 @@ void TestShell::confirmedExitLeavesFileReadOnly()
     frmMain* main = pages::show<frmMain>();
     host->expect(MsgResult::Ok);
     QTest::mouseClick(main->btnExit, Qt::LeftButton);
+    QVERIFY(host->showedOne(QStringLiteral("Exit Program"), QStringLiteral("You have chosen to exit the Marrowick."), MsgIcon::Information));
     QCOMPARE(host->endedWith, 0);
     QVERIFY(!cnEval().isOpen());
     const auto permissions = QFile::permissions(db->path());

@@ -6,7 +6,13 @@ namespace marrowick::test {
 
 FakePlatform::FakePlatform() : m_previous(installPlatform(this)) {}
 
-FakePlatform::~FakePlatform() { installPlatform(m_previous); }
+FakePlatform::~FakePlatform()
+{
+    installPlatform(m_previous);
+    // A box that no test looked at is a box nobody expected.
+    for (const ShownBox& box : std::as_const(shown))
+        QTest::qFail(qPrintable(QStringLiteral("unexpected message: %1: %2").arg(box.title, box.prompt)), __FILE__, __LINE__);
+}
 
 QList<ShownBox> FakePlatform::takeShown()
 {
