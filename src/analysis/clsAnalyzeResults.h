@@ -32,7 +32,6 @@ public:
         std::array<qint32, 5> rec_IIS_ID{};
         qint16 total_loaded = 0;
     };
-    const std::vector<AnswerGroup>& groups() const { return AnswerGroups; }
 
 private:
     struct Statements;

@@ -34,11 +34,6 @@ struct PageDesign {
     FontSpec defaultFont;
     Section reportHeader, pageHeader, detail, pageFooter, reportFooter;
 
-    // The sections in the order they print.
-    std::vector<const Section*> sections() const
-    {
-        return {&reportHeader, &pageHeader, &detail, &pageFooter, &reportFooter};
-    }
 };
 
 // The design of a report index 0 to 7; null for any other.

@@ -62,12 +62,6 @@ std::vector<PageRenderer::Page> PageRenderer::paginate(int pageHeight) const
     return pages;
 }
 
-int PageRenderer::pageCount(const QPagedPaintDevice& device) const
-{
-    const QRectF paint = device.pageLayout().paintRect(QPageLayout::Inch);
-    return int(paginate(int(paint.height() * kTwipsPerInch)).size());
-}
-
 QString PageRenderer::codeText(const QString& text, int page, int pages) const
 {
     if (text == QLatin1String("%d"))

@@ -21,8 +21,6 @@ public:
 
     // Sets the design's margins on the device.
     void prepare(QPagedPaintDevice& device) const;
-    // Pages of the layout on that device.
-    int pageCount(const QPagedPaintDevice& device) const;
     // Paints every page; false when the device could not be painted on.
     bool render(QPagedPaintDevice& device) const;
 
