@@ -92,7 +92,10 @@ void createDatabaseFile(const QString& path)
 bool openEvalDatabase(const QString& path)
 {
     try {
-        if (!QFileInfo::exists(path))
+        const QFileInfo info(path);
+        if (info.exists() && !info.isFile())
+            throw DbError(DbError::General, QStringLiteral("it is not a file")); // never touch a folder or device
+        if (!info.exists())
             createDatabaseFile(path);
         setFileReadOnly(path, false);
         QString problem = problemWith(path);

@@ -169,6 +169,12 @@ void TestBatch::unusableDatabaseExitsWithThree()
     QFile check(database);
     QVERIFY(check.open(QIODevice::ReadOnly));
     QVERIFY(check.readAll().startsWith("not a database")); // never overwritten without consent
+    // A folder named as the database is refused and left as it was.
+    const auto before = QFile::permissions(dir.path());
+    const Result folder = batch({QStringLiteral("report"), QStringLiteral("--database"), dir.path(), QStringLiteral("0")});
+    QCOMPARE(folder.code, 3);
+    QVERIFY2(folder.err.contains(QStringLiteral("it is not a file")), qPrintable(folder.err));
+    QCOMPARE(QFile::permissions(dir.path()), before);
 }
 
 void TestBatch::reportAllPrintsEveryReport()
