@@ -16,6 +16,10 @@ bool HasPreviousLoad();
 // The completeness check: fewer loaded rows than 0.8 times the test records.
 bool MostlyMissing();
 
+// No file named and no earlier load to reuse.
+inline const QString kFileNameMissingTitle = QStringLiteral("File Name Missing");
+inline const QString kFileNameMissingPrompt = QStringLiteral("Please specify the file name for the results file.");
+
 inline const QString kMostlyMissingTitle = QStringLiteral("Warning");
 inline const QString kMostlyMissingPrompt =
     QStringLiteral("More than 20 percent of the records are missing. Please verify the data is complete.");

@@ -148,8 +148,8 @@ int evaluate(const Options& o, BatchPlatform& host)
     CloseAtEnd close{path};
     if (o.reuse) {
         if (!EvaluationRun::HasPreviousLoad()) {
-            platform().MsgBox(QStringLiteral("File Name Missing"), QStringLiteral("Please specify the file name for the results file."),
-                              MsgIcon::Exclamation, MsgButtons::Ok);
+            platform().MsgBox(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt, MsgIcon::Exclamation,
+                              MsgButtons::Ok);
             return Refused;
         }
     } else {

@@ -17,7 +17,6 @@
 namespace marrowick {
 
 namespace {
-const QString kExclamationTitleMissing = QStringLiteral("File Name Missing");
 const QString kNewNameMissing = QStringLiteral("New File Name Missing");
 const QString kInvalidName = QStringLiteral("Invalid File Name");
 } // namespace
@@ -89,7 +88,7 @@ void frmStep3::Next()
                     return;
             } else {
                 if (blank)
-                    platform().MsgBox(kExclamationTitleMissing, QStringLiteral("Please specify the file name for the results file."),
+                    platform().MsgBox(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt,
                                       MsgIcon::Exclamation, MsgButtons::Ok);
                 else
                     platform().MsgBox(kInvalidName, QStringLiteral("File does not exist. Please specify a valid filename."),
