@@ -5,10 +5,8 @@
 #include "frmRep1.h"
 #include "platform/Platform.h"
 #include "shell/frmStep3.h"
-#include "shell/mdlGlobals.h"
 
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -16,7 +14,7 @@
 
 namespace marrowick {
 
-frmAnalysisReports::frmAnalysisReports() : Page(QSize(620, 460))
+frmAnalysisReports::frmAnalysisReports() : ReportPage(QSize(620, 460))
 {
     setObjectName(QStringLiteral("frmAnalysisReports"));
     setWindowTitle(QStringLiteral("Analysis and Reports"));
@@ -44,22 +42,12 @@ frmAnalysisReports::frmAnalysisReports() : Page(QSize(620, 460))
     line->setFrameShadow(QFrame::Sunken);
     layout->addWidget(line);
 
-    auto* buttons = new QHBoxLayout;
     btnView = makeButton(QStringLiteral("btnView"), QStringLiteral("&View"));
-    buttons->addWidget(btnView);
-    buttons->addStretch(1);
-    btnBack = makeButton(QStringLiteral("btnBack"), QStringLiteral("&Back"));
-    btnNext = makeButton(QStringLiteral("btnNext"), QStringLiteral("&Next"));
-    btnNext->setEnabled(false); // the last page
-    btnExit = makeButton(QStringLiteral("btnExit"), QStringLiteral("&Exit"));
-    for (QPushButton* button : {btnBack, btnNext, btnExit})
-        buttons->addWidget(button);
-    layout->addLayout(buttons);
+    addButtonRow(layout, btnView);
 
     connect(btnView, &QPushButton::clicked, this, &frmAnalysisReports::View);
     connect(lstReports, &QListWidget::itemActivated, this, &frmAnalysisReports::View);
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmStep3>(); });
-    connect(btnExit, &QPushButton::clicked, this, [] { mdlGlobals::ConfirmExit(); });
 
     lstReports->setCurrentRow(0);
     lstReports->setFocus();

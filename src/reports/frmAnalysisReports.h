@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/Page.h"
+#include "ReportPage.h"
 
 class QLabel;
 class QListWidget;
@@ -8,7 +8,7 @@ class QPushButton;
 namespace marrowick {
 
 // The last page of the wizard: the eight reports, one chosen at a time.
-class frmAnalysisReports : public Page {
+class frmAnalysisReports : public ReportPage {
     Q_OBJECT
 public:
     frmAnalysisReports();
@@ -18,10 +18,7 @@ public:
 
     QLabel* Label1;
     QListWidget* lstReports;
-    QPushButton* btnBack;
     QPushButton* btnView;
-    QPushButton* btnExit;
-    QPushButton* btnNext;
 
 private:
     void View();

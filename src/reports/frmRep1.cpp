@@ -6,12 +6,10 @@
 #include "database/DbError.h"
 #include "platform/Platform.h"
 #include "frmAnalysisReports.h"
-#include "shell/mdlGlobals.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSqlRecord>
@@ -23,7 +21,7 @@
 
 namespace marrowick {
 
-frmRep1::frmRep1() : Page(QSize(960, 600))
+frmRep1::frmRep1() : ReportPage(QSize(960, 600))
 {
     setObjectName(QStringLiteral("frmRep1"));
     setWindowTitle(QStringLiteral("Overall Scores and Recommendations"));
@@ -45,20 +43,10 @@ frmRep1::frmRep1() : Page(QSize(960, 600))
     DataGrid1->addAction(copy);
     connect(copy, &QAction::triggered, this, &frmRep1::copySelection);
 
-    auto* buttons = new QHBoxLayout;
     btnPrint = makeButton(QStringLiteral("btnPrint"), QStringLiteral("&Print "));
-    buttons->addWidget(btnPrint);
-    buttons->addStretch(1);
-    btnBack = makeButton(QStringLiteral("btnBack"), QStringLiteral("&Back"));
-    btnNext = makeButton(QStringLiteral("btnNext"), QStringLiteral("&Next"));
-    btnNext->setEnabled(false); // the last page
-    btnExit = makeButton(QStringLiteral("btnExit"), QStringLiteral("&Exit"));
-    for (QPushButton* button : {btnBack, btnNext, btnExit})
-        buttons->addWidget(button);
-    layout->addLayout(buttons);
+    addButtonRow(layout, btnPrint);
 
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmAnalysisReports>(); });
-    connect(btnExit, &QPushButton::clicked, this, [] { mdlGlobals::ConfirmExit(); });
     connect(btnPrint, &QPushButton::clicked, this, &frmRep1::Print);
 
     const frmAnalysisReports* selection = pages::loaded<frmAnalysisReports>();

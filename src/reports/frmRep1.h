@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/Page.h"
+#include "ReportPage.h"
 
 class QPushButton;
 class QTableView;
@@ -9,7 +9,7 @@ namespace marrowick {
 class ReportModel;
 
 // Shows the report chosen on the selection page in a read-only grid.
-class frmRep1 : public Page {
+class frmRep1 : public ReportPage {
     Q_OBJECT
 public:
     // Runs the loader of the selected report; throws DbError when its query fails.
@@ -21,10 +21,7 @@ public:
     void copySelection() const;
 
     QTableView* DataGrid1;
-    QPushButton* btnBack;
     QPushButton* btnPrint;
-    QPushButton* btnExit;
-    QPushButton* btnNext;
 
     // Binds the report's page design to this result set and opens its
     // preview, hiding the viewer until the preview ends.
