@@ -17,19 +17,15 @@ void BatchPlatform::clearLine()
     }
 }
 
-MsgResult BatchPlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon, MsgButtons buttons)
+MsgResult BatchPlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon, MsgButtons buttons,
+                                std::optional<MsgResult>)
 {
     clearLine();
     QString text = prompt;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
     std::fflush(stderr);
-    switch (buttons) {
-    case MsgButtons::Ok: return MsgResult::Ok;
-    case MsgButtons::OkCancel: return MsgResult::Cancel;
-    case MsgButtons::YesNo: return MsgResult::No;
-    }
-    return MsgResult::Ok;
+    return safeAnswer(buttons);
 }
 
 void BatchPlatform::draw(bool force)

@@ -9,7 +9,8 @@ namespace marrowick {
 class BatchPlatform final : public Platform {
 public:
     BatchPlatform();
-    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons) override;
+    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
+                     std::optional<MsgResult> defaultButton) override;
     void UpdateProgressText(const QString& strProgress) override;
     void ResetProgressBar() override;
     void SetProgressBar(int intAmount) override;

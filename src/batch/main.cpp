@@ -27,9 +27,10 @@ enum Exit { Done = 0, Refused = 1, Usage = 2, Failed = 3, Incomplete = 4 };
 
 const char* kHelp =
     "Usage:\n"
-    "  marrowick-batch evaluate [--database FILE] [--strict] RESULTS_FILE\n"
-    "  marrowick-batch evaluate [--database FILE] [--strict] --reuse\n"
-    "  marrowick-batch report [--database FILE] [--format text|csv|json] [--output DIR] [--pdf DIR] INDEX... | all\n"
+    "  marrowick-batch evaluate [--database FILE] [--rebuild-database] [--strict] RESULTS_FILE\n"
+    "  marrowick-batch evaluate [--database FILE] [--rebuild-database] [--strict] --reuse\n"
+    "  marrowick-batch report [--database FILE] [--rebuild-database] [--format text|csv|json] [--output DIR]\n"
+    "                         [--pdf DIR] INDEX... | all\n"
     "  marrowick-batch --help\n"
     "\n"
     "Commands:\n"
@@ -45,7 +46,11 @@ const char* kHelp =
     "Options:\n"
     "  --database FILE  The evaluation database to use. Without it, the program's own\n"
     "                   database (DupTestDataFin.db beside the program). A file that does not\n"
-    "                   exist is created with the supplied test data.\n"
+    "                   exist is created with the supplied test data. One program at a time\n"
+    "                   uses a database; a second one is refused (exit code 3).\n"
+    "  --rebuild-database  A database file that is not a database, or lacks tables, is\n"
+    "                   rebuilt from the supplied test data (the old file is kept as\n"
+    "                   FILE.bak). Without it such a file is left alone (exit code 3).\n"
     "  --reuse          evaluate: keep the previous load and analysis instead of a new file.\n"
     "  --strict         evaluate: exit with code 4 when more than 20 percent of the test\n"
     "                   records are missing from the results file.\n"
@@ -57,8 +62,11 @@ const char* kHelp =
     "  --help           Shows this text.\n"
     "\n"
     "Messages go to standard error as 'Title: text'.\n"
-    "Exit codes: 0 done, 1 the results file was refused, 2 usage error, 3 database or other\n"
-    "error, 4 (with --strict) more than 20 percent of the test records are missing.\n";
+    "Exit codes: 0 done, 1 the results file was refused (fix the file), 2 usage error,\n"
+    "3 database or other error (the database is in use, read-only, full or damaged: retry\n"
+    "later), 4 (with --strict) more than 20 percent of the test records are missing.\n"
+    "Statements behind a database error are logged with\n"
+    "QT_LOGGING_RULES=\"marrowick.sql.debug=true\".\n";
 
 int usage(const QString& problem)
 {
@@ -74,6 +82,7 @@ struct Options {
     QString pdf;
     bool reuse = false;
     bool strict = false;
+    bool rebuild = false;
     QStringList positional;
 };
 
@@ -106,6 +115,8 @@ std::optional<Options> parse(const QStringList& args, QString& problem)
             o.reuse = true;
         } else if (a == QLatin1String("--strict")) {
             o.strict = true;
+        } else if (a == QLatin1String("--rebuild-database")) {
+            o.rebuild = true;
         } else if (a.startsWith(QLatin1String("--")) && a.size() > 2) {
             problem = QStringLiteral("unknown option ") + a;
             return std::nullopt;
@@ -122,7 +133,7 @@ std::optional<Options> parse(const QStringList& args, QString& problem)
 bool openDatabase(const Options& o, QString& path)
 {
     path = o.database.isEmpty() ? defaultDatabasePath() : QDir::current().absoluteFilePath(o.database);
-    return openEvalDatabase(path);
+    return openEvalDatabase(path, o.rebuild ? OnDamage::Rebuild : OnDamage::Ask);
 }
 
 // The database file is left read-only at the end, as the program leaves it.
@@ -216,13 +227,16 @@ int report(const Options& o)
 
 } // namespace
 
-// Standard error carries the program's messages only, in their one format.
-void quietQt(QtMsgType type, const QMessageLogContext&, const QString& message)
+// Standard error carries the program's messages only, in their one format, and
+// the program's own log categories when someone turned them on.
+void quietQt(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type == QtFatalMsg) {
         std::fprintf(stderr, "Error: %s\n", qPrintable(message));
         std::abort();
     }
+    if (context.category && qstrncmp(context.category, "marrowick.", 10) == 0)
+        std::fprintf(stderr, "Debug: %s\n", qPrintable(message));
 }
 
 int main(int argc, char* argv[])
@@ -256,6 +270,9 @@ int main(int argc, char* argv[])
             return report(*options);
         return usage(options->command.isEmpty() ? QStringLiteral("no command given")
                                                 : QStringLiteral("unknown command ") + options->command);
+    } catch (const DatabaseFault& fault) {
+        showDatabaseFault(fault, QStringLiteral("The previous evaluation is unchanged."));
+        return Failed;
     } catch (const DbError& error) {
         platform().MsgBox(QStringLiteral("Error"), QString::number(error.number()) + QLatin1Char(' ') + error.description(),
                           MsgIcon::Critical, MsgButtons::Ok);

@@ -1,5 +1,8 @@
 #include "Db.h"
 
+#include "platform/Platform.h"
+
+#include <QLoggingCategory>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QStringList>
@@ -13,16 +16,56 @@ QSqlDatabase cnEval()
     return QSqlDatabase::database(QLatin1String(kConnectionName), false);
 }
 
+namespace {
+// The statements behind a fault, for whoever turns this category on
+// (QT_LOGGING_RULES="marrowick.sql.debug=true"); users see a plain cause.
+Q_LOGGING_CATEGORY(lcSql, "marrowick.sql", QtWarningMsg)
+} // namespace
+
+DatabaseFault::DatabaseFault(int sqliteCode, const QString& engineText)
+    : DbError(sqliteCode, engineText.isEmpty() ? QStringLiteral("The database could not run the statement") : engineText)
+{
+}
+
+bool DatabaseFault::busy() const
+{
+    const int primary = number() & 0xff;
+    return primary == 5 || primary == 6; // SQLITE_BUSY, SQLITE_LOCKED
+}
+
+QString DatabaseFault::plainCause() const
+{
+    switch (number() & 0xff) {
+    case 5:
+    case 6: return QStringLiteral("the database is in use by another program");
+    case 3:
+    case 23: return QStringLiteral("access to the database file was refused");
+    case 8: return QStringLiteral("the database file cannot be written (it, or its folder, is read-only)");
+    case 10: return QStringLiteral("the disk could not be read or written");
+    case 11: return QStringLiteral("the database file is damaged");
+    case 13: return QStringLiteral("the disk is full");
+    case 14: return QStringLiteral("the database file cannot be opened");
+    case 26: return QStringLiteral("the file is not a database");
+    default: return QStringLiteral("the database reported: ") + description();
+    }
+}
+
+void showDatabaseFault(const DatabaseFault& fault, const QString& consequence)
+{
+    QString cause = fault.plainCause();
+    cause[0] = cause[0].toUpper();
+    platform().MsgBox(QStringLiteral("Database Error"), cause + QStringLiteral(".\r") + consequence, MsgIcon::Critical,
+                      MsgButtons::Ok);
+}
+
 void throwSqlError(const QSqlQuery& query, const QString& sql)
 {
     const QSqlError error = query.lastError();
     bool numeric = false;
-    int number = error.nativeErrorCode().toInt(&numeric);
-    QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    if (text.isEmpty())
-        text = QStringLiteral("The database could not run the statement");
-    throw DbError(numeric && number != 0 ? number : DbError::General,
-                  text + QStringLiteral(" (") + sql.simplified().left(120) + QLatin1Char(')'));
+    const int number = error.nativeErrorCode().toInt(&numeric);
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    qCDebug(lcSql).noquote() << text << "in:" << sql.simplified();
+    throw DatabaseFault(numeric && number != 0 ? number : 1, text);
 }
 
 QSqlQuery run(const QString& sql, const QVariantList& binds)

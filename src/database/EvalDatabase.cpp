@@ -8,19 +8,32 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <memory>
+#include <unistd.h>
 
 namespace marrowick {
+
+namespace {
+
+// How long a statement waits for another program's short lock before failing.
+constexpr int kBusyTimeoutMs = 3000;
+
+// A file this user may write, or may make writable again (its owner: the
+// program marks its database read-only at every exit).
+bool mayWrite(const QFileInfo& file) { return file.isWritable() || file.ownerId() == ::geteuid(); }
+
+} // namespace
 
 QString defaultDatabasePath()
 {
     const QString appDir = QCoreApplication::applicationDirPath();
-    const QFileInfo dirInfo(appDir);
-    const QString local = appDir + QLatin1Char('/') + QLatin1String(kDatabaseFileName);
-    if (dirInfo.isWritable() || QFileInfo::exists(local))
-        return local;
+    const QFileInfo local(appDir + QLatin1Char('/') + QLatin1String(kDatabaseFileName));
+    if (QFileInfo(appDir).isWritable() && (!local.exists() || mayWrite(local)))
+        return local.filePath();
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataDir);
     return dataDir + QLatin1Char('/') + QLatin1String(kDatabaseFileName);
@@ -43,25 +56,102 @@ bool setFileReadOnly(const QString& path, bool readOnly)
 
 namespace {
 
+std::unique_ptr<QLockFile> g_lock;
+
 void openConnection(const QString& path)
 {
     QSqlDatabase db = cnEval();
     if (db.isOpen())
         db.close();
     db.setDatabaseName(path);
-    if (!db.open())
-        throw DbError(DbError::General, db.lastError().text());
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!db.open()) {
+        bool numeric = false;
+        const int code = db.lastError().nativeErrorCode().toInt(&numeric);
+        throw DatabaseFault(numeric && code != 0 ? code : 14, db.lastError().databaseText());
+    }
 }
 
-// Empty when the file at path opens and holds the whole schema.
-QString problemWith(const QString& path)
+// SQLite writes this at the start of every database file; an empty file is an
+// empty database.
+bool looksLikeDatabase(const QString& path)
 {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true; // let SQLite say what is wrong with it
+    const QByteArray head = file.read(16);
+    return head.isEmpty() || head == QByteArrayLiteral("SQLite format 3\0");
+}
+
+enum class State { Usable, Damaged };
+
+// Opens the file and reads its schema, creating the tables of later versions
+// that an older file lacks. Damaged: the cause is in problem. A fault (in use,
+// unreadable) is thrown.
+State openAndCheck(const QString& path, QString& problem)
+{
+    openConnection(path);
+    SchemaCheck check;
     try {
-        openConnection(path);
-    } catch (const DbError& error) {
-        return error.description();
+        check = checkSchema();
+    } catch (const DatabaseFault& fault) {
+        const int primary = fault.number() & 0xff;
+        if (primary != 11 && primary != 26) // SQLITE_CORRUPT, SQLITE_NOTADB
+            throw;
+        problem = fault.plainCause();
+        return State::Damaged;
     }
-    return schemaProblem();
+    if (!check.problem.isEmpty()) {
+        problem = check.problem;
+        return State::Damaged;
+    }
+    if (!check.added.empty()) {
+        Savepoint unit;
+        for (const TableDef* table : check.added)
+            createTable(*table);
+        unit.commit();
+    }
+    return State::Usable;
+}
+
+// The first free name of the form FILE.bak, FILE.2.bak, ...
+QString backupName(const QString& path)
+{
+    QString name = path + QStringLiteral(".bak");
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = QStringLiteral("%1.%2.bak").arg(path).arg(n);
+    return name;
+}
+
+// Another copy of the program holds the file: false when the user gives up.
+bool takeLock(const QString& path)
+{
+    const QString lockPath = path + QStringLiteral(".lock");
+    if (g_lock && g_lock->isLocked() && g_lock->fileName() == lockPath)
+        return true;
+    g_lock = std::make_unique<QLockFile>(lockPath);
+    // A lock is stale only when its process is gone: an evaluation may take long.
+    g_lock->setStaleLockTime(0);
+    for (;;) {
+        if (g_lock->tryLock(0))
+            return true;
+        if (g_lock->error() != QLockFile::LockFailedError)
+            return true; // the folder cannot be written: nothing to share, and the database says why
+        qint64 pid = 0;
+        QString host, application;
+        g_lock->getLockInfo(&pid, &host, &application);
+        const MsgResult answer = platform().MsgBox(
+            QStringLiteral("Database Error"),
+            QStringLiteral("The evaluation database is in use by another copy of Marrowick (process %1 on %2): %3.\r\r"
+                           "Close that copy, then choose Retry.")
+                .arg(pid)
+                .arg(host, QDir::toNativeSeparators(path)),
+            MsgIcon::Critical, MsgButtons::RetryCancel);
+        if (answer != MsgResult::Retry) {
+            g_lock.reset();
+            return false;
+        }
+    }
 }
 
 } // namespace
@@ -82,44 +172,85 @@ void createDatabaseFile(const QString& path)
         throw;
     }
     cnEval().close();
-    QFile::remove(path);
     if (!QFile::rename(building, path)) {
         QFile::remove(building);
         throw DbError(DbError::General, QStringLiteral("The database file could not be written: ") + path);
     }
 }
 
-bool openEvalDatabase(const QString& path)
+bool openEvalDatabase(const QString& path, OnDamage onDamage)
 {
+    const QString shown = QDir::toNativeSeparators(path);
     try {
         const QFileInfo info(path);
         if (info.exists() && !info.isFile())
             throw DbError(DbError::General, QStringLiteral("it is not a file")); // never touch a folder or device
+        if (!takeLock(path))
+            return false;
         if (!info.exists())
             createDatabaseFile(path);
-        setFileReadOnly(path, false);
-        QString problem = problemWith(path);
-        if (problem.isEmpty())
+        for (;;) {
+            QString problem;
+            try {
+                if (!looksLikeDatabase(path)) {
+                    problem = QStringLiteral("the file is not a database");
+                } else {
+                    setFileReadOnly(path, false);
+                    if (openAndCheck(path, problem) == State::Usable)
+                        return true;
+                }
+            } catch (const DatabaseFault& fault) {
+                cnEval().close();
+                if (!fault.busy())
+                    throw;
+                const MsgResult answer = platform().MsgBox(
+                    QStringLiteral("Database Error"),
+                    QStringLiteral("The evaluation database is in use by another program: %1.\r\r"
+                                   "Close the other program, then choose Retry. Nothing has been changed.")
+                        .arg(shown),
+                    MsgIcon::Critical, MsgButtons::RetryCancel);
+                if (answer == MsgResult::Retry)
+                    continue;
+                closeEvalDatabase();
+                return false;
+            }
+            cnEval().close();
+            if (onDamage == OnDamage::Ask
+                && platform().MsgBox(
+                       QStringLiteral("Database Error"),
+                       QStringLiteral("The database file %1 cannot be used: %2.\r\rRebuild it from the supplied reference "
+                                      "data? This discards the results of the last evaluation; the old file is kept as a "
+                                      "backup.")
+                           .arg(shown, problem),
+                       MsgIcon::Critical, MsgButtons::YesNo, MsgResult::No)
+                       != MsgResult::Yes) {
+                closeEvalDatabase();
+                return false;
+            }
+            const QString backup = backupName(path);
+            if (!QFile::rename(path, backup))
+                throw DbError(DbError::General, QStringLiteral("the damaged file could not be moved aside to ") + backup);
+            createDatabaseFile(path);
+            if (openAndCheck(path, problem) != State::Usable)
+                throw DbError(DbError::General, problem);
+            if (onDamage == OnDamage::Rebuild)
+                platform().MsgBox(QStringLiteral("Database Rebuilt"),
+                                  QStringLiteral("The database file %1 could not be used: %2. It was rebuilt from the "
+                                                 "supplied reference data; the old file is kept as %3.")
+                                      .arg(shown, problem, QDir::toNativeSeparators(backup)),
+                                  MsgIcon::Information, MsgButtons::Ok);
             return true;
-        cnEval().close();
-        const MsgResult answer = platform().MsgBox(
-            QStringLiteral("Database Error"),
-            QStringLiteral("The database file %1 cannot be used: %2.\r\rRebuild it from the supplied reference "
-                           "data? This discards the results of the last evaluation.")
-                .arg(QDir::toNativeSeparators(path), problem),
-            MsgIcon::Critical, MsgButtons::YesNo);
-        if (answer != MsgResult::Yes)
-            return false;
-        createDatabaseFile(path);
-        problem = problemWith(path);
-        if (problem.isEmpty())
-            return true;
-        throw DbError(DbError::General, problem);
-    } catch (const DbError& error) {
-        cnEval().close();
+        }
+    } catch (const DatabaseFault& fault) {
+        closeEvalDatabase();
         platform().MsgBox(QStringLiteral("Database Error"),
-                          QStringLiteral("The database file %1 cannot be opened: %2")
-                              .arg(QDir::toNativeSeparators(path), error.description()),
+                          QStringLiteral("The database file %1 cannot be opened: %2.").arg(shown, fault.plainCause()),
+                          MsgIcon::Critical, MsgButtons::Ok);
+        return false;
+    } catch (const DbError& error) {
+        closeEvalDatabase();
+        platform().MsgBox(QStringLiteral("Database Error"),
+                          QStringLiteral("The database file %1 cannot be opened: %2").arg(shown, error.description()),
                           MsgIcon::Critical, MsgButtons::Ok);
         return false;
     }
@@ -127,14 +258,15 @@ bool openEvalDatabase(const QString& path)
 
 void closeEvalDatabase()
 {
-    if (!QSqlDatabase::contains(QLatin1String(kConnectionName)))
-        return;
-    QSqlDatabase db = cnEval();
-    if (!db.isOpen())
-        return;
-    // A unit of work still open (an exit in the middle of an analysis) is rolled back.
-    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-    db.close();
+    if (QSqlDatabase::contains(QLatin1String(kConnectionName))) {
+        QSqlDatabase db = cnEval();
+        if (db.isOpen()) {
+            // A unit of work still open (an exit in the middle of an analysis) is rolled back.
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            db.close();
+        }
+    }
+    g_lock.reset();
 }
 
 } // namespace marrowick

@@ -5,22 +5,30 @@ namespace marrowick {
 
 inline constexpr const char* kDatabaseFileName = "DupTestDataFin.db";
 
-// The program's own database file: in the program's folder, or in the per-user
-// application data folder when the program's folder is not writable.
+// The program's own database file: in the program's folder when this user can
+// write both the folder and the file there; otherwise a copy of this user's
+// own in the per-user application data folder, seeded fresh.
 QString defaultDatabasePath();
 
-// Clears the read-only mark, creating and seeding the file when it does not
-// exist, and opens cnEval on it. A file that cannot be used is rebuilt only
-// when the user agrees; false when it stays unusable (the message was shown).
-bool openEvalDatabase(const QString& path);
-// Closes cnEval, rolling back any unit of work still open.
+// What to do with an existing file that is damaged: ask the user, or rebuild it
+// at once (a script that asked for it).
+enum class OnDamage { Ask, Rebuild };
+
+// Takes the one-writer lock beside the file, creates and seeds the file when it
+// does not exist, clears its read-only mark once it is known to be a database,
+// and opens cnEval on it. Only a file that is not a database, or lacks tables,
+// is rebuilt, and the old one is kept as a backup; a file in use is never
+// touched. False when it stays unusable (the message was shown).
+bool openEvalDatabase(const QString& path, OnDamage onDamage = OnDamage::Ask);
+// Closes cnEval, rolling back any unit of work still open, and gives up the lock.
 void closeEvalDatabase();
 
 // The file's write permission, for everyone; false when it cannot be changed.
 bool setFileReadOnly(const QString& path, bool readOnly);
 
 // Writes a new database file with the schema and the supplied reference data.
-// Builds it beside the target first, so a failure never leaves half a file.
+// Builds it beside the target first, so a failure never leaves half a file;
+// never replaces an existing file.
 void createDatabaseFile(const QString& path);
 
 } // namespace marrowick

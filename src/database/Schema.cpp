@@ -73,14 +73,64 @@ const std::vector<TableDef>& schemaTables()
     return tables;
 }
 
+namespace {
+
+void createTableOnly(const TableDef& table)
+{
+    QStringList columns;
+    for (const ColumnDef& column : table.columns)
+        columns << QStringLiteral("%1 %2").arg(QLatin1String(column.name), QLatin1String(column.type));
+    run(QStringLiteral("CREATE TABLE %1 (%2)").arg(QLatin1String(table.name), columns.join(QStringLiteral(", "))));
+}
+
+void seedTable(const TableDef& table)
+{
+    const QString resource = QStringLiteral(":/data/%1.csv").arg(QLatin1String(table.name));
+    QFile file(resource);
+    if (!file.open(QIODevice::ReadOnly))
+        throw DbError(DbError::General, QStringLiteral("The supplied reference data lacks ") + resource);
+    CsvReader reader(CsvReader::decode(file.readAll()));
+    QStringList header;
+    if (!reader.next(header))
+        throw DbError(DbError::General, QStringLiteral("The supplied reference data is empty: ") + resource);
+
+    QSet<QString> integerColumns;
+    for (const ColumnDef& column : table.columns)
+        if (QByteArray(column.type).startsWith("INTEGER"))
+            integerColumns.insert(QString::fromLatin1(column.name).toLower());
+
+    QStringList marks;
+    for (qsizetype i = 0; i < header.size(); ++i)
+        marks << QStringLiteral("?");
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(QLatin1String(table.name), header.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    QSqlQuery insert(cnEval());
+    if (!insert.prepare(sql))
+        throwSqlError(insert, sql);
+    QStringList values;
+    while (reader.next(values)) {
+        if (values.size() != header.size())
+            throw DbError(DbError::General, QStringLiteral("Malformed reference data in ") + resource);
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            const bool isInteger = integerColumns.contains(header[i].toLower());
+            if (isInteger && values[i].isEmpty())
+                insert.bindValue(int(i), QVariant());
+            else if (isInteger)
+                insert.bindValue(int(i), values[i].toLongLong());
+            else
+                insert.bindValue(int(i), values[i]);
+        }
+        if (!insert.exec())
+            throwSqlError(insert, sql);
+    }
+}
+
+} // namespace
+
 void createSchema()
 {
-    for (const TableDef& table : schemaTables()) {
-        QStringList columns;
-        for (const ColumnDef& column : table.columns)
-            columns << QStringLiteral("%1 %2").arg(QLatin1String(column.name), QLatin1String(column.type));
-        run(QStringLiteral("CREATE TABLE %1 (%2)").arg(QLatin1String(table.name), columns.join(QStringLiteral(", "))));
-    }
+    for (const TableDef& table : schemaTables())
+        createTableOnly(table);
     // The matching looks test records up by name and birth date; the summaries
     // look records up by ID in the working tables.
     run(QLatin1String(kLoadedNameIndex));
@@ -90,75 +140,48 @@ void createSchema()
     run(QStringLiteral("CREATE INDEX idxComboProb ON tblComboMap (ProbCode)"));
 }
 
-void seedReferenceData()
+void createTable(const TableDef& table)
 {
-    for (const TableDef& table : schemaTables()) {
-        if (!table.reference)
-            continue;
-        const QString resource = QStringLiteral(":/data/%1.csv").arg(QLatin1String(table.name));
-        QFile file(resource);
-        if (!file.open(QIODevice::ReadOnly))
-            throw DbError(DbError::General, QStringLiteral("The supplied reference data lacks ") + resource);
-        CsvReader reader(CsvReader::decode(file.readAll()));
-        QStringList header;
-        if (!reader.next(header))
-            throw DbError(DbError::General, QStringLiteral("The supplied reference data is empty: ") + resource);
-
-        QSet<QString> integerColumns;
-        for (const ColumnDef& column : table.columns)
-            if (QByteArray(column.type).startsWith("INTEGER"))
-                integerColumns.insert(QString::fromLatin1(column.name).toLower());
-
-        QStringList marks;
-        for (qsizetype i = 0; i < header.size(); ++i)
-            marks << QStringLiteral("?");
-        const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                .arg(QLatin1String(table.name), header.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-        QSqlQuery insert(cnEval());
-        if (!insert.prepare(sql))
-            throwSqlError(insert, sql);
-        QStringList values;
-        while (reader.next(values)) {
-            if (values.size() != header.size())
-                throw DbError(DbError::General, QStringLiteral("Malformed reference data in ") + resource);
-            for (qsizetype i = 0; i < values.size(); ++i) {
-                const bool isInteger = integerColumns.contains(header[i].toLower());
-                if (isInteger && values[i].isEmpty())
-                    insert.bindValue(int(i), QVariant());
-                else if (isInteger)
-                    insert.bindValue(int(i), values[i].toLongLong());
-                else
-                    insert.bindValue(int(i), values[i]);
-            }
-            if (!insert.exec())
-                throwSqlError(insert, sql);
-        }
-    }
+    createTableOnly(table);
+    if (table.reference)
+        seedTable(table);
 }
 
-QString schemaProblem()
+void seedReferenceData()
 {
-    QSqlQuery query(cnEval());
-    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"))) {
-        const QString text = query.lastError().databaseText();
-        return text.isEmpty() ? QStringLiteral("the file cannot be read as a database") : text;
-    }
+    for (const TableDef& table : schemaTables())
+        if (table.reference)
+            seedTable(table);
+}
+
+SchemaCheck checkSchema()
+{
+    SchemaCheck check;
+    QSqlQuery tables = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
     QSet<QString> present;
-    while (query.next())
-        present.insert(query.value(0).toString().toLower());
+    while (tables.next())
+        present.insert(tables.value(0).toString().toLower());
     for (const TableDef& table : schemaTables()) {
-        if (!present.contains(QString::fromLatin1(table.name).toLower()))
-            return QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
-        QSqlQuery info(cnEval());
-        info.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table.name)));
+        if (!present.contains(QString::fromLatin1(table.name).toLower())) {
+            if (table.since > 1) {
+                check.added.push_back(&table);
+                continue;
+            }
+            check.problem = QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
+            return check;
+        }
+        QSqlQuery info = run(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table.name)));
         QSet<QString> columns;
         while (info.next())
             columns.insert(info.value(1).toString().toLower());
         for (const ColumnDef& column : table.columns)
-            if (!columns.contains(QString::fromLatin1(column.name).toLower()))
-                return QStringLiteral("the column %1.%2 is missing").arg(QLatin1String(table.name), QLatin1String(column.name));
+            if (!columns.contains(QString::fromLatin1(column.name).toLower())) {
+                check.problem =
+                    QStringLiteral("the column %1.%2 is missing").arg(QLatin1String(table.name), QLatin1String(column.name));
+                return check;
+            }
     }
-    return {};
+    return check;
 }
 
 } // namespace marrowick

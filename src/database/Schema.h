@@ -14,6 +14,9 @@ struct TableDef {
     const char* name;
     std::vector<ColumnDef> columns;
     bool reference; // seeded from the supplied data files
+    // The program version that added the table: a database from before it
+    // gains the table on open instead of being taken for damaged.
+    int since = 1;
 };
 
 // The index that the matching's look-ups by name and birth date use.
@@ -27,7 +30,15 @@ const std::vector<TableDef>& schemaTables();
 void createSchema();
 // Fills the reference tables from the data files compiled into the program.
 void seedReferenceData();
-// Empty when cnEval holds every table and column; otherwise the cause.
-QString schemaProblem();
+// Creates one table (and seeds it, when it is a reference table) on cnEval.
+void createTable(const TableDef& table);
+
+// What an existing database lacks.
+struct SchemaCheck {
+    QString problem;                    // empty when the file can be used
+    std::vector<const TableDef*> added; // tables of later versions to create
+};
+// Reads cnEval's tables and columns; throws DatabaseFault when it cannot.
+SchemaCheck checkSchema();
 
 } // namespace marrowick

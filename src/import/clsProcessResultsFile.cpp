@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QStringList>
 #include <cmath>
@@ -86,6 +87,8 @@ QString recordErrors(const QStringList& v)
 }
 
 constexpr int kMaxRecords = std::numeric_limits<qint16>::max();
+// The largest valid file is about 13 MB; anything far beyond it is refused unread.
+constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
 
 } // namespace
 
@@ -119,19 +122,30 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
     int invalidRecord = 0;
     QString invalidErrors;
     try {
-        QFile file(strFile);
-        if (!file.exists())
+        const QFileInfo info(strFile);
+        if (!info.exists())
             throw DbError(53, QStringLiteral("File not found"));
+        // A folder, device or pipe could block or never end: only files are read.
+        if (!info.isFile())
+            throw DbError(75, QStringLiteral("Path/File access error: not a regular file"));
+        if (info.size() > kMaxFileBytes)
+            throw DbError(7, QStringLiteral("Out of memory: the file is larger than %1 MiB; a results file of %2 "
+                                            "records is far smaller")
+                                 .arg(kMaxFileBytes / (1024 * 1024))
+                                 .arg(kMaxRecords));
+        QFile file(strFile);
         if (!file.open(QIODevice::ReadOnly))
             throw DbError(75, QStringLiteral("Path/File access error: ") + file.errorString());
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw DbError(57, QStringLiteral("Device I/O error: ") + file.errorString());
-        file.close();
 
-        CsvReader reader(CsvReader::decode(bytes));
+        CsvReader reader(file, CsvReader::detect(file));
+        auto readError = [&] {
+            if (reader.readFailed())
+                throw DbError(57, QStringLiteral("Device I/O error: ") + file.errorString());
+        };
         QStringList values;
-        if (!reader.next(values))
+        const bool any = reader.next(values);
+        readError();
+        if (!any)
             throw DbError(62, QStringLiteral("Input past end of file: the file holds no records"));
         if (values.size() != kFieldCount) {
             fieldCount = int(values.size());
@@ -169,12 +183,15 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
                 if (!insert.exec())
                     throwSqlError(insert, insertSql);
             } while (reader.next(values));
+            readError();
             if (invalidRecord == 0) {
                 insert.finish();
                 run(QLatin1String(kLoadedNameIndex));
                 unit.commit();
             }
         }
+    } catch (const DatabaseFault&) {
+        throw; // the database's fault, not the file's: the caller reports it
     } catch (const DbError& error) {
         platform().MsgBox(QStringLiteral("Error"), QStringLiteral("Error reading results file.") + error.description(),
                           MsgIcon::Critical, MsgButtons::Ok);

@@ -10,17 +10,13 @@ namespace {
 // safe way (Cancel / No), so a forgotten installation never loses data.
 class StderrPlatform final : public Platform {
 public:
-    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon, MsgButtons buttons) override
+    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon, MsgButtons buttons,
+                     std::optional<MsgResult>) override
     {
         QString text = prompt;
         text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-        switch (buttons) {
-        case MsgButtons::Ok: return MsgResult::Ok;
-        case MsgButtons::OkCancel: return MsgResult::Cancel;
-        case MsgButtons::YesNo: return MsgResult::No;
-        }
-        return MsgResult::Ok;
+        return safeAnswer(buttons);
     }
     void UpdateProgressText(const QString&) override {}
     void ResetProgressBar() override {}
@@ -36,6 +32,17 @@ Platform* g_current = &g_default;
 } // namespace
 
 Platform& platform() { return *g_current; }
+
+MsgResult safeAnswer(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::Ok: return MsgResult::Ok;
+    case MsgButtons::OkCancel:
+    case MsgButtons::RetryCancel: return MsgResult::Cancel;
+    case MsgButtons::YesNo: return MsgResult::No;
+    }
+    return MsgResult::Ok;
+}
 
 Platform* installPlatform(Platform* host)
 {

@@ -1,11 +1,12 @@
 #pragma once
 #include <QString>
+#include <optional>
 
 namespace marrowick {
 
 enum class MsgIcon { Critical, Exclamation, Information };
-enum class MsgButtons { Ok, OkCancel, YesNo };
-enum class MsgResult { Ok, Cancel, Yes, No };
+enum class MsgButtons { Ok, OkCancel, YesNo, RetryCancel };
+enum class MsgResult { Ok, Cancel, Yes, No, Retry };
 
 // What the host provides to the core: message boxes, the progress window's
 // four operations, the busy pointer and the end of the program. The widgets,
@@ -14,8 +15,10 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    virtual MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon,
-                             MsgButtons buttons) = 0;
+    // Without a default button, the first one is the default. Prompts are plain
+    // text, never markup: they carry paths and file contents.
+    virtual MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
+                             std::optional<MsgResult> defaultButton = std::nullopt) = 0;
 
     virtual void UpdateProgressText(const QString& strProgress) = 0;
     virtual void ResetProgressBar() = 0;
@@ -28,6 +31,8 @@ public:
 };
 
 Platform& platform();
+// The answer that changes nothing (Cancel, No), for hosts with nobody to ask.
+MsgResult safeAnswer(MsgButtons buttons);
 // Installs the host's implementation; returns the previous one.
 Platform* installPlatform(Platform* host);
 

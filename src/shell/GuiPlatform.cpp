@@ -9,10 +9,12 @@
 
 namespace marrowick {
 
-MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons)
+MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
+                              std::optional<MsgResult> defaultButton)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
+    box.setTextFormat(Qt::PlainText);
     box.setText(QString(prompt).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     switch (icon) {
     case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
@@ -29,6 +31,19 @@ MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIc
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);
         break;
+    case MsgButtons::RetryCancel:
+        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
+    }
+    if (defaultButton) {
+        switch (*defaultButton) {
+        case MsgResult::Ok: box.setDefaultButton(QMessageBox::Ok); break;
+        case MsgResult::Cancel: box.setDefaultButton(QMessageBox::Cancel); break;
+        case MsgResult::Yes: box.setDefaultButton(QMessageBox::Yes); break;
+        case MsgResult::No: box.setDefaultButton(QMessageBox::No); break;
+        case MsgResult::Retry: box.setDefaultButton(QMessageBox::Retry); break;
+        }
     }
     // A message box needs the arrow, whatever the work behind it set.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -38,6 +53,7 @@ MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIc
     case QMessageBox::Ok: return MsgResult::Ok;
     case QMessageBox::Yes: return MsgResult::Yes;
     case QMessageBox::No: return MsgResult::No;
+    case QMessageBox::Retry: return MsgResult::Retry;
     default: return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
     }
 }

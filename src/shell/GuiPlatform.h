@@ -7,7 +7,8 @@ namespace marrowick {
 // window and the program-wide mouse pointer.
 class GuiPlatform final : public Platform {
 public:
-    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons) override;
+    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
+                     std::optional<MsgResult> defaultButton) override;
     void UpdateProgressText(const QString& strProgress) override;
     void ResetProgressBar() override;
     void SetProgressBar(int intAmount) override;

@@ -27,6 +27,7 @@ frmProcessing::frmProcessing()
 
     auto* layout = new QVBoxLayout(this);
     lblProcessing = new QLabel(this);
+    lblProcessing->setTextFormat(Qt::PlainText);
     lblProcessing->setObjectName(QStringLiteral("lblProcessing"));
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));

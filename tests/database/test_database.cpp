@@ -21,6 +21,8 @@ private slots:
     void referenceCountsMatchTheDataFiles();
     void unusableFileIsRebuiltOnlyWithConsent_data();
     void unusableFileIsRebuiltOnlyWithConsent();
+    void databaseInUseIsNeverOfferedForRebuilding();
+    void olderDatabaseGainsTheNewerTables();
     void savepointsNestAndRollBack();
     void csvRecords_data();
     void csvRecords();
@@ -34,7 +36,7 @@ void TestDatabaseLayer::newFileHoldsSchemaAndReferenceData()
     const QString path = dir.path() + QStringLiteral("/DupTestDataFin.db");
     QVERIFY2(openEvalDatabase(path), host.shown.isEmpty() ? "" : qPrintable(host.shown.first().prompt));
     QVERIFY(QFileInfo::exists(path));
-    QCOMPARE(schemaProblem(), QString());
+    QCOMPARE(checkSchema().problem, QString());
     QVERIFY(countRows(QStringLiteral("DupTestData")) > 0);
     QVERIFY(countRows(QStringLiteral("Answer_Sheet")) > 0);
     QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 0);
@@ -86,32 +88,88 @@ void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent()
         QVERIFY(openEvalDatabase(path));
         run(QStringLiteral("DROP TABLE tblScoresByType"));
         closeEvalDatabase();
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        contents = f.readAll();
+        contents = fileBytes(path);
     } else {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(contents);
     }
+    // Read-only, as an exit leaves it: a file that is no database keeps even its mode.
+    QVERIFY(setFileReadOnly(path, true));
+    const QFileDevice::Permissions mode = QFile::permissions(path);
 
     host.expect(MsgResult::No);
     QVERIFY(!openEvalDatabase(path));
     const QList<ShownBox> boxes = host.shown;
     QVERIFY(host.showedOne(QStringLiteral("Database Error"), QStringLiteral("The database file ") + path, MsgIcon::Critical, true));
     QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);
+    QCOMPARE(boxes[0].defaultButton, MsgResult::No);
     QVERIFY2(boxes[0].prompt.contains(cause), qPrintable(boxes[0].prompt));
-    QFile unchanged(path);
-    QVERIFY(unchanged.open(QIODevice::ReadOnly));
-    QCOMPARE(unchanged.readAll(), contents);
-    unchanged.close();
+    QCOMPARE(fileBytes(path), contents);
+    if (cause == QLatin1String("not a database"))
+        QCOMPARE(QFile::permissions(path), mode);
 
-    host.expect(MsgResult::Yes);
-    QVERIFY(openEvalDatabase(path));
-    QCOMPARE(host.takeShown().size(), 1);
-    QCOMPARE(schemaProblem(), QString());
-    QVERIFY(countRows(QStringLiteral("DupTestData")) > 0);
+    // Yes rebuilds, and the old file is kept beside it, a second time too.
+    for (const char* backup : {".bak", ".2.bak"}) {
+        host.expect(MsgResult::Yes);
+        QVERIFY(openEvalDatabase(path));
+        QCOMPARE(host.takeShown().size(), 1);
+        QCOMPARE(checkSchema().problem, QString());
+        QVERIFY(countRows(QStringLiteral("DupTestData")) > 0);
+        closeEvalDatabase();
+        QCOMPARE(fileBytes(path + QLatin1String(backup)), contents);
+        QFile::remove(path);
+        QFile::copy(path + QStringLiteral(".bak"), path);
+    }
+}
+
+void TestDatabaseLayer::databaseInUseIsNeverOfferedForRebuilding()
+{
+    FakePlatform host;
+    TestDatabase db;
     closeEvalDatabase();
+    const QByteArray before = fileBytes(db.path());
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(db.path());
+        QVERIFY(other.open());
+        QVERIFY(QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+        host.expect(MsgResult::Cancel);
+        QVERIFY(!openEvalDatabase(db.path()));
+        const QList<ShownBox> boxes = host.takeShown();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].buttons, MsgButtons::RetryCancel);
+        QVERIFY2(boxes[0].prompt.startsWith(QStringLiteral("The evaluation database is in use by another program")),
+                 qPrintable(boxes[0].prompt));
+        QVERIFY(!cnEval().isOpen());
+        QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    QCOMPARE(fileBytes(db.path()), before);
+    QVERIFY(!QFileInfo::exists(db.path() + QStringLiteral(".bak")));
+    QVERIFY(openEvalDatabase(db.path()));
+}
+
+void TestDatabaseLayer::olderDatabaseGainsTheNewerTables()
+{
+    FakePlatform host;
+    TestDatabase db;
+    std::vector<const TableDef*> newer;
+    for (const TableDef& table : schemaTables())
+        if (table.since > 1)
+            newer.push_back(&table);
+    if (newer.empty())
+        QSKIP("every table is as old as the first database");
+    for (const TableDef* table : newer)
+        run(QStringLiteral("DROP TABLE ") + QLatin1String(table->name));
+    closeEvalDatabase();
+    QVERIFY(openEvalDatabase(db.path()));
+    QCOMPARE(checkSchema().problem, QString());
+    QVERIFY(checkSchema().added.empty());
+    for (const TableDef* table : newer)
+        QCOMPARE(countRows(QLatin1String(table->name)) > 0, table->reference);
 }
 
 void TestDatabaseLayer::savepointsNestAndRollBack()

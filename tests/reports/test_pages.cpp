@@ -433,25 +433,29 @@ void TestPages::errorsReachingThePageAreShown_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("prompt");
     QTest::newRow("overall refill returns false") << 0 << "DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'"
-                                                  << "Error occurred in RefillOverallResults: 11 Division by zero";
+                                                  << "Error" << "Error occurred in RefillOverallResults: 11 Division by zero";
     QTest::newRow("look-alike refill passes a failure up") << 2 << "DELETE FROM tblSecondProbDescMap"
-                                                            << "The report cannot be shown.\r3021 No current record.";
+                                                            << "Error" << "The report cannot be shown.\r3021 No current record.";
     QTest::newRow("scores refill passes a failure up") << 3 << "DELETE FROM tblProbDescMap"
-                                                        << "The report cannot be shown.\r3021 No current record.";
-    QTest::newRow("viewer query fails") << 7 << "DROP TABLE tblProbDescMap" << "The report cannot be shown.";
+                                                        << "Error" << "The report cannot be shown.\r3021 No current record.";
+    // A fault of the database itself is told as such, in plain words.
+    QTest::newRow("viewer query fails") << 7 << "DROP TABLE tblProbDescMap" << "Database Error"
+                                        << "The database reported: no such table: tblProbDescMap.\rThe report cannot be shown.";
 }
 
 void TestPages::errorsReachingThePageAreShown()
 {
     QFETCH(int, index);
     QFETCH(QString, damage);
+    QFETCH(QString, title);
     QFETCH(QString, prompt);
     QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
     run(damage);
     view(index);
-    QVERIFY(host->showedOne(QStringLiteral("Error"), prompt, MsgIcon::Critical, true));
+    QVERIFY(host->showedOne(title, prompt, MsgIcon::Critical));
     QVERIFY(!pages::loaded<frmRep1>());
     QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
     QVERIFY(!host->busy);

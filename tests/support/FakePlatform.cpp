@@ -37,9 +37,10 @@ bool FakePlatform::showedOne(const QString& title, const QString& prompt, MsgIco
     return true;
 }
 
-MsgResult FakePlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons)
+MsgResult FakePlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
+                               std::optional<MsgResult> defaultButton)
 {
-    shown.append({title, prompt, icon, buttons});
+    shown.append({title, prompt, icon, buttons, defaultButton});
     if (!answers.isEmpty())
         return answers.takeFirst();
     if (buttons != MsgButtons::Ok)

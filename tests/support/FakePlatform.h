@@ -12,6 +12,7 @@ struct ShownBox {
     QString prompt;
     MsgIcon icon;
     MsgButtons buttons;
+    std::optional<MsgResult> defaultButton;
 };
 
 // Records every box and answers from a script; a box nobody expected fails the test.
@@ -27,7 +28,8 @@ public:
     // prompt (or a prompt that starts so); logs what differs.
     bool showedOne(const QString& title, const QString& prompt, MsgIcon icon, bool promptStartsSo = false);
 
-    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons) override;
+    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
+                     std::optional<MsgResult> defaultButton) override;
     void UpdateProgressText(const QString& strProgress) override { progressTexts.append(strProgress); }
     void ResetProgressBar() override { ++resets; }
     void SetProgressBar(int) override {}

@@ -41,6 +41,12 @@ QString TestDatabase::writeFile(const QString& name, const QByteArray& bytes) co
     return file;
 }
 
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QStringList rows(const QString& sql)
 {
     QSqlQuery query = run(sql);

@@ -20,6 +20,9 @@ private:
     QString m_path;
 };
 
+// A file's bytes; empty when it cannot be read.
+QByteArray fileBytes(const QString& path);
+
 // Rows of a query, each row's columns joined with "|".
 QStringList rows(const QString& sql);
 

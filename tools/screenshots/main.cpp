@@ -23,7 +23,8 @@ namespace {
 // Answers every box with its first button, so the walk never waits.
 class Answering final : public Platform {
 public:
-    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon, MsgButtons buttons) override
+    MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon, MsgButtons buttons,
+                     std::optional<MsgResult>) override
     {
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(prompt));
         return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
