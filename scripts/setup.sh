@@ -4,6 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make qt6-base-dev libqt6sql6-sqlite libgl-dev fonts-liberation2 fonts-dejavu-core poppler-utils)
+# The sanitizer build, the fuzz run and the permission tests of CI.
+[ "${1:-run}" = test ] && packages+=(clang libclang-rt-14-dev util-linux)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -19,11 +21,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# CI keeps the build free of warnings.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARROWICK_WERROR="${CI:+ON}"
 cmake --build build -j2
 
 case "${1:-run}" in
   run) exec build/bin/marrowick ;;
-  test) cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure ;;
+  test) cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -LE long ;;
   *) echo "usage: $0 [run|test]"; exit 2 ;;
 esac

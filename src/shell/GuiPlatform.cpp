@@ -9,10 +9,11 @@
 
 namespace marrowick {
 
-MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
-                              std::optional<MsgResult> defaultButton)
+std::unique_ptr<QMessageBox> GuiPlatform::makeBox(const QString& title, const QString& prompt, MsgIcon icon,
+                                                  MsgButtons buttons, std::optional<MsgResult> defaultButton)
 {
-    QMessageBox box(QApplication::activeWindow());
+    auto owned = std::make_unique<QMessageBox>(QApplication::activeWindow());
+    QMessageBox& box = *owned;
     box.setWindowTitle(title);
     box.setTextFormat(Qt::PlainText);
     box.setText(QString(prompt).replace(QLatin1Char('\r'), QLatin1Char('\n')));
@@ -45,9 +46,16 @@ MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIc
         case MsgResult::Retry: box.setDefaultButton(QMessageBox::Retry); break;
         }
     }
+    return owned;
+}
+
+MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
+                              std::optional<MsgResult> defaultButton)
+{
+    const std::unique_ptr<QMessageBox> box = makeBox(title, prompt, icon, buttons, defaultButton);
     // A message box needs the arrow, whatever the work behind it set.
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-    const int pressed = box.exec();
+    const int pressed = box->exec();
     QApplication::restoreOverrideCursor();
     switch (pressed) {
     case QMessageBox::Ok: return MsgResult::Ok;

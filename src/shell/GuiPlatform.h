@@ -1,6 +1,10 @@
 #pragma once
 #include "platform/Platform.h"
 
+#include <memory>
+
+class QMessageBox;
+
 namespace marrowick {
 
 // The host as the desktop program provides it: Qt message boxes, the progress
@@ -15,6 +19,10 @@ public:
     void IncrementProgressBar(double dblIncrement) override;
     void SetBusyPointer(bool busy) override;
     void EndProgram(int code) override;
+
+    // The box MsgBox shows, not yet shown.
+    static std::unique_ptr<QMessageBox> makeBox(const QString& title, const QString& prompt, MsgIcon icon,
+                                                MsgButtons buttons, std::optional<MsgResult> defaultButton);
 };
 
 } // namespace marrowick

@@ -9,8 +9,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 namespace {
 
@@ -20,14 +22,33 @@ struct Result {
     QString err;
 };
 
-Result batch(const QStringList& args, const QString& workDir = QString())
+const QString kBatch = QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch");
+const bool kRoot = ::geteuid() == 0;
+
+// Runs a batch program; as root, optionally as the unprivileged user "nobody",
+// whom file modes bind.
+Result batch(const QStringList& args, const QString& program = kBatch, bool asNobody = false,
+             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
-    if (!workDir.isEmpty())
-        p.setWorkingDirectory(workDir);
-    p.start(QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch"), args);
+    p.setProcessEnvironment(env);
+    if (asNobody && kRoot)
+        p.start(QStringLiteral("setpriv"),
+                QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + args);
+    else
+        p.start(program, args);
     p.waitForFinished(120000);
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+// A folder everyone may write, as a shared install's users need.
+QString sharedFolder(const QTemporaryDir& dir, const QString& name)
+{
+    const QString path = dir.filePath(name);
+    QDir().mkpath(path);
+    QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777));
+    QFile::setPermissions(path, QFileDevice::Permissions(0x7777));
+    return path;
 }
 
 QString sample(const char* policy) { return QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-%1.txt").arg(QLatin1String(policy)); }
@@ -47,6 +68,10 @@ private slots:
     void reuseNeedsEarlierData();
     void strictCompletenessWarning();
     void unusableDatabaseExitsWithThree();
+    void databaseFaultsExitWithThree_data();
+    void databaseFaultsExitWithThree();
+    void lockOfACrashedRunIsTakenOver();
+    void sharedInstallGivesEachUserACopy();
     void reportAllPrintsEveryReport();
     void reportFilesInCsvAndJson();
     void reportPdfsAndFailedRefills();
@@ -163,18 +188,142 @@ void TestBatch::unusableDatabaseExitsWithThree()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(QByteArray("not a database\n").repeated(100));
     f.close();
+    QVERIFY(marrowick::setFileReadOnly(database, true));
+    const auto mode = QFile::permissions(database);
     const Result r = batch({QStringLiteral("report"), QStringLiteral("--database"), database, QStringLiteral("0")});
     QCOMPARE(r.code, 3);
     QVERIFY2(r.err.startsWith(QStringLiteral("Database Error: The database file ")), qPrintable(r.err));
-    QFile check(database);
-    QVERIFY(check.open(QIODevice::ReadOnly));
-    QVERIFY(check.readAll().startsWith("not a database")); // never overwritten without consent
+    // Never overwritten without consent, nor even made writable.
+    QVERIFY(marrowick::test::fileBytes(database).startsWith("not a database"));
+    QCOMPARE(QFile::permissions(database), mode);
+    // A script that asks for it gets a new database, and the old file is kept.
+    const Result rebuilt = batch({QStringLiteral("evaluate"), QStringLiteral("--rebuild-database"), QStringLiteral("--database"),
+                                  database, sample("perfect")});
+    QCOMPARE(rebuilt.code, 0);
+    QVERIFY2(rebuilt.err.startsWith(QStringLiteral("Database Rebuilt: ")), qPrintable(rebuilt.err));
+    QVERIFY(marrowick::test::fileBytes(database + QStringLiteral(".bak")).startsWith("not a database"));
     // A folder named as the database is refused and left as it was.
     const auto before = QFile::permissions(dir.path());
     const Result folder = batch({QStringLiteral("report"), QStringLiteral("--database"), dir.path(), QStringLiteral("0")});
     QCOMPARE(folder.code, 3);
     QVERIFY2(folder.err.contains(QStringLiteral("it is not a file")), qPrintable(folder.err));
     QCOMPARE(QFile::permissions(dir.path()), before);
+}
+
+void TestBatch::databaseFaultsExitWithThree_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("another copy of the program") << "instance" << "in use by another copy of Marrowick";
+    QTest::newRow("another program's lock") << "locked" << "in use by another program";
+    QTest::newRow("read-only to this user") << "read-only" << "The database file cannot be written";
+    QTest::newRow("disk full") << "full" << "The disk is full";
+}
+
+// A fault of the database exits 3, never 1 (the file's fault), and leaves the
+// previous evaluation whole.
+void TestBatch::databaseFaultsExitWithThree()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    if ((fault == QLatin1String("read-only") || fault == QLatin1String("full")) && !kRoot)
+        QSKIP("needs root: file modes do not bind a file's owner, and a small disk needs a mount");
+    const QString folder = sharedFolder(dir, QStringLiteral("fault%1").arg(serial));
+    database = folder + QStringLiteral("/eval.db");
+    const QString mount = folder + QStringLiteral("/small");
+    if (fault == QLatin1String("full")) {
+        // Just room for the database: the load cannot grow it.
+        QDir().mkpath(mount);
+        QVERIFY(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=600k", "tmpfs", mount}) == 0);
+        database = mount + QStringLiteral("/eval.db");
+    }
+    QCOMPARE(batch({QStringLiteral("evaluate"), QStringLiteral("--database"), database, sample("none")}).code, 0);
+    if (fault == QLatin1String("full")) {
+        QFile filler(mount + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
+        }
+    }
+    const QByteArray before = marrowick::test::fileBytes(database);
+
+    marrowick::test::FakePlatform host;
+    QSqlDatabase other;
+    if (fault == QLatin1String("instance")) {
+        QVERIFY(marrowick::openEvalDatabase(database));
+    } else if (fault == QLatin1String("locked")) {
+        other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(database);
+        QVERIFY(other.open());
+        QVERIFY(QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    } else if (fault == QLatin1String("read-only")) {
+        QVERIFY(marrowick::setFileReadOnly(database, true));
+    }
+    const Result r = batch({QStringLiteral("evaluate"), QStringLiteral("--database"), database, sample("typical")}, kBatch,
+                           fault == QLatin1String("read-only"));
+    QCOMPARE(r.code, 3);
+    QVERIFY2(r.err.startsWith(QStringLiteral("Database Error: ")) && r.err.contains(message), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QLatin1String("INSERT")) && !r.err.contains(QLatin1String("Rebuild")), qPrintable(r.err));
+
+    if (other.isOpen()) {
+        QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+        other.close();
+    }
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    marrowick::closeEvalDatabase();
+    QCOMPARE(marrowick::test::fileBytes(database), before);
+    if (fault == QLatin1String("full"))
+        QProcess::execute(QStringLiteral("umount"), {mount});
+}
+
+void TestBatch::lockOfACrashedRunIsTakenOver()
+{
+    QCOMPARE(batch({QStringLiteral("evaluate"), QStringLiteral("--database"), database, sample("none")}).code, 0);
+    {
+        // A run that holds the program's lock while it waits for another
+        // program's, and is killed there.
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(database);
+        QVERIFY(other.open());
+        QVERIFY(QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        QProcess crashing;
+        crashing.start(kBatch, {QStringLiteral("evaluate"), QStringLiteral("--database"), database, sample("typical")});
+        QVERIFY(crashing.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(database + QStringLiteral(".lock")), 2500);
+        crashing.kill();
+        crashing.waitForFinished();
+        QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    QVERIFY(QFile::exists(database + QStringLiteral(".lock")));
+    const Result r = batch({QStringLiteral("evaluate"), QStringLiteral("--database"), database, sample("perfect")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QString());
+}
+
+// Installed where users cannot write, with a database another user left there:
+// each user works on a fresh copy of their own, and the shared one is untouched.
+void TestBatch::sharedInstallGivesEachUserACopy()
+{
+    const QString program = sharedFolder(dir, QStringLiteral("install")) + QStringLiteral("/marrowick-batch");
+    QVERIFY(QFile::copy(kBatch, program));
+    QCOMPARE(batch({QStringLiteral("evaluate"), sample("perfect")}, program).code, 0);
+    const QString shared = QFileInfo(program).path() + QStringLiteral("/DupTestDataFin.db");
+    QVERIFY(QFile::exists(shared));
+    const QByteArray before = marrowick::test::fileBytes(shared);
+    QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x5555)));
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString home = sharedFolder(dir, QStringLiteral("home"));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    const Result r = batch({QStringLiteral("evaluate"), sample("typical")}, program, true, env);
+    QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x7777)));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains(QStringLiteral("rows loaded")), qPrintable(r.out));
+    QCOMPARE(marrowick::test::fileBytes(shared), before);
+    QVERIFY(QFile::exists(home + QStringLiteral("/data/Marrowick/Marrowick/DupTestDataFin.db")));
 }
 
 void TestBatch::reportAllPrintsEveryReport()

@@ -5,12 +5,19 @@
 #include "shell/frmStep3.h"
 #include "shell/frmProcessing.h"
 #include "shell/mdlGlobals.h"
+#include "shell/GuiPlatform.h"
+#include "database/EvalDatabase.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -35,6 +42,7 @@ private slots:
     void confirmedExitLeavesFileReadOnly();
     void frameCloseAsksTheExitQuestion();
     void progressBarStopsAtItsLimits();
+    void pathsAndFileTextNeverBecomeMarkup();
 
 private:
     std::unique_ptr<PageSession> session;
@@ -108,11 +116,12 @@ void TestShell::walkForwardAndBackRebuildsTexts()
     const Expect steps[] = {{"frmStep1", "Step 1", "Step 1.", "txtStep1"},
                             {"frmStep2", "Step 2", "Step 2.", "txtStep2"},
                             {"frmStep3", "Step 3", "Step 3.", "txtStep3"}};
-    QWidget* current = main;
+    // The page left behind is unloaded: a guarded pointer, since it may be gone.
+    QPointer<QWidget> current = main;
     for (const Expect& step : steps) {
         QTest::mouseClick(button(current, "btnNext"), Qt::LeftButton);
         settle();
-        QVERIFY(!current->isVisible());
+        QVERIFY(!current || !current->isVisible());
         auto* page = qobject_cast<WizardPage*>(pages::find(QLatin1String(step.object)));
         QVERIFY2(page, step.object);
         QVERIFY(page->isVisible());
@@ -227,5 +236,34 @@ void TestShell::progressBarStopsAtItsLimits()
     QVERIFY(!frmProcessing::loadedInstance());
 }
 
+// A folder name, a file's content or an error text is shown as written, even
+// when it reads like markup; and the rebuild question defaults to No.
+void TestShell::pathsAndFileTextNeverBecomeMarkup()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("<u>Shared <img src=x> tools"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/DupTestDataFin.db");
+    QFile damaged(path);
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray("<b>not</b> a database\n").repeated(50));
+    damaged.close();
+    host->expect(MsgResult::No);
+    QVERIFY(!openEvalDatabase(path));
+    const QList<ShownBox> shown = host->takeShown();
+    QCOMPARE(shown.size(), 1);
+    const ShownBox& asked = shown.first();
+
+    const auto box = GuiPlatform::makeBox(asked.title, asked.prompt, asked.icon, asked.buttons, asked.defaultButton);
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    QVERIFY(label);
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+    QVERIFY(label->text().contains(QStringLiteral("<u>Shared <img src=x> tools")));
+    QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+    QCOMPARE(frmProcessing::instance()->lblProcessing->textFormat(), Qt::PlainText);
+    frmProcessing::Unload();
+}
+
 QTEST_MAIN(TestShell)
 #include "test_shell.moc"
+

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the fuzz target with clang and runs it for the given seconds (default 60).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DMARROWICK_FUZZ=ON -DMARROWICK_SANITIZE=ON >/dev/null
+cmake --build build-fuzz -j2 --target fuzz_results_file
+mkdir -p build-fuzz/corpus
+cp -n fuzz/corpus/* build-fuzz/corpus/ 2>/dev/null || true
+cd build-fuzz
+bin/fuzz_results_file -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 corpus 2>&1 | tail -n 25
