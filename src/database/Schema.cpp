@@ -45,6 +45,7 @@ const std::vector<TableDef>& schemaTables()
           {"rec_4_IIS_ID", kFlag}, {"rec_5_IIS_ID", kFlag},
           {"total_loaded", kFlag}},
          true},
+        {"DupTestVaccination", {{"ID", "INTEGER PRIMARY KEY"}, {"VacCode", kText}, {"VacDate", kText}, {"VacMfr", kText}}, true},
         {"tblProbDescMap", {{"ProbCode", "TEXT PRIMARY KEY COLLATE NOCASE"}, {"ProbDesc", kText}, {"ProbOrder", kInt}}, true},
         {"tblSecondProbDescMap", {{"ProbCode", "TEXT PRIMARY KEY COLLATE NOCASE"}, {"ProbDesc", kText}, {"ProbOrder", kInt}}, true},
         {"tblComboMap", {{"ProbCode", kName}, {"ComboCode", kInt}}, true},

@@ -836,6 +836,26 @@ Deck DeckGenerator::generate()
     return deck;
 }
 
+namespace {
+
+// Each test record's own vaccination, by ID, as DupTestData.txt carries it; the
+// analysis prefers the registry row that holds this vaccination.
+QByteArray vaccinationTable(const Deck& deck)
+{
+    std::vector<const Record*> byId(deck.records.size());
+    for (size_t i = 0; i < deck.records.size(); ++i)
+        byId[size_t(deck.idOf[i] - 1)] = &deck.records[i];
+    QString csv = QStringLiteral("ID,VacCode,VacDate,VacMfr\n");
+    for (size_t id = 1; id <= byId.size(); ++id) {
+        const Record& r = *byId[id - 1];
+        csv += QStringLiteral("%1,%2,%3,%4\n")
+                   .arg(QString::number(id), csvValue(r.cvx), r.vacDate.toString(QStringLiteral("yyyyMMdd")), csvValue(r.mvx));
+    }
+    return csv.toUtf8();
+}
+
+} // namespace
+
 QMap<QString, QByteArray> DeckGenerator::render(const Deck& deck, const DeckData& data)
 {
     QMap<QString, QByteArray> files;
@@ -860,6 +880,7 @@ QMap<QString, QByteArray> DeckGenerator::render(const Deck& deck, const DeckData
     }
     files.insert(QStringLiteral("DupTestData.csv"), test.toUtf8());
     files.insert(QStringLiteral("DupTestData.txt"), txt.toUtf8());
+    files.insert(QStringLiteral("DupTestVaccination.csv"), vaccinationTable(deck));
 
     QList<std::vector<int>> sheet(deck.groups.begin(), deck.groups.end());
     std::sort(sheet.begin(), sheet.end(), [&](const std::vector<int>& a, const std::vector<int>& b) {
