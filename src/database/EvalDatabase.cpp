@@ -83,35 +83,25 @@ bool looksLikeDatabase(const QString& path)
     return head.isEmpty() || head == QByteArrayLiteral("SQLite format 3\0");
 }
 
-enum class State { Usable, Damaged };
+enum class State { Usable, Damaged, OtherDeck };
 
-// Opens the file and reads its schema, creating the tables of later versions
-// that an older file lacks. Damaged: the cause is in problem. A fault (in use,
-// unreadable) is thrown.
+// Opens the file and reads its schema. Damaged: the cause is in problem.
+// OtherDeck: a sound database that holds another version's test data. A fault
+// (in use, unreadable) is thrown.
 State openAndCheck(const QString& path, QString& problem)
 {
     openConnection(path);
-    SchemaCheck check;
     try {
-        check = checkSchema();
+        problem = schemaProblem();
     } catch (const DatabaseFault& fault) {
         const int primary = fault.number() & 0xff;
         if (primary != 11 && primary != 26) // SQLITE_CORRUPT, SQLITE_NOTADB
             throw;
         problem = fault.plainCause();
+    }
+    if (!problem.isEmpty())
         return State::Damaged;
-    }
-    if (!check.problem.isEmpty()) {
-        problem = check.problem;
-        return State::Damaged;
-    }
-    if (!check.added.empty()) {
-        Savepoint unit;
-        for (const TableDef* table : check.added)
-            createTable(*table);
-        unit.commit();
-    }
-    return State::Usable;
+    return storedDeckFingerprint() == deckFingerprint() ? State::Usable : State::OtherDeck;
 }
 
 // The first free name of the form FILE.bak, FILE.2.bak, ...
@@ -191,12 +181,14 @@ bool openEvalDatabase(const QString& path, OnDamage onDamage)
             createDatabaseFile(path);
         for (;;) {
             QString problem;
+            State state = State::Damaged;
             try {
                 if (!looksLikeDatabase(path)) {
                     problem = QStringLiteral("the file is not a database");
                 } else {
                     setFileReadOnly(path, false);
-                    if (openAndCheck(path, problem) == State::Usable)
+                    state = openAndCheck(path, problem);
+                    if (state == State::Usable)
                         return true;
                 }
             } catch (const DatabaseFault& fault) {
@@ -215,7 +207,9 @@ bool openEvalDatabase(const QString& path, OnDamage onDamage)
                 return false;
             }
             cnEval().close();
-            if (onDamage == OnDamage::Ask
+            // Another deck's evaluation is kept whole in the backup, so nothing
+            // is lost and nobody needs to be asked.
+            if (state == State::Damaged && onDamage == OnDamage::Ask
                 && platform().MsgBox(
                        QStringLiteral("Database Error"),
                        QStringLiteral("The database file %1 cannot be used: %2.\r\rRebuild it from the supplied reference "
@@ -229,11 +223,20 @@ bool openEvalDatabase(const QString& path, OnDamage onDamage)
             }
             const QString backup = backupName(path);
             if (!QFile::rename(path, backup))
-                throw DbError(DbError::General, QStringLiteral("the damaged file could not be moved aside to ") + backup);
+                throw DbError(DbError::General, QStringLiteral("the old file could not be moved aside to ") + backup);
             createDatabaseFile(path);
-            if (openAndCheck(path, problem) != State::Usable)
-                throw DbError(DbError::General, problem);
-            if (onDamage == OnDamage::Rebuild)
+            QString rebuiltProblem;
+            if (openAndCheck(path, rebuiltProblem) != State::Usable)
+                throw DbError(DbError::General, rebuiltProblem);
+            if (state == State::OtherDeck)
+                platform().MsgBox(QStringLiteral("New Test Data"),
+                                  QStringLiteral("The database file %1 holds the test data of another version of Marrowick. "
+                                                 "It has been replaced by a new database with this version's test data; the "
+                                                 "old file, with its last evaluation, is kept as %2.\r\rLoad this version's "
+                                                 "DupTestData.txt into your registry before the next evaluation.")
+                                      .arg(shown, QDir::toNativeSeparators(backup)),
+                                  MsgIcon::Information, MsgButtons::Ok);
+            else if (onDamage == OnDamage::Rebuild)
                 platform().MsgBox(QStringLiteral("Database Rebuilt"),
                                   QStringLiteral("The database file %1 could not be used: %2. It was rebuilt from the "
                                                  "supplied reference data; the old file is kept as %3.")

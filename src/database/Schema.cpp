@@ -3,6 +3,7 @@
 #include "CsvReader.h"
 #include "Db.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QSet>
 #include <QSqlError>
@@ -76,7 +77,7 @@ const std::vector<TableDef>& schemaTables()
 
 namespace {
 
-void createTableOnly(const TableDef& table)
+void createTable(const TableDef& table)
 {
     QStringList columns;
     for (const ColumnDef& column : table.columns)
@@ -131,7 +132,7 @@ void seedTable(const TableDef& table)
 void createSchema()
 {
     for (const TableDef& table : schemaTables())
-        createTableOnly(table);
+        createTable(table);
     // The matching looks test records up by name and birth date; the summaries
     // look records up by ID in the working tables.
     run(QLatin1String(kLoadedNameIndex));
@@ -141,48 +142,57 @@ void createSchema()
     run(QStringLiteral("CREATE INDEX idxComboProb ON tblComboMap (ProbCode)"));
 }
 
-void createTable(const TableDef& table)
-{
-    createTableOnly(table);
-    if (table.reference)
-        seedTable(table);
-}
-
 void seedReferenceData()
 {
     for (const TableDef& table : schemaTables())
         if (table.reference)
             seedTable(table);
+    run(QStringLiteral("PRAGMA user_version = %1").arg(deckFingerprint()));
 }
 
-SchemaCheck checkSchema()
+qint32 deckFingerprint()
 {
-    SchemaCheck check;
+    static const qint32 fingerprint = [] {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        for (const TableDef& table : schemaTables()) {
+            if (!table.reference)
+                continue;
+            QFile file(QStringLiteral(":/data/%1.csv").arg(QLatin1String(table.name)));
+            if (file.open(QIODevice::ReadOnly))
+                hash.addData(file.readAll());
+        }
+        const QByteArray digest = hash.result();
+        qint32 value = 0;
+        for (int i = 0; i < 4; ++i)
+            value = (value << 8) | static_cast<unsigned char>(digest[i]);
+        return (value & 0x7fffffff) | 1; // positive, and never the 0 of an unstamped file
+    }();
+    return fingerprint;
+}
+
+qint32 storedDeckFingerprint()
+{
+    return scalar(QStringLiteral("PRAGMA user_version"), QStringLiteral("user_version")).toInt();
+}
+
+QString schemaProblem()
+{
     QSqlQuery tables = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
     QSet<QString> present;
     while (tables.next())
         present.insert(tables.value(0).toString().toLower());
     for (const TableDef& table : schemaTables()) {
-        if (!present.contains(QString::fromLatin1(table.name).toLower())) {
-            if (table.since > 1) {
-                check.added.push_back(&table);
-                continue;
-            }
-            check.problem = QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
-            return check;
-        }
+        if (!present.contains(QString::fromLatin1(table.name).toLower()))
+            return QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
         QSqlQuery info = run(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table.name)));
         QSet<QString> columns;
         while (info.next())
             columns.insert(info.value(1).toString().toLower());
         for (const ColumnDef& column : table.columns)
-            if (!columns.contains(QString::fromLatin1(column.name).toLower())) {
-                check.problem =
-                    QStringLiteral("the column %1.%2 is missing").arg(QLatin1String(table.name), QLatin1String(column.name));
-                return check;
-            }
+            if (!columns.contains(QString::fromLatin1(column.name).toLower()))
+                return QStringLiteral("the column %1.%2 is missing").arg(QLatin1String(table.name), QLatin1String(column.name));
     }
-    return check;
+    return {};
 }
 
 } // namespace marrowick

@@ -14,9 +14,6 @@ struct TableDef {
     const char* name;
     std::vector<ColumnDef> columns;
     bool reference; // seeded from the supplied data files
-    // The program version that added the table: a database from before it
-    // gains the table on open instead of being taken for damaged.
-    int since = 1;
 };
 
 // The index that the matching's look-ups by name and birth date use.
@@ -30,15 +27,16 @@ const std::vector<TableDef>& schemaTables();
 void createSchema();
 // Fills the reference tables from the data files compiled into the program.
 void seedReferenceData();
-// Creates one table (and seeds it, when it is a reference table) on cnEval.
-void createTable(const TableDef& table);
+// Empty when cnEval holds every table and column; otherwise the cause. Throws
+// DatabaseFault when the file cannot be read.
+QString schemaProblem();
 
-// What an existing database lacks.
-struct SchemaCheck {
-    QString problem;                    // empty when the file can be used
-    std::vector<const TableDef*> added; // tables of later versions to create
-};
-// Reads cnEval's tables and columns; throws DatabaseFault when it cannot.
-SchemaCheck checkSchema();
+// A short fingerprint of the supplied test data (the reference tables as this
+// program carries them): an evaluation is only meaningful against the deck
+// that the registry was given.
+qint32 deckFingerprint();
+// The fingerprint of the test data that cnEval's database holds (0 when none
+// was recorded: a database from before fingerprints).
+qint32 storedDeckFingerprint();
 
 } // namespace marrowick
