@@ -1,6 +1,7 @@
 // marrowick-batch: the evaluation without a window, for registries that rerun
 // the test after every change to their matching rules.
 #include "BatchPlatform.h"
+#include "CommandLine.h"
 #include "ReportOutput.h"
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
@@ -20,113 +21,16 @@
 #include <optional>
 
 using namespace marrowick;
+using marrowick::batch::Options;
 
 namespace {
 
 enum Exit { Done = 0, Refused = 1, Usage = 2, Failed = 3, Incomplete = 4 };
 
-const char* kHelp =
-    "Usage:\n"
-    "  marrowick-batch evaluate [--database FILE] [--rebuild-database] [--strict] RESULTS_FILE\n"
-    "  marrowick-batch evaluate [--database FILE] [--rebuild-database] [--strict] --reuse\n"
-    "  marrowick-batch report [--database FILE] [--rebuild-database] [--format text|csv|json] [--output DIR]\n"
-    "                         [--pdf DIR] INDEX... | all\n"
-    "  marrowick-batch --help\n"
-    "\n"
-    "Commands:\n"
-    "  evaluate   Loads a registry's results file (15 comma-delimited fields a line) and\n"
-    "             analyses it against the answer sheet, as step 3 of the program does.\n"
-    "  report     Rebuilds and prints reports by index, as View on the report page does:\n"
-    "               0 Summary of Results               4 Duplicate Records Missed\n"
-    "               1 Results for Duplicate Records    5 Non-duplicate Records Lost\n"
-    "               2 Results for Non-duplicate Records 6 List of All Non-duplicate in Test Data\n"
-    "               3 Scores by Problem Type           7 List of All Duplicates in Test Data\n"
-    "             or 'all' for the eight.\n"
-    "\n"
-    "Options:\n"
-    "  --database FILE  The evaluation database to use. Without it, the program's own\n"
-    "                   database (DupTestDataFin.db beside the program). A file that does not\n"
-    "                   exist is created with the supplied test data. One program at a time\n"
-    "                   uses a database; a second one is refused (exit code 3).\n"
-    "  --rebuild-database  A database file that is not a database, or lacks tables, is\n"
-    "                   rebuilt from the supplied test data (the old file is kept as\n"
-    "                   FILE.bak). Without it such a file is left alone (exit code 3).\n"
-    "  --reuse          evaluate: keep the previous load and analysis instead of a new file.\n"
-    "  --strict         evaluate: exit with code 4 when more than 20 percent of the test\n"
-    "                   records are missing from the results file.\n"
-    "  --format FORMAT  report: text (default) prints aligned tables; csv and json write one\n"
-    "                   file per report, named after its page design, headed by field names.\n"
-    "  --output DIR     report: the folder for csv and json files (default: the current folder).\n"
-    "  --pdf DIR        report: also write one PDF per report into DIR, named after its page\n"
-    "                   design (rptOverall.pdf, ...).\n"
-    "  --help           Shows this text.\n"
-    "\n"
-    "Messages go to standard error as 'Title: text'.\n"
-    "Exit codes: 0 done, 1 the results file was refused (fix the file), 2 usage error,\n"
-    "3 database or other error (the database is in use, read-only, full or damaged: retry\n"
-    "later), 4 (with --strict) more than 20 percent of the test records are missing.\n"
-    "Statements behind a database error are logged with\n"
-    "QT_LOGGING_RULES=\"marrowick.sql.debug=true\".\n";
-
 int usage(const QString& problem)
 {
     std::fprintf(stderr, "marrowick-batch: %s\nTry 'marrowick-batch --help'.\n", qPrintable(problem));
     return Usage;
-}
-
-struct Options {
-    QString command;
-    QString database;
-    QString format = QStringLiteral("text");
-    QString output = QStringLiteral(".");
-    QString pdf;
-    bool reuse = false;
-    bool strict = false;
-    bool rebuild = false;
-    QStringList positional;
-};
-
-std::optional<Options> parse(const QStringList& args, QString& problem)
-{
-    Options o;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& a = args[i];
-        auto value = [&](QString& into) {
-            if (i + 1 >= args.size()) {
-                problem = a + QStringLiteral(" needs a value");
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        if (a == QLatin1String("--database")) {
-            if (!value(o.database))
-                return std::nullopt;
-        } else if (a == QLatin1String("--format")) {
-            if (!value(o.format))
-                return std::nullopt;
-        } else if (a == QLatin1String("--output")) {
-            if (!value(o.output))
-                return std::nullopt;
-        } else if (a == QLatin1String("--pdf")) {
-            if (!value(o.pdf))
-                return std::nullopt;
-        } else if (a == QLatin1String("--reuse")) {
-            o.reuse = true;
-        } else if (a == QLatin1String("--strict")) {
-            o.strict = true;
-        } else if (a == QLatin1String("--rebuild-database")) {
-            o.rebuild = true;
-        } else if (a.startsWith(QLatin1String("--")) && a.size() > 2) {
-            problem = QStringLiteral("unknown option ") + a;
-            return std::nullopt;
-        } else if (o.command.isEmpty()) {
-            o.command = a;
-        } else {
-            o.positional << a;
-        }
-    }
-    return o;
 }
 
 // Opens the evaluation database; false when it cannot be used (the message was shown).
@@ -151,8 +55,6 @@ int evaluate(const Options& o, BatchPlatform& host)
 {
     if (o.reuse == !o.positional.isEmpty() || o.positional.size() > 1)
         return usage(QStringLiteral("evaluate takes one results file, or --reuse"));
-    if (o.format != QLatin1String("text") || o.output != QLatin1String(".") || !o.pdf.isEmpty())
-        return usage(QStringLiteral("--format, --output and --pdf belong to the report command"));
     QString path;
     if (!openDatabase(o, path))
         return Failed;
@@ -184,8 +86,6 @@ int evaluate(const Options& o, BatchPlatform& host)
 
 int report(const Options& o)
 {
-    if (o.reuse || o.strict)
-        return usage(QStringLiteral("--reuse and --strict belong to the evaluate command"));
     const auto format = reportFormatNamed(o.format);
     if (!format)
         return usage(QStringLiteral("--format takes text, csv or json"));
@@ -256,11 +156,11 @@ int main(int argc, char* argv[])
 
     const QStringList args = QCoreApplication::arguments();
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        std::fputs(kHelp, stdout);
+        std::fputs(batch::helpText().toLocal8Bit().constData(), stdout);
         return Done;
     }
     QString problem;
-    const auto options = parse(args, problem);
+    const auto options = batch::parseCommandLine(args, problem);
     if (!options)
         return usage(problem);
     try {
@@ -268,8 +168,7 @@ int main(int argc, char* argv[])
             return evaluate(*options, host);
         if (options->command == QLatin1String("report"))
             return report(*options);
-        return usage(options->command.isEmpty() ? QStringLiteral("no command given")
-                                                : QStringLiteral("unknown command ") + options->command);
+        return usage(QStringLiteral("unknown command ") + options->command);
     } catch (const DatabaseFault& fault) {
         showDatabaseFault(fault, QStringLiteral("The previous evaluation is unchanged."));
         return Failed;

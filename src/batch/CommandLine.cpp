@@ -1,0 +1,209 @@
+#include "CommandLine.h"
+
+#include "reports/ReportCatalogue.h"
+
+#include <QCommandLineParser>
+#include <QSet>
+
+namespace marrowick::batch {
+
+namespace {
+
+struct Command {
+    QString name;
+    QStringList synopses; // what follows the options
+    QString summary;
+    QList<QCommandLineOption> options;
+};
+
+QCommandLineOption option(const char* name, const char* description, const char* value = nullptr)
+{
+    QCommandLineOption o{QString::fromLatin1(name), QString::fromLatin1(description)};
+    if (value)
+        o.setValueName(QLatin1String(value));
+    return o;
+}
+
+const QList<QCommandLineOption>& databaseOptions()
+{
+    static const QList<QCommandLineOption> options{
+        option("database",
+               "The evaluation database to use. Without it, the program's own database "
+               "(DupTestDataFin.db beside the program, or a copy of your own when you cannot write "
+               "there). A file that does not exist is created with the supplied test data. One program "
+               "at a time uses a database; a second one is refused (exit code 3).",
+               "FILE"),
+        option("rebuild-database",
+               "A database file that is not a database, or lacks tables, is rebuilt from the supplied "
+               "test data (the old file is kept as FILE.bak). Without it such a file is left alone "
+               "(exit code 3)."),
+    };
+    return options;
+}
+
+QString reportList()
+{
+    QString list = QStringLiteral("Rebuilds and prints reports by index, as View on the report page does:");
+    for (const ReportDef& report : reportCatalogue())
+        list += QStringLiteral("\n  %1 %2").arg(report.index).arg(report.title);
+    return list + QStringLiteral("\nor 'all' for the eight.");
+}
+
+const QList<Command>& commands()
+{
+    static const QList<Command> list{
+        {QStringLiteral("evaluate"),
+         {QStringLiteral("RESULTS_FILE"), QStringLiteral("--reuse")},
+         QStringLiteral("Loads a registry's results file (15 comma-delimited fields a line) and analyses it "
+                        "against the answer sheet, as step 3 of the program does."),
+         databaseOptions()
+             + QList<QCommandLineOption>{
+                 option("reuse", "Keeps the previous load and analysis instead of a new file."),
+                 option("strict", "Exits with code 4 when more than 20 percent of the test records are missing "
+                                  "from the results file."),
+             }},
+        {QStringLiteral("report"),
+         {QStringLiteral("INDEX... | all")},
+         reportList(),
+         databaseOptions()
+             + QList<QCommandLineOption>{
+                 option("format",
+                        "text (default) prints aligned tables; csv and json write one file per report, named "
+                        "after its page design, headed by field names.",
+                        "text|csv|json"),
+                 option("output", "The folder for csv and json files (default: the current folder).", "DIR"),
+                 option("pdf", "Also writes one PDF per report into DIR, named after its page design "
+                               "(rptOverall.pdf, ...).",
+                        "DIR"),
+             }},
+    };
+    return list;
+}
+
+const Command* commandNamed(const QString& name)
+{
+    for (const Command& command : commands())
+        if (command.name == name)
+            return &command;
+    return nullptr;
+}
+
+// Words of text wrapped to width, each line after the first indented.
+QString wrapped(const QString& text, int indent, int width = 92)
+{
+    QString out;
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        int column = indent;
+        bool first = true;
+        if (!out.isEmpty())
+            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+        for (const QString& word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!first && column + 1 + word.size() > width) {
+                out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+                column = indent;
+                first = true;
+            }
+            if (!first) {
+                out += QLatin1Char(' ');
+                ++column;
+            }
+            out += word;
+            column += int(word.size());
+            first = false;
+        }
+    }
+    return out;
+}
+
+QString optionSynopsis(const QCommandLineOption& o)
+{
+    QString text = QStringLiteral("--") + o.names().first();
+    if (!o.valueName().isEmpty())
+        text += QLatin1Char(' ') + o.valueName();
+    return text;
+}
+
+} // namespace
+
+QString helpText()
+{
+    QString text = QStringLiteral("Usage:\n");
+    for (const Command& command : commands())
+        for (const QString& synopsis : command.synopses)
+            text += QStringLiteral("  marrowick-batch %1 [OPTIONS] %2\n").arg(command.name, synopsis);
+    text += QStringLiteral("  marrowick-batch --help\n");
+    for (const Command& command : commands()) {
+        text += QStringLiteral("\n%1\n  %2\n").arg(command.name, wrapped(command.summary, 2));
+        for (const QCommandLineOption& o : command.options) {
+            const QString name = optionSynopsis(o);
+            text += QStringLiteral("  %1%2%3\n")
+                        .arg(name, QString(qMax(1, 26 - int(name.size())), QLatin1Char(' ')), wrapped(o.description(), 28));
+        }
+    }
+    text += QStringLiteral(
+        "\nMessages go to standard error as 'Title: text'.\n"
+        "Exit codes: 0 done, 1 the results file was refused (fix the file), 2 usage error,\n"
+        "3 database or other error (the database is in use, read-only, full or damaged: retry\n"
+        "later), 4 (with --strict) more than 20 percent of the test records are missing.\n"
+        "Statements behind a database error are logged with\n"
+        "QT_LOGGING_RULES=\"marrowick.sql.debug=true\".\n");
+    return text;
+}
+
+std::optional<Options> parseCommandLine(const QStringList& arguments, QString& problem)
+{
+    // The command is the first word that is neither an option nor an option's
+    // value, so options may stand before it too.
+    QSet<QString> takesValue;
+    for (const Command& command : commands())
+        for (const QCommandLineOption& o : command.options)
+            if (!o.valueName().isEmpty())
+                takesValue.insert(QStringLiteral("--") + o.names().first());
+    QStringList rest = arguments;
+    Options options;
+    for (qsizetype i = 1; i < rest.size(); ++i) {
+        if (takesValue.contains(rest[i])) {
+            ++i;
+            continue;
+        }
+        if (!rest[i].startsWith(QLatin1Char('-'))) {
+            options.command = rest.takeAt(i);
+            break;
+        }
+    }
+    if (options.command.isEmpty()) {
+        problem = QStringLiteral("no command given");
+        return std::nullopt;
+    }
+    const Command* command = commandNamed(options.command);
+    if (!command) {
+        problem = QStringLiteral("unknown command ") + options.command;
+        return std::nullopt;
+    }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions(command->options);
+    if (!parser.parse(rest)) {
+        problem = parser.errorText();
+        return std::nullopt;
+    }
+    auto value = [&](const char* name, QString& into) {
+        if (parser.isSet(QLatin1String(name)))
+            into = parser.value(QLatin1String(name));
+    };
+    auto flag = [&](const char* name) { return parser.isSet(QLatin1String(name)); };
+    value("database", options.database);
+    options.rebuild = flag("rebuild-database");
+    if (options.command == QLatin1String("evaluate")) {
+        options.reuse = flag("reuse");
+        options.strict = flag("strict");
+    } else {
+        value("format", options.format);
+        value("output", options.output);
+        value("pdf", options.pdf);
+    }
+    options.positional = parser.positionalArguments();
+    return options;
+}
+
+} // namespace marrowick::batch
