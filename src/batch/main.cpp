@@ -169,15 +169,8 @@ int main(int argc, char* argv[])
         if (options->command == QLatin1String("report"))
             return report(*options);
         return usage(QStringLiteral("unknown command ") + options->command);
-    } catch (const DatabaseFault& fault) {
-        showDatabaseFault(fault, QStringLiteral("The previous evaluation is unchanged."));
-        return Failed;
-    } catch (const DbError& error) {
-        platform().MsgBox(QStringLiteral("Error"), QString::number(error.number()) + QLatin1Char(' ') + error.description(),
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return Failed;
-    } catch (const std::exception& error) {
-        platform().MsgBox(QStringLiteral("Error"), QString::fromLocal8Bit(error.what()), MsgIcon::Critical, MsgButtons::Ok);
+    } catch (...) {
+        showCurrentFailure(QStringLiteral("The previous evaluation is unchanged."));
         return Failed;
     }
 }

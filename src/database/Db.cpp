@@ -58,6 +58,24 @@ void showDatabaseFault(const DatabaseFault& fault, const QString& consequence)
                       MsgButtons::Ok);
 }
 
+void showCurrentFailure(const QString& consequence)
+{
+    QString cause;
+    try {
+        throw;
+    } catch (const DatabaseFault& fault) {
+        showDatabaseFault(fault, consequence);
+        return;
+    } catch (const DbError& error) {
+        cause = error.numbered();
+    } catch (const std::exception& error) {
+        cause = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        cause = QStringLiteral("An unexpected error occurred.");
+    }
+    platform().MsgBox(QStringLiteral("Error"), consequence + QLatin1Char('\r') + cause, MsgIcon::Critical, MsgButtons::Ok);
+}
+
 void throwSqlError(const QSqlQuery& query, const QString& sql)
 {
     const QSqlError error = query.lastError();

@@ -21,6 +21,8 @@ public:
 
     int number() const { return m_number; }
     const QString& description() const { return m_description; }
+    // "number description", as every message that reports a failure shows it.
+    QString numbered() const { return QString::number(m_number) + QLatin1Char(' ') + m_description; }
     const char* what() const noexcept override { return m_what.c_str(); }
 
 private:
@@ -44,5 +46,10 @@ public:
 
 // The "Database Error" box for a fault, with what it means for the user's data.
 void showDatabaseFault(const DatabaseFault& fault, const QString& consequence);
+
+// Inside a catch block, whatever was caught: tells the user what failed and
+// what that means ("Database Error" for a fault of the database, "Error" for
+// anything else), so that nothing escapes into the event loop.
+void showCurrentFailure(const QString& consequence);
 
 } // namespace marrowick

@@ -86,6 +86,11 @@ QString recordErrors(const QStringList& v)
     return errors;
 }
 
+// A results file that cannot be read; the text follows "Error reading results file.".
+struct Refusal {
+    QString description;
+};
+
 constexpr int kMaxRecords = std::numeric_limits<qint16>::max();
 // The largest valid file is about 13 MB; anything far beyond it is refused unread.
 constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
@@ -124,29 +129,29 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
     try {
         const QFileInfo info(strFile);
         if (!info.exists())
-            throw DbError(53, QStringLiteral("File not found"));
+            throw Refusal{QStringLiteral("File not found")};
         // A folder, device or pipe could block or never end: only files are read.
         if (!info.isFile())
-            throw DbError(75, QStringLiteral("Path/File access error: not a regular file"));
+            throw Refusal{QStringLiteral("Path/File access error: not a regular file")};
         if (info.size() > kMaxFileBytes)
-            throw DbError(7, QStringLiteral("Out of memory: the file is larger than %1 MiB; a results file of %2 "
+            throw Refusal{QStringLiteral("The file is larger than %1 MiB; a results file of %2 "
                                             "records is far smaller")
                                  .arg(kMaxFileBytes / (1024 * 1024))
-                                 .arg(kMaxRecords));
+                                 .arg(kMaxRecords)};
         QFile file(strFile);
         if (!file.open(QIODevice::ReadOnly))
-            throw DbError(75, QStringLiteral("Path/File access error: ") + file.errorString());
+            throw Refusal{QStringLiteral("Path/File access error: ") + file.errorString()};
 
         CsvReader reader(file, CsvReader::detect(file));
         auto readError = [&] {
             if (reader.readFailed())
-                throw DbError(57, QStringLiteral("Device I/O error: ") + file.errorString());
+                throw Refusal{QStringLiteral("Device I/O error: ") + file.errorString()};
         };
         QStringList values;
         const bool any = reader.next(values);
         readError();
         if (!any)
-            throw DbError(62, QStringLiteral("Input past end of file: the file holds no records"));
+            throw Refusal{QStringLiteral("Input past end of file: the file holds no records")};
         if (values.size() != kFieldCount) {
             fieldCount = int(values.size());
         } else {
@@ -166,12 +171,11 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
             int intRecordNo = 0;
             do {
                 if (intRecordNo == kMaxRecords)
-                    throw DbError(DbError::Overflow,
-                                  QStringLiteral("Overflow: the file holds more than %1 records").arg(kMaxRecords));
+                    throw Refusal{QStringLiteral("Overflow: the file holds more than %1 records").arg(kMaxRecords)};
                 ++intRecordNo;
                 if (reader.endedInQuote())
-                    throw DbError(62, QStringLiteral("Input past end of file: record number %1 ends inside a quoted value")
-                                          .arg(intRecordNo));
+                    throw Refusal{QStringLiteral("Input past end of file: record number %1 ends inside a quoted value")
+                                          .arg(intRecordNo)};
                 const QString strErrors = recordErrors(values);
                 if (!strErrors.isEmpty()) {
                     invalidRecord = intRecordNo;
@@ -190,10 +194,9 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
                 unit.commit();
             }
         }
-    } catch (const DatabaseFault&) {
-        throw; // the database's fault, not the file's: the caller reports it
-    } catch (const DbError& error) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("Error reading results file.") + error.description(),
+    } catch (const Refusal& refusal) {
+        // A fault of the database is no refusal of the file: it goes to the caller.
+        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("Error reading results file.") + refusal.description,
                           MsgIcon::Critical, MsgButtons::Ok);
         return false;
     }

@@ -78,15 +78,9 @@ void frmAnalysisReports::View()
         if (!refillReport(index))
             return;
         pages::show<frmRep1>();
-    } catch (const DatabaseFault& fault) {
-        showDatabaseFault(fault, QStringLiteral("The report cannot be shown."));
-        return;
-    } catch (const DbError& error) {
+    } catch (...) {
         // A summary that failed after emptying its table, or a viewer query that failed.
-        platform().MsgBox(QStringLiteral("Error"),
-                          QStringLiteral("The report cannot be shown.\r") + QString::number(error.number()) + QLatin1Char(' ')
-                              + error.description(),
-                          MsgIcon::Critical, MsgButtons::Ok);
+        showCurrentFailure(QStringLiteral("The report cannot be shown."));
         return;
     }
     hide();

@@ -121,14 +121,8 @@ void frmStep3::Next()
             && platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt,
                                  MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgResult::Ok)
             return;
-    } catch (const DatabaseFault& fault) {
-        showDatabaseFault(fault, QStringLiteral("The evaluation could not be completed; the previous evaluation is unchanged."));
-        return;
-    } catch (const DbError& error) {
-        platform().MsgBox(QStringLiteral("Error"),
-                          QStringLiteral("The evaluation could not be completed; the previous evaluation is unchanged.\r")
-                              + QString::number(error.number()) + QLatin1Char(' ') + error.description(),
-                          MsgIcon::Critical, MsgButtons::Ok);
+    } catch (...) {
+        showCurrentFailure(QStringLiteral("The evaluation could not be completed; the previous evaluation is unchanged."));
         return;
     }
     goTo<frmAnalysisReports>();

@@ -49,7 +49,7 @@ inline QSqlQuery firstRow(const QString& sql, const QVariantList& binds = {})
 
 inline void showGeneralError(const QString& leadIn, const DbError& error)
 {
-    platform().MsgBox(QStringLiteral("Error"), leadIn + QString::number(error.number()) + QLatin1Char(' ') + error.description(),
+    platform().MsgBox(QStringLiteral("Error"), leadIn + error.numbered(),
                       MsgIcon::Critical, MsgButtons::Ok);
 }
 
