@@ -20,7 +20,6 @@ public:
     }
     void UpdateProgressText(const QString&) override {}
     void ResetProgressBar() override {}
-    void SetProgressBar(int) override {}
     void IncrementProgressBar(double) override {}
     void SetBusyPointer(bool) override {}
     void EndProgram(int code) override { std::exit(code); }
@@ -32,6 +31,10 @@ Platform* g_current = &g_default;
 } // namespace
 
 Platform& platform() { return *g_current; }
+
+QString Platform::OpenFileName(const QString&, const QStringList&) { return {}; }
+QString Platform::SaveFileName(const QString&, const QString&, const QString&) { return {}; }
+bool Platform::ChoosePrinter(QPagedPaintDevice&) { return false; }
 
 MsgResult safeAnswer(MsgButtons buttons)
 {

@@ -1,6 +1,9 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <optional>
+
+class QPagedPaintDevice;
 
 namespace marrowick {
 
@@ -22,12 +25,20 @@ public:
 
     virtual void UpdateProgressText(const QString& strProgress) = 0;
     virtual void ResetProgressBar() = 0;
-    virtual void SetProgressBar(int intAmount) = 0;
     virtual void IncrementProgressBar(double dblIncrement) = 0;
     virtual void SetBusyPointer(bool busy) = 0;
 
     // Ends the program at once, without running further events.
     virtual void EndProgram(int code) = 0;
+
+    // The dialogs of the windows, here so that tests can script them. A host
+    // without windows answers each as cancelled: an empty path, false.
+    // An existing file to open; filters as "Text Files (*.txt)", the first preselected.
+    virtual QString OpenFileName(const QString& caption, const QStringList& filters);
+    // A file to write, suggesting a name.
+    virtual QString SaveFileName(const QString& caption, const QString& suggested, const QString& filter);
+    // Lets the user set up the printer (a QPrinter); false when cancelled.
+    virtual bool ChoosePrinter(QPagedPaintDevice& printer);
 };
 
 Platform& platform();

@@ -3,6 +3,9 @@
 #include "frmProcessing.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +71,6 @@ MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIc
 
 void GuiPlatform::UpdateProgressText(const QString& strProgress) { frmProcessing::instance()->UpdateProgressText(strProgress); }
 void GuiPlatform::ResetProgressBar() { frmProcessing::instance()->ResetProgressBar(); }
-void GuiPlatform::SetProgressBar(int intAmount) { frmProcessing::instance()->SetProgressBar(intAmount); }
 void GuiPlatform::IncrementProgressBar(double dblIncrement) { frmProcessing::instance()->IncrementProgressBar(dblIncrement); }
 
 void GuiPlatform::SetBusyPointer(bool busy)
@@ -82,6 +84,31 @@ void GuiPlatform::SetBusyPointer(bool busy)
     }
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
+}
+
+QString GuiPlatform::OpenFileName(const QString& caption, const QStringList& filters)
+{
+    QFileDialog dialog(QApplication::activeWindow(), caption);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.value(0));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
+QString GuiPlatform::SaveFileName(const QString& caption, const QString& suggested, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, suggested, filter);
+}
+
+bool GuiPlatform::ChoosePrinter(QPagedPaintDevice& printer)
+{
+    auto* qprinter = dynamic_cast<QPrinter*>(&printer);
+    if (!qprinter)
+        return false;
+    QPrintDialog dialog(qprinter, QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void GuiPlatform::EndProgram(int code)

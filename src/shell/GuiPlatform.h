@@ -15,10 +15,12 @@ public:
                      std::optional<MsgResult> defaultButton) override;
     void UpdateProgressText(const QString& strProgress) override;
     void ResetProgressBar() override;
-    void SetProgressBar(int intAmount) override;
     void IncrementProgressBar(double dblIncrement) override;
     void SetBusyPointer(bool busy) override;
     void EndProgram(int code) override;
+    QString OpenFileName(const QString& caption, const QStringList& filters) override;
+    QString SaveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
+    bool ChoosePrinter(QPagedPaintDevice& printer) override;
 
     // The box MsgBox shows, not yet shown.
     static std::unique_ptr<QMessageBox> makeBox(const QString& title, const QString& prompt, MsgIcon icon,

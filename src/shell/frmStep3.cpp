@@ -7,7 +7,6 @@
 #include "platform/Platform.h"
 #include "reports/frmAnalysisReports.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,20 +19,6 @@ namespace {
 const QString kNewNameMissing = QStringLiteral("New File Name Missing");
 const QString kInvalidName = QStringLiteral("Invalid File Name");
 } // namespace
-
-frmStep3::FilePicker& frmStep3::cdlgPickFile()
-{
-    static FilePicker picker = [](QWidget* parent, const QStringList& filters) {
-        QFileDialog dialog(parent);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilters(filters);
-        dialog.selectNameFilter(filters.first());
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().first();
-    };
-    return picker;
-}
 
 const QStringList& frmStep3::fileFilters()
 {
@@ -63,7 +48,7 @@ frmStep3::frmStep3() : WizardPage(QStringLiteral("frmStep3"), QStringLiteral("St
 
 void frmStep3::Browse()
 {
-    const QString chosen = cdlgPickFile()(this, fileFilters());
+    const QString chosen = platform().OpenFileName(QStringLiteral("Choose the Results File"), fileFilters());
     if (!chosen.isEmpty())
         m_lastChosen = chosen;
     txtFileName->setText(m_lastChosen);

@@ -1,7 +1,6 @@
 #pragma once
 #include "WizardPage.h"
 
-#include <functional>
 
 class QLineEdit;
 
@@ -16,10 +15,7 @@ public:
     QLineEdit* txtFileName;
     QPushButton* btnBrowse;
 
-    // The file-open dialog (cdlgPickFile): returns the chosen path, or empty
-    // when cancelled. Replaceable so that tests can answer it.
-    using FilePicker = std::function<QString(QWidget* parent, const QStringList& filters)>;
-    static FilePicker& cdlgPickFile();
+    // The filters of the file-open dialog (cdlgPickFile), "All Files" first.
     static const QStringList& fileFilters();
 
 private:

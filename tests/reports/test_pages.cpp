@@ -297,26 +297,20 @@ void TestPages::exitDuringTheAnalysisKeepsThePreviousEvaluation()
 
 void TestPages::browseKeepsTheDialogsLastChoice()
 {
-    QStringList answers{QString(), QStringLiteral("/data/first.txt"), QString()};
-    QStringList filtersSeen;
-    const frmStep3::FilePicker original = frmStep3::cdlgPickFile();
-    frmStep3::cdlgPickFile() = [&](QWidget*, const QStringList& filters) {
-        filtersSeen = filters;
-        return answers.takeFirst();
-    };
+    host->fileAnswers = QStringList{QString(), QStringLiteral("/data/first.txt"), QString()};
     auto* page = step3();
     page->txtFileName->setText(QStringLiteral("typed.txt"));
     QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
     QCOMPARE(page->txtFileName->text(), QString()); // cancelled before any choice
-    QCOMPARE(filtersSeen.size(), 2);
-    QVERIFY(filtersSeen[0].startsWith(QStringLiteral("All Files")));
-    QVERIFY(filtersSeen[1].startsWith(QStringLiteral("Text Files (*.txt)")));
+    QCOMPARE(host->lastFilters.size(), 2);
+    QVERIFY(host->lastFilters[0].startsWith(QStringLiteral("All Files")));
+    QVERIFY(host->lastFilters[1].startsWith(QStringLiteral("Text Files (*.txt)")));
     QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
     QCOMPARE(page->txtFileName->text(), QStringLiteral("/data/first.txt"));
     page->txtFileName->setText(QStringLiteral("typed again.txt"));
     QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
     QCOMPARE(page->txtFileName->text(), QStringLiteral("/data/first.txt"));
-    frmStep3::cdlgPickFile() = original;
+    QVERIFY(host->fileAnswers.isEmpty());
 }
 
 void TestPages::selectionPageLists()

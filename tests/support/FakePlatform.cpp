@@ -37,6 +37,20 @@ bool FakePlatform::showedOne(const QString& title, const QString& prompt, MsgIco
     return true;
 }
 
+QString FakePlatform::OpenFileName(const QString& caption, const QStringList& filters)
+{
+    dialogCaptions << caption;
+    lastFilters = filters;
+    if (fileAnswers.isEmpty())
+        QTest::qFail(qPrintable(QStringLiteral("unexpected file dialog: ") + caption), __FILE__, __LINE__);
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+}
+
+QString FakePlatform::SaveFileName(const QString& caption, const QString& suggested, const QString&)
+{
+    return OpenFileName(caption, {suggested});
+}
+
 MsgResult FakePlatform::MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
                                std::optional<MsgResult> defaultButton)
 {

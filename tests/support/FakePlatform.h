@@ -32,7 +32,9 @@ public:
                      std::optional<MsgResult> defaultButton) override;
     void UpdateProgressText(const QString& strProgress) override { progressTexts.append(strProgress); }
     void ResetProgressBar() override { ++resets; }
-    void SetProgressBar(int) override {}
+    // Answers the file dialogs from fileAnswers (an empty answer is a cancel).
+    QString OpenFileName(const QString& caption, const QStringList& filters) override;
+    QString SaveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
     void IncrementProgressBar(double dblIncrement) override
     {
         ++increments;
@@ -45,6 +47,9 @@ public:
 
     QList<ShownBox> shown;
     QList<MsgResult> answers;
+    QStringList fileAnswers;
+    QStringList dialogCaptions; // every file dialog's caption, in order
+    QStringList lastFilters;    // of the last open dialog, or the suggested name of the last save dialog
     QStringList progressTexts;
     int resets = 0;
     int increments = 0;
