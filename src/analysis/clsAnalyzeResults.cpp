@@ -102,17 +102,6 @@ struct clsAnalyzeResults::Statements {
     }
 };
 
-QString clsAnalyzeResults::FixQuote(QString strName)
-{
-    for (qsizetype p = 0; p < strName.size(); ++p) {
-        if (strName[p] == u'\'') {
-            strName.insert(p, u'\'');
-            ++p;
-        }
-    }
-    return strName;
-}
-
 QString clsAnalyzeResults::NoQuote(QString strName)
 {
     strName.remove(u'\'');
@@ -235,8 +224,8 @@ void clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
 {
     const TestRecord& self = st.testRecord(group.rec[j]);
 
-    // Values are bound, so names are compared as they are; the doubling of
-    // apostrophes that FixQuote does belongs to SQL text only.
+    // Values are bound, so names are compared as they are: apostrophes need
+    // no doubling.
     auto found = [&](Prepared& statement, const QString& first, const QString& last, const QString& third,
                      const QString& dob) -> bool {
         QSqlQuery& query = statement.exec({first, last, third, dob, self.sex});

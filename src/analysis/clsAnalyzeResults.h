@@ -15,7 +15,6 @@ public:
     void ClearAnswerSheet();
     void Score();
 
-    static QString FixQuote(QString strName);
     static QString NoQuote(QString strName);
     static QString FirstPart(const QString& strWord);
     static qint16 FindNonZeroUniques(qint32 num1, qint32 num2, qint32 num3, qint32 num4, qint32 num5);

@@ -65,8 +65,7 @@ WizardPage::WizardPage(const QString& name, const QString& caption, const QStrin
 
 void WizardPage::setPageText(const QString& text)
 {
-    // The text box shows lines; the text keeps its CR LF breaks in the property.
-    setProperty("pageText", text);
+    // The text box shows lines.
     textBox->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 

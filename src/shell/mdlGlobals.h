@@ -6,7 +6,8 @@ namespace marrowick::mdlGlobals {
 // Full path of the database file, set by OpenDatabase.
 extern QString strDBPath;
 
-// Tests and the command line name another file; empty means the program's own.
+// Names another file than the program's own (empty): the tests' and the
+// screenshot tool's own database.
 void SetDatabasePath(const QString& path);
 
 // Makes the database file writable and opens cnEval on it (creating and

@@ -96,10 +96,6 @@ void TestAnalysis::cleanup()
 
 void TestAnalysis::textHelpers()
 {
-    QCOMPARE(clsAnalyzeResults::FixQuote(QStringLiteral("O'BRIEN")), QStringLiteral("O''BRIEN"));
-    QCOMPARE(clsAnalyzeResults::FixQuote(QStringLiteral("''")), QStringLiteral("''''"));
-    QCOMPARE(clsAnalyzeResults::FixQuote(QString()), QString());
-    QCOMPARE(clsAnalyzeResults::FixQuote(QStringLiteral("SMITH")), QStringLiteral("SMITH"));
     QCOMPARE(clsAnalyzeResults::NoQuote(QStringLiteral("O''BRIEN")), QStringLiteral("OBRIEN"));
     QCOMPARE(clsAnalyzeResults::NoQuote(QStringLiteral("'''")), QString());
     QCOMPARE(clsAnalyzeResults::FirstPart(QStringLiteral("MARY ANN")), QStringLiteral("MARY"));

@@ -22,7 +22,8 @@ public:
     PageSession()
     {
         mdlGlobals::SetDatabasePath(db.path());
-        mdlGlobals::strDBPath = db.path();
+        mdlGlobals::OpenDatabase(); // as the program's start does
+
     }
     ~PageSession()
     {
