@@ -97,7 +97,7 @@ struct clsAnalyzeResults::Statements {
             throw DbError(DbError::NoCurrentRecord,
                           QStringLiteral("No current record: test record %1 of Answer_Sheet is not in DupTestData").arg(id));
         if (it->nullName)
-            throw DbError(94, QStringLiteral("Invalid use of Null: the name or sex of test record %1").arg(id));
+            throw DbError(DbError::InvalidUseOfNull, QStringLiteral("Invalid use of Null: the name or sex of test record %1").arg(id));
         return *it;
     }
 };

@@ -12,6 +12,7 @@ public:
     enum Number : int {
         Overflow = 6,
         DivisionByZero = 11,
+        InvalidUseOfNull = 94,
         NoCurrentRecord = 3021,
         General = 3146,
     };
