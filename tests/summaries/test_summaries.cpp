@@ -59,6 +59,18 @@ void knownEvaluation(int flaggedRegistryRows)
 
 QStringList overall() { return rows(QStringLiteral("SELECT ResultCode, ResultDesc, ResultValue FROM tblOverallResults ORDER BY ResultCode")); }
 
+struct Summary {
+    const char* table;
+    const char* order;
+    bool (*refill)();
+};
+const Summary kSummaries[] = {
+    {"tblOverallResults", "ResultCode", [] { return clsOverallResults().RefillOverallResults(); }},
+    {"tblDupProblemTypeSummary", "ProbOrder", [] { return clsProblemTypeSummary().RefillProblemTypeSummary(); }},
+    {"tblDupLikeSummary", "ProbOrder", [] { return clsDupLikeSummary().RefillDupLikeSummary(); }},
+    {"tblScoresByType", "ProbOrder", [] { return clsScoreByType().RefillScoresByType(); }},
+};
+
 } // namespace
 
 class TestSummaries : public QObject {
@@ -69,13 +81,11 @@ private slots:
     void percentText_data();
     void percentText();
     void percentTextUsesTheLocalesSeparator();
-    void overallResultsRows();
+    void summaryTables_data();
+    void summaryTables();
     void overallResultsWithoutDuplicates();
-    void problemTypeSummary();
     void problemTypeMissingFromTheMap();
-    void dupLikeSummary();
     void dupLikeFailurePassesUp();
-    void scoresByType();
     void failedDeleteGivesDatabaseError();
 
 private:
@@ -134,32 +144,63 @@ void TestSummaries::percentTextUsesTheLocalesSeparator()
     }
 }
 
-void TestSummaries::overallResultsRows()
+void TestSummaries::summaryTables_data()
 {
+    QTest::addColumn<int>("summary");
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("overall") << 0 << QString()
+                             << QStringList{
+                                    "0|Actual Total Records in Test Data|14",
+                                    "1|     Total Duplicates in Test Data|8",
+                                    "2|     Total Non-duplicates in Test Data|6",
+                                    "3|<null>|<null>",
+                                    "4|TEST RESULTS:|<null>",
+                                    "5|Total New Clients Added to Registry (Unique IDs)|3",
+                                    "6|Undetected duplicates added as new records|2",
+                                    "7|Duplicate records merged, rejected, or flagged as duplicates|6",
+                                    "8|     Records handled as certain duplicates (merged with match or rejected)|4",
+                                    "9|     Records handled as potential duplicates (flagged)|2",
+                                    "10|Missing records (mistaken for duplicates or rejected)|2",
+                                    "11|Records correctly identified as non-duplicates|4",
+                                    "12|Non-duplicates flagged as possible duplicates|-1",
+                                    "13|<null>|<null>",
+                                    "14|Overall Score for Duplicate Record Detection (Sensitivity)|75 %",
+                                    "15|Overall Score for Accuracy in Duplicate Record Determination (Specificity)|66.67 %",
+                                };
+    QTest::newRow("problem types") << 1 << QString()
+                                   << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|Type B|2|3|1|1|1|66.67 %",
+                                                  "C|Type C|3|1|1|0|0|100 %", "TOTAL|TOTAL DUPLICATES|100|8|4|2|2|75 %"};
+    QTest::newRow("look-alikes") << 2 << QString()
+                                 << QStringList{"COUSIN|Cousins|1|1|1|0|100 %", "TWIN|Twins|2|2|1|1|50 %",
+                                                "TOTAL_DUPLIKE|TOTAL for duplicate look alikes|99|3|2|1|66.67 %",
+                                                "TOTAL|TOTAL for all non-duplicate records|100|6|4|2|66.67 %"};
+    QTest::newRow("scores by type") << 3 << QString()
+                                    << QStringList{"A|Type A|1|4|2|75 %|50 %", "B|Type B|2|3|1|66.67 %|100 %",
+                                                   "C|Type C|3|1|0|100 %|N/A", "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
+    // Lost base records that carry a mapped combination code count against the type too.
+    QTest::newRow("scores, a lost base record of a combination")
+        << 3 << "UPDATE DupTestData SET ComboCode=1 WHERE ID IN (2)"
+        << QStringList{"A|Type A|1|4|2|75 %|0 %", "B|Type B|2|3|1|66.67 %|100 %", "C|Type C|3|1|0|100 %|N/A",
+                       "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
+}
+
+// Each summary from a hand-worked evaluation; a second refill gives the same
+// rows, not twice as many.
+void TestSummaries::summaryTables()
+{
+    QFETCH(int, summary);
+    QFETCH(QString, setup);
+    QFETCH(QStringList, expected);
     knownEvaluation(1);
-    QVERIFY(clsOverallResults().RefillOverallResults());
-    const QStringList expected{
-        "0|Actual Total Records in Test Data|14",
-        "1|     Total Duplicates in Test Data|8",
-        "2|     Total Non-duplicates in Test Data|6",
-        "3|<null>|<null>",
-        "4|TEST RESULTS:|<null>",
-        "5|Total New Clients Added to Registry (Unique IDs)|3",
-        "6|Undetected duplicates added as new records|2",
-        "7|Duplicate records merged, rejected, or flagged as duplicates|6",
-        "8|     Records handled as certain duplicates (merged with match or rejected)|4",
-        "9|     Records handled as potential duplicates (flagged)|2",
-        "10|Missing records (mistaken for duplicates or rejected)|2",
-        "11|Records correctly identified as non-duplicates|4",
-        "12|Non-duplicates flagged as possible duplicates|-1",
-        "13|<null>|<null>",
-        "14|Overall Score for Duplicate Record Detection (Sensitivity)|75 %",
-        "15|Overall Score for Accuracy in Duplicate Record Determination (Specificity)|66.67 %",
-    };
-    QCOMPARE(overall(), expected);
-    // A second refill gives the same rows, not twice as many.
-    QVERIFY(clsOverallResults().RefillOverallResults());
-    QCOMPARE(overall(), expected);
+    if (!setup.isEmpty())
+        run(setup);
+    const Summary& s = kSummaries[summary];
+    const QString dump = QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(QLatin1String(s.table), QLatin1String(s.order));
+    for (int pass = 0; pass < 2; ++pass) {
+        QVERIFY(s.refill());
+        QCOMPARE(rows(dump), expected);
+    }
     QVERIFY(host->shown.isEmpty());
 }
 
@@ -176,18 +217,6 @@ void TestSummaries::overallResultsWithoutDuplicates()
     QCOMPARE(left[12], QStringLiteral("12|Non-duplicates flagged as possible duplicates|1"));
 }
 
-void TestSummaries::problemTypeSummary()
-{
-    knownEvaluation(1);
-    QVERIFY(clsProblemTypeSummary().RefillProblemTypeSummary());
-    const QStringList expected{"A|Type A|1|4|2|1|1|75 %", "B|Type B|2|3|1|1|1|66.67 %", "C|Type C|3|1|1|0|0|100 %",
-                               "TOTAL|TOTAL DUPLICATES|100|8|4|2|2|75 %"};
-    const QString dump = QStringLiteral("SELECT * FROM tblDupProblemTypeSummary ORDER BY ProbOrder");
-    QCOMPARE(rows(dump), expected);
-    QVERIFY(clsProblemTypeSummary().RefillProblemTypeSummary());
-    QCOMPARE(rows(dump), expected);
-}
-
 void TestSummaries::problemTypeMissingFromTheMap()
 {
     knownEvaluation(1);
@@ -199,19 +228,6 @@ void TestSummaries::problemTypeMissingFromTheMap()
     QCOMPARE(rows(QStringLiteral("SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid")),
              QStringList({"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>",
                           "C|<null>|<null>|1|<null>|<null>|<null>|<null>"}));
-}
-
-void TestSummaries::dupLikeSummary()
-{
-    knownEvaluation(1);
-    QVERIFY(clsDupLikeSummary().RefillDupLikeSummary());
-    const QStringList expected{"COUSIN|Cousins|1|1|1|0|100 %", "TWIN|Twins|2|2|1|1|50 %",
-                               "TOTAL_DUPLIKE|TOTAL for duplicate look alikes|99|3|2|1|66.67 %",
-                               "TOTAL|TOTAL for all non-duplicate records|100|6|4|2|66.67 %"};
-    const QString dump = QStringLiteral("SELECT * FROM tblDupLikeSummary ORDER BY ProbOrder");
-    QCOMPARE(rows(dump), expected);
-    QVERIFY(clsDupLikeSummary().RefillDupLikeSummary());
-    QCOMPARE(rows(dump), expected);
 }
 
 void TestSummaries::dupLikeFailurePassesUp()
@@ -230,37 +246,11 @@ void TestSummaries::dupLikeFailurePassesUp()
              QStringList({"COUSIN|1", "TWIN|<null>"}));
 }
 
-void TestSummaries::scoresByType()
-{
-    knownEvaluation(1);
-    QVERIFY(clsScoreByType().RefillScoresByType());
-    const QStringList expected{"A|Type A|1|4|2|75 %|50 %", "B|Type B|2|3|1|66.67 %|100 %", "C|Type C|3|1|0|100 %|N/A",
-                               "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
-    const QString dump = QStringLiteral("SELECT * FROM tblScoresByType ORDER BY ProbOrder");
-    QCOMPARE(rows(dump), expected);
-    QVERIFY(clsScoreByType().RefillScoresByType());
-    QCOMPARE(rows(dump), expected);
-    // Lost base records that carry a mapped combination code count against the type too.
-    run(QStringLiteral("UPDATE DupTestData SET ComboCode=1 WHERE ID IN (2)"));
-    QVERIFY(clsScoreByType().RefillScoresByType());
-    QCOMPARE(rows(QStringLiteral("SELECT Specificity FROM tblScoresByType WHERE ProblemCode='A'")), QStringList({"0 %"}));
-}
-
 void TestSummaries::failedDeleteGivesDatabaseError()
 {
-    struct Case {
-        const char* table;
-        std::function<bool()> refill;
-    };
-    const QList<Case> cases{
-        {"tblOverallResults", [] { return clsOverallResults().RefillOverallResults(); }},
-        {"tblDupProblemTypeSummary", [] { return clsProblemTypeSummary().RefillProblemTypeSummary(); }},
-        {"tblDupLikeSummary", [] { return clsDupLikeSummary().RefillDupLikeSummary(); }},
-        {"tblScoresByType", [] { return clsScoreByType().RefillScoresByType(); }},
-    };
-    for (const Case& c : cases) {
-        run(QStringLiteral("DROP TABLE ") + QLatin1String(c.table));
-        QVERIFY(!c.refill());
+    for (const Summary& s : kSummaries) {
+        run(QStringLiteral("DROP TABLE ") + QLatin1String(s.table));
+        QVERIFY(!s.refill());
         QVERIFY(host->showedOne(QStringLiteral("Database Error"), QStringLiteral("Error occurred when deleting old data."),
                                 MsgIcon::Critical));
     }
