@@ -836,10 +836,38 @@ bool DeckGenerator::twoProblems(Record& d, const Record& b)
     return applied == 2;
 }
 
-// Whether a record can join the deck in that group and family: its matching
-// values belong to no other group, its mother to no other family, and it
-// copies no record (an exact duplicate copies its base, once).
-bool DeckGenerator::fits(const Record& r, int group, int family) const
+// The values each attempt of the matching looks a record up by: its own, its
+// first name up to a blank, the mother's maiden name and the birth date of
+// another member, the mother's first name instead of her maiden name, and its
+// names without apostrophes.
+QStringList DeckGenerator::probesOf(const Record& r, const QList<Record>& members)
+{
+    auto maidenKey = [&](const QString& first, const QString& last, const QString& maiden, const QDate& dob) {
+        return QStringList{QStringLiteral("M"), first, last, maiden, dateText(dob), r.sex}.join(QLatin1Char('|'));
+    };
+    const qsizetype blank = r.first.indexOf(QLatin1Char(' '));
+    QStringList probes{maidenKey(r.first, r.last, r.momMaiden, r.dob),
+                       maidenKey(blank >= 0 && blank < r.first.size() - 1 ? r.first.left(blank) : r.first, r.last, r.momMaiden, r.dob),
+                       maidenKey(QString(r.first).remove(QLatin1Char('\'')), QString(r.last).remove(QLatin1Char('\'')), r.momMaiden, r.dob),
+                       QStringList{QStringLiteral("F"), r.first, r.last, r.momFirst, r.dobText(), r.sex}.join(QLatin1Char('|'))};
+    for (const Record& o : members) {
+        probes << maidenKey(r.first, r.last, o.momMaiden, r.dob) << maidenKey(r.first, r.last, r.momMaiden, o.dob);
+    }
+    return probes;
+}
+
+// What a registry row holding the record offers those attempts.
+QStringList DeckGenerator::rowsOf(const Record& r)
+{
+    return {QStringList{QStringLiteral("M"), r.first, r.last, r.momMaiden, r.dobText(), r.sex}.join(QLatin1Char('|')),
+            QStringList{QStringLiteral("F"), r.first, r.last, r.momFirst, r.dobText(), r.sex}.join(QLatin1Char('|'))};
+}
+
+// Whether a record can join the deck in that group and family: no attempt of
+// the matching leads from it or its group to another group's record or back,
+// its mother is no other family's, and it copies no record (an exact duplicate
+// copies its base, once).
+bool DeckGenerator::fits(const Record& r, int group, int family, const QList<Record>& members) const
 {
     if (r.first.isEmpty() || r.last.isEmpty() || r.sex.isEmpty() || !r.dob.isValid() || r.dob < kFirstBirthDay
         || r.dob > kLastBirthDay)
@@ -847,6 +875,19 @@ bool DeckGenerator::fits(const Record& r, int group, int family) const
     const auto key = m_keys.constFind(r.key());
     if (key != m_keys.constEnd() && key.value() != group)
         return false;
+    QStringList probes = probesOf(r, members);
+    for (const Record& m : members)
+        probes << probesOf(m, {r});
+    for (const QString& p : probes) {
+        const auto row = m_rows.constFind(p);
+        if (row != m_rows.constEnd() && row.value() != group)
+            return false;
+    }
+    for (const QString& row : rowsOf(r)) {
+        const QSet<int> lookers = m_probes.value(row);
+        if (!lookers.isEmpty() && lookers != QSet<int>{group})
+            return false;
+    }
     const auto mother = m_mothers.constFind(r.mother());
     if (!r.mother().isEmpty() && mother != m_mothers.constEnd() && mother.value() != family)
         return false;
@@ -879,7 +920,8 @@ std::optional<Record> DeckGenerator::duplicate(const Record& base, const QString
         // The base may not be in the deck yet.
         if (d.key() == base.key() && visitOf(d) == visitOf(base))
             continue;
-        if (fits(d, base.group, base.family))
+        const QList<Record> members = m_members.contains(base.group) ? m_members.value(base.group) : QList<Record>{base};
+        if (fits(d, base.group, base.family, members))
             return d;
     }
     return std::nullopt;
@@ -906,6 +948,15 @@ int DeckGenerator::addRecord(Deck& deck, Record record)
         m_demographics.insert(record.demographics(), index);
     if (!record.mother().isEmpty())
         m_mothers.insert(record.mother(), record.family);
+    QList<Record>& members = m_members[record.group];
+    for (const QString& p : probesOf(record, members))
+        m_probes[p].insert(record.group);
+    for (const Record& m : members)
+        for (const QString& p : probesOf(m, {record}))
+            m_probes[p].insert(record.group);
+    for (const QString& row : rowsOf(record))
+        m_rows.insert(row, record.group);
+    members << record;
     deck.records.push_back(std::move(record));
     return index;
 }
@@ -1033,11 +1084,13 @@ void DeckGenerator::addLookAlikes(Deck& deck)
                         vaccinated = vaccinate(r, r.dob);
                     }
                 }
-                QSet<QString> keys;
+                // Every member its own group: none may lead the matching to another.
                 bool clash = !vaccinated;
                 for (const Record& r : members) {
-                    clash = clash || keys.contains(r.key()) || !fits(r, -1, -1);
-                    keys.insert(r.key());
+                    clash = clash || !fits(r, -1, -1, {});
+                    for (const Record& o : members)
+                        for (const QString& p : probesOf(r, {}))
+                            clash = clash || (&o != &r && rowsOf(o).contains(p));
                 }
                 if (clash)
                     continue;
@@ -1088,7 +1141,7 @@ Deck DeckGenerator::generate()
             Record person = makePerson(needs);
             person.problemCode = QStringLiteral("BASE_RECORD");
             person.group = person.family = int(deck.records.size());
-            if (!satisfies(person, needs) || !vaccinate(person, person.dob) || !fits(person, person.group, person.family))
+            if (!satisfies(person, needs) || !vaccinate(person, person.dob) || !fits(person, person.group, person.family, {}))
                 continue;
             const std::optional<Record> dup = duplicate(person, type.code);
             if (!dup)
@@ -1103,7 +1156,7 @@ Deck DeckGenerator::generate()
     while (int(deck.records.size()) < kRecords) {
         Record person = makePerson({});
         person.problemCode = QStringLiteral("BASE_RECORD");
-        if (vaccinate(person, person.dob) && fits(person, -1, -1))
+        if (vaccinate(person, person.dob) && fits(person, -1, -1, {}))
             addRecord(deck, person);
     }
     if (int(deck.records.size()) != kRecords)

@@ -132,7 +132,9 @@ private:
     std::optional<QDate> oneDigitOff(const QDate& date);
     void addLookAlikes(Deck& deck);
     int addRecord(Deck& deck, Record record);
-    bool fits(const Record& r, int group, int family) const;
+    bool fits(const Record& r, int group, int family, const QList<Record>& members) const;
+    static QStringList probesOf(const Record& r, const QList<Record>& members);
+    static QStringList rowsOf(const Record& r);
     QString placeholderLetter(const Record& r) const;
     void note(Record& r, const QString& text) const;
 
@@ -175,6 +177,9 @@ private:
     QHash<QString, QSet<QString>> m_visits; // key -> vaccinations (CVX number and date) under it
     QHash<QString, int> m_demographics;     // demographics -> index of the record that has them
     QHash<QString, int> m_mothers;          // mother -> family
+    QHash<QString, int> m_rows;             // what a registry row of a record offers the matching -> group
+    QHash<QString, QSet<int>> m_probes;     // what the matching looks for -> groups that look
+    QHash<int, QList<Record>> m_members;    // group -> its records so far
     QHash<int, int> m_groupOf;              // base index -> its place in Deck::groups
     QSet<int> m_exactCopied;                // base indexes that have an exact duplicate
 };
