@@ -4,21 +4,23 @@
 #include "platform/Platform.h"
 
 #include <QHash>
+#include <QSet>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace marrowick {
 
 namespace {
 
 const QString kSheetInOrder = QStringLiteral("Select rowid AS sheetRow, * from Answer_Sheet order by rec_1");
-// Only the client number of the first row found is used, so only it is read.
-const QString kByMaiden = QStringLiteral(
-    "Select ClientID from IIS_LOADED_CHILD_ALL where FirstName=? AND LastName=? AND MomMaiden=? AND DOB=? AND Sex=?");
-const QString kByMomFirst = QStringLiteral(
-    "Select ClientID from IIS_LOADED_CHILD_ALL where FirstName=? AND LastName=? AND MomFirst=? AND DOB=? AND Sex=?");
+// Only the client number and the vaccination that picks among the rows found are read.
+const QString kByMaiden = QStringLiteral("Select ClientID, VacCode, VacDate from IIS_LOADED_CHILD_ALL "
+                                         "where FirstName=? AND LastName=? AND MomMaiden=? AND DOB=? AND Sex=?");
+const QString kByMomFirst = QStringLiteral("Select ClientID, VacCode, VacDate from IIS_LOADED_CHILD_ALL "
+                                           "where FirstName=? AND LastName=? AND MomFirst=? AND DOB=? AND Sex=?");
 
 QString column(const char* stem, int position, const char* suffix = "")
 {
@@ -49,22 +51,35 @@ private:
     QSqlQuery m_query;
 };
 
+// A vaccine code as a number, so that "3" and "03" agree; nullopt when it is none.
+std::optional<int> vaccineNumber(const QString& code)
+{
+    bool ok = false;
+    const int number = code.trimmed().toInt(&ok);
+    return ok ? std::optional<int>(number) : std::nullopt;
+}
+
 struct TestRecord {
     QString firstName, lastName, sex, dob, momMaiden, momFirst;
     bool nullName = false; // FirstName, LastName or Sex is Null
+    std::optional<int> vacCode;
+    QString vacDate;
 };
 
-// Every test record by ID, read once: the matching looks each member up, and
-// the other member of its group, many times over.
+// Every test record by ID with its own vaccination, read once: the matching
+// looks each member up, and the other member of its group, many times over.
 QHash<qint64, TestRecord> readTestRecords()
 {
     QHash<qint64, TestRecord> records;
-    QSqlQuery query = run(QStringLiteral("Select ID, FirstName, LastName, Sex, DOB, MomMaiden, MomFirst from DupTestData"));
+    QSqlQuery query = run(QStringLiteral("Select d.ID, d.FirstName, d.LastName, d.Sex, d.DOB, d.MomMaiden, d.MomFirst, "
+                                         "v.VacCode, v.VacDate from DupTestData d "
+                                         "LEFT JOIN DupTestVaccination v ON v.ID = d.ID"));
     while (query.next())
         records.insert(query.value(0).toLongLong(),
                        TestRecord{query.value(1).toString(), query.value(2).toString(), query.value(3).toString(),
                                   query.value(4).toString(), query.value(5).toString(), query.value(6).toString(),
-                                  query.isNull(1) || query.isNull(2) || query.isNull(3)});
+                                  query.isNull(1) || query.isNull(2) || query.isNull(3),
+                                  vaccineNumber(query.value(7).toString()), query.value(8).toString()});
     return records;
 }
 
@@ -227,7 +242,18 @@ void clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
         QSqlQuery& query = statement.exec({first, last, third, dob, self.sex});
         if (!query.next())
             return false;
-        const qint32 client = ClientNumber(query.value(0).toString());
+        // A registry keeps one row per vaccination: prefer the client whose row
+        // holds this record's own dose, so that two look-alike clients are told apart.
+        QString clientId = query.value(0).toString();
+        if (self.vacCode) {
+            do {
+                if (vaccineNumber(query.value(1).toString()) == self.vacCode && query.value(2).toString() == self.vacDate) {
+                    clientId = query.value(0).toString();
+                    break;
+                }
+            } while (query.next());
+        }
+        const qint32 client = ClientNumber(clientId);
         query.finish();
         group.rec_loaded[j] = true;
         group.rec_IIS_ID[j] = client;
@@ -333,10 +359,19 @@ void clsAnalyzeResults::Score()
             }
         }
         if (totalLoaded > 1) {
+            // The group's own client is rec_1's, or else the first found member's;
+            // every other client is named once, by its member in the highest
+            // column. When all clients differ these are the found members from
+            // the highest column down, rec_1 (or the first found) left out.
+            int own = 0;
+            while (own < 4 && (rec[own] == 0 || !loaded[own]))
+                ++own;
+            QSet<qint32> named{iisId[own]};
             int written = 0;
             for (int n = 4; n >= 0; --n) {
-                if (rec[n] == 0 || !loaded[n] || written >= totalLoaded - 1)
+                if (rec[n] == 0 || !loaded[n] || named.contains(iisId[n]) || written >= totalLoaded - 1)
                     continue;
+                named.insert(iisId[n]);
                 // A blank flag, or no row under that number, means not flagged.
                 QString qm = clients.value(iisId[n]).firstFlag;
                 if (qm != QLatin1String("Y"))

@@ -14,6 +14,7 @@ namespace {
 struct Person {
     int id;
     QString first, last, maiden, dob, sex, momFirst;
+    QString vacCode = QStringLiteral("03"), vacDate = QStringLiteral("20200101");
 };
 
 // Replaces the test deck with these people and groups.
@@ -21,10 +22,13 @@ void deck(const QList<Person>& people, const QList<QList<int>>& groups)
 {
     run(QStringLiteral("DELETE FROM DupTestData"));
     run(QStringLiteral("DELETE FROM Answer_Sheet"));
-    for (const Person& p : people)
+    run(QStringLiteral("DELETE FROM DupTestVaccination"));
+    for (const Person& p : people) {
         appendRow(QStringLiteral("DupTestData"), {{"ID", p.id}, {"FirstName", p.first}, {"LastName", p.last}, {"MomMaiden", p.maiden},
                                                   {"DOB", p.dob}, {"Sex", p.sex}, {"MomFirst", p.momFirst},
                                                   {"ProblemCode", QStringLiteral("BASE_RECORD")}});
+        appendRow(QStringLiteral("DupTestVaccination"), {{"ID", p.id}, {"VacCode", p.vacCode}, {"VacDate", p.vacDate}});
+    }
     for (const QList<int>& g : groups) {
         QVariantList ids;
         for (int i = 0; i < 5; ++i)
@@ -38,7 +42,7 @@ void registryRow(const QString& client, const QString& flag, const Person& p)
 {
     appendRow(QStringLiteral("IIS_LOADED_CHILD_ALL"),
               {{"ClientID", client}, {"QMflag", flag}, {"FirstName", p.first}, {"LastName", p.last}, {"MomMaiden", p.maiden},
-               {"DOB", p.dob}, {"Sex", p.sex}, {"MomFirst", p.momFirst}});
+               {"DOB", p.dob}, {"Sex", p.sex}, {"MomFirst", p.momFirst}, {"VacCode", p.vacCode}, {"VacDate", p.vacDate}});
 }
 
 QStringList sheet()
@@ -58,10 +62,11 @@ private slots:
     void cleanup();
     void textHelpers();
     void numberHelpers();
-    void eachAttemptFindsWhatEarlierOnesMiss_data();
-    void eachAttemptFindsWhatEarlierOnesMiss();
+    void earliestAttemptDecides_data();
+    void earliestAttemptDecides();
     void otherMemberIsFirstOtherColumn();
-    void identicalRecordsGetTheFirstRowsClient();
+    void ownVaccinationChoosesAmongRowsFound_data();
+    void ownVaccinationChoosesAmongRowsFound();
     void emptySlotsAreSkipped();
     void scoring_data();
     void scoring();
@@ -122,56 +127,51 @@ void TestAnalysis::numberHelpers()
     QCOMPARE(clsAnalyzeResults::ClientNumber(QStringLiteral("13.5")), 14);
 }
 
-void TestAnalysis::eachAttemptFindsWhatEarlierOnesMiss_data()
+void TestAnalysis::earliestAttemptDecides_data()
 {
-    // The registry holds one row for member 1 of the group {1, 2}; member 2
-    // (a different record) is its own row. What the registry changed decides
-    // which attempt finds member 1.
-    QTest::addColumn<QString>("change");
+    // For member 1 of the group {1, 2} the registry holds one client per
+    // attempt from `from` to 6, each findable by that attempt alone, so the
+    // earliest attempt that runs decides the client (attempt k's is 11 * k).
+    QTest::addColumn<int>("from");
     QTest::addColumn<bool>("otherMember");
-    QTest::addColumn<bool>("found");
-    QTest::newRow("attempt 1: as sent") << "none" << true << true;
-    QTest::newRow("attempt 2: first part of the first name") << "firstpart" << true << true;
-    QTest::newRow("attempt 3: other member's maiden name") << "othermaiden" << true << true;
-    QTest::newRow("attempt 3 needs another member") << "othermaiden" << false << false;
-    QTest::newRow("attempt 4: other member's birth date") << "otherdob" << true << true;
-    QTest::newRow("attempt 4 needs another member") << "otherdob" << false << false;
-    QTest::newRow("attempt 5: mother's first name") << "momfirst" << true << true;
-    QTest::newRow("attempt 6: apostrophe dropped") << "noquote" << false << true;
-    QTest::newRow("nothing finds a changed sex") << "sex" << true << false;
-    QTest::newRow("names compare without regard to case") << "lowercase" << false << true;
+    QTest::addColumn<int>("client");
+    QTest::newRow("attempt 1, names in another case") << 1 << true << 11;
+    QTest::newRow("attempt 2: first part of the first name") << 2 << true << 22;
+    QTest::newRow("attempt 3: other member's maiden name") << 3 << true << 33;
+    QTest::newRow("attempts 3 and 4 need another member") << 3 << false << 55;
+    QTest::newRow("attempt 4: other member's birth date") << 4 << true << 44;
+    QTest::newRow("attempt 5: mother's first name") << 5 << true << 55;
+    QTest::newRow("attempt 6: apostrophe dropped") << 6 << false << 66;
+    QTest::newRow("nothing finds a changed sex") << 7 << true << 0;
 }
 
-void TestAnalysis::eachAttemptFindsWhatEarlierOnesMiss()
+void TestAnalysis::earliestAttemptDecides()
 {
-    QFETCH(QString, change);
+    QFETCH(int, from);
     QFETCH(bool, otherMember);
-    QFETCH(bool, found);
+    QFETCH(int, client);
     const Person other{2, "MARY", "O'BRIEN", "SMYTHE", "19990111", "F", "SUSAN"};
     deck({kMary, other}, otherMember ? QList<QList<int>>{{1, 2}} : QList<QList<int>>{{1}, {2}});
-    Person stored = kMary;
-    if (change == QLatin1String("firstpart"))
-        stored.first = QStringLiteral("MARY");
-    else if (change == QLatin1String("othermaiden"))
-        stored.maiden = other.maiden;
-    else if (change == QLatin1String("otherdob"))
-        stored.dob = other.dob;
-    else if (change == QLatin1String("momfirst"))
-        stored.maiden = QStringLiteral("JONES-SMITH");
-    else if (change == QLatin1String("noquote"))
-        stored.last = QStringLiteral("OBRIEN");
-    else if (change == QLatin1String("sex"))
-        stored.sex = QStringLiteral("U");
-    else if (change == QLatin1String("lowercase"))
-        stored.first = stored.first.toLower();
-    if (change != QLatin1String("momfirst"))
-        stored.momFirst = QStringLiteral("X"); // so that only the attempt under test can find it
-    registryRow(QStringLiteral("77"), QStringLiteral("N"), stored);
-    registryRow(QStringLiteral("88"), QStringLiteral("N"), {0, "NOBODY", "ELSE", "X", "20000101", "M", ""});
+    QList<Person> stored(6, kMary);
+    for (Person& p : stored)
+        p.momFirst = QStringLiteral("X"); // only attempt 5 compares it
+    stored[0].first = kMary.first.toLower();
+    stored[1].first = QStringLiteral("MARY");
+    stored[2].maiden = other.maiden;
+    stored[3].dob = other.dob;
+    stored[4].maiden = QStringLiteral("JONES-SMITH");
+    stored[4].momFirst = kMary.momFirst;
+    stored[5].last = QStringLiteral("OBRIEN");
+    Person changedSex = kMary;
+    changedSex.sex = QStringLiteral("U");
+    registryRow(QStringLiteral("99"), QStringLiteral("N"), changedSex);
+    // Later attempts' rows first, so that the order of the rows cannot decide.
+    for (int k = 6; k >= from; --k)
+        registryRow(QString::number(11 * k), QStringLiteral("N"), stored[k - 1]);
 
     clsAnalyzeResults().Analyze_IIS_LOAD();
     const QString rec1 = rows(QStringLiteral("SELECT rec_1_loaded, rec_1_IIS_ID FROM Answer_Sheet WHERE rec_1=1")).value(0);
-    QCOMPARE(rec1, found ? QStringLiteral("1|77") : QStringLiteral("0|0"));
+    QCOMPARE(rec1, client ? QStringLiteral("1|%1").arg(client) : QStringLiteral("0|0"));
 }
 
 void TestAnalysis::otherMemberIsFirstOtherColumn()
@@ -193,15 +193,44 @@ void TestAnalysis::otherMemberIsFirstOtherColumn()
     QCOMPARE(sheet(), QStringList({"1|1|0|1|2|0|2"}));
 }
 
-void TestAnalysis::identicalRecordsGetTheFirstRowsClient()
+void TestAnalysis::ownVaccinationChoosesAmongRowsFound_data()
 {
+    // Records 1 and 2 of one group agree in every compared value; 1 was given
+    // 03 on 20200101, 2 was given 08 on 20200301. All registry rows match
+    // both, in this order, as "client:code:date".
+    QTest::addColumn<QStringList>("registry");
+    QTest::addColumn<QString>("findings");
+    QTest::addColumn<QStringList>("duplicates");
+    QTest::newRow("kept as two clients, codes as numbers") << QStringList{"6:08:20200301", "5:3:20200101"} << "1|1|0|5|6|0|2"
+                                                           << QStringList{"2|N|N"};
+    QTest::newRow("merged: one client holds both doses") << QStringList{"5:08:20200301", "5:03:20200101"} << "1|1|0|5|5|0|1"
+                                                         << QStringList{};
+    QTest::newRow("no row holds the dose: the first row") << QStringList{"6:10:20200101", "5:03:20200102", "7:8:20200302"}
+                                                          << "1|1|0|6|6|0|1" << QStringList{};
+    QTest::newRow("code and date agree: the first such row")
+        << QStringList{"5:03:20200301", "6:08:20200101", "7:003:20200101", "8:03:20200101", "9:8:20200301", "10:08:20200301"}
+        << "1|1|0|7|9|0|2" << QStringList{"2|N|N"};
+}
+
+void TestAnalysis::ownVaccinationChoosesAmongRowsFound()
+{
+    QFETCH(QStringList, registry);
+    QFETCH(QString, findings);
+    QFETCH(QStringList, duplicates);
     Person twin = kMary;
     twin.id = 2;
-    deck({kMary, twin}, {{1}, {2}});
-    registryRow(QStringLiteral("500"), QStringLiteral("N"), kMary);
-    registryRow(QStringLiteral("600"), QStringLiteral("N"), kMary);
+    twin.vacCode = QStringLiteral("08");
+    twin.vacDate = QStringLiteral("20200301");
+    deck({kMary, twin}, {{1, 2}});
+    for (const QString& row : registry) {
+        Person stored = kMary;
+        stored.vacCode = row.section(':', 1, 1);
+        stored.vacDate = row.section(':', 2, 2);
+        registryRow(row.section(':', 0, 0), QStringLiteral("N"), stored);
+    }
     clsAnalyzeResults().Analyze_IIS_LOAD();
-    QCOMPARE(rows(QStringLiteral("SELECT rec_1_IIS_ID FROM Answer_Sheet ORDER BY rec_1")), QStringList({"500", "500"}));
+    QCOMPARE(sheet(), QStringList{findings});
+    QCOMPARE(rows(QStringLiteral("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES")), duplicates);
 }
 
 void TestAnalysis::emptySlotsAreSkipped()
@@ -234,10 +263,20 @@ void TestAnalysis::scoring_data()
                                          << QStringList{} << QStringList{};
     QTest::newRow("two clients, rec_3 apart") << QList<int>{1, 2, 3} << QList<int>{5, 5, 6} << QStringList{"5=N", "6=N"} << 2
                                               << QStringList{"3|N|N"} << QStringList{};
-    QTest::newRow("three clients") << QList<int>{1, 2, 3} << QList<int>{5, 6, 7} << QStringList{"5=N", "6=N", "7=N"} << 3
-                                   << QStringList{"3|N|N", "2|N|N"} << QStringList{};
-    QTest::newRow("two of two") << QList<int>{1, 2} << QList<int>{5, 6} << QStringList{"5=N", "6=N"} << 2
-                                << QStringList{"2|N|N"} << QStringList{};
+    QTest::newRow("all clients differ") << QList<int>{1, 2, 3, 4, 5} << QList<int>{5, 6, 7, 8, 9} << QStringList{} << 5
+                                        << QStringList{"5|N|N", "4|N|N", "3|N|N", "2|N|N"} << QStringList{};
+    QTest::newRow("all differ, rec_1 not found") << QList<int>{1, 2, 3, 4, 5} << QList<int>{0, 6, 7, 8, 9} << QStringList{} << 4
+                                                 << QStringList{"5|N|N", "4|N|N", "3|N|N"} << QStringList{};
+    // The group's own client is rec_1's, or else the first found member's; each
+    // other client is named once, by its highest member, with its own flag.
+    QTest::newRow("rec_1 and rec_3 share a client") << QList<int>{1, 2, 3} << QList<int>{5, 6, 5} << QStringList{"5=Y", "6=N"}
+                                                    << 2 << QStringList{"2|N|Y"} << QStringList{};
+    QTest::newRow("rec_1 not found, rec_2 and rec_4 share") << QList<int>{1, 2, 3, 4} << QList<int>{0, 6, 7, 6}
+                                                            << QStringList{"6=N", "7=Y"} << 2 << QStringList{"3|Y|NULL"}
+                                                            << QStringList{};
+    QTest::newRow("each other client by its highest member") << QList<int>{1, 2, 3, 4, 5} << QList<int>{5, 7, 6, 6, 5}
+                                                             << QStringList{} << 3 << QStringList{"4|N|N", "2|N|N"}
+                                                             << QStringList{};
     QTest::newRow("rec_2 not found") << QList<int>{1, 2, 3} << QList<int>{5, 0, 6} << QStringList{"5=N", "6=N"} << 2
                                      << QStringList{"3|N|N"} << QStringList{};
     QTest::newRow("own client flagged") << QList<int>{1, 2} << QList<int>{5, 6} << QStringList{"5=N", "6=Y"} << 2
