@@ -3,6 +3,7 @@
 #include "FakePlatform.h"
 #include "TestDatabase.h"
 #include "analysis/EvaluationRun.h"
+#include "database/CsvReader.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "simregistry/RegistrySimulator.h"
@@ -27,19 +28,73 @@ QByteArray readFile(const QString& path)
 }
 
 struct Expectation {
-    QSet<int> missing;    // rec_1 of the groups of which nothing reached the export
-    QStringList surplus;  // IIS_DUPLICATES rows as ID|QM|OtherQM, sorted
+    QSet<int> missing;     // rec_1 of the groups of which nothing reached the export
+    QStringList surplus;   // IIS_DUPLICATES rows as ID|QM|OtherQM, sorted
+    QStringList offTruth;  // groups whose records a reader finds in clients they did not create
     int clients = 0;
     int undetected = 0;
 };
 
-// What the analysis must find, from the simulator's truth: a group's clients
-// are those its own records created. The client of its first record found
-// (in column order) is the group's; every other client is a surplus client,
-// named by its member of the highest column, with that client's flag ("N"
-// when the export left it empty) and, when that is "N", whether any client of
-// the group was flagged.
-Expectation expect(const QList<QList<int>>& groups, const sim::Simulation& simulation)
+// One line of the export: its client and what the matching compares.
+struct ExportRow {
+    qint64 client = 0;
+    QString first, last, maiden, momFirst, dob, sex, date;
+    int cvx = 0;
+};
+
+QList<ExportRow> exportRows(const QByteArray& file)
+{
+    QList<ExportRow> rows;
+    CsvReader reader(CsvReader::decode(file));
+    QStringList f;
+    while (reader.next(f))
+        rows << ExportRow{f[0].toLongLong(), f[3], f[2], f[8], f[10], f[6], f[7], f[13], f[12].toInt()};
+    return rows;
+}
+
+// The first name up to a blank that is not its last character.
+QString firstPart(const QString& word)
+{
+    for (qsizetype i = 0; i + 1 < word.size(); ++i)
+        if (word[i] == QLatin1Char(' '))
+            return word.left(i);
+    return word;
+}
+
+// Where a reader of the export finds a test record, attempt by attempt as the
+// manual describes them, preferring the row with the record's own vaccination;
+// 0 when nowhere.
+qint64 clientOf(const sim::TestRecord& r, const sim::TestRecord* other, const QList<ExportRow>& rows)
+{
+    auto look = [&](const QString& first, const QString& last, const QString& third, bool byMomFirst, const QString& dob) -> qint64 {
+        const ExportRow* found = nullptr;
+        for (const ExportRow& row : rows) {
+            if (row.first != first || row.last != last || (byMomFirst ? row.momFirst : row.maiden) != third || row.dob != dob
+                || row.sex != r.sex)
+                continue;
+            if (row.cvx == r.cvx.toInt() && row.date == r.vacDate)
+                return row.client;
+            if (!found)
+                found = &row;
+        }
+        return found ? found->client : 0;
+    };
+    const QString noQuoteFirst = QString(r.first).remove(QLatin1Char('\'')), noQuoteLast = QString(r.last).remove(QLatin1Char('\''));
+    for (qint64 c : {look(r.first, r.last, r.momMaiden, false, r.dob), look(firstPart(r.first), r.last, r.momMaiden, false, r.dob),
+                     other ? look(r.first, r.last, other->momMaiden, false, r.dob) : 0,
+                     other ? look(r.first, r.last, r.momMaiden, false, other->dob) : 0, look(r.first, r.last, r.momFirst, true, r.dob),
+                     look(noQuoteFirst, noQuoteLast, r.momMaiden, false, r.dob)})
+        if (c != 0)
+            return c;
+    return 0;
+}
+
+// What the analysis must find. A group's clients are exactly those its own
+// records created (the truth). Its own client is the one of its base record,
+// or of its first record found; every other client is a surplus client, named
+// by its record found in the highest place, with that client's flag and, when
+// the flag is "N", whether any client of the group was flagged.
+Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>& records, const sim::Simulation& simulation)
 {
     QHash<int, sim::Outcome> outcome;
     QSet<qint64> allClients, flaggedClients;
@@ -50,31 +105,42 @@ Expectation expect(const QList<QList<int>>& groups, const sim::Simulation& simul
         if (o.action == QLatin1String("flagged"))
             flaggedClients.insert(o.client);
     }
+    QHash<int, const sim::TestRecord*> record;
+    for (const sim::TestRecord& r : records)
+        record.insert(r.id, &r);
+    const QList<ExportRow> rows = exportRows(simulation.resultsFile);
     Expectation e;
     e.clients = int(allClients.size());
     for (const QList<int>& group : groups) {
-        QList<qint64> clients; // in order of their first member
-        QHash<qint64, int> namedBy;
-        for (int id : group) {
-            const sim::Outcome& o = outcome[id];
-            if (o.action != QLatin1String("new") && o.action != QLatin1String("flagged") && !clients.contains(o.client))
-                continue; // merged into another group's client, or into none of this group's
-            if (!clients.contains(o.client))
-                clients << o.client;
-            namedBy[o.client] = id;
+        QList<qint64> found;
+        QSet<qint64> created, seen;
+        for (qsizetype j = 0; j < group.size(); ++j) {
+            const sim::Outcome& o = outcome[group[j]];
+            if (o.action == QLatin1String("new") || o.action == QLatin1String("flagged"))
+                created.insert(o.client);
+            const int other = group.size() < 2 ? 0 : group[j == 0 ? 1 : 0];
+            found << clientOf(*record[group[j]], other ? record[other] : nullptr, rows);
+            if (found.last())
+                seen.insert(found.last());
         }
-        if (clients.isEmpty()) {
+        if (seen != created)
+            e.offTruth << QString::number(group.first());
+        if (seen.isEmpty()) {
             e.missing.insert(group.first());
             continue;
         }
+        const qint64 own = *std::find_if(found.begin(), found.end(), [](qint64 c) { return c != 0; });
         bool groupFlag = false;
-        for (qint64 c : clients)
+        for (qint64 c : seen)
             groupFlag = groupFlag || flaggedClients.contains(c);
-        for (qsizetype i = 1; i < clients.size(); ++i) {
-            const QString qm = flaggedClients.contains(clients[i]) ? QStringLiteral("Y") : QStringLiteral("N");
-            const QString other = qm == QLatin1String("N") ? (groupFlag ? QStringLiteral("Y") : QStringLiteral("N")) : QStringLiteral("<null>");
-            e.surplus << QStringList{QString::number(namedBy[clients[i]]), qm, other}.join(QLatin1Char('|'));
-            e.undetected += qm != QLatin1String("Y") && other != QLatin1String("Y");
+        for (qint64 c : seen) {
+            if (c == own)
+                continue;
+            const qsizetype highest = found.lastIndexOf(c);
+            const QString qm = flaggedClients.contains(c) ? QStringLiteral("Y") : QStringLiteral("N");
+            const QString otherQm = qm == QLatin1String("N") ? (groupFlag ? QStringLiteral("Y") : QStringLiteral("N")) : QStringLiteral("<null>");
+            e.surplus << QStringList{QString::number(group[highest]), qm, otherQm}.join(QLatin1Char('|'));
+            e.undetected += qm != QLatin1String("Y") && otherQm != QLatin1String("Y");
         }
     }
     e.surplus.sort();
@@ -113,9 +179,10 @@ void TestEndToEnd::findingsAgreeWithTheSimulator()
     const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(readFile(kSource + "/data/Answer_Sheet.csv"));
     const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(readFile(kSource + "/tools/deckdata/nicknames.txt")),
                                            groups);
-    const sim::Simulation simulation =
-        simulator.run(sim::RegistrySimulator::parseTestFile(readFile(kSource + "/data/DupTestData.txt")));
-    const Expectation e = expect(groups, simulation);
+    const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(readFile(kSource + "/data/DupTestData.txt"));
+    const sim::Simulation simulation = simulator.run(records);
+    const Expectation e = expect(groups, records, simulation);
+    QCOMPARE(e.offTruth, QStringList());
 
     QVERIFY(EvaluationRun::LoadAndAnalyze(db.writeFile(QStringLiteral("results.txt"), simulation.resultsFile)));
     QVERIFY(host.shown.isEmpty());
