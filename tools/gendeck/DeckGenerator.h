@@ -6,7 +6,6 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <optional>
 #include <vector>
 
