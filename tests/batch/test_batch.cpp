@@ -353,7 +353,12 @@ void TestBatch::reportFilesInCsvAndJson()
     QVERIFY(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = csv.readAll().split('\n');
     QCOMPARE(lines.first().trimmed(), QByteArray("ProblemCode,ProblemDesc,ProbOrder,ProblemCount,TotalCaught,TotalQM,TotalMissed,Sensitivity"));
-    QVERIFY(lines.at(lines.size() - 2).startsWith("TOTAL,TOTAL DUPLICATES,100,284,"));
+    QFile deck(QStringLiteral(MARROWICK_SOURCE_DIR "/data/DupTestData.csv"));
+    QVERIFY(deck.open(QIODevice::ReadOnly));
+    int duplicates = 0;
+    for (const QByteArray& line : deck.readAll().split('\n'))
+        duplicates += line.contains(',') && !line.startsWith("ID,") && !line.contains("BASE_RECORD,");
+    QVERIFY(lines.at(lines.size() - 2).startsWith("TOTAL,TOTAL DUPLICATES,100," + QByteArray::number(duplicates) + ","));
     QFile lost(out + QStringLiteral("/rptNonDupsLost.csv"));
     QVERIFY(lost.open(QIODevice::ReadOnly));
     QVERIFY(lost.readLine().contains("Notes,ID"));

@@ -186,7 +186,9 @@ void TestPages::runDisablesButtonsAndMovesOn()
     auto* reports = pages::loaded<frmAnalysisReports>();
     QVERIFY(reports && reports->isVisible());
     QVERIFY(!host->busy);
-    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 540);
+    QFile sample(kSamples + QStringLiteral("results-typical.txt"));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), sample.readAll().count('\n'));
 }
 
 void TestPages::completenessWarning()
@@ -385,7 +387,7 @@ void TestPages::viewerDressesEachReport()
     for (int row = 0; row < viewer->resultSet()->rowCount(); ++row)
         ids << viewer->resultSet()->index(row, id).data().toInt();
     QVERIFY(std::is_sorted(ids.begin(), ids.end()));
-    QCOMPARE(ids.size(), 266);
+    QCOMPARE(ids.size(), rows(QStringLiteral("SELECT ID FROM DupTestData WHERE ProblemCode IN ('BASE_RECORD','DL_BASE_RECORD')")).size());
     QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
     settle();
 

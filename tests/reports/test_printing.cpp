@@ -3,6 +3,7 @@
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
 #include "reports/PageDesign.h"
+#include "reports/PageRenderer.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportPreview.h"
@@ -11,6 +12,9 @@
 #include "shell/mdlGlobals.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPdfWriter>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -55,6 +59,7 @@ private slots:
     void everyDesignPrintsItsRows();
     void pageCountsGrowWithTheRows();
     void wideValuesEndInAnEllipsis();
+    void descriptionsPrintWhole();
     void printPathBindsTheViewersRows();
 
 private:
@@ -157,13 +162,53 @@ void TestPrinting::pageCountsGrowWithTheRows()
 
 void TestPrinting::wideValuesEndInAnEllipsis()
 {
+    const QString wide = QStringLiteral("A problem described in far more words than its column can hold");
+    QSqlQuery update(cnEval());
+    QVERIFY(update.exec(QStringLiteral("UPDATE tblProbDescMap SET ProbDesc='%1' WHERE ProbCode='EXACT'").arg(wide)));
     QVERIFY(refillReport(1));
     const QString path = db->folder() + QStringLiteral("/wide.pdf");
     QVERIFY(exportReportPdf(*pageDesignAt(1), ReportModel(*reportAt(1)), path));
     const QString text = pdfText(path);
-    QVERIFY(text.contains(QStringLiteral("Newborn placeholder")));
-    QVERIFY(!text.contains(QStringLiteral("later replaced")));
+    QVERIFY(text.contains(wide.left(20)));
+    QVERIFY(!text.contains(wide.right(20)));
     QVERIFY(text.contains(QChar(0x2026)));
+}
+
+// Every problem and look-alike description, and the total rows, fit their
+// fields in every design, on paper and on the screen's preview alike.
+void TestPrinting::descriptionsPrintWhole()
+{
+    QPdfWriter paper(db->folder() + QStringLiteral("/metrics.pdf"));
+    QImage screen(10, 10, QImage::Format_RGB32);
+    screen.setDotsPerMeterX(3780); // 96 dpi
+    screen.setDotsPerMeterY(3780);
+    int checked = 0;
+    for (int index = 0; index < 8; ++index) {
+        QVERIFY(refillReport(index));
+        const ReportModel rows(*reportAt(index));
+        const PageDesign& design = *pageDesignAt(index);
+        for (const Element& e : design.detail.elements) {
+            if (e.kind != Element::Field || !e.text.endsWith(QLatin1String("Desc")) || e.text == QLatin1String("ResultDesc"))
+                continue;
+            const FontSpec spec = e.font.value_or(design.defaultFont);
+            QFont font(PageRenderer::family());
+            font.setPointSizeF(spec.points);
+            font.setBold(spec.bold);
+            const int column = rows.columnOf(e.text);
+            QVERIFY(column >= 0);
+            for (QPaintDevice* device : {static_cast<QPaintDevice*>(&paper), static_cast<QPaintDevice*>(&screen)}) {
+                const QFontMetricsF metrics(font, device);
+                const double width = e.width * device->logicalDpiX() / 1440.0;
+                for (int row = 0; row < rows.rowCount(); ++row) {
+                    const QString text = rows.index(row, column).data().toString();
+                    QVERIFY2(metrics.elidedText(text, Qt::ElideRight, width) == text,
+                             qPrintable(QStringLiteral("%1: %2").arg(design.name, text)));
+                    ++checked;
+                }
+            }
+        }
+    }
+    QVERIFY(checked > 100);
 }
 
 void TestPrinting::printPathBindsTheViewersRows()

@@ -3,8 +3,6 @@
 #include "database/CsvReader.h"
 
 #include <QFile>
-#include <QSet>
-#include <QTextStream>
 #include <algorithm>
 #include <stdexcept>
 
@@ -18,6 +16,8 @@ const QDate kFirstBirthDay(2019, 1, 1);
 const QDate kLastBirthDay(2025, 12, 31);
 constexpr int kRecords = 550;
 constexpr int kMaxDuplicatesPerGroup = 4;
+// Births to one mother closer than this are one multiple birth or impossible.
+constexpr int kMinDaysBetweenBirths = 270;
 
 // A data file's records; lines starting with # are remarks.
 QList<QStringList> readTable(const QString& path, bool header)
@@ -39,11 +39,18 @@ QList<QStringList> readTable(const QString& path, bool header)
     return rows;
 }
 
+// name,origin[,from-to]
 QList<Name> readNames(const QString& path)
 {
     QList<Name> names;
-    for (const QStringList& row : readTable(path, false))
-        names.append({row.value(0), row.value(1)});
+    for (const QStringList& row : readTable(path, false)) {
+        Name n{row.value(0), row.value(1)};
+        if (!row.value(2).isEmpty()) {
+            n.fromYear = row.value(2).section(QLatin1Char('-'), 0, 0).toInt();
+            n.toYear = row.value(2).section(QLatin1Char('-'), 1, 1).toInt();
+        }
+        names.append(n);
+    }
     return names;
 }
 
@@ -81,6 +88,19 @@ QChar keyboardNeighbour(QChar c, Rng& rng)
 
 QString otherSex(const QString& sex) { return sex == QLatin1String("M") ? QStringLiteral("F") : QStringLiteral("M"); }
 
+QString dateText(const QDate& date) { return date.toString(QStringLiteral("yyyyMMdd")); }
+
+// What the matching can tell a record's own vaccination by: the CVX code as a
+// number and the date.
+QString visitOf(const Record& r) { return QString::number(r.cvx.toInt()) + QLatin1Char('|') + dateText(r.vacDate); }
+
+QString joined(const QStringList& names)
+{
+    if (names.size() < 2)
+        return names.value(0);
+    return QStringList(names.mid(0, names.size() - 1)).join(QStringLiteral(", ")) + QStringLiteral(" and ") + names.last();
+}
+
 } // namespace
 
 quint64 Rng::next()
@@ -110,6 +130,7 @@ DeckData DeckData::load(const QString& folder)
     d.boys = readNames(folder + QStringLiteral("/boys.txt"));
     d.girls = readNames(folder + QStringLiteral("/girls.txt"));
     d.mothers = readNames(folder + QStringLiteral("/mothers.txt"));
+    d.mothersMiddle = readNames(folder + QStringLiteral("/mothers_middle.txt"));
     d.surnames = readNames(folder + QStringLiteral("/surnames.txt"));
     d.apostropheSurnames = readNames(folder + QStringLiteral("/apostrophe_surnames.txt"));
     d.particleSurnames = readNames(folder + QStringLiteral("/particle_surnames.txt"));
@@ -121,7 +142,7 @@ DeckData DeckData::load(const QString& folder)
         d.soundalikes.insert(row.value(1), row.value(0));
     }
     for (const QStringList& row : readTable(folder + QStringLiteral("/vaccines.csv"), true)) {
-        Vaccine v{row.value(0), row.value(1), row.value(2), {}};
+        Vaccine v{row.value(0), row.value(1), row.value(2), {}, QDate::fromString(row.value(5), Qt::ISODate)};
         for (const QString& dose : row.value(4).split(QLatin1Char(';'))) {
             const QStringList range = dose.split(QLatin1Char('-'));
             v.doses.append({range.first().toInt(), range.last().toInt()});
@@ -141,38 +162,62 @@ QString Record::key() const
     return QStringList{first, last, momMaiden, dobText(), sex}.join(QLatin1Char('|'));
 }
 
-DeckGenerator::Needs DeckGenerator::needsOf(const QString& code)
+QString Record::demographics() const
 {
-    Needs n;
-    if (code == QLatin1String("NICKNAME"))
-        n.nickname = true;
-    else if (code == QLatin1String("FN_TYPO") || code == QLatin1String("FN_TRANSPOSE"))
-        n.longFirst = true;
-    else if (code == QLatin1String("FN_SOUNDALIKE"))
-        n.soundalike = true;
-    else if (code == QLatin1String("MIDDLE_MISSING") || code == QLatin1String("MIDDLE_AS_FIRST"))
-        n.middle = true;
-    else if (code == QLatin1String("COMPOUND_FIRST"))
-        n.compound = true;
-    else if (code == QLatin1String("APOSTROPHE"))
-        n.apostrophe = true;
-    else if (code == QLatin1String("HYPHEN_DROPPED"))
-        n.hyphen = true;
-    else if (code == QLatin1String("HISPANIC_SURNAMES"))
-        n.hispanicDouble = true;
-    else if (code == QLatin1String("SURNAME_PARTICLE"))
-        n.particle = true;
-    else if (code == QLatin1String("SUFFIX"))
-        n.suffix = true;
-    else if (code == QLatin1String("LN_TYPO"))
-        n.longLast = true;
-    else if (code == QLatin1String("DOB_DAY_MONTH"))
-        n.dayBelow13 = true;
-    else if (code == QLatin1String("MOM_MARRIED_AS_MAIDEN"))
-        n.momMarried = true;
-    else if (code == QLatin1String("MOM_NICKNAME"))
-        n.momNickname = true;
-    return n;
+    return QStringList{last, first, middle, suffix, dobText(), sex, momMaiden, momLast, momFirst, momMiddle}.join(QLatin1Char('|'));
+}
+
+QString Record::mother() const
+{
+    return momMaiden.isEmpty() && momFirst.isEmpty() ? QString() : momMaiden + QLatin1Char('|') + momFirst;
+}
+
+const std::vector<DeckGenerator::Problem>& DeckGenerator::problems()
+{
+    using G = DeckGenerator;
+    static const std::vector<Problem> table{
+        {"NICKNAME", &G::nickname, {.nickname = true}},
+        {"FN_TYPO", &G::fnTypo, {.longFirst = true}},
+        {"FN_TRANSPOSE", &G::fnTranspose, {.longFirst = true}},
+        {"FN_SOUNDALIKE", &G::fnSoundalike, {.soundalike = true}},
+        {"FIRST_INITIAL", &G::firstInitial, {.longFirst = true, .singleBirth = true}},
+        {"MIDDLE_MISSING", &G::middleMissing, {.middle = true}},
+        {"MIDDLE_AS_FIRST", &G::middleAsFirst, {.middle = true}},
+        {"FIRST_MIDDLE_SWAPPED", &G::firstMiddleSwapped, {.middle = true}},
+        {"COMPOUND_SPLIT", &G::compoundSplit, {.noMiddle = true, .compound = true}},
+        {"COMPOUND_FIRST", &G::compoundJoined, {.compound = true}},
+        {"NAME_TRANSPOSED", &G::nameTransposed, {}},
+        {"NEWBORN_NAME", &G::newbornName, {}},
+        {"NEWBORN_OTHER", &G::newbornOther, {}},
+        {"APOSTROPHE", &G::apostrophe, {.apostrophe = true}},
+        {"HYPHEN_DROPPED", &G::hyphenDropped, {.hyphen = true}},
+        {"HYPHEN_SPACE", &G::hyphenSpace, {.doubleSurname = true}},
+        {"HISPANIC_SURNAMES", &G::hispanicSurnames, {.hispanicDouble = true}},
+        {"SURNAME_PARTICLE", &G::surnameParticle, {.particle = true}},
+        {"SURNAME_CHANGED", &G::surnameChanged, {}},
+        {"MOM_MAIDEN_SURNAME", &G::momMaidenSurname, {.momMarried = true}},
+        {"SUFFIX", &G::suffix, {.suffix = true}},
+        {"LN_TYPO", &G::lnTypo, {.longLast = true}},
+        {"DOB_DAY_MONTH", &G::dobDayMonth, {.dayBelow13 = true}},
+        {"DOB_DIGIT", &G::dobDigit, {}},
+        {"DOB_YEAR", &G::dobYear, {}},
+        {"DOB_FIRST_VISIT", &G::dobFirstVisit, {}},
+        {"SEX_WRONG", &G::sexWrong, {}},
+        {"MOM_MARRIED_AS_MAIDEN", &G::momMarriedAsMaiden, {.momMarried = true}},
+        {"MOM_NICKNAME", &G::momNickname, {.momNickname = true}},
+        {"MOM_MISSING", &G::momMissing, {}},
+        {"EXACT", &G::exact, {}},
+        {"TWO_PROBLEMS", &G::twoProblems, {}},
+    };
+    return table;
+}
+
+const DeckGenerator::Problem& DeckGenerator::problemOf(const QString& code)
+{
+    for (const Problem& p : problems())
+        if (code == QLatin1String(p.code))
+            return p;
+    throw std::runtime_error(("unknown problem type " + code).toStdString());
 }
 
 bool DeckGenerator::satisfies(const Record& r, const Needs& n) const
@@ -180,26 +225,28 @@ bool DeckGenerator::satisfies(const Record& r, const Needs& n) const
     if (r.first.startsWith(QLatin1String("BABY")))
         return false;
     const bool plainLast = lettersOnly(r.last);
+    const bool doubleLast = r.last.contains(QLatin1Char('-')) || r.origin == QLatin1String("HISPANIC_DOUBLE");
     return (!n.nickname || m_data.nicknames.contains(r.first)) && (!n.soundalike || m_data.soundalikes.contains(r.first))
-        && (!n.middle || r.middle.size() > 1) && (!n.compound || r.first.contains(QLatin1Char(' ')))
+        && (!n.middle || r.middle.size() > 1) && (!n.noMiddle || r.middle.isEmpty())
+        && (!n.compound || r.first.contains(QLatin1Char(' ')))
         && (!n.apostrophe || r.last.contains(QLatin1Char('\''))) && (!n.hyphen || r.last.contains(QLatin1Char('-')))
-        && (!n.hispanicDouble || r.origin == QLatin1String("HISPANIC_DOUBLE"))
+        && (!n.doubleSurname || doubleLast) && (!n.hispanicDouble || r.origin == QLatin1String("HISPANIC_DOUBLE"))
         && (!n.particle || r.origin == QLatin1String("PARTICLE")) && (!n.suffix || !r.suffix.isEmpty())
         && (!n.dayBelow13 || (r.dob.day() <= 12 && r.dob.day() != r.dob.month()))
-        && (!n.momMarried || (!r.momLast.isEmpty() && r.momLast != r.momMaiden))
+        && (!n.momMarried || (r.momLast == r.last && r.momLast != r.momMaiden))
         && (!n.momNickname || m_data.nicknames.contains(r.momFirst))
         && (!n.longFirst || (lettersOnly(r.first) && r.first.size() >= 4))
-        && (!n.longLast || (plainLast && r.last.size() >= 4));
+        && (!n.longLast || (plainLast && r.last.size() >= 4)) && (!n.singleBirth || r.birthOrder == 0);
 }
 
-QString DeckGenerator::firstNameFor(const QString& sex, const QString& origin, bool nickname, bool soundalike,
+QString DeckGenerator::firstNameFor(const QString& sex, const QString& origin, int year, bool nickname, bool soundalike,
                                    const QStringList& avoid)
 {
     const QList<Name>& list = sex == QLatin1String("F") ? m_data.girls : m_data.boys;
     QList<QString> fits, anyOrigin;
     for (const Name& n : list) {
-        if ((nickname && !m_data.nicknames.contains(n.name)) || (soundalike && !m_data.soundalikes.contains(n.name))
-            || avoid.contains(n.name))
+        if (!n.usedIn(year) || (nickname && !m_data.nicknames.contains(n.name))
+            || (soundalike && !m_data.soundalikes.contains(n.name)) || avoid.contains(n.name))
             continue;
         anyOrigin << n.name;
         if (n.origin == origin)
@@ -221,55 +268,108 @@ QString DeckGenerator::surnameFor(const QString& origin, const QStringList& avoi
     return m_rng.pick(fits.isEmpty() ? all : fits);
 }
 
+// A mother of the child's origin (now and then of another), named as women of
+// her generation and origin are, and not the mother of any other family.
+void DeckGenerator::giveMother(Record& r, const QString& childOrigin, bool married, bool nickname)
+{
+    QStringList origins;
+    for (const Name& n : m_data.mothers)
+        if (!origins.contains(n.origin))
+            origins << n.origin;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const QString origin = origins.contains(childOrigin) && m_rng.chance(0.85) ? childOrigin : m_rng.pick(origins);
+        QList<QString> firsts, middles, apostrophes;
+        for (const Name& n : m_data.mothers)
+            if (n.origin == origin && (!nickname || m_data.nicknames.contains(n.name)))
+                firsts << n.name;
+        if (firsts.isEmpty())
+            continue;
+        for (const Name& n : m_data.apostropheSurnames)
+            if (n.origin == origin)
+                apostrophes << n.name;
+        const QString first = m_rng.pick(firsts);
+        const QString maiden = !apostrophes.isEmpty() && m_rng.chance(0.1) ? m_rng.pick(apostrophes) : surnameFor(origin, {r.last});
+        if (maiden == r.last || m_mothers.contains(maiden + QLatin1Char('|') + first))
+            continue;
+        for (const Name& n : m_data.mothersMiddle)
+            if (n.origin == origin && n.name != first)
+                middles << n.name;
+        r.momFirst = first;
+        r.momMaiden = maiden;
+        r.momMiddle = !middles.isEmpty() && m_rng.chance(0.7) ? m_rng.pick(middles) : QString();
+        r.momLast = married ? r.last : maiden;
+        return;
+    }
+    throw std::runtime_error("no unused mother left");
+}
+
 QDate DeckGenerator::randomDob()
 {
     return kFirstBirthDay.addDays(m_rng.below(int(kFirstBirthDay.daysTo(kLastBirthDay)) + 1));
 }
 
-void DeckGenerator::vaccinate(Record& r, const Record* other)
+// A dose of the usual schedule, counted from the true birth date, given no
+// earlier than `earliest` and no earlier than the product's use in children,
+// and unlike every other vaccination under the same matching values.
+bool DeckGenerator::vaccinate(Record& r, const QDate& earliest)
 {
-    for (int attempt = 0; attempt < 200; ++attempt) {
+    const QSet<QString> taken = m_visits.value(r.key());
+    for (int attempt = 0; attempt < 300; ++attempt) {
         const Vaccine& v = m_rng.pick(m_data.vaccines);
         const auto& dose = m_rng.pick(v.doses);
         const int months = dose.first + m_rng.below(dose.second - dose.first + 1);
-        const QDate date = r.dob.addMonths(months).addDays(months == 0 ? 0 : m_rng.below(21));
-        if (date > kLastVaccinationDay)
+        const QDate date = r.trueDob.addMonths(months).addDays(months == 0 ? 0 : m_rng.below(21));
+        if (date < earliest || date > kLastVaccinationDay || (v.useFrom.isValid() && date < v.useFrom))
             continue;
-        if (other && other->cvx == v.cvx && other->vacDate == date)
+        Record trial = r;
+        trial.cvx = v.cvx;
+        trial.mvx = v.mvx;
+        trial.vacDate = date;
+        if (taken.contains(visitOf(trial)))
             continue;
-        r.cvx = v.cvx;
-        r.mvx = v.mvx;
-        r.vacDate = date;
-        return;
+        r = trial;
+        return true;
     }
-    // A child born late in the range: the birth dose of hepatitis B always fits.
+    return false;
+}
+
+// The hepatitis B dose of the birth day, as newborn records carry.
+bool DeckGenerator::birthDose(Record& r)
+{
     r.cvx = QStringLiteral("08");
-    r.mvx = QStringLiteral("MSD");
-    r.vacDate = r.dob;
+    r.mvx = m_rng.chance(0.5) ? QStringLiteral("MSD") : QStringLiteral("SKB");
+    r.vacDate = r.trueDob;
+    r.vaccinated = true;
+    return r.vacDate >= r.dob;
 }
 
 Record DeckGenerator::makePerson(const Needs& needs)
 {
     Record r;
-    r.sex = !needs.sex.isEmpty() ? needs.sex : (needs.suffix || m_rng.chance(0.5) ? QStringLiteral("M") : QStringLiteral("F"));
-    if (needs.compound) {
-        QList<QString> fits;
-        for (const Name& n : m_data.compoundFirst)
-            if (n.origin == r.sex)
-                fits << n.name;
-        r.first = m_rng.pick(fits);
+    r.sex = needs.suffix || m_rng.chance(0.5) ? QStringLiteral("M") : QStringLiteral("F");
+    r.dob = randomDob();
+    if (needs.dayBelow13) {
+        const int month = r.dob.month();
+        int day = 1 + m_rng.below(12);
+        if (day == month)
+            day = day % 12 + 1;
+        r.dob = QDate(r.dob.year(), month, day);
     }
+    r.trueDob = r.dob;
+    const bool hyphen = needs.hyphen || (needs.doubleSurname && m_rng.chance(0.5));
+    const bool hispanicDouble = needs.hispanicDouble || (needs.doubleSurname && !hyphen);
     QString origin;
-    if (needs.apostrophe || (!needs.hyphen && !needs.particle && !needs.hispanicDouble && m_rng.chance(0.03))) {
+    if (needs.apostrophe || (!hyphen && !needs.particle && !hispanicDouble && m_rng.chance(0.03))) {
         const Name& n = m_rng.pick(m_data.apostropheSurnames);
         r.last = n.name;
         origin = n.origin;
     } else if (needs.particle) {
         const Name& n = m_rng.pick(m_data.particleSurnames);
-        r.last = n.name;
+        // Families write these both ways; registries split or join them.
+        r.last = m_rng.chance(0.5) ? n.name : QString(n.name).remove(QLatin1Char(' '));
         origin = n.origin;
         r.origin = QStringLiteral("PARTICLE");
-    } else if (needs.hispanicDouble) {
+    } else if (hispanicDouble) {
         origin = QStringLiteral("HISPANIC");
         const QString a = surnameFor(origin);
         const QString b = surnameFor(origin, {a});
@@ -279,7 +379,7 @@ Record DeckGenerator::makePerson(const Needs& needs)
         const Name& n = m_rng.pick(m_data.surnames);
         r.last = n.name;
         origin = n.origin;
-        if (needs.hyphen) {
+        if (hyphen) {
             QString other;
             do
                 other = m_rng.pick(m_data.surnames).name;
@@ -289,40 +389,24 @@ Record DeckGenerator::makePerson(const Needs& needs)
     }
     if (r.origin.isEmpty())
         r.origin = origin;
-    if (r.first.isEmpty())
-        r.first = firstNameFor(r.sex, origin, needs.nickname, needs.soundalike);
-    if (needs.middle || m_rng.chance(0.65))
-        r.middle = firstNameFor(r.sex, origin, false, false, {r.first});
+    const int year = r.dob.year();
+    if (needs.compound) {
+        QList<QString> fits;
+        for (const Name& n : m_data.compoundFirst)
+            if (n.origin == r.sex)
+                fits << n.name;
+        r.first = m_rng.pick(fits);
+    } else {
+        r.first = firstNameFor(r.sex, origin, year, needs.nickname, needs.soundalike);
+    }
+    if (!needs.noMiddle && (needs.middle || m_rng.chance(0.65)))
+        r.middle = firstNameFor(r.sex, origin, year, false, false, {r.first});
     if (needs.suffix)
         r.suffix = m_rng.pick(QList<QString>{QStringLiteral("JR"), QStringLiteral("II"), QStringLiteral("III")});
     else if (r.sex == QLatin1String("M") && m_rng.chance(0.03))
         r.suffix = QStringLiteral("JR");
-
-    r.dob = randomDob();
-    if (needs.dayBelow13) {
-        int month = r.dob.month();
-        int day = 1 + m_rng.below(12);
-        if (day == month)
-            day = day % 12 + 1;
-        r.dob = QDate(r.dob.year(), month, day);
-    }
-
-    r.momMaiden = m_rng.chance(0.04) ? m_rng.pick(m_data.apostropheSurnames).name : surnameFor(origin, {r.last});
-    if (r.momMaiden == r.last)
-        r.momMaiden = surnameFor(origin, {r.last});
     const bool plainChildLast = lettersOnly(r.last) || r.last.contains(QLatin1Char('\''));
-    r.momLast = needs.momMarried || (plainChildLast && m_rng.chance(0.65)) ? r.last : r.momMaiden;
-    QList<QString> mothers, anyMothers;
-    for (const Name& n : m_data.mothers) {
-        if (needs.momNickname && !m_data.nicknames.contains(n.name))
-            continue;
-        anyMothers << n.name;
-        if (n.origin == origin)
-            mothers << n.name;
-    }
-    r.momFirst = m_rng.pick(mothers.isEmpty() ? anyMothers : mothers);
-    if (m_rng.chance(0.4))
-        r.momMiddle = m_rng.pick(m_data.mothers).name;
+    giveMother(r, origin, needs.momMarried || (plainChildLast && m_rng.chance(0.65)), needs.momNickname);
     return r;
 }
 
@@ -358,7 +442,7 @@ QString DeckGenerator::swapAdjacent(const QString& word)
 
 std::optional<QDate> DeckGenerator::oneDigitOff(const QDate& date)
 {
-    const QString text = date.toString(QStringLiteral("yyyyMMdd"));
+    const QString text = dateText(date);
     for (int attempt = 0; attempt < 100; ++attempt) {
         QString changed = text;
         const int p = QList<int>{3, 5, 6, 7}[m_rng.below(4)];
@@ -370,181 +454,453 @@ std::optional<QDate> DeckGenerator::oneDigitOff(const QDate& date)
     return std::nullopt;
 }
 
-bool DeckGenerator::applyProblem(Record& d, const Record& b, const QString& code)
+void DeckGenerator::note(Record& r, const QString& text) const
 {
-    auto note = [&](const QString& text) { d.note = d.note.isEmpty() ? text : d.note + QStringLiteral("; ") + text; };
-    if (code == QLatin1String("NICKNAME")) {
-        const QList<QString> nicks = m_data.nicknames.values(d.first);
-        if (nicks.isEmpty())
-            return false;
-        const QString nick = m_rng.pick(nicks);
-        note(QStringLiteral("Nickname %1 for %2").arg(nick, d.first));
-        d.first = nick;
-    } else if (code == QLatin1String("FN_TYPO")) {
-        if (!lettersOnly(d.first) || d.first.size() < 3)
-            return false;
-        const QString t = typo(d.first);
-        note(QStringLiteral("First name typo %1 for %2").arg(t, d.first));
-        d.first = t;
-    } else if (code == QLatin1String("FN_TRANSPOSE")) {
-        const QString t = swapAdjacent(d.first);
-        if (t == d.first || !lettersOnly(d.first))
-            return false;
-        note(QStringLiteral("Letters swapped in first name: %1 for %2").arg(t, d.first));
-        d.first = t;
-    } else if (code == QLatin1String("FN_SOUNDALIKE")) {
-        if (!m_data.soundalikes.contains(d.first))
-            return false;
-        const QString s = m_data.soundalikes.value(d.first);
-        note(QStringLiteral("First name spelled %1 for %2").arg(s, d.first));
-        d.first = s;
-    } else if (code == QLatin1String("MIDDLE_MISSING")) {
-        if (d.middle.size() < 2)
-            return false;
-        if (m_rng.chance(0.5)) {
-            note(QStringLiteral("Middle name %1 missing").arg(d.middle));
-            d.middle.clear();
-        } else {
-            note(QStringLiteral("Middle name %1 given as the initial %2").arg(d.middle, d.middle.left(1)));
-            d.middle = d.middle.left(1);
-        }
-    } else if (code == QLatin1String("MIDDLE_AS_FIRST")) {
-        if (d.middle.size() < 2)
-            return false;
-        note(QStringLiteral("Goes by the middle name %1 instead of %2").arg(d.middle, d.first));
-        d.first = d.middle;
+    r.note = r.note.isEmpty() ? text : r.note + QStringLiteral("; ") + text;
+}
+
+// Which of a multiple birth a placeholder names, when a sibling of the same
+// sex would fit it as well.
+QString DeckGenerator::placeholderLetter(const Record& r) const
+{
+    return r.sameSexMultiple ? QStringLiteral(" ") + QChar(u'A' + r.birthOrder - 1) : QString();
+}
+
+bool DeckGenerator::nickname(Record& d, const Record&)
+{
+    const QList<QString> nicks = m_data.nicknames.values(d.first);
+    if (nicks.isEmpty())
+        return false;
+    const QString nick = m_rng.pick(nicks);
+    note(d, QStringLiteral("Nickname %1 for %2").arg(nick, d.first));
+    d.first = nick;
+    return true;
+}
+
+bool DeckGenerator::fnTypo(Record& d, const Record&)
+{
+    const QString t = lettersOnly(d.first) && d.first.size() >= 3 ? typo(d.first) : d.first;
+    if (t == d.first)
+        return false;
+    note(d, QStringLiteral("First name typo %1 for %2").arg(t, d.first));
+    d.first = t;
+    return true;
+}
+
+bool DeckGenerator::fnTranspose(Record& d, const Record&)
+{
+    const QString t = swapAdjacent(d.first);
+    if (t == d.first || !lettersOnly(d.first))
+        return false;
+    note(d, QStringLiteral("Letters swapped in first name: %1 for %2").arg(t, d.first));
+    d.first = t;
+    return true;
+}
+
+bool DeckGenerator::fnSoundalike(Record& d, const Record&)
+{
+    if (!m_data.soundalikes.contains(d.first))
+        return false;
+    const QString s = m_data.soundalikes.value(d.first);
+    note(d, QStringLiteral("First name spelled %1 for %2").arg(s, d.first));
+    d.first = s;
+    return true;
+}
+
+bool DeckGenerator::firstInitial(Record& d, const Record& b)
+{
+    if (b.birthOrder > 0 || !lettersOnly(d.first))
+        return false;
+    note(d, QStringLiteral("Initial %1 for the first name %2").arg(d.first.left(1), d.first));
+    d.first = d.first.left(1);
+    return true;
+}
+
+bool DeckGenerator::middleMissing(Record& d, const Record&)
+{
+    if (d.middle.size() < 2)
+        return false;
+    if (m_rng.chance(0.5)) {
+        note(d, QStringLiteral("Middle name %1 missing").arg(d.middle));
         d.middle.clear();
-    } else if (code == QLatin1String("NAME_TRANSPOSED")) {
-        note(QStringLiteral("First and last name transposed (%1 %2)").arg(d.last, d.first));
-        std::swap(d.first, d.last);
-    } else if (code == QLatin1String("NEWBORN_NAME")) {
-        const QString placeholder = d.sex == QLatin1String("M") ? QStringLiteral("BABY BOY") : QStringLiteral("BABY GIRL");
-        note(QStringLiteral("Newborn record %1 before the name %2 was given").arg(placeholder, d.first));
-        d.first = placeholder;
-        d.middle.clear();
-        d.cvx = QStringLiteral("08");
-        d.mvx = m_rng.chance(0.5) ? QStringLiteral("MSD") : QStringLiteral("SKB");
-        d.vacDate = b.dob;
-    } else if (code == QLatin1String("COMPOUND_FIRST")) {
-        if (!d.first.contains(QLatin1Char(' ')))
-            return false;
-        const QString joined = QString(d.first).replace(QLatin1Char(' '), m_rng.chance(0.7) ? QString() : QStringLiteral("-"));
-        note(QStringLiteral("Compound first name %1 written %2").arg(d.first, joined));
-        d.first = joined;
-    } else if (code == QLatin1String("APOSTROPHE")) {
-        if (!d.last.contains(QLatin1Char('\'')))
-            return false;
-        const QString plain = QString(d.last).remove(QLatin1Char('\''));
-        note(QStringLiteral("Apostrophe dropped: %1 for %2").arg(plain, d.last));
-        d.last = plain;
-    } else if (code == QLatin1String("HYPHEN_DROPPED")) {
-        if (!d.last.contains(QLatin1Char('-')))
-            return false;
-        const QString part = d.last.section(QLatin1Char('-'), m_rng.chance(0.5) ? 0 : 1, m_rng.chance(0.5) ? 0 : 1);
-        const QString kept = part.contains(QLatin1Char('-')) ? d.last.section(QLatin1Char('-'), 0, 0) : part;
-        note(QStringLiteral("Hyphenated last name %1 given as %2").arg(d.last, kept));
-        d.last = kept;
-    } else if (code == QLatin1String("HISPANIC_SURNAMES")) {
-        if (b.origin != QLatin1String("HISPANIC_DOUBLE"))
-            return false;
-        const QString a = d.last.section(QLatin1Char(' '), 0, 0);
-        const QString c = d.last.section(QLatin1Char(' '), 1, 1);
-        const QString variant = m_rng.pick(QList<QString>{a, a + QLatin1Char('-') + c, a + c});
-        note(QStringLiteral("Surnames %1 given as %2").arg(d.last, variant));
-        d.last = variant;
-    } else if (code == QLatin1String("SURNAME_PARTICLE")) {
-        if (b.origin != QLatin1String("PARTICLE"))
-            return false;
-        const QString joined = QString(d.last).remove(QLatin1Char(' '));
-        note(QStringLiteral("Last name %1 written %2").arg(d.last, joined));
-        d.last = joined;
-    } else if (code == QLatin1String("SURNAME_CHANGED")) {
-        const QString other = surnameFor(b.origin, {d.last, d.momMaiden});
-        note(QStringLiteral("Last name changed from %1 to %2 after %3").arg(d.last, other,
-                                                                             m_rng.chance(0.6) ? QStringLiteral("paternity was established")
-                                                                                               : QStringLiteral("adoption")));
-        d.last = other;
-    } else if (code == QLatin1String("SUFFIX")) {
-        if (d.suffix.isEmpty())
-            return false;
-        if (m_rng.chance(0.5)) {
-            note(QStringLiteral("Suffix %1 missing").arg(d.suffix));
-        } else {
-            note(QStringLiteral("Suffix %1 moved into the last name").arg(d.suffix));
-            d.last += QLatin1Char(' ') + d.suffix;
-        }
-        d.suffix.clear();
-    } else if (code == QLatin1String("LN_TYPO")) {
-        if (!lettersOnly(d.last) || d.last.size() < 4)
-            return false;
-        const QString t = typo(d.last);
-        note(QStringLiteral("Last name typo %1 for %2").arg(t, d.last));
-        d.last = t;
-    } else if (code == QLatin1String("DOB_DAY_MONTH")) {
-        if (d.dob.day() > 12 || d.dob.day() == d.dob.month())
-            return false;
-        const QDate swapped(d.dob.year(), d.dob.day(), d.dob.month());
-        note(QStringLiteral("Day and month of birth swapped: %1 for %2").arg(swapped.toString(QStringLiteral("yyyyMMdd")), d.dobText()));
-        d.dob = swapped;
-    } else if (code == QLatin1String("DOB_DIGIT")) {
-        const auto off = oneDigitOff(d.dob);
-        if (!off)
-            return false;
-        note(QStringLiteral("Birth date %1 for %2").arg(off->toString(QStringLiteral("yyyyMMdd")), d.dobText()));
-        d.dob = *off;
-    } else if (code == QLatin1String("DOB_YEAR")) {
-        int year = d.dob.year() + (m_rng.chance(0.5) ? 1 : -1);
-        if (year < kFirstBirthDay.year() || year > kLastBirthDay.year())
-            year = d.dob.year() * 2 - year;
-        QDate moved(year, d.dob.month(), std::min(d.dob.day(), QDate(year, d.dob.month(), 1).daysInMonth()));
-        note(QStringLiteral("Birth year %1 for %2").arg(year).arg(d.dob.year()));
-        d.dob = moved;
-    } else if (code == QLatin1String("SEX_WRONG")) {
-        const QString sex = m_rng.chance(0.5) ? QStringLiteral("U") : otherSex(d.sex);
-        note(QStringLiteral("Sex %1 for %2").arg(sex, d.sex));
-        d.sex = sex;
-    } else if (code == QLatin1String("MOM_MARRIED_AS_MAIDEN")) {
-        if (d.momLast.isEmpty() || d.momLast == d.momMaiden)
-            return false;
-        note(QStringLiteral("Mother's maiden name given as her married name %1 (maiden %2)").arg(d.momLast, d.momMaiden));
-        d.momMaiden = d.momLast;
-    } else if (code == QLatin1String("MOM_NICKNAME")) {
-        const QList<QString> nicks = m_data.nicknames.values(d.momFirst);
-        if (nicks.isEmpty())
-            return false;
-        const QString nick = m_rng.pick(nicks);
-        note(QStringLiteral("Mother's first name %1 for %2").arg(nick, d.momFirst));
-        d.momFirst = nick;
-    } else if (code == QLatin1String("MOM_MISSING")) {
-        note(QStringLiteral("Mother's name missing"));
-        d.momMaiden.clear();
-        d.momLast.clear();
-        d.momFirst.clear();
-        d.momMiddle.clear();
-    } else if (code == QLatin1String("EXACT")) {
-        note(QStringLiteral("Exact duplicate"));
-    } else if (code == QLatin1String("TWO_PROBLEMS")) {
-        QList<QString> simple{QStringLiteral("NICKNAME"), QStringLiteral("FN_TYPO"), QStringLiteral("DOB_DIGIT"),
-                              QStringLiteral("MOM_MARRIED_AS_MAIDEN"), QStringLiteral("SEX_WRONG"), QStringLiteral("LN_TYPO"),
-                              QStringLiteral("MIDDLE_MISSING"), QStringLiteral("MOM_NICKNAME"), QStringLiteral("DOB_DAY_MONTH")};
-        int applied = 0;
-        while (applied < 2 && !simple.isEmpty()) {
-            const QString one = simple.takeAt(m_rng.below(int(simple.size())));
-            Record trial = d;
-            if (applyProblem(trial, b, one)) {
-                d = trial;
-                ++applied;
-            }
-        }
-        return applied == 2;
     } else {
-        throw std::runtime_error(("unknown problem type " + code).toStdString());
+        note(d, QStringLiteral("Middle name %1 given as the initial %2").arg(d.middle, d.middle.left(1)));
+        d.middle = d.middle.left(1);
     }
     return true;
 }
 
+bool DeckGenerator::middleAsFirst(Record& d, const Record&)
+{
+    if (d.middle.size() < 2)
+        return false;
+    note(d, QStringLiteral("Goes by the middle name %1 instead of %2").arg(d.middle, d.first));
+    d.first = d.middle;
+    d.middle.clear();
+    return true;
+}
+
+bool DeckGenerator::firstMiddleSwapped(Record& d, const Record&)
+{
+    if (d.middle.size() < 2)
+        return false;
+    note(d, QStringLiteral("First and middle names swapped: %1 %2").arg(d.middle, d.first));
+    std::swap(d.first, d.middle);
+    return true;
+}
+
+bool DeckGenerator::compoundSplit(Record& d, const Record&)
+{
+    if (!d.first.contains(QLatin1Char(' ')) || !d.middle.isEmpty())
+        return false;
+    note(d, QStringLiteral("Compound first name %1 split into first and middle name").arg(d.first));
+    d.middle = d.first.section(QLatin1Char(' '), 1);
+    d.first = d.first.section(QLatin1Char(' '), 0, 0);
+    return true;
+}
+
+bool DeckGenerator::compoundJoined(Record& d, const Record&)
+{
+    if (!d.first.contains(QLatin1Char(' ')))
+        return false;
+    const QString together = QString(d.first).replace(QLatin1Char(' '), m_rng.chance(0.7) ? QString() : QStringLiteral("-"));
+    note(d, QStringLiteral("Compound first name %1 written %2").arg(d.first, together));
+    d.first = together;
+    return true;
+}
+
+bool DeckGenerator::nameTransposed(Record& d, const Record&)
+{
+    note(d, QStringLiteral("First and last name transposed (%1 %2)").arg(d.last, d.first));
+    std::swap(d.first, d.last);
+    return true;
+}
+
+bool DeckGenerator::newbornName(Record& d, const Record& b)
+{
+    if (d.sex != QLatin1String("M") && d.sex != QLatin1String("F"))
+        return false;
+    const QString placeholder = (d.sex == QLatin1String("M") ? QStringLiteral("BABY BOY") : QStringLiteral("BABY GIRL"))
+        + placeholderLetter(b);
+    note(d, QStringLiteral("Newborn record %1 before the name %2 was given").arg(placeholder, d.first));
+    d.first = placeholder;
+    d.middle.clear();
+    return birthDose(d);
+}
+
+bool DeckGenerator::newbornOther(Record& d, const Record& b)
+{
+    QString placeholder;
+    if (b.birthOrder > 0) {
+        placeholder = (b.related.size() > 1 ? QStringLiteral("TRIPLET ") : QStringLiteral("TWIN ")) + QChar(u'A' + b.birthOrder - 1);
+    } else {
+        const bool boy = d.sex == QLatin1String("M");
+        placeholder = m_rng.pick(QList<QString>{QStringLiteral("INFANT"), boy ? QStringLiteral("INFANT BOY") : QStringLiteral("INFANT GIRL"),
+                                                boy ? QStringLiteral("BB") : QStringLiteral("BG")});
+    }
+    note(d, QStringLiteral("Newborn record %1 before the name %2 was given").arg(placeholder, d.first));
+    d.first = placeholder;
+    d.middle.clear();
+    return birthDose(d);
+}
+
+bool DeckGenerator::apostrophe(Record& d, const Record&)
+{
+    if (!d.last.contains(QLatin1Char('\'')))
+        return false;
+    const QString plain = QString(d.last).remove(QLatin1Char('\''));
+    note(d, QStringLiteral("Apostrophe dropped: %1 for %2").arg(plain, d.last));
+    d.last = plain;
+    return true;
+}
+
+bool DeckGenerator::hyphenDropped(Record& d, const Record&)
+{
+    const QStringList parts = d.last.split(QLatin1Char('-'), Qt::SkipEmptyParts);
+    if (parts.size() < 2)
+        return false;
+    const QString kept = m_rng.pick(parts);
+    note(d, QStringLiteral("Hyphenated last name %1 given as %2").arg(d.last, kept));
+    d.last = kept;
+    return true;
+}
+
+bool DeckGenerator::hyphenSpace(Record& d, const Record&)
+{
+    QString other = d.last;
+    if (d.last.contains(QLatin1Char('-')))
+        other.replace(QLatin1Char('-'), QLatin1Char(' '));
+    else if (d.origin == QLatin1String("HISPANIC_DOUBLE"))
+        other.replace(QLatin1Char(' '), QLatin1Char('-'));
+    else
+        return false;
+    note(d, QStringLiteral("Double last name %1 written %2").arg(d.last, other));
+    d.last = other;
+    return true;
+}
+
+bool DeckGenerator::hispanicSurnames(Record& d, const Record& b)
+{
+    if (b.origin != QLatin1String("HISPANIC_DOUBLE"))
+        return false;
+    const QString a = d.last.section(QLatin1Char(' '), 0, 0);
+    const QString c = d.last.section(QLatin1Char(' '), 1, 1);
+    const QString variant = m_rng.chance(0.6) ? a : a + c;
+    note(d, QStringLiteral("Surnames %1 given as %2").arg(d.last, variant));
+    d.last = variant;
+    return true;
+}
+
+bool DeckGenerator::surnameParticle(Record& d, const Record& b)
+{
+    if (b.origin != QLatin1String("PARTICLE"))
+        return false;
+    QString other;
+    if (d.last.contains(QLatin1Char(' '))) {
+        other = QString(d.last).remove(QLatin1Char(' '));
+    } else {
+        for (const Name& n : m_data.particleSurnames)
+            if (QString(n.name).remove(QLatin1Char(' ')) == d.last)
+                other = n.name;
+    }
+    if (other.isEmpty())
+        return false;
+    note(d, QStringLiteral("Last name %1 written %2").arg(d.last, other));
+    d.last = other;
+    return true;
+}
+
+// Before paternity was established the child carried the mother's name; before
+// an adoption, the birth mother's name and the birth mother herself.
+bool DeckGenerator::surnameChanged(Record& d, const Record& b)
+{
+    if (!b.momLast.isEmpty() && b.momLast != b.last) {
+        note(d, QStringLiteral("Last name %1 before paternity gave the father's name %2").arg(b.momLast, b.last));
+        d.last = b.momLast;
+        return true;
+    }
+    const QString origin = d.origin == QLatin1String("PARTICLE") || d.origin == QLatin1String("HISPANIC_DOUBLE") ? QStringLiteral("HISPANIC")
+                                                                                                                 : d.origin;
+    do
+        giveMother(d, origin, false, false);
+    while (d.momFirst == b.momFirst || d.momMaiden == b.momMaiden);
+    d.last = d.momMaiden;
+    note(d, QStringLiteral("Birth name %1, mother %2 %3, before adoption gave the name %4")
+                .arg(d.last, d.momFirst, d.momMaiden, b.last));
+    return true;
+}
+
+bool DeckGenerator::momMaidenSurname(Record& d, const Record& b)
+{
+    if (b.momMaiden.isEmpty() || b.momMaiden == b.last)
+        return false;
+    note(d, QStringLiteral("Newborn registered under the mother's maiden name %1").arg(b.momMaiden));
+    d.last = b.momMaiden;
+    return birthDose(d);
+}
+
+bool DeckGenerator::suffix(Record& d, const Record&)
+{
+    if (d.suffix.isEmpty())
+        return false;
+    if (m_rng.chance(0.5)) {
+        note(d, QStringLiteral("Suffix %1 missing").arg(d.suffix));
+    } else {
+        note(d, QStringLiteral("Suffix %1 moved into the last name").arg(d.suffix));
+        d.last += QLatin1Char(' ') + d.suffix;
+    }
+    d.suffix.clear();
+    return true;
+}
+
+bool DeckGenerator::lnTypo(Record& d, const Record&)
+{
+    if (!lettersOnly(d.last) || d.last.size() < 4)
+        return false;
+    const QString t = typo(d.last);
+    if (t == d.last)
+        return false;
+    note(d, QStringLiteral("Last name typo %1 for %2").arg(t, d.last));
+    d.last = t;
+    return true;
+}
+
+bool DeckGenerator::dobDayMonth(Record& d, const Record&)
+{
+    if (d.dob.day() > 12 || d.dob.day() == d.dob.month())
+        return false;
+    const QDate swapped(d.dob.year(), d.dob.day(), d.dob.month());
+    note(d, QStringLiteral("Day and month of birth swapped: %1 for %2").arg(dateText(swapped), d.dobText()));
+    d.dob = swapped;
+    return true;
+}
+
+bool DeckGenerator::dobDigit(Record& d, const Record&)
+{
+    const auto off = oneDigitOff(d.dob);
+    if (!off)
+        return false;
+    note(d, QStringLiteral("Birth date %1 for %2").arg(dateText(*off), d.dobText()));
+    d.dob = *off;
+    return true;
+}
+
+bool DeckGenerator::dobYear(Record& d, const Record&)
+{
+    int year = d.dob.year() + (m_rng.chance(0.5) ? 1 : -1);
+    if (year < kFirstBirthDay.year() || year > kLastBirthDay.year())
+        year = d.dob.year() * 2 - year;
+    const QDate moved(year, d.dob.month(), std::min(d.dob.day(), QDate(year, d.dob.month(), 1).daysInMonth()));
+    note(d, QStringLiteral("Birth year %1 for %2").arg(year).arg(d.dob.year()));
+    d.dob = moved;
+    return true;
+}
+
+// The two-month visit, written down as the birth date.
+bool DeckGenerator::dobFirstVisit(Record& d, const Record&)
+{
+    const QDate visit = d.trueDob.addDays(56 + m_rng.below(20));
+    if (visit > kLastBirthDay)
+        return false;
+    QList<const Vaccine*> due;
+    for (const Vaccine& v : m_data.vaccines)
+        if (v.doses.first().first <= 2 && v.doses.first().second >= 2 && (!v.useFrom.isValid() || v.useFrom <= visit))
+            due << &v;
+    const Vaccine* v = m_rng.pick(due);
+    note(d, QStringLiteral("Birth date %1 is the first visit; born %2").arg(dateText(visit), d.dobText()));
+    d.dob = visit;
+    d.cvx = v->cvx;
+    d.mvx = v->mvx;
+    d.vacDate = visit;
+    d.vaccinated = true;
+    return true;
+}
+
+bool DeckGenerator::sexWrong(Record& d, const Record&)
+{
+    const QString sex = m_rng.chance(0.5) ? QStringLiteral("U") : otherSex(d.sex);
+    note(d, QStringLiteral("Sex %1 for %2").arg(sex, d.sex));
+    d.sex = sex;
+    return true;
+}
+
+bool DeckGenerator::momMarriedAsMaiden(Record& d, const Record&)
+{
+    if (d.momLast.isEmpty() || d.momLast == d.momMaiden)
+        return false;
+    note(d, QStringLiteral("Mother's maiden name given as her married name %1 (maiden %2)").arg(d.momLast, d.momMaiden));
+    d.momMaiden = d.momLast;
+    return true;
+}
+
+bool DeckGenerator::momNickname(Record& d, const Record&)
+{
+    const QList<QString> nicks = m_data.nicknames.values(d.momFirst);
+    if (nicks.isEmpty())
+        return false;
+    const QString nick = m_rng.pick(nicks);
+    note(d, QStringLiteral("Mother's first name %1 for %2").arg(nick, d.momFirst));
+    d.momFirst = nick;
+    return true;
+}
+
+bool DeckGenerator::momMissing(Record& d, const Record&)
+{
+    note(d, QStringLiteral("Mother's name missing"));
+    d.momMaiden.clear();
+    d.momLast.clear();
+    d.momFirst.clear();
+    d.momMiddle.clear();
+    return true;
+}
+
+bool DeckGenerator::exact(Record& d, const Record&)
+{
+    note(d, QStringLiteral("Exact duplicate"));
+    return true;
+}
+
+bool DeckGenerator::twoProblems(Record& d, const Record& b)
+{
+    QStringList simple{QStringLiteral("NICKNAME"), QStringLiteral("FN_TYPO"), QStringLiteral("DOB_DIGIT"),
+                       QStringLiteral("MOM_MARRIED_AS_MAIDEN"), QStringLiteral("SEX_WRONG"), QStringLiteral("LN_TYPO"),
+                       QStringLiteral("MIDDLE_MISSING"), QStringLiteral("MOM_NICKNAME"), QStringLiteral("DOB_DAY_MONTH")};
+    int applied = 0;
+    while (applied < 2 && !simple.isEmpty()) {
+        Record trial = d;
+        if ((this->*problemOf(simple.takeAt(m_rng.below(int(simple.size())))).apply)(trial, b)) {
+            d = trial;
+            ++applied;
+        }
+    }
+    return applied == 2;
+}
+
+// The values each attempt of the matching looks a record up by: its own, its
+// first name up to a blank, the mother's maiden name and the birth date of
+// another member, the mother's first name instead of her maiden name, and its
+// names without apostrophes.
+QStringList DeckGenerator::probesOf(const Record& r, const QList<Record>& members)
+{
+    auto maidenKey = [&](const QString& first, const QString& last, const QString& maiden, const QDate& dob) {
+        return QStringList{QStringLiteral("M"), first, last, maiden, dateText(dob), r.sex}.join(QLatin1Char('|'));
+    };
+    const qsizetype blank = r.first.indexOf(QLatin1Char(' '));
+    QStringList probes{maidenKey(r.first, r.last, r.momMaiden, r.dob),
+                       maidenKey(blank >= 0 && blank < r.first.size() - 1 ? r.first.left(blank) : r.first, r.last, r.momMaiden, r.dob),
+                       maidenKey(QString(r.first).remove(QLatin1Char('\'')), QString(r.last).remove(QLatin1Char('\'')), r.momMaiden, r.dob),
+                       QStringList{QStringLiteral("F"), r.first, r.last, r.momFirst, r.dobText(), r.sex}.join(QLatin1Char('|'))};
+    for (const Record& o : members) {
+        probes << maidenKey(r.first, r.last, o.momMaiden, r.dob) << maidenKey(r.first, r.last, r.momMaiden, o.dob);
+    }
+    return probes;
+}
+
+// What a registry row holding the record offers those attempts.
+QStringList DeckGenerator::rowsOf(const Record& r)
+{
+    return {QStringList{QStringLiteral("M"), r.first, r.last, r.momMaiden, r.dobText(), r.sex}.join(QLatin1Char('|')),
+            QStringList{QStringLiteral("F"), r.first, r.last, r.momFirst, r.dobText(), r.sex}.join(QLatin1Char('|'))};
+}
+
+// Whether a record can join the deck in that group and family: no attempt of
+// the matching leads from it or its group to another group's record or back,
+// its mother is no other family's, and it copies no record (an exact duplicate
+// copies its base, once).
+bool DeckGenerator::fits(const Record& r, int group, int family, const QList<Record>& members) const
+{
+    if (r.first.isEmpty() || r.last.isEmpty() || r.sex.isEmpty() || !r.dob.isValid() || r.dob < kFirstBirthDay
+        || r.dob > kLastBirthDay)
+        return false;
+    const auto key = m_keys.constFind(r.key());
+    if (key != m_keys.constEnd() && key.value() != group)
+        return false;
+    QStringList probes = probesOf(r, members);
+    for (const Record& m : members)
+        probes << probesOf(m, {r});
+    for (const QString& p : probes) {
+        const auto row = m_rows.constFind(p);
+        if (row != m_rows.constEnd() && row.value() != group)
+            return false;
+    }
+    for (const QString& row : rowsOf(r)) {
+        const QSet<int> lookers = m_probes.value(row);
+        if (!lookers.isEmpty() && lookers != QSet<int>{group})
+            return false;
+    }
+    const auto mother = m_mothers.constFind(r.mother());
+    if (!r.mother().isEmpty() && mother != m_mothers.constEnd() && mother.value() != family)
+        return false;
+    const auto copy = m_demographics.constFind(r.demographics());
+    if (copy != m_demographics.constEnd()
+        && (r.problemCode != QLatin1String("EXACT") || copy.value() != group || m_exactCopied.contains(group)))
+        return false;
+    return r.vacDate.isValid() && !m_visits.value(r.key()).contains(visitOf(r));
+}
+
 std::optional<Record> DeckGenerator::duplicate(const Record& base, const QString& code)
 {
+    const Problem& problem = problemOf(code);
     for (int attempt = 0; attempt < 20; ++attempt) {
         Record d = base;
         d.note.clear();
@@ -553,25 +909,28 @@ std::optional<Record> DeckGenerator::duplicate(const Record& base, const QString
         d.problemCode = code;
         d.secondProblem.clear();
         d.combo = 0;
-        vaccinate(d, &base);
-        if (!applyProblem(d, base, code))
-            return std::nullopt;
-        if (!keyTaken(d, base.group))
+        d.vaccinated = false;
+        if (!(this->*problem.apply)(d, base))
+            continue;
+        if (code != QLatin1String("EXACT") && d.demographics() == base.demographics())
+            continue;
+        const QDate earliest = std::max(d.dob, d.trueDob);
+        if (d.vaccinated ? d.vacDate < earliest : !vaccinate(d, earliest))
+            continue;
+        // The base may not be in the deck yet.
+        if (d.key() == base.key() && visitOf(d) == visitOf(base))
+            continue;
+        const QList<Record> members = m_members.contains(base.group) ? m_members.value(base.group) : QList<Record>{base};
+        if (fits(d, base.group, base.family, members))
             return d;
     }
     return std::nullopt;
 }
 
-bool DeckGenerator::keyTaken(const Record& r, int group) const
-{
-    const auto it = m_keys.constFind(r.key());
-    return it != m_keys.constEnd() && it.value() != group;
-}
-
 int DeckGenerator::addRecord(Deck& deck, Record record)
 {
     const int index = int(deck.records.size());
-    if (record.group < 0) {
+    if (record.group < 0 || record.group == index) {
         record.group = index;
         deck.groups.push_back({index});
         m_groupOf.insert(index, int(deck.groups.size()) - 1);
@@ -579,30 +938,52 @@ int DeckGenerator::addRecord(Deck& deck, Record record)
         deck.groups[size_t(m_groupOf.value(record.group))].push_back(index);
         deck.records[size_t(record.group)].dupCount++;
     }
+    if (record.family < 0)
+        record.family = record.group;
     m_keys.insert(record.key(), record.group);
+    m_visits[record.key()].insert(visitOf(record));
+    if (m_demographics.contains(record.demographics()))
+        m_exactCopied.insert(record.group);
+    else
+        m_demographics.insert(record.demographics(), index);
+    if (!record.mother().isEmpty())
+        m_mothers.insert(record.mother(), record.family);
+    QList<Record>& members = m_members[record.group];
+    for (const QString& p : probesOf(record, members))
+        m_probes[p].insert(record.group);
+    for (const Record& m : members)
+        for (const QString& p : probesOf(m, {record}))
+            m_probes[p].insert(record.group);
+    for (const QString& row : rowsOf(record))
+        m_rows.insert(row, record.group);
+    members << record;
     deck.records.push_back(std::move(record));
     return index;
 }
 
 void DeckGenerator::addLookAlikes(Deck& deck)
 {
-    static const QStringList commonBoys{QStringLiteral("JOSE"), QStringLiteral("MICHAEL"), QStringLiteral("WILLIAM"),
-                                        QStringLiteral("MINH"), QStringLiteral("MATEO")};
-    static const QStringList commonGirls{QStringLiteral("MARIA"), QStringLiteral("SOFIA"), QStringLiteral("EMILY"),
-                                         QStringLiteral("LINH"), QStringLiteral("FATIMA")};
+    // Names common enough in the deck's birth years to be shared by strangers.
+    static const QStringList commonBoys{QStringLiteral("LIAM"), QStringLiteral("NOAH"), QStringLiteral("MATEO"),
+                                        QStringLiteral("JAMES"), QStringLiteral("SANTIAGO")};
+    static const QStringList commonGirls{QStringLiteral("OLIVIA"), QStringLiteral("EMMA"), QStringLiteral("SOFIA"),
+                                         QStringLiteral("CAMILA"), QStringLiteral("AVA")};
     static const QStringList commonLast{QStringLiteral("GARCIA"), QStringLiteral("SMITH"), QStringLiteral("NGUYEN"),
                                         QStringLiteral("HERNANDEZ"), QStringLiteral("JOHNSON"), QStringLiteral("MARTINEZ")};
 
-    auto newMother = [&](Record& r) {
-        const Record other = makePerson({});
-        r.momMaiden = other.momMaiden == r.momMaiden ? other.momMaiden + QStringLiteral("S") : other.momMaiden;
-        r.momFirst = other.momFirst;
-        r.momMiddle = other.momMiddle;
-        r.momLast = m_rng.chance(0.6) ? r.last : r.momMaiden;
-    };
     auto freshFirst = [&](Record& r, const QStringList& taken) {
-        r.first = firstNameFor(r.sex, r.origin, false, false, taken);
-        r.middle = m_rng.chance(0.6) ? firstNameFor(r.sex, r.origin, false, false, {r.first}) : QString();
+        QStringList avoid = taken;
+        // Siblings whose names share an initial would make an initial ambiguous.
+        for (const Name& n : r.sex == QLatin1String("F") ? m_data.girls : m_data.boys)
+            for (const QString& t : taken)
+                if (n.name.startsWith(t.left(1)))
+                    avoid << n.name;
+        r.first = firstNameFor(r.sex, r.origin, r.dob.year(), false, false, avoid);
+        r.middle = m_rng.chance(0.6) ? firstNameFor(r.sex, r.origin, r.dob.year(), false, false, {r.first}) : QString();
+    };
+    auto otherMother = [&](Record& r, const Record& first) {
+        for (int attempt = 0; attempt < 50 && (r.momMaiden == first.momMaiden || r.mother() == first.mother()); ++attempt)
+            giveMother(r, r.origin, m_rng.chance(0.6), false);
     };
 
     for (const DeckData::LookAlikeKind& kind : m_data.lookAlikeKinds) {
@@ -616,6 +997,8 @@ void DeckGenerator::addLookAlikes(Deck& deck)
                     a.origin = QStringLiteral("HISPANIC");
                 std::vector<Record> members{a};
                 const QString& code = kind.code;
+                const bool multiple = code == QLatin1String("TWIN_SAME_SEX") || code == QLatin1String("TWIN_OPP_SEX")
+                    || code == QLatin1String("TRIPLETS") || code == QLatin1String("TWIN_PLACEHOLDER");
                 if (code == QLatin1String("TWIN_SAME_SEX") || code == QLatin1String("TWIN_OPP_SEX")
                     || code == QLatin1String("TRIPLETS")) {
                     for (int m = 1; m < kind.members; ++m) {
@@ -648,21 +1031,19 @@ void DeckGenerator::addLookAlikes(Deck& deck)
                 } else if (code == QLatin1String("SIBLINGS")) {
                     Record b = a;
                     b.sex = m_rng.chance(0.5) ? QStringLiteral("M") : QStringLiteral("F");
-                    freshFirst(b, {a.first});
                     const int months = 10 + m_rng.below(6);
                     b.dob = a.dob.addMonths(a.dob.year() >= 2024 ? -months : months).addDays(m_rng.below(20));
-                    if (b.dob > kLastBirthDay || b.dob < kFirstBirthDay)
+                    if (b.dob > kLastBirthDay || b.dob < kFirstBirthDay || std::abs(a.dob.daysTo(b.dob)) < kMinDaysBetweenBirths)
                         continue;
+                    freshFirst(b, {a.first});
                     members.push_back(b);
-                } else if (code == QLatin1String("COMMON_NAME_DOB") || code == QLatin1String("COUSINS")
-                           || code == QLatin1String("DOB_ONE_OFF")) {
+                } else {
                     if (code == QLatin1String("COMMON_NAME_DOB")) {
                         members[0].first = m_rng.pick(members[0].sex == QLatin1String("M") ? commonBoys : commonGirls);
                         members[0].last = m_rng.pick(commonLast);
                         members[0].momLast = m_rng.chance(0.6) ? members[0].last : members[0].momMaiden;
                     }
                     Record b = members[0];
-                    newMother(b);
                     if (code == QLatin1String("COUSINS"))
                         b.dob = a.dob.addDays((m_rng.chance(0.5) ? 1 : -1) * (30 + m_rng.below(200)));
                     if (code == QLatin1String("DOB_ONE_OFF")) {
@@ -671,31 +1052,52 @@ void DeckGenerator::addLookAlikes(Deck& deck)
                             continue;
                         b.dob = *off;
                     }
+                    otherMother(b, members[0]);
                     if (b.dob > kLastBirthDay || b.dob < kFirstBirthDay || b.momMaiden == members[0].momMaiden)
                         continue;
-                    b.middle = m_rng.chance(0.5) ? QString() : firstNameFor(b.sex, b.origin, false, false, {b.first});
+                    b.middle = m_rng.chance(0.5) ? QString() : firstNameFor(b.sex, b.origin, b.dob.year(), false, false, {b.first});
                     members.push_back(b);
                 }
-                QSet<QString> keys;
-                bool clash = false;
-                for (const Record& r : members)
-                    clash = clash || keys.contains(r.key()) || m_keys.contains(r.key());
-                for (const Record& r : members)
-                    keys.insert(r.key());
-                if (clash || int(keys.size()) != kind.members)
-                    continue;
-
-                QList<int> indexes;
-                for (Record& r : members) {
+                for (size_t m = 0; m < members.size(); ++m) {
+                    Record& r = members[m];
+                    r.trueDob = r.dob;
                     r.problemCode = QStringLiteral("DL_BASE_RECORD");
                     r.secondProblem = kind.code;
                     r.combo = kind.combo;
-                    vaccinate(r);
-                    if (r.first.startsWith(QLatin1String("BABY"))) {
-                        r.cvx = QStringLiteral("08");
-                        r.mvx = QStringLiteral("MSD");
-                        r.vacDate = r.dob;
+                    if (multiple) {
+                        r.birthOrder = int(m) + 1;
+                        for (const Record& o : members)
+                            r.sameSexMultiple = r.sameSexMultiple || (&o != &r && o.sex == r.sex);
                     }
+                }
+                // Children of one birth come to their visits together.
+                bool vaccinated = true;
+                for (size_t m = 0; m < members.size() && vaccinated; ++m) {
+                    Record& r = members[m];
+                    if (multiple && m > 0) {
+                        r.cvx = members[0].cvx;
+                        r.mvx = members[0].mvx;
+                        r.vacDate = members[0].vacDate;
+                    } else if (r.first.startsWith(QLatin1String("BABY"))) {
+                        birthDose(r);
+                    } else {
+                        vaccinated = vaccinate(r, r.dob);
+                    }
+                }
+                // Every member its own group: none may lead the matching to another.
+                bool clash = !vaccinated;
+                for (const Record& r : members) {
+                    clash = clash || !fits(r, -1, -1, {});
+                    for (const Record& o : members)
+                        for (const QString& p : probesOf(r, {}))
+                            clash = clash || (&o != &r && rowsOf(o).contains(p));
+                }
+                if (clash)
+                    continue;
+                const int family = int(deck.records.size());
+                QList<int> indexes;
+                for (Record& r : members) {
+                    r.family = family;
                     indexes << addRecord(deck, r);
                 }
                 for (int i : indexes)
@@ -714,33 +1116,37 @@ Deck DeckGenerator::generate()
     addLookAlikes(deck);
 
     for (const DeckData::ProblemType& type : m_data.problemTypes) {
-        const Needs needs = needsOf(type.code);
-        for (int made = 0; made < type.records;) {
-            // About half the duplicates join a person who has some already, so
-            // that groups of every size from one to five occur.
-            std::optional<int> baseIndex;
-            if (m_rng.chance(0.45)) {
+        const Needs needs = problemOf(type.code).needs;
+        for (int made = 0, attempts = 0; made < type.records; ++attempts) {
+            if (attempts > 5000)
+                throw std::runtime_error("cannot make duplicates of " + type.code.toStdString());
+            // Most duplicates join a person who has some already: groups of every
+            // size from one to five occur, and 550 records hold every type.
+            if (m_rng.chance(0.8)) {
                 QList<int> candidates;
                 for (const auto& group : deck.groups) {
                     const Record& r = deck.records[size_t(group.front())];
                     if (r.dupCount < kMaxDuplicatesPerGroup && satisfies(r, needs))
                         candidates << group.front();
                 }
-                if (!candidates.isEmpty())
-                    baseIndex = m_rng.pick(candidates);
-            }
-            if (!baseIndex) {
-                Record person = makePerson(needs);
-                if (m_keys.contains(person.key()))
+                if (!candidates.isEmpty()) {
+                    const std::optional<Record> dup = duplicate(deck.records[size_t(m_rng.pick(candidates))], type.code);
+                    if (dup) {
+                        addRecord(deck, *dup);
+                        ++made;
+                    }
                     continue;
-                person.problemCode = QStringLiteral("BASE_RECORD");
-                vaccinate(person);
-                baseIndex = addRecord(deck, person);
+                }
             }
-            const Record base = deck.records[size_t(*baseIndex)];
-            std::optional<Record> dup = duplicate(base, type.code);
+            Record person = makePerson(needs);
+            person.problemCode = QStringLiteral("BASE_RECORD");
+            person.group = person.family = int(deck.records.size());
+            if (!satisfies(person, needs) || !vaccinate(person, person.dob) || !fits(person, person.group, person.family, {}))
+                continue;
+            const std::optional<Record> dup = duplicate(person, type.code);
             if (!dup)
                 continue;
+            addRecord(deck, person);
             addRecord(deck, *dup);
             ++made;
         }
@@ -749,11 +1155,9 @@ Deck DeckGenerator::generate()
     // People without duplicates fill the deck.
     while (int(deck.records.size()) < kRecords) {
         Record person = makePerson({});
-        if (m_keys.contains(person.key()))
-            continue;
         person.problemCode = QStringLiteral("BASE_RECORD");
-        vaccinate(person);
-        addRecord(deck, person);
+        if (vaccinate(person, person.dob) && fits(person, -1, -1, {}))
+            addRecord(deck, person);
     }
     if (int(deck.records.size()) != kRecords)
         throw std::runtime_error("the deck does not hold 550 records");
@@ -798,23 +1202,26 @@ Deck DeckGenerator::generate()
         Record& r = deck.records[size_t(i)];
         const QString& kind = r.secondProblem;
         if (r.problemCode == QLatin1String("DL_BASE_RECORD")) {
-            const QString other = id(r.related.value(0));
+            QStringList others;
+            for (int j : r.related)
+                others << id(j);
+            const QString other = others.value(0);
             if (kind == QLatin1String("TWIN_SAME_SEX") || kind == QLatin1String("TWIN_OPP_SEX"))
                 r.note = QStringLiteral("Twin of record %1").arg(other);
             else if (kind == QLatin1String("TWIN_PLACEHOLDER"))
                 r.note = QStringLiteral("Twin of record %1, both still on newborn names").arg(other);
             else if (kind == QLatin1String("TRIPLETS"))
-                r.note = QStringLiteral("Triplet of records %1 and %2").arg(other, id(r.related.value(1)));
+                r.note = QStringLiteral("Triplet of records %1").arg(joined(others));
             else if (kind == QLatin1String("SIBLINGS"))
                 r.note = QStringLiteral("Sibling of record %1, same mother, born %2 days apart")
                              .arg(other)
                              .arg(std::abs(r.dob.daysTo(deck.records[size_t(r.related.value(0))].dob)));
             else if (kind == QLatin1String("COMMON_NAME_DOB"))
-                r.note = QStringLiteral("Same name and birth date as record %1; a different child of another mother").arg(other);
+                r.note = QStringLiteral("Same name and birth date as record %1; another mother's child").arg(other);
             else if (kind == QLatin1String("COUSINS"))
                 r.note = QStringLiteral("Cousin of record %1 with the same name").arg(other);
             else
-                r.note = QStringLiteral("Birth date one digit off from record %1 of the same name; a different child").arg(other);
+                r.note = QStringLiteral("Same name as record %1, birth date one digit off; a different child").arg(other);
         } else if (r.problemCode == QLatin1String("BASE_RECORD")) {
             r.note = QStringLiteral("Base record");
         } else {

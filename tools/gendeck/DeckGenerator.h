@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -27,17 +28,20 @@ private:
 struct Name {
     QString name;
     QString origin;
+    int fromYear = 0, toYear = 9999; // birth years in which the name was in use
+    bool usedIn(int year) const { return year >= fromYear && year <= toYear; }
 };
 
 struct Vaccine {
     QString cvx, vaccine, mvx;
     QList<QPair<int, int>> doses; // months: from, to
+    QDate useFrom;                // invalid when in use long before the deck's years
 };
 
 // What the generator reads: name lists, nickname and sound-alike tables,
 // vaccines, and the problem types and look-alike kinds to cover.
 struct DeckData {
-    QList<Name> boys, girls, mothers, surnames, apostropheSurnames, particleSurnames;
+    QList<Name> boys, girls, mothers, mothersMiddle, surnames, apostropheSurnames, particleSurnames;
     QList<Name> compoundFirst; // origin holds the sex
     QMultiHash<QString, QString> nicknames; // formal -> nickname
     QHash<QString, QString> soundalikes;    // both directions
@@ -59,20 +63,27 @@ struct DeckData {
 
 struct Record {
     QString last, first, middle, suffix;
-    QDate dob;
+    QDate dob;     // as written
+    QDate trueDob; // the child's real birth date
     QString sex, momMaiden, momLast, momFirst, momMiddle;
     QString problemCode, secondProblem;
     int combo = 0;
-    QString note;           // may name other records as {N}, N their index
+    QString note;
     QString cvx, mvx;
     QDate vacDate;
+    bool vaccinated = false; // the problem fixed the visit (a birth dose, the first visit)
     QString origin;
     int group = -1;         // index of the group's base record
+    int family = -1;        // index of the first record of the family (group or look-alike set)
+    int birthOrder = 0;     // 1, 2, 3 within a multiple birth; 0 for a single birth
+    bool sameSexMultiple = false; // a multiple birth with a sibling of the same sex
     QList<int> related;     // look-alikes: the other members of the set
     int dupCount = 0;       // base records: duplicates made of it so far
 
     QString dobText() const { return dob.toString(QStringLiteral("yyyyMMdd")); }
-    QString key() const; // what the first matching attempt compares
+    QString key() const;          // what the first matching attempt compares
+    QString demographics() const; // every field a registry keeps of the child
+    QString mother() const;       // maiden and first name; empty when both are
 };
 
 struct Deck {
@@ -90,33 +101,86 @@ public:
     static QMap<QString, QByteArray> render(const Deck& deck, const DeckData& data);
 
 private:
+    using Apply = bool (DeckGenerator::*)(Record& dup, const Record& base);
     struct Needs {
-        bool nickname = false, soundalike = false, middle = false, compound = false, apostrophe = false,
-             hyphen = false, hispanicDouble = false, particle = false, suffix = false, dayBelow13 = false,
-             momMarried = false, momNickname = false, longFirst = false, longLast = false;
-        QString sex;
+        bool nickname = false, soundalike = false, middle = false, noMiddle = false, compound = false,
+             apostrophe = false, hyphen = false, hispanicDouble = false, particle = false, suffix = false,
+             dayBelow13 = false, momMarried = false, momNickname = false, longFirst = false, longLast = false,
+             singleBirth = false, doubleSurname = false;
     };
-    static Needs needsOf(const QString& code);
+    struct Problem {
+        const char* code;
+        Apply apply;
+        Needs needs;
+    };
+    static const std::vector<Problem>& problems();
+    static const Problem& problemOf(const QString& code);
+
     bool satisfies(const Record& r, const Needs& n) const;
     Record makePerson(const Needs& needs);
-    QString firstNameFor(const QString& sex, const QString& origin, bool nickname, bool soundalike,
+    QString firstNameFor(const QString& sex, const QString& origin, int year, bool nickname, bool soundalike,
                          const QStringList& avoid = {});
     QString surnameFor(const QString& origin, const QStringList& avoid = {});
+    void giveMother(Record& r, const QString& childOrigin, bool married, bool nickname);
     QDate randomDob();
-    void vaccinate(Record& r, const Record* other = nullptr);
+    bool vaccinate(Record& r, const QDate& earliest);
+    bool birthDose(Record& r);
     std::optional<Record> duplicate(const Record& base, const QString& code);
-    bool applyProblem(Record& dup, const Record& base, const QString& code);
     QString typo(const QString& word);
     QString swapAdjacent(const QString& word);
     std::optional<QDate> oneDigitOff(const QDate& date);
     void addLookAlikes(Deck& deck);
     int addRecord(Deck& deck, Record record);
-    bool keyTaken(const Record& r, int group) const;
+    bool fits(const Record& r, int group, int family, const QList<Record>& members) const;
+    static QStringList probesOf(const Record& r, const QList<Record>& members);
+    static QStringList rowsOf(const Record& r);
+    QString placeholderLetter(const Record& r) const;
+    void note(Record& r, const QString& text) const;
+
+    bool nickname(Record& d, const Record& b);
+    bool fnTypo(Record& d, const Record& b);
+    bool fnTranspose(Record& d, const Record& b);
+    bool fnSoundalike(Record& d, const Record& b);
+    bool firstInitial(Record& d, const Record& b);
+    bool middleMissing(Record& d, const Record& b);
+    bool middleAsFirst(Record& d, const Record& b);
+    bool firstMiddleSwapped(Record& d, const Record& b);
+    bool compoundSplit(Record& d, const Record& b);
+    bool compoundJoined(Record& d, const Record& b);
+    bool nameTransposed(Record& d, const Record& b);
+    bool newbornName(Record& d, const Record& b);
+    bool newbornOther(Record& d, const Record& b);
+    bool apostrophe(Record& d, const Record& b);
+    bool hyphenDropped(Record& d, const Record& b);
+    bool hyphenSpace(Record& d, const Record& b);
+    bool hispanicSurnames(Record& d, const Record& b);
+    bool surnameParticle(Record& d, const Record& b);
+    bool surnameChanged(Record& d, const Record& b);
+    bool momMaidenSurname(Record& d, const Record& b);
+    bool suffix(Record& d, const Record& b);
+    bool lnTypo(Record& d, const Record& b);
+    bool dobDayMonth(Record& d, const Record& b);
+    bool dobDigit(Record& d, const Record& b);
+    bool dobYear(Record& d, const Record& b);
+    bool dobFirstVisit(Record& d, const Record& b);
+    bool sexWrong(Record& d, const Record& b);
+    bool momMarriedAsMaiden(Record& d, const Record& b);
+    bool momNickname(Record& d, const Record& b);
+    bool momMissing(Record& d, const Record& b);
+    bool exact(Record& d, const Record& b);
+    bool twoProblems(Record& d, const Record& b);
 
     DeckData m_data;
     Rng m_rng;
-    QHash<QString, int> m_keys;    // key -> group that holds it
-    QHash<int, int> m_groupOf;     // base index -> its place in Deck::groups
+    QHash<QString, int> m_keys;             // key -> group that holds it
+    QHash<QString, QSet<QString>> m_visits; // key -> vaccinations (CVX number and date) under it
+    QHash<QString, int> m_demographics;     // demographics -> index of the record that has them
+    QHash<QString, int> m_mothers;          // mother -> family
+    QHash<QString, int> m_rows;             // what a registry row of a record offers the matching -> group
+    QHash<QString, QSet<int>> m_probes;     // what the matching looks for -> groups that look
+    QHash<int, QList<Record>> m_members;    // group -> its records so far
+    QHash<int, int> m_groupOf;              // base index -> its place in Deck::groups
+    QSet<int> m_exactCopied;                // base indexes that have an exact duplicate
 };
 
 } // namespace marrowick::deck

@@ -229,12 +229,6 @@ Simulation RegistrySimulator::run(const QList<TestRecord>& records) const
     for (const TestRecord& r : records) {
         Outcome outcome;
         outcome.id = r.id;
-        const bool rejectsImpossibleDates = m_policy == Policy::Typical || m_policy == Policy::Aggressive;
-        if (rejectsImpossibleDates && r.vacDate < r.dob) {
-            outcome.action = QStringLiteral("rejected");
-            sim.outcomes.push_back(outcome);
-            continue;
-        }
         std::optional<size_t> target;
         bool flag = false;
         if (m_policy == Policy::Perfect) {

@@ -23,7 +23,7 @@ QStringList policyNames();
 // What the registry did with one test record.
 struct Outcome {
     int id = 0;
-    QString action; // new, flagged, merged, rejected
+    QString action; // new, flagged, merged
     qint64 client = 0;
     int mergedInto = 0; // the test record whose client it joined
 };
