@@ -86,6 +86,23 @@ CsvReader::Encoding CsvReader::detect(QIODevice& device)
     return found;
 }
 
+QString csvField(const QString& value)
+{
+    for (const QChar c : value)
+        if (c == u',' || c == u'"' || c == u'\n' || c == u'\r')
+            return QLatin1Char('"') + QString(value).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + QLatin1Char('"');
+    return value;
+}
+
+QString csvRecord(const QStringList& values)
+{
+    QStringList fields;
+    fields.reserve(values.size());
+    for (const QString& value : values)
+        fields << csvField(value);
+    return fields.join(QLatin1Char(','));
+}
+
 CsvReader::CsvReader(QString text) : m_text(std::move(text)) {}
 
 CsvReader::CsvReader(QIODevice& device, Encoding encoding) : m_device(&device), m_encoding(encoding)

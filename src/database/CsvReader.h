@@ -48,4 +48,10 @@ private:
     bool m_readFailed = false;
 };
 
+// The writing side: a value with a comma, a quote or a line break is quoted,
+// its quotes doubled, so that CsvReader reads it back as it was.
+QString csvField(const QString& value);
+// Values as one record, without its line end.
+QString csvRecord(const QStringList& values);
+
 } // namespace marrowick

@@ -54,13 +54,6 @@ QList<Name> readNames(const QString& path)
     return names;
 }
 
-QString csvValue(const QString& value)
-{
-    if (value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('"')) || value.contains(QLatin1Char('\n')))
-        return QLatin1Char('"') + QString(value).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + QLatin1Char('"');
-    return value;
-}
-
 bool lettersOnly(const QString& word)
 {
     for (const QChar c : word)
@@ -1256,7 +1249,7 @@ QByteArray vaccinationTable(const Deck& deck)
     for (size_t id = 1; id <= byId.size(); ++id) {
         const Record& r = *byId[id - 1];
         csv += QStringLiteral("%1,%2,%3,%4\n")
-                   .arg(QString::number(id), csvValue(r.cvx), r.vacDate.toString(QStringLiteral("yyyyMMdd")), csvValue(r.mvx));
+                   .arg(QString::number(id), csvField(r.cvx), r.vacDate.toString(QStringLiteral("yyyyMMdd")), csvField(r.mvx));
     }
     return csv.toUtf8();
 }
@@ -1277,10 +1270,7 @@ QMap<QString, QByteArray> DeckGenerator::render(const Deck& deck, const DeckData
         const QStringList values{QString::number(id), r.last, r.first, r.middle, r.suffix, r.dobText(), r.sex,
                                  r.momMaiden, r.momLast, r.momFirst, r.momMiddle, r.note, r.problemCode,
                                  r.secondProblem, r.combo ? QString::number(r.combo) : QString()};
-        QStringList cells;
-        for (const QString& v : values)
-            cells << csvValue(v);
-        test += cells.join(QLatin1Char(',')) + QLatin1Char('\n');
+        test += csvRecord(values) + QLatin1Char('\n');
         const QStringList fields{r.last, r.first, r.middle, r.suffix, r.dobText(), r.sex, r.momMaiden, r.momLast,
                                  r.momFirst, r.momMiddle, r.cvx, r.vacDate.toString(QStringLiteral("yyyyMMdd")), r.mvx};
         txt += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
@@ -1304,13 +1294,13 @@ QMap<QString, QByteArray> DeckGenerator::render(const Deck& deck, const DeckData
 
     QString problems = QStringLiteral("ProbCode,ProbDesc,ProbOrder\n");
     for (const auto& type : data.problemTypes)
-        problems += QStringLiteral("%1,%2,%3\n").arg(type.code, csvValue(type.description)).arg(type.order);
+        problems += QStringLiteral("%1,%2,%3\n").arg(type.code, csvField(type.description)).arg(type.order);
     files.insert(QStringLiteral("tblProbDescMap.csv"), problems.toUtf8());
 
     QString kinds = QStringLiteral("ProbCode,ProbDesc,ProbOrder\n");
     QString combos = QStringLiteral("ProbCode,ComboCode\n");
     for (const auto& kind : data.lookAlikeKinds) {
-        kinds += QStringLiteral("%1,%2,%3\n").arg(kind.code, csvValue(kind.description)).arg(kind.order);
+        kinds += QStringLiteral("%1,%2,%3\n").arg(kind.code, csvField(kind.description)).arg(kind.order);
         for (const QString& code : kind.imitates)
             combos += QStringLiteral("%1,%2\n").arg(code).arg(kind.combo);
     }

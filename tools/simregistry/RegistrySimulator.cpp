@@ -45,12 +45,6 @@ bool sameDemographics(const TestRecord& a, const TestRecord& b)
         && a.momMiddle == b.momMiddle;
 }
 
-QString csvField(const QString& value)
-{
-    if (value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('"')))
-        return QLatin1Char('"') + QString(value).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + QLatin1Char('"');
-    return value;
-}
 
 } // namespace
 
@@ -274,10 +268,7 @@ Simulation RegistrySimulator::run(const QList<TestRecord>& records) const
         const QStringList fields{id, flagText, s.last, s.first, s.middle, s.suffix, s.dob, s.sex, s.momMaiden,
                                  s.momLast, s.momFirst, s.momMiddle, line.record->cvx, line.record->vacDate,
                                  line.record->mvx};
-        QStringList cells;
-        for (const QString& f : fields)
-            cells << csvField(f);
-        results += cells.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+        results += csvRecord(fields) + QStringLiteral("\r\n");
     }
     sim.resultsFile = results.toUtf8();
 
