@@ -343,20 +343,32 @@ void TestPages::selectionPageLists()
 void TestPages::viewerDressesEachReport()
 {
     QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
+    // How many rows each report has, counted another way; none for the summaries.
+    const QStringList counts{QStringLiteral("SELECT 16"), {}, {}, {},
+                             QStringLiteral("SELECT count(*) FROM IIS_DUPLICATES WHERE QM='N' AND OtherQM='N'"),
+                             QStringLiteral("SELECT count(*) FROM IIS_MISSING_RECORDS"),
+                             QStringLiteral("SELECT count(*) FROM DupTestData WHERE ProblemCode LIKE '%BASE_RECORD'"),
+                             QStringLiteral("SELECT count(*) FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'")};
     for (const ReportDef& report : reportCatalogue()) {
         frmRep1* viewer = view(report.index);
         QVERIFY(viewer && viewer->isVisible());
         QVERIFY(!pages::loaded<frmAnalysisReports>()->isVisible());
         QCOMPARE(viewer->windowTitle(), report.title);
-        const ReportModel& rows = *viewer->resultSet();
-        QVERIFY(rows.rowCount() > 0);
-        for (int c = 0; c < rows.columnCount(); ++c) {
-            const ColumnRule* rule = ruleFor(report, rows.headerData(c, Qt::Horizontal, FieldRole).toString());
+        const ReportModel& model = *viewer->resultSet();
+        QVERIFY(model.rowCount() > 0);
+        if (!counts[report.index].isEmpty())
+            QCOMPARE(QString::number(model.rowCount()), rows(counts[report.index]).value(0));
+        double share = 0; // pixels per unit of width factor, the same for every column
+        for (int c = 0; c < model.columnCount(); ++c) {
+            const ColumnRule* rule = ruleFor(report, model.headerData(c, Qt::Horizontal, FieldRole).toString());
             QCOMPARE(viewer->DataGrid1->isColumnHidden(c), rule == nullptr);
             if (!rule)
                 continue;
-            QCOMPARE(rows.headerData(c, Qt::Horizontal).toString(), rule->caption);
-            QCOMPARE(rows.index(0, c).data(Qt::TextAlignmentRole).toInt() == int(Qt::AlignCenter), rule->centred);
+            QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), rule->caption);
+            QCOMPARE(model.index(0, c).data(Qt::TextAlignmentRole).toInt() == int(Qt::AlignCenter), rule->centred);
+            const double columnShare = viewer->DataGrid1->columnWidth(c) / rule->width;
+            QVERIFY(share == 0 || std::abs(columnShare / share - 1) < 0.03);
+            share = columnShare;
         }
         // Every rule finds its column: none is spelled otherwise than its query spells it.
         QCOMPARE(shownColumns(viewer), int(report.rules.size()));
@@ -367,41 +379,6 @@ void TestPages::viewerDressesEachReport()
         QCOMPARE(pages::loaded<frmAnalysisReports>()->reportIndex(), report.index);
         QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
     }
-
-    frmRep1* viewer = view(0);
-    QCOMPARE(viewer->resultSet()->rowCount(), 16);
-    const int desc = fieldColumn(*viewer->resultSet(), QStringLiteral("ResultDesc"));
-    const int value = fieldColumn(*viewer->resultSet(), QStringLiteral("ResultValue"));
-    QVERIFY(std::abs(viewer->DataGrid1->columnWidth(desc) - 5 * viewer->DataGrid1->columnWidth(value)) <= 5);
-    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
-    settle();
-
-    viewer = view(1);
-    QCOMPARE(viewer->resultSet()->index(viewer->resultSet()->rowCount() - 1, 0).data().toString(), QStringLiteral("TOTAL"));
-    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
-    settle();
-
-    viewer = view(5);
-    QCOMPARE(viewer->resultSet()->rowCount(), int(countRows(QStringLiteral("IIS_MISSING_RECORDS"))));
-    // A field that differs from the rule only in case stays hidden.
-    QVERIFY(!ruleFor(*reportAt(5), QStringLiteral("notes")));
-    QVERIFY(!ruleFor(*reportAt(4), QStringLiteral("Notes")));
-    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
-    settle();
-
-    viewer = view(6);
-    const int id = fieldColumn(*viewer->resultSet(), QStringLiteral("ID"));
-    QList<int> ids;
-    for (int row = 0; row < viewer->resultSet()->rowCount(); ++row)
-        ids << viewer->resultSet()->index(row, id).data().toInt();
-    QVERIFY(std::is_sorted(ids.begin(), ids.end()));
-    QCOMPARE(ids.size(), 266);
-    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
-    settle();
-
-    viewer = view(4);
-    QCOMPARE(viewer->resultSet()->rowCount(),
-             int(scalar(QStringLiteral("SELECT count(*) AS n FROM IIS_DUPLICATES WHERE QM='N' AND OtherQM='N'"), QStringLiteral("n")).toInt()));
 }
 
 void TestPages::backThenViewShowsTheNewReport()
