@@ -3,7 +3,6 @@
 #include "BenchSupport.h"
 #include "analysis/EvaluationRun.h"
 #include "database/EvalDatabase.h"
-#include "reports/PageDesign.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportPreview.h"
@@ -23,25 +22,24 @@ int main(int argc, char* argv[])
     if (!openEvalDatabase(dir.filePath(QStringLiteral("bench.db")))
         || !EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-none.txt")))
         return 3;
-    const int index = 7;
-    const PageDesign& design = *pageDesignAt(index);
+    const ReportDef& report = *reportAt(7);
     int rows = 0;
     bool ok = true;
     const double pdfMs = bench::medianMs(5, [&] {
-        const ReportModel model(*reportAt(index));
+        const ReportModel model(report);
         rows = model.rowCount();
-        ok = exportReportPdf(design, model, dir.filePath(QStringLiteral("all.pdf"))) && ok;
+        ok = exportReportPdf(report, model, dir.filePath(QStringLiteral("all.pdf"))) && ok;
     });
     if (!ok)
         return 3;
     std::printf("(%d records)\n", rows);
     bench::report("lay out and write the List of All Duplicate Records PDF", pdfMs, "ms", 1000);
 
-    const ReportModel model(*reportAt(index));
+    const ReportModel model(report);
     int pages = 0;
     const double previewMs = bench::medianMs(5, [&] {
-        ReportPreview* preview = ReportPreview::instanceFor(index);
-        preview->bind(design, &model);
+        ReportPreview* preview = ReportPreview::instanceFor(report);
+        preview->bind(&model);
         preview->show();
         QApplication::processEvents();
         pages = preview->pageCount();

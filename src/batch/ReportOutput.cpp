@@ -1,14 +1,13 @@
 #include "ReportOutput.h"
 
-#include "database/Db.h"
 #include "platform/Platform.h"
+#include "reports/ReportModel.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSqlRecord>
 #include <cstdio>
 
 namespace marrowick {
@@ -24,52 +23,43 @@ std::optional<ReportFormat> reportFormatNamed(const QString& name)
     return std::nullopt;
 }
 
-ReportTable ReportTable::load(const ReportDef& report)
+namespace {
+
+QString fieldName(const ReportModel& rows, int column)
 {
-    ReportTable table;
-    table.report = &report;
-    QSqlQuery query = run(report.query);
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        table.fields << record.fieldName(i);
-    while (query.next()) {
-        QVariantList row;
-        for (int i = 0; i < record.count(); ++i)
-            row << query.value(i);
-        table.rows << row;
-    }
-    return table;
+    return rows.headerData(column, Qt::Horizontal, FieldRole).toString();
 }
 
-QList<int> ReportTable::visibleColumns() const
+QVariant value(const ReportModel& rows, int row, int column) { return rows.index(row, column).data(); }
+
+} // namespace
+
+QString textTable(const ReportModel& rows)
 {
+    const ReportDef& report = rows.report();
     QList<int> columns;
-    for (int i = 0; i < fields.size(); ++i)
-        if (ruleFor(*report, fields[i]))
-            columns << i;
-    return columns;
-}
-
-QString textTable(const ReportTable& table)
-{
-    const QList<int> columns = table.visibleColumns();
+    QList<const ColumnRule*> rules;
+    for (int c = 0; c < rows.columnCount(); ++c)
+        if (const ColumnRule* rule = ruleFor(report, fieldName(rows, c))) {
+            columns << c;
+            rules << rule;
+        }
     QStringList captions;
     QList<qsizetype> widths;
-    for (int c : columns) {
-        captions << ruleFor(*table.report, table.fields[c])->caption;
-        widths << captions.last().size();
+    for (const ColumnRule* rule : rules) {
+        captions << rule->caption;
+        widths << rule->caption.size();
     }
-    for (const QVariantList& row : table.rows)
+    for (int row = 0; row < rows.rowCount(); ++row)
         for (qsizetype k = 0; k < columns.size(); ++k)
-            widths[k] = std::max(widths[k], row[columns[k]].toString().size());
+            widths[k] = std::max(widths[k], value(rows, row, columns[k]).toString().size());
 
     auto line = [&](const QStringList& cells) {
         QStringList padded;
         for (qsizetype k = 0; k < cells.size(); ++k) {
-            const bool centred = ruleFor(*table.report, table.fields[columns[k]])->centred;
             const qsizetype spare = widths[k] - cells[k].size();
-            padded << (centred ? QString(spare / 2, QLatin1Char(' ')) + cells[k] + QString(spare - spare / 2, QLatin1Char(' '))
-                               : cells[k].leftJustified(widths[k]));
+            padded << (rules[k]->centred ? QString(spare / 2, QLatin1Char(' ')) + cells[k] + QString(spare - spare / 2, QLatin1Char(' '))
+                                         : cells[k].leftJustified(widths[k]));
         }
         QString text = padded.join(QStringLiteral("  "));
         while (text.endsWith(QLatin1Char(' ')))
@@ -77,16 +67,16 @@ QString textTable(const ReportTable& table)
         return text + QLatin1Char('\n');
     };
 
-    QString out = table.report->title + QLatin1Char('\n') + QString(table.report->title.size(), QLatin1Char('=')) + QStringLiteral("\n\n");
+    QString out = report.title + QLatin1Char('\n') + QString(report.title.size(), QLatin1Char('=')) + QStringLiteral("\n\n");
     out += line(captions);
-    QStringList rules;
+    QStringList underlines;
     for (qsizetype w : widths)
-        rules << QString(w, QLatin1Char('-'));
-    out += rules.join(QStringLiteral("  ")) + QLatin1Char('\n');
-    for (const QVariantList& row : table.rows) {
+        underlines << QString(w, QLatin1Char('-'));
+    out += underlines.join(QStringLiteral("  ")) + QLatin1Char('\n');
+    for (int row = 0; row < rows.rowCount(); ++row) {
         QStringList cells;
         for (int c : columns)
-            cells << row[c].toString();
+            cells << value(rows, row, c).toString();
         out += line(cells);
     }
     return out + QLatin1Char('\n');
@@ -102,55 +92,57 @@ QString csvCell(const QString& value)
     return value;
 }
 
-QByteArray csvOf(const ReportTable& table)
+QByteArray csvOf(const ReportModel& rows)
 {
     QStringList lines;
     QStringList header;
-    for (const QString& f : table.fields)
-        header << csvCell(f);
+    for (int c = 0; c < rows.columnCount(); ++c)
+        header << csvCell(fieldName(rows, c));
     lines << header.join(QLatin1Char(','));
-    for (const QVariantList& row : table.rows) {
+    for (int row = 0; row < rows.rowCount(); ++row) {
         QStringList cells;
-        for (const QVariant& v : row)
-            cells << csvCell(v.toString());
+        for (int c = 0; c < rows.columnCount(); ++c)
+            cells << csvCell(value(rows, row, c).toString());
         lines << cells.join(QLatin1Char(','));
     }
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
 
-QByteArray jsonOf(const ReportTable& table)
+QByteArray jsonOf(const ReportModel& rows)
 {
-    QJsonArray rows;
-    for (const QVariantList& row : table.rows) {
+    QJsonArray objects;
+    for (int row = 0; row < rows.rowCount(); ++row) {
         QJsonObject object;
-        for (qsizetype i = 0; i < table.fields.size(); ++i)
-            object.insert(table.fields[i], row[i].isNull() ? QJsonValue() : QJsonValue::fromVariant(row[i]));
-        rows.append(object);
+        for (int c = 0; c < rows.columnCount(); ++c) {
+            const QVariant v = value(rows, row, c);
+            object.insert(fieldName(rows, c), v.isNull() ? QJsonValue() : QJsonValue::fromVariant(v));
+        }
+        objects.append(object);
     }
     QJsonArray fields;
-    for (const QString& f : table.fields)
-        fields.append(f);
-    const QJsonObject document{{QStringLiteral("report"), table.report->index},
-                               {QStringLiteral("title"), table.report->title},
+    for (int c = 0; c < rows.columnCount(); ++c)
+        fields.append(fieldName(rows, c));
+    const QJsonObject document{{QStringLiteral("report"), rows.report().index},
+                               {QStringLiteral("title"), rows.report().title},
                                {QStringLiteral("fields"), fields},
-                               {QStringLiteral("rows"), rows}};
+                               {QStringLiteral("rows"), objects}};
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 
 } // namespace
 
-bool writeReport(const ReportTable& table, ReportFormat format, const QString& outputDir)
+bool writeReport(const ReportModel& rows, ReportFormat format, const QString& outputDir)
 {
     if (format == ReportFormat::Text) {
-        const QByteArray text = textTable(table).toUtf8();
+        const QByteArray text = textTable(rows).toUtf8();
         std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
         std::fflush(stdout);
         return true;
     }
-    const QString name = table.report->design + (format == ReportFormat::Csv ? QStringLiteral(".csv") : QStringLiteral(".json"));
+    const QString name = rows.report().fileName + (format == ReportFormat::Csv ? QStringLiteral(".csv") : QStringLiteral(".json"));
     QDir().mkpath(outputDir);
     QFile file(QDir(outputDir).filePath(name));
-    const QByteArray bytes = format == ReportFormat::Csv ? csvOf(table) : jsonOf(table);
+    const QByteArray bytes = format == ReportFormat::Csv ? csvOf(rows) : jsonOf(rows);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
         platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The report could not be written to %1: %2")
                                                        .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),

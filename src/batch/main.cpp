@@ -6,7 +6,6 @@
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
-#include "reports/PageDesign.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
@@ -109,16 +108,15 @@ int report(const Options& o)
         return Failed;
     CloseAtEnd close{path};
     for (int index : indexes) {
-        if (!refillReport(index))
+        const ReportDef& def = *reportAt(index);
+        if (!def.refillTable())
             return Failed;
-        const ReportTable table = ReportTable::load(*reportAt(index));
-        if (!writeReport(table, *format, o.output))
+        const ReportModel rows(def);
+        if (!writeReport(rows, *format, o.output))
             return Failed;
         if (!o.pdf.isEmpty()) {
             QDir().mkpath(o.pdf);
-            const ReportModel rows(*reportAt(index));
-            const PageDesign& design = *pageDesignAt(index);
-            if (!exportReportPdf(design, rows, QDir(o.pdf).filePath(design.name + QStringLiteral(".pdf"))))
+            if (!exportReportPdf(def, rows, QDir(o.pdf).filePath(def.fileName + QStringLiteral(".pdf"))))
                 return Failed;
         }
     }

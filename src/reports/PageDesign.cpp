@@ -1,24 +1,24 @@
 #include "PageDesign.h"
 
-#include "ReportCatalogue.h"
-
+#include <QAbstractItemModel>
 #include <array>
+#include <tuple>
 
 namespace marrowick {
 
 namespace {
 
-const FontSpec kTitle{14.25, true};
-const FontSpec kNine{9, false};
-const FontSpec kNineBold{9, true};
-const FontSpec kCardLabel{8.25, true};
+const FontStyle kTitle{14.25, true};
+const FontStyle kNine{9, false};
+const FontStyle kNineBold{9, true};
+const FontStyle kCardLabel{8.25, true};
 
-Element label(const QString& text, int left, int top, int width, int height, std::optional<FontSpec> font = {})
+Element label(const QString& text, int left, int top, int width, int height, std::optional<FontStyle> font = {})
 {
     return {Element::Label, text, left, top, width, height, font};
 }
 
-Element field(const QString& name, int left, int top, int width, int height, std::optional<FontSpec> font = {})
+Element field(const QString& name, int left, int top, int width, int height, std::optional<FontStyle> font = {})
 {
     return {Element::Field, name, left, top, width, height, font};
 }
@@ -27,69 +27,95 @@ Element hrule(int top, int width) { return {Element::HRule, {}, 0, top, width, 0
 Element vrule(int left, int height) { return {Element::VRule, {}, left, 0, 0, height, {}}; }
 
 // Date and time at the left, "page N of M" at the right.
-Section footer(const QString& name, int height, int top, int labelHeight, const std::array<int, 6>& lefts,
-               const std::array<int, 6>& widths, std::optional<FontSpec> font = {})
+struct Footer {
+    QString name;
+    int height = 0;
+    int top = 0;
+    int labelHeight = 0;
+    std::array<int, 6> lefts;
+    std::array<int, 6> widths;
+    std::optional<FontStyle> font = {};
+};
+
+Section footer(const Footer& f)
 {
     const std::array<QString, 6> codes{QStringLiteral("%d"), QStringLiteral("%T"), QStringLiteral("page"),
                                        QStringLiteral("%p"), QStringLiteral("of"), QStringLiteral("%P")};
-    Section section{name, height, {}};
+    Section section{f.name, f.height, {}};
     for (size_t i = 0; i < codes.size(); ++i)
-        section.elements.push_back(label(codes[i], lefts[i], top, widths[i], labelHeight, font));
+        section.elements.push_back(label(codes[i], f.lefts[i], f.top, f.widths[i], f.labelHeight, f.font));
     return section;
 }
+
+// Lefts and widths of the footers of designs 0, 2 and 4 to 7.
+constexpr std::array<int, 6> kFooterLefts{144, 1296, 6480, 7056, 7632, 7920};
+constexpr std::array<int, 6> kFooterWidths{1155, 1440, 570, 585, 285, 720};
 
 struct Column {
     QString heading;
     int left, width, headingHeight;
     QString fieldName;
-    int fieldWidth; // 0: the heading's width
+    int fieldWidth = 0; // 0: the heading's width
 };
 
 // Designs 1 to 3: a title, a ruled row of headings on every page, ruled rows.
-PageDesign ruledTable(const QString& name, int index, int reportWidth, FontSpec defaultFont, const QString& title,
-                      int titleWidth, int titleHeight, const std::vector<Column>& columns, const std::vector<int>& vrules,
-                      const std::array<int, 2>& headerRules, int tableWidth, const std::array<int, 5>& heights,
-                      const std::array<QString, 5>& sectionNames, Section pageFooter)
+struct RuledTable {
+    int reportWidth = 0;
+    FontStyle defaultFont;
+    QString title;
+    int titleWidth = 0, titleHeight = 0;
+    std::vector<Column> columns;
+    std::vector<int> verticalRules;
+    std::array<int, 2> headerRuleTops;
+    int tableWidth = 0;
+    std::array<int, 5> sectionHeights; // report header, page header, detail, page footer, report footer
+    std::array<QString, 5> sectionNames;
+    Footer footer;
+};
+
+PageDesign ruledTable(const RuledTable& t)
 {
     PageDesign d;
-    d.name = name;
-    d.previewCaption = reportAt(index)->previewCaption;
-    d.reportWidth = reportWidth;
-    d.defaultFont = defaultFont;
-    d.reportHeader = {sectionNames[0], heights[0], {label(title, 144, 144, titleWidth, titleHeight, kTitle), hrule(576, tableWidth)}};
-    d.pageHeader = {sectionNames[1], heights[1], {}};
-    d.detail = {sectionNames[2], heights[2], {}};
-    for (const Column& c : columns) {
+    d.reportWidth = t.reportWidth;
+    d.defaultFont = t.defaultFont;
+    d.reportHeader = {t.sectionNames[0], t.sectionHeights[0],
+                      {label(t.title, 144, 144, t.titleWidth, t.titleHeight, kTitle), hrule(576, t.tableWidth)}};
+    d.pageHeader = {t.sectionNames[1], t.sectionHeights[1], {}};
+    d.detail = {t.sectionNames[2], t.sectionHeights[2], {}};
+    for (const Column& c : t.columns) {
         d.pageHeader.elements.push_back(label(c.heading, c.left, 0, c.width, c.headingHeight, kNineBold));
         d.detail.elements.push_back(field(c.fieldName, c.left, 0, c.fieldWidth ? c.fieldWidth : c.width, 240, kNine));
     }
-    for (int top : headerRules)
-        d.pageHeader.elements.push_back(hrule(top, tableWidth));
-    for (int left : vrules) {
-        d.pageHeader.elements.push_back(vrule(left, headerRules[1]));
+    for (int top : t.headerRuleTops)
+        d.pageHeader.elements.push_back(hrule(top, t.tableWidth));
+    for (int left : t.verticalRules) {
+        d.pageHeader.elements.push_back(vrule(left, t.headerRuleTops[1]));
         d.detail.elements.push_back(vrule(left, 285));
     }
-    d.detail.elements.push_back(hrule(288, tableWidth));
-    d.pageFooter = std::move(pageFooter);
-    d.reportFooter = {sectionNames[4], heights[4], {}};
+    d.detail.elements.push_back(hrule(288, t.tableWidth));
+    Footer f = t.footer;
+    f.name = t.sectionNames[3];
+    f.height = t.sectionHeights[3];
+    d.pageFooter = footer(f);
+    d.reportFooter = {t.sectionNames[4], t.sectionHeights[4], {}};
     return d;
 }
 
+const std::array<QString, 5> kSectionNumbers{QStringLiteral("Section4"), QStringLiteral("Section2"),
+                                             QStringLiteral("DataSection1"), QStringLiteral("Section3"),
+                                             QStringLiteral("Section5")};
+
 // Designs 4 to 7: the title on every page, one card per record.
-PageDesign cards(const QString& name, int index, int reportWidth, const QString& title, int titleTop, int pageHeaderHeight,
-                 Section detail, int footerHeight, int reportFooterHeight)
+PageDesign cards(int reportWidth, const QString& title, int titleTop, int pageHeaderHeight, Section detail, int footerHeight,
+                 int reportFooterHeight)
 {
     PageDesign d;
-    d.name = name;
-    d.previewCaption = reportAt(index)->previewCaption;
     d.reportWidth = reportWidth;
-    d.defaultFont = FontSpec{};
     d.reportHeader = {QStringLiteral("Section4"), 0, {}};
     d.pageHeader = {QStringLiteral("Section2"), pageHeaderHeight,
                     {label(title, 0, titleTop, 6195, 420, kTitle), hrule(576, 8640), hrule(720, 8640)}};
     d.detail = std::move(detail);
-    d.pageFooter = footer(QStringLiteral("Section3"), footerHeight, 144, 285, {144, 1296, 6480, 7056, 7632, 7920},
-                          {1155, 1440, 570, 585, 285, 720});
+    d.pageFooter = footer({QStringLiteral("Section3"), footerHeight, 144, 285, kFooterLefts, kFooterWidths});
     d.reportFooter = {QStringLiteral("Section5"), reportFooterHeight, {}};
     return d;
 }
@@ -97,22 +123,23 @@ PageDesign cards(const QString& name, int index, int reportWidth, const QString&
 // The card of designs 4 and 7; design 7 narrows some widths and heights.
 Section duplicateCard(bool allList)
 {
-    const int w1296 = allList ? 1290 : 1296;
-    const int w864 = allList ? 855 : 864;
-    const int w1008 = allList ? 1005 : 1008;
+    const int nameWidth = allList ? 1290 : 1296;
+    const int suffixWidth = allList ? 855 : 864;
+    const int dobWidth = allList ? 1005 : 1008;
     const int rowHeight = allList ? 285 : 288;
+    const int motherLabelTop = allList ? 855 : 864;
     const QList<QPair<QString, QString>> names{{QStringLiteral("Last Name"), QStringLiteral("LastName")},
                                                {QStringLiteral("First Name"), QStringLiteral("FirstName")},
                                                {QStringLiteral("Middle Name"), QStringLiteral("MiddleName")},
                                                {QStringLiteral("Suffix"), QStringLiteral("Suffix")},
                                                {QStringLiteral("DOB"), QStringLiteral("DOB")}};
     const std::array<int, 5> nameLefts{0, 1440, 2880, 4320, 5616};
-    const std::array<int, 5> nameWidths{w1296, w1296, w1296, w864, w1008};
+    const std::array<int, 5> nameWidths{nameWidth, nameWidth, nameWidth, suffixWidth, dobWidth};
     const QList<QPair<QString, QString>> mothers{{QStringLiteral("Mom Maiden"), QStringLiteral("MomMaiden")},
                                                  {QStringLiteral("Mom Last"), QStringLiteral("MomLast")},
                                                  {QStringLiteral("Mom First"), QStringLiteral("MomFirst")},
                                                  {QStringLiteral("Mom Middle"), QStringLiteral("MomMiddle")}};
-    const std::array<int, 4> motherWidths{w1296, w1296, 1290, 1290};
+    const std::array<int, 4> motherWidths{nameWidth, nameWidth, 1290, 1290};
 
     Section s{QStringLiteral("DataSection1"), 1920, {}};
     s.elements.push_back(label(QStringLiteral("Problem Type:"), 0, 0, 1440, rowHeight, kCardLabel));
@@ -124,7 +151,7 @@ Section duplicateCard(bool allList)
         s.elements.push_back(field(names[i].second, nameLefts[size_t(i)], 576, nameWidths[size_t(i)], rowHeight));
     }
     for (int i = 0; i < 4; ++i) {
-        s.elements.push_back(label(mothers[i].first, 1440 * i, allList ? 855 : 864, motherWidths[size_t(i)], rowHeight, kCardLabel));
+        s.elements.push_back(label(mothers[i].first, 1440 * i, motherLabelTop, motherWidths[size_t(i)], rowHeight, kCardLabel));
         s.elements.push_back(field(mothers[i].second, 1440 * i, 1152, motherWidths[size_t(i)], 240));
     }
     s.elements.push_back(label(QStringLiteral("Notes:"), 0, 1440, 570, 240, kCardLabel));
@@ -163,77 +190,119 @@ Section nonDuplicateCard(bool allList)
     return s;
 }
 
-std::vector<PageDesign> makeDesigns()
-{
-    std::vector<PageDesign> designs;
-
-    PageDesign overall;
-    overall.name = QStringLiteral("rptOverall");
-    overall.previewCaption = reportAt(0)->previewCaption;
-    overall.reportWidth = 8655;
-    overall.reportHeader = {QStringLiteral("Section4"), 450, {label(QStringLiteral("Summary of Results"), 288, 0, 6195, 420, kTitle)}};
-    overall.pageHeader = {QStringLiteral("Section2"), 675, {}};
-    overall.detail = {QStringLiteral("Section1"), 285,
-                      {field(QStringLiteral("ResultDesc"), 288, 0, 6624, 240, kNine),
-                       field(QStringLiteral("ResultValue"), 7056, 0, 1440, 240, kNine)}};
-    overall.pageFooter = footer(QStringLiteral("Section3"), 315, 0, 288, {288, 1440, 6480, 7056, 7632, 7920},
-                                {1155, 1440, 570, 585, 285, 720});
-    overall.reportFooter = {QStringLiteral("Section5"), 360, {}};
-    designs.push_back(overall);
-
-    designs.push_back(ruledTable(
-        QStringLiteral("rptProbTypeSummary"), 1, 8670, kNine, QStringLiteral("Results for Duplicate Records"), 6480, 432,
-        {{QStringLiteral("Problem Type"), 144, 1584, 240, QStringLiteral("ProblemDesc"), 2736},
-         {QStringLiteral("Data Total"), 3024, 1005, 240, QStringLiteral("ProblemCount"), 0},
-         {QStringLiteral("Rejected/ Merged"), 4176, 1005, 435, QStringLiteral("TotalCaught"), 0},
-         {QStringLiteral("Flagged"), 5328, 1005, 435, QStringLiteral("TotalQM"), 0},
-         {QStringLiteral("Missed"), 6480, 1005, 240, QStringLiteral("TotalMissed"), 0},
-         {QStringLiteral("Score"), 7632, 1005, 240, QStringLiteral("Sensitivity"), 0}},
-        {0, 2880, 4032, 5184, 6336, 7488, 8640}, {432, 576}, 8640, {576, 579, 300, 324, 360},
-        {QStringLiteral("ReportHeader"), QStringLiteral("PageHeader"), QStringLiteral("DataSection1"), QStringLiteral("PageFooter"),
-         QStringLiteral("ReportFooter")},
-        footer(QStringLiteral("PageFooter"), 324, 0, 300, {144, 1296, 6336, 6912, 7488, 7776}, {1155, 1440, 570, 585, 285, 870})));
-
-    designs.push_back(ruledTable(
-        QStringLiteral("rptDupLikeSummary"), 2, 8655, FontSpec{}, QStringLiteral("Results for Non- Duplicate Records"), 6195, 420,
-        {{QStringLiteral("Problem Type"), 144, 1290, 576, QStringLiteral("ProblemDesc"), 3456},
-         {QStringLiteral("Data Total"), 3744, 1155, 576, QStringLiteral("ProblemCount"), 0},
-         {QStringLiteral("Identified as Unique"), 5040, 1155, 576, QStringLiteral("TotalUnique"), 0},
-         {QStringLiteral("Mistaken as Duplicate"), 6336, 1140, 576, QStringLiteral("TotalDupMistake"), 0},
-         {QStringLiteral("Score"), 7632, 1005, 576, QStringLiteral("Specificity"), 0}},
-        {0, 3600, 4896, 6192, 7488, 8640}, {576, 720}, 8640, {660, 720, 294, 339, 528},
-        {QStringLiteral("Section4"), QStringLiteral("Section2"), QStringLiteral("DataSection1"), QStringLiteral("Section3"),
-         QStringLiteral("Section5")},
-        footer(QStringLiteral("Section3"), 339, 0, 288, {144, 1296, 6480, 7056, 7632, 7920}, {1155, 1440, 570, 585, 285, 720})));
-
-    designs.push_back(ruledTable(
-        QStringLiteral("rptScoresByType"), 3, 8790, FontSpec{}, QStringLiteral("Scores by Problem Type"), 6480, 435,
-        {{QStringLiteral("Problem Type"), 144, 1728, 240, QStringLiteral("ProblemDesc"), 3744},
-         {QStringLiteral("Sensitivity Score"), 4176, 1725, 240, QStringLiteral("Sensitivity"), 0},
-         {QStringLiteral("Specificity Score"), 6336, 1725, 240, QStringLiteral("Specificity"), 0}},
-        {0, 4032, 6192, 8352}, {432, 576}, 8352, {585, 576, 294, 315, 360},
-        {QStringLiteral("Section4"), QStringLiteral("Section2"), QStringLiteral("DataSection1"), QStringLiteral("Section3"),
-         QStringLiteral("Section5")},
-        footer(QStringLiteral("Section3"), 315, 0, 300, {144, 1296, 6336, 6912, 7488, 7776}, {1155, 1440, 570, 585, 285, 864},
-               kNine)));
-
-    designs.push_back(cards(QStringLiteral("rptDupsMissed"), 4, 8685, QStringLiteral("Duplicate Records Missed"), 144, 855,
-                            duplicateCard(false), 450, 0));
-    designs.push_back(cards(QStringLiteral("rptNonDupsLost"), 5, 8640, QStringLiteral("Non-Duplicate Records Lost"), 144, 864,
-                            nonDuplicateCard(false), 480, 360));
-    designs.push_back(cards(QStringLiteral("rptAllNonDupList"), 6, 8655, QStringLiteral("List of All Non- Duplicate Records"), 144,
-                            864, nonDuplicateCard(true), 471, 45));
-    designs.push_back(cards(QStringLiteral("rptAllDupsList"), 7, 8655, QStringLiteral("List of All Duplicate Records"), 0, 885,
-                            duplicateCard(true), 435, 30));
-    return designs;
-}
-
 } // namespace
 
-const PageDesign* pageDesignAt(int index)
+int fieldColumn(const QAbstractItemModel& model, const QString& field)
 {
-    static const std::vector<PageDesign> designs = makeDesigns();
-    return index >= 0 && index < int(designs.size()) ? &designs[size_t(index)] : nullptr;
+    for (int column = 0; column < model.columnCount(); ++column)
+        if (model.headerData(column, Qt::Horizontal, FieldRole).toString().compare(field, Qt::CaseInsensitive) == 0)
+            return column;
+    return -1;
 }
+
+namespace designs {
+
+// A plain two-column list: no headings, no rules.
+PageDesign rptOverall()
+{
+    PageDesign d;
+    d.reportWidth = 8655;
+    d.reportHeader = {QStringLiteral("Section4"), 450, {label(QStringLiteral("Summary of Results"), 288, 0, 6195, 420, kTitle)}};
+    d.pageHeader = {QStringLiteral("Section2"), 675, {}};
+    d.detail = {QStringLiteral("Section1"), 285,
+                {field(QStringLiteral("ResultDesc"), 288, 0, 6624, 240, kNine),
+                 field(QStringLiteral("ResultValue"), 7056, 0, 1440, 240, kNine)}};
+    d.pageFooter = footer({QStringLiteral("Section3"), 315, 0, 288, {288, 1440, 6480, 7056, 7632, 7920}, kFooterWidths});
+    d.reportFooter = {QStringLiteral("Section5"), 360, {}};
+    return d;
+}
+
+PageDesign rptProbTypeSummary()
+{
+    return ruledTable({
+        .reportWidth = 8670,
+        .defaultFont = kNine,
+        .title = QStringLiteral("Results for Duplicate Records"),
+        .titleWidth = 6480,
+        .titleHeight = 432,
+        .columns = {{QStringLiteral("Problem Type"), 144, 1584, 240, QStringLiteral("ProblemDesc"), 2736},
+                    {QStringLiteral("Data Total"), 3024, 1005, 240, QStringLiteral("ProblemCount")},
+                    {QStringLiteral("Rejected/ Merged"), 4176, 1005, 435, QStringLiteral("TotalCaught")},
+                    {QStringLiteral("Flagged"), 5328, 1005, 435, QStringLiteral("TotalQM")},
+                    {QStringLiteral("Missed"), 6480, 1005, 240, QStringLiteral("TotalMissed")},
+                    {QStringLiteral("Score"), 7632, 1005, 240, QStringLiteral("Sensitivity")}},
+        .verticalRules = {0, 2880, 4032, 5184, 6336, 7488, 8640},
+        .headerRuleTops = {432, 576},
+        .tableWidth = 8640,
+        .sectionHeights = {576, 579, 300, 324, 360},
+        .sectionNames = {QStringLiteral("ReportHeader"), QStringLiteral("PageHeader"), QStringLiteral("DataSection1"),
+                         QStringLiteral("PageFooter"), QStringLiteral("ReportFooter")},
+        .footer = {{}, 0, 0, 300, {144, 1296, 6336, 6912, 7488, 7776}, {1155, 1440, 570, 585, 285, 870}},
+    });
+}
+
+PageDesign rptDupLikeSummary()
+{
+    return ruledTable({
+        .reportWidth = 8655,
+        .defaultFont = FontStyle{},
+        .title = QStringLiteral("Results for Non- Duplicate Records"),
+        .titleWidth = 6195,
+        .titleHeight = 420,
+        .columns = {{QStringLiteral("Problem Type"), 144, 1290, 576, QStringLiteral("ProblemDesc"), 3456},
+                    {QStringLiteral("Data Total"), 3744, 1155, 576, QStringLiteral("ProblemCount")},
+                    {QStringLiteral("Identified as Unique"), 5040, 1155, 576, QStringLiteral("TotalUnique")},
+                    {QStringLiteral("Mistaken as Duplicate"), 6336, 1140, 576, QStringLiteral("TotalDupMistake")},
+                    {QStringLiteral("Score"), 7632, 1005, 576, QStringLiteral("Specificity")}},
+        .verticalRules = {0, 3600, 4896, 6192, 7488, 8640},
+        .headerRuleTops = {576, 720},
+        .tableWidth = 8640,
+        .sectionHeights = {660, 720, 294, 339, 528},
+        .sectionNames = kSectionNumbers,
+        .footer = {{}, 0, 0, 288, kFooterLefts, kFooterWidths},
+    });
+}
+
+PageDesign rptScoresByType()
+{
+    return ruledTable({
+        .reportWidth = 8790,
+        .defaultFont = FontStyle{},
+        .title = QStringLiteral("Scores by Problem Type"),
+        .titleWidth = 6480,
+        .titleHeight = 435,
+        .columns = {{QStringLiteral("Problem Type"), 144, 1728, 240, QStringLiteral("ProblemDesc"), 3744},
+                    {QStringLiteral("Sensitivity Score"), 4176, 1725, 240, QStringLiteral("Sensitivity")},
+                    {QStringLiteral("Specificity Score"), 6336, 1725, 240, QStringLiteral("Specificity")}},
+        .verticalRules = {0, 4032, 6192, 8352},
+        .headerRuleTops = {432, 576},
+        .tableWidth = 8352,
+        .sectionHeights = {585, 576, 294, 315, 360},
+        .sectionNames = kSectionNumbers,
+        .footer = {{}, 0, 0, 300, {144, 1296, 6336, 6912, 7488, 7776}, {1155, 1440, 570, 585, 285, 864}, kNine},
+    });
+}
+
+PageDesign rptDupsMissed()
+{
+    return cards(8685, QStringLiteral("Duplicate Records Missed"), 144, 855, duplicateCard(false), 450, 0);
+}
+
+PageDesign rptNonDupsLost()
+{
+    return cards(8640, QStringLiteral("Non-Duplicate Records Lost"), 144, 864, nonDuplicateCard(false), 480, 360);
+}
+
+PageDesign rptAllNonDupList()
+{
+    return cards(8655, QStringLiteral("List of All Non- Duplicate Records"), 144, 864, nonDuplicateCard(true), 471, 45);
+}
+
+PageDesign rptAllDupsList()
+{
+    return cards(8655, QStringLiteral("List of All Duplicate Records"), 0, 885, duplicateCard(true), 435, 30);
+}
+
+} // namespace designs
 
 } // namespace marrowick

@@ -1,14 +1,17 @@
 #pragma once
 #include <QString>
+#include <Qt>
 #include <optional>
 #include <vector>
 
+class QAbstractItemModel;
+
 namespace marrowick {
 
-// The eight printed reports, as data. Lengths are in twips (1/1440 inch),
+// A printed report's layout, as data. Lengths are in twips (1/1440 inch),
 // positions inside their section.
 
-struct FontSpec {
+struct FontStyle {
     double points = 8.25;
     bool bold = false;
 };
@@ -17,7 +20,7 @@ struct Element {
     enum Kind { Label, Field, HRule, VRule } kind;
     QString text; // the label's text, or the field's column name
     int left = 0, top = 0, width = 0, height = 0;
-    std::optional<FontSpec> font; // the design's default font when not given
+    std::optional<FontStyle> font; // the design's default font when not given
 };
 
 struct Section {
@@ -27,16 +30,28 @@ struct Section {
 };
 
 struct PageDesign {
-    QString name;           // rptOverall ...
-    QString previewCaption; // the preview window's caption
     int reportWidth = 0;
-    int margin = 1440;      // on all four sides
-    FontSpec defaultFont;
+    int margin = 1440; // on all four sides
+    FontStyle defaultFont;
     Section reportHeader, pageHeader, detail, pageFooter, reportFooter;
-
 };
 
-// The design of a report index 0 to 7; null for any other.
-const PageDesign* pageDesignAt(int index);
+// The horizontal header role under which a model names each column's field;
+// a design's fields bind to it without regard to case.
+constexpr int FieldRole = Qt::UserRole + 1;
+// The column whose field has that name, without regard to case; -1 if none.
+int fieldColumn(const QAbstractItemModel& model, const QString& field);
+
+// The eight designs, each named after the report it prints.
+namespace designs {
+PageDesign rptOverall();
+PageDesign rptProbTypeSummary();
+PageDesign rptDupLikeSummary();
+PageDesign rptScoresByType();
+PageDesign rptDupsMissed();
+PageDesign rptNonDupsLost();
+PageDesign rptAllNonDupList();
+PageDesign rptAllDupsList();
+} // namespace designs
 
 } // namespace marrowick

@@ -1,7 +1,6 @@
 #include "PageRenderer.h"
 
-#include "ReportModel.h"
-
+#include <QAbstractItemModel>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QLocale>
@@ -16,11 +15,11 @@ constexpr double kTwipsPerInch = 1440.0;
 constexpr int kRuleTwips = 12;
 } // namespace
 
-PageRenderer::PageRenderer(const PageDesign& design, const ReportModel& rows)
+PageRenderer::PageRenderer(const PageDesign& design, const QAbstractItemModel& rows)
     : m_design(design), m_rows(rows), m_printedAt(QDateTime::currentDateTime())
 {
     for (const Element& e : design.detail.elements)
-        m_columns.push_back(e.kind == Element::Field ? rows.columnOf(e.text) : -1);
+        m_columns.push_back(e.kind == Element::Field ? fieldColumn(rows, e.text) : -1);
 }
 
 QString PageRenderer::family()
@@ -88,7 +87,7 @@ void PageRenderer::paintSection(QPainter& painter, const Section& section, doubl
             painter.drawLine(box.topLeft(), e.kind == Element::HRule ? box.topRight() : box.bottomLeft());
             continue;
         }
-        const FontSpec spec = e.font.value_or(m_design.defaultFont);
+        const FontStyle spec = e.font.value_or(m_design.defaultFont);
         QFont font(family());
         font.setPointSizeF(spec.points);
         font.setBold(spec.bold);
@@ -104,7 +103,7 @@ void PageRenderer::paintSection(QPainter& painter, const Section& section, doubl
                 continue;
             }
         } else {
-            const int column = &section == &m_design.detail ? m_columns[i] : m_rows.columnOf(e.text);
+            const int column = &section == &m_design.detail ? m_columns[i] : fieldColumn(m_rows, e.text);
             text = column >= 0 && row >= 0 ? m_rows.index(row, column).data().toString() : QString();
         }
         // A value wider than its box ends in an ellipsis at the box's edge.

@@ -4,20 +4,20 @@
 #include <QDateTime>
 #include <vector>
 
+class QAbstractItemModel;
 class QPagedPaintDevice;
 class QPainter;
 
 namespace marrowick {
 
-class ReportModel;
-
 // Lays a page design out on any paged device (printer, PDF writer, preview):
 // the report header once, the page header and footer on every page, one
 // detail section per row (moved whole to the next page when it does not
-// fit) and the report footer once, at the end.
+// fit) and the report footer once, at the end. The rows come from any model
+// that names its columns' fields under FieldRole.
 class PageRenderer {
 public:
-    PageRenderer(const PageDesign& design, const ReportModel& rows);
+    PageRenderer(const PageDesign& design, const QAbstractItemModel& rows);
 
     // Sets the design's margins on the device.
     void prepare(QPagedPaintDevice& device) const;
@@ -38,7 +38,7 @@ private:
     QString codeText(const QString& text, int page, int pages) const;
 
     const PageDesign& m_design;
-    const ReportModel& m_rows;
+    const QAbstractItemModel& m_rows;
     std::vector<int> m_columns; // per detail element: the model column of its field, -1 when none
     QDateTime m_printedAt;
 };

@@ -1,7 +1,7 @@
 #include "PdfExport.h"
 
 #include "PageRenderer.h"
-#include "ReportModel.h"
+#include "ReportCatalogue.h"
 #include "platform/Platform.h"
 
 #include <QDir>
@@ -10,18 +10,18 @@
 
 namespace marrowick {
 
-bool exportReportPdf(const PageDesign& design, const ReportModel& rows, const QString& path, const QPageLayout* layout)
+bool exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, const QString& path, const QPageLayout* layout)
 {
     // Written beside the target first, so a failure never leaves half a file.
     const QString partial = path + QStringLiteral(".part");
     bool written = false;
     {
         QPdfWriter writer(partial);
-        writer.setTitle(rows.report().title);
+        writer.setTitle(report.title);
         writer.setCreator(QStringLiteral("Marrowick"));
         if (layout)
             writer.setPageLayout(*layout);
-        PageRenderer renderer(design, rows);
+        PageRenderer renderer(report.page, rows);
         renderer.prepare(writer);
         written = renderer.render(writer);
     }

@@ -1,15 +1,17 @@
 #pragma once
 #include <QString>
 
+class QAbstractItemModel;
 class QPageLayout;
 
 namespace marrowick {
 
-class ReportModel;
-struct PageDesign;
+struct ReportDef;
 
-// Writes a report's rows through its design into a PDF file; false after an
-// "Error" message. The page layout, when given, is the one chosen for printing.
-bool exportReportPdf(const PageDesign& design, const ReportModel& rows, const QString& path, const QPageLayout* layout = nullptr);
+// Writes a report's rows through its page design into a PDF file; false
+// after an "Error" message. The page layout, when given, is the one chosen
+// for printing.
+bool exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, const QString& path,
+                     const QPageLayout* layout = nullptr);
 
 } // namespace marrowick

@@ -35,65 +35,109 @@ std::vector<ColumnRule> listRules(bool withProblemType, const QString& notesFiel
 const std::vector<ReportDef>& reportCatalogue()
 {
     static const std::vector<ReportDef> reports{
-        {0, QStringLiteral("Summary of Results"), QStringLiteral("Summary of Results"),
-         QStringLiteral("SELECT * from tblOverallResults order by ResultCode"),
-         {{QStringLiteral("ResultDesc"), QString(), 0.8, false}, {QStringLiteral("ResultValue"), QString(), 0.16, true}},
-         QStringLiteral("rptOverall"), QStringLiteral("Report Print Preview: Summary of Results")},
-        {1, QStringLiteral("Results for Duplicate Records"), QStringLiteral("Results for Duplicate Records"),
-         QStringLiteral("SELECT * from tblDupProblemTypeSummary order by ProbOrder"),
-         {{QStringLiteral("ProblemDesc"), QStringLiteral("Problem Type"), 0.41, false},
-          {QStringLiteral("ProblemCount"), QStringLiteral("Data Total"), 0.1, true},
-          {QStringLiteral("TotalCaught"), QStringLiteral("Rejected/ Merged"), 0.11, true},
-          {QStringLiteral("TotalQM"), QStringLiteral("Flagged"), 0.11, true},
-          {QStringLiteral("TotalMissed"), QStringLiteral("Missed"), 0.11, true},
-          {QStringLiteral("Sensitivity"), QStringLiteral("Score"), 0.12, true}},
-         QStringLiteral("rptProbTypeSummary"), QStringLiteral("Report Print Preview: Results for Duplicate Records")},
-        {2, QStringLiteral("Results for Non-duplicate  Records"), QStringLiteral("Results for Non-Duplicate Records"),
-         QStringLiteral("SELECT * from tblDupLikeSummary order by ProbOrder"),
-         {{QStringLiteral("ProblemDesc"), QStringLiteral("Problem Type"), 0.44, false},
-          {QStringLiteral("ProblemCount"), QStringLiteral("Data Total"), 0.1, true},
-          {QStringLiteral("TotalUnique"), QStringLiteral("Identified as Unique"), 0.13, true},
-          {QStringLiteral("TotalDupMistake"), QStringLiteral("Mistaken as Duplicate"), 0.14, true},
-          {QStringLiteral("Specificity"), QStringLiteral("Score"), 0.12, true}},
-         QStringLiteral("rptDupLikeSummary"), QStringLiteral("Report Print Preview: Results for Non-duplicate Records")},
-        {3, QStringLiteral("Scores by Problem Type"), QStringLiteral("Scores by Problem Type"),
-         QStringLiteral("SELECT * from tblScoresByType order by ProbOrder"),
-         {{QStringLiteral("ProblemDesc"), QStringLiteral("Problem Type"), 0.42, false},
-          {QStringLiteral("Sensitivity"), QStringLiteral("Sensitivity Score"), 0.25, true},
-          {QStringLiteral("Specificity"), QStringLiteral("Specificity Score"), 0.25, true}},
-         QStringLiteral("rptScoresByType"), QStringLiteral("Report Print Preview: Scores by Problem Type")},
-        {4, QStringLiteral("Duplicate Records Missed"), QStringLiteral("List of Duplicate Records Missed (Not Detected)"),
-         QStringLiteral("SELECT  tblProbDescMap.ProbDesc, DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, "
-                        "DupTestData.Suffix, DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, DupTestData.MomFirst, "
-                        "DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID FROM tblProbDescMap, IIS_DUPLICATES INNER JOIN "
-                        "DupTestData ON IIS_DUPLICATES.ID = DupTestData.ID WHERE IIS_DUPLICATES.QM='N' AND "
-                        "IIS_DUPLICATES.OtherQM='N' AND tblProbDescMap.ProbCode=DupTestData.ProblemCode ORDER BY "
-                        "DupTestData.ProblemCode"),
-         listRules(true, QStringLiteral("notes")), QStringLiteral("rptDupsMissed"),
-         QStringLiteral("Report Print Preview: Duplicate Records Missed")},
-        {5, QStringLiteral("Non-duplicate Records Lost"), QStringLiteral("List of Non-Duplicate Records Lost"),
-         QStringLiteral("SELECT DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, DupTestData.Suffix, "
-                        "DupTestData.DOB,DupTestData.MomMaiden, DupTestData.MomLast, DupTestData.MomFirst, "
-                        "DupTestData.MomMiddle,DupTestData.Notes AS Notes, DupTestData.ID  FROM IIS_MISSING_RECORDS INNER JOIN "
-                        "DupTestData ON IIS_MISSING_RECORDS.ID = DupTestData.ID ORDER BY DupTestData.ProblemCode"),
-         listRules(false, QStringLiteral("Notes")), QStringLiteral("rptNonDupsLost"),
-         QStringLiteral("Report Print Preview: Non-duplicate Records Lost")},
-        {6, QStringLiteral("List of All Non-duplicate in Test Data"), QStringLiteral("List of All Non-duplicate Records in Test Data"),
-         QStringLiteral("SELECT DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, DupTestData.Suffix, "
-                        "DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, DupTestData.MomFirst, "
-                        "DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From DupTestData WHERE "
-                        "(ProblemCode='BASE_RECORD' or ProblemCode='DL_BASE_RECORD')"),
-         listRules(false, QStringLiteral("notes")), QStringLiteral("rptAllNonDupList"),
-         QStringLiteral("Report Print Preview: List of All Non-duplicate Records")},
-        {7, QStringLiteral("List of All Duplicates in Test Data"), QStringLiteral("List of All Duplicate Records in Test Data"),
-         QStringLiteral("SELECT tblProbDescMap.ProbDesc,DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, "
-                        "DupTestData.Suffix, DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, "
-                        "DupTestData.MomFirst, DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From "
-                        "tblProbDescMap, DupTestData WHERE (ProblemCode<>'BASE_RECORD' AND "
-                        "ProblemCode<>'DL_BASE_RECORD')AND tblProbDescMap.ProbCode=DupTestData.ProblemCode ORDER BY "
-                        "DupTestData.ProblemCode"),
-         listRules(true, QStringLiteral("notes")), QStringLiteral("rptAllDupsList"),
-         QStringLiteral("Report Print Preview: List of All Duplicate Records")},
+        {.index = 0,
+         .item = QStringLiteral("Summary of Results"),
+         .title = QStringLiteral("Summary of Results"),
+         .caption = QStringLiteral("Report Print Preview: Summary of Results"),
+         .refill = [] { return clsOverallResults().RefillOverallResults(); },
+         .query = QStringLiteral("SELECT * from tblOverallResults order by ResultCode"),
+         .rules = {{QStringLiteral("ResultDesc"), QString(), 0.8, false}, {QStringLiteral("ResultValue"), QString(), 0.16, true}},
+         .page = designs::rptOverall(),
+         .fileName = QStringLiteral("rptOverall")},
+        {.index = 1,
+         .item = QStringLiteral("Results for Duplicate Records"),
+         .title = QStringLiteral("Results for Duplicate Records"),
+         .caption = QStringLiteral("Report Print Preview: Results for Duplicate Records"),
+         .refill = [] { return clsProblemTypeSummary().RefillProblemTypeSummary(); },
+         .query = QStringLiteral("SELECT * from tblDupProblemTypeSummary order by ProbOrder"),
+         .rules = {{QStringLiteral("ProblemDesc"), QStringLiteral("Problem Type"), 0.41, false},
+                   {QStringLiteral("ProblemCount"), QStringLiteral("Data Total"), 0.1, true},
+                   {QStringLiteral("TotalCaught"), QStringLiteral("Rejected/ Merged"), 0.11, true},
+                   {QStringLiteral("TotalQM"), QStringLiteral("Flagged"), 0.11, true},
+                   {QStringLiteral("TotalMissed"), QStringLiteral("Missed"), 0.11, true},
+                   {QStringLiteral("Sensitivity"), QStringLiteral("Score"), 0.12, true}},
+         .page = designs::rptProbTypeSummary(),
+         .fileName = QStringLiteral("rptProbTypeSummary")},
+        {.index = 2,
+         .item = QStringLiteral("Results for Non-duplicate  Records"),
+         .title = QStringLiteral("Results for Non-Duplicate Records"),
+         .caption = QStringLiteral("Report Print Preview: Results for Non-duplicate Records"),
+         .refill = [] { return clsDupLikeSummary().RefillDupLikeSummary(); },
+         .query = QStringLiteral("SELECT * from tblDupLikeSummary order by ProbOrder"),
+         .rules = {{QStringLiteral("ProblemDesc"), QStringLiteral("Problem Type"), 0.44, false},
+                   {QStringLiteral("ProblemCount"), QStringLiteral("Data Total"), 0.1, true},
+                   {QStringLiteral("TotalUnique"), QStringLiteral("Identified as Unique"), 0.13, true},
+                   {QStringLiteral("TotalDupMistake"), QStringLiteral("Mistaken as Duplicate"), 0.14, true},
+                   {QStringLiteral("Specificity"), QStringLiteral("Score"), 0.12, true}},
+         .page = designs::rptDupLikeSummary(),
+         .fileName = QStringLiteral("rptDupLikeSummary")},
+        {.index = 3,
+         .item = QStringLiteral("Scores by Problem Type"),
+         .title = QStringLiteral("Scores by Problem Type"),
+         .caption = QStringLiteral("Report Print Preview: Scores by Problem Type"),
+         .refill = [] { return clsScoreByType().RefillScoresByType(); },
+         .query = QStringLiteral("SELECT * from tblScoresByType order by ProbOrder"),
+         .rules = {{QStringLiteral("ProblemDesc"), QStringLiteral("Problem Type"), 0.42, false},
+                   {QStringLiteral("Sensitivity"), QStringLiteral("Sensitivity Score"), 0.25, true},
+                   {QStringLiteral("Specificity"), QStringLiteral("Specificity Score"), 0.25, true}},
+         .page = designs::rptScoresByType(),
+         .fileName = QStringLiteral("rptScoresByType")},
+        {.index = 4,
+         .item = QStringLiteral("Duplicate Records Missed"),
+         .title = QStringLiteral("List of Duplicate Records Missed (Not Detected)"),
+         .caption = QStringLiteral("Report Print Preview: Duplicate Records Missed"),
+         .refill = nullptr,
+         .query = QStringLiteral(
+             "SELECT  tblProbDescMap.ProbDesc, DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, "
+             "DupTestData.Suffix, DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, DupTestData.MomFirst, "
+             "DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID FROM tblProbDescMap, IIS_DUPLICATES INNER JOIN "
+             "DupTestData ON IIS_DUPLICATES.ID = DupTestData.ID WHERE IIS_DUPLICATES.QM='N' AND "
+             "IIS_DUPLICATES.OtherQM='N' AND tblProbDescMap.ProbCode=DupTestData.ProblemCode ORDER BY "
+             "DupTestData.ProblemCode"),
+         .rules = listRules(true, QStringLiteral("notes")),
+         .page = designs::rptDupsMissed(),
+         .fileName = QStringLiteral("rptDupsMissed")},
+        {.index = 5,
+         .item = QStringLiteral("Non-duplicate Records Lost"),
+         .title = QStringLiteral("List of Non-Duplicate Records Lost"),
+         .caption = QStringLiteral("Report Print Preview: Non-duplicate Records Lost"),
+         .refill = nullptr,
+         .query = QStringLiteral(
+             "SELECT DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, DupTestData.Suffix, "
+             "DupTestData.DOB,DupTestData.MomMaiden, DupTestData.MomLast, DupTestData.MomFirst, "
+             "DupTestData.MomMiddle,DupTestData.Notes AS Notes, DupTestData.ID  FROM IIS_MISSING_RECORDS INNER JOIN "
+             "DupTestData ON IIS_MISSING_RECORDS.ID = DupTestData.ID ORDER BY DupTestData.ProblemCode"),
+         .rules = listRules(false, QStringLiteral("Notes")),
+         .page = designs::rptNonDupsLost(),
+         .fileName = QStringLiteral("rptNonDupsLost")},
+        {.index = 6,
+         .item = QStringLiteral("List of All Non-duplicate in Test Data"),
+         .title = QStringLiteral("List of All Non-duplicate Records in Test Data"),
+         .caption = QStringLiteral("Report Print Preview: List of All Non-duplicate Records"),
+         .refill = nullptr,
+         .query = QStringLiteral(
+             "SELECT DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, DupTestData.Suffix, "
+             "DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, DupTestData.MomFirst, "
+             "DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From DupTestData WHERE "
+             "(ProblemCode='BASE_RECORD' or ProblemCode='DL_BASE_RECORD')"),
+         .rules = listRules(false, QStringLiteral("notes")),
+         .page = designs::rptAllNonDupList(),
+         .fileName = QStringLiteral("rptAllNonDupList")},
+        {.index = 7,
+         .item = QStringLiteral("List of All Duplicates in Test Data"),
+         .title = QStringLiteral("List of All Duplicate Records in Test Data"),
+         .caption = QStringLiteral("Report Print Preview: List of All Duplicate Records"),
+         .refill = nullptr,
+         .query = QStringLiteral(
+             "SELECT tblProbDescMap.ProbDesc,DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, "
+             "DupTestData.Suffix, DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, "
+             "DupTestData.MomFirst, DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From "
+             "tblProbDescMap, DupTestData WHERE (ProblemCode<>'BASE_RECORD' AND "
+             "ProblemCode<>'DL_BASE_RECORD')AND tblProbDescMap.ProbCode=DupTestData.ProblemCode ORDER BY "
+             "DupTestData.ProblemCode"),
+         .rules = listRules(true, QStringLiteral("notes")),
+         .page = designs::rptAllDupsList(),
+         .fileName = QStringLiteral("rptAllDupsList")},
     };
     return reports;
 }
@@ -110,17 +154,6 @@ const ColumnRule* ruleFor(const ReportDef& report, const QString& field)
         if (rule.field == field)
             return &rule;
     return nullptr;
-}
-
-bool refillReport(int index)
-{
-    switch (index) {
-    case 0: return clsOverallResults().RefillOverallResults();
-    case 1: return clsProblemTypeSummary().RefillProblemTypeSummary();
-    case 2: return clsDupLikeSummary().RefillDupLikeSummary();
-    case 3: return clsScoreByType().RefillScoresByType();
-    default: return true;
-    }
 }
 
 } // namespace marrowick

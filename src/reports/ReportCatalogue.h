@@ -1,6 +1,7 @@
 #pragma once
+#include "PageDesign.h"
+
 #include <QString>
-#include <QStringList>
 #include <vector>
 
 namespace marrowick {
@@ -13,25 +14,27 @@ struct ColumnRule {
     bool centred;
 };
 
-// One of the eight reports: its list item, titles, query, column rules and design.
+// One of the eight reports, everything that the grid, the printed page and
+// the batch output take from it.
 struct ReportDef {
-    int index;
+    int index;              // its position in the selection list
     QString item;           // as the selection page lists it
     QString title;          // the viewer's window title
+    QString caption;        // the print preview's window caption
+    bool (*refill)();       // rebuilds the summary table it reads; null for none
     QString query;
     std::vector<ColumnRule> rules;
-    QString design;         // rptOverall ...
-    QString previewCaption;
+    PageDesign page;
+    QString fileName;       // of its PDF, csv and json files, without the extension
+
+    // Runs the refill where there is one. False after the refill's own
+    // message; DbError for what the refill passes up.
+    bool refillTable() const { return !refill || refill(); }
 };
 
 const std::vector<ReportDef>& reportCatalogue();
 const ReportDef* reportAt(int index);
 // The rule of that field in a report, or null when the column is hidden.
 const ColumnRule* ruleFor(const ReportDef& report, const QString& field);
-
-// Rebuilds the summary table that report reads (reports 0 to 3); true for the
-// others. False after the builder's own message; DbError for what the builder
-// passes up.
-bool refillReport(int index);
 
 } // namespace marrowick

@@ -26,15 +26,6 @@ ReportModel::ReportModel(const ReportDef& report, QObject* parent) : QSqlQueryMo
     }
 }
 
-int ReportModel::columnOf(const QString& field) const
-{
-    const QSqlRecord fields = record();
-    for (int column = 0; column < fields.count(); ++column)
-        if (fields.fieldName(column).compare(field, Qt::CaseInsensitive) == 0)
-            return column;
-    return -1;
-}
-
 QVariant ReportModel::data(const QModelIndex& index, int role) const
 {
     if (role == Qt::TextAlignmentRole) {
@@ -42,6 +33,13 @@ QVariant ReportModel::data(const QModelIndex& index, int role) const
         return rule && rule->centred ? QVariant(Qt::AlignCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     }
     return QSqlQueryModel::data(index, role);
+}
+
+QVariant ReportModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role == FieldRole && orientation == Qt::Horizontal)
+        return record().fieldName(section);
+    return QSqlQueryModel::headerData(section, orientation, role);
 }
 
 } // namespace marrowick

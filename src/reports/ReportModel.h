@@ -5,8 +5,9 @@
 
 namespace marrowick {
 
-// A report's open result set: the viewer's grid shows it and the printed
-// report binds to it, so both carry the same rows in the same order.
+// A report's open result set: the viewer's grid, the printed report and the
+// batch output all read it, so they carry the same rows in the same order.
+// Its header names each column's field under FieldRole.
 class ReportModel : public QSqlQueryModel {
     Q_OBJECT
 public:
@@ -14,10 +15,9 @@ public:
     ReportModel(const ReportDef& report, QObject* parent = nullptr);
 
     const ReportDef& report() const { return m_report; }
-    // The column of that field name, compared without regard to case; -1 if none.
-    int columnOf(const QString& field) const;
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
     const ReportDef& m_report;

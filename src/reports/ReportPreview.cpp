@@ -1,14 +1,14 @@
 #include "ReportPreview.h"
 
-#include "PageDesign.h"
 #include "PageRenderer.h"
 #include "PdfExport.h"
-#include "ReportModel.h"
+#include "ReportCatalogue.h"
 #include "platform/Platform.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QHash>
 #include <QLabel>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -16,12 +16,11 @@
 #include <QStandardPaths>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <array>
 
 namespace marrowick {
 
 namespace {
-std::array<QPointer<ReportPreview>, 8> g_instances;
+QHash<const ReportDef*, QPointer<ReportPreview>> g_instances;
 }
 
 std::function<QString(QWidget*, const QString&)>& ReportPreview::pickPdfFile()
@@ -41,21 +40,21 @@ std::function<bool(QPrinter*, QWidget*)>& ReportPreview::askPrinter()
     return ask;
 }
 
-ReportPreview* ReportPreview::liveInstance(int index)
+ReportPreview* ReportPreview::liveInstance(const ReportDef& report)
 {
-    return index >= 0 && index < int(g_instances.size()) ? g_instances[size_t(index)].data() : nullptr;
+    return g_instances.value(&report).data();
 }
 
-ReportPreview* ReportPreview::instanceFor(int index)
+ReportPreview* ReportPreview::instanceFor(const ReportDef& report)
 {
-    if (ReportPreview* live = liveInstance(index))
+    if (ReportPreview* live = liveInstance(report))
         return live;
-    auto* created = new ReportPreview(index);
-    g_instances[size_t(index)] = created;
+    auto* created = new ReportPreview(report);
+    g_instances[&report] = created;
     return created;
 }
 
-ReportPreview::ReportPreview(int index) : printer(QPrinter::HighResolution), m_index(index)
+ReportPreview::ReportPreview(const ReportDef& report) : printer(QPrinter::HighResolution), m_report(report)
 {
     setObjectName(QStringLiteral("ReportPreview"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -99,11 +98,10 @@ ReportPreview::ReportPreview(int index) : printer(QPrinter::HighResolution), m_i
     connect(preview, &QPrintPreviewWidget::previewChanged, this, &ReportPreview::updatePageLabel);
 }
 
-void ReportPreview::bind(const PageDesign& design, const ReportModel* rows)
+void ReportPreview::bind(const QAbstractItemModel* rows)
 {
-    m_design = &design;
     m_rows = rows;
-    setWindowTitle(design.previewCaption);
+    setWindowTitle(m_report.caption);
     preview->updatePreview();
     updatePageLabel();
 }
@@ -118,16 +116,16 @@ void ReportPreview::updatePageLabel()
 
 void ReportPreview::paint(QPrinter* device)
 {
-    if (!m_design || !m_rows)
+    if (!m_rows)
         return;
-    if (!PageRenderer(*m_design, *m_rows).render(*device))
+    if (!PageRenderer(m_report.page, *m_rows).render(*device))
         platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The report could not be laid out on this printer."),
                           MsgIcon::Critical, MsgButtons::Ok);
 }
 
 void ReportPreview::print()
 {
-    if (!m_design || !askPrinter()(&printer, this))
+    if (!m_rows || !askPrinter()(&printer, this))
         return;
     BusyPointer busy;
     paint(&printer);
@@ -135,17 +133,17 @@ void ReportPreview::print()
 
 bool ReportPreview::exportPdf(QString path)
 {
-    if (!m_design || !m_rows)
+    if (!m_rows)
         return false;
     if (path.isEmpty()) {
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        path = pickPdfFile()(this, QDir(documents).filePath(m_design->name + QStringLiteral(".pdf")));
+        path = pickPdfFile()(this, QDir(documents).filePath(m_report.fileName + QStringLiteral(".pdf")));
         if (path.isEmpty())
             return false;
     }
     BusyPointer busy;
     const QPageLayout layout = printer.pageLayout();
-    return exportReportPdf(*m_design, *m_rows, path, &layout);
+    return exportReportPdf(m_report, *m_rows, path, &layout);
 }
 
 void ReportPreview::closeEvent(QCloseEvent* event)

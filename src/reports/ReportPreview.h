@@ -4,26 +4,26 @@
 #include <QWidget>
 #include <functional>
 
+class QAbstractItemModel;
 class QLabel;
 class QPrintPreviewWidget;
 
 namespace marrowick {
 
-class ReportModel;
-struct PageDesign;
+struct ReportDef;
 
-// The print preview of one report design: zoom, page navigation, Page
+// The print preview of one report's page design: zoom, page navigation, Page
 // Setup, Print and Export PDF. One printer object serves all of them, so the
 // paper and margins chosen here are what prints.
 class ReportPreview : public QWidget {
     Q_OBJECT
 public:
-    // The live instance of that report index's design, created if there is none.
-    static ReportPreview* instanceFor(int index);
-    static ReportPreview* liveInstance(int index);
+    // The live instance of that report's design, created if there is none.
+    static ReportPreview* instanceFor(const ReportDef& report);
+    static ReportPreview* liveInstance(const ReportDef& report);
 
     // Binds the design afresh to a result set and lays it out again.
-    void bind(const PageDesign& design, const ReportModel* rows);
+    void bind(const QAbstractItemModel* rows);
     int pageCount() const;
     int currentPage() const;
 
@@ -46,13 +46,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    explicit ReportPreview(int index);
+    explicit ReportPreview(const ReportDef& report);
     void paint(QPrinter* device);
     void updatePageLabel();
 
-    int m_index;
-    const PageDesign* m_design = nullptr;
-    const ReportModel* m_rows = nullptr;
+    const ReportDef& m_report;
+    const QAbstractItemModel* m_rows = nullptr;
     QLabel* m_pageLabel;
 };
 

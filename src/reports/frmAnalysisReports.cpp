@@ -68,16 +68,17 @@ void frmAnalysisReports::View()
                           MsgButtons::Ok);
         return;
     }
-    if (!reportAt(index)) {
+    const ReportDef* report = reportAt(index);
+    if (!report) {
         platform().MsgBox(QStringLiteral("Report Not Available"),
                           QStringLiteral("The report selected is not available in this version of the tool."),
                           MsgIcon::Information, MsgButtons::Ok);
         return;
     }
     try {
-        if (!refillReport(index))
+        if (!report->refillTable())
             return;
-        pages::show<frmRep1>();
+        pages::showNew<frmRep1>(*report);
     } catch (...) {
         // A summary that failed after emptying its table, or a viewer query that failed.
         showCurrentFailure(QStringLiteral("The report cannot be shown."));

@@ -1,11 +1,10 @@
 #include "frmRep1.h"
 
-#include "PageDesign.h"
 #include "ReportModel.h"
 #include "ReportPreview.h"
 #include "database/DbError.h"
-#include "platform/Platform.h"
 #include "frmAnalysisReports.h"
+#include "platform/Platform.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,10 +20,9 @@
 
 namespace marrowick {
 
-frmRep1::frmRep1() : ReportPage(QSize(960, 600))
+frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_report(report)
 {
     setObjectName(QStringLiteral("frmRep1"));
-    setWindowTitle(QStringLiteral("Overall Scores and Recommendations"));
 
     auto* layout = new QVBoxLayout(this);
     DataGrid1 = new QTableView(this);
@@ -34,7 +32,6 @@ frmRep1::frmRep1() : ReportPage(QSize(960, 600))
     DataGrid1->setAlternatingRowColors(true);
     DataGrid1->verticalHeader()->setVisible(false);
     DataGrid1->verticalHeader()->setDefaultSectionSize(DataGrid1->fontMetrics().height() + 8);
-    DataGrid1->setVisible(false);
     layout->addWidget(DataGrid1, 1);
 
     auto* copy = new QAction(DataGrid1);
@@ -49,19 +46,9 @@ frmRep1::frmRep1() : ReportPage(QSize(960, 600))
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmAnalysisReports>(); });
     connect(btnPrint, &QPushButton::clicked, this, &frmRep1::Print);
 
-    const frmAnalysisReports* selection = pages::loaded<frmAnalysisReports>();
-    load(selection ? selection->reportIndex() : -1);
-}
-
-void frmRep1::load(int index)
-{
-    const ReportDef* report = reportAt(index);
-    if (!report)
-        return; // the grid stays hidden and the design caption stays
-
-    m_model = new ReportModel(*report, this);
+    m_model = new ReportModel(report, this);
     DataGrid1->setModel(m_model);
-    setWindowTitle(report->title);
+    setWindowTitle(report.title);
 
     QHeaderView* header = DataGrid1->horizontalHeader();
     QFont bold = header->font();
@@ -72,12 +59,11 @@ void frmRep1::load(int index)
 
     // Widths are shares of the grid's width as laid out in the window: its
     // inside, less the frame and a vertical scroll bar.
-    DataGrid1->setVisible(true);
-    layout()->activate();
+    layout->activate();
     const int gridWidth = DataGrid1->width() - 2 * DataGrid1->frameWidth()
         - DataGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DataGrid1);
     for (int column = 0; column < m_model->columnCount(); ++column) {
-        const ColumnRule* rule = ruleFor(*report, m_model->record().fieldName(column));
+        const ColumnRule* rule = ruleFor(report, m_model->record().fieldName(column));
         DataGrid1->setColumnHidden(column, rule == nullptr);
         if (rule)
             DataGrid1->setColumnWidth(column, int(rule->width * gridWidth));
@@ -103,27 +89,18 @@ void frmRep1::copySelection() const
     QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
 
-} // namespace marrowick
-
-namespace marrowick {
-
 void frmRep1::Print()
 {
     BusyPointer busy;
-    const frmAnalysisReports* selection = pages::loaded<frmAnalysisReports>();
-    const int index = selection ? selection->reportIndex() : -1;
-    const PageDesign* design = pageDesignAt(index);
-    if (!design || !m_model)
-        return;
     try {
-        ReportPreview* preview = ReportPreview::instanceFor(index);
+        ReportPreview* preview = ReportPreview::instanceFor(m_report);
         disconnect(preview, &ReportPreview::ended, nullptr, nullptr);
         // The viewer comes back, as it was, when the preview ends.
         connect(preview, &ReportPreview::ended, this, [this] {
             show();
             activateWindow();
         });
-        preview->bind(*design, m_model);
+        preview->bind(m_model);
         pages::place(preview);
         preview->show();
         hide();

@@ -7,15 +7,16 @@ class QTableView;
 namespace marrowick {
 
 class ReportModel;
+struct ReportDef;
 
-// Shows the report chosen on the selection page in a read-only grid.
+// Shows one report in a read-only grid.
 class frmRep1 : public ReportPage {
     Q_OBJECT
 public:
-    // Runs the loader of the selected report; throws DbError when its query fails.
-    frmRep1();
+    // Runs the report's query; throws DbError when it fails.
+    explicit frmRep1(const ReportDef& report);
 
-    // The open result set of the current report; null when no report is loaded.
+    // The open result set of the report.
     ReportModel* resultSet() const { return m_model; }
     // Copies the selected cells as tab-separated text.
     void copySelection() const;
@@ -28,9 +29,8 @@ public:
     void Print();
 
 private:
-    void load(int index);
-
-    ReportModel* m_model = nullptr;
+    const ReportDef& m_report;
+    ReportModel* m_model;
 };
 
 } // namespace marrowick

@@ -56,6 +56,18 @@ template <class T> T* show()
     page->activateWindow();
     return page;
 }
+// A page made from those arguments, shown in place of any loaded instance.
+template <class T, class... Args> T* showNew(Args&&... args)
+{
+    if (T* old = loaded<T>())
+        old->unload();
+    T* page = new T(std::forward<Args>(args)...);
+    remember(page);
+    place(page);
+    page->show();
+    page->activateWindow();
+    return page;
+}
 } // namespace pages
 
 template <class T> T* Page::goTo()

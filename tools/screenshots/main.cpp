@@ -2,6 +2,7 @@
 // for the README and for looking at the windows as a user sees them.
 #include "database/EvalDatabase.h"
 #include "reports/frmAnalysisReports.h"
+#include "reports/ReportCatalogue.h"
 #include "reports/ReportPreview.h"
 #include "reports/frmRep1.h"
 #include "shell/GuiPlatform.h"
@@ -86,7 +87,7 @@ int main(int argc, char* argv[])
         save(viewer, out, QStringLiteral("6-report%1").arg(index));
         if (index == 1 || index == 7) {
             viewer->btnPrint->click();
-            if (ReportPreview* preview = ReportPreview::liveInstance(index)) {
+            if (ReportPreview* preview = ReportPreview::liveInstance(*reportAt(index))) {
                 preview->preview->fitToWidth();
                 save(preview, out, QStringLiteral("7-preview%1").arg(index));
                 preview->close();
