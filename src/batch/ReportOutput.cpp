@@ -1,5 +1,7 @@
 #include "ReportOutput.h"
 
+#include "database/CsvReader.h"
+
 #include "platform/Platform.h"
 #include "reports/ReportModel.h"
 
@@ -84,26 +86,18 @@ QString textTable(const ReportModel& rows)
 
 namespace {
 
-QString csvCell(const QString& value)
-{
-    if (value.contains(QLatin1Char(',')) || value.contains(QLatin1Char('"')) || value.contains(QLatin1Char('\n'))
-        || value.contains(QLatin1Char('\r')))
-        return QLatin1Char('"') + QString(value).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + QLatin1Char('"');
-    return value;
-}
-
 QByteArray csvOf(const ReportModel& rows)
 {
     QStringList lines;
     QStringList header;
     for (int c = 0; c < rows.columnCount(); ++c)
-        header << csvCell(fieldName(rows, c));
-    lines << header.join(QLatin1Char(','));
+        header << fieldName(rows, c);
+    lines << csvRecord(header);
     for (int row = 0; row < rows.rowCount(); ++row) {
         QStringList cells;
         for (int c = 0; c < rows.columnCount(); ++c)
-            cells << csvCell(value(rows, row, c).toString());
-        lines << cells.join(QLatin1Char(','));
+            cells << value(rows, row, c).toString();
+        lines << csvRecord(cells);
     }
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }

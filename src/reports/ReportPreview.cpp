@@ -7,11 +7,9 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QHash>
 #include <QLabel>
 #include <QPageSetupDialog>
-#include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QStandardPaths>
 #include <QToolBar>
@@ -21,23 +19,6 @@ namespace marrowick {
 
 namespace {
 QHash<const ReportDef*, QPointer<ReportPreview>> g_instances;
-}
-
-std::function<QString(QWidget*, const QString&)>& ReportPreview::pickPdfFile()
-{
-    static std::function<QString(QWidget*, const QString&)> pick = [](QWidget* parent, const QString& suggested) {
-        return QFileDialog::getSaveFileName(parent, QStringLiteral("Export PDF"), suggested, QStringLiteral("PDF Files (*.pdf)"));
-    };
-    return pick;
-}
-
-std::function<bool(QPrinter*, QWidget*)>& ReportPreview::askPrinter()
-{
-    static std::function<bool(QPrinter*, QWidget*)> ask = [](QPrinter* printer, QWidget* parent) {
-        QPrintDialog dialog(printer, parent);
-        return dialog.exec() == QDialog::Accepted;
-    };
-    return ask;
 }
 
 ReportPreview* ReportPreview::liveInstance(const ReportDef& report)
@@ -125,7 +106,7 @@ void ReportPreview::paint(QPrinter* device)
 
 void ReportPreview::print()
 {
-    if (!m_rows || !askPrinter()(&printer, this))
+    if (!m_rows || !platform().ChoosePrinter(printer))
         return;
     BusyPointer busy;
     paint(&printer);
@@ -137,7 +118,8 @@ bool ReportPreview::exportPdf(QString path)
         return false;
     if (path.isEmpty()) {
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        path = pickPdfFile()(this, QDir(documents).filePath(m_report.fileName + QStringLiteral(".pdf")));
+        path = platform().SaveFileName(QStringLiteral("Export PDF"), QDir(documents).filePath(m_report.fileName + QStringLiteral(".pdf")),
+                                       QStringLiteral("PDF Files (*.pdf)"));
         if (path.isEmpty())
             return false;
     }

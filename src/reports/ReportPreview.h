@@ -2,7 +2,6 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QWidget>
-#include <functional>
 
 class QAbstractItemModel;
 class QLabel;
@@ -33,10 +32,6 @@ public:
 
     QPrintPreviewWidget* preview;
     QPrinter printer;
-
-    // Replaceable so that tests can answer them.
-    static std::function<QString(QWidget*, const QString& suggested)>& pickPdfFile();
-    static std::function<bool(QPrinter*, QWidget*)>& askPrinter();
 
 signals:
     // The report object ends: its window has been closed.

@@ -189,13 +189,9 @@ void TestPrinting::printPathBindsTheViewersRows()
     preview = ReportPreview::liveInstance(*reportAt(2));
     QVERIFY(preview);
     QCOMPARE(preview->windowTitle(), reportAt(2)->caption);
-    QString asked;
-    ReportPreview::pickPdfFile() = [&](QWidget*, const QString& suggested) {
-        asked = suggested;
-        return db->folder() + QStringLiteral("/exported.pdf");
-    };
+    host->fileAnswers = QStringList{db->folder() + QStringLiteral("/exported.pdf")};
     QVERIFY(preview->exportPdf());
-    QVERIFY(asked.endsWith(reportAt(2)->fileName + QStringLiteral(".pdf")));
+    QVERIFY(host->lastFilters.value(0).endsWith(reportAt(2)->fileName + QStringLiteral(".pdf")));
     const QString exported = pdfPages(db->folder() + QStringLiteral("/exported.pdf")).join(QLatin1Char('\n'));
     QVERIFY(exported.contains(reportAt(2)->page.reportHeader.elements.front().text));
     QVERIFY(exported.contains(QStringLiteral("TOTAL for all non-duplicate records")));
