@@ -47,12 +47,12 @@ public:
     static QList<QList<int>> parseAnswerSheet(const QByteArray& csv);
     static QMultiHash<QString, QString> parseNicknames(const QByteArray& text);
 
-    // Text helpers of the typical matcher, public for their tests.
+private:
+    // Text helpers of the typical matcher.
     static int editDistance(const QString& a, const QString& b);
     static QString normalized(const QString& name);
     static bool dobNear(const QString& a, const QString& b);
 
-private:
     enum class Verdict { NewClient, Flag, Merge };
     Verdict compare(const TestRecord& incoming, const TestRecord& client) const;
     bool firstSimilar(const QString& a, const QString& b) const;
