@@ -104,9 +104,8 @@ void frmRep1::Print()
         pages::place(preview);
         preview->show();
         hide();
-    } catch (const std::exception& error) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The report cannot be printed.\r") + QString::fromLocal8Bit(error.what()),
-                          MsgIcon::Critical, MsgButtons::Ok);
+    } catch (...) {
+        showCurrentFailure(QStringLiteral("The report cannot be printed."));
         show();
     }
 }
