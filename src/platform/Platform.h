@@ -35,7 +35,8 @@ public:
     // without windows answers each as cancelled: an empty path, false.
     // An existing file to open; filters as "Text Files (*.txt)", the first preselected.
     virtual QString OpenFileName(const QString& caption, const QStringList& filters);
-    // A file to write, suggesting a name.
+    // A file to write, suggesting a name (in the folder last used when the
+    // suggestion names none).
     virtual QString SaveFileName(const QString& caption, const QString& suggested, const QString& filter);
     // Lets the user set up the printer (a QPrinter); false when cancelled.
     virtual bool ChoosePrinter(QPagedPaintDevice& printer);

@@ -1,5 +1,6 @@
 #include "PageRenderer.h"
 
+#include <algorithm>
 #include <QAbstractItemModel>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -112,7 +113,7 @@ void PageRenderer::paintSection(QPainter& painter, const Section& section, doubl
     }
 }
 
-bool PageRenderer::render(QPagedPaintDevice& device) const
+bool PageRenderer::render(QPagedPaintDevice& device, int first, int last) const
 {
     const QRectF paint = device.pageLayout().paintRect(QPageLayout::Inch);
     const std::vector<Page> pages = paginate(int(paint.height() * kTwipsPerInch));
@@ -122,8 +123,10 @@ bool PageRenderer::render(QPagedPaintDevice& device) const
     const double scale = device.logicalDpiY() / kTwipsPerInch;
     const double pageBottom = paint.height() * kTwipsPerInch * scale;
     const int total = int(pages.size());
-    for (int p = 0; p < total; ++p) {
-        if (p > 0 && !device.newPage())
+    const int from = std::max(first, 1) - 1;
+    const int to = last > 0 ? std::min(last, total) : total;
+    for (int p = from; p < to; ++p) {
+        if (p > from && !device.newPage())
             return false;
         const Page& page = pages[size_t(p)];
         double y = 0;

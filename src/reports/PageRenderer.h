@@ -21,8 +21,9 @@ public:
 
     // Sets the design's margins on the device.
     void prepare(QPagedPaintDevice& device) const;
-    // Paints every page; false when the device could not be painted on.
-    bool render(QPagedPaintDevice& device) const;
+    // Paints the pages first to last (1-based; 0 for the last page); false
+    // when the device could not be painted on.
+    bool render(QPagedPaintDevice& device, int first = 1, int last = 0) const;
 
     // The font family: Arial where installed, otherwise its metric twin.
     static QString family();

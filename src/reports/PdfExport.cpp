@@ -19,20 +19,30 @@ bool exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, co
         QPdfWriter writer(partial);
         writer.setTitle(report.title);
         writer.setCreator(QStringLiteral("Marrowick"));
+        PageRenderer renderer(report.page, rows);
+        // The paper and margins chosen in Page Setup, else the design's.
         if (layout)
             writer.setPageLayout(*layout);
-        PageRenderer renderer(report.page, rows);
-        renderer.prepare(writer);
+        else
+            renderer.prepare(writer);
         written = renderer.render(writer);
     }
-    if (written) {
+    QString cause;
+    if (!written) {
+        // The writer does not say why; opening the file does.
+        QFile probe(partial);
+        cause = probe.open(QIODevice::WriteOnly) ? QStringLiteral("the pages could not be laid out") : probe.errorString();
+    } else {
         QFile::remove(path);
-        written = QFile::rename(partial, path);
+        QFile renamed(partial);
+        written = renamed.rename(path);
+        if (!written)
+            cause = renamed.errorString();
     }
     if (!written) {
         QFile::remove(partial);
         platform().MsgBox(QStringLiteral("Error"),
-                          QStringLiteral("The report could not be written to %1.").arg(QDir::toNativeSeparators(path)),
+                          QStringLiteral("The report could not be written to %1: %2.").arg(QDir::toNativeSeparators(path), cause),
                           MsgIcon::Critical, MsgButtons::Ok);
     }
     return written;

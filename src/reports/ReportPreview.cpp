@@ -5,13 +5,15 @@
 #include "ReportCatalogue.h"
 #include "platform/Platform.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QDate>
+#include <QRegularExpression>
 #include <QDir>
 #include <QHash>
 #include <QLabel>
 #include <QPageSetupDialog>
 #include <QPrintPreviewWidget>
-#include <QStandardPaths>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -49,34 +51,59 @@ ReportPreview::ReportPreview(const ReportDef& report) : printer(QPrinter::HighRe
     preview = new QPrintPreviewWidget(&printer, this);
     preview->setObjectName(QStringLiteral("preview"));
     m_pageLabel = new QLabel(this);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("status"));
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setContentsMargins(8, 2, 8, 4);
 
-    tools->addAction(QStringLiteral("Zoom &In"), preview, &QPrintPreviewWidget::zoomIn)->setShortcut(QKeySequence::ZoomIn);
-    tools->addAction(QStringLiteral("Zoom &Out"), preview, &QPrintPreviewWidget::zoomOut)->setShortcut(QKeySequence::ZoomOut);
-    tools->addAction(QStringLiteral("Fit &Width"), preview, &QPrintPreviewWidget::fitToWidth);
-    tools->addAction(QStringLiteral("&Whole Page"), preview, &QPrintPreviewWidget::fitInView);
+    // Every action answers to Alt and its underlined letter, as the buttons of
+    // the other windows do; toolbar buttons have no mnemonics of their own.
+    auto action = [&](const QString& text, auto slot, QKeySequence extra = {}) {
+        QAction* a = tools->addAction(text, this, slot);
+        const qsizetype amp = text.indexOf(QLatin1Char('&'));
+        QList<QKeySequence> keys{QKeySequence(QStringLiteral("Alt+") + text.at(amp + 1).toUpper())};
+        if (!extra.isEmpty())
+            keys << extra;
+        a->setShortcuts(keys);
+        a->setObjectName(QString(text).remove(QLatin1Char('&')).remove(QStringLiteral("...")).remove(QLatin1Char(' ')));
+        return a;
+    };
+    action(QStringLiteral("Zoom &In"), [this] { preview->zoomIn(1.25); }, QKeySequence::ZoomIn);
+    action(QStringLiteral("Zoom &Out"), [this] { preview->zoomOut(1.25); }, QKeySequence::ZoomOut);
+    action(QStringLiteral("Fit &Width"), [this] { preview->fitToWidth(); });
+    action(QStringLiteral("W&hole Page"), [this] { preview->fitInView(); });
     tools->addSeparator();
-    tools->addAction(QStringLiteral("&First"), this, [this] { preview->setCurrentPage(1); });
-    tools->addAction(QStringLiteral("&Previous"), this, [this] { preview->setCurrentPage(preview->currentPage() - 1); })
-        ->setShortcut(QKeySequence::MoveToPreviousPage);
+    action(QStringLiteral("&First"), [this] { goToPage(1); });
+    action(QStringLiteral("Pre&vious"), [this] { goToPage(preview->currentPage() - 1); }, QKeySequence::MoveToPreviousPage);
     tools->addWidget(m_pageLabel);
-    tools->addAction(QStringLiteral("Ne&xt"), this, [this] { preview->setCurrentPage(preview->currentPage() + 1); })
-        ->setShortcut(QKeySequence::MoveToNextPage);
-    tools->addAction(QStringLiteral("&Last"), this, [this] { preview->setCurrentPage(preview->pageCount()); });
+    action(QStringLiteral("Ne&xt"), [this] { goToPage(preview->currentPage() + 1); }, QKeySequence::MoveToNextPage);
+    action(QStringLiteral("&Last"), [this] { goToPage(preview->pageCount()); });
     tools->addSeparator();
-    tools->addAction(QStringLiteral("Page Set&up..."), this, [this] {
+    action(QStringLiteral("Page Set&up..."), [this] {
         QPageSetupDialog dialog(&printer, this);
         if (dialog.exec() == QDialog::Accepted)
             preview->updatePreview();
     });
-    tools->addAction(QStringLiteral("&Print..."), this, &ReportPreview::print)->setShortcut(QKeySequence::Print);
-    tools->addAction(QStringLiteral("Export P&DF..."), this, [this] { exportPdf(); });
+    action(QStringLiteral("&Print..."), [this] { print(); }, QKeySequence::Print);
+    action(QStringLiteral("Export P&DF..."), [this] { exportPdf(); });
     tools->addSeparator();
-    tools->addAction(QStringLiteral("&Close"), this, &QWidget::close);
+    action(QStringLiteral("&Close"), [this] { close(); }, QKeySequence::Close);
+    auto* escape = new QAction(this);
+    escape->setShortcut(Qt::Key_Escape);
+    connect(escape, &QAction::triggered, this, &QWidget::close);
+    addAction(escape);
     layout->addWidget(tools);
     layout->addWidget(preview, 1);
+    layout->addWidget(m_status);
 
     connect(preview, &QPrintPreviewWidget::paintRequested, this, &ReportPreview::paint);
     connect(preview, &QPrintPreviewWidget::previewChanged, this, &ReportPreview::updatePageLabel);
+}
+
+void ReportPreview::goToPage(int page)
+{
+    preview->setCurrentPage(page);
+    updatePageLabel();
 }
 
 void ReportPreview::bind(const QAbstractItemModel* rows)
@@ -93,15 +120,23 @@ int ReportPreview::currentPage() const { return preview->currentPage(); }
 void ReportPreview::updatePageLabel()
 {
     m_pageLabel->setText(QStringLiteral("  page %1 of %2  ").arg(preview->currentPage()).arg(preview->pageCount()));
+    // The designs are laid out for portrait paper: turned, the page shows
+    // more margin, not more columns.
+    if (printer.pageLayout().orientation() == QPageLayout::Landscape)
+        m_status->setText(QStringLiteral("Landscape paper: the report keeps its designed width."));
 }
 
 void ReportPreview::paint(QPrinter* device)
 {
     if (!m_rows)
         return;
-    if (!PageRenderer(m_report.page, *m_rows).render(*device))
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The report could not be laid out on this printer."),
-                          MsgIcon::Critical, MsgButtons::Ok);
+    const bool range = device->printRange() == QPrinter::PageRange;
+    if (PageRenderer(m_report.page, *m_rows).render(*device, range ? device->fromPage() : 1, range ? device->toPage() : 0))
+        return;
+    platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The report could not be laid out on this printer."),
+                      MsgIcon::Critical, MsgButtons::Ok);
+    // Nothing to show: back to the viewer, once the preview has finished painting.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void ReportPreview::print()
@@ -110,6 +145,8 @@ void ReportPreview::print()
         return;
     BusyPointer busy;
     paint(&printer);
+    // The preview shows every page again, whatever range was printed.
+    printer.setPrintRange(QPrinter::AllPages);
 }
 
 bool ReportPreview::exportPdf(QString path)
@@ -117,15 +154,19 @@ bool ReportPreview::exportPdf(QString path)
     if (!m_rows)
         return false;
     if (path.isEmpty()) {
-        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        path = platform().SaveFileName(QStringLiteral("Export PDF"), QDir(documents).filePath(m_report.fileName + QStringLiteral(".pdf")),
-                                       QStringLiteral("PDF Files (*.pdf)"));
+        // The report's title and today's date; the folder is the one used last.
+        QString suggested = QStringLiteral("%1 %2.pdf").arg(m_report.title, QDate::currentDate().toString(Qt::ISODate));
+        suggested.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")), QStringLiteral("-"));
+        path = platform().SaveFileName(QStringLiteral("Export PDF"), suggested, QStringLiteral("PDF Files (*.pdf)"));
         if (path.isEmpty())
             return false;
     }
     BusyPointer busy;
     const QPageLayout layout = printer.pageLayout();
-    return exportReportPdf(m_report, *m_rows, path, &layout);
+    const bool written = exportReportPdf(m_report, *m_rows, path, &layout);
+    if (written)
+        m_status->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+    return written;
 }
 
 void ReportPreview::closeEvent(QCloseEvent* event)

@@ -44,10 +44,12 @@ private:
     explicit ReportPreview(const ReportDef& report);
     void paint(QPrinter* device);
     void updatePageLabel();
+    void goToPage(int page);
 
     const ReportDef& m_report;
     const QAbstractItemModel* m_rows = nullptr;
     QLabel* m_pageLabel;
+    QLabel* m_status; // where an export went; what landscape paper does
 };
 
 } // namespace marrowick

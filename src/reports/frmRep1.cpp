@@ -11,6 +11,8 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QSqlRecord>
 #include <QStyle>
 #include <QTableView>
@@ -57,17 +59,56 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     header->setDefaultAlignment(Qt::Alignment(Qt::AlignCenter | Qt::TextWordWrap));
     header->setFixedHeight(2 * QFontMetrics(bold).lineSpacing() + 10);
 
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        DataGrid1->setColumnHidden(column, ruleFor(report, m_model->record().fieldName(column)) == nullptr);
+    // A window that shows data is sized by its user: it starts at the design's
+    // size, within the screen, and keeps the size and place it was left at.
+    setMinimumSize(480, 300);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    layout->activate();
+    applyColumnWidths();
+}
+
+void frmRep1::applyColumnWidths()
+{
     // Widths are shares of the grid's width as laid out in the window: its
     // inside, less the frame and a vertical scroll bar.
-    layout->activate();
     const int gridWidth = DataGrid1->width() - 2 * DataGrid1->frameWidth()
         - DataGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DataGrid1);
-    for (int column = 0; column < m_model->columnCount(); ++column) {
-        const ColumnRule* rule = ruleFor(report, m_model->record().fieldName(column));
-        DataGrid1->setColumnHidden(column, rule == nullptr);
-        if (rule)
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        if (const ColumnRule* rule = ruleFor(m_report, m_model->record().fieldName(column)))
             DataGrid1->setColumnWidth(column, int(rule->width * gridWidth));
+}
+
+void frmRep1::resizeEvent(QResizeEvent* event)
+{
+    ReportPage::resizeEvent(event);
+    if (layout())
+        layout()->activate();
+    applyColumnWidths();
+}
+
+void frmRep1::showEvent(QShowEvent* event)
+{
+    ReportPage::showEvent(event);
+    const QByteArray saved = QSettings().value(QStringLiteral("viewer/geometry")).toByteArray();
+    if (!saved.isEmpty())
+        restoreGeometry(saved);
+    // Whatever was saved, and at any scale, the window fits the screen it is on.
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        resize(std::min(width(), area.width() - 16), std::min(height(), area.height() - 48));
+        QRect placed = frameGeometry();
+        placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() - placed.width())));
+        placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() - placed.height())));
+        move(placed.topLeft());
     }
+}
+
+void frmRep1::hideEvent(QHideEvent* event)
+{
+    QSettings().setValue(QStringLiteral("viewer/geometry"), saveGeometry());
+    ReportPage::hideEvent(event);
 }
 
 void frmRep1::copySelection() const

@@ -28,7 +28,14 @@ public:
     // preview, hiding the viewer until the preview ends.
     void Print();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
+    void applyColumnWidths();
+
     const ReportDef& m_report;
     ReportModel* m_model;
 };

@@ -3,7 +3,11 @@
 #include "frmProcessing.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QMessageBox>
@@ -86,20 +90,40 @@ void GuiPlatform::SetBusyPointer(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
+namespace {
+
+// Each dialog opens in the folder it was last used in.
+QString lastFolder(const QString& caption)
+{
+    const QString folder = QSettings().value(QStringLiteral("folders/") + caption).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder
+                                                          : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+QString remembered(const QString& caption, const QString& chosen)
+{
+    if (!chosen.isEmpty())
+        QSettings().setValue(QStringLiteral("folders/") + caption, QFileInfo(chosen).absolutePath());
+    return chosen;
+}
+
+} // namespace
+
 QString GuiPlatform::OpenFileName(const QString& caption, const QStringList& filters)
 {
-    QFileDialog dialog(QApplication::activeWindow(), caption);
+    QFileDialog dialog(QApplication::activeWindow(), caption, lastFolder(caption));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(0));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().first();
+    return remembered(caption, dialog.selectedFiles().first());
 }
 
 QString GuiPlatform::SaveFileName(const QString& caption, const QString& suggested, const QString& filter)
 {
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, suggested, filter);
+    const QString start = QFileInfo(suggested).isAbsolute() ? suggested : QDir(lastFolder(caption)).filePath(suggested);
+    return remembered(caption, QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, start, filter));
 }
 
 bool GuiPlatform::ChoosePrinter(QPagedPaintDevice& printer)

@@ -43,15 +43,19 @@ frmStep3::frmStep3() : WizardPage(QStringLiteral("frmStep3"), QStringLiteral("St
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmStep2>(); });
     connect(btnBrowse, &QPushButton::clicked, this, &frmStep3::Browse);
     connect(btnNext, &QPushButton::clicked, this, &frmStep3::Next);
+    connect(txtFileName, &QLineEdit::returnPressed, this, [this] {
+        if (btnNext->isEnabled())
+            Next();
+    });
     setPageText(PageTexts::Step3());
 }
 
 void frmStep3::Browse()
 {
+    // A cancelled dialog leaves what the user typed.
     const QString chosen = platform().OpenFileName(QStringLiteral("Choose the Results File"), fileFilters());
     if (!chosen.isEmpty())
-        m_lastChosen = chosen;
-    txtFileName->setText(m_lastChosen);
+        txtFileName->setText(chosen);
 }
 
 void frmStep3::Next()

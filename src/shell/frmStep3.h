@@ -22,7 +22,6 @@ private:
     void Browse();
     void Next();
 
-    QString m_lastChosen; // the dialog keeps its last choice, empty if none
 };
 
 } // namespace marrowick

@@ -62,7 +62,7 @@ private slots:
     void refusedFileStaysOnStep3();
     void analysisFailureKeepsThePreviousEvaluation();
     void exitDuringTheAnalysisKeepsThePreviousEvaluation();
-    void browseKeepsTheDialogsLastChoice();
+    void browseAndEnterInTheFileBox();
     void selectionPageLists();
     void viewerDressesEachReport();
     void backThenViewShowsTheNewReport();
@@ -296,22 +296,24 @@ void TestPages::exitDuringTheAnalysisKeepsThePreviousEvaluation()
         QCOMPARE(rows(everything.arg(tables[i])), before[i]);
 }
 
-void TestPages::browseKeepsTheDialogsLastChoice()
+// A choice replaces the name; a cancel keeps what was typed; Enter is Next.
+void TestPages::browseAndEnterInTheFileBox()
 {
-    host->fileAnswers = QStringList{QString(), QStringLiteral("/data/first.txt"), QString()};
+    host->fileAnswers = QStringList{QString(), QStringLiteral("/data/first.txt")};
     auto* page = step3();
     page->txtFileName->setText(QStringLiteral("typed.txt"));
     QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
-    QCOMPARE(page->txtFileName->text(), QString()); // cancelled before any choice
+    QCOMPARE(page->txtFileName->text(), QStringLiteral("typed.txt"));
+    QCOMPARE(host->dialogCaptions.value(0), QStringLiteral("Choose the Results File"));
     QCOMPARE(host->lastFilters.size(), 2);
     QVERIFY(host->lastFilters[0].startsWith(QStringLiteral("All Files")));
     QVERIFY(host->lastFilters[1].startsWith(QStringLiteral("Text Files (*.txt)")));
     QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
     QCOMPARE(page->txtFileName->text(), QStringLiteral("/data/first.txt"));
-    page->txtFileName->setText(QStringLiteral("typed again.txt"));
-    QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
-    QCOMPARE(page->txtFileName->text(), QStringLiteral("/data/first.txt"));
-    QVERIFY(host->fileAnswers.isEmpty());
+
+    page->txtFileName->setText(QString());
+    QTest::keyClick(page->txtFileName, Qt::Key_Return);
+    QVERIFY(host->showedOne(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt, MsgIcon::Exclamation));
 }
 
 void TestPages::selectionPageLists()

@@ -12,6 +12,7 @@
 
 #include <QFontMetricsF>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QPdfWriter>
 #include <QPushButton>
@@ -191,7 +192,10 @@ void TestPrinting::printPathBindsTheViewersRows()
     QCOMPARE(preview->windowTitle(), reportAt(2)->caption);
     host->fileAnswers = QStringList{db->folder() + QStringLiteral("/exported.pdf")};
     QVERIFY(preview->exportPdf());
-    QVERIFY(host->lastFilters.value(0).endsWith(reportAt(2)->fileName + QStringLiteral(".pdf")));
+    // The report's title and today's date, and where it went.
+    QCOMPARE(host->lastFilters.value(0),
+             reportAt(2)->title + QLatin1Char(' ') + QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(".pdf"));
+    QVERIFY(preview->findChild<QLabel*>(QStringLiteral("status"))->text().endsWith(QStringLiteral("exported.pdf")));
     const QString exported = pdfPages(db->folder() + QStringLiteral("/exported.pdf")).join(QLatin1Char('\n'));
     QVERIFY(exported.contains(reportAt(2)->page.reportHeader.elements.front().text));
     QVERIFY(exported.contains(QStringLiteral("TOTAL for all non-duplicate records")));
