@@ -76,6 +76,18 @@ const QList<Command>& commands()
                                "(rptOverall.pdf, ...).",
                         "DIR"),
              }},
+        {QStringLiteral("deck"),
+         {QStringLiteral("--format hl7|csv|txt [--output FILE]")},
+         QStringLiteral("Writes the test deck for loading into a registry: txt is DupTestData.txt as shipped, csv the "
+                        "same records headed by their field names with what each was sent with (facility, medical "
+                        "record number, address, phone, multiple birth, lot number), hl7 one HL7 2.5.1 VXU message per "
+                        "test record in a batch file. Needs no database."),
+         {
+             option("format", "txt (default), csv or hl7.", "txt|csv|hl7"),
+             option("output", "The file to write (default: standard output).", "FILE"),
+             option("processing-id", "MSH-11 of the hl7 messages: T (default) for a test system, P for production.",
+                    "T|P"),
+         }},
     };
     return list;
 }
@@ -197,6 +209,10 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
     if (options.command == QLatin1String("evaluate")) {
         options.reuse = flag("reuse");
         options.strict = flag("strict");
+    } else if (options.command == QLatin1String("deck")) {
+        options.format = parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format")) : QStringLiteral("txt");
+        options.output = parser.value(QStringLiteral("output"));
+        value("processing-id", options.processingId);
     } else {
         value("format", options.format);
         value("output", options.output);

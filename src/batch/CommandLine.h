@@ -18,6 +18,8 @@ struct Options {
     QString format = QStringLiteral("text");
     QString output = QStringLiteral(".");
     QString pdf;
+    // deck
+    QString processingId = QStringLiteral("T");
     QStringList positional;
 };
 

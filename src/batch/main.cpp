@@ -6,6 +6,7 @@
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
+#include "export/DeckExport.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
@@ -123,6 +124,31 @@ int report(const Options& o)
     return Done;
 }
 
+int deck(const Options& o)
+{
+    const auto format = deckFormatNamed(o.format);
+    if (!format)
+        return usage(QStringLiteral("--format takes hl7, csv or txt"));
+    if (o.processingId != QLatin1String("T") && o.processingId != QLatin1String("P"))
+        return usage(QStringLiteral("--processing-id takes T or P"));
+    if (!o.positional.isEmpty())
+        return usage(QStringLiteral("deck takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
+    const DeckExportOptions options{*format, o.processingId.front()};
+    if (o.output.isEmpty()) {
+        const QByteArray bytes = exportDeck(options);
+        return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) && std::fflush(stdout) == 0
+            ? Done
+            : Failed;
+    }
+    QString problem;
+    if (!writeDeckFile(QDir::current().absoluteFilePath(o.output), options, problem)) {
+        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The test data could not be written to ") + o.output
+                              + QStringLiteral(": ") + problem, MsgIcon::Critical, MsgButtons::Ok);
+        return Failed;
+    }
+    return Done;
+}
+
 } // namespace
 
 // Standard error carries the program's messages only, in their one format, and
@@ -166,6 +192,8 @@ int main(int argc, char* argv[])
             return evaluate(*options, host);
         if (options->command == QLatin1String("report"))
             return report(*options);
+        if (options->command == QLatin1String("deck"))
+            return deck(*options);
         return usage(QStringLiteral("unknown command ") + options->command);
     } catch (...) {
         showCurrentFailure(QStringLiteral("The previous evaluation is unchanged."));

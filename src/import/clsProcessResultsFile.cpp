@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <optional>
 
@@ -86,6 +87,27 @@ QString recordErrors(const QStringList& v)
     return errors;
 }
 
+// Registries' export tools often head the file with the field names as the
+// step 2 page gives them, in any case and spacing; the hints in parentheses
+// may be left out.
+bool isHeaderLine(const QStringList& values)
+{
+    static const char* const names[] = {
+        "ClientID", "PotentialMatchFlag (Y/N)", "LastName", "FirstName", "MiddleName", "NameSuffix",
+        "DateOfBirth(yyyymmdd)", "Sex(M/F/U)", "MotherMaiden", "MotherLast", "MotherFirst", "MotherMiddle",
+        "VaccineCode (CVX)", "VaccinationDate(yyyymmdd)", "VaccineManufacturer (MVX)"};
+    if (values.size() != qsizetype(std::size(names)))
+        return false;
+    auto squeezed = [](QString text) { return text.remove(QLatin1Char(' ')).remove(QLatin1Char('\t')).toLower(); };
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QString value = squeezed(values[i]);
+        const QString name = squeezed(QLatin1String(names[i]));
+        if (value != name && value != name.section(QLatin1Char('('), 0, 0))
+            return false;
+    }
+    return true;
+}
+
 // A results file that cannot be read; the text follows "Error reading results file.".
 struct Refusal {
     QString description;
@@ -148,7 +170,9 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
                 throw Refusal{QStringLiteral("Device I/O error: ") + file.errorString()};
         };
         QStringList values;
-        const bool any = reader.next(values);
+        bool any = reader.next(values);
+        if (any && isHeaderLine(values))
+            any = reader.next(values);
         readError();
         if (!any)
             throw Refusal{QStringLiteral("Input past end of file: the file holds no records")};

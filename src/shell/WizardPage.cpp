@@ -1,11 +1,15 @@
 #include "WizardPage.h"
 
 #include "PageTexts.h"
+#include "database/DbError.h"
+#include "export/DeckExport.h"
 #include "frmStep3.h"
 #include "mdlGlobals.h"
 #include "platform/Platform.h"
 
+#include <QDir>
 #include <QFrame>
+#include <QStandardPaths>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -86,7 +90,29 @@ frmStep1::frmStep1() : WizardPage(QStringLiteral("frmStep1"), QStringLiteral("St
 {
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmMain>(); });
     connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep2>(); });
+    btnSaveTestData = makeButton(QStringLiteral("btnSaveTestData"), QStringLiteral("&Save test data\u2026"));
+    body->addWidget(btnSaveTestData, 0, Qt::AlignLeft);
+    connect(btnSaveTestData, &QPushButton::clicked, this, &frmStep1::SaveTestData);
     setPageText(PageTexts::Step1());
+}
+
+void frmStep1::SaveTestData()
+{
+    try {
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        const QString path = platform().SaveFileName(
+            QStringLiteral("Save Test Data"), QDir(documents).filePath(QStringLiteral("DupTestData.txt")),
+            QStringLiteral("Test data file (*.txt);;CSV with a header row (*.csv);;HL7 2.5.1 VXU batch (*.hl7)"));
+        if (path.isEmpty())
+            return;
+        BusyPointer busy;
+        QString problem;
+        if (!writeDeckFile(path, {deckFormatOfFile(path)}, problem))
+            platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The test data could not be saved to ") + path
+                                  + QStringLiteral(": ") + problem, MsgIcon::Critical, MsgButtons::Ok);
+    } catch (...) {
+        showCurrentFailure(QStringLiteral("The test data was not saved."));
+    }
 }
 
 frmStep2::frmStep2() : WizardPage(QStringLiteral("frmStep2"), QStringLiteral("Step 2"), QStringLiteral("Step 2."), QStringLiteral("txtStep2"))

@@ -40,6 +40,11 @@ class frmStep1 : public WizardPage {
     Q_OBJECT
 public:
     frmStep1();
+    // Writes the test deck as text, CSV or HL7, by the extension chosen.
+    QPushButton* btnSaveTestData;
+
+private:
+    void SaveTestData();
 };
 
 class frmStep2 : public WizardPage {

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace marrowick::deck {
@@ -1307,6 +1308,144 @@ QMap<QString, QByteArray> DeckGenerator::render(const Deck& deck, const DeckData
     files.insert(QStringLiteral("tblSecondProbDescMap.csv"), kinds.toUtf8());
     files.insert(QStringLiteral("tblComboMap.csv"), combos.toUtf8());
     return files;
+}
+
+namespace {
+
+// FNV-1a: a stable seed from a text, the same on every platform (qHash is not).
+quint64 stableSeed(const QString& text)
+{
+    quint64 h = 0xcbf29ce484222325ULL;
+    for (const char c : text.toUtf8()) {
+        h ^= quint8(c);
+        h *= 0x100000001b3ULL;
+    }
+    return h;
+}
+
+struct Clinic {
+    const char* id;
+    const char* name;
+};
+// Made-up clinics; one name carries the characters a message must escape.
+const Clinic kClinics[] = {
+    {"NGP", "NORTHGATE PEDIATRICS"},
+    {"SBC", "ST. BRIGID'S CHILDREN & FAMILY CLINIC"},
+    {"WCF", "WILLOW CREEK FAMILY MEDICINE"},
+    {"HCH", "HARBORVIEW COMMUNITY HEALTH"},
+    {"LKC", "LAKESIDE KIDS CARE"},
+};
+constexpr int kClinicCount = int(std::size(kClinics));
+
+struct Town {
+    const char *city, *zip, *areaCode;
+};
+// Made-up towns with ZIP codes and area codes of the state they would lie in.
+const Town kTowns[] = {
+    {"ALDER FALLS", "53911", "608"}, {"BRANTWOOD CROSSING", "54022", "715"}, {"CEDAR HOLLOW", "53574", "608"},
+    {"DUNMORE", "54130", "920"},     {"EASTON RIDGE", "53089", "262"},       {"FOXMEADOW", "54481", "715"},
+};
+const char* const kStreets[] = {"MAPLE",      "OAK",        "BIRCH",   "HICKORY",  "CHERRY",  "MILL POND", "O'CONNELL",
+                                "BAKER-HILL", "LAKEVIEW",   "PRAIRIE", "SUMMIT",   "WILLOW",  "ORCHARD",   "ST. CLAIR",
+                                "RIVERSIDE",  "FOUNTAIN",   "JUNIPER", "KINGSLEY", "MEADOW",  "PINE KNOLL"};
+const char* const kStreetKinds[] = {"ST", "AVE", "RD", "DR", "LN", "CT", "WAY", "BLVD"};
+
+bool sameMotherKind(const QString& kind)
+{
+    return kind.startsWith(QLatin1String("TWIN_")) || kind == QLatin1String("TRIPLETS") || kind == QLatin1String("SIBLINGS");
+}
+
+} // namespace
+
+QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& data)
+{
+    std::vector<int> byId(deck.records.size());
+    for (size_t i = 0; i < deck.records.size(); ++i)
+        byId[size_t(deck.idOf[i] - 1)] = int(i);
+    auto idOf = [&](int index) { return QString::number(deck.idOf[size_t(index)]); };
+
+    // A household: the children of one mother, with every record sent of them.
+    // Look-alikes of other mothers live elsewhere.
+    auto household = [&](int index) {
+        const Record& base = deck.records[size_t(deck.records[size_t(index)].group)];
+        return sameMotherKind(base.secondProblem) ? base.family : base.group;
+    };
+    auto isBase = [](const Record& r) {
+        return r.problemCode == QLatin1String("BASE_RECORD") || r.problemCode == QLatin1String("DL_BASE_RECORD");
+    };
+
+    QHash<int, QStringList> homes; // household -> clinic, street, town, phone
+    auto home = [&](int index) -> const QStringList& {
+        const int key = household(index);
+        auto it = homes.find(key);
+        if (it != homes.end())
+            return *it;
+        Rng rng(stableSeed(QStringLiteral("household ") + idOf(key)));
+        const Town& town = kTowns[rng.below(int(std::size(kTowns)))];
+        const QString street = QStringLiteral("%1 %2 %3")
+                                   .arg(100 + rng.below(9800))
+                                   .arg(QLatin1String(kStreets[rng.below(int(std::size(kStreets)))]),
+                                        QLatin1String(kStreetKinds[rng.below(int(std::size(kStreetKinds)))]));
+        // 555-0100 to 555-0199 is the range set aside for fiction.
+        const QString phone = QLatin1String(town.areaCode) + QStringLiteral("5550") + QString::number(100 + rng.below(100)).right(3);
+        return *homes.insert(key, {QString::number(rng.below(kClinicCount)), street, QLatin1String(town.city),
+                                   QLatin1String(town.zip), phone});
+    };
+
+    QHash<QString, QString> vaccineNames;
+    for (const Vaccine& v : data.vaccines)
+        vaccineNames.insert(v.cvx, v.vaccine);
+
+    QHash<QString, QString> mrns;   // clinic and child -> number
+    QSet<QString> numbers;          // unique across clinics, so one never passes for another's
+    QHash<QString, int> givenAt;    // child and dose -> the clinic that gave it (-1: unknown)
+    QString csv = QStringLiteral("ID,FacilityID,FacilityName,MRN,Street,City,State,Zip,Phone,MultipleBirth,BirthOrder,"
+                                 "VaccineName,LotNumber,Historical\n");
+    for (size_t id = 1; id <= byId.size(); ++id) {
+        const int index = byId[id - 1];
+        const Record& r = deck.records[size_t(index)];
+        Rng rng(stableSeed(QStringLiteral("record ") + QString::number(id)));
+        const QStringList& h = home(index);
+        int clinic = h[0].toInt();
+        // Another clinic sends some duplicates: the child was seen there too.
+        if (!isBase(r) && rng.chance(0.5))
+            clinic = (clinic + 1 + rng.below(kClinicCount - 1)) % kClinicCount;
+
+        const QString child = QString::number(r.group) + QLatin1Char('@') + QString::number(clinic);
+        QString& mrn = mrns[child];
+        if (mrn.isEmpty()) {
+            Rng numbering(stableSeed(QStringLiteral("mrn ") + idOf(r.group) + QLatin1Char(' ') + QLatin1String(kClinics[clinic].id)));
+            do
+                mrn = QString::number(1000000 + numbering.below(9000000));
+            while (numbers.contains(mrn));
+            numbers.insert(mrn);
+        }
+
+        // The first record of a child to carry a dose was sent by the clinic
+        // that gave it; another clinic sending the same dose copies its history.
+        const QString dose = QStringLiteral("%1 %2 %3").arg(r.group).arg(r.cvx, r.vacDate.toString(Qt::ISODate));
+        auto given = givenAt.find(dose);
+        if (given == givenAt.end())
+            given = givenAt.insert(dose, rng.chance(0.08) ? -1 : clinic); // some from a paper card
+        const bool historical = *given != clinic;
+        Rng lot(stableSeed(QStringLiteral("lot %1 %2 %3").arg(r.cvx, r.vacDate.toString(Qt::ISODate)).arg(*given)));
+        QString lotNumber;
+        for (int k = 0, letters = 1 + lot.below(2); k < letters; ++k)
+            lotNumber += QChar(u'A' + lot.below(26));
+        lotNumber += QString::number(1000 + lot.below(9000));
+        if (lot.chance(0.5))
+            lotNumber += QChar(u'A' + lot.below(26));
+
+        // Placeholder names are often sent before anyone records the birth order.
+        const bool placeholder = r.first.startsWith(QLatin1String("BABY"));
+        const QString order = r.birthOrder > 0 && !(placeholder && rng.chance(0.5)) ? QString::number(r.birthOrder) : QString();
+        csv += csvRecord({QString::number(id), QLatin1String(kClinics[clinic].id), QLatin1String(kClinics[clinic].name), mrn,
+                          h[1], h[2], QStringLiteral("WI"), h[3], h[4],
+                          r.birthOrder > 0 ? QStringLiteral("Y") : QStringLiteral("N"), order, vaccineNames.value(r.cvx),
+                          lotNumber, historical ? QStringLiteral("Y") : QStringLiteral("N")})
+            + QLatin1Char('\n');
+    }
+    return csv.toUtf8();
 }
 
 } // namespace marrowick::deck

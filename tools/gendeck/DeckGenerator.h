@@ -99,6 +99,9 @@ public:
 
     // The files of data/: the reference tables and DupTestData.txt.
     static QMap<QString, QByteArray> render(const Deck& deck, const DeckData& data);
+    // DupTestSubmission.csv: what a provider's system sent each test record
+    // with. Drawn from streams of its own, so the deck above stays as it is.
+    static QByteArray renderSubmissions(const Deck& deck, const DeckData& data);
 
 private:
     using Apply = bool (DeckGenerator::*)(Record& dup, const Record& base);

@@ -1,4 +1,5 @@
-// Writes the test deck: the reference tables under data/ and DupTestData.txt.
+// Writes the test deck: the reference tables under data/, DupTestData.txt and
+// what each record was sent with.
 #include "DeckGenerator.h"
 
 #include <QCommandLineParser>
@@ -29,7 +30,8 @@ int main(int argc, char* argv[])
         const Deck deck = generator.generate();
         const QDir out(parser.value(QStringLiteral("out")));
         QDir().mkpath(out.path());
-        const auto files = DeckGenerator::render(deck, data);
+        auto files = DeckGenerator::render(deck, data);
+        files.insert(QStringLiteral("DupTestSubmission.csv"), DeckGenerator::renderSubmissions(deck, data));
         for (auto it = files.begin(); it != files.end(); ++it) {
             QFile file(out.filePath(it.key()));
             if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(it.value()) != it.value().size()) {
