@@ -1,5 +1,7 @@
 #include "DeckExport.h"
 
+#include <algorithm>
+
 #include "database/CsvReader.h"
 
 #include <QFile>
@@ -201,7 +203,15 @@ QString vxu(const Row& r, int id, const DeckExportOptions& o, const QString& sta
 
 QByteArray hl7Deck(const QList<Row>& rows, const DeckExportOptions& o)
 {
-    const QString stampText = o.stamp.toString(QStringLiteral("yyyyMMddHHmmss"));
+    QDateTime stamp = o.stamp;
+    if (!stamp.isValid()) {
+        // The same deck always gives the same file: sent at noon the day after its last dose.
+        QDate last;
+        for (const Row& r : rows)
+            last = std::max(last, QDate::fromString(r.value(QStringLiteral("VacDate")), QStringLiteral("yyyyMMdd")));
+        stamp = QDateTime(last.addDays(1), QTime(12, 0));
+    }
+    const QString stampText = stamp.toString(QStringLiteral("yyyyMMddHHmmss"));
     QString text;
     text += segment(QStringLiteral("FHS"), {QStringLiteral("^~\\&"), QStringLiteral("MARROWICK"), QStringLiteral("MARROWICK"),
                                             QString(), QString(), stampText, QString(), QStringLiteral("DupTestData"), QString(),

@@ -19,8 +19,9 @@ struct DeckExportOptions {
     DeckFormat format = DeckFormat::Txt;
     // MSH-11: T for a registry's test system, P for production.
     QChar processingId = u'T';
-    // When the messages were made; also makes their control IDs unique per export.
-    QDateTime stamp = QDateTime::currentDateTime();
+    // When the messages were made, and the stem of their control IDs. Invalid:
+    // the day after the deck's last dose, so that one deck always gives one file.
+    QDateTime stamp{};
 };
 
 // The whole deck in one format. Throws std::runtime_error when the compiled-in
