@@ -170,8 +170,16 @@ void clsAnalyzeResults::ClearAnswerSheet()
     run(QStringLiteral("UPDATE Answer_Sheet SET ") + sets.join(QStringLiteral(", ")));
 }
 
+namespace {
+// The bar's share of the matching; the scoring has the rest. The two passes
+// take about 0.25 and 0.1 of a unit of work per group.
+constexpr double kMatchingShare = 100.0 * 0.25 / 0.35;
+} // namespace
+
 void clsAnalyzeResults::Analyze_IIS_LOAD()
 {
+    // From the start, not only for the scoring: the matching is most of the work.
+    platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
     ClearAnswerSheet();
 
     // Read pass.
@@ -190,8 +198,9 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
 
     // Matching pass.
     Statements statements;
+    const double step = AnswerGroups.empty() ? 0 : kMatchingShare / double(AnswerGroups.size());
     for (AnswerGroup& group : AnswerGroups) {
-        platform().IncrementProgressBar(0.25);
+        platform().IncrementProgressBar(step);
         for (int j = 0; j < 5; ++j)
             if (group.rec[j] != 0)
                 matchRecord(statements, group, j);
@@ -275,6 +284,8 @@ void clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
 void clsAnalyzeResults::Score()
 {
     platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
+    const qint64 groups = countRows(QStringLiteral("Answer_Sheet"));
+    const double step = groups == 0 ? 0 : (100.0 - kMatchingShare) / double(groups);
     run(QStringLiteral("DELETE FROM IIS_MISSING_RECORDS"));
     run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
 
@@ -319,7 +330,7 @@ void clsAnalyzeResults::Score()
     const int totalAt = fields.indexOf(QStringLiteral("total_loaded"));
     const int rowAt = fields.indexOf(QStringLiteral("sheetRow"));
     while (sheet.next()) {
-        platform().IncrementProgressBar(0.1);
+        platform().IncrementProgressBar(step);
         std::array<qint64, 5> rec{};
         std::array<bool, 5> loaded{};
         std::array<qint32, 5> iisId{};
@@ -370,6 +381,8 @@ void clsAnalyzeResults::Score()
             }
         }
     }
+    // Full exactly when the work is done, whatever rounding the steps left.
+    platform().SetProgressBar(100);
 }
 
 } // namespace marrowick

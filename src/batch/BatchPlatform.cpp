@@ -55,6 +55,12 @@ void BatchPlatform::ResetProgressBar()
     draw(true);
 }
 
+void BatchPlatform::SetProgressBar(int intAmount)
+{
+    m_value = intAmount < 0 ? 0 : (intAmount > 100 ? 100 : intAmount);
+    draw(false);
+}
+
 void BatchPlatform::IncrementProgressBar(double dblIncrement)
 {
     m_value = m_value + dblIncrement <= 100 ? m_value + dblIncrement : 100;

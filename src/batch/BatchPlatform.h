@@ -13,6 +13,7 @@ public:
                      std::optional<MsgResult> defaultButton) override;
     void UpdateProgressText(const QString& strProgress) override;
     void ResetProgressBar() override;
+    void SetProgressBar(int intAmount) override;
     void IncrementProgressBar(double dblIncrement) override;
     void SetBusyPointer(bool) override {}
     void EndProgram(int code) override;

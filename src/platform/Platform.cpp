@@ -20,6 +20,7 @@ public:
     }
     void UpdateProgressText(const QString&) override {}
     void ResetProgressBar() override {}
+    void SetProgressBar(int) override {}
     void IncrementProgressBar(double) override {}
     void SetBusyPointer(bool) override {}
     void EndProgram(int code) override { std::exit(code); }

@@ -25,6 +25,7 @@ public:
 
     virtual void UpdateProgressText(const QString& strProgress) = 0;
     virtual void ResetProgressBar() = 0;
+    virtual void SetProgressBar(int intAmount) = 0;
     virtual void IncrementProgressBar(double dblIncrement) = 0;
     virtual void SetBusyPointer(bool busy) = 0;
 

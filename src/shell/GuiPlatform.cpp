@@ -75,6 +75,7 @@ MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIc
 
 void GuiPlatform::UpdateProgressText(const QString& strProgress) { frmProcessing::instance()->UpdateProgressText(strProgress); }
 void GuiPlatform::ResetProgressBar() { frmProcessing::instance()->ResetProgressBar(); }
+void GuiPlatform::SetProgressBar(int intAmount) { frmProcessing::instance()->SetProgressBar(intAmount); }
 void GuiPlatform::IncrementProgressBar(double dblIncrement) { frmProcessing::instance()->IncrementProgressBar(dblIncrement); }
 
 void GuiPlatform::SetBusyPointer(bool busy)

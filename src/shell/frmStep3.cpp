@@ -96,8 +96,11 @@ void frmStep3::Next()
                         button->setEnabled(true);
                 }
             } restore{this};
-            const bool loaded = EvaluationRun::LoadAndAnalyze(name, [] {
+            const bool loaded = EvaluationRun::LoadAndAnalyze(name, [this] {
                 frmProcessing* progress = frmProcessing::instance();
+                // A dialog of this page stays above it.
+                progress->setParent(this, progress->windowFlags());
+                pages::place(progress);
                 progress->show();
                 progress->raise();
                 progress->ResetProgressBar();

@@ -352,8 +352,8 @@ void TestAnalysis::progressIsReported()
     registryRow(QStringLiteral("1"), QStringLiteral("N"), kMary);
     clsAnalyzeResults().Analyze_IIS_LOAD();
     QCOMPARE(host->increments, 2);
-    QCOMPARE(host->barTotal, 0.35);
-    QCOMPARE(host->progressTexts, QStringList({"Analyzing results ...."}));
+    QCOMPARE(host->barTotal, 100.0);
+    QCOMPARE(host->progressTexts, QStringList({"Analyzing results ....", "Analyzing results ...."}));
 }
 
 void TestAnalysis::emptyAnswerSheetGivesEmptyResults()

@@ -179,7 +179,7 @@ void TestPages::runDisablesButtonsAndMovesOn()
     host->onIncrement = nullptr;
     settle();
     QVERIFY(checked);
-    QCOMPARE(host->progressTexts, QStringList({"Reading results file....", "Analyzing results ...."}));
+    QCOMPARE(host->progressTexts, QStringList({"Reading results file....", "Analyzing results ....", "Analyzing results ...."}));
     QVERIFY(host->shown.isEmpty());
     QVERIFY(!pages::loaded<frmStep3>());
     auto* reports = pages::loaded<frmAnalysisReports>();

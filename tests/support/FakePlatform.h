@@ -32,9 +32,13 @@ public:
                      std::optional<MsgResult> defaultButton) override;
     void UpdateProgressText(const QString& strProgress) override { progressTexts.append(strProgress); }
     void ResetProgressBar() override { ++resets; }
+    void SetProgressBar(int amount) override { barTotal = amount; }
     // Answers the file dialogs from fileAnswers (an empty answer is a cancel).
     QString OpenFileName(const QString& caption, const QStringList& filters) override;
     QString SaveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
+    // Sets up the printer as the test says; cancelled when it says nothing.
+    bool ChoosePrinter(QPagedPaintDevice& printer) override { return choosePrinter && choosePrinter(printer); }
+    std::function<bool(QPagedPaintDevice&)> choosePrinter;
     void IncrementProgressBar(double dblIncrement) override
     {
         ++increments;

@@ -32,6 +32,7 @@ public:
     }
     void UpdateProgressText(const QString& t) override { gui.UpdateProgressText(t); }
     void ResetProgressBar() override { gui.ResetProgressBar(); }
+    void SetProgressBar(int a) override { gui.SetProgressBar(a); }
     void IncrementProgressBar(double d) override { gui.IncrementProgressBar(d); }
     void SetBusyPointer(bool b) override { gui.SetBusyPointer(b); }
     void EndProgram(int code) override { std::exit(code); }

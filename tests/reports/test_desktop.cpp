@@ -1,0 +1,232 @@
+// The windows around the reports as a desktop user works them: the preview's
+// zoom, pages, printing, export and keys, the viewer's size, the progress bar.
+#include "PageSession.h"
+#include "PdfText.h"
+#include "analysis/EvaluationRun.h"
+#include "analysis/clsAnalyzeResults.h"
+#include "database/Db.h"
+#include "reports/ReportCatalogue.h"
+#include "reports/ReportModel.h"
+#include "reports/ReportPreview.h"
+#include "reports/frmAnalysisReports.h"
+#include "reports/frmRep1.h"
+
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QPrintPreviewWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QSqlRecord>
+#include <QTableView>
+#include <QTest>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+// The left edge of a PDF's first word, in points.
+double firstWordLeft(const QString& pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                                          QStringLiteral("1"), pdf, QStringLiteral("-")});
+    p.waitForFinished(60000);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const qsizetype at = out.indexOf(QStringLiteral("<word xMin=\""));
+    return at < 0 ? -1 : out.mid(at + 12, 12).section(QLatin1Char('"'), 0, 0).toDouble();
+}
+
+// How much of a preview's picture is not background.
+int inkedRows(QWidget* w)
+{
+    const QImage image = w->grab().toImage();
+    int rows = 0;
+    for (int y = 0; y < image.height(); y += 4) {
+        int dark = 0;
+        for (int x = 0; x < image.width(); x += 4)
+            dark += qGray(image.pixel(x, y)) < 100;
+        rows += dark > 2;
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void previewZoomsAndPages();
+    void previewPrintsAndExports();
+    void viewerResizesWithItsColumns();
+    void progressEndsAtTheEnd_data();
+    void progressEndsAtTheEnd();
+
+private:
+    frmRep1* view(int index);
+    ReportPreview* print(int index);
+
+    std::unique_ptr<PageSession> session;
+    FakePlatform* host = nullptr;
+    TestDatabase* db = nullptr;
+};
+
+void TestDesktop::initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+void TestDesktop::init()
+{
+    QSettings().clear();
+    session = std::make_unique<PageSession>();
+    host = &session->host;
+    db = &session->db;
+    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-none.txt")));
+}
+
+void TestDesktop::cleanup() { session.reset(); }
+
+frmRep1* TestDesktop::view(int index)
+{
+    auto* reports = pages::show<frmAnalysisReports>();
+    reports->lstReports->setCurrentRow(index);
+    QTest::mouseClick(reports->btnView, Qt::LeftButton);
+    return pages::loaded<frmRep1>();
+}
+
+ReportPreview* TestDesktop::print(int index)
+{
+    QTest::mouseClick(view(index)->btnPrint, Qt::LeftButton);
+    settle();
+    return ReportPreview::liveInstance(*reportAt(index));
+}
+
+void TestDesktop::previewZoomsAndPages()
+{
+    ReportPreview* preview = print(7);
+    QVERIFY(preview && preview->pageCount() > 3);
+    preview->resize(900, 700);
+    settle();
+    const qreal start = preview->preview->zoomFactor();
+    for (const char* key : {"Alt+I", "Alt+O", "Alt+O"}) {
+        QTest::keySequence(preview, QKeySequence(QLatin1String(key)));
+        settle();
+        QVERIFY2(preview->preview->zoomFactor() > 0.05, key);
+        QVERIFY2(inkedRows(preview->preview) > 10, key); // a page, not a blank
+    }
+    QVERIFY(qAbs(preview->preview->zoomFactor() * 1.25 - start) < 0.01);
+
+    // The page label follows every move.
+    auto* label = preview->findChildren<QLabel*>().first();
+    const QString last = QStringLiteral("page %1 of %1").arg(preview->pageCount());
+    const QList<std::pair<const char*, QString>> moves{{"Alt+L", last},
+                                                       {"Alt+V", QStringLiteral("page %1 of %2").arg(preview->pageCount() - 1).arg(preview->pageCount())},
+                                                       {"Alt+F", QStringLiteral("page 1 of %1").arg(preview->pageCount())},
+                                                       {"Alt+X", QStringLiteral("page 2 of %1").arg(preview->pageCount())}};
+    for (const auto& [key, text] : moves) {
+        QTest::keySequence(preview, QKeySequence(QLatin1String(key)));
+        QCOMPARE(label->text().trimmed(), text);
+    }
+    // Escape closes it, and the viewer comes back.
+    QTest::keyClick(preview, Qt::Key_Escape);
+    settle();
+    QVERIFY(!ReportPreview::liveInstance(*reportAt(7)));
+    QVERIFY(pages::loaded<frmRep1>()->isVisible());
+}
+
+void TestDesktop::previewPrintsAndExports()
+{
+    ReportPreview* preview = print(7);
+    QVERIFY(preview);
+    const int pages = preview->pageCount();
+
+    // Pages 2 to 3 of the print dialog print those two alone.
+    const QString printed = db->folder() + QStringLiteral("/printed.pdf");
+    host->choosePrinter = [&](QPagedPaintDevice& device) {
+        auto& printer = static_cast<QPrinter&>(device);
+        printer.setOutputFileName(printed);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(2, 3);
+        return true;
+    };
+    preview->print();
+    const QStringList out = pdfPages(printed);
+    QCOMPARE(out.size(), 2);
+    for (int p : {2, 3})
+        QVERIFY(QRegularExpression(QStringLiteral("page\\s+%1\\s+of\\s+%2").arg(p).arg(pages)).match(out[p - 2]).hasMatch());
+    preview->printer.setOutputFileName(QString());
+    QCOMPARE(preview->pageCount(), pages);
+
+    // Margins set in Page Setup survive the export.
+    const QString wide = db->folder() + QStringLiteral("/wide.pdf");
+    const QString narrow = db->folder() + QStringLiteral("/narrow.pdf");
+    QVERIFY(preview->exportPdf(wide));
+    preview->printer.setPageMargins(QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch);
+    QVERIFY(preview->exportPdf(narrow));
+    QVERIFY2(qAbs(firstWordLeft(wide) - firstWordLeft(narrow) - 54) < 2,
+             qPrintable(QStringLiteral("%1 %2").arg(firstWordLeft(wide)).arg(firstWordLeft(narrow))));
+
+    // A failed export says why, and leaves nothing behind.
+    QVERIFY(!preview->exportPdf(db->folder() + QStringLiteral("/no/such/folder/x.pdf")));
+    const QList<ShownBox> boxes = host->takeShown();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].prompt.contains(QStringLiteral("x.pdf: ")) && !boxes[0].prompt.endsWith(QStringLiteral(": .")),
+             qPrintable(boxes[0].prompt));
+}
+
+// Resized, the grid keeps each column's share of its width; the size is kept
+// for the next viewer.
+void TestDesktop::viewerResizesWithItsColumns()
+{
+    frmRep1* viewer = view(4);
+    for (const QSize size : {QSize(1400, 800), QSize(700, 420)}) {
+        viewer->resize(size);
+        settle();
+        QCOMPARE(viewer->size(), size);
+        const ReportDef& report = *reportAt(4);
+        std::vector<double> perUnit;
+        for (int c = 0; c < viewer->resultSet()->columnCount(); ++c)
+            if (const ColumnRule* rule = ruleFor(report, viewer->resultSet()->record().fieldName(c)))
+                perUnit.push_back(viewer->DataGrid1->columnWidth(c) / rule->width);
+        QVERIFY(perUnit.size() > 3);
+        for (double share : perUnit)
+            QVERIFY(qAbs(share - perUnit.front()) <= perUnit.front() * 0.05 + 2);
+        QVERIFY(perUnit.front() > viewer->DataGrid1->viewport()->width() * 0.8);
+    }
+    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
+    settle();
+    QCOMPARE(view(5)->size(), QSize(700, 420));
+}
+
+void TestDesktop::progressEndsAtTheEnd_data()
+{
+    QTest::addColumn<int>("groups");
+    for (int groups : {1, 266, 400})
+        QTest::newRow(qPrintable(QString::number(groups))) << groups;
+}
+
+// The bar never passes 100 % before the work ends, and is full when it does.
+void TestDesktop::progressEndsAtTheEnd()
+{
+    QFETCH(int, groups);
+    run(QStringLiteral("DELETE FROM Answer_Sheet"));
+    for (int id = 1; id <= groups; ++id)
+        appendRow(QStringLiteral("Answer_Sheet"), {{"rec_1", id}});
+    double highest = 0;
+    host->barTotal = 0;
+    host->onIncrement = [&] { highest = std::max(highest, host->barTotal); };
+    clsAnalyzeResults().Analyze_IIS_LOAD();
+    QVERIFY2(qAbs(highest - 100) < 1e-6, qPrintable(QString::number(highest)));
+    QCOMPARE(host->barTotal, 100.0);
+    QCOMPARE(host->progressTexts.mid(host->progressTexts.size() - 2),
+             QStringList({"Analyzing results ....", "Analyzing results ...."}));
+}
+
+QTEST_MAIN(TestDesktop)
+#include "test_desktop.moc"
