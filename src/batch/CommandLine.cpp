@@ -76,6 +76,18 @@ const QList<Command>& commands()
                                "(rptOverall.pdf, ...).",
                         "DIR"),
              }},
+        {QStringLiteral("explain"),
+         {QStringLiteral("ID... | all | missed | lost | strangers")},
+         QStringLiteral("Tells, for test records of the last evaluation, what the registry did with each: the outcome "
+                        "(caught, flagged, missed, lost, absent, kept_apart, stranger_merge), the attempt that found it "
+                        "(1 to 6), the client and its flag, and the fields in which it differs from its group's main "
+                        "record. IDs are test-record IDs; missed, lost and strangers pick the records of that outcome."),
+         databaseOptions()
+             + QList<QCommandLineOption>{
+                 option("format", "text (default), csv or json.", "text|csv|json"),
+                 option("output", "Writes explain.txt, explain.csv or explain.json into DIR instead of standard output.",
+                        "DIR"),
+             }},
     };
     return list;
 }
@@ -197,6 +209,10 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
     if (options.command == QLatin1String("evaluate")) {
         options.reuse = flag("reuse");
         options.strict = flag("strict");
+    } else if (options.command == QLatin1String("explain")) {
+        options.output.clear(); // standard output unless a folder is named
+        value("format", options.format);
+        value("output", options.output);
     } else {
         value("format", options.format);
         value("output", options.output);
