@@ -153,8 +153,17 @@ QString verdict(const RecordOutcome& r)
             .arg(client, mainClient);
     if (r.outcome == QLatin1String("lost"))
         return QStringLiteral("Not in the registry's export, nor any other record of its group: the person was lost.");
-    if (r.outcome == QLatin1String("absent"))
-        return QStringLiteral("Not in the registry's export, but its group is, as client %1.").arg(mainClient);
+    if (r.outcome == QLatin1String("absent")) {
+        // A merge keeps the main record's names but the merged record's dose.
+        QSqlQuery dose = run(QStringLiteral("SELECT 1 FROM IIS_LOADED_CHILD_ALL l JOIN DupTestVaccination v ON v.ID = ? "
+                                            "WHERE CAST(l.ClientID AS INTEGER) = ? AND CAST(l.VacCode AS INTEGER) = "
+                                            "CAST(v.VacCode AS INTEGER) AND l.VacDate = v.VacDate LIMIT 1"),
+                             {r.id, mainClient.toLongLong()});
+        return dose.next() ? QStringLiteral("Not in the registry's export under its own names, but its vaccination is under the "
+                                            "group's main client, %1: merged.")
+                                 .arg(mainClient)
+                           : QStringLiteral("Not in the registry's export, but its group is, as client %1.").arg(mainClient);
+    }
     if (r.outcome == QLatin1String("kept_apart"))
         return QStringLiteral("Kept as a client of its own, %1, apart from every other test person.").arg(client);
     if (r.outcome == QLatin1String("stranger_merge")) {
