@@ -317,11 +317,11 @@ PageDesign rptExplanation()
                        label(QStringLiteral("Bold: differs from the group's main record."), 0, 1260, 9360, 200, small)}};
     // Line 1: the compared fields; line 2: what was found; line 3: how.
     const std::vector<std::tuple<QString, QString, int, int>> line1{
-        {QStringLiteral("Record"), QStringLiteral("Row"), 0, 1100},
-        {QStringLiteral("Last Name"), QStringLiteral("LastName"), 1100, 1080},
-        {QStringLiteral("First Name"), QStringLiteral("FirstName"), 2180, 1000},
+        {QStringLiteral("Record"), QStringLiteral("Row"), 0, 1300},
+        {QStringLiteral("Last Name"), QStringLiteral("LastName"), 1300, 1000},
+        {QStringLiteral("First Name"), QStringLiteral("FirstName"), 2300, 880},
         {QStringLiteral("Middle Name"), QStringLiteral("MiddleName"), 3180, 900},
-        {QStringLiteral("Suffix"), QStringLiteral("Suffix"), 4080, 400},
+        {QStringLiteral("Sfx"), QStringLiteral("Suffix"), 4080, 400},
         {QStringLiteral("DOB"), QStringLiteral("DOB"), 4480, 760},
         {QStringLiteral("Sex"), QStringLiteral("Sex"), 5240, 300},
         {QStringLiteral("Mom Maiden"), QStringLiteral("MomMaiden"), 5540, 1000},
@@ -329,7 +329,7 @@ PageDesign rptExplanation()
         {QStringLiteral("Mom First"), QStringLiteral("MomFirst"), 7480, 940},
         {QStringLiteral("Mom Middle"), QStringLiteral("MomMiddle"), 8420, 940}};
     const std::vector<std::tuple<QString, QString, int, int>> line2{
-        {QStringLiteral("Vaccination"), QStringLiteral("Vaccination"), 1100, 1380},
+        {QStringLiteral("Vaccination"), QStringLiteral("Vaccination"), 1300, 1180},
         {QStringLiteral("Client"), QStringLiteral("Client"), 2480, 1000},
         {QStringLiteral("Flag"), QStringLiteral("Flag"), 3480, 400},
         {QStringLiteral("Outcome"), QStringLiteral("Outcome"), 3880, 1660},
@@ -345,7 +345,7 @@ PageDesign rptExplanation()
         d.detail.elements.push_back(field(name, left, 210, width, 200));
     }
     d.pageHeader.elements.push_back(hrule(440, 9360));
-    d.detail.elements.push_back(field(QStringLiteral("Found"), 1100, 420, 8260, 200));
+    d.detail.elements.push_back(field(QStringLiteral("Found"), 1300, 420, 8060, 200));
     d.detail.elements.push_back(hrule(660, 9360));
     d.pageFooter = footer({QStringLiteral("PageFooter"), 300, 0, 240, {0, 1152, 7200, 7776, 8352, 8640}, kFooterWidths, small});
     d.reportFooter = {QStringLiteral("ReportFooter"), 0, {}};

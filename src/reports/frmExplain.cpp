@@ -117,6 +117,11 @@ frmExplain::frmExplain(qint64 id) : m_model(new ExplanationModel(id, this))
     grdExplain->setModel(m_model);
     grdExplain->setColumnHidden(0, true); // the verdict and heading stand above the grid
     grdExplain->setColumnHidden(1, true);
+    // What happened first, then the values it happened to.
+    QHeaderView* header = grdExplain->horizontalHeader();
+    int to = ExplanationModel::fields().indexOf(QStringLiteral("Row")) + 1;
+    for (const char* field : {"Outcome", "Client", "Flag", "Found"})
+        header->moveSection(header->visualIndex(int(ExplanationModel::fields().indexOf(QLatin1String(field)))), to++);
     grdExplain->resizeColumnsToContents();
 
     btnPrint = button(this, QStringLiteral("btnPrint"), QStringLiteral("&Print..."));
@@ -138,7 +143,7 @@ frmExplain::frmExplain(qint64 id) : m_model(new ExplanationModel(id, this))
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
     btnPrint->setEnabled(m_model->rowCount() > 0);
     btnExportPdf->setEnabled(m_model->rowCount() > 0);
-    restorePlace(this, QStringLiteral("windows/frmExplain"), QSize(1100, 420));
+    restorePlace(this, QStringLiteral("windows/frmExplain"), QSize(1280, 560));
 }
 
 frmExplain::~frmExplain()
