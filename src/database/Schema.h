@@ -26,7 +26,7 @@ const std::vector<TableDef>& schemaTables();
 // Tables that this program keeps beside those every evaluation database has:
 // a database from an earlier version lacks them and gains them empty on open.
 const std::vector<TableDef>& addedTables();
-// Creates whichever added tables cnEval lacks, with their indexes.
+// Creates whichever added tables cnEval lacks.
 void addMissingTables();
 
 // Creates every table and index on cnEval.
