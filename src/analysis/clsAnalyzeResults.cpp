@@ -85,6 +85,15 @@ QHash<qint64, TestRecord> readTestRecords()
 
 } // namespace
 
+// What the scoring saw of one group, for the outcomes.
+struct clsAnalyzeResults::ScoredGroup {
+    std::array<qint64, 5> rec{};
+    std::array<bool, 5> loaded{};
+    std::array<qint32, 5> client{};
+    std::array<QString, 5> flag;   // of the member's client, "Y" or "N"
+    std::array<QString, 5> listed; // "flagged" or "missed" for the member IIS_DUPLICATES names
+};
+
 struct clsAnalyzeResults::Statements {
     QHash<qint64, TestRecord> testRecords = readTestRecords();
     Prepared byMaiden{kByMaiden};
@@ -197,13 +206,14 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
     }
 
     // Matching pass.
+    m_attempts.clear();
     Statements statements;
     const double step = AnswerGroups.empty() ? 0 : kMatchingShare / double(AnswerGroups.size());
     for (AnswerGroup& group : AnswerGroups) {
         platform().IncrementProgressBar(step);
         for (int j = 0; j < 5; ++j)
             if (group.rec[j] != 0)
-                matchRecord(statements, group, j);
+                m_attempts.insert(group.rec[j], matchRecord(statements, group, j));
     }
 
     // Write-back pass, paired with the read pass by position.
@@ -229,7 +239,7 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
     Score();
 }
 
-void clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
+int clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
 {
     const TestRecord& self = st.testRecord(group.rec[j]);
 
@@ -260,9 +270,9 @@ void clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
     };
 
     if (found(st.byMaiden, self.firstName, self.lastName, self.momMaiden, self.dob))
-        return;
+        return 1;
     if (found(st.byMaiden, FirstPart(self.firstName), self.lastName, self.momMaiden, self.dob))
-        return;
+        return 2;
     int other = -1;
     for (int k = 0; k < 5 && other < 0; ++k)
         if (group.rec[k] != 0 && k != j)
@@ -270,15 +280,16 @@ void clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
     if (other >= 0) {
         const TestRecord& otherRecord = st.testRecord(group.rec[other]);
         if (found(st.byMaiden, self.firstName, self.lastName, otherRecord.momMaiden, self.dob))
-            return;
+            return 3;
         if (found(st.byMaiden, self.firstName, self.lastName, self.momMaiden, otherRecord.dob))
-            return;
+            return 4;
     }
     if (found(st.byMomFirst, self.firstName, self.lastName, self.momFirst, self.dob))
-        return;
+        return 5;
     if (found(st.byMaiden, NoQuote(self.firstName), NoQuote(self.lastName), self.momMaiden, self.dob))
-        return;
+        return 6;
     group.rec_loaded[j] = false;
+    return 0;
 }
 
 void clsAnalyzeResults::Score()
@@ -329,6 +340,7 @@ void clsAnalyzeResults::Score()
     }
     const int totalAt = fields.indexOf(QStringLiteral("total_loaded"));
     const int rowAt = fields.indexOf(QStringLiteral("sheetRow"));
+    std::vector<ScoredGroup> scored;
     while (sheet.next()) {
         platform().IncrementProgressBar(step);
         std::array<qint64, 5> rec{};
@@ -340,6 +352,13 @@ void clsAnalyzeResults::Score()
             iisId[n] = static_cast<qint32>(sheet.value(iisIdAt[n]).toLongLong());
         }
         qint16 totalLoaded = checked16(sheet.value(totalAt).toLongLong());
+        ScoredGroup& seen = scored.emplace_back();
+        for (int n = 0; n < 5; ++n) {
+            seen.rec[n] = rec[n];
+            seen.loaded[n] = rec[n] != 0 && loaded[n];
+            seen.client[n] = seen.loaded[n] ? iisId[n] : 0;
+            seen.flag[n] = clients.value(iisId[n]).firstFlag == QLatin1String("Y") ? QStringLiteral("Y") : QStringLiteral("N");
+        }
 
         if (totalLoaded == 0) {
             missing.exec({rec[0]});
@@ -377,12 +396,74 @@ void clsAnalyzeResults::Score()
                 if (qm != QLatin1String("Y"))
                     qm = QStringLiteral("N");
                 duplicate.exec({rec[n], qm, qm == QLatin1String("N") ? QVariant(groupFlag) : QVariant()});
+                seen.listed[n] = qm == QLatin1String("Y") || groupFlagged ? QStringLiteral("flagged") : QStringLiteral("missed");
                 ++written;
             }
         }
     }
+    sheet.finish();
+    writeOutcomes(scored);
     // Full exactly when the work is done, whatever rounding the steps left.
     platform().SetProgressBar(100);
+}
+
+void clsAnalyzeResults::writeOutcomes(const std::vector<ScoredGroup>& groups) const
+{
+    run(QStringLiteral("DELETE FROM tblRecordOutcomes"));
+    QSet<qint64> lookAlikes;
+    for (QSqlQuery q = run(QStringLiteral("SELECT ID FROM DupTestData WHERE ProblemCode='DL_BASE_RECORD'")); q.next();)
+        lookAlikes.insert(q.value(0).toLongLong());
+    // Which groups each registry client holds a found record of: two people
+    // under one client is a merge the scores cannot show.
+    QHash<qint32, QSet<size_t>> groupsOfClient;
+    for (size_t g = 0; g < groups.size(); ++g)
+        for (int n = 0; n < 5; ++n)
+            if (groups[g].loaded[n])
+                groupsOfClient[groups[g].client[n]].insert(g);
+
+    QVariantList ids, groupNos, places, attempts, clientNos, flags, outcomes;
+    for (size_t g = 0; g < groups.size(); ++g) {
+        const ScoredGroup& group = groups[g];
+        int own = -1;
+        for (int n = 0; n < 5 && own < 0; ++n)
+            if (group.loaded[n])
+                own = n;
+        for (int n = 0; n < 5; ++n) {
+            if (group.rec[n] == 0)
+                continue;
+            QString outcome;
+            if (!group.loaded[n])
+                outcome = own < 0 ? QStringLiteral("lost") : QStringLiteral("absent");
+            else if (!group.listed[n].isEmpty())
+                outcome = group.listed[n];
+            else if (lookAlikes.contains(group.rec[n]))
+                outcome = groupsOfClient.value(group.client[n]).size() > 1 ? QStringLiteral("stranger_merge")
+                                                                          : QStringLiteral("kept_apart");
+            else if (group.client[n] == group.client[own])
+                outcome = QStringLiteral("caught");
+            else // a second record in a surplus client: the scores count that client once, under its other record
+                for (int m = 0; m < 5 && outcome.isEmpty(); ++m)
+                    if (group.loaded[m] && group.client[m] == group.client[n])
+                        outcome = group.listed[m];
+            const int attempt = m_attempts.value(group.rec[n]);
+            ids << group.rec[n];
+            groupNos << qint64(g + 1);
+            places << n + 1;
+            attempts << (group.loaded[n] && attempt > 0 ? QVariant(attempt) : QVariant());
+            clientNos << (group.loaded[n] ? QVariant(group.client[n]) : QVariant());
+            flags << (group.loaded[n] ? QVariant(group.flag[n]) : QVariant());
+            outcomes << outcome;
+        }
+    }
+    const QString sql = QStringLiteral("INSERT INTO tblRecordOutcomes (ID, GroupNo, Place, Attempt, ClientID, QMflag, Outcome) "
+                                       "VALUES (?, ?, ?, ?, ?, ?, ?)");
+    QSqlQuery insert(cnEval());
+    if (!insert.prepare(sql))
+        throwSqlError(insert, sql);
+    for (const QVariantList& column : {ids, groupNos, places, attempts, clientNos, flags, outcomes})
+        insert.addBindValue(column);
+    if (!insert.execBatch())
+        throwSqlError(insert, sql);
 }
 
 } // namespace marrowick

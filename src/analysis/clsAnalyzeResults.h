@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <array>
@@ -8,7 +9,8 @@ namespace marrowick {
 
 // Decides, for every test record, what the registry did with it: finds each
 // member of each expected group among the loaded records, writes the findings
-// to Answer_Sheet and scores them into IIS_DUPLICATES and IIS_MISSING_RECORDS.
+// to Answer_Sheet and scores them into IIS_DUPLICATES and IIS_MISSING_RECORDS,
+// keeping each record's outcome in tblRecordOutcomes.
 class clsAnalyzeResults {
 public:
     void Analyze_IIS_LOAD();
@@ -34,7 +36,13 @@ public:
 
 private:
     struct Statements;
-    void matchRecord(Statements& st, AnswerGroup& group, int j);
+    struct ScoredGroup;
+    // The attempt (1 to 6) that found the member; 0 when none did.
+    int matchRecord(Statements& st, AnswerGroup& group, int j);
+    void writeOutcomes(const std::vector<ScoredGroup>& groups) const;
+
+    // The attempt that found each test record, by ID, for the outcomes.
+    QHash<qint64, int> m_attempts;
 
     // One slot per Answer_Sheet row, in rec_1 order.
     std::vector<AnswerGroup> AnswerGroups;

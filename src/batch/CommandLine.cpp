@@ -88,6 +88,18 @@ const QList<Command>& commands()
              option("processing-id", "MSH-11 of the hl7 messages: T (default) for a test system, P for production.",
                     "T|P"),
          }},
+        {QStringLiteral("explain"),
+         {QStringLiteral("ID... | all | missed | lost | strangers")},
+         QStringLiteral("Tells, for test records of the last evaluation, what the registry did with each: the outcome "
+                        "(caught, flagged, missed, lost, absent, kept_apart, stranger_merge), the attempt that found it "
+                        "(1 to 6), the client and its flag, and the fields in which it differs from its group's main "
+                        "record. IDs are test-record IDs; missed, lost and strangers pick the records of that outcome."),
+         databaseOptions()
+             + QList<QCommandLineOption>{
+                 option("format", "text (default), csv or json.", "text|csv|json"),
+                 option("output", "Writes explain.txt, explain.csv or explain.json into DIR instead of standard output.",
+                        "DIR"),
+             }},
     };
     return list;
 }
@@ -213,6 +225,10 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
         options.format = parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format")) : QStringLiteral("txt");
         options.output = parser.value(QStringLiteral("output"));
         value("processing-id", options.processingId);
+    } else if (options.command == QLatin1String("explain")) {
+        options.output.clear(); // standard output unless a folder is named
+        value("format", options.format);
+        value("output", options.output);
     } else {
         value("format", options.format);
         value("output", options.output);

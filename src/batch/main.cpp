@@ -2,11 +2,13 @@
 // the test after every change to their matching rules.
 #include "BatchPlatform.h"
 #include "CommandLine.h"
+#include "ExplainOutput.h"
 #include "ReportOutput.h"
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "export/DeckExport.h"
+#include "reports/Explanation.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
@@ -149,6 +151,40 @@ int deck(const Options& o)
     return Done;
 }
 
+int explainRecords(const Options& o)
+{
+    const auto format = reportFormatNamed(o.format);
+    if (!format)
+        return usage(QStringLiteral("--format takes text, csv or json"));
+    const QStringList selectors{QStringLiteral("all"), QStringLiteral("missed"), QStringLiteral("lost"), QStringLiteral("strangers")};
+    QList<qint64> ids;
+    QString selector;
+    for (const QString& p : o.positional) {
+        bool ok = false;
+        const qint64 id = p.toLongLong(&ok);
+        if (ok && id > 0)
+            ids << id;
+        else if (selectors.contains(p) && o.positional.size() == 1)
+            selector = p;
+        else
+            return usage(QStringLiteral("explain takes test-record IDs, or one of all, missed, lost, strangers: ") + p);
+    }
+    if (ids.isEmpty() && selector.isEmpty())
+        return usage(QStringLiteral("explain needs test-record IDs, or all, missed, lost or strangers"));
+    QString path;
+    if (!openDatabase(o, path))
+        return Failed;
+    CloseAtEnd close{path};
+    const std::vector<RecordOutcome> records = selector.isEmpty() ? explain::outcomesOf(ids) : explain::outcomesSelected(selector);
+    if (records.size() < size_t(ids.size())) {
+        platform().MsgBox(QStringLiteral("Error"),
+                          QStringLiteral("Some of those IDs are not test records of the last evaluation; run evaluate first."),
+                          MsgIcon::Critical, MsgButtons::Ok);
+        return Failed;
+    }
+    return writeExplanations(records, *format, o.output) ? Done : Failed;
+}
+
 } // namespace
 
 // Standard error carries the program's messages only, in their one format, and
@@ -194,6 +230,8 @@ int main(int argc, char* argv[])
             return report(*options);
         if (options->command == QLatin1String("deck"))
             return deck(*options);
+        if (options->command == QLatin1String("explain"))
+            return explainRecords(*options);
         return usage(QStringLiteral("unknown command ") + options->command);
     } catch (...) {
         showCurrentFailure(QStringLiteral("The previous evaluation is unchanged."));

@@ -101,7 +101,10 @@ State openAndCheck(const QString& path, QString& problem)
     }
     if (!problem.isEmpty())
         return State::Damaged;
-    return storedDeckFingerprint() == deckFingerprint() ? State::Usable : State::OtherDeck;
+    if (storedDeckFingerprint() != deckFingerprint())
+        return State::OtherDeck;
+    addMissingTables();
+    return State::Usable;
 }
 
 // The first free name of the form FILE.bak, FILE.2.bak, ...

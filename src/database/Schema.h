@@ -23,6 +23,12 @@ inline constexpr const char* kLoadedNameIndex =
 // Every table of the evaluation database, reference tables first.
 const std::vector<TableDef>& schemaTables();
 
+// Tables that this program keeps beside those every evaluation database has:
+// a database from an earlier version lacks them and gains them empty on open.
+const std::vector<TableDef>& addedTables();
+// Creates whichever added tables cnEval lacks.
+void addMissingTables();
+
 // Creates every table and index on cnEval.
 void createSchema();
 // Fills the reference tables from the data files compiled into the program.

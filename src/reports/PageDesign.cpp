@@ -303,6 +303,55 @@ PageDesign rptAllDupsList()
     return cards(8655, QStringLiteral("List of All Duplicate Records"), 0, 885, duplicateCard(true), 435, 30);
 }
 
+PageDesign rptExplanation()
+{
+    const FontStyle small{7, false};
+    const FontStyle smallBold{7, true};
+    PageDesign d;
+    d.reportWidth = 9360;
+    d.defaultFont = small;
+    d.reportHeader = {QStringLiteral("ReportHeader"), 1500,
+                      {label(QStringLiteral("Explanation of a Test Record"), 0, 0, 6480, 420, kTitle),
+                       field(QStringLiteral("Heading"), 0, 480, 9360, 240, kNineBold),
+                       field(QStringLiteral("Verdict"), 0, 780, 9360, 480, kNine),
+                       label(QStringLiteral("Bold: differs from the group's main record."), 0, 1260, 9360, 200, small)}};
+    // Line 1: the compared fields; line 2: what was found; line 3: how.
+    const std::vector<std::tuple<QString, QString, int, int>> line1{
+        {QStringLiteral("Record"), QStringLiteral("Row"), 0, 1300},
+        {QStringLiteral("Last Name"), QStringLiteral("LastName"), 1300, 1000},
+        {QStringLiteral("First Name"), QStringLiteral("FirstName"), 2300, 880},
+        {QStringLiteral("Middle Name"), QStringLiteral("MiddleName"), 3180, 900},
+        {QStringLiteral("Sfx"), QStringLiteral("Suffix"), 4080, 400},
+        {QStringLiteral("DOB"), QStringLiteral("DOB"), 4480, 760},
+        {QStringLiteral("Sex"), QStringLiteral("Sex"), 5240, 300},
+        {QStringLiteral("Mom Maiden"), QStringLiteral("MomMaiden"), 5540, 1000},
+        {QStringLiteral("Mom Last"), QStringLiteral("MomLast"), 6540, 940},
+        {QStringLiteral("Mom First"), QStringLiteral("MomFirst"), 7480, 940},
+        {QStringLiteral("Mom Middle"), QStringLiteral("MomMiddle"), 8420, 940}};
+    const std::vector<std::tuple<QString, QString, int, int>> line2{
+        {QStringLiteral("Vaccination"), QStringLiteral("Vaccination"), 1300, 1180},
+        {QStringLiteral("Client"), QStringLiteral("Client"), 2480, 1000},
+        {QStringLiteral("Flag"), QStringLiteral("Flag"), 3480, 400},
+        {QStringLiteral("Outcome"), QStringLiteral("Outcome"), 3880, 1660},
+        {QStringLiteral("Differs"), QStringLiteral("Differs"), 5540, 3820}};
+    d.pageHeader = {QStringLiteral("PageHeader"), 500, {}};
+    d.detail = {QStringLiteral("Detail"), 720, {}};
+    for (const auto& [caption, name, left, width] : line1) {
+        d.pageHeader.elements.push_back(label(caption, left, 0, width, 200, smallBold));
+        d.detail.elements.push_back(field(name, left, 0, width, 200));
+    }
+    for (const auto& [caption, name, left, width] : line2) {
+        d.pageHeader.elements.push_back(label(caption, left, 210, width, 200, smallBold));
+        d.detail.elements.push_back(field(name, left, 210, width, 200));
+    }
+    d.pageHeader.elements.push_back(hrule(440, 9360));
+    d.detail.elements.push_back(field(QStringLiteral("Found"), 1300, 420, 8060, 200));
+    d.detail.elements.push_back(hrule(660, 9360));
+    d.pageFooter = footer({QStringLiteral("PageFooter"), 300, 0, 240, {0, 1152, 7200, 7776, 8352, 8640}, kFooterWidths, small});
+    d.reportFooter = {QStringLiteral("ReportFooter"), 0, {}};
+    return d;
+}
+
 } // namespace designs
 
 } // namespace marrowick

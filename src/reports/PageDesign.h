@@ -52,6 +52,8 @@ PageDesign rptDupsMissed();
 PageDesign rptNonDupsLost();
 PageDesign rptAllNonDupList();
 PageDesign rptAllDupsList();
+// One test record's explanation: heading and verdict, then a grid of three lines per row.
+PageDesign rptExplanation();
 } // namespace designs
 
 } // namespace marrowick

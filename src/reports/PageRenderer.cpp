@@ -104,8 +104,25 @@ void PageRenderer::paintSection(QPainter& painter, const Section& section, doubl
                 continue;
             }
         } else {
-            const int column = &section == &m_design.detail ? m_columns[i] : fieldColumn(m_rows, e.text);
-            text = column >= 0 && row >= 0 ? m_rows.index(row, column).data().toString() : QString();
+            // Outside the detail a field reads the first row, as in the designs this follows.
+            const bool detail = &section == &m_design.detail;
+            const int column = detail ? m_columns[i] : fieldColumn(m_rows, e.text);
+            const int source = detail ? row : (m_rows.rowCount() > 0 ? 0 : -1);
+            if (column >= 0 && source >= 0) {
+                const QModelIndex cell = m_rows.index(source, column);
+                text = cell.data().toString();
+                // A row may mark a value bold: bold carries the mark on paper, where colour may not print.
+                const QVariant marked = cell.data(Qt::FontRole);
+                if (marked.isValid() && marked.value<QFont>().bold() && !font.bold()) {
+                    font.setBold(true);
+                    painter.setFont(font);
+                }
+            }
+            const QFontMetricsF metrics(font, painter.device());
+            if (box.height() >= 1.8 * metrics.height()) {
+                painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+                continue;
+            }
         }
         // A value wider than its box ends in an ellipsis at the box's edge.
         const QFontMetricsF metrics(font, painter.device());

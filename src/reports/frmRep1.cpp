@@ -1,6 +1,7 @@
 #include "frmRep1.h"
 
 #include "ReportModel.h"
+#include "frmExplain.h"
 #include "ReportPreview.h"
 #include "database/DbError.h"
 #include "frmAnalysisReports.h"
@@ -47,6 +48,20 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
 
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmAnalysisReports>(); });
     connect(btnPrint, &QPushButton::clicked, this, &frmRep1::Print);
+    // Double-click or Enter: a listed record opens its explanation; a problem
+    // type lists its records.
+    connect(DataGrid1, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        const QString field = m_report.index >= 4 ? QStringLiteral("ID") : QStringLiteral("ProblemCode");
+        const int column = m_model->record().indexOf(field);
+        if (m_report.index < 1 || column < 0)
+            return;
+        const QVariant value = m_model->index(index.row(), column).data();
+        if (m_report.index >= 4)
+            frmExplain::open(value.toLongLong(), this);
+        else
+            frmOutcomeList::open(m_report.index, value.toString(),
+                                 m_model->index(index.row(), m_model->record().indexOf(QStringLiteral("ProblemDesc"))).data().toString(), this);
+    });
 
     m_model = new ReportModel(report, this);
     DataGrid1->setModel(m_model);

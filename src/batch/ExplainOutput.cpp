@@ -1,0 +1,97 @@
+#include "ExplainOutput.h"
+
+#include "database/CsvReader.h"
+#include "platform/Platform.h"
+#include "reports/Explanation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+
+namespace marrowick {
+
+namespace {
+
+QString clientText(const RecordOutcome& r) { return r.client ? QString::number(*r.client) : QString(); }
+QString attemptText(const RecordOutcome& r) { return r.attempt ? QString::number(*r.attempt) : QString(); }
+
+QByteArray csvOf(const std::vector<RecordOutcome>& records)
+{
+    QStringList lines{csvRecord({QStringLiteral("id"), QStringLiteral("group"), QStringLiteral("problem"), QStringLiteral("outcome"),
+                                 QStringLiteral("attempt"), QStringLiteral("client"), QStringLiteral("flag"),
+                                 QStringLiteral("differs")})};
+    for (const RecordOutcome& r : records)
+        lines << csvRecord({QString::number(r.id), QString::number(r.group), r.problem, r.outcome, attemptText(r), clientText(r),
+                            r.flag, r.differs.join(QLatin1Char(' '))});
+    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+}
+
+QByteArray jsonOf(const std::vector<RecordOutcome>& records)
+{
+    QJsonArray array;
+    for (const RecordOutcome& r : records)
+        array.append(QJsonObject{{QStringLiteral("id"), r.id},
+                                 {QStringLiteral("group"), r.group},
+                                 {QStringLiteral("problem"), r.problem},
+                                 {QStringLiteral("outcome"), r.outcome},
+                                 {QStringLiteral("attempt"), r.attempt ? QJsonValue(*r.attempt) : QJsonValue()},
+                                 {QStringLiteral("client"), r.client ? QJsonValue(clientText(r)) : QJsonValue()},
+                                 {QStringLiteral("flag"), r.flag.isEmpty() ? QJsonValue() : QJsonValue(r.flag)},
+                                 {QStringLiteral("differs"), QJsonArray::fromStringList(r.differs)}});
+    return QJsonDocument(QJsonObject{{QStringLiteral("records"), array}}).toJson(QJsonDocument::Indented);
+}
+
+// One block per record: the facts on one line, how it was found, the verdict.
+QByteArray textOf(const std::vector<RecordOutcome>& records)
+{
+    QString out;
+    for (const RecordOutcome& r : records) {
+        out += QStringLiteral("Record %1  group %2  %3  %4  attempt %5  client %6  flag %7  differs: %8\n")
+                   .arg(r.id)
+                   .arg(r.group)
+                   .arg(r.problem, r.outcome, r.attempt ? attemptText(r) : QStringLiteral("-"),
+                        r.client ? clientText(r) : QStringLiteral("-"), r.flag.isEmpty() ? QStringLiteral("-") : r.flag,
+                        r.differs.isEmpty() ? QStringLiteral("-") : r.differs.join(QStringLiteral(", ")));
+        out += QStringLiteral("  %1.\n  %2\n\n").arg(explain::attemptWords(r.attempt), explain::verdict(r));
+    }
+    return out.toUtf8();
+}
+
+} // namespace
+
+QByteArray explainText(const std::vector<RecordOutcome>& records, ReportFormat format)
+{
+    switch (format) {
+    case ReportFormat::Csv: return csvOf(records);
+    case ReportFormat::Json: return jsonOf(records);
+    case ReportFormat::Text: break;
+    }
+    return textOf(records);
+}
+
+bool writeExplanations(const std::vector<RecordOutcome>& records, ReportFormat format, const QString& outputDir)
+{
+    const QByteArray bytes = explainText(records, format);
+    if (outputDir.isEmpty()) {
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        std::fflush(stdout);
+        return true;
+    }
+    const QString name = format == ReportFormat::Csv    ? QStringLiteral("explain.csv")
+                         : format == ReportFormat::Json ? QStringLiteral("explain.json")
+                                                        : QStringLiteral("explain.txt");
+    QDir().mkpath(outputDir);
+    QFile file(QDir(outputDir).filePath(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The explanations could not be written to %1: %2")
+                                                       .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
+                          MsgIcon::Critical, MsgButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+} // namespace marrowick

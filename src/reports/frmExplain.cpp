@@ -1,0 +1,260 @@
+#include "frmExplain.h"
+
+#include "Explanation.h"
+#include "PdfExport.h"
+#include "ReportPreview.h"
+#include "platform/Platform.h"
+
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QKeyEvent>
+#include <QStandardItemModel>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace marrowick {
+
+namespace {
+
+// Data windows come back at the size and place the user left them.
+void restorePlace(QWidget* window, const QString& key, QSize size)
+{
+    const QByteArray saved = QSettings().value(key).toByteArray();
+    if (saved.isEmpty() || !window->restoreGeometry(saved))
+        window->resize(size);
+}
+
+void prepareGrid(QTableView* grid)
+{
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->verticalHeader()->setVisible(false);
+    grid->horizontalHeader()->setStretchLastSection(true);
+}
+
+QLabel* plainLabel(QWidget* parent, const QString& objectName)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(objectName);
+    label->setTextFormat(Qt::PlainText); // the text comes from the data
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QPushButton* button(QWidget* parent, const QString& objectName, const QString& caption)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(objectName);
+    b->setAutoDefault(false);
+    return b;
+}
+
+void placeNear(QWidget* window, QWidget* near)
+{
+    if (near && QSettings().value(QStringLiteral("windows/%1").arg(window->objectName())).isNull())
+        window->move(near->geometry().topLeft() + QPoint(40, 40));
+}
+
+// Escape closes a data window, wherever in it the focus is.
+bool closedByEscape(QWidget* window, QKeyEvent* event)
+{
+    if (event->key() != Qt::Key_Escape || event->modifiers() != Qt::NoModifier)
+        return false;
+    window->close();
+    return true;
+}
+
+} // namespace
+
+frmExplain* frmExplain::open(qint64 id, QWidget* near)
+{
+    try {
+        BusyPointer busy;
+        auto* window = new frmExplain(id);
+        placeNear(window, near);
+        window->show();
+        window->activateWindow();
+        return window;
+    } catch (const std::exception& error) {
+        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The explanation cannot be shown.\r") + QString::fromLocal8Bit(error.what()),
+                          MsgIcon::Critical, MsgButtons::Ok);
+        return nullptr;
+    }
+}
+
+frmExplain::frmExplain(qint64 id) : m_model(new ExplanationModel(id, this))
+{
+    setObjectName(QStringLiteral("frmExplain"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlag(Qt::Window);
+    setWindowTitle(QStringLiteral("Explanation of Test Record %1").arg(id));
+
+    auto* layout = new QVBoxLayout(this);
+    lblHeading = plainLabel(this, QStringLiteral("lblHeading"));
+    QFont bold = lblHeading->font();
+    bold.setBold(true);
+    lblHeading->setFont(bold);
+    lblVerdict = plainLabel(this, QStringLiteral("lblVerdict"));
+    if (m_model->rowCount() > 0) {
+        lblHeading->setText(m_model->index(0, 1).data().toString());
+        lblVerdict->setText(m_model->verdictText());
+    } else {
+        lblHeading->setText(QStringLiteral("Test record %1 has no outcome: run an evaluation first.").arg(id));
+    }
+    auto* legend = plainLabel(this, QStringLiteral("lblLegend"));
+    legend->setText(QStringLiteral("Bold on a tinted background: differs from the group's main record (also named under Differs). "
+                                   "Each record is followed by the registry rows of the client it was found under."));
+    grdExplain = new QTableView(this);
+    grdExplain->setObjectName(QStringLiteral("grdExplain"));
+    prepareGrid(grdExplain);
+    grdExplain->setModel(m_model);
+    grdExplain->setColumnHidden(0, true); // the verdict and heading stand above the grid
+    grdExplain->setColumnHidden(1, true);
+    // What happened first, then the values it happened to.
+    QHeaderView* header = grdExplain->horizontalHeader();
+    int to = ExplanationModel::fields().indexOf(QStringLiteral("Row")) + 1;
+    for (const char* field : {"Outcome", "Client", "Flag", "Found"})
+        header->moveSection(header->visualIndex(int(ExplanationModel::fields().indexOf(QLatin1String(field)))), to++);
+    grdExplain->resizeColumnsToContents();
+
+    btnPrint = button(this, QStringLiteral("btnPrint"), QStringLiteral("&Print..."));
+    btnExportPdf = button(this, QStringLiteral("btnExportPdf"), QStringLiteral("Export P&DF..."));
+    btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnPrint);
+    buttons->addWidget(btnExportPdf);
+    buttons->addStretch(1);
+    buttons->addWidget(btnClose);
+    layout->addWidget(lblHeading);
+    layout->addWidget(lblVerdict);
+    layout->addWidget(legend);
+    layout->addWidget(grdExplain, 1);
+    layout->addLayout(buttons);
+
+    connect(btnPrint, &QPushButton::clicked, this, &frmExplain::Print);
+    connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
+    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
+    btnPrint->setEnabled(m_model->rowCount() > 0);
+    btnExportPdf->setEnabled(m_model->rowCount() > 0);
+    restorePlace(this, QStringLiteral("windows/frmExplain"), QSize(1280, 560));
+}
+
+frmExplain::~frmExplain()
+{
+    QSettings().setValue(QStringLiteral("windows/frmExplain"), saveGeometry());
+    // The preview reads this window's rows: it goes with them.
+    if (ReportPreview* preview = ReportPreview::liveInstance(explanationReport()); preview && preview->rows() == m_model)
+        preview->close();
+}
+
+void frmExplain::keyPressEvent(QKeyEvent* event)
+{
+    if (!closedByEscape(this, event))
+        QWidget::keyPressEvent(event);
+}
+
+void frmOutcomeList::keyPressEvent(QKeyEvent* event)
+{
+    if (!closedByEscape(this, event))
+        QWidget::keyPressEvent(event);
+}
+
+void frmExplain::Print()
+{
+    try {
+        BusyPointer busy;
+        ReportPreview* preview = ReportPreview::instanceFor(explanationReport());
+        preview->bind(m_model);
+        preview->setWindowTitle(QStringLiteral("%1: %2").arg(explanationReport().caption).arg(m_model->record().id));
+        preview->show();
+        preview->activateWindow();
+    } catch (const std::exception& error) {
+        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The explanation cannot be printed.\r") + QString::fromLocal8Bit(error.what()),
+                          MsgIcon::Critical, MsgButtons::Ok);
+    }
+}
+
+bool frmExplain::ExportPdf(QString path)
+{
+    if (path.isEmpty()) {
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        path = platform().SaveFileName(QStringLiteral("Export PDF"),
+                                       QDir(documents).filePath(QStringLiteral("rptExplanation-%1.pdf").arg(m_model->record().id)),
+                                       QStringLiteral("PDF Files (*.pdf)"));
+        if (path.isEmpty())
+            return false;
+    }
+    BusyPointer busy;
+    return exportReportPdf(explanationReport(), *m_model, path);
+}
+
+frmOutcomeList* frmOutcomeList::open(int report, const QString& problemCode, const QString& caption, QWidget* near)
+{
+    try {
+        BusyPointer busy;
+        auto* window = new frmOutcomeList(report, problemCode, caption);
+        placeNear(window, near);
+        window->show();
+        window->activateWindow();
+        return window;
+    } catch (const std::exception& error) {
+        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The records cannot be listed.\r") + QString::fromLocal8Bit(error.what()),
+                          MsgIcon::Critical, MsgButtons::Ok);
+        return nullptr;
+    }
+}
+
+frmOutcomeList::frmOutcomeList(int report, const QString& problemCode, const QString& caption)
+    : m_model(new QStandardItemModel(this))
+{
+    setObjectName(QStringLiteral("frmOutcomeList"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlag(Qt::Window);
+    setWindowTitle(QStringLiteral("Records: %1").arg(caption));
+
+    m_model->setHorizontalHeaderLabels({QStringLiteral("Record"), QStringLiteral("Group"), QStringLiteral("Problem"),
+                                        QStringLiteral("Outcome"), QStringLiteral("Attempt"), QStringLiteral("Client"),
+                                        QStringLiteral("Flag"), QStringLiteral("Differs")});
+    for (const RecordOutcome& r : explain::outcomesOfProblem(report, problemCode)) {
+        QList<QStandardItem*> row;
+        for (const QString& text : {QString::number(r.id), QString::number(r.group), r.problem, explain::outcomeWords(r.outcome),
+                                    r.attempt ? QString::number(*r.attempt) : QString(), r.client ? QString::number(*r.client) : QString(),
+                                    r.flag, r.differs.join(QStringLiteral(", "))})
+            row << new QStandardItem(text);
+        row.front()->setData(r.id, Qt::UserRole);
+        m_model->appendRow(row);
+    }
+    auto* layout = new QVBoxLayout(this);
+    auto* hint = plainLabel(this, QStringLiteral("lblHint"));
+    hint->setText(QStringLiteral("%1: %2 records. Double-click a record, or press Enter on it, for its explanation.")
+                      .arg(caption)
+                      .arg(m_model->rowCount()));
+    grdRecords = new QTableView(this);
+    grdRecords->setObjectName(QStringLiteral("grdRecords"));
+    prepareGrid(grdRecords);
+    grdRecords->setModel(m_model);
+    grdRecords->resizeColumnsToContents();
+    btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnClose);
+    layout->addWidget(hint);
+    layout->addWidget(grdRecords, 1);
+    layout->addLayout(buttons);
+    connect(grdRecords, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        frmExplain::open(m_model->index(index.row(), 0).data(Qt::UserRole).toLongLong(), this);
+    });
+    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
+    restorePlace(this, QStringLiteral("windows/frmOutcomeList"), QSize(760, 480));
+}
+
+frmOutcomeList::~frmOutcomeList() { QSettings().setValue(QStringLiteral("windows/frmOutcomeList"), saveGeometry()); }
+
+} // namespace marrowick

@@ -1,0 +1,363 @@
+// Every test record's outcome: kept by the analysis, explained, and printed by
+// the explain command.
+#include "FakePlatform.h"
+#include "TestDatabase.h"
+#include "analysis/EvaluationRun.h"
+#include "analysis/clsAnalyzeResults.h"
+#include "database/Db.h"
+#include "database/EvalDatabase.h"
+#include "reports/Explanation.h"
+#include "summaries/PercentText.h"
+#include "summaries/Summaries.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+struct Person {
+    int id;
+    QString first, last, maiden, dob, momFirst;
+    QString problem = QStringLiteral("BASE_RECORD");
+    QString vacDate = QStringLiteral("20200101");
+};
+
+// A small deck: every person is female, vaccine 03; groups by ID.
+void deck(const QList<Person>& people, const QList<QList<int>>& groups)
+{
+    for (const char* table : {"DupTestData", "Answer_Sheet", "DupTestVaccination", "IIS_LOADED_CHILD_ALL"})
+        run(QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
+    for (const Person& p : people) {
+        appendRow(QStringLiteral("DupTestData"), {{"ID", p.id}, {"FirstName", p.first}, {"LastName", p.last}, {"MomMaiden", p.maiden},
+                                                  {"DOB", p.dob}, {"Sex", QStringLiteral("F")}, {"MomFirst", p.momFirst},
+                                                  {"ProblemCode", p.problem}});
+        appendRow(QStringLiteral("DupTestVaccination"), {{"ID", p.id}, {"VacCode", QStringLiteral("03")}, {"VacDate", p.vacDate}});
+    }
+    for (const QList<int>& g : groups) {
+        QVariantList ids;
+        for (int i = 0; i < 5; ++i)
+            ids << (i < g.size() ? QVariant(g[i]) : QVariant());
+        run(QStringLiteral("INSERT INTO Answer_Sheet (rec_1, rec_2, rec_3, rec_4, rec_5) VALUES (?,?,?,?,?)"), ids);
+    }
+}
+
+void registryRow(int client, const QString& flag, const Person& p)
+{
+    appendRow(QStringLiteral("IIS_LOADED_CHILD_ALL"),
+              {{"ClientID", QString::number(client)}, {"QMflag", flag}, {"FirstName", p.first}, {"LastName", p.last},
+               {"MomMaiden", p.maiden}, {"DOB", p.dob}, {"Sex", QStringLiteral("F")}, {"MomFirst", p.momFirst},
+               {"VacCode", QStringLiteral("3")}, {"VacDate", p.vacDate}});
+}
+
+QString outcomes() { return rows(QStringLiteral("SELECT Outcome FROM tblRecordOutcomes ORDER BY ID")).join(QLatin1Char(' ')); }
+
+qint64 count(const QString& sql, const QVariantList& binds = {})
+{
+    QSqlQuery q = run(sql, binds);
+    return q.next() ? q.value(0).toLongLong() : -1;
+}
+
+const Person kMain{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "SUE"};
+const Person kDup{2, "MARY", "OBRIEN", "SMITH", "19990202", "SUE", "NICKNAME", "20200202"};
+const Person kThird{3, "MAREE", "OBRIEN", "JONES", "19990101", "SUE", "FN_TYPO", "20200303"};
+Person twin(int id, const char* first, const char* date)
+{
+    return Person{id, first, "LEE", "KIM", "20200505", "ANN", "DL_BASE_RECORD", date};
+}
+Person with(Person p, QString Person::*field, const char* value)
+{
+    p.*field = QLatin1String(value);
+    return p;
+}
+
+const QString kBatch = QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch");
+using Registry = QList<std::pair<int, Person>>; // client, the person as kept
+
+} // namespace
+
+class TestExplain : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void oneGroupPerOutcome_data();
+    void oneGroupPerOutcome();
+    void attemptThatFound_data();
+    void attemptThatFound();
+    void countsAgreeWithTheSummaries_data();
+    void countsAgreeWithTheSummaries();
+    void differingFieldsAreMarked();
+    void earlierDatabaseGainsTheTableEmpty();
+    void explainCommand_data();
+    void explainCommand();
+
+private:
+    std::unique_ptr<FakePlatform> host;
+    std::unique_ptr<TestDatabase> db;
+};
+
+void TestExplain::init()
+{
+    host = std::make_unique<FakePlatform>();
+    db = std::make_unique<TestDatabase>();
+}
+
+void TestExplain::cleanup()
+{
+    db.reset();
+    host.reset();
+}
+
+void TestExplain::oneGroupPerOutcome_data()
+{
+    QTest::addColumn<QList<Person>>("people");
+    QTest::addColumn<QList<QList<int>>>("groups");
+    QTest::addColumn<Registry>("registry");
+    QTest::addColumn<QString>("flags");                           // per registry row
+    QTest::addColumn<QString>("expected");                        // outcomes in ID order
+
+    const QList<Person> three{kMain, kDup, kThird};
+    QTest::newRow("caught") << three << QList<QList<int>>{{1, 2, 3}}
+                            << Registry{{100, kMain}, {100, kDup}, {100, kThird}} << "NNN"
+                            << "caught caught caught";
+    QTest::newRow("flagged by its own client or another") << three << QList<QList<int>>{{1, 2, 3}}
+                                                           << Registry{{100, kMain}, {200, kDup}, {300, kThird}}
+                                                           << "NNY" << "caught flagged flagged";
+    QTest::newRow("missed; absent") << three << QList<QList<int>>{{1, 2, 3}}
+                                    << Registry{{100, kMain}, {200, kDup}} << "NN" << "caught missed absent";
+    QTest::newRow("two records in one surplus client") << three << QList<QList<int>>{{1, 2, 3}}
+                                                        << Registry{{100, kMain}, {200, kDup}, {200, kThird}}
+                                                        << "NNN" << "caught missed missed";
+    QTest::newRow("lost") << three << QList<QList<int>>{{1, 2, 3}} << Registry{} << "" << "lost lost lost";
+    QTest::newRow("twins kept apart") << QList<Person>{twin(7, "ANA", "20200601"), twin(8, "EVA", "20200602")}
+                                      << QList<QList<int>>{{7}, {8}}
+                                      << Registry{{700, twin(7, "ANA", "20200601")}, {800, twin(8, "EVA", "20200602")}}
+                                      << "NN" << "kept_apart kept_apart";
+    // Identical twins merged into one client that carries both their doses.
+    QTest::newRow("twins under one client") << QList<Person>{twin(7, "ANA", "20200601"), twin(8, "ANA", "20200602")}
+                                            << QList<QList<int>>{{7}, {8}}
+                                            << Registry{{700, twin(7, "ANA", "20200601")}, {700, twin(8, "ANA", "20200602")}}
+                                            << "NN" << "stranger_merge stranger_merge";
+}
+
+void TestExplain::oneGroupPerOutcome()
+{
+    QFETCH(QList<Person>, people);
+    QFETCH(QList<QList<int>>, groups);
+    QFETCH(Registry, registry);
+    QFETCH(QString, flags);
+    QFETCH(QString, expected);
+    deck(people, groups);
+    for (qsizetype i = 0; i < registry.size(); ++i)
+        registryRow(registry[i].first, flags.mid(i, 1), registry[i].second);
+    clsAnalyzeResults().Analyze_IIS_LOAD();
+    QCOMPARE(outcomes(), expected);
+    // Flagged and missed records name each surplus client once in IIS_DUPLICATES.
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM (SELECT DISTINCT GroupNo, ClientID FROM tblRecordOutcomes "
+                                  "WHERE Outcome IN ('flagged', 'missed'))")),
+             countRows(QStringLiteral("IIS_DUPLICATES")));
+    QCOMPARE(count(QStringLiteral("SELECT count(DISTINCT GroupNo) FROM tblRecordOutcomes WHERE Outcome = 'lost'")),
+             countRows(QStringLiteral("IIS_MISSING_RECORDS")));
+    // Every verdict names the outcome's client, or says the record was not found.
+    for (const RecordOutcome& r : explain::outcomesSelected(QStringLiteral("all"))) {
+        const QString sentence = explain::verdict(r);
+        QVERIFY2(r.client ? sentence.contains(QString::number(*r.client)) : sentence.startsWith(QLatin1String("Not in")),
+                 qPrintable(sentence));
+    }
+}
+
+void TestExplain::attemptThatFound_data()
+{
+    QTest::addColumn<Person>("kept");
+    QTest::addColumn<int>("attempt");
+    QTest::newRow("as given") << kMain << 1;
+    QTest::newRow("first name's first part") << with(kMain, &Person::first, "MARY") << 2;
+    QTest::newRow("other member's maiden name") << with(kMain, &Person::maiden, "SMITH") << 3;
+    QTest::newRow("other member's birth date") << with(kMain, &Person::dob, "19990202") << 4;
+    QTest::newRow("mother's first name as maiden") << with(kMain, &Person::maiden, "SUE") << 5;
+    QTest::newRow("no apostrophes") << with(kMain, &Person::last, "OBRIEN") << 6;
+}
+
+void TestExplain::attemptThatFound()
+{
+    QFETCH(Person, kept);
+    QFETCH(int, attempt);
+    deck({kMain, kDup}, {{1, 2}});
+    registryRow(100, QStringLiteral("N"), kept);
+    clsAnalyzeResults().Analyze_IIS_LOAD();
+    QCOMPARE(rows(QStringLiteral("SELECT ID, Attempt, ClientID, QMflag FROM tblRecordOutcomes ORDER BY ID")),
+             (QStringList{QStringLiteral("1|%1|100|N").arg(attempt), QStringLiteral("2|<null>|<null>|<null>")}));
+    const RecordOutcome found = explain::outcomesOf({1}).front();
+    QVERIFY(explain::attemptWords(found.attempt).startsWith(QLatin1String("found by")));
+    QVERIFY(explain::attemptWords(explain::outcomesOf({2}).front().attempt).startsWith(QLatin1String("not found")));
+}
+
+void TestExplain::countsAgreeWithTheSummaries_data()
+{
+    QTest::addColumn<QString>("policy");
+    for (const char* policy : {"none", "typical", "exact", "aggressive", "perfect"})
+        QTest::newRow(policy) << QString::fromLatin1(policy);
+}
+
+void TestExplain::countsAgreeWithTheSummaries()
+{
+    QFETCH(QString, policy);
+    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-%1.txt").arg(policy)));
+    QVERIFY(clsOverallResults().RefillOverallResults() && clsProblemTypeSummary().RefillProblemTypeSummary()
+            && clsDupLikeSummary().RefillDupLikeSummary() && clsScoreByType().RefillScoresByType());
+    QCOMPARE(countRows(QStringLiteral("tblRecordOutcomes")), countRows(QStringLiteral("DupTestData")));
+
+    // The records the scores count: those IIS_DUPLICATES lists, and the main records of lost groups.
+    const QString listed = QStringLiteral("SELECT count(*) FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID "
+                                          "WHERE o.ID IN (SELECT ID FROM IIS_DUPLICATES) AND o.Outcome = ? ");
+    const qint64 missed = count(listed, {QStringLiteral("missed")});
+    const qint64 flagged = count(listed, {QStringLiteral("flagged")});
+    const qint64 lostGroups = count(QStringLiteral("SELECT count(DISTINCT GroupNo) FROM tblRecordOutcomes WHERE Outcome = 'lost'"));
+    QCOMPARE(missed + flagged, countRows(QStringLiteral("IIS_DUPLICATES")));
+    QCOMPARE(lostGroups, countRows(QStringLiteral("IIS_MISSING_RECORDS")));
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM (SELECT DISTINCT GroupNo, ClientID FROM tblRecordOutcomes "
+                                  "WHERE Outcome IN ('flagged', 'missed'))")),
+             countRows(QStringLiteral("IIS_DUPLICATES")));
+    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome IN ('kept_apart', 'stranger_merge') "
+                                  "AND ID NOT IN (SELECT ID FROM DupTestData WHERE ProblemCode = 'DL_BASE_RECORD')")),
+             0);
+
+    auto overall = [](int code) {
+        return scalar(QStringLiteral("SELECT ResultValue FROM tblOverallResults WHERE ResultCode = ?"), QStringLiteral("ResultValue"), {code})
+            .toLongLong();
+    };
+    QCOMPARE(overall(6), missed);
+    QCOMPARE(overall(9), flagged);
+    QCOMPARE(overall(10), lostGroups);
+
+    for (QSqlQuery t = run(QStringLiteral("SELECT ProblemCode, ProblemCount, TotalCaught, TotalQM, TotalMissed FROM "
+                                          "tblDupProblemTypeSummary WHERE ProblemCode <> 'TOTAL'"));
+         t.next();) {
+        const QString code = t.value(0).toString();
+        const QString ofType = listed + QStringLiteral("AND d.ProblemCode = ?");
+        const qint64 typeMissed = count(ofType, {QStringLiteral("missed"), code});
+        const qint64 typeFlagged = count(ofType, {QStringLiteral("flagged"), code});
+        QCOMPARE(t.value(3).toLongLong(), typeFlagged);
+        QCOMPARE(t.value(4).toLongLong(), typeMissed);
+        QCOMPARE(t.value(2).toLongLong(), t.value(1).toLongLong() - typeMissed - typeFlagged);
+        QCOMPARE(scalar(QStringLiteral("SELECT Sensitivity FROM tblScoresByType WHERE ProblemCode = ?"), QStringLiteral("Sensitivity"), {code})
+                     .toString(),
+                 PercentText(t.value(1).toLongLong() - typeMissed, t.value(1).toLongLong()));
+    }
+    for (QSqlQuery t = run(QStringLiteral("SELECT ProblemCode, TotalDupMistake FROM tblDupLikeSummary WHERE ProbOrder < 99")); t.next();)
+        QCOMPARE(t.value(1).toLongLong(),
+                 count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID "
+                                      "WHERE o.Outcome = 'lost' AND o.Place = 1 AND d.SecondProblem = ?"),
+                       {t.value(0)}));
+}
+
+void TestExplain::differingFieldsAreMarked()
+{
+    deck({kMain, kDup, kThird}, {{1, 2, 3}});
+    registryRow(100, QStringLiteral("N"), kMain);
+    registryRow(200, QStringLiteral("N"), with(kDup, &Person::maiden, "JONES"));
+    clsAnalyzeResults().Analyze_IIS_LOAD();
+    QCOMPARE(explain::outcomesOf({1}).front().differs, QStringList());
+    QCOMPARE(explain::outcomesOf({2}).front().differs,
+             (QStringList{QStringLiteral("LastName"), QStringLiteral("FirstName"), QStringLiteral("DOB"), QStringLiteral("MomMaiden")}));
+
+    ExplanationModel model(2);
+    const int first = fieldColumn(model, QStringLiteral("FirstName"));
+    const int sex = fieldColumn(model, QStringLiteral("Sex"));
+    const int maiden = fieldColumn(model, QStringLiteral("MomMaiden"));
+    // Rows: record 1, its registry row, record 2 (this), its registry row, record 3.
+    QCOMPARE(model.rowCount(), 5);
+    auto marked = [&](int row, int column) {
+        const QModelIndex cell = model.index(row, column);
+        const bool bold = cell.data(Qt::FontRole).value<QFont>().bold();
+        // Colour never comes alone.
+        return bold == cell.data(Qt::BackgroundRole).isValid() ? bold : throw std::logic_error("colour without bold");
+    };
+    QVERIFY(!marked(0, first) && !marked(1, first));
+    QVERIFY(marked(2, first) && !marked(2, sex) && marked(2, maiden));
+    QVERIFY(marked(3, first) && !marked(3, maiden)); // the registry kept the main record's maiden name
+    QVERIFY(model.index(2, fieldColumn(model, QStringLiteral("Row"))).data().toString().contains(QLatin1String("this")));
+    QCOMPARE(model.verdictText(),
+             QStringLiteral("Kept as a separate client, 200, without a potential-duplicate flag; the group's main client is 100."));
+}
+
+void TestExplain::earlierDatabaseGainsTheTableEmpty()
+{
+    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-typical.txt")));
+    const qint64 loaded = countRows(QStringLiteral("IIS_LOADED_CHILD_ALL"));
+    run(QStringLiteral("DROP TABLE tblRecordOutcomes"));
+    closeEvalDatabase();
+    QVERIFY(openEvalDatabase(db->path()));
+    QVERIFY(host->takeShown().isEmpty());
+    QCOMPARE(countRows(QStringLiteral("tblRecordOutcomes")), 0);
+    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), loaded);
+    QVERIFY(QFileInfo(db->path() + QStringLiteral(".bak")).exists() == false);
+}
+
+void TestExplain::explainCommand_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("file"); // written into the output folder, or empty for standard output
+    QTest::newRow("json of missed") << QStringList{"--format", "json", "missed"} << 0 << "";
+    QTest::newRow("csv of ids into a folder") << QStringList{"--format", "csv", "--output", "OUT", "12", "153"} << 0 << "OUT/explain.csv";
+    QTest::newRow("text of ids") << QStringList{"376", "516"} << 0 << "";
+    QTest::newRow("no selection") << QStringList{} << 2 << "";
+    QTest::newRow("selection mixed with ids") << QStringList{"12", "all"} << 2 << "";
+    QTest::newRow("bad format") << QStringList{"--format", "xml", "all"} << 2 << "";
+}
+
+void TestExplain::explainCommand()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, file);
+    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-typical.txt")));
+    closeEvalDatabase();
+    for (QString& a : args)
+        a.replace(QLatin1String("OUT"), db->folder() + QStringLiteral("/out"));
+    file.replace(QLatin1String("OUT"), db->folder() + QStringLiteral("/out"));
+    QProcess p;
+    p.start(kBatch, QStringList{QStringLiteral("explain"), QStringLiteral("--database"), db->path()} + args);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), exitCode);
+    QVERIFY(openEvalDatabase(db->path()));
+    if (exitCode != 0)
+        return;
+    const QByteArray out = file.isEmpty() ? p.readAllStandardOutput() : fileBytes(file);
+    if (args.contains(QStringLiteral("json"))) {
+        const QJsonArray records = QJsonDocument::fromJson(out).object().value(QStringLiteral("records")).toArray();
+        QCOMPARE(records.size(), count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome = 'missed'")));
+        for (const QJsonValue& v : records) {
+            const QJsonObject r = v.toObject();
+            QCOMPARE(r.keys(), (QStringList{"attempt", "client", "differs", "flag", "group", "id", "outcome", "problem"}));
+            QCOMPARE(rows(QStringLiteral("SELECT Outcome, Attempt, ClientID, QMflag FROM tblRecordOutcomes WHERE ID = %1")
+                              .arg(r.value(QStringLiteral("id")).toInteger())),
+                     QStringList(QStringLiteral("missed|%1|%2|%3")
+                                     .arg(r.value(QStringLiteral("attempt")).toInt())
+                                     .arg(r.value(QStringLiteral("client")).toString(), r.value(QStringLiteral("flag")).toString())));
+        }
+    } else if (args.contains(QStringLiteral("csv"))) {
+        const QList<QByteArray> lines = out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0].trimmed(), QByteArray("id,group,problem,outcome,attempt,client,flag,differs"));
+        QVERIFY(lines[1].startsWith("12,") && lines[2].startsWith("153,"));
+    } else {
+        // The window's verdict, word for word.
+        const std::vector<RecordOutcome> asked = explain::outcomesOf({376, 516});
+        QCOMPARE(asked.size(), size_t(2));
+        for (const RecordOutcome& r : asked)
+            QVERIFY(QString::fromUtf8(out).contains(explain::verdict(r)));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestExplain)
+#include "test_explain.moc"
