@@ -1,5 +1,5 @@
 #include "FakePlatform.h"
-#include "TestDatabase.h"
+#include "SourceFiles.h"
 #include "analysis/EvaluationRun.h"
 #include "analysis/clsAnalyzeResults.h"
 #include "database/Db.h"
@@ -58,10 +58,14 @@ const Person kMary{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "F", "SUE"};
 class TestAnalysis : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void textHelpers();
-    void numberHelpers();
+    void init()
+    {
+        host = std::make_unique<FakePlatform>();
+        db = std::make_unique<TestDatabase>();
+        run(QStringLiteral("DELETE FROM IIS_LOADED_CHILD_ALL"));
+    }
+    void cleanup() { db.reset(); host.reset(); }
+    void helpers();
     void earliestAttemptDecides_data();
     void earliestAttemptDecides();
     void otherMemberIsFirstOtherColumn();
@@ -72,7 +76,6 @@ private slots:
     void scoring();
     void clientNumbersAreFoundByValue();
     void scoreTwiceGivesTheSameTables();
-    void progressIsReported();
     void emptyAnswerSheetGivesEmptyResults();
     void failureRollsBackToThePreviousEvaluation();
 
@@ -81,46 +84,26 @@ private:
     std::unique_ptr<TestDatabase> db;
 };
 
-void TestAnalysis::init()
+void TestAnalysis::helpers()
 {
-    host = std::make_unique<FakePlatform>();
-    db = std::make_unique<TestDatabase>();
-    run(QStringLiteral("DELETE FROM IIS_LOADED_CHILD_ALL"));
-}
-
-void TestAnalysis::cleanup()
-{
-    db.reset();
-    host.reset();
-}
-
-void TestAnalysis::textHelpers()
-{
-    QCOMPARE(clsAnalyzeResults::NoQuote(QStringLiteral("O''BRIEN")), QStringLiteral("OBRIEN"));
-    QCOMPARE(clsAnalyzeResults::NoQuote(QStringLiteral("'''")), QString());
-    QCOMPARE(clsAnalyzeResults::FirstPart(QStringLiteral("MARY ANN")), QStringLiteral("MARY"));
-    QCOMPARE(clsAnalyzeResults::FirstPart(QStringLiteral("ANNE")), QStringLiteral("ANNE"));
-    QCOMPARE(clsAnalyzeResults::FirstPart(QStringLiteral(" ANN")), QString());
-    QCOMPARE(clsAnalyzeResults::FirstPart(QStringLiteral("ANN ")), QStringLiteral("ANN "));
-    QCOMPARE(clsAnalyzeResults::FirstPart(QStringLiteral(" ")), QStringLiteral(" "));
-    QCOMPARE(clsAnalyzeResults::FirstPart(QStringLiteral("A")), QStringLiteral("A"));
-}
-
-void TestAnalysis::numberHelpers()
-{
+    QCOMPARE(clsAnalyzeResults::NoQuote("O''BRIEN"), QStringLiteral("OBRIEN"));
+    QCOMPARE(clsAnalyzeResults::NoQuote("'''"), QString());
+    // The first name up to a blank that is not its last character.
+    const QStringList firstParts{"MARY ANN=MARY", "ANNE=ANNE", " ANN=", "ANN =ANN ", " = ", "A=A"};
+    for (const QString& c : firstParts)
+        QCOMPARE(clsAnalyzeResults::FirstPart(c.section('=', 0, 0)), c.section('=', 1));
     QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(0, 0, 0, 0, 0), qint16(0));
     QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(7, 7, 0, 7, 0), qint16(1));
     QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(3, 9, 0, 3, 5), qint16(3));
     QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(12, 0, 0, 0, 0), qint16(1));
-    QList<qint32> values{5, 1, 4, 1, 0};
+    QList<qint32> values{5, 1, 4, 1, 0}, partly{9, 3, 1};
     clsAnalyzeResults::BubSort(values, 5);
-    QCOMPARE(values, QList<qint32>({0, 1, 1, 4, 5}));
-    QList<qint32> partly{9, 3, 1};
     clsAnalyzeResults::BubSort(partly, 2);
+    QCOMPARE(values, QList<qint32>({0, 1, 1, 4, 5}));
     QCOMPARE(partly, QList<qint32>({3, 9, 1}));
-    QCOMPARE(clsAnalyzeResults::ClientNumber(QStringLiteral("000123")), 123);
-    QCOMPARE(clsAnalyzeResults::ClientNumber(QStringLiteral("12.5")), 12);
-    QCOMPARE(clsAnalyzeResults::ClientNumber(QStringLiteral("13.5")), 14);
+    QCOMPARE(clsAnalyzeResults::ClientNumber("000123"), 123);
+    QCOMPARE(clsAnalyzeResults::ClientNumber("12.5"), 12); // to even
+    QCOMPARE(clsAnalyzeResults::ClientNumber("13.5"), 14);
 }
 
 void TestAnalysis::earliestAttemptDecides_data()
@@ -240,56 +223,45 @@ void TestAnalysis::emptySlotsAreSkipped()
     clsAnalyzeResults().Analyze_IIS_LOAD();
     QCOMPARE(sheet(), QStringList({"1|0|1|5|0|6|2"}));
     QCOMPARE(rows(QStringLiteral("SELECT ID, QM, quote(OtherQM) FROM IIS_DUPLICATES")), QStringList({"3|Y|NULL"}));
+    // One group: a step of the bar for its matching, one for its scoring.
+    QCOMPARE(host->increments, 2);
+    QCOMPARE(host->barTotal, 0.35);
+    QCOMPARE(host->progressTexts, QStringList({"Analyzing results ...."}));
 }
 
 void TestAnalysis::scoring_data()
 {
-    // Found members and their clients per column (0: not found), the clients'
-    // flags, and what scoring must write.
-    QTest::addColumn<QList<int>>("members");
+    // The client found for each member in column order (0: not found), the
+    // clients' flags as "client=flag", and what scoring must write.
     QTest::addColumn<QList<int>>("clients");
-    QTest::addColumn<QStringList>("flags"); // "client=flag"
+    QTest::addColumn<QStringList>("flags");
     QTest::addColumn<int>("totalLoaded");
     QTest::addColumn<QStringList>("duplicates");
     QTest::addColumn<QStringList>("missing");
-    QTest::newRow("three none found") << QList<int>{1, 2, 3} << QList<int>{0, 0, 0} << QStringList{} << 0 << QStringList{}
-                                      << QStringList{"1"};
-    QTest::newRow("single found") << QList<int>{1} << QList<int>{5} << QStringList{"5=N"} << 1 << QStringList{} << QStringList{};
-    QTest::newRow("three in one client") << QList<int>{1, 2, 3} << QList<int>{5, 5, 5} << QStringList{"5=N"} << 1
-                                         << QStringList{} << QStringList{};
-    QTest::newRow("two clients, rec_3 apart") << QList<int>{1, 2, 3} << QList<int>{5, 5, 6} << QStringList{"5=N", "6=N"} << 2
-                                              << QStringList{"3|N|N"} << QStringList{};
-    QTest::newRow("all clients differ") << QList<int>{1, 2, 3, 4, 5} << QList<int>{5, 6, 7, 8, 9} << QStringList{} << 5
-                                        << QStringList{"5|N|N", "4|N|N", "3|N|N", "2|N|N"} << QStringList{};
-    QTest::newRow("all differ, rec_1 not found") << QList<int>{1, 2, 3, 4, 5} << QList<int>{0, 6, 7, 8, 9} << QStringList{} << 4
-                                                 << QStringList{"5|N|N", "4|N|N", "3|N|N"} << QStringList{};
+    using L = QList<int>;
+    using S = QStringList;
+    QTest::newRow("three none found") << L{0, 0, 0} << S{} << 0 << S{} << S{"1"};
+    QTest::newRow("single found") << L{5} << S{"5=N"} << 1 << S{} << S{};
+    QTest::newRow("three in one client") << L{5, 5, 5} << S{"5=N"} << 1 << S{} << S{};
+    QTest::newRow("two clients, rec_3 apart") << L{5, 5, 6} << S{"5=N", "6=N"} << 2 << S{"3|N|N"} << S{};
+    QTest::newRow("all clients differ") << L{5, 6, 7, 8, 9} << S{} << 5 << S{"5|N|N", "4|N|N", "3|N|N", "2|N|N"} << S{};
+    QTest::newRow("all differ, rec_1 not found") << L{0, 6, 7, 8, 9} << S{} << 4 << S{"5|N|N", "4|N|N", "3|N|N"} << S{};
     // The group's own client is rec_1's, or else the first found member's; each
     // other client is named once, by its highest member, with its own flag.
-    QTest::newRow("rec_1 and rec_3 share a client") << QList<int>{1, 2, 3} << QList<int>{5, 6, 5} << QStringList{"5=Y", "6=N"}
-                                                    << 2 << QStringList{"2|N|Y"} << QStringList{};
-    QTest::newRow("rec_1 not found, rec_2 and rec_4 share") << QList<int>{1, 2, 3, 4} << QList<int>{0, 6, 7, 6}
-                                                            << QStringList{"6=N", "7=Y"} << 2 << QStringList{"3|Y|NULL"}
-                                                            << QStringList{};
-    QTest::newRow("each other client by its highest member") << QList<int>{1, 2, 3, 4, 5} << QList<int>{5, 7, 6, 6, 5}
-                                                             << QStringList{} << 3 << QStringList{"4|N|N", "2|N|N"}
-                                                             << QStringList{};
-    QTest::newRow("rec_2 not found") << QList<int>{1, 2, 3} << QList<int>{5, 0, 6} << QStringList{"5=N", "6=N"} << 2
-                                     << QStringList{"3|N|N"} << QStringList{};
-    QTest::newRow("own client flagged") << QList<int>{1, 2} << QList<int>{5, 6} << QStringList{"5=N", "6=Y"} << 2
-                                        << QStringList{"2|Y|NULL"} << QStringList{};
-    QTest::newRow("other client flagged") << QList<int>{1, 2} << QList<int>{5, 6} << QStringList{"5=Y", "6=N"} << 2
-                                          << QStringList{"2|N|Y"} << QStringList{};
-    QTest::newRow("blank flag is not flagged") << QList<int>{1, 2} << QList<int>{5, 6} << QStringList{"5=", "6="} << 2
-                                               << QStringList{"2|N|N"} << QStringList{};
-    QTest::newRow("blank flag, other flagged") << QList<int>{1, 2} << QList<int>{5, 6} << QStringList{"5=Y", "6="} << 2
-                                               << QStringList{"2|N|Y"} << QStringList{};
-    QTest::newRow("client without a row") << QList<int>{1, 2} << QList<int>{5, 9} << QStringList{"5=N"} << 2
-                                          << QStringList{"2|N|N"} << QStringList{};
+    QTest::newRow("rec_1 and rec_3 share a client") << L{5, 6, 5} << S{"5=Y", "6=N"} << 2 << S{"2|N|Y"} << S{};
+    QTest::newRow("rec_1 not found, rec_2 and rec_4 share") << L{0, 6, 7, 6} << S{"6=N", "7=Y"} << 2 << S{"3|Y|NULL"} << S{};
+    QTest::newRow("each other client by its highest member") << L{5, 7, 6, 6, 5} << S{} << 3 << S{"4|N|N", "2|N|N"} << S{};
+    QTest::newRow("rec_2 not found") << L{5, 0, 6} << S{"5=N", "6=N"} << 2 << S{"3|N|N"} << S{};
+    QTest::newRow("own client flagged") << L{5, 6} << S{"5=N", "6=Y"} << 2 << S{"2|Y|NULL"} << S{};
+    QTest::newRow("other client flagged") << L{5, 6} << S{"5=Y", "6=N"} << 2 << S{"2|N|Y"} << S{};
+    QTest::newRow("blank flag is not flagged") << L{5, 6} << S{"5=", "6="} << 2 << S{"2|N|N"} << S{};
+    QTest::newRow("blank flag, other flagged") << L{5, 6} << S{"5=Y", "6="} << 2 << S{"2|N|Y"} << S{};
+    QTest::newRow("client without a row") << L{5, 9} << S{"5=N"} << 2 << S{"2|N|N"} << S{};
 }
 
+// Member n of the group is test record n.
 void TestAnalysis::scoring()
 {
-    QFETCH(QList<int>, members);
     QFETCH(QList<int>, clients);
     QFETCH(QStringList, flags);
     QFETCH(int, totalLoaded);
@@ -299,23 +271,20 @@ void TestAnalysis::scoring()
     QStringList sets;
     QVariantList binds;
     int found = 0;
-    for (int n = 0; n < members.size(); ++n) {
-        sets << QStringLiteral("rec_%1").arg(n + 1) << QStringLiteral("rec_%1_loaded").arg(n + 1)
-             << QStringLiteral("rec_%1_IIS_ID").arg(n + 1);
-        binds << members[n] << int(clients[n] != 0) << clients[n];
+    for (int n = 0; n < clients.size(); ++n) {
+        sets << QStringLiteral("rec_%1,rec_%1_loaded,rec_%1_IIS_ID").arg(n + 1);
+        binds << n + 1 << int(clients[n] != 0) << clients[n];
         found += clients[n] != 0;
     }
-    sets << QStringLiteral("total_loaded");
     binds << found;
-    run(QStringLiteral("INSERT INTO Answer_Sheet (%1) VALUES (%2)").arg(sets.join(','), QString("?,").repeated(sets.size()).chopped(1)),
+    run(QStringLiteral("INSERT INTO Answer_Sheet (%1,total_loaded) VALUES (%2?)").arg(sets.join(','), QString("?,").repeated(binds.size() - 1)),
         binds);
     for (const QString& f : flags)
         registryRow(f.section('=', 0, 0), f.section('=', 1), {0, "X", "Y", "Z", "20200101", "M", ""});
     clsAnalyzeResults().Score();
-    QCOMPARE(rows(QStringLiteral("SELECT total_loaded FROM Answer_Sheet")), QStringList({QString::number(totalLoaded)}));
-    QCOMPARE(rows(QStringLiteral("SELECT ID, QM, quote(OtherQM) FROM IIS_DUPLICATES ORDER BY rowid")).replaceInStrings("'", ""),
-             duplicates);
-    QCOMPARE(rows(QStringLiteral("SELECT ID FROM IIS_MISSING_RECORDS")), missing);
+    QCOMPARE(rows("SELECT total_loaded FROM Answer_Sheet"), QStringList({QString::number(totalLoaded)}));
+    QCOMPARE(rows("SELECT ID, QM, quote(OtherQM) FROM IIS_DUPLICATES ORDER BY rowid").replaceInStrings("'", ""), duplicates);
+    QCOMPARE(rows("SELECT ID FROM IIS_MISSING_RECORDS"), missing);
 }
 
 void TestAnalysis::clientNumbersAreFoundByValue()
@@ -334,26 +303,11 @@ void TestAnalysis::clientNumbersAreFoundByValue()
 
 void TestAnalysis::scoreTwiceGivesTheSameTables()
 {
-    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-none.txt")));
-    const QString dump = QStringLiteral("SELECT * FROM %1 ORDER BY rowid");
-    const QStringList tables{"Answer_Sheet", "IIS_DUPLICATES", "IIS_MISSING_RECORDS"};
-    QList<QStringList> before;
-    for (const QString& t : tables)
-        before << rows(dump.arg(t));
-    QVERIFY(!before[1].isEmpty());
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("none")));
+    QVERIFY(countRows(QStringLiteral("IIS_DUPLICATES")) > 0);
+    const QStringList before = snapshot();
     clsAnalyzeResults().Score();
-    for (qsizetype i = 0; i < tables.size(); ++i)
-        QCOMPARE(rows(dump.arg(tables[i])), before[i]);
-}
-
-void TestAnalysis::progressIsReported()
-{
-    deck({kMary}, {{1}});
-    registryRow(QStringLiteral("1"), QStringLiteral("N"), kMary);
-    clsAnalyzeResults().Analyze_IIS_LOAD();
-    QCOMPARE(host->increments, 2);
-    QCOMPARE(host->barTotal, 0.35);
-    QCOMPARE(host->progressTexts, QStringList({"Analyzing results ...."}));
+    QCOMPARE(snapshot(), before);
 }
 
 void TestAnalysis::emptyAnswerSheetGivesEmptyResults()
@@ -365,27 +319,21 @@ void TestAnalysis::emptyAnswerSheetGivesEmptyResults()
     QCOMPARE(countRows(QStringLiteral("IIS_MISSING_RECORDS")), 0);
 }
 
+// The evaluation is one unit: a failure half way leaves the previous one whole.
 void TestAnalysis::failureRollsBackToThePreviousEvaluation()
 {
-    const QString sample = QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-typical.txt");
-    QVERIFY(EvaluationRun::LoadAndAnalyze(sample));
-    const QStringList tables{"IIS_LOADED_CHILD_ALL", "Answer_Sheet", "IIS_DUPLICATES", "IIS_MISSING_RECORDS"};
-    QList<QStringList> before;
-    for (const QString& t : tables)
-        before << rows(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(t));
-
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     // An answer-sheet member with no test record fails the matching half way.
     run(QStringLiteral("UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)"));
-    before[1] = rows(QStringLiteral("SELECT * FROM Answer_Sheet ORDER BY rowid"));
+    const QStringList before = snapshot();
     try {
-        EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-none.txt"));
+        EvaluationRun::LoadAndAnalyze(sample("none"));
         QFAIL("the analysis did not fail");
     } catch (const DbError& error) {
         QCOMPARE(error.number(), int(DbError::NoCurrentRecord));
         QVERIFY(error.description().contains(QStringLiteral("9999")));
     }
-    for (qsizetype i = 0; i < tables.size(); ++i)
-        QCOMPARE(rows(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(tables[i])), before[i]);
+    QCOMPARE(snapshot(), before);
 }
 
 QTEST_GUILESS_MAIN(TestAnalysis)

@@ -1,7 +1,7 @@
 // Results files from the registry simulator, checked against what the simulator
 // knows it did with every test record, never against the program's own output.
 #include "FakePlatform.h"
-#include "TestDatabase.h"
+#include "SourceFiles.h"
 #include "analysis/EvaluationRun.h"
 #include "database/CsvReader.h"
 #include "database/Db.h"
@@ -9,8 +9,6 @@
 #include "simregistry/RegistrySimulator.h"
 #include "summaries/Summaries.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QSet>
 #include <QTest>
 
@@ -18,14 +16,6 @@ using namespace marrowick;
 using namespace marrowick::test;
 
 namespace {
-
-const QString kSource = QStringLiteral(MARROWICK_SOURCE_DIR);
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 struct Expectation {
     QSet<int> missing;     // rec_1 of the groups of which nothing reached the export
@@ -160,7 +150,6 @@ class TestEndToEnd : public QObject {
 private slots:
     void findingsAgreeWithTheSimulator_data();
     void findingsAgreeWithTheSimulator();
-    void batchFillsTheSameTablesAsTheWizard();
 };
 
 void TestEndToEnd::findingsAgreeWithTheSimulator_data()
@@ -176,10 +165,9 @@ void TestEndToEnd::findingsAgreeWithTheSimulator()
     FakePlatform host;
     TestDatabase db;
     const sim::Policy chosen = *sim::policyNamed(policy);
-    const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(readFile(kSource + "/data/Answer_Sheet.csv"));
-    const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(readFile(kSource + "/tools/deckdata/nicknames.txt")),
-                                           groups);
-    const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(readFile(kSource + "/data/DupTestData.txt"));
+    const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv"));
+    const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")), groups);
+    const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
     const sim::Simulation simulation = simulator.run(records);
     const Expectation e = expect(groups, records, simulation);
     QCOMPARE(e.offTruth, QStringList());
@@ -219,32 +207,6 @@ void TestEndToEnd::findingsAgreeWithTheSimulator()
     }
     QVERIFY(types >= 30);
     QCOMPARE(overallValue(15), QStringLiteral("100 %"));
-}
-
-void TestEndToEnd::batchFillsTheSameTablesAsTheWizard()
-{
-    FakePlatform host;
-    const QString sample = kSource + QStringLiteral("/samples/results-typical.txt");
-    const QStringList tables{"IIS_LOADED_CHILD_ALL", "Answer_Sheet", "IIS_DUPLICATES", "IIS_MISSING_RECORDS"};
-    QList<QStringList> wizard;
-    QString batchDb;
-    {
-        TestDatabase db;
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample));
-        for (const QString& t : tables)
-            wizard << rows(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(t));
-        batchDb = db.folder() + QStringLiteral("/batch.db");
-        closeEvalDatabase();
-
-        QProcess batch;
-        batch.start(QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch"),
-                    {QStringLiteral("evaluate"), QStringLiteral("--database"), batchDb, sample});
-        QVERIFY(batch.waitForFinished(60000));
-        QCOMPARE(batch.exitCode(), 0);
-        QVERIFY(openEvalDatabase(batchDb));
-        for (qsizetype i = 0; i < tables.size(); ++i)
-            QCOMPARE(rows(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(tables[i])), wizard[i]);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

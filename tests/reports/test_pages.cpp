@@ -1,5 +1,6 @@
 // Step 3, the report selection page and the viewer, driven as a user would.
 #include "PageSession.h"
+#include "SourceFiles.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "analysis/EvaluationRun.h"
@@ -26,18 +27,10 @@ using namespace marrowick::test;
 
 namespace {
 
-const QString kSamples = QStringLiteral(MARROWICK_SOURCE_DIR "/samples/");
-
-
 // The first lines of a sample in which every record is its own client.
 QByteArray firstLines(int count)
 {
-    QFile file(kSamples + QStringLiteral("results-none.txt"));
-    file.open(QIODevice::ReadOnly);
-    QByteArray out;
-    for (int i = 0; i < count; ++i)
-        out += file.readLine();
-    return out;
+    return fileBytes(sample("none")).split('\n').mid(0, count).join('\n') + '\n';
 }
 
 int shownColumns(const frmRep1* viewer)
@@ -53,46 +46,39 @@ int shownColumns(const frmRep1* viewer)
 class TestPages : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { session = std::make_unique<PageSession>(); host = &session->host; db = &session->db; }
+    void cleanup() { session.reset(); }
     void blankAndInvalidNames_data();
     void blankAndInvalidNames();
     void runDisablesButtonsAndMovesOn();
     void completenessWarning();
-    void refusedFileStaysOnStep3();
-    void analysisFailureKeepsThePreviousEvaluation();
-    void exitDuringTheAnalysisKeepsThePreviousEvaluation();
+    void failuresStayOnStep3_data();
+    void failuresStayOnStep3();
     void browseKeepsTheDialogsLastChoice();
     void selectionPageLists();
     void viewerDressesEachReport();
-    void backThenViewShowsTheNewReport();
     void emptyReportShowsHeadingsOnly();
     void errorsReachingThePageAreShown_data();
     void errorsReachingThePageAreShown();
     void copyingCellsGivesTabSeparatedText();
 
 private:
-    frmStep3* step3();
+    frmStep3* step3() { return pages::show<frmStep3>(); }
+    // Step 3 with that file name, after Next.
+    frmStep3* next(const QString& name)
+    {
+        auto* page = step3();
+        page->txtFileName->setText(name);
+        QTest::mouseClick(page->btnNext, Qt::LeftButton);
+        settle();
+        return page;
+    }
     frmRep1* view(int index);
 
     std::unique_ptr<PageSession> session;
     FakePlatform* host = nullptr;
     TestDatabase* db = nullptr;
 };
-
-void TestPages::init()
-{
-    session = std::make_unique<PageSession>();
-    host = &session->host;
-    db = &session->db;
-}
-
-void TestPages::cleanup()
-{
-    session.reset();
-}
-
-frmStep3* TestPages::step3() { return pages::show<frmStep3>(); }
 
 frmRep1* TestPages::view(int index)
 {
@@ -108,16 +94,14 @@ void TestPages::blankAndInvalidNames_data()
     QTest::addColumn<bool>("earlierData");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("prompt");
-    const QString reuseBlank = QStringLiteral("You have not specified a file name. Do you wish to use the data loaded in the previous evaluation?");
-    const QString reuseInvalid =
-        QStringLiteral("You have not specified a valid file name. Do you wish to use the data loaded in the previous evaluation?");
+    const QString reuse = QStringLiteral(" file name. Do you wish to use the data loaded in the previous evaluation?");
+    const QString invalid = QStringLiteral("File does not exist. Please specify a valid filename.");
     QTest::newRow("blank, no data") << "" << false << "File Name Missing" << "Please specify the file name for the results file.";
-    QTest::newRow("blank, data") << "" << true << "New File Name Missing" << reuseBlank;
-    QTest::newRow("blanks only, no data") << "   " << false << "Invalid File Name" << "File does not exist. Please specify a valid filename.";
-    QTest::newRow("blanks only, data") << "   " << true << "Invalid File Name" << reuseInvalid;
-    QTest::newRow("missing file, no data") << "/no/such/results.txt" << false << "Invalid File Name"
-                                           << "File does not exist. Please specify a valid filename.";
-    QTest::newRow("missing file, data") << "/no/such/results.txt" << true << "Invalid File Name" << reuseInvalid;
+    QTest::newRow("blank, data") << "" << true << "New File Name Missing" << "You have not specified a" + reuse;
+    QTest::newRow("blanks only, no data") << "   " << false << "Invalid File Name" << invalid;
+    QTest::newRow("blanks only, data") << "   " << true << "Invalid File Name" << "You have not specified a valid" + reuse;
+    QTest::newRow("missing file, no data") << "/no/such/results.txt" << false << "Invalid File Name" << invalid;
+    QTest::newRow("missing file, data") << "/no/such/results.txt" << true << "Invalid File Name" << "You have not specified a valid" + reuse;
 }
 
 void TestPages::blankAndInvalidNames()
@@ -127,30 +111,18 @@ void TestPages::blankAndInvalidNames()
     QFETCH(QString, title);
     QFETCH(QString, prompt);
     run(QStringLiteral("DELETE FROM IIS_LOADED_CHILD_ALL"));
-    if (earlierData) {
-        auto* page = step3();
-        page->txtFileName->setText(kSamples + QStringLiteral("results-perfect.txt"));
-        QTest::mouseClick(page->btnNext, Qt::LeftButton);
-        settle();
-        QVERIFY(pages::loaded<frmAnalysisReports>());
-        pages::loaded<frmAnalysisReports>()->unload();
-        settle();
-    }
+    if (earlierData)
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("perfect")));
     auto* page = step3();
     page->txtFileName->setText(name);
-    const bool question = earlierData;
     // No: stay. Then Yes: reuse, straight to the completeness check and on.
-    for (MsgResult answer : question ? QList<MsgResult>{MsgResult::No, MsgResult::Yes} : QList<MsgResult>{MsgResult::Ok}) {
-        if (question)
+    for (MsgResult answer : earlierData ? QList<MsgResult>{MsgResult::No, MsgResult::Yes} : QList<MsgResult>{MsgResult::Ok}) {
+        if (earlierData)
             host->expect(answer);
         QTest::mouseClick(page->btnNext, Qt::LeftButton);
         settle();
-        const QList<ShownBox> boxes = host->takeShown();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].title, title);
-        QCOMPARE(boxes[0].prompt, prompt);
-        QCOMPARE(boxes[0].icon, MsgIcon::Exclamation);
-        QCOMPARE(boxes[0].buttons, question ? MsgButtons::YesNo : MsgButtons::Ok);
+        QCOMPARE(host->shown.value(0).buttons, earlierData ? MsgButtons::YesNo : MsgButtons::Ok);
+        QVERIFY(host->showedOne(title, prompt, MsgIcon::Exclamation));
         const bool movedOn = answer == MsgResult::Yes;
         QCOMPARE(pages::loaded<frmAnalysisReports>() != nullptr, movedOn);
         if (!movedOn) {
@@ -163,137 +135,74 @@ void TestPages::blankAndInvalidNames()
 
 void TestPages::runDisablesButtonsAndMovesOn()
 {
-    auto* page = step3();
-    page->txtFileName->setText(kSamples + QStringLiteral("results-typical.txt"));
     bool checked = false;
     host->onIncrement = [&] {
-        if (checked)
-            return;
+        auto* page = pages::loaded<frmStep3>();
+        if (!checked)
+            QVERIFY(!page->btnNext->isEnabled() && !page->btnBack->isEnabled() && !page->btnBrowse->isEnabled() && page->btnExit->isEnabled());
         checked = true;
-        QVERIFY(!page->btnNext->isEnabled());
-        QVERIFY(!page->btnBack->isEnabled());
-        QVERIFY(!page->btnBrowse->isEnabled());
-        QVERIFY(page->btnExit->isEnabled());
     };
-    QTest::mouseClick(page->btnNext, Qt::LeftButton);
+    next(sample("typical"));
     host->onIncrement = nullptr;
-    settle();
     QVERIFY(checked);
     QCOMPARE(host->progressTexts, QStringList({"Reading results file....", "Analyzing results ...."}));
-    QVERIFY(host->shown.isEmpty());
+    QVERIFY(host->shown.isEmpty() && !host->busy);
     QVERIFY(!pages::loaded<frmStep3>());
-    auto* reports = pages::loaded<frmAnalysisReports>();
-    QVERIFY(reports && reports->isVisible());
-    QVERIFY(!host->busy);
-    QFile sample(kSamples + QStringLiteral("results-typical.txt"));
-    QVERIFY(sample.open(QIODevice::ReadOnly));
-    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), sample.readAll().count('\n'));
+    QVERIFY(pages::loaded<frmAnalysisReports>() && pages::loaded<frmAnalysisReports>()->isVisible());
+    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), fileBytes(sample("typical")).count('\n'));
 }
 
 void TestPages::completenessWarning()
 {
     const QString warning = QStringLiteral("More than 20 percent of the records are missing. Please verify the data is complete.");
-    auto* page = step3();
-    page->txtFileName->setText(db->writeFile(QStringLiteral("r439.txt"), firstLines(439)));
     host->expect(MsgResult::Cancel);
-    QTest::mouseClick(page->btnNext, Qt::LeftButton);
-    settle();
+    auto* page = next(db->writeFile(QStringLiteral("r439.txt"), firstLines(439)));
     QCOMPARE(host->shown.value(0).buttons, MsgButtons::OkCancel);
-    QVERIFY(host->showedOne(QStringLiteral("Warning"), warning, MsgIcon::Exclamation));
+    QVERIFY(host->showedOne("Warning", warning, MsgIcon::Exclamation));
     QVERIFY(page->isVisible());
     // The new data stays; reusing it meets the same warning.
     QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 439);
-    page->txtFileName->clear();
     host->expect(MsgResult::Yes);
     host->expect(MsgResult::Ok);
-    QTest::mouseClick(page->btnNext, Qt::LeftButton);
-    settle();
+    next(QString());
     const QList<ShownBox> boxes = host->takeShown();
     QCOMPARE(boxes.size(), 2);
     QCOMPARE(boxes[1].prompt, warning);
     QVERIFY(pages::loaded<frmAnalysisReports>());
     pages::loaded<frmAnalysisReports>()->unload();
     settle();
-
-    page = step3();
-    page->txtFileName->setText(db->writeFile(QStringLiteral("r440.txt"), firstLines(440)));
-    QTest::mouseClick(page->btnNext, Qt::LeftButton);
-    settle();
+    next(db->writeFile(QStringLiteral("r440.txt"), firstLines(440)));
     QVERIFY(host->takeShown().isEmpty());
     QVERIFY(pages::loaded<frmAnalysisReports>());
 }
 
-void TestPages::refusedFileStaysOnStep3()
+void TestPages::failuresStayOnStep3_data()
 {
-    auto* page = step3();
-    page->txtFileName->setText(db->writeFile(QStringLiteral("bad.txt"), "1,N,A\r\n"));
-    QTest::mouseClick(page->btnNext, Qt::LeftButton);
-    settle();
-    QVERIFY(host->showedOne(QStringLiteral("Data Format Error"), QStringLiteral("3 field(s)"), MsgIcon::Critical, true));
-    QVERIFY(page->isVisible());
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QByteArray>("file"); // empty: a sample
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("prompt"); // its start
+    QTest::newRow("refused file") << "" << QByteArray("1,N,A\r\n") << "Data Format Error" << "3 field(s)";
+    // The analysis itself rolls back (tests/analysis); the page says so.
+    QTest::newRow("analysis fails") << "UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)"
+                                    << QByteArray() << "Error"
+                                    << "The evaluation could not be completed; the previous evaluation is unchanged.\r3021 "
+                                       "No current record: test record 9999";
+}
+
+void TestPages::failuresStayOnStep3()
+{
+    QFETCH(QString, damage);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, title);
+    QFETCH(QString, prompt);
+    if (!damage.isEmpty())
+        run(damage);
+    auto* page = next(file.isEmpty() ? sample("none") : db->writeFile(QStringLiteral("bad.txt"), file));
+    QVERIFY(host->showedOne(title, prompt, MsgIcon::Critical, true));
+    QVERIFY(page->isVisible() && !host->busy);
     QVERIFY(page->btnNext->isEnabled() && page->btnBack->isEnabled() && page->btnBrowse->isEnabled());
     QVERIFY(!pages::loaded<frmAnalysisReports>());
-    QVERIFY(!host->busy);
-}
-
-void TestPages::analysisFailureKeepsThePreviousEvaluation()
-{
-    auto* page = step3();
-    page->txtFileName->setText(kSamples + QStringLiteral("results-typical.txt"));
-    QTest::mouseClick(page->btnNext, Qt::LeftButton);
-    settle();
-    pages::loaded<frmAnalysisReports>()->unload();
-    settle();
-    const QStringList loaded = rows(QStringLiteral("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY rowid"));
-    const QStringList duplicates = rows(QStringLiteral("SELECT * FROM IIS_DUPLICATES ORDER BY rowid"));
-
-    run(QStringLiteral("UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)"));
-    page = step3();
-    page->txtFileName->setText(kSamples + QStringLiteral("results-none.txt"));
-    QTest::mouseClick(page->btnNext, Qt::LeftButton);
-    settle();
-    QVERIFY(host->showedOne(QStringLiteral("Error"),
-                            QStringLiteral("The evaluation could not be completed; the previous evaluation is unchanged.\r3021 "
-                                           "No current record: test record 9999"),
-                            MsgIcon::Critical, true));
-    QVERIFY(page->isVisible());
-    QVERIFY(page->btnNext->isEnabled());
-    QVERIFY(!pages::loaded<frmAnalysisReports>());
-    QCOMPARE(rows(QStringLiteral("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY rowid")), loaded);
-    QCOMPARE(rows(QStringLiteral("SELECT * FROM IIS_DUPLICATES ORDER BY rowid")), duplicates);
-}
-
-void TestPages::exitDuringTheAnalysisKeepsThePreviousEvaluation()
-{
-    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
-    const QString everything = QStringLiteral("SELECT * FROM %1 ORDER BY rowid");
-    const QStringList tables{"IIS_LOADED_CHILD_ALL", "Answer_Sheet", "IIS_DUPLICATES", "IIS_MISSING_RECORDS"};
-    QList<QStringList> before;
-    for (const QString& t : tables)
-        before << rows(everything.arg(t));
-
-    auto* page = step3();
-    page->txtFileName->setText(kSamples + QStringLiteral("results-none.txt"));
-    bool exited = false;
-    host->onIncrement = [&] {
-        if (exited)
-            return;
-        exited = true;
-        host->expect(MsgResult::Ok);
-        QTest::mouseClick(page->btnExit, Qt::LeftButton); // live while the analysis runs
-    };
-    QTest::mouseClick(page->btnNext, Qt::LeftButton);
-    host->onIncrement = nullptr;
-    settle();
-    QCOMPARE(host->endedWith, 0);
-    // The fake host does not end the program, so the run meets the closed database.
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.value(0).title, QStringLiteral("Exit Program"));
-    QVERIFY(!pages::loaded<frmAnalysisReports>());
-
-    QVERIFY(openEvalDatabase(db->path()));
-    for (qsizetype i = 0; i < tables.size(); ++i)
-        QCOMPARE(rows(everything.arg(tables[i])), before[i]);
 }
 
 void TestPages::browseKeepsTheDialogsLastChoice()
@@ -338,7 +247,7 @@ void TestPages::selectionPageLists()
 
 void TestPages::viewerDressesEachReport()
 {
-    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     // How many rows each report has, counted another way; none for the summaries.
     const QStringList counts{QStringLiteral("SELECT 16"), {}, {}, {},
                              QStringLiteral("SELECT count(*) FROM IIS_DUPLICATES WHERE QM='N' AND OtherQM='N'"),
@@ -372,25 +281,10 @@ void TestPages::viewerDressesEachReport()
         QVERIFY(!host->busy);
         QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
         settle();
+        QVERIFY(!pages::loaded<frmRep1>());
         QCOMPARE(pages::loaded<frmAnalysisReports>()->reportIndex(), report.index);
         QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
     }
-}
-
-void TestPages::backThenViewShowsTheNewReport()
-{
-    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-aggressive.txt")));
-    frmRep1* viewer = view(1);
-    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
-    settle();
-    QVERIFY(!pages::loaded<frmRep1>());
-    QCOMPARE(pages::loaded<frmAnalysisReports>()->reportIndex(), 1);
-    viewer = view(2);
-    QCOMPARE(viewer->windowTitle(), reportAt(2)->title);
-    host->expect(MsgResult::Cancel);
-    viewer->close(); // through the window frame: the exit question, and Cancel keeps it
-    QCOMPARE(host->takeShown().value(0).title, QStringLiteral("Exit Program"));
-    QVERIFY(viewer->isVisible());
 }
 
 void TestPages::emptyReportShowsHeadingsOnly()
@@ -413,8 +307,6 @@ void TestPages::errorsReachingThePageAreShown_data()
                                                   << "Error" << "Error occurred in RefillOverallResults: 11 Division by zero";
     QTest::newRow("look-alike refill passes a failure up") << 2 << "DELETE FROM tblSecondProbDescMap"
                                                             << "Error" << "The report cannot be shown.\r3021 No current record.";
-    QTest::newRow("scores refill passes a failure up") << 3 << "DELETE FROM tblProbDescMap"
-                                                        << "Error" << "The report cannot be shown.\r3021 No current record.";
     // A fault of the database itself is told as such, in plain words.
     QTest::newRow("viewer query fails") << 7 << "DROP TABLE tblProbDescMap" << "Database Error"
                                         << "The database reported: no such table: tblProbDescMap.\rThe report cannot be shown.";
@@ -426,7 +318,7 @@ void TestPages::errorsReachingThePageAreShown()
     QFETCH(QString, damage);
     QFETCH(QString, title);
     QFETCH(QString, prompt);
-    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     run(damage);
     view(index);
     QVERIFY(host->showedOne(title, prompt, MsgIcon::Critical));
@@ -437,7 +329,7 @@ void TestPages::errorsReachingThePageAreShown()
 
 void TestPages::copyingCellsGivesTabSeparatedText()
 {
-    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     frmRep1* viewer = view(1);
     viewer->DataGrid1->selectRow(0);
     viewer->copySelection();

@@ -57,8 +57,6 @@ void knownEvaluation(int flaggedRegistryRows)
     }
 }
 
-QStringList overall() { return rows(QStringLiteral("SELECT ResultCode, ResultDesc, ResultValue FROM tblOverallResults ORDER BY ResultCode")); }
-
 struct Summary {
     const char* table;
     const char* order;
@@ -76,34 +74,20 @@ const Summary kSummaries[] = {
 class TestSummaries : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { host = std::make_unique<FakePlatform>(); db = std::make_unique<TestDatabase>(); }
+    void cleanup() { db.reset(); host.reset(); }
     void percentText_data();
     void percentText();
     void percentTextUsesTheLocalesSeparator();
     void summaryTables_data();
     void summaryTables();
-    void overallResultsWithoutDuplicates();
-    void problemTypeMissingFromTheMap();
-    void dupLikeFailurePassesUp();
-    void failedDeleteGivesDatabaseError();
+    void failuresKeepWhatWasSaved_data();
+    void failuresKeepWhatWasSaved();
 
 private:
     std::unique_ptr<FakePlatform> host;
     std::unique_ptr<TestDatabase> db;
 };
-
-void TestSummaries::init()
-{
-    host = std::make_unique<FakePlatform>();
-    db = std::make_unique<TestDatabase>();
-}
-
-void TestSummaries::cleanup()
-{
-    db.reset();
-    host.reset();
-}
 
 void TestSummaries::percentText_data()
 {
@@ -204,56 +188,52 @@ void TestSummaries::summaryTables()
     QVERIFY(host->shown.isEmpty());
 }
 
-void TestSummaries::overallResultsWithoutDuplicates()
+void TestSummaries::failuresKeepWhatWasSaved_data()
 {
-    knownEvaluation(1);
-    run(QStringLiteral("DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')"));
-    QVERIFY(!clsOverallResults().RefillOverallResults());
-    QVERIFY(host->showedOne(QStringLiteral("Error"), QStringLiteral("Error occurred in RefillOverallResults: 11 Division by zero"),
-                            MsgIcon::Critical));
-    const QStringList left = overall();
-    QCOMPARE(left.size(), 14);
-    QCOMPARE(left.last(), QStringLiteral("13|<null>|<null>"));
-    QCOMPARE(left[12], QStringLiteral("12|Non-duplicates flagged as possible duplicates|1"));
+    // A damage to the hand-worked evaluation, the box the refill shows (none:
+    // it passes the failure up), and the rows it saved before it failed.
+    QTest::addColumn<int>("summary");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QStringList>("savedRows");
+    QTest::newRow("overall without duplicates") << 0 << "DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')" << "Error"
+                                                << "Error occurred in RefillOverallResults: 11 Division by zero"
+                                                << "SELECT ResultCode, ResultValue FROM tblOverallResults WHERE ResultCode > 11"
+                                                << QStringList{"12|1", "13|<null>"};
+    // A complete, B and C without their description.
+    QTest::newRow("problem type missing from the map")
+        << 1 << "DELETE FROM tblProbDescMap WHERE ProbCode='B'" << "Error" << "Error occurred in RefillProblemType: 3021 No current record."
+        << "SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid"
+        << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>", "C|<null>|<null>|1|<null>|<null>|<null>|<null>"};
+    QTest::newRow("look-alike kind missing from the map")
+        << 2 << "DELETE FROM tblSecondProbDescMap WHERE ProbCode='TWIN'" << "" << ""
+        << "SELECT ProblemCode, TotalUnique FROM tblDupLikeSummary ORDER BY rowid" << QStringList{"COUSIN|1", "TWIN|<null>"};
+    for (int summary = 0; summary < 4; ++summary)
+        QTest::newRow(kSummaries[summary].table) << summary << QStringLiteral("DROP TABLE ") + QLatin1String(kSummaries[summary].table)
+                                                  << "Database Error" << "Error occurred when deleting old data." << "" << QStringList{};
 }
 
-void TestSummaries::problemTypeMissingFromTheMap()
+void TestSummaries::failuresKeepWhatWasSaved()
 {
+    QFETCH(int, summary);
+    QFETCH(QString, damage);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    QFETCH(QString, saved);
+    QFETCH(QStringList, savedRows);
     knownEvaluation(1);
-    run(QStringLiteral("DELETE FROM tblProbDescMap WHERE ProbCode='B'"));
-    QVERIFY(!clsProblemTypeSummary().RefillProblemTypeSummary());
-    QVERIFY(host->showedOne(QStringLiteral("Error"), QStringLiteral("Error occurred in RefillProblemType: 3021 No current record."),
-                            MsgIcon::Critical));
-    // The rows of the first pass stay: A complete, B and C without their description.
-    QCOMPARE(rows(QStringLiteral("SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid")),
-             QStringList({"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>",
-                          "C|<null>|<null>|1|<null>|<null>|<null>|<null>"}));
-}
-
-void TestSummaries::dupLikeFailurePassesUp()
-{
-    knownEvaluation(1);
-    run(QStringLiteral("DELETE FROM tblSecondProbDescMap WHERE ProbCode='TWIN'"));
+    run(damage);
     try {
-        clsDupLikeSummary().RefillDupLikeSummary();
-        QFAIL("no failure");
+        QVERIFY(!kSummaries[summary].refill());
+        QVERIFY(host->showedOne(title, message, MsgIcon::Critical));
     } catch (const DbError& e) {
+        QVERIFY(title.isEmpty());
         QCOMPARE(e.number(), int(DbError::NoCurrentRecord));
     }
-    QVERIFY(host->shown.isEmpty());
-    // What was saved before the failure stays.
-    QCOMPARE(rows(QStringLiteral("SELECT ProblemCode, TotalUnique FROM tblDupLikeSummary ORDER BY rowid")),
-             QStringList({"COUSIN|1", "TWIN|<null>"}));
-}
-
-void TestSummaries::failedDeleteGivesDatabaseError()
-{
-    for (const Summary& s : kSummaries) {
-        run(QStringLiteral("DROP TABLE ") + QLatin1String(s.table));
-        QVERIFY(!s.refill());
-        QVERIFY(host->showedOne(QStringLiteral("Database Error"), QStringLiteral("Error occurred when deleting old data."),
-                                MsgIcon::Critical));
-    }
+    if (!saved.isEmpty())
+        QCOMPARE(rows(saved), savedRows);
 }
 
 QTEST_GUILESS_MAIN(TestSummaries)

@@ -1,12 +1,10 @@
 #include "FakePlatform.h"
-#include "TestDatabase.h"
+#include "SourceFiles.h"
 #include "database/Db.h"
 #include "gendeck/DeckGenerator.h"
-#include "import/clsProcessResultsFile.h"
 #include "simregistry/RegistrySimulator.h"
 
 #include <QDate>
-#include <QFile>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -15,36 +13,19 @@ using namespace marrowick::test;
 
 namespace {
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-const QString kSource = QStringLiteral(MARROWICK_SOURCE_DIR);
-
 sim::Simulation simulate(sim::Policy policy)
 {
     const sim::RegistrySimulator simulator(
-        policy, sim::RegistrySimulator::parseNicknames(readFile(kSource + "/tools/deckdata/nicknames.txt")),
-        sim::RegistrySimulator::parseAnswerSheet(readFile(kSource + "/data/Answer_Sheet.csv")));
-    return simulator.run(sim::RegistrySimulator::parseTestFile(readFile(kSource + "/data/DupTestData.txt")));
-}
-
-void exec(const QString& sql, const QVariantList& values = {})
-{
-    QSqlQuery q(cnEval());
-    QVERIFY2(q.prepare(sql), qPrintable(sql));
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    QVERIFY2(q.exec(), qPrintable(sql));
+        policy, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")),
+        sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv")));
+    return simulator.run(sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt")));
 }
 
 // The list files of tools/deckdata as rows: name, origin or sex, and the years.
 QList<QStringList> listRows(const QString& file)
 {
     QList<QStringList> rows;
-    for (const QByteArray& line : readFile(kSource + "/tools/deckdata/" + file).split('\n'))
+    for (const QByteArray& line : sourceBytes("tools/deckdata/" + file).split('\n'))
         if (!line.trimmed().isEmpty() && !line.startsWith('#'))
             rows << QString::fromUtf8(line.trimmed()).split(QLatin1Char(','));
     return rows;
@@ -80,14 +61,13 @@ class TestDeck : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { db.reset(); host.reset(); }
     void generatorReproducesTheShippedDeck();
     void groupStructure();
     void deckRules_data();
     void deckRules();
     void testFileMatchesTheTables();
-    void simulatorIsDeterministicAndSamplesAreCurrent();
-    void everySampleLoads();
+    void samplesAreTheSimulatorsCurrentOutput();
 
 private:
     std::unique_ptr<FakePlatform> host;
@@ -99,51 +79,45 @@ void TestDeck::initTestCase()
 {
     host = std::make_unique<FakePlatform>();
     db = std::make_unique<TestDatabase>();
-    const deck::DeckData data = deck::DeckData::load(kSource + "/tools/deckdata");
+    const deck::DeckData data = deck::DeckData::load(source("tools/deckdata"));
     deck::DeckGenerator generator(data, 20020625);
     const deck::Deck deck = generator.generate();
     generated = deck::DeckGenerator::render(deck, data);
 
     // What the rules compare the deck with: who belongs to which family and
     // group, and the name and vaccine lists the deck was drawn from.
-    exec(QStringLiteral("CREATE TEMP TABLE Family (ID INTEGER, Family INTEGER)"));
+    run(QStringLiteral("CREATE TEMP TABLE Family (ID INTEGER, Family INTEGER)"));
     for (size_t i = 0; i < deck.records.size(); ++i)
-        exec(QStringLiteral("INSERT INTO Family VALUES (?, ?)"), {deck.idOf[i], deck.idOf[size_t(deck.records[i].family)]});
+        run(QStringLiteral("INSERT INTO Family VALUES (?, ?)"), {deck.idOf[i], deck.idOf[size_t(deck.records[i].family)]});
     QStringList members;
     for (int k = 1; k <= 5; ++k)
         members << QStringLiteral("SELECT rec_%1, rec_1 FROM Answer_Sheet WHERE rec_%1 IS NOT NULL").arg(k);
-    exec(QStringLiteral("CREATE TEMP VIEW Member (ID, Base) AS ") + members.join(QStringLiteral(" UNION ALL ")));
-    exec(QStringLiteral("CREATE TEMP TABLE ChildNames (Name TEXT, Sex TEXT, FromYear INTEGER, ToYear INTEGER)"));
+    run(QStringLiteral("CREATE TEMP VIEW Member (ID, Base) AS ") + members.join(QStringLiteral(" UNION ALL ")));
+    run(QStringLiteral("CREATE TEMP TABLE ChildNames (Name TEXT, Sex TEXT, FromYear INTEGER, ToYear INTEGER)"));
     for (const auto& [file, sex] : {std::pair{"boys.txt", "M"}, std::pair{"girls.txt", "F"}})
         for (const QStringList& n : listRows(QLatin1String(file)))
-            exec(QStringLiteral("INSERT INTO ChildNames VALUES (?, ?, ?, ?)"),
+            run(QStringLiteral("INSERT INTO ChildNames VALUES (?, ?, ?, ?)"),
                  {n[0], QLatin1String(sex), n[2].section('-', 0, 0).toInt(), n[2].section('-', 1, 1).toInt()});
     for (const QStringList& n : listRows(QStringLiteral("compound_first.txt")))
-        exec(QStringLiteral("INSERT INTO ChildNames VALUES (?, ?, 0, 9999)"), {n[0], n[1]});
-    exec(QStringLiteral("CREATE TEMP TABLE MotherNames (Name TEXT, Origin TEXT, Kind TEXT)"));
-    exec(QStringLiteral("CREATE TEMP TABLE Surnames (Name TEXT, Origin TEXT)"));
+        run(QStringLiteral("INSERT INTO ChildNames VALUES (?, ?, 0, 9999)"), {n[0], n[1]});
+    run(QStringLiteral("CREATE TEMP TABLE MotherNames (Name TEXT, Origin TEXT, Kind TEXT)"));
+    run(QStringLiteral("CREATE TEMP TABLE Surnames (Name TEXT, Origin TEXT)"));
     for (const auto& [file, kind] : {std::pair{"mothers.txt", "first"}, std::pair{"mothers_middle.txt", "middle"}})
         for (const QStringList& n : listRows(QLatin1String(file)))
-            exec(QStringLiteral("INSERT INTO MotherNames VALUES (?, ?, ?)"), {n[0], n[1], QLatin1String(kind)});
+            run(QStringLiteral("INSERT INTO MotherNames VALUES (?, ?, ?)"), {n[0], n[1], QLatin1String(kind)});
     for (const char* file : {"surnames.txt", "apostrophe_surnames.txt", "particle_surnames.txt"})
         for (const QStringList& n : listRows(QLatin1String(file)))
-            exec(QStringLiteral("INSERT INTO Surnames VALUES (?, ?)"), {n[0], n[1]});
-    exec(QStringLiteral("CREATE TEMP TABLE Vaccines (Cvx INTEGER, Mvx TEXT, UseFrom TEXT)"));
+            run(QStringLiteral("INSERT INTO Surnames VALUES (?, ?)"), {n[0], n[1]});
+    run(QStringLiteral("CREATE TEMP TABLE Vaccines (Cvx INTEGER, Mvx TEXT, UseFrom TEXT)"));
     for (const QStringList& v : listRows(QStringLiteral("vaccines.csv")).mid(1))
-        exec(QStringLiteral("INSERT INTO Vaccines VALUES (?, ?, ?)"), {v.first().toInt(), v[v.size() - 4], QString(v.last()).remove('-')});
-}
-
-void TestDeck::cleanupTestCase()
-{
-    db.reset();
-    host.reset();
+        run(QStringLiteral("INSERT INTO Vaccines VALUES (?, ?, ?)"), {v.first().toInt(), v[v.size() - 4], QString(v.last()).remove('-')});
 }
 
 void TestDeck::generatorReproducesTheShippedDeck()
 {
     QCOMPARE(generated.size(), 7);
     for (auto it = generated.begin(); it != generated.end(); ++it)
-        QVERIFY2(readFile(kSource + "/data/" + it.key()) == it.value(), qPrintable(it.key() + " differs from a fresh generation"));
+        QVERIFY2(sourceBytes("data/" + it.key()) == it.value(), qPrintable(it.key() + " differs from a fresh generation"));
 }
 
 void TestDeck::groupStructure()
@@ -283,7 +257,7 @@ void TestDeck::deckRules()
 void TestDeck::testFileMatchesTheTables()
 {
     const QList<sim::TestRecord> records =
-        sim::RegistrySimulator::parseTestFile(readFile(kSource + "/data/DupTestData.txt"));
+        sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
     QCOMPARE(records.size(), 550);
     QSqlQuery q = run(QStringLiteral("SELECT LastName, FirstName, DOB, Sex, MomMaiden, MomFirst, VacCode, VacDate, VacMfr "
                                      "FROM DupTestData LEFT JOIN DupTestVaccination USING (ID) ORDER BY ID"));
@@ -296,26 +270,15 @@ void TestDeck::testFileMatchesTheTables()
     }
 }
 
-void TestDeck::simulatorIsDeterministicAndSamplesAreCurrent()
+// A fresh run of each policy gives the committed samples byte for byte (so the
+// simulator is deterministic too), and refuses nothing but duplicates.
+void TestDeck::samplesAreTheSimulatorsCurrentOutput()
 {
     for (const QString& name : sim::policyNames()) {
-        const sim::Policy policy = *sim::policyNamed(name);
-        const sim::Simulation first = simulate(policy);
-        const sim::Simulation second = simulate(policy);
-        QCOMPARE(first.resultsFile, second.resultsFile);
-        QCOMPARE(first.truth, second.truth);
-        QVERIFY2(readFile(kSource + "/samples/results-" + name + ".txt") == first.resultsFile, qPrintable(name));
-        QVERIFY2(readFile(kSource + "/samples/truth-" + name + ".csv") == first.truth, qPrintable(name));
-        // Nothing is refused for reasons other than de-duplication.
-        QVERIFY2(!first.truth.contains(",rejected,"), qPrintable(name));
-    }
-}
-
-void TestDeck::everySampleLoads()
-{
-    for (const QString& name : sim::policyNames()) {
-        QVERIFY2(clsProcessResultsFile().ReadResults(kSource + "/samples/results-" + name + ".txt"), qPrintable(name));
-        QVERIFY(host->shown.isEmpty());
+        const sim::Simulation run = simulate(*sim::policyNamed(name));
+        QVERIFY2(fileBytes(sample(name)) == run.resultsFile, qPrintable(name));
+        QVERIFY2(sourceBytes("samples/truth-" + name + ".csv") == run.truth, qPrintable(name));
+        QVERIFY2(!run.truth.contains(",rejected,"), qPrintable(name));
     }
 }
 
