@@ -20,27 +20,27 @@ struct Person {
 // Replaces the test deck with these people and groups.
 void deck(const QList<Person>& people, const QList<QList<int>>& groups)
 {
-    run(QStringLiteral("DELETE FROM DupTestData"));
-    run(QStringLiteral("DELETE FROM Answer_Sheet"));
-    run(QStringLiteral("DELETE FROM DupTestVaccination"));
+    run("DELETE FROM DupTestData");
+    run("DELETE FROM Answer_Sheet");
+    run("DELETE FROM DupTestVaccination");
     for (const Person& p : people) {
-        appendRow(QStringLiteral("DupTestData"), {{"ID", p.id}, {"FirstName", p.first}, {"LastName", p.last}, {"MomMaiden", p.maiden},
+        appendRow("DupTestData", {{"ID", p.id}, {"FirstName", p.first}, {"LastName", p.last}, {"MomMaiden", p.maiden},
                                                   {"DOB", p.dob}, {"Sex", p.sex}, {"MomFirst", p.momFirst},
                                                   {"ProblemCode", QStringLiteral("BASE_RECORD")}});
-        appendRow(QStringLiteral("DupTestVaccination"), {{"ID", p.id}, {"VacCode", p.vacCode}, {"VacDate", p.vacDate}});
+        appendRow("DupTestVaccination", {{"ID", p.id}, {"VacCode", p.vacCode}, {"VacDate", p.vacDate}});
     }
     for (const QList<int>& g : groups) {
         QVariantList ids;
         for (int i = 0; i < 5; ++i)
             ids << (i < g.size() && g[i] != 0 ? QVariant(g[i]) : QVariant());
-        run(QStringLiteral("INSERT INTO Answer_Sheet (rec_1, rec_2, rec_3, rec_4, rec_5) VALUES (?,?,?,?,?)"), ids);
+        run("INSERT INTO Answer_Sheet (rec_1, rec_2, rec_3, rec_4, rec_5) VALUES (?,?,?,?,?)", ids);
     }
 }
 
 // One registry row: client, flag and the compared demographics.
 void registryRow(const QString& client, const QString& flag, const Person& p)
 {
-    appendRow(QStringLiteral("IIS_LOADED_CHILD_ALL"),
+    appendRow("IIS_LOADED_CHILD_ALL",
               {{"ClientID", client}, {"QMflag", flag}, {"FirstName", p.first}, {"LastName", p.last}, {"MomMaiden", p.maiden},
                {"DOB", p.dob}, {"Sex", p.sex}, {"MomFirst", p.momFirst}, {"VacCode", p.vacCode}, {"VacDate", p.vacDate}});
 }
@@ -62,7 +62,7 @@ private slots:
     {
         host = std::make_unique<FakePlatform>();
         db = std::make_unique<TestDatabase>();
-        run(QStringLiteral("DELETE FROM IIS_LOADED_CHILD_ALL"));
+        run("DELETE FROM IIS_LOADED_CHILD_ALL");
     }
     void cleanup() { db.reset(); host.reset(); }
     void helpers();
@@ -92,15 +92,7 @@ void TestAnalysis::helpers()
     const QStringList firstParts{"MARY ANN=MARY", "ANNE=ANNE", " ANN=", "ANN =ANN ", " = ", "A=A"};
     for (const QString& c : firstParts)
         QCOMPARE(clsAnalyzeResults::FirstPart(c.section('=', 0, 0)), c.section('=', 1));
-    QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(0, 0, 0, 0, 0), qint16(0));
-    QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(7, 7, 0, 7, 0), qint16(1));
-    QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(3, 9, 0, 3, 5), qint16(3));
-    QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(12, 0, 0, 0, 0), qint16(1));
-    QList<qint32> values{5, 1, 4, 1, 0}, partly{9, 3, 1};
-    clsAnalyzeResults::BubSort(values, 5);
-    clsAnalyzeResults::BubSort(partly, 2);
-    QCOMPARE(values, QList<qint32>({0, 1, 1, 4, 5}));
-    QCOMPARE(partly, QList<qint32>({3, 9, 1}));
+    // The count of a group's clients (FindNonZeroUniques) is the scoring table's total_loaded.
     QCOMPARE(clsAnalyzeResults::ClientNumber("000123"), 123);
     QCOMPARE(clsAnalyzeResults::ClientNumber("12.5"), 12); // to even
     QCOMPARE(clsAnalyzeResults::ClientNumber("13.5"), 14);
@@ -143,13 +135,13 @@ void TestAnalysis::earliestAttemptDecides()
     stored[5].last = QStringLiteral("OBRIEN");
     Person changedSex = kMary;
     changedSex.sex = QStringLiteral("U");
-    registryRow(QStringLiteral("99"), QStringLiteral("N"), changedSex);
+    registryRow("99", "N", changedSex);
     // Later attempts' rows first, so that the order of the rows cannot decide.
     for (int k = 6; k >= from; --k)
-        registryRow(QString::number(11 * k), QStringLiteral("N"), stored[k - 1]);
+        registryRow(QString::number(11 * k), "N", stored[k - 1]);
 
     clsAnalyzeResults().Analyze_IIS_LOAD();
-    const QString rec1 = rows(QStringLiteral("SELECT rec_1_loaded, rec_1_IIS_ID FROM Answer_Sheet WHERE rec_1=1")).value(0);
+    const QString rec1 = rows("SELECT rec_1_loaded, rec_1_IIS_ID FROM Answer_Sheet WHERE rec_1=1").value(0);
     QCOMPARE(rec1, client ? QStringLiteral("1|%1").arg(client) : QStringLiteral("0|0"));
 }
 
@@ -165,9 +157,9 @@ void TestAnalysis::otherMemberIsFirstOtherColumn()
     b2.maiden = a.maiden; // j = 2: the other member is rec_1
     c2.maiden = b.maiden; // j = 3 is also compared with rec_1 only: not found
     a2.momFirst = b2.momFirst = c2.momFirst = QStringLiteral("X");
-    registryRow(QStringLiteral("1"), QStringLiteral("N"), a2);
-    registryRow(QStringLiteral("2"), QStringLiteral("N"), b2);
-    registryRow(QStringLiteral("3"), QStringLiteral("N"), c2);
+    registryRow("1", "N", a2);
+    registryRow("2", "N", b2);
+    registryRow("3", "N", c2);
     clsAnalyzeResults().Analyze_IIS_LOAD();
     QCOMPARE(sheet(), QStringList({"1|1|0|1|2|0|2"}));
 }
@@ -209,7 +201,7 @@ void TestAnalysis::ownVaccinationChoosesAmongRowsFound()
     }
     clsAnalyzeResults().Analyze_IIS_LOAD();
     QCOMPARE(sheet(), QStringList{findings});
-    QCOMPARE(rows(QStringLiteral("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES")), duplicates);
+    QCOMPARE(rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES"), duplicates);
 }
 
 void TestAnalysis::emptySlotsAreSkipped()
@@ -218,11 +210,11 @@ void TestAnalysis::emptySlotsAreSkipped()
     b.id = 3;
     b.first = QStringLiteral("MARYANN");
     deck({kMary, b}, {{1, 0, 3}});
-    registryRow(QStringLiteral("5"), QStringLiteral("N"), kMary);
-    registryRow(QStringLiteral("6"), QStringLiteral("Y"), b);
+    registryRow("5", "N", kMary);
+    registryRow("6", "Y", b);
     clsAnalyzeResults().Analyze_IIS_LOAD();
     QCOMPARE(sheet(), QStringList({"1|0|1|5|0|6|2"}));
-    QCOMPARE(rows(QStringLiteral("SELECT ID, QM, quote(OtherQM) FROM IIS_DUPLICATES")), QStringList({"3|Y|NULL"}));
+    QCOMPARE(rows("SELECT ID, QM, quote(OtherQM) FROM IIS_DUPLICATES"), QStringList({"3|Y|NULL"}));
     // One group: a step of the bar for its matching, one for its scoring.
     QCOMPARE(host->increments, 2);
     QCOMPARE(host->barTotal, 0.35);
@@ -267,7 +259,7 @@ void TestAnalysis::scoring()
     QFETCH(int, totalLoaded);
     QFETCH(QStringList, duplicates);
     QFETCH(QStringList, missing);
-    run(QStringLiteral("DELETE FROM Answer_Sheet"));
+    run("DELETE FROM Answer_Sheet");
     QStringList sets;
     QVariantList binds;
     int found = 0;
@@ -277,7 +269,7 @@ void TestAnalysis::scoring()
         found += clients[n] != 0;
     }
     binds << found;
-    run(QStringLiteral("INSERT INTO Answer_Sheet (%1,total_loaded) VALUES (%2?)").arg(sets.join(','), QString("?,").repeated(binds.size() - 1)),
+    run(QStringLiteral("INSERT INTO Answer_Sheet (%1,total_loaded) VALUES (%2?)").arg(sets.join(QLatin1Char(',')), QString("?,").repeated(binds.size() - 1)),
         binds);
     for (const QString& f : flags)
         registryRow(f.section('=', 0, 0), f.section('=', 1), {0, "X", "Y", "Z", "20200101", "M", ""});
@@ -293,18 +285,18 @@ void TestAnalysis::clientNumbersAreFoundByValue()
     b.id = 2;
     b.first = QStringLiteral("MOLLY");
     deck({kMary, b}, {{1, 2}});
-    registryRow(QStringLiteral("000123"), QStringLiteral("Y"), kMary);
-    registryRow(QStringLiteral("124"), QStringLiteral("N"), b);
+    registryRow("000123", "Y", kMary);
+    registryRow("124", "N", b);
     clsAnalyzeResults().Analyze_IIS_LOAD();
     QCOMPARE(sheet(), QStringList({"1|1|0|123|124|0|2"}));
     // The flag of the client written "000123" is seen: the group is flagged.
-    QCOMPARE(rows(QStringLiteral("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES")), QStringList({"2|N|Y"}));
+    QCOMPARE(rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES"), QStringList({"2|N|Y"}));
 }
 
 void TestAnalysis::scoreTwiceGivesTheSameTables()
 {
     QVERIFY(EvaluationRun::LoadAndAnalyze(sample("none")));
-    QVERIFY(countRows(QStringLiteral("IIS_DUPLICATES")) > 0);
+    QVERIFY(countRows("IIS_DUPLICATES") > 0);
     const QStringList before = snapshot();
     clsAnalyzeResults().Score();
     QCOMPARE(snapshot(), before);
@@ -312,11 +304,11 @@ void TestAnalysis::scoreTwiceGivesTheSameTables()
 
 void TestAnalysis::emptyAnswerSheetGivesEmptyResults()
 {
-    run(QStringLiteral("DELETE FROM Answer_Sheet"));
-    registryRow(QStringLiteral("1"), QStringLiteral("N"), kMary);
+    run("DELETE FROM Answer_Sheet");
+    registryRow("1", "N", kMary);
     clsAnalyzeResults().Analyze_IIS_LOAD();
-    QCOMPARE(countRows(QStringLiteral("IIS_DUPLICATES")), 0);
-    QCOMPARE(countRows(QStringLiteral("IIS_MISSING_RECORDS")), 0);
+    QCOMPARE(countRows("IIS_DUPLICATES"), 0);
+    QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
 }
 
 // The evaluation is one unit: a failure half way leaves the previous one whole.
@@ -324,7 +316,7 @@ void TestAnalysis::failureRollsBackToThePreviousEvaluation()
 {
     QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     // An answer-sheet member with no test record fails the matching half way.
-    run(QStringLiteral("UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)"));
+    run("UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)");
     const QStringList before = snapshot();
     try {
         EvaluationRun::LoadAndAnalyze(sample("none"));

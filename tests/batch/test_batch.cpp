@@ -63,7 +63,6 @@ private slots:
     void init() { QVERIFY(dir.isValid()); database = dir.filePath(QStringLiteral("eval%1.db").arg(++serial)); }
     void usageErrors_data();
     void usageErrors();
-    void helpDescribesEveryCommandAndOption();
     void evaluateLoadsAndLeavesTheFileReadOnly();
     void refusedFilesExitWithOne_data();
     void refusedFilesExitWithOne();
@@ -73,9 +72,7 @@ private slots:
     void databaseFaultsExitWithThree();
     void lockOfACrashedRunIsTakenOver();
     void sharedInstallGivesEachUserACopy();
-    void reportAllPrintsEveryReport();
-    void reportFilesInCsvAndJson();
-    void reportPdfsAndFailedRefills();
+    void reportsInEveryForm();
 
 private:
     Result evaluate(const QStringList& args) { return batch(QStringList{"evaluate", "--database", database} + args); }
@@ -109,14 +106,6 @@ void TestBatch::usageErrors()
     QVERIFY2(r.err.startsWith("marrowick-batch: ") && r.err.contains("--help"), qPrintable(r.err));
 }
 
-void TestBatch::helpDescribesEveryCommandAndOption()
-{
-    const Result r = batch({QStringLiteral("--help")});
-    QCOMPARE(r.code, 0);
-    for (const char* word : {"evaluate", "report", "--database", "--reuse", "--strict", "--format", "--output", "--pdf", "Exit codes"})
-        QVERIFY2(r.out.contains(QLatin1String(word)), word);
-}
-
 void TestBatch::evaluateLoadsAndLeavesTheFileReadOnly()
 {
     const Result r = evaluate({sample("perfect")});
@@ -142,8 +131,7 @@ void TestBatch::refusedFilesExitWithOne_data()
                                     << "Invalid Results File: Record number 1 has the following errors:\n\nInvalid questionable "
                                        "match (potential duplicate) flag.\n";
     QTest::newRow("missing file") << "<missing>" << "Error: Error reading results file.";
-    QTest::newRow("reuse without earlier data") << "<reuse>"
-                                                << "File Name Missing: Please specify the file name for the results file.\n";
+    QTest::newRow("reuse without earlier data") << "<reuse>" << "File Name Missing: Please specify the file name for the results file.\n";
 }
 
 void TestBatch::refusedFilesExitWithOne()
@@ -300,10 +288,11 @@ void TestBatch::sharedInstallGivesEachUserACopy()
     QVERIFY(QFile::exists(home + QStringLiteral("/data/Marrowick/Marrowick/DupTestDataFin.db")));
 }
 
-void TestBatch::reportAllPrintsEveryReport()
+void TestBatch::reportsInEveryForm()
 {
-    QCOMPARE(evaluate({sample("aggressive")}).code, 0);
-    const Result r = report({"all"});
+    QCOMPARE(evaluate({sample("typical")}).code, 0);
+    // As text: every report under its title, each shown column under its caption.
+    Result r = report({"all"});
     QCOMPARE(r.code, 0);
     for (const ReportDef& report : reportCatalogue()) {
         QVERIFY2(r.out.contains(report.title + QLatin1Char('\n')), qPrintable(report.title));
@@ -312,11 +301,7 @@ void TestBatch::reportAllPrintsEveryReport()
     }
     QVERIFY(r.out.contains("Overall Score for Duplicate Record Detection (Sensitivity)"));
     QVERIFY(!r.out.contains("ProbOrder")); // a column no rule shows
-}
 
-void TestBatch::reportFilesInCsvAndJson()
-{
-    QCOMPARE(evaluate({sample("typical")}).code, 0);
     const QString out = dir.filePath(QStringLiteral("out"));
     QCOMPARE(report({"--format", "csv", "--output", out, "1", "5"}).code, 0);
     const QList<QByteArray> lines = fileBytes(out + QStringLiteral("/rptProbTypeSummary.csv")).split('\n');
@@ -333,11 +318,7 @@ void TestBatch::reportFilesInCsvAndJson()
     const QJsonArray rows = doc.value("rows").toArray();
     QCOMPARE(rows.size(), 16);
     QCOMPARE(rows.at(0).toObject().value("ResultValue").toString(), QStringLiteral("550"));
-}
 
-void TestBatch::reportPdfsAndFailedRefills()
-{
-    QCOMPARE(evaluate({sample("typical")}).code, 0);
     const QString pdfs = dir.filePath(QStringLiteral("pdf"));
     QCOMPARE(report({"--pdf", pdfs, "0", "7"}).code, 0);
     QVERIFY(pdfPages(pdfs + QStringLiteral("/rptOverall.pdf")).join(QString()).contains("Overall Score for Duplicate Record Detection"));
@@ -347,10 +328,10 @@ void TestBatch::reportPdfsAndFailedRefills()
     {
         FakePlatform host;
         QVERIFY(openEvalDatabase(database));
-        run(QStringLiteral("DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'"));
+        run("DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'");
         closeEvalDatabase();
     }
-    const Result r = report({"0"});
+    r = report({"0"});
     QCOMPARE(r.code, 3);
     QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
 }

@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QTest>
 
 using namespace marrowick;
@@ -34,7 +33,7 @@ void TestDatabaseLayer::newFileHoldsSchemaAndReferenceData()
     QVERIFY(openEvalDatabase(path));
     QVERIFY(host.shown.isEmpty());
     QCOMPARE(schemaProblem(), QString());
-    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 0);
+    QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 0);
     // Every reference table holds its data file's records, no more, no fewer.
     for (const TableDef& table : schemaTables()) {
         if (!table.reference)
@@ -71,7 +70,7 @@ void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent()
     const QString path = dir.path() + QStringLiteral("/DupTestDataFin.db");
     if (contents.isEmpty()) {
         QVERIFY(openEvalDatabase(path));
-        run(QStringLiteral("DROP TABLE tblScoresByType"));
+        run("DROP TABLE tblScoresByType");
         closeEvalDatabase();
         contents = fileBytes(path);
     }
@@ -97,7 +96,7 @@ void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent()
         QVERIFY(openEvalDatabase(path));
         QCOMPARE(host.takeShown().size(), 1);
         QCOMPARE(schemaProblem(), QString());
-        QVERIFY(countRows(QStringLiteral("DupTestData")) > 0);
+        QVERIFY(countRows("DupTestData") > 0);
         closeEvalDatabase();
         QCOMPARE(fileBytes(path + QLatin1String(backup)), contents);
         QFile::remove(path);
@@ -134,15 +133,15 @@ void TestDatabaseLayer::databaseOfAnotherDeckIsReplacedAndKept()
     FakePlatform host;
     TestDatabase db;
     QCOMPARE(storedDeckFingerprint(), deckFingerprint());
-    appendRow(QStringLiteral("IIS_MISSING_RECORDS"), {{"ID", 4242}});
-    run(QStringLiteral("PRAGMA user_version = 0"));
+    appendRow("IIS_MISSING_RECORDS", {{"ID", 4242}});
+    run("PRAGMA user_version = 0");
     closeEvalDatabase();
     const QByteArray old = fileBytes(db.path());
 
     QVERIFY(openEvalDatabase(db.path()));
     QVERIFY(host.showedOne("New Test Data", "The database file " + db.path(), MsgIcon::Information, true));
     QCOMPARE(storedDeckFingerprint(), deckFingerprint());
-    QCOMPARE(countRows(QStringLiteral("IIS_MISSING_RECORDS")), 0);
+    QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
     QCOMPARE(fileBytes(db.path() + QStringLiteral(".bak")), old);
 }
 
@@ -152,20 +151,20 @@ void TestDatabaseLayer::savepointsNestAndRollBack()
     TestDatabase db;
     {
         Savepoint outer;
-        appendRow(QStringLiteral("IIS_MISSING_RECORDS"), {{"ID", 1}});
+        appendRow("IIS_MISSING_RECORDS", {{"ID", 1}});
         {
             Savepoint inner;
-            appendRow(QStringLiteral("IIS_MISSING_RECORDS"), {{"ID", 2}});
+            appendRow("IIS_MISSING_RECORDS", {{"ID", 2}});
             inner.commit();
         }
         {
             Savepoint discarded;
-            appendRow(QStringLiteral("IIS_MISSING_RECORDS"), {{"ID", 3}});
+            appendRow("IIS_MISSING_RECORDS", {{"ID", 3}});
         }
         QCOMPARE(rows("SELECT ID FROM IIS_MISSING_RECORDS ORDER BY ID"), QStringList({"1", "2"}));
     }
     // The outer unit was never committed: nothing of it stays.
-    QCOMPARE(countRows(QStringLiteral("IIS_MISSING_RECORDS")), 0);
+    QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
 }
 
 void TestDatabaseLayer::csvRecords_data()

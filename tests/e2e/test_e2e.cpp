@@ -139,7 +139,7 @@ Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>
 
 QString overallValue(int code)
 {
-    return scalar(QStringLiteral("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?"), QStringLiteral("ResultValue"), {code})
+    return scalar("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", QStringLiteral("ResultValue"), {code})
         .toString();
 }
 
@@ -172,14 +172,14 @@ void TestEndToEnd::findingsAgreeWithTheSimulator()
     const Expectation e = expect(groups, records, simulation);
     QCOMPARE(e.offTruth, QStringList());
 
-    QVERIFY(EvaluationRun::LoadAndAnalyze(db.writeFile(QStringLiteral("results.txt"), simulation.resultsFile)));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(db.writeFile("results.txt", simulation.resultsFile)));
     QVERIFY(host.shown.isEmpty());
 
     QSet<int> missing;
-    for (const QString& id : rows(QStringLiteral("SELECT ID FROM IIS_MISSING_RECORDS")))
+    for (const QString& id : rows("SELECT ID FROM IIS_MISSING_RECORDS"))
         missing.insert(id.toInt());
     QCOMPARE(missing, e.missing);
-    QStringList surplus = rows(QStringLiteral("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES"));
+    QStringList surplus = rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES");
     surplus.sort();
     QCOMPARE(surplus, e.surplus);
 
@@ -195,7 +195,7 @@ void TestEndToEnd::findingsAgreeWithTheSimulator()
     if (chosen == sim::Policy::Typical || chosen == sim::Policy::Aggressive)
         return;
     QVERIFY(clsScoreByType().RefillScoresByType());
-    QSqlQuery scores = run(QStringLiteral("SELECT ProblemCode, Sensitivity, Specificity FROM tblScoresByType"));
+    QSqlQuery scores = run("SELECT ProblemCode, Sensitivity, Specificity FROM tblScoresByType");
     int types = 0;
     while (scores.next()) {
         const QString code = scores.value(0).toString();

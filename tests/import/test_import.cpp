@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QStringEncoder>
 #include <QTest>
 #include <sys/stat.h>
@@ -30,7 +29,7 @@ QByteArray validFile(int records, int firstClient = 1001)
     return bytes;
 }
 
-QStringList loaded() { return rows(QStringLiteral("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY rowid")); }
+QStringList loaded() { return rows("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY rowid"); }
 
 } // namespace
 
@@ -63,7 +62,7 @@ void TestImport::init()
     host = std::make_unique<FakePlatform>();
     db = std::make_unique<TestDatabase>();
     // A previous load that every refused file must leave whole.
-    QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("previous.txt"), validFile(3, 500))));
+    QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile("previous.txt", validFile(3, 500))));
     previous = loaded();
     QCOMPARE(previous.size(), 3);
     QCOMPARE(host->progressTexts.last(), QStringLiteral("Reading results file...."));
@@ -185,7 +184,7 @@ void TestImport::unreadableFilesGiveError()
     } else if (name == QLatin1String("<fifo>")) {
         QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
     } else if (name == QLatin1String("<huge>")) {
-        QFile huge(db->writeFile(QStringLiteral("huge.txt"), validFile(1)));
+        QFile huge(db->writeFile("huge.txt", validFile(1)));
         QVERIFY(huge.resize(64 * 1024 * 1024 + 1)); // sparse: no time spent writing it
         file = huge.fileName();
     } else if (name.startsWith(QLatin1Char('/'))) {
@@ -212,20 +211,20 @@ void TestImport::encodingsAndLineEnds()
     bytes += QByteArray("2,N,MU\xC3\x91OZ,ANA,,,20200101,F,,,,,08,20200101,MSD\r");
     bytes += QByteArray("3,N,O'BRIEN,ANA,,,20200101,F,,,,,08,20200101,MSD\n\n");
     bytes += QByteArray("4,N,PE\xC3\x91" "A,ANA,,,20200101,F,,,,,08,20200101,MSD");
-    QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("r.txt"), bytes)));
-    QCOMPARE(rows(QStringLiteral("SELECT ClientID, LastName FROM IIS_LOADED_CHILD_ALL ORDER BY rowid")),
+    QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile("r.txt", bytes)));
+    QCOMPARE(rows("SELECT ClientID, LastName FROM IIS_LOADED_CHILD_ALL ORDER BY rowid"),
              QStringList({"1|GARCIA, JR", "2|MU\u00D1OZ", "3|O'BRIEN", "4|PE\u00D1A"}));
     // Not valid UTF-8 as a whole: the file is read as Windows-1252.
     QVERIFY(clsProcessResultsFile().ReadResults(
-        db->writeFile(QStringLiteral("w.txt"), QByteArray("7,N,MU\xD1OZ,ANA,,,20200101,F,O\x92NEIL,,,,08,20200101,MSD\r\n"))));
-    QCOMPARE(rows(QStringLiteral("SELECT LastName, MomMaiden FROM IIS_LOADED_CHILD_ALL")), QStringList({"MU\u00D1OZ|O\u2019NEIL"}));
+        db->writeFile("w.txt", QByteArray("7,N,MU\xD1OZ,ANA,,,20200101,F,O\x92NEIL,,,,08,20200101,MSD\r\n"))));
+    QCOMPARE(rows("SELECT LastName, MomMaiden FROM IIS_LOADED_CHILD_ALL"), QStringList({"MU\u00D1OZ|O\u2019NEIL"}));
     // UTF-16 files say so by their byte-order mark.
     const QString record = QStringLiteral("8,N,MU\u00D1OZ,ANA,,,20200101,F,,,,,08,20200101,MSD\r\n");
     for (auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
         QStringEncoder encode(encoding, QStringEncoder::Flag::WriteBom);
         const QByteArray utf16 = encode.encode(record + record);
-        QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("u.txt"), utf16)));
-        QCOMPARE(rows(QStringLiteral("SELECT ClientID, LastName FROM IIS_LOADED_CHILD_ALL")), QStringList({"8|MU\u00D1OZ", "8|MU\u00D1OZ"}));
+        QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile("u.txt", utf16)));
+        QCOMPARE(rows("SELECT ClientID, LastName FROM IIS_LOADED_CHILD_ALL"), QStringList({"8|MU\u00D1OZ", "8|MU\u00D1OZ"}));
     }
 }
 
@@ -256,8 +255,8 @@ void TestImport::databaseFaultsAreNotBlamedOnTheFile()
     }
     QVERIFY(host->takeShown().isEmpty()); // the caller tells it, as a database error
     lock.reset();
-    run(QStringLiteral("PRAGMA query_only = OFF"));
-    run(QStringLiteral("PRAGMA max_page_count = 1073741823"));
+    run("PRAGMA query_only = OFF");
+    run("PRAGMA max_page_count = 1073741823");
     QCOMPARE(loaded(), previous);
 }
 
@@ -265,18 +264,17 @@ void TestImport::valuesAreStoredTrimmedAndNeverNull()
 {
     QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile(
         QStringLiteral("r.txt"), "  0042 , Y ,  GARCIA ,WILLIAM,,,20210314 ,M,,,,,20,20210514,PMC\r\n")));
-    QCOMPARE(rows(QStringLiteral("SELECT ClientID, QMflag, LastName, DOB, quote(MiddleName), quote(MomMaiden) FROM IIS_LOADED_CHILD_ALL")),
+    QCOMPARE(rows("SELECT ClientID, QMflag, LastName, DOB, quote(MiddleName), quote(MomMaiden) FROM IIS_LOADED_CHILD_ALL"),
              QStringList({"0042|Y|GARCIA|20210314|''|''"}));
 }
 
 void TestImport::recordLimit()
 {
-    QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("max.txt"), validFile(32767))));
-    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 32767);
-    QVERIFY(!clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("over.txt"), validFile(32768, 1))));
-    QVERIFY(host->showedOne(QStringLiteral("Error"), QStringLiteral("Error reading results file.Overflow: the file holds more than 32767"),
-                            MsgIcon::Critical, true));
-    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 32767);
+    QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile("max.txt", validFile(32767))));
+    QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 32767);
+    QVERIFY(!clsProcessResultsFile().ReadResults(db->writeFile("over.txt", validFile(32768, 1))));
+    QVERIFY(host->showedOne("Error", "Error reading results file.Overflow: the file holds more than 32767", MsgIcon::Critical, true));
+    QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 32767);
 }
 
 void TestImport::fuzzedFilesEndInOneOfThreeOutcomes()
@@ -304,7 +302,7 @@ void TestImport::fuzzedFilesEndInOneOfThreeOutcomes()
                 b = char(rng.bounded(256));
         const QStringList before = loaded();
         host->answers.clear();
-        const bool ok = clsProcessResultsFile().ReadResults(db->writeFile(QStringLiteral("f.txt"), bytes));
+        const bool ok = clsProcessResultsFile().ReadResults(db->writeFile("f.txt", bytes));
         const QList<ShownBox> boxes = host->takeShown();
         if (ok) {
             ++accepted;
@@ -314,8 +312,8 @@ void TestImport::fuzzedFilesEndInOneOfThreeOutcomes()
             for (const QByteArray& l : bytes.split('\n'))
                 for (const QByteArray& part : l.split('\r'))
                     lines += !part.isEmpty();
-            QVERIFY2(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")) <= lines, bytes.constData());
-            QVERIFY(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")) > 0);
+            QVERIFY2(countRows("IIS_LOADED_CHILD_ALL") <= lines, bytes.constData());
+            QVERIFY(countRows("IIS_LOADED_CHILD_ALL") > 0);
         } else {
             ++refused;
             QCOMPARE(boxes.size(), 1);

@@ -12,13 +12,11 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSqlRecord>
 #include <QTableView>
 #include <QTest>
 
@@ -110,7 +108,7 @@ void TestPages::blankAndInvalidNames()
     QFETCH(bool, earlierData);
     QFETCH(QString, title);
     QFETCH(QString, prompt);
-    run(QStringLiteral("DELETE FROM IIS_LOADED_CHILD_ALL"));
+    run("DELETE FROM IIS_LOADED_CHILD_ALL");
     if (earlierData)
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("perfect")));
     auto* page = step3();
@@ -149,19 +147,19 @@ void TestPages::runDisablesButtonsAndMovesOn()
     QVERIFY(host->shown.isEmpty() && !host->busy);
     QVERIFY(!pages::loaded<frmStep3>());
     QVERIFY(pages::loaded<frmAnalysisReports>() && pages::loaded<frmAnalysisReports>()->isVisible());
-    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), fileBytes(sample("typical")).count('\n'));
+    QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), fileBytes(sample("typical")).count('\n'));
 }
 
 void TestPages::completenessWarning()
 {
     const QString warning = QStringLiteral("More than 20 percent of the records are missing. Please verify the data is complete.");
     host->expect(MsgResult::Cancel);
-    auto* page = next(db->writeFile(QStringLiteral("r439.txt"), firstLines(439)));
+    auto* page = next(db->writeFile("r439.txt", firstLines(439)));
     QCOMPARE(host->shown.value(0).buttons, MsgButtons::OkCancel);
     QVERIFY(host->showedOne("Warning", warning, MsgIcon::Exclamation));
     QVERIFY(page->isVisible());
     // The new data stays; reusing it meets the same warning.
-    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 439);
+    QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 439);
     host->expect(MsgResult::Yes);
     host->expect(MsgResult::Ok);
     next(QString());
@@ -171,7 +169,7 @@ void TestPages::completenessWarning()
     QVERIFY(pages::loaded<frmAnalysisReports>());
     pages::loaded<frmAnalysisReports>()->unload();
     settle();
-    next(db->writeFile(QStringLiteral("r440.txt"), firstLines(440)));
+    next(db->writeFile("r440.txt", firstLines(440)));
     QVERIFY(host->takeShown().isEmpty());
     QVERIFY(pages::loaded<frmAnalysisReports>());
 }
@@ -198,7 +196,7 @@ void TestPages::failuresStayOnStep3()
     QFETCH(QString, prompt);
     if (!damage.isEmpty())
         run(damage);
-    auto* page = next(file.isEmpty() ? sample("none") : db->writeFile(QStringLiteral("bad.txt"), file));
+    auto* page = next(file.isEmpty() ? sample("none") : db->writeFile("bad.txt", file));
     QVERIFY(host->showedOne(title, prompt, MsgIcon::Critical, true));
     QVERIFY(page->isVisible() && !host->busy);
     QVERIFY(page->btnNext->isEnabled() && page->btnBack->isEnabled() && page->btnBrowse->isEnabled());
@@ -209,7 +207,7 @@ void TestPages::browseKeepsTheDialogsLastChoice()
 {
     host->fileAnswers = QStringList{QString(), QStringLiteral("/data/first.txt"), QString()};
     auto* page = step3();
-    page->txtFileName->setText(QStringLiteral("typed.txt"));
+    page->txtFileName->setText("typed.txt");
     QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
     QCOMPARE(page->txtFileName->text(), QString()); // cancelled before any choice
     QCOMPARE(host->lastFilters.size(), 2);
@@ -217,7 +215,7 @@ void TestPages::browseKeepsTheDialogsLastChoice()
     QVERIFY(host->lastFilters[1].startsWith(QStringLiteral("Text Files (*.txt)")));
     QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
     QCOMPARE(page->txtFileName->text(), QStringLiteral("/data/first.txt"));
-    page->txtFileName->setText(QStringLiteral("typed again.txt"));
+    page->txtFileName->setText("typed again.txt");
     QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
     QCOMPARE(page->txtFileName->text(), QStringLiteral("/data/first.txt"));
     QVERIFY(host->fileAnswers.isEmpty());
@@ -235,7 +233,7 @@ void TestPages::selectionPageLists()
     QVERIFY(!reports->btnNext->isEnabled());
     reports->lstReports->clearSelection();
     QTest::mouseClick(reports->btnView, Qt::LeftButton);
-    QVERIFY(host->showedOne(QStringLiteral("Report Not Selected"), QStringLiteral("Select a report to view."), MsgIcon::Information));
+    QVERIFY(host->showedOne("Report Not Selected", "Select a report to view.", MsgIcon::Information));
     QVERIFY(!host->busy);
     // Back to step 3; a new visit starts again at the first report.
     reports->lstReports->setCurrentRow(5);
@@ -289,7 +287,7 @@ void TestPages::viewerDressesEachReport()
 
 void TestPages::emptyReportShowsHeadingsOnly()
 {
-    run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
+    run("DELETE FROM IIS_DUPLICATES");
     frmRep1* viewer = view(4);
     QVERIFY(viewer && viewer->isVisible());
     QCOMPARE(viewer->resultSet()->rowCount(), 0);

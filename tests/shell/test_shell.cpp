@@ -58,8 +58,7 @@ void TestShell::walkForwardAndBackRebuildsTexts()
         QVERIFY(text.count(QLatin1Char('\n')) == text.count("\r\n") && text.count(QLatin1Char('\r')) == text.count("\r\n"));
 
     struct Expect { const char* object; const char* caption; const char* title; const char* textBox; };
-    const Expect steps[] = {{"frmStep1", "Step 1", "Step 1.", "txtStep1"},
-                            {"frmStep2", "Step 2", "Step 2.", "txtStep2"},
+    const Expect steps[] = {{"frmStep1", "Step 1", "Step 1.", "txtStep1"}, {"frmStep2", "Step 2", "Step 2.", "txtStep2"},
                             {"frmStep3", "Step 3", "Step 3.", "txtStep3"}};
     QPointer<QWidget> current = main; // guarded: the page left behind may be gone
     for (const Expect& step : steps) {
@@ -110,7 +109,7 @@ void TestShell::exitAsksFirst()
     QFETCH(bool, byFrame);
     QFETCH(bool, confirmed);
     auto* step3 = pages::show<frmStep3>();
-    step3->txtFileName->setText(QStringLiteral("C:/results/registry.txt"));
+    step3->txtFileName->setText("C:/results/registry.txt");
     host->expect(confirmed ? MsgResult::Ok : MsgResult::Cancel);
     if (byFrame)
         QVERIFY(!step3->close() || confirmed);
