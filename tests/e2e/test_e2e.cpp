@@ -139,8 +139,7 @@ Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>
 
 QString overallValue(int code)
 {
-    return scalar("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", QStringLiteral("ResultValue"), {code})
-        .toString();
+    return scalar("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", "ResultValue", {code}).toString();
 }
 
 } // namespace

@@ -15,7 +15,7 @@ namespace {
 sim::Simulation simulate(sim::Policy policy)
 {
     const sim::RegistrySimulator simulator(policy, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")),
-        sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv")));
+                                           sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv")));
     return simulator.run(sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt")));
 }
 
@@ -46,7 +46,7 @@ QString sameMother(const QString& a, const QString& b)
 QString sameKey(const QString& a, const QString& b)
 {
     return QStringLiteral("%1.FirstName=%2.FirstName AND %1.LastName=%2.LastName AND ifnull(%1.MomMaiden,'')=ifnull(%2.MomMaiden,'') "
-                          "AND %1.DOB=%2.DOB AND %1.Sex=%2.Sex") .arg(a, b);
+                          "AND %1.DOB=%2.DOB AND %1.Sex=%2.Sex").arg(a, b);
 }
 
 // A duplicate d with its group's base record b.
