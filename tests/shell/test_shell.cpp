@@ -146,8 +146,10 @@ void TestShell::progressBarStopsAtItsLimits()
     progress->SetProgressBar(150);
     QCOMPARE(progress->ProgressBar1->value(), 100);
     progress->ResetProgressBar();
-    for (int group = 0; group < 300; ++group)
-        progress->IncrementProgressBar(0.25), progress->IncrementProgressBar(0.1);
+    for (int group = 0; group < 300; ++group) {
+        progress->IncrementProgressBar(0.25);
+        progress->IncrementProgressBar(0.1);
+    }
     QCOMPARE(progress->value(), 100.0f);
     QCOMPARE(progress->ProgressBar1->value(), 100);
     frmProcessing::Unload();
