@@ -74,7 +74,6 @@ private slots:
     void emptySlotsAreSkipped();
     void scoring_data();
     void scoring();
-    void clientNumbersAreFoundByValue();
     void scoreTwiceGivesTheSameTables();
     void emptyAnswerSheetGivesEmptyResults();
     void failureRollsBackToThePreviousEvaluation();
@@ -168,7 +167,7 @@ void TestAnalysis::ownVaccinationChoosesAmongRowsFound_data()
 {
     // Records 1 and 2 of one group agree in every compared value; 1 was given
     // 03 on 20200101, 2 was given 08 on 20200301. All registry rows match
-    // both, in this order, as "client:code:date".
+    // both, in this order, as "client:code:date" and a flag "Y" when flagged.
     QTest::addColumn<QStringList>("registry");
     QTest::addColumn<QString>("findings");
     QTest::addColumn<QStringList>("duplicates");
@@ -181,6 +180,9 @@ void TestAnalysis::ownVaccinationChoosesAmongRowsFound_data()
     QTest::newRow("code and date agree: the first such row")
         << QStringList{"5:03:20200301", "6:08:20200101", "7:003:20200101", "8:03:20200101", "9:8:20200301", "10:08:20200301"}
         << "1|1|0|7|9|0|2" << QStringList{"2|N|N"};
+    // The flag of the client written "000123" is seen: the group is flagged.
+    QTest::newRow("client numbers by value") << QStringList{"000123:03:20200101:Y", "124:08:20200301"} << "1|1|0|123|124|0|2"
+                                             << QStringList{"2|N|Y"};
 }
 
 void TestAnalysis::ownVaccinationChoosesAmongRowsFound()
@@ -197,7 +199,8 @@ void TestAnalysis::ownVaccinationChoosesAmongRowsFound()
         Person stored = kMary;
         stored.vacCode = row.section(':', 1, 1);
         stored.vacDate = row.section(':', 2, 2);
-        registryRow(row.section(':', 0, 0), QStringLiteral("N"), stored);
+        const QString flag = row.section(':', 3, 3);
+        registryRow(row.section(':', 0, 0), flag.isEmpty() ? QStringLiteral("N") : flag, stored);
     }
     clsAnalyzeResults().Analyze_IIS_LOAD();
     QCOMPARE(sheet(), QStringList{findings});
@@ -277,20 +280,6 @@ void TestAnalysis::scoring()
     QCOMPARE(rows("SELECT total_loaded FROM Answer_Sheet"), QStringList({QString::number(totalLoaded)}));
     QCOMPARE(rows("SELECT ID, QM, quote(OtherQM) FROM IIS_DUPLICATES ORDER BY rowid").replaceInStrings("'", ""), duplicates);
     QCOMPARE(rows("SELECT ID FROM IIS_MISSING_RECORDS"), missing);
-}
-
-void TestAnalysis::clientNumbersAreFoundByValue()
-{
-    Person b = kMary;
-    b.id = 2;
-    b.first = QStringLiteral("MOLLY");
-    deck({kMary, b}, {{1, 2}});
-    registryRow("000123", "Y", kMary);
-    registryRow("124", "N", b);
-    clsAnalyzeResults().Analyze_IIS_LOAD();
-    QCOMPARE(sheet(), QStringList({"1|1|0|123|124|0|2"}));
-    // The flag of the client written "000123" is seen: the group is flagged.
-    QCOMPARE(rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES"), QStringList({"2|N|Y"}));
 }
 
 void TestAnalysis::scoreTwiceGivesTheSameTables()
