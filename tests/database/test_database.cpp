@@ -1,5 +1,5 @@
 #include "FakePlatform.h"
-#include "TestDatabase.h"
+#include "SourceFiles.h"
 #include "database/CsvReader.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
@@ -7,8 +7,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace marrowick;
@@ -18,7 +16,6 @@ class TestDatabaseLayer : public QObject {
     Q_OBJECT
 private slots:
     void newFileHoldsSchemaAndReferenceData();
-    void referenceCountsMatchTheDataFiles();
     void unusableFileIsRebuiltOnlyWithConsent_data();
     void unusableFileIsRebuiltOnlyWithConsent();
     void databaseInUseIsNeverOfferedForRebuilding();
@@ -26,7 +23,6 @@ private slots:
     void savepointsNestAndRollBack();
     void csvRecords_data();
     void csvRecords();
-    void decodingFallsBackToWindows1252();
 };
 
 void TestDatabaseLayer::newFileHoldsSchemaAndReferenceData()
@@ -34,38 +30,26 @@ void TestDatabaseLayer::newFileHoldsSchemaAndReferenceData()
     FakePlatform host;
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/DupTestDataFin.db");
-    QVERIFY2(openEvalDatabase(path), host.shown.isEmpty() ? "" : qPrintable(host.shown.first().prompt));
-    QVERIFY(QFileInfo::exists(path));
-    QCOMPARE(schemaProblem(), QString());
-    QVERIFY(countRows(QStringLiteral("DupTestData")) > 0);
-    QVERIFY(countRows(QStringLiteral("Answer_Sheet")) > 0);
-    QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), 0);
+    QVERIFY(openEvalDatabase(path));
     QVERIFY(host.shown.isEmpty());
-    // The matching compares names without regard to case.
-    QCOMPARE(run(QStringLiteral("SELECT count(*) FROM DupTestData WHERE LastName = lower(LastName)")).next(), true);
-    QSqlQuery q = run(QStringLiteral("SELECT count(*) FROM DupTestData WHERE LastName = ?"),
-                      {scalar(QStringLiteral("SELECT lower(LastName) AS n FROM DupTestData WHERE ID=1"), QStringLiteral("n"))});
-    QVERIFY(q.next());
-    QCOMPARE(q.value(0).toInt() >= 1, true);
-    closeEvalDatabase();
-}
-
-void TestDatabaseLayer::referenceCountsMatchTheDataFiles()
-{
-    FakePlatform host;
-    TestDatabase db;
+    QCOMPARE(schemaProblem(), QString());
+    QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 0);
+    // Every reference table holds its data file's records, no more, no fewer.
     for (const TableDef& table : schemaTables()) {
         if (!table.reference)
             continue;
-        QFile file(QStringLiteral(MARROWICK_SOURCE_DIR "/data/%1.csv").arg(QLatin1String(table.name)));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        CsvReader reader(CsvReader::decode(file.readAll()));
+        CsvReader reader(CsvReader::decode(sourceBytes(QStringLiteral("data/%1.csv").arg(QLatin1String(table.name)))));
         QStringList fields;
         int records = -1; // the header
         while (reader.next(fields))
             ++records;
+        QVERIFY(records > 0);
         QCOMPARE(countRows(QLatin1String(table.name)), qint64(records));
     }
+    // The matching compares names without regard to case.
+    QCOMPARE(rows("SELECT ID FROM DupTestData WHERE LastName = (SELECT lower(LastName) FROM DupTestData WHERE ID=1) AND ID=1"),
+             QStringList{"1"});
+    closeEvalDatabase();
 }
 
 void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent_data()
@@ -86,14 +70,11 @@ void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent()
     const QString path = dir.path() + QStringLiteral("/DupTestDataFin.db");
     if (contents.isEmpty()) {
         QVERIFY(openEvalDatabase(path));
-        run(QStringLiteral("DROP TABLE tblScoresByType"));
+        run("DROP TABLE tblScoresByType");
         closeEvalDatabase();
         contents = fileBytes(path);
-    } else {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(contents);
     }
+    QVERIFY(writeBytes(path, contents));
     // Read-only, as an exit leaves it: a file that is no database keeps even its mode.
     QVERIFY(setFileReadOnly(path, true));
     const QFileDevice::Permissions mode = QFile::permissions(path);
@@ -101,7 +82,7 @@ void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent()
     host.expect(MsgResult::No);
     QVERIFY(!openEvalDatabase(path));
     const QList<ShownBox> boxes = host.shown;
-    QVERIFY(host.showedOne(QStringLiteral("Database Error"), QStringLiteral("The database file ") + path, MsgIcon::Critical, true));
+    QVERIFY(host.showedOne("Database Error", "The database file " + path, MsgIcon::Critical, true));
     QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);
     QCOMPARE(boxes[0].defaultButton, MsgResult::No);
     QVERIFY2(boxes[0].prompt.contains(cause), qPrintable(boxes[0].prompt));
@@ -115,7 +96,7 @@ void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent()
         QVERIFY(openEvalDatabase(path));
         QCOMPARE(host.takeShown().size(), 1);
         QCOMPARE(schemaProblem(), QString());
-        QVERIFY(countRows(QStringLiteral("DupTestData")) > 0);
+        QVERIFY(countRows("DupTestData") > 0);
         closeEvalDatabase();
         QCOMPARE(fileBytes(path + QLatin1String(backup)), contents);
         QFile::remove(path);
@@ -130,23 +111,16 @@ void TestDatabaseLayer::databaseInUseIsNeverOfferedForRebuilding()
     closeEvalDatabase();
     const QByteArray before = fileBytes(db.path());
     {
-        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
-        other.setDatabaseName(db.path());
-        QVERIFY(other.open());
-        QVERIFY(QSqlQuery(other).exec(QStringLiteral("BEGIN EXCLUSIVE")));
-
+        ForeignLock lock(db.path());
+        QVERIFY(lock.held());
         host.expect(MsgResult::Cancel);
         QVERIFY(!openEvalDatabase(db.path()));
         const QList<ShownBox> boxes = host.takeShown();
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].buttons, MsgButtons::RetryCancel);
-        QVERIFY2(boxes[0].prompt.startsWith(QStringLiteral("The evaluation database is in use by another program")),
-                 qPrintable(boxes[0].prompt));
+        QVERIFY2(boxes[0].prompt.startsWith("The evaluation database is in use by another program"), qPrintable(boxes[0].prompt));
         QVERIFY(!cnEval().isOpen());
-        QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
-        other.close();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("other"));
     QCOMPARE(fileBytes(db.path()), before);
     QVERIFY(!QFileInfo::exists(db.path() + QStringLiteral(".bak")));
     QVERIFY(openEvalDatabase(db.path()));
@@ -159,24 +133,16 @@ void TestDatabaseLayer::databaseOfAnotherDeckIsReplacedAndKept()
     FakePlatform host;
     TestDatabase db;
     QCOMPARE(storedDeckFingerprint(), deckFingerprint());
-    appendRow(QStringLiteral("IIS_MISSING_RECORDS"), {{"ID", 4242}});
-    run(QStringLiteral("PRAGMA user_version = 0"));
+    appendRow("IIS_MISSING_RECORDS", {{"ID", 4242}});
+    run("PRAGMA user_version = 0");
     closeEvalDatabase();
+    const QByteArray old = fileBytes(db.path());
 
     QVERIFY(openEvalDatabase(db.path()));
-    QVERIFY(host.showedOne(QStringLiteral("New Test Data"), QStringLiteral("The database file ") + db.path(),
-                           MsgIcon::Information, true));
+    QVERIFY(host.showedOne("New Test Data", "The database file " + db.path(), MsgIcon::Information, true));
     QCOMPARE(storedDeckFingerprint(), deckFingerprint());
-    QCOMPARE(countRows(QStringLiteral("IIS_MISSING_RECORDS")), 0);
-    {
-        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
-        old.setDatabaseName(db.path() + QStringLiteral(".bak"));
-        QVERIFY(old.open());
-        QSqlQuery kept(old);
-        QVERIFY(kept.exec(QStringLiteral("SELECT ID FROM IIS_MISSING_RECORDS")) && kept.next());
-        QCOMPARE(kept.value(0).toInt(), 4242);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
+    QCOMPARE(fileBytes(db.path() + QStringLiteral(".bak")), old);
 }
 
 void TestDatabaseLayer::savepointsNestAndRollBack()
@@ -185,20 +151,20 @@ void TestDatabaseLayer::savepointsNestAndRollBack()
     TestDatabase db;
     {
         Savepoint outer;
-        appendRow(QStringLiteral("IIS_MISSING_RECORDS"), {{"ID", 1}});
+        appendRow("IIS_MISSING_RECORDS", {{"ID", 1}});
         {
             Savepoint inner;
-            appendRow(QStringLiteral("IIS_MISSING_RECORDS"), {{"ID", 2}});
+            appendRow("IIS_MISSING_RECORDS", {{"ID", 2}});
             inner.commit();
         }
         {
             Savepoint discarded;
-            appendRow(QStringLiteral("IIS_MISSING_RECORDS"), {{"ID", 3}});
+            appendRow("IIS_MISSING_RECORDS", {{"ID", 3}});
         }
-        QCOMPARE(rows(QStringLiteral("SELECT ID FROM IIS_MISSING_RECORDS ORDER BY ID")), QStringList({"1", "2"}));
+        QCOMPARE(rows("SELECT ID FROM IIS_MISSING_RECORDS ORDER BY ID"), QStringList({"1", "2"}));
     }
     // The outer unit was never committed: nothing of it stays.
-    QCOMPARE(countRows(QStringLiteral("IIS_MISSING_RECORDS")), 0);
+    QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
 }
 
 void TestDatabaseLayer::csvRecords_data()
@@ -220,18 +186,10 @@ void TestDatabaseLayer::csvRecords()
     QFETCH(QString, text);
     QFETCH(QStringList, records);
     CsvReader reader(text);
-    QStringList got;
-    QStringList fields;
+    QStringList got, fields;
     while (reader.next(fields))
         got << fields.join(QLatin1Char('|'));
     QCOMPARE(got, records);
-}
-
-void TestDatabaseLayer::decodingFallsBackToWindows1252()
-{
-    QCOMPARE(CsvReader::decode(QByteArray("\xEF\xBB\xBFMU\xC3\x91OZ")), QStringLiteral("MU\u00D1OZ"));
-    QCOMPARE(CsvReader::decode(QByteArray("MU\xD1OZ")), QStringLiteral("MU\u00D1OZ"));
-    QCOMPARE(CsvReader::decode(QByteArray("O\x92" "BRIEN")), QStringLiteral("O\u2019BRIEN"));
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseLayer)

@@ -1,7 +1,7 @@
 // Results files from the registry simulator, checked against what the simulator
 // knows it did with every test record, never against the program's own output.
 #include "FakePlatform.h"
-#include "TestDatabase.h"
+#include "SourceFiles.h"
 #include "analysis/EvaluationRun.h"
 #include "database/CsvReader.h"
 #include "database/Db.h"
@@ -9,8 +9,6 @@
 #include "simregistry/RegistrySimulator.h"
 #include "summaries/Summaries.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QSet>
 #include <QTest>
 
@@ -18,14 +16,6 @@ using namespace marrowick;
 using namespace marrowick::test;
 
 namespace {
-
-const QString kSource = QStringLiteral(MARROWICK_SOURCE_DIR);
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 struct Expectation {
     QSet<int> missing;     // rec_1 of the groups of which nothing reached the export
@@ -149,8 +139,7 @@ Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>
 
 QString overallValue(int code)
 {
-    return scalar(QStringLiteral("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?"), QStringLiteral("ResultValue"), {code})
-        .toString();
+    return scalar("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", "ResultValue", {code}).toString();
 }
 
 } // namespace
@@ -160,7 +149,6 @@ class TestEndToEnd : public QObject {
 private slots:
     void findingsAgreeWithTheSimulator_data();
     void findingsAgreeWithTheSimulator();
-    void batchFillsTheSameTablesAsTheWizard();
 };
 
 void TestEndToEnd::findingsAgreeWithTheSimulator_data()
@@ -176,22 +164,21 @@ void TestEndToEnd::findingsAgreeWithTheSimulator()
     FakePlatform host;
     TestDatabase db;
     const sim::Policy chosen = *sim::policyNamed(policy);
-    const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(readFile(kSource + "/data/Answer_Sheet.csv"));
-    const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(readFile(kSource + "/tools/deckdata/nicknames.txt")),
-                                           groups);
-    const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(readFile(kSource + "/data/DupTestData.txt"));
+    const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv"));
+    const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")), groups);
+    const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
     const sim::Simulation simulation = simulator.run(records);
     const Expectation e = expect(groups, records, simulation);
     QCOMPARE(e.offTruth, QStringList());
 
-    QVERIFY(EvaluationRun::LoadAndAnalyze(db.writeFile(QStringLiteral("results.txt"), simulation.resultsFile)));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(db.writeFile("results.txt", simulation.resultsFile)));
     QVERIFY(host.shown.isEmpty());
 
     QSet<int> missing;
-    for (const QString& id : rows(QStringLiteral("SELECT ID FROM IIS_MISSING_RECORDS")))
+    for (const QString& id : rows("SELECT ID FROM IIS_MISSING_RECORDS"))
         missing.insert(id.toInt());
     QCOMPARE(missing, e.missing);
-    QStringList surplus = rows(QStringLiteral("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES"));
+    QStringList surplus = rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES");
     surplus.sort();
     QCOMPARE(surplus, e.surplus);
 
@@ -207,7 +194,7 @@ void TestEndToEnd::findingsAgreeWithTheSimulator()
     if (chosen == sim::Policy::Typical || chosen == sim::Policy::Aggressive)
         return;
     QVERIFY(clsScoreByType().RefillScoresByType());
-    QSqlQuery scores = run(QStringLiteral("SELECT ProblemCode, Sensitivity, Specificity FROM tblScoresByType"));
+    QSqlQuery scores = run("SELECT ProblemCode, Sensitivity, Specificity FROM tblScoresByType");
     int types = 0;
     while (scores.next()) {
         const QString code = scores.value(0).toString();
@@ -219,32 +206,6 @@ void TestEndToEnd::findingsAgreeWithTheSimulator()
     }
     QVERIFY(types >= 30);
     QCOMPARE(overallValue(15), QStringLiteral("100 %"));
-}
-
-void TestEndToEnd::batchFillsTheSameTablesAsTheWizard()
-{
-    FakePlatform host;
-    const QString sample = kSource + QStringLiteral("/samples/results-typical.txt");
-    const QStringList tables{"IIS_LOADED_CHILD_ALL", "Answer_Sheet", "IIS_DUPLICATES", "IIS_MISSING_RECORDS"};
-    QList<QStringList> wizard;
-    QString batchDb;
-    {
-        TestDatabase db;
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample));
-        for (const QString& t : tables)
-            wizard << rows(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(t));
-        batchDb = db.folder() + QStringLiteral("/batch.db");
-        closeEvalDatabase();
-
-        QProcess batch;
-        batch.start(QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch"),
-                    {QStringLiteral("evaluate"), QStringLiteral("--database"), batchDb, sample});
-        QVERIFY(batch.waitForFinished(60000));
-        QCOMPARE(batch.exitCode(), 0);
-        QVERIFY(openEvalDatabase(batchDb));
-        for (qsizetype i = 0; i < tables.size(); ++i)
-            QCOMPARE(rows(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(tables[i])), wizard[i]);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

@@ -1,6 +1,7 @@
 // Printed reports, checked by the text and pages of the PDFs they make.
 #include "PageSession.h"
 #include "PdfText.h"
+#include "SourceFiles.h"
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
 #include "reports/PageRenderer.h"
@@ -25,8 +26,6 @@ using namespace marrowick::test;
 
 namespace {
 
-const QString kSamples = QStringLiteral(MARROWICK_SOURCE_DIR "/samples/");
-
 QStringList detailFields(const PageDesign& design)
 {
     QStringList fields;
@@ -43,8 +42,8 @@ QString marker(int row, qsizetype field) { return QStringLiteral("r%1f%2").arg(r
 class TestPrinting : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { session = std::make_unique<PageSession>(); host = &session->host; db = &session->db; }
+    void cleanup() { session.reset(); }
     void everyDesignLaysOutAnyModel_data();
     void everyDesignLaysOutAnyModel();
     void everyBoundFieldIsAColumnOfItsReport();
@@ -56,18 +55,6 @@ private:
     FakePlatform* host = nullptr;
     TestDatabase* db = nullptr;
 };
-
-void TestPrinting::init()
-{
-    session = std::make_unique<PageSession>();
-    host = &session->host;
-    db = &session->db;
-}
-
-void TestPrinting::cleanup()
-{
-    session.reset();
-}
 
 void TestPrinting::everyDesignLaysOutAnyModel_data()
 {
@@ -140,7 +127,7 @@ void TestPrinting::everyDesignLaysOutAnyModel()
 // A design field that names no column of its report's query would print blank.
 void TestPrinting::everyBoundFieldIsAColumnOfItsReport()
 {
-    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     for (const ReportDef& report : reportCatalogue()) {
         QVERIFY(report.refillTable());
         const ReportModel rows(report);
@@ -154,70 +141,55 @@ void TestPrinting::everyBoundFieldIsAColumnOfItsReport()
 // fields in every design, on paper and on the screen's preview alike.
 void TestPrinting::printPathBindsTheViewersRows()
 {
-    QVERIFY(EvaluationRun::LoadAndAnalyze(kSamples + QStringLiteral("results-typical.txt")));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     auto* reports = pages::show<frmAnalysisReports>();
+    using Shown = std::pair<frmRep1*, ReportPreview*>;
     auto print = [&](int index) {
         reports->lstReports->setCurrentRow(index);
         QTest::mouseClick(reports->btnView, Qt::LeftButton);
         frmRep1* viewer = pages::loaded<frmRep1>();
         QTest::mouseClick(viewer->btnPrint, Qt::LeftButton);
-        return viewer;
+        return Shown{viewer, ReportPreview::liveInstance(*reportAt(index))};
     };
-    auto back = [&](frmRep1* viewer) {
-        QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
+    auto closeAndBack = [&](const Shown& shown) {
+        shown.second->close();
+        settle();
+        QTest::mouseClick(shown.first->btnBack, Qt::LeftButton);
         settle();
     };
 
-    frmRep1* viewer = print(1);
-    ReportPreview* preview = ReportPreview::liveInstance(*reportAt(1));
-    QVERIFY(preview && preview->isVisible());
-    QCOMPARE(preview->windowTitle(), reportAt(1)->caption);
-    QVERIFY(!viewer->isVisible());
-    QVERIFY(!reports->isVisible());
-    QVERIFY(preview->pageCount() >= 1);
-    QVERIFY(!host->busy);
-
+    Shown shown = print(1);
+    QVERIFY(shown.second && shown.second->isVisible() && shown.second->pageCount() >= 1);
+    QCOMPARE(shown.second->windowTitle(), reportAt(1)->caption);
+    QVERIFY(!shown.first->isVisible() && !reports->isVisible() && !host->busy);
     // Closing the preview brings back the viewer, not the selection page.
-    preview->close();
+    shown.second->close();
     settle();
-    QVERIFY(viewer->isVisible());
-    QVERIFY(!reports->isVisible());
+    QVERIFY(shown.first->isVisible() && !reports->isVisible());
     QVERIFY(!ReportPreview::liveInstance(*reportAt(1)));
+    QTest::mouseClick(shown.first->btnBack, Qt::LeftButton);
+    settle();
 
     // Back, View of another report, Print: that report's rows in its design.
-    back(viewer);
-    viewer = print(2);
-    preview = ReportPreview::liveInstance(*reportAt(2));
-    QVERIFY(preview);
-    QCOMPARE(preview->windowTitle(), reportAt(2)->caption);
-    host->fileAnswers = QStringList{db->folder() + QStringLiteral("/exported.pdf")};
-    QVERIFY(preview->exportPdf());
+    shown = print(2);
+    QCOMPARE(shown.second->windowTitle(), reportAt(2)->caption);
+    host->fileAnswers = QStringList{db->folder() + "/exported.pdf"};
+    QVERIFY(shown.second->exportPdf());
     // The report's title and today's date, and where it went.
     QCOMPARE(host->lastFilters.value(0),
              reportAt(2)->title + QLatin1Char(' ') + QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(".pdf"));
-    QVERIFY(preview->findChild<QLabel*>(QStringLiteral("status"))->text().endsWith(QStringLiteral("exported.pdf")));
-    const QString exported = pdfPages(db->folder() + QStringLiteral("/exported.pdf")).join(QLatin1Char('\n'));
+    QVERIFY(shown.second->findChild<QLabel*>(QStringLiteral("status"))->text().endsWith(QStringLiteral("exported.pdf")));
+    const QString exported = pdfPages(db->folder() + "/exported.pdf").join(QLatin1Char('\n'));
     QVERIFY(exported.contains(reportAt(2)->page.reportHeader.elements.front().text));
-    QVERIFY(exported.contains(QStringLiteral("TOTAL for all non-duplicate records")));
-    preview->close();
-    settle();
-    back(viewer);
+    QVERIFY(exported.contains("TOTAL for all non-duplicate records"));
+    closeAndBack(shown);
 
     // Printing again shows the rows as they are now: a change to a table
     // that no refill rebuilds.
-    viewer = print(6);
-    const QString before = db->folder() + QStringLiteral("/before.pdf");
-    QVERIFY(ReportPreview::liveInstance(*reportAt(6))->exportPdf(before));
-    QVERIFY(!pdfPages(before).join(QChar()).contains(QStringLiteral("Zqxname")));
-    ReportPreview::liveInstance(*reportAt(6))->close();
-    settle();
-    back(viewer);
-    run(QStringLiteral("UPDATE DupTestData SET LastName='Zqxname' WHERE ID=(SELECT min(ID) FROM DupTestData WHERE "
-                       "ProblemCode='BASE_RECORD')"));
-    print(6);
-    const QString after = db->folder() + QStringLiteral("/after.pdf");
-    QVERIFY(ReportPreview::liveInstance(*reportAt(6))->exportPdf(after));
-    QVERIFY(pdfPages(after).join(QChar()).contains(QStringLiteral("Zqxname")));
+    closeAndBack(print(6));
+    run("UPDATE DupTestData SET LastName='Zqxname' WHERE ID=(SELECT min(ID) FROM DupTestData WHERE ProblemCode='BASE_RECORD')");
+    QVERIFY(print(6).second->exportPdf(db->folder() + "/after.pdf"));
+    QVERIFY(pdfPages(db->folder() + "/after.pdf").join(QChar()).contains("Zqxname"));
     QVERIFY(host->shown.isEmpty());
 }
 

@@ -35,10 +35,29 @@ TestDatabase::~TestDatabase() { closeEvalDatabase(); }
 QString TestDatabase::writeFile(const QString& name, const QByteArray& bytes) const
 {
     const QString file = m_dir.path() + QLatin1Char('/') + name;
-    QFile out(file);
-    out.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    out.write(bytes);
+    writeBytes(file, bytes);
     return file;
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
+}
+
+ForeignLock::ForeignLock(const QString& path)
+{
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("foreign"));
+    m_db.setDatabaseName(path);
+    m_held = m_db.open() && QSqlQuery(m_db).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+}
+
+ForeignLock::~ForeignLock()
+{
+    QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("foreign"));
 }
 
 QByteArray fileBytes(const QString& path)
@@ -58,6 +77,14 @@ QStringList rows(const QString& sql)
         result << columns.join(QLatin1Char('|'));
     }
     return result;
+}
+
+QStringList snapshot(const QStringList& tables)
+{
+    QStringList all;
+    for (const QString& table : tables)
+        all << table << rows(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(table));
+    return all;
 }
 
 } // namespace marrowick::test

@@ -1,6 +1,7 @@
 #pragma once
+#include <QSqlDatabase>
+#include <QStringList>
 #include <QTemporaryDir>
-#include <QString>
 
 namespace marrowick::test {
 
@@ -22,8 +23,25 @@ private:
 
 // A file's bytes; empty when it cannot be read.
 QByteArray fileBytes(const QString& path);
+bool writeBytes(const QString& path, const QByteArray& bytes);
+
+// Another program's exclusive lock on a database file, for as long as it lives.
+class ForeignLock {
+public:
+    explicit ForeignLock(const QString& path);
+    ~ForeignLock();
+    bool held() const { return m_held; }
+
+private:
+    QSqlDatabase m_db;
+    bool m_held = false;
+};
 
 // Rows of a query, each row's columns joined with "|".
 QStringList rows(const QString& sql);
+
+// Every row of the tables an evaluation writes, each table under its name:
+// what a refused or failed run must leave as it was.
+QStringList snapshot(const QStringList& tables = {"IIS_LOADED_CHILD_ALL", "Answer_Sheet", "IIS_DUPLICATES", "IIS_MISSING_RECORDS"});
 
 } // namespace marrowick::test

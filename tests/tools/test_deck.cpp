@@ -1,12 +1,9 @@
 #include "FakePlatform.h"
-#include "TestDatabase.h"
+#include "SourceFiles.h"
 #include "database/Db.h"
 #include "gendeck/DeckGenerator.h"
-#include "import/clsProcessResultsFile.h"
 #include "simregistry/RegistrySimulator.h"
 
-#include <QDate>
-#include <QFile>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -15,36 +12,18 @@ using namespace marrowick::test;
 
 namespace {
 
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-const QString kSource = QStringLiteral(MARROWICK_SOURCE_DIR);
-
 sim::Simulation simulate(sim::Policy policy)
 {
-    const sim::RegistrySimulator simulator(
-        policy, sim::RegistrySimulator::parseNicknames(readFile(kSource + "/tools/deckdata/nicknames.txt")),
-        sim::RegistrySimulator::parseAnswerSheet(readFile(kSource + "/data/Answer_Sheet.csv")));
-    return simulator.run(sim::RegistrySimulator::parseTestFile(readFile(kSource + "/data/DupTestData.txt")));
-}
-
-void exec(const QString& sql, const QVariantList& values = {})
-{
-    QSqlQuery q(cnEval());
-    QVERIFY2(q.prepare(sql), qPrintable(sql));
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    QVERIFY2(q.exec(), qPrintable(sql));
+    const sim::RegistrySimulator simulator(policy, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")),
+                                           sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv")));
+    return simulator.run(sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt")));
 }
 
 // The list files of tools/deckdata as rows: name, origin or sex, and the years.
 QList<QStringList> listRows(const QString& file)
 {
     QList<QStringList> rows;
-    for (const QByteArray& line : readFile(kSource + "/tools/deckdata/" + file).split('\n'))
+    for (const QByteArray& line : sourceBytes("tools/deckdata/" + file).split('\n'))
         if (!line.trimmed().isEmpty() && !line.startsWith('#'))
             rows << QString::fromUtf8(line.trimmed()).split(QLatin1Char(','));
     return rows;
@@ -67,8 +46,7 @@ QString sameMother(const QString& a, const QString& b)
 QString sameKey(const QString& a, const QString& b)
 {
     return QStringLiteral("%1.FirstName=%2.FirstName AND %1.LastName=%2.LastName AND ifnull(%1.MomMaiden,'')=ifnull(%2.MomMaiden,'') "
-                          "AND %1.DOB=%2.DOB AND %1.Sex=%2.Sex")
-        .arg(a, b);
+                          "AND %1.DOB=%2.DOB AND %1.Sex=%2.Sex").arg(a, b);
 }
 
 // A duplicate d with its group's base record b.
@@ -80,14 +58,13 @@ class TestDeck : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { db.reset(); host.reset(); }
     void generatorReproducesTheShippedDeck();
     void groupStructure();
     void deckRules_data();
     void deckRules();
     void testFileMatchesTheTables();
-    void simulatorIsDeterministicAndSamplesAreCurrent();
-    void everySampleLoads();
+    void samplesAreTheSimulatorsCurrentOutput();
 
 private:
     std::unique_ptr<FakePlatform> host;
@@ -99,67 +76,60 @@ void TestDeck::initTestCase()
 {
     host = std::make_unique<FakePlatform>();
     db = std::make_unique<TestDatabase>();
-    const deck::DeckData data = deck::DeckData::load(kSource + "/tools/deckdata");
+    const deck::DeckData data = deck::DeckData::load(source("tools/deckdata"));
     deck::DeckGenerator generator(data, 20020625);
     const deck::Deck deck = generator.generate();
     generated = deck::DeckGenerator::render(deck, data);
 
     // What the rules compare the deck with: who belongs to which family and
     // group, and the name and vaccine lists the deck was drawn from.
-    exec(QStringLiteral("CREATE TEMP TABLE Family (ID INTEGER, Family INTEGER)"));
+    run("CREATE TEMP TABLE Family (ID INTEGER, Family INTEGER)");
     for (size_t i = 0; i < deck.records.size(); ++i)
-        exec(QStringLiteral("INSERT INTO Family VALUES (?, ?)"), {deck.idOf[i], deck.idOf[size_t(deck.records[i].family)]});
+        run("INSERT INTO Family VALUES (?, ?)", {deck.idOf[i], deck.idOf[size_t(deck.records[i].family)]});
     QStringList members;
     for (int k = 1; k <= 5; ++k)
         members << QStringLiteral("SELECT rec_%1, rec_1 FROM Answer_Sheet WHERE rec_%1 IS NOT NULL").arg(k);
-    exec(QStringLiteral("CREATE TEMP VIEW Member (ID, Base) AS ") + members.join(QStringLiteral(" UNION ALL ")));
-    exec(QStringLiteral("CREATE TEMP TABLE ChildNames (Name TEXT, Sex TEXT, FromYear INTEGER, ToYear INTEGER)"));
+    run("CREATE TEMP VIEW Member (ID, Base) AS " + members.join(QStringLiteral(" UNION ALL ")));
+    run("CREATE TEMP TABLE ChildNames (Name TEXT, Sex TEXT, FromYear INTEGER, ToYear INTEGER)");
     for (const auto& [file, sex] : {std::pair{"boys.txt", "M"}, std::pair{"girls.txt", "F"}})
         for (const QStringList& n : listRows(QLatin1String(file)))
-            exec(QStringLiteral("INSERT INTO ChildNames VALUES (?, ?, ?, ?)"),
+            run("INSERT INTO ChildNames VALUES (?, ?, ?, ?)",
                  {n[0], QLatin1String(sex), n[2].section('-', 0, 0).toInt(), n[2].section('-', 1, 1).toInt()});
     for (const QStringList& n : listRows(QStringLiteral("compound_first.txt")))
-        exec(QStringLiteral("INSERT INTO ChildNames VALUES (?, ?, 0, 9999)"), {n[0], n[1]});
-    exec(QStringLiteral("CREATE TEMP TABLE MotherNames (Name TEXT, Origin TEXT, Kind TEXT)"));
-    exec(QStringLiteral("CREATE TEMP TABLE Surnames (Name TEXT, Origin TEXT)"));
+        run("INSERT INTO ChildNames VALUES (?, ?, 0, 9999)", {n[0], n[1]});
+    run("CREATE TEMP TABLE MotherNames (Name TEXT, Origin TEXT, Kind TEXT)");
+    run("CREATE TEMP TABLE Surnames (Name TEXT, Origin TEXT)");
     for (const auto& [file, kind] : {std::pair{"mothers.txt", "first"}, std::pair{"mothers_middle.txt", "middle"}})
         for (const QStringList& n : listRows(QLatin1String(file)))
-            exec(QStringLiteral("INSERT INTO MotherNames VALUES (?, ?, ?)"), {n[0], n[1], QLatin1String(kind)});
+            run("INSERT INTO MotherNames VALUES (?, ?, ?)", {n[0], n[1], QLatin1String(kind)});
     for (const char* file : {"surnames.txt", "apostrophe_surnames.txt", "particle_surnames.txt"})
         for (const QStringList& n : listRows(QLatin1String(file)))
-            exec(QStringLiteral("INSERT INTO Surnames VALUES (?, ?)"), {n[0], n[1]});
-    exec(QStringLiteral("CREATE TEMP TABLE Vaccines (Cvx INTEGER, Mvx TEXT, UseFrom TEXT)"));
+            run("INSERT INTO Surnames VALUES (?, ?)", {n[0], n[1]});
+    run("CREATE TEMP TABLE Vaccines (Cvx INTEGER, Mvx TEXT, UseFrom TEXT)");
     for (const QStringList& v : listRows(QStringLiteral("vaccines.csv")).mid(1))
-        exec(QStringLiteral("INSERT INTO Vaccines VALUES (?, ?, ?)"), {v.first().toInt(), v[v.size() - 4], QString(v.last()).remove('-')});
-}
-
-void TestDeck::cleanupTestCase()
-{
-    db.reset();
-    host.reset();
+        run("INSERT INTO Vaccines VALUES (?, ?, ?)", {v.first().toInt(), v[v.size() - 4], QString(v.last()).remove('-')});
 }
 
 void TestDeck::generatorReproducesTheShippedDeck()
 {
     QCOMPARE(generated.size(), 7);
     for (auto it = generated.begin(); it != generated.end(); ++it)
-        QVERIFY2(readFile(kSource + "/data/" + it.key()) == it.value(), qPrintable(it.key() + " differs from a fresh generation"));
+        QVERIFY2(sourceBytes("data/" + it.key()) == it.value(), qPrintable(it.key() + " differs from a fresh generation"));
 }
 
 void TestDeck::groupStructure()
 {
-    QCOMPARE(rows(QStringLiteral("SELECT count(*), min(ID), max(ID) FROM DupTestData")), QStringList{"550|1|550"});
+    QCOMPARE(rows("SELECT count(*), min(ID), max(ID) FROM DupTestData"), QStringList{"550|1|550"});
     // Every record in exactly one group, as its base when it is no duplicate.
     QCOMPARE(rows(QStringLiteral("SELECT d.ID FROM DupTestData d LEFT JOIN Member m ON m.ID=d.ID GROUP BY d.ID "
-                                 "HAVING count(m.ID)<>1 OR (max(m.Base=d.ID)=1) <> (d.") + kNonDup + ")"),
-             QStringList());
-    QCOMPARE(rows(QStringLiteral("SELECT DISTINCT count(*) FROM Member GROUP BY Base ORDER BY 1")), QStringList({"1", "2", "3", "4", "5"}));
+                                 "HAVING count(m.ID)<>1 OR (max(m.Base=d.ID)=1) <> (d.") + kNonDup + ")"), QStringList());
+    QCOMPARE(rows("SELECT DISTINCT count(*) FROM Member GROUP BY Base ORDER BY 1"), QStringList({"1", "2", "3", "4", "5"}));
     QVERIFY(rows(QStringLiteral("SELECT rec_1 FROM Answer_Sheet WHERE (rec_2 IS NULL AND rec_3 IS NOT NULL) OR "
                                 "(rec_3 IS NULL AND rec_4 IS NOT NULL) OR (rec_4 IS NULL AND rec_5 IS NOT NULL)"))
                 .size()
             >= 2);
     // Shuffled: no duplicate sits next to its base record.
-    QCOMPARE(rows(QStringLiteral("SELECT ID FROM Member WHERE ID<>Base AND abs(ID-Base)<=1")), QStringList());
+    QCOMPARE(rows("SELECT ID FROM Member WHERE ID<>Base AND abs(ID-Base)<=1"), QStringList());
 }
 
 // Each rule is a query over the deck's tables that finds what breaks it.
@@ -170,8 +140,7 @@ void TestDeck::deckRules_data()
     QTest::newRow("every problem type described and of at least 10 records")
         << QStringLiteral("SELECT ProbCode FROM tblProbDescMap LEFT JOIN DupTestData ON ProblemCode=ProbCode GROUP BY ProbCode "
                           "HAVING count(ID) < 10 UNION ALL SELECT DISTINCT ProblemCode FROM DupTestData d WHERE %1 AND "
-                          "ProblemCode NOT IN (SELECT ProbCode FROM tblProbDescMap)")
-               .arg(dup);
+                          "ProblemCode NOT IN (SELECT ProbCode FROM tblProbDescMap)") .arg(dup);
     QTest::newRow("every look-alike of a described kind that imitates described types")
         << QStringLiteral("SELECT ProbCode FROM tblSecondProbDescMap WHERE ProbCode NOT IN (SELECT SecondProblem FROM DupTestData) "
                           "UNION ALL SELECT ID FROM DupTestData WHERE ProblemCode='DL_BASE_RECORD' AND (SecondProblem NOT IN "
@@ -187,8 +156,7 @@ void TestDeck::deckRules_data()
                .arg(sameKey("a", "b"));
     QTest::newRow("matching values of one group only")
         << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 JOIN Member ma ON ma.ID=a.ID "
-                          "JOIN Member mb ON mb.ID=b.ID WHERE ma.Base<>mb.Base")
-               .arg(sameKey("a", "b"));
+                          "JOIN Member mb ON mb.ID=b.ID WHERE ma.Base<>mb.Base") .arg(sameKey("a", "b"));
     // The attempts of the matching: own values, the other members' mother's
     // maiden name or birth date, the first name up to a blank, the names
     // without apostrophes, the mother's first name for her maiden name.
@@ -199,16 +167,13 @@ void TestDeck::deckRules_data()
                           "WHERE (x.FirstName=r.FirstName AND x.LastName=r.LastName AND ((x.DOB=r.DOB AND ifnull(x.MomMaiden,'')=ifnull(o.MomMaiden,'')) "
                           "OR (x.DOB=o.DOB AND ifnull(x.MomMaiden,'')=ifnull(r.MomMaiden,'')) OR (x.DOB=r.DOB AND ifnull(x.MomFirst,'')=ifnull(r.MomFirst,'')))) "
                           "OR (x.DOB=r.DOB AND ifnull(x.MomMaiden,'')=ifnull(r.MomMaiden,'') AND ((x.FirstName=%1 AND x.LastName=r.LastName) "
-                          "OR (x.FirstName=replace(r.FirstName,'''','') AND x.LastName=replace(r.LastName,'''',''))))")
-               .arg(firstPart);
+                          "OR (x.FirstName=replace(r.FirstName,'''','') AND x.LastName=replace(r.LastName,'''',''))))") .arg(firstPart);
     QTest::newRow("no mother shared by unrelated families")
         << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 JOIN Family fa ON fa.ID=a.ID "
-                          "JOIN Family fb ON fb.ID=b.ID WHERE fa.Family<>fb.Family")
-               .arg(sameMother("a", "b"));
+                          "JOIN Family fb ON fb.ID=b.ID WHERE fa.Family<>fb.Family") .arg(sameMother("a", "b"));
     QTest::newRow("births to one mother 270 days apart unless one birth")
         << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 WHERE a.%2 AND b.%2 "
-                          "AND a.DOB<>b.DOB AND abs(%3-%4) < 270")
-               .arg(sameMother("a", "b"), kNonDup, day("a.DOB"), day("b.DOB"));
+                          "AND a.DOB<>b.DOB AND abs(%3-%4) < 270") .arg(sameMother("a", "b"), kNonDup, day("a.DOB"), day("b.DOB"));
     QTest::newRow("newborn name of a same-sex twin says which")
         << QStringLiteral("SELECT d.ID FROM %1 JOIN DupTestData o ON o.ID<>b.ID AND o.%2 AND %3 AND o.DOB=b.DOB AND o.Sex=b.Sex "
                           "WHERE (d.FirstName GLOB 'BABY*' OR d.FirstName GLOB 'INFANT*' OR d.FirstName GLOB 'TWIN*' "
@@ -221,8 +186,7 @@ void TestDeck::deckRules_data()
         << QStringLiteral("SELECT ID FROM DupTestData WHERE ifnull(FirstName,'')='' OR ifnull(LastName,'')='' OR Sex NOT IN ('M','F','U') "
                           "OR %1 IS NULL OR substr(DOB,1,4) NOT BETWEEN '2019' AND '2025' OR length(notes) < 10 "
                           "OR FirstName<>upper(FirstName) OR LastName<>upper(LastName) OR MiddleName<>upper(MiddleName) "
-                          "OR MomMaiden<>upper(MomMaiden)")
-               .arg(day("DOB"));
+                          "OR MomMaiden<>upper(MomMaiden)") .arg(day("DOB"));
     QTest::newRow("every product a maker's, given after its use in children began")
         << QStringLiteral("SELECT v.ID FROM DupTestVaccination v LEFT JOIN Vaccines p ON p.Cvx=CAST(v.VacCode AS INTEGER) AND p.Mvx=v.VacMfr "
                           "WHERE p.Cvx IS NULL OR (p.UseFrom<>'' AND v.VacDate < p.UseFrom) OR v.VacDate > '20261130'");
@@ -237,8 +201,7 @@ void TestDeck::deckRules_data()
     QTest::newRow("no record a copy of another, but an exact duplicate of its base")
         << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 WHERE NOT EXISTS "
                           "(SELECT 1 FROM Member m WHERE (m.ID=a.ID AND m.Base=b.ID AND a.ProblemCode='EXACT') "
-                          "OR (m.ID=b.ID AND m.Base=a.ID AND b.ProblemCode='EXACT'))")
-               .arg(same.join(QStringLiteral(" AND ")));
+                          "OR (m.ID=b.ID AND m.Base=a.ID AND b.ProblemCode='EXACT'))") .arg(same.join(QStringLiteral(" AND ")));
     QTest::newRow("surname particles both joined and split")
         << QStringLiteral("SELECT 'joined' WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE d.ProblemCode='SURNAME_PARTICLE' AND "
                           "instr(b.LastName,' ')>0 AND instr(d.LastName,' ')=0) UNION ALL SELECT 'split' WHERE NOT EXISTS "
@@ -246,28 +209,24 @@ void TestDeck::deckRules_data()
                .arg(kDupAndBase);
     QTest::newRow("a changed surname is a parent's")
         << QStringLiteral("SELECT d.ID FROM %1 WHERE d.ProblemCode='SURNAME_CHANGED' AND d.LastName NOT IN "
-                          "(ifnull(d.MomMaiden,''), ifnull(d.MomLast,''), ifnull(b.MomMaiden,''), ifnull(b.MomLast,''))")
-               .arg(kDupAndBase);
+                          "(ifnull(d.MomMaiden,''), ifnull(d.MomLast,''), ifnull(b.MomMaiden,''), ifnull(b.MomLast,''))") .arg(kDupAndBase);
     QTest::newRow("an adoption brings a new mother")
         << QStringLiteral("SELECT d.ID FROM %1 WHERE d.notes LIKE '%adoption%' AND (d.MomMaiden=b.MomMaiden OR d.MomFirst=b.MomFirst) "
                           "UNION ALL SELECT 'none' WHERE NOT EXISTS (SELECT 1 FROM DupTestData WHERE notes LIKE '%adoption%')")
                .arg(kDupAndBase);
     QTest::newRow("middle-name problems get the most records")
         << QStringLiteral("SELECT ProblemCode FROM DupTestData d WHERE %1 AND ProblemCode<>'MIDDLE_MISSING' GROUP BY ProblemCode "
-                          "HAVING count(*) >= (SELECT count(*) FROM DupTestData WHERE ProblemCode='MIDDLE_MISSING')")
-               .arg(dup);
+                          "HAVING count(*) >= (SELECT count(*) FROM DupTestData WHERE ProblemCode='MIDDLE_MISSING')") .arg(dup);
     QTest::newRow("children named as children of their birth year were")
         << QStringLiteral("SELECT ID, FirstName, MiddleName FROM DupTestData d WHERE d.%1 AND FirstName NOT GLOB 'BABY*' AND "
                           "EXISTS (SELECT 1 FROM (SELECT d.FirstName AS n UNION ALL SELECT d.MiddleName WHERE ifnull(d.MiddleName,'')<>'') "
                           "WHERE NOT EXISTS (SELECT 1 FROM ChildNames c WHERE c.Name=n AND c.Sex=d.Sex AND "
-                          "CAST(substr(d.DOB,1,4) AS INTEGER) BETWEEN c.FromYear AND c.ToYear))")
-               .arg(kNonDup);
+                          "CAST(substr(d.DOB,1,4) AS INTEGER) BETWEEN c.FromYear AND c.ToYear))") .arg(kNonDup);
     QTest::newRow("mothers named for their generation and origin, first and middle different")
         << QStringLiteral("SELECT ID, MomFirst, MomMiddle, MomMaiden FROM DupTestData d WHERE d.%1 AND (MomFirst=MomMiddle OR NOT EXISTS "
                           "(SELECT 1 FROM MotherNames f JOIN Surnames s ON s.Origin=f.Origin WHERE f.Kind='first' AND f.Name=d.MomFirst "
                           "AND s.Name=d.MomMaiden AND (ifnull(d.MomMiddle,'')='' OR EXISTS (SELECT 1 FROM MotherNames m WHERE "
-                          "m.Kind='middle' AND m.Name=d.MomMiddle AND m.Origin=f.Origin))))")
-               .arg(kNonDup);
+                          "m.Kind='middle' AND m.Name=d.MomMiddle AND m.Origin=f.Origin))))") .arg(kNonDup);
     QTest::newRow("apostrophes in children's and mothers' names")
         << QStringLiteral("SELECT 'child' WHERE (SELECT count(*) FROM DupTestData WHERE LastName LIKE '%''%') < 5 UNION ALL "
                           "SELECT 'mother' WHERE (SELECT count(*) FROM DupTestData WHERE MomMaiden LIKE '%''%') < 2");
@@ -282,8 +241,7 @@ void TestDeck::deckRules()
 
 void TestDeck::testFileMatchesTheTables()
 {
-    const QList<sim::TestRecord> records =
-        sim::RegistrySimulator::parseTestFile(readFile(kSource + "/data/DupTestData.txt"));
+    const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
     QCOMPARE(records.size(), 550);
     QSqlQuery q = run(QStringLiteral("SELECT LastName, FirstName, DOB, Sex, MomMaiden, MomFirst, VacCode, VacDate, VacMfr "
                                      "FROM DupTestData LEFT JOIN DupTestVaccination USING (ID) ORDER BY ID"));
@@ -296,26 +254,15 @@ void TestDeck::testFileMatchesTheTables()
     }
 }
 
-void TestDeck::simulatorIsDeterministicAndSamplesAreCurrent()
+// A fresh run of each policy gives the committed samples byte for byte (so the
+// simulator is deterministic too), and refuses nothing but duplicates.
+void TestDeck::samplesAreTheSimulatorsCurrentOutput()
 {
     for (const QString& name : sim::policyNames()) {
-        const sim::Policy policy = *sim::policyNamed(name);
-        const sim::Simulation first = simulate(policy);
-        const sim::Simulation second = simulate(policy);
-        QCOMPARE(first.resultsFile, second.resultsFile);
-        QCOMPARE(first.truth, second.truth);
-        QVERIFY2(readFile(kSource + "/samples/results-" + name + ".txt") == first.resultsFile, qPrintable(name));
-        QVERIFY2(readFile(kSource + "/samples/truth-" + name + ".csv") == first.truth, qPrintable(name));
-        // Nothing is refused for reasons other than de-duplication.
-        QVERIFY2(!first.truth.contains(",rejected,"), qPrintable(name));
-    }
-}
-
-void TestDeck::everySampleLoads()
-{
-    for (const QString& name : sim::policyNames()) {
-        QVERIFY2(clsProcessResultsFile().ReadResults(kSource + "/samples/results-" + name + ".txt"), qPrintable(name));
-        QVERIFY(host->shown.isEmpty());
+        const sim::Simulation run = simulate(*sim::policyNamed(name));
+        QVERIFY2(fileBytes(sample(name)) == run.resultsFile, qPrintable(name));
+        QVERIFY2(sourceBytes("samples/truth-" + name + ".csv") == run.truth, qPrintable(name));
+        QVERIFY2(!run.truth.contains(",rejected,"), qPrintable(name));
     }
 }
 
