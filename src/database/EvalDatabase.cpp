@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,7 +33,10 @@ QString defaultDatabasePath()
 {
     const QString appDir = QCoreApplication::applicationDirPath();
     const QFileInfo local(appDir + QLatin1Char('/') + QLatin1String(kDatabaseFileName));
-    if (QFileInfo(appDir).isWritable() && (!local.exists() || mayWrite(local)))
+    // An installed program (its data in ../share/marrowick) never keeps a
+    // database among the system's programs, even when run by root.
+    const bool installed = QFileInfo::exists(appDir + QStringLiteral("/../share/marrowick/DupTestData.txt"));
+    if (!installed && QFileInfo(appDir).isWritable() && (!local.exists() || mayWrite(local)))
         return local.filePath();
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataDir);
@@ -132,7 +136,13 @@ bool takeLock(const QString& path)
             return true; // the folder cannot be written: nothing to share, and the database says why
         qint64 pid = 0;
         QString host, application;
-        g_lock->getLockInfo(&pid, &host, &application);
+        // A lock that says nobody's, some seconds old, was left by a run that
+        // crashed while taking it; its process cannot be asked.
+        if (!g_lock->getLockInfo(&pid, &host, &application)
+            && QFileInfo(lockPath).lastModified().secsTo(QDateTime::currentDateTime()) > 5) {
+            g_lock->removeStaleLockFile();
+            continue;
+        }
         const MsgResult answer = platform().MsgBox(
             QStringLiteral("Database Error"),
             QStringLiteral("The evaluation database is in use by another copy of Marrowick (process %1 on %2): %3.\r\r"

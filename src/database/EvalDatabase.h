@@ -6,8 +6,9 @@ namespace marrowick {
 inline constexpr const char* kDatabaseFileName = "DupTestDataFin.db";
 
 // The program's own database file: in the program's folder when this user can
-// write both the folder and the file there; otherwise a copy of this user's
-// own in the per-user application data folder, seeded fresh.
+// write both the folder and the file there, and the program is not installed;
+// otherwise a copy of this user's own in the per-user application data folder,
+// seeded fresh.
 QString defaultDatabasePath();
 
 // What to do with an existing file that is damaged: ask the user, or rebuild it

@@ -86,11 +86,19 @@ int main(int argc, char* argv[])
         if (!viewer)
             return 3;
         save(viewer, out, QStringLiteral("6-report%1").arg(index));
+        if (index == 4) {
+            viewer->showMaximized();
+            save(viewer, out, QStringLiteral("6-report4-maximised"));
+            viewer->showNormal();
+        }
         if (index == 1 || index == 7) {
             viewer->btnPrint->click();
             if (ReportPreview* preview = ReportPreview::liveInstance(*reportAt(index))) {
                 preview->preview->fitToWidth();
                 save(preview, out, QStringLiteral("7-preview%1").arg(index));
+                preview->preview->zoomIn(1.25);
+                preview->preview->zoomIn(1.25);
+                save(preview, out, QStringLiteral("7-preview%1-zoomed").arg(index));
                 preview->close();
             }
         }

@@ -1,0 +1,44 @@
+# Installs the build into a fresh prefix, checks what a package would hold, and
+# runs the installed evaluator, whose database must go to the user's data folder.
+file(REMOVE_RECURSE "${WORK}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${WORK}/usr"
+                RESULT_VARIABLE failed OUTPUT_QUIET)
+if(failed)
+  message(FATAL_ERROR "cmake --install failed")
+endif()
+set(prefix "${WORK}/usr")
+foreach(f bin/marrowick bin/marrowick-batch
+          share/marrowick/DupTestData.txt share/marrowick/user-manual.md share/marrowick/samples/results-typical.txt
+          share/applications/org.marrowick.Marrowick.desktop share/metainfo/org.marrowick.Marrowick.metainfo.xml
+          share/icons/hicolor/scalable/apps/org.marrowick.Marrowick.svg share/icons/hicolor/48x48/apps/org.marrowick.Marrowick.png
+          share/icons/hicolor/256x256/apps/org.marrowick.Marrowick.png share/man/man1/marrowick-batch.1)
+  if(NOT EXISTS "${prefix}/${f}")
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+
+file(READ "${prefix}/share/applications/org.marrowick.Marrowick.desktop" desktop)
+foreach(line "Exec=marrowick" "Icon=org.marrowick.Marrowick" "Type=Application")
+  string(FIND "${desktop}" "${line}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "the menu entry lacks ${line}")
+  endif()
+endforeach()
+file(READ "${prefix}/share/man/man1/marrowick-batch.1" man)
+foreach(word ".TH MARROWICK-BATCH 1" "--rebuild-database" "explain" "deck" "Exit codes")
+  string(FIND "${man}" "${word}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "the man page lacks ${word}")
+  endif()
+endforeach()
+
+# The installed program keeps its database in the user's data folder, never in bin/.
+set(ENV{XDG_DATA_HOME} "${WORK}/data")
+execute_process(COMMAND "${prefix}/bin/marrowick-batch" evaluate "${prefix}/share/marrowick/samples/results-typical.txt"
+                RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT code EQUAL 0 OR NOT out MATCHES "rows loaded")
+  message(FATAL_ERROR "the installed evaluator failed (${code}): ${out}${err}")
+endif()
+if(EXISTS "${prefix}/bin/DupTestDataFin.db" OR NOT EXISTS "${WORK}/data/Marrowick/Marrowick/DupTestDataFin.db")
+  message(FATAL_ERROR "the installed program's database is not in the user's data folder")
+endif()
