@@ -200,8 +200,8 @@ void TestDeck::deckRules_data()
         same << QStringLiteral("ifnull(a.%1,'')=ifnull(b.%1,'')").arg(QLatin1String(c));
     QTest::newRow("no record a copy of another, but an exact duplicate of its base")
         << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 WHERE NOT EXISTS "
-                          "(SELECT 1 FROM Member m WHERE (m.ID=a.ID AND m.Base=b.ID AND a.ProblemCode='EXACT') "
-                          "OR (m.ID=b.ID AND m.Base=a.ID AND b.ProblemCode='EXACT'))") .arg(same.join(QStringLiteral(" AND ")));
+                          "(SELECT 1 FROM Member m WHERE (m.ID=a.ID AND m.Base=b.ID AND a.ProblemCode IN ('EXACT','FAMILY_MOVED')) "
+                          "OR (m.ID=b.ID AND m.Base=a.ID AND b.ProblemCode IN ('EXACT','FAMILY_MOVED')))") .arg(same.join(QStringLiteral(" AND ")));
     QTest::newRow("surname particles both joined and split")
         << QStringLiteral("SELECT 'joined' WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE d.ProblemCode='SURNAME_PARTICLE' AND "
                           "instr(b.LastName,' ')>0 AND instr(d.LastName,' ')=0) UNION ALL SELECT 'split' WHERE NOT EXISTS "

@@ -200,6 +200,7 @@ const std::vector<DeckGenerator::Problem>& DeckGenerator::problems()
         {"MOM_MARRIED_AS_MAIDEN", &G::momMarriedAsMaiden, {.momMarried = true}},
         {"MOM_NICKNAME", &G::momNickname, {.momNickname = true}},
         {"MOM_MISSING", &G::momMissing, {}},
+        {"FAMILY_MOVED", &G::familyMoved, {}},
         {"EXACT", &G::exact, {}},
         {"TWO_PROBLEMS", &G::twoProblems, {}},
     };
@@ -814,6 +815,19 @@ bool DeckGenerator::exact(Record& d, const Record&)
     return true;
 }
 
+// The same child sent again after the family moved: what the deck scores is the
+// base's, and only the address and phone it was sent with differ.
+bool DeckGenerator::familyMoved(Record& d, const Record&)
+{
+    note(d, QStringLiteral("Family moved: new address and phone"));
+    return true;
+}
+
+bool DeckGenerator::copiesBase(const QString& code)
+{
+    return code == QLatin1String("EXACT") || code == QLatin1String("FAMILY_MOVED");
+}
+
 bool DeckGenerator::twoProblems(Record& d, const Record& b)
 {
     QStringList simple{QStringLiteral("NICKNAME"), QStringLiteral("FN_TYPO"), QStringLiteral("DOB_DIGIT"),
@@ -887,7 +901,7 @@ bool DeckGenerator::fits(const Record& r, int group, int family, const QList<Rec
         return false;
     const auto copy = m_demographics.constFind(r.demographics());
     if (copy != m_demographics.constEnd()
-        && (r.problemCode != QLatin1String("EXACT") || copy.value() != group || m_exactCopied.contains(group)))
+        && (!copiesBase(r.problemCode) || copy.value() != group || m_exactCopied.contains(group)))
         return false;
     return r.vacDate.isValid() && !m_visits.value(r.key()).contains(visitOf(r));
 }
@@ -906,7 +920,7 @@ std::optional<Record> DeckGenerator::duplicate(const Record& base, const QString
         d.vaccinated = false;
         if (!(this->*problem.apply)(d, base))
             continue;
-        if (code != QLatin1String("EXACT") && d.demographics() == base.demographics())
+        if (!copiesBase(code) && d.demographics() == base.demographics())
             continue;
         const QDate earliest = std::max(d.dob, d.trueDob);
         if (d.vaccinated ? d.vacDate < earliest : !vaccinate(d, earliest))
@@ -1366,8 +1380,12 @@ QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& da
 
     // A household: the children of one mother, with every record sent of them.
     // Look-alikes of other mothers live elsewhere.
+    // A record sent after the family moved has a home of its own.
     auto household = [&](int index) {
-        const Record& base = deck.records[size_t(deck.records[size_t(index)].group)];
+        const Record& r = deck.records[size_t(index)];
+        if (r.problemCode == QLatin1String("FAMILY_MOVED"))
+            return int(deck.records.size()) + index;
+        const Record& base = deck.records[size_t(r.group)];
         return sameMotherKind(base.secondProblem) ? base.family : base.group;
     };
     auto isBase = [](const Record& r) {
@@ -1380,7 +1398,8 @@ QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& da
         auto it = homes.find(key);
         if (it != homes.end())
             return *it;
-        Rng rng(stableSeed(QStringLiteral("household ") + idOf(key)));
+        const int size = int(deck.records.size());
+        Rng rng(stableSeed(key < size ? QStringLiteral("household ") + idOf(key) : QStringLiteral("moved ") + idOf(key - size)));
         const Town& town = kTowns[rng.below(int(std::size(kTowns)))];
         const QString street = QStringLiteral("%1 %2 %3")
                                    .arg(100 + rng.below(9800))

@@ -171,6 +171,9 @@ private:
     bool momNickname(Record& d, const Record& b);
     bool momMissing(Record& d, const Record& b);
     bool exact(Record& d, const Record& b);
+    bool familyMoved(Record& d, const Record& b);
+    // The duplicate keeps its base's demographics (only its dose differs).
+    static bool copiesBase(const QString& code);
     bool twoProblems(Record& d, const Record& b);
 
     DeckData m_data;
