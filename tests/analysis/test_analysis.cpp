@@ -1,4 +1,5 @@
 #include "FakePlatform.h"
+#include "SmallDeck.h"
 #include "SourceFiles.h"
 #include "analysis/EvaluationRun.h"
 #include "analysis/clsAnalyzeResults.h"
@@ -10,40 +11,6 @@ using namespace marrowick;
 using namespace marrowick::test;
 
 namespace {
-
-struct Person {
-    int id;
-    QString first, last, maiden, dob, sex, momFirst;
-    QString vacCode = QStringLiteral("03"), vacDate = QStringLiteral("20200101");
-};
-
-// Replaces the test deck with these people and groups.
-void deck(const QList<Person>& people, const QList<QList<int>>& groups)
-{
-    run("DELETE FROM DupTestData");
-    run("DELETE FROM Answer_Sheet");
-    run("DELETE FROM DupTestVaccination");
-    for (const Person& p : people) {
-        appendRow("DupTestData", {{"ID", p.id}, {"FirstName", p.first}, {"LastName", p.last}, {"MomMaiden", p.maiden},
-                                                  {"DOB", p.dob}, {"Sex", p.sex}, {"MomFirst", p.momFirst},
-                                                  {"ProblemCode", QStringLiteral("BASE_RECORD")}});
-        appendRow("DupTestVaccination", {{"ID", p.id}, {"VacCode", p.vacCode}, {"VacDate", p.vacDate}});
-    }
-    for (const QList<int>& g : groups) {
-        QVariantList ids;
-        for (int i = 0; i < 5; ++i)
-            ids << (i < g.size() && g[i] != 0 ? QVariant(g[i]) : QVariant());
-        run("INSERT INTO Answer_Sheet (rec_1, rec_2, rec_3, rec_4, rec_5) VALUES (?,?,?,?,?)", ids);
-    }
-}
-
-// One registry row: client, flag and the compared demographics.
-void registryRow(const QString& client, const QString& flag, const Person& p)
-{
-    appendRow("IIS_LOADED_CHILD_ALL",
-              {{"ClientID", client}, {"QMflag", flag}, {"FirstName", p.first}, {"LastName", p.last}, {"MomMaiden", p.maiden},
-               {"DOB", p.dob}, {"Sex", p.sex}, {"MomFirst", p.momFirst}, {"VacCode", p.vacCode}, {"VacDate", p.vacDate}});
-}
 
 QStringList sheet()
 {

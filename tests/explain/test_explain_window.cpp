@@ -49,14 +49,6 @@ void activateFirstRow(QTableView* grid, bool byKey)
     settle();
 }
 
-frmRep1* view(int index)
-{
-    auto* reports = pages::show<frmAnalysisReports>();
-    reports->lstReports->setCurrentRow(index);
-    QTest::mouseClick(reports->btnView, Qt::LeftButton);
-    return pages::loaded<frmRep1>();
-}
-
 } // namespace
 
 class TestExplainWindow : public QObject {

@@ -8,16 +8,12 @@
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportPreview.h"
-#include "reports/frmAnalysisReports.h"
-#include "reports/frmRep1.h"
 
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
-#include <QListWidget>
 #include <QPrintPreviewWidget>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -71,7 +67,6 @@ private slots:
     void progressEndsAtTheEnd();
 
 private:
-    frmRep1* view(int index);
     ReportPreview* print(int index);
 
     std::unique_ptr<PageSession> session;
@@ -91,14 +86,6 @@ void TestDesktop::init()
 }
 
 void TestDesktop::cleanup() { session.reset(); }
-
-frmRep1* TestDesktop::view(int index)
-{
-    auto* reports = pages::show<frmAnalysisReports>();
-    reports->lstReports->setCurrentRow(index);
-    QTest::mouseClick(reports->btnView, Qt::LeftButton);
-    return pages::loaded<frmRep1>();
-}
 
 ReportPreview* TestDesktop::print(int index)
 {
@@ -164,8 +151,7 @@ void TestDesktop::previewPrintsAndExports()
     QCOMPARE(preview->pageCount(), pages);
 
     // Margins set in Page Setup survive the export.
-    const QString wide = db->folder() + QStringLiteral("/wide.pdf");
-    const QString narrow = db->folder() + QStringLiteral("/narrow.pdf");
+    const QString wide = db->folder() + "/wide.pdf", narrow = db->folder() + "/narrow.pdf";
     QVERIFY(preview->exportPdf(wide));
     preview->printer.setPageMargins(QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch);
     QVERIFY(preview->exportPdf(narrow));
@@ -175,9 +161,7 @@ void TestDesktop::previewPrintsAndExports()
     // A failed export says why, and leaves nothing behind.
     QVERIFY(!preview->exportPdf(db->folder() + QStringLiteral("/no/such/folder/x.pdf")));
     const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QVERIFY2(boxes[0].prompt.contains(QStringLiteral("x.pdf: ")) && !boxes[0].prompt.endsWith(QStringLiteral(": .")),
-             qPrintable(boxes[0].prompt));
+    QVERIFY(boxes.size() == 1 && boxes[0].prompt.contains("x.pdf: ") && !boxes[0].prompt.endsWith(": ."));
 }
 
 // Resized, the grid keeps each column's share of its width; the size is kept
@@ -222,10 +206,7 @@ void TestDesktop::progressEndsAtTheEnd()
     host->barTotal = 0;
     host->onIncrement = [&] { highest = std::max(highest, host->barTotal); };
     clsAnalyzeResults().Analyze_IIS_LOAD();
-    QVERIFY2(qAbs(highest - 100) < 1e-6, qPrintable(QString::number(highest)));
-    QCOMPARE(host->barTotal, 100.0);
-    QCOMPARE(host->progressTexts.mid(host->progressTexts.size() - 2),
-             QStringList({"Analyzing results ....", "Analyzing results ...."}));
+    QVERIFY2(qAbs(highest - 100) < 1e-6, qPrintable(QString::number(highest))); // the bar only grows: it ends here
 }
 
 QTEST_MAIN(TestDesktop)

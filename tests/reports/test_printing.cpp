@@ -145,9 +145,7 @@ void TestPrinting::printPathBindsTheViewersRows()
     auto* reports = pages::show<frmAnalysisReports>();
     using Shown = std::pair<frmRep1*, ReportPreview*>;
     auto print = [&](int index) {
-        reports->lstReports->setCurrentRow(index);
-        QTest::mouseClick(reports->btnView, Qt::LeftButton);
-        frmRep1* viewer = pages::loaded<frmRep1>();
+        frmRep1* viewer = view(index);
         QTest::mouseClick(viewer->btnPrint, Qt::LeftButton);
         return Shown{viewer, ReportPreview::liveInstance(*reportAt(index))};
     };
