@@ -39,6 +39,8 @@ private slots:
     void ownVaccinationChoosesAmongRowsFound_data();
     void ownVaccinationChoosesAmongRowsFound();
     void emptySlotsAreSkipped();
+    void progressEndsAtTheEnd_data();
+    void progressEndsAtTheEnd();
     void scoring_data();
     void scoring();
     void scoreTwiceGivesTheSameTables();
@@ -187,8 +189,28 @@ void TestAnalysis::emptySlotsAreSkipped()
     QCOMPARE(rows("SELECT ID, QM, quote(OtherQM) FROM IIS_DUPLICATES"), QStringList({"3|Y|NULL"}));
     // One group: a step of the bar for its matching, one for its scoring.
     QCOMPARE(host->increments, 2);
-    QCOMPARE(host->barTotal, 100.0);
     QCOMPARE(host->progressTexts, QStringList({"Analyzing results ....", "Analyzing results ...."}));
+}
+
+void TestAnalysis::progressEndsAtTheEnd_data()
+{
+    QTest::addColumn<int>("groups");
+    for (int groups : {1, 266, 400})
+        QTest::newRow(qPrintable(QString::number(groups))) << groups;
+}
+
+// The bar never passes 100 % before the work ends, and is full when it does.
+void TestAnalysis::progressEndsAtTheEnd()
+{
+    QFETCH(int, groups);
+    run("DELETE FROM Answer_Sheet");
+    for (int id = 1; id <= groups; ++id)
+        appendRow("Answer_Sheet", {{"rec_1", id}});
+    double highest = 0;
+    host->onIncrement = [&] { highest = std::max(highest, host->barTotal); };
+    clsAnalyzeResults().Analyze_IIS_LOAD();
+    QVERIFY2(qAbs(highest - 100) < 1e-6, qPrintable(QString::number(highest)));
+    QCOMPARE(host->barTotal, 100.0);
 }
 
 void TestAnalysis::scoring_data()

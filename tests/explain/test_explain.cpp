@@ -48,8 +48,8 @@ using Registry = QList<std::pair<int, Person>>; // client, the person as kept
 class TestExplain : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { host = std::make_unique<FakePlatform>(); db = std::make_unique<TestDatabase>(); }
+    void cleanup() { db.reset(); host.reset(); }
     void oneGroupPerOutcome_data();
     void oneGroupPerOutcome();
     void attemptThatFound_data();
@@ -65,18 +65,6 @@ private:
     std::unique_ptr<FakePlatform> host;
     std::unique_ptr<TestDatabase> db;
 };
-
-void TestExplain::init()
-{
-    host = std::make_unique<FakePlatform>();
-    db = std::make_unique<TestDatabase>();
-}
-
-void TestExplain::cleanup()
-{
-    db.reset();
-    host.reset();
-}
 
 void TestExplain::oneGroupPerOutcome_data()
 {

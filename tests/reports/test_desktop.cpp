@@ -1,9 +1,8 @@
 // The windows around the reports as a desktop user works them: the preview's
-// zoom, pages, printing, export and keys, the viewer's size, the progress bar.
+// zoom, pages, printing, export and keys, and the viewer's size.
 #include "PageSession.h"
 #include "PdfText.h"
 #include "analysis/EvaluationRun.h"
-#include "analysis/clsAnalyzeResults.h"
 #include "database/Db.h"
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
@@ -63,8 +62,6 @@ private slots:
     void previewZoomsAndPages();
     void previewPrintsAndExports();
     void viewerResizesWithItsColumns();
-    void progressEndsAtTheEnd_data();
-    void progressEndsAtTheEnd();
 
 private:
     ReportPreview* print(int index);
@@ -186,27 +183,6 @@ void TestDesktop::viewerResizesWithItsColumns()
     QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
     settle();
     QCOMPARE(view(5)->size(), QSize(700, 420));
-}
-
-void TestDesktop::progressEndsAtTheEnd_data()
-{
-    QTest::addColumn<int>("groups");
-    for (int groups : {1, 266, 400})
-        QTest::newRow(qPrintable(QString::number(groups))) << groups;
-}
-
-// The bar never passes 100 % before the work ends, and is full when it does.
-void TestDesktop::progressEndsAtTheEnd()
-{
-    QFETCH(int, groups);
-    run(QStringLiteral("DELETE FROM Answer_Sheet"));
-    for (int id = 1; id <= groups; ++id)
-        appendRow(QStringLiteral("Answer_Sheet"), {{"rec_1", id}});
-    double highest = 0;
-    host->barTotal = 0;
-    host->onIncrement = [&] { highest = std::max(highest, host->barTotal); };
-    clsAnalyzeResults().Analyze_IIS_LOAD();
-    QVERIFY2(qAbs(highest - 100) < 1e-6, qPrintable(QString::number(highest))); // the bar only grows: it ends here
 }
 
 QTEST_MAIN(TestDesktop)
