@@ -2,7 +2,6 @@
 #include "SourceFiles.h"
 #include "database/CsvReader.h"
 #include "export/DeckExport.h"
-#include "import/clsProcessResultsFile.h"
 #include "shell/WizardPage.h"
 
 #include <QApplication>
@@ -164,35 +163,6 @@ private slots:
             QCOMPARE(values.mid(0, 13).join(',') + ' ' + values[15], txt[i] + ' ' + deck[i]["MRN"]);
         }
         QVERIFY(!reader.next(values));
-    }
-
-    void resultsFileHeader_data()
-    {
-        QTest::addColumn<QByteArray>("header");
-        QTest::addColumn<bool>("loads");
-        const QByteArray names = "ClientID,PotentialMatchFlag (Y/N),LastName,FirstName,MiddleName,NameSuffix,DateOfBirth(yyyymmdd),"
-                                 "Sex(M/F/U),MotherMaiden,MotherLast,MotherFirst,MotherMiddle,VaccineCode (CVX),"
-                                 "VaccinationDate(yyyymmdd),VaccineManufacturer (MVX)";
-        QTest::newRow("as on the page") << names << true;
-        QTest::newRow("any case and spacing, no hints")
-            << QByteArray("clientid, POTENTIAL MATCH FLAG ,lastname,firstname,middlename,namesuffix,Date Of Birth,sex,mothermaiden,"
-                          "motherlast,motherfirst,mothermiddle,vaccinecode,vaccinationdate,vaccinemanufacturer") << true;
-        QTest::newRow("fourteen names") << QByteArray(names).replace("MotherLast", "MotherSurname") << false;
-    }
-
-    void resultsFileHeader()
-    {
-        QFETCH(QByteArray, header);
-        QFETCH(bool, loads);
-        TestDatabase db;
-        const QString path = db.writeFile("results.txt", header + "\r\n1,N,SMITH,ANA,,,20200101,F,,,,,08,20200102,MSD\r\n"
-                                                                  "2,Y,O'NEIL,BO,,,20200101,M,,,,,08,20200102,MSD\r\n");
-        QCOMPARE(clsProcessResultsFile().ReadResults(path), loads);
-        if (loads)
-            QCOMPARE(rows("SELECT ClientID, LastName FROM IIS_LOADED_CHILD_ALL ORDER BY ClientID"), (QStringList{"1|SMITH", "2|O'NEIL"}));
-        else
-            QVERIFY(host->showedOne("Invalid Results File", "Record number 1 has the following errors:", MsgIcon::Critical, true));
-        host->takeShown();
     }
 
     void batchCommand()
