@@ -2,6 +2,7 @@
 // the explain command.
 #include "FakePlatform.h"
 #include "SmallDeck.h"
+#include "SourceFiles.h"
 #include "analysis/EvaluationRun.h"
 #include "analysis/clsAnalyzeResults.h"
 #include "database/Db.h"
@@ -159,7 +160,7 @@ void TestExplain::countsAgreeWithTheSummaries_data()
 void TestExplain::countsAgreeWithTheSummaries()
 {
     QFETCH(QString, policy);
-    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-%1.txt").arg(policy)));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample(policy)));
     QVERIFY(clsOverallResults().RefillOverallResults() && clsProblemTypeSummary().RefillProblemTypeSummary()
             && clsDupLikeSummary().RefillDupLikeSummary() && clsScoreByType().RefillScoresByType());
     QCOMPARE(countRows(QStringLiteral("tblRecordOutcomes")), countRows(QStringLiteral("DupTestData")));
@@ -231,7 +232,7 @@ void TestExplain::differingFieldsAreMarked()
 
 void TestExplain::earlierDatabaseGainsTheTableEmpty()
 {
-    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-typical.txt")));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     const qint64 loaded = countRows(QStringLiteral("IIS_LOADED_CHILD_ALL"));
     run(QStringLiteral("DROP TABLE tblRecordOutcomes"));
     closeEvalDatabase();
@@ -253,7 +254,7 @@ void TestExplain::explainCommand()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, file);
-    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-typical.txt")));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     closeEvalDatabase();
     for (QString& a : args)
         a.replace(QLatin1String("OUT"), db->folder() + QStringLiteral("/out"));

@@ -2,6 +2,7 @@
 // zoom, pages, printing, export and keys, and the viewer's size.
 #include "PageSession.h"
 #include "PdfText.h"
+#include "SourceFiles.h"
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
 #include "reports/ReportCatalogue.h"
@@ -56,40 +57,32 @@ int inkedRows(QWidget* w)
 class TestDesktop : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        QSettings().clear();
+        session = std::make_unique<PageSession>();
+        host = &session->host;
+        db = &session->db;
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("none")));
+    }
+    void cleanup() { session.reset(); }
     void previewZoomsAndPages();
     void previewPrintsAndExports();
     void viewerResizesWithItsColumns();
 
 private:
-    ReportPreview* print(int index);
+    ReportPreview* print(int index)
+    {
+        QTest::mouseClick(view(index)->btnPrint, Qt::LeftButton);
+        settle();
+        return ReportPreview::liveInstance(*reportAt(index));
+    }
 
     std::unique_ptr<PageSession> session;
     FakePlatform* host = nullptr;
     TestDatabase* db = nullptr;
 };
-
-void TestDesktop::initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-
-void TestDesktop::init()
-{
-    QSettings().clear();
-    session = std::make_unique<PageSession>();
-    host = &session->host;
-    db = &session->db;
-    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-none.txt")));
-}
-
-void TestDesktop::cleanup() { session.reset(); }
-
-ReportPreview* TestDesktop::print(int index)
-{
-    QTest::mouseClick(view(index)->btnPrint, Qt::LeftButton);
-    settle();
-    return ReportPreview::liveInstance(*reportAt(index));
-}
 
 void TestDesktop::previewZoomsAndPages()
 {
