@@ -5,7 +5,6 @@
 #include "shell/WizardPage.h"
 
 #include <QApplication>
-#include <QProcess>
 #include <QPushButton>
 #include <QSet>
 #include <QTemporaryDir>
@@ -168,12 +167,7 @@ private slots:
     void batchCommand()
     {
         QTemporaryDir dir;
-        auto run = [&](const QStringList& args) {
-            QProcess p;
-            p.start(QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch"), QStringList{"deck"} + args);
-            p.waitForFinished(60000);
-            return std::pair{p.exitCode(), p.readAllStandardOutput()};
-        };
+        auto run = [](const QStringList& args) { return runBatch(QStringList{"deck"} + args); };
         QCOMPARE(run({}), (std::pair{0, sourceBytes("data/DupTestData.txt")}));
         QCOMPARE(run({"--format", "csv"}).second, exportDeck({DeckFormat::Csv}));
         const QString out = dir.filePath("deck.hl7");
