@@ -1,4 +1,5 @@
 #include "FakePlatform.h"
+#include "SmallDeck.h"
 #include "SourceFiles.h"
 #include "analysis/EvaluationRun.h"
 #include "analysis/clsAnalyzeResults.h"
@@ -10,40 +11,6 @@ using namespace marrowick;
 using namespace marrowick::test;
 
 namespace {
-
-struct Person {
-    int id;
-    QString first, last, maiden, dob, sex, momFirst;
-    QString vacCode = QStringLiteral("03"), vacDate = QStringLiteral("20200101");
-};
-
-// Replaces the test deck with these people and groups.
-void deck(const QList<Person>& people, const QList<QList<int>>& groups)
-{
-    run("DELETE FROM DupTestData");
-    run("DELETE FROM Answer_Sheet");
-    run("DELETE FROM DupTestVaccination");
-    for (const Person& p : people) {
-        appendRow("DupTestData", {{"ID", p.id}, {"FirstName", p.first}, {"LastName", p.last}, {"MomMaiden", p.maiden},
-                                                  {"DOB", p.dob}, {"Sex", p.sex}, {"MomFirst", p.momFirst},
-                                                  {"ProblemCode", QStringLiteral("BASE_RECORD")}});
-        appendRow("DupTestVaccination", {{"ID", p.id}, {"VacCode", p.vacCode}, {"VacDate", p.vacDate}});
-    }
-    for (const QList<int>& g : groups) {
-        QVariantList ids;
-        for (int i = 0; i < 5; ++i)
-            ids << (i < g.size() && g[i] != 0 ? QVariant(g[i]) : QVariant());
-        run("INSERT INTO Answer_Sheet (rec_1, rec_2, rec_3, rec_4, rec_5) VALUES (?,?,?,?,?)", ids);
-    }
-}
-
-// One registry row: client, flag and the compared demographics.
-void registryRow(const QString& client, const QString& flag, const Person& p)
-{
-    appendRow("IIS_LOADED_CHILD_ALL",
-              {{"ClientID", client}, {"QMflag", flag}, {"FirstName", p.first}, {"LastName", p.last}, {"MomMaiden", p.maiden},
-               {"DOB", p.dob}, {"Sex", p.sex}, {"MomFirst", p.momFirst}, {"VacCode", p.vacCode}, {"VacDate", p.vacDate}});
-}
 
 QStringList sheet()
 {
@@ -72,6 +39,8 @@ private slots:
     void ownVaccinationChoosesAmongRowsFound_data();
     void ownVaccinationChoosesAmongRowsFound();
     void emptySlotsAreSkipped();
+    void progressEndsAtTheEnd_data();
+    void progressEndsAtTheEnd();
     void scoring_data();
     void scoring();
     void scoreTwiceGivesTheSameTables();
@@ -220,8 +189,28 @@ void TestAnalysis::emptySlotsAreSkipped()
     QCOMPARE(rows("SELECT ID, QM, quote(OtherQM) FROM IIS_DUPLICATES"), QStringList({"3|Y|NULL"}));
     // One group: a step of the bar for its matching, one for its scoring.
     QCOMPARE(host->increments, 2);
-    QCOMPARE(host->barTotal, 100.0);
     QCOMPARE(host->progressTexts, QStringList({"Analyzing results ....", "Analyzing results ...."}));
+}
+
+void TestAnalysis::progressEndsAtTheEnd_data()
+{
+    QTest::addColumn<int>("groups");
+    for (int groups : {1, 266, 400})
+        QTest::newRow(qPrintable(QString::number(groups))) << groups;
+}
+
+// The bar never passes 100 % before the work ends, and is full when it does.
+void TestAnalysis::progressEndsAtTheEnd()
+{
+    QFETCH(int, groups);
+    run("DELETE FROM Answer_Sheet");
+    for (int id = 1; id <= groups; ++id)
+        appendRow("Answer_Sheet", {{"rec_1", id}});
+    double highest = 0;
+    host->onIncrement = [&] { highest = std::max(highest, host->barTotal); };
+    clsAnalyzeResults().Analyze_IIS_LOAD();
+    QVERIFY2(qAbs(highest - 100) < 1e-6, qPrintable(QString::number(highest)));
+    QCOMPARE(host->barTotal, 100.0);
 }
 
 void TestAnalysis::scoring_data()

@@ -96,6 +96,11 @@ void TestBatch::usageErrors_data()
     QTest::newRow("report index out of range") << QStringList{"report", "8"};
     QTest::newRow("report without index") << QStringList{"report"};
     QTest::newRow("report format") << QStringList{"report", "--format", "xml", "all"};
+    QTest::newRow("deck format") << QStringList{"deck", "--format", "xml"};
+    QTest::newRow("deck processing id") << QStringList{"deck", "--processing-id", "D"};
+    QTest::newRow("explain without selection") << QStringList{"explain"};
+    QTest::newRow("explain selection mixed with ids") << QStringList{"explain", "12", "all"};
+    QTest::newRow("explain format") << QStringList{"explain", "--format", "xml", "all"};
 }
 
 void TestBatch::usageErrors()

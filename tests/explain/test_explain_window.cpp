@@ -2,6 +2,7 @@
 // Enter, beside the viewer, closed by Escape, printed through the renderer.
 #include "PageSession.h"
 #include "PdfText.h"
+#include "SourceFiles.h"
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
 #include "reports/Explanation.h"
@@ -49,14 +50,6 @@ void activateFirstRow(QTableView* grid, bool byKey)
     settle();
 }
 
-frmRep1* view(int index)
-{
-    auto* reports = pages::show<frmAnalysisReports>();
-    reports->lstReports->setCurrentRow(index);
-    QTest::mouseClick(reports->btnView, Qt::LeftButton);
-    return pages::loaded<frmRep1>();
-}
-
 } // namespace
 
 class TestExplainWindow : public QObject {
@@ -82,7 +75,7 @@ void TestExplainWindow::opensFromTheLists()
     QFETCH(int, report);
     QFETCH(bool, byKey);
     PageSession session;
-    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-aggressive.txt")));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("aggressive")));
     frmRep1* viewer = view(report);
     QVERIFY(viewer && viewer->resultSet()->rowCount() > 0);
     activateFirstRow(viewer->DataGrid1, byKey);
@@ -119,7 +112,7 @@ void TestExplainWindow::drillsDownFromTheSummaries()
     QFETCH(int, report);
     QFETCH(QString, ofType);
     PageSession session;
-    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-typical.txt")));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     frmRep1* viewer = view(report);
     QVERIFY(viewer);
     activateFirstRow(viewer->DataGrid1, false);
@@ -144,7 +137,7 @@ void TestExplainWindow::drillsDownFromTheSummaries()
 void TestExplainWindow::exportsThroughTheRenderer()
 {
     PageSession session;
-    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-typical.txt")));
+    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     const RecordOutcome missed = explain::outcomesSelected(QStringLiteral("missed")).front();
     frmExplain* window = frmExplain::open(missed.id);
     QVERIFY(window);

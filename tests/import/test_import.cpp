@@ -45,6 +45,7 @@ private slots:
     void unreadableFilesGiveError_data();
     void unreadableFilesGiveError();
     void encodingsAndLineEnds();
+    void headerRow();
     void databaseFaultsAreNotBlamedOnTheFile_data();
     void databaseFaultsAreNotBlamedOnTheFile();
     void recordLimit();
@@ -226,6 +227,23 @@ void TestImport::encodingsAndLineEnds()
         QVERIFY(clsProcessResultsFile().ReadResults(db->writeFile("u.txt", utf16)));
         QCOMPARE(rows("SELECT ClientID, LastName FROM IIS_LOADED_CHILD_ALL"), QStringList({"8|MU\u00D1OZ", "8|MU\u00D1OZ"}));
     }
+}
+
+// A first line of the field names, as the step 2 page gives them, in any case
+// and spacing and without the hints, is no record; one name off, and it is.
+void TestImport::headerRow()
+{
+    const QByteArray names = "ClientID,PotentialMatchFlag (Y/N),LastName,FirstName,MiddleName,NameSuffix,DateOfBirth(yyyymmdd),"
+                             "Sex(M/F/U),MotherMaiden,MotherLast,MotherFirst,MotherMiddle,VaccineCode (CVX),"
+                             "VaccinationDate(yyyymmdd),VaccineManufacturer (MVX)";
+    const QByteArray squeezed = "clientid, POTENTIAL MATCH FLAG ,lastname,firstname,middlename,namesuffix,Date Of Birth,sex,mothermaiden,"
+                                "motherlast,motherfirst,mothermiddle,vaccinecode,vaccinationdate,vaccinemanufacturer";
+    for (const auto& [header, loads] : {std::pair{names, true}, {squeezed, true}, {QByteArray(names).replace("MotherLast", "MotherSurname"), false}}) {
+        const QStringList before = loaded();
+        QCOMPARE(clsProcessResultsFile().ReadResults(db->writeFile("h.txt", header + "\r\n" + validFile(2))), loads);
+        QCOMPARE(loaded(), loads ? (QStringList{line(validFields(1001)).trimmed(), line(validFields(1002)).trimmed()}).replaceInStrings(",", "|") : before);
+    }
+    QVERIFY(host->showedOne("Invalid Results File", "Record number 1 has the following errors:", MsgIcon::Critical, true));
 }
 
 void TestImport::databaseFaultsAreNotBlamedOnTheFile_data()

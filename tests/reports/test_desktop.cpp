@@ -1,23 +1,19 @@
 // The windows around the reports as a desktop user works them: the preview's
-// zoom, pages, printing, export and keys, the viewer's size, the progress bar.
+// zoom, pages, printing, export and keys, and the viewer's size.
 #include "PageSession.h"
 #include "PdfText.h"
+#include "SourceFiles.h"
 #include "analysis/EvaluationRun.h"
-#include "analysis/clsAnalyzeResults.h"
 #include "database/Db.h"
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportPreview.h"
-#include "reports/frmAnalysisReports.h"
-#include "reports/frmRep1.h"
 
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
-#include <QListWidget>
 #include <QPrintPreviewWidget>
 #include <QProcess>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -61,51 +57,32 @@ int inkedRows(QWidget* w)
 class TestDesktop : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        QSettings().clear();
+        session = std::make_unique<PageSession>();
+        host = &session->host;
+        db = &session->db;
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("none")));
+    }
+    void cleanup() { session.reset(); }
     void previewZoomsAndPages();
     void previewPrintsAndExports();
     void viewerResizesWithItsColumns();
-    void progressEndsAtTheEnd_data();
-    void progressEndsAtTheEnd();
 
 private:
-    frmRep1* view(int index);
-    ReportPreview* print(int index);
+    ReportPreview* print(int index)
+    {
+        QTest::mouseClick(view(index)->btnPrint, Qt::LeftButton);
+        settle();
+        return ReportPreview::liveInstance(*reportAt(index));
+    }
 
     std::unique_ptr<PageSession> session;
     FakePlatform* host = nullptr;
     TestDatabase* db = nullptr;
 };
-
-void TestDesktop::initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-
-void TestDesktop::init()
-{
-    QSettings().clear();
-    session = std::make_unique<PageSession>();
-    host = &session->host;
-    db = &session->db;
-    QVERIFY(EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-none.txt")));
-}
-
-void TestDesktop::cleanup() { session.reset(); }
-
-frmRep1* TestDesktop::view(int index)
-{
-    auto* reports = pages::show<frmAnalysisReports>();
-    reports->lstReports->setCurrentRow(index);
-    QTest::mouseClick(reports->btnView, Qt::LeftButton);
-    return pages::loaded<frmRep1>();
-}
-
-ReportPreview* TestDesktop::print(int index)
-{
-    QTest::mouseClick(view(index)->btnPrint, Qt::LeftButton);
-    settle();
-    return ReportPreview::liveInstance(*reportAt(index));
-}
 
 void TestDesktop::previewZoomsAndPages()
 {
@@ -164,8 +141,7 @@ void TestDesktop::previewPrintsAndExports()
     QCOMPARE(preview->pageCount(), pages);
 
     // Margins set in Page Setup survive the export.
-    const QString wide = db->folder() + QStringLiteral("/wide.pdf");
-    const QString narrow = db->folder() + QStringLiteral("/narrow.pdf");
+    const QString wide = db->folder() + "/wide.pdf", narrow = db->folder() + "/narrow.pdf";
     QVERIFY(preview->exportPdf(wide));
     preview->printer.setPageMargins(QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch);
     QVERIFY(preview->exportPdf(narrow));
@@ -175,9 +151,7 @@ void TestDesktop::previewPrintsAndExports()
     // A failed export says why, and leaves nothing behind.
     QVERIFY(!preview->exportPdf(db->folder() + QStringLiteral("/no/such/folder/x.pdf")));
     const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 1);
-    QVERIFY2(boxes[0].prompt.contains(QStringLiteral("x.pdf: ")) && !boxes[0].prompt.endsWith(QStringLiteral(": .")),
-             qPrintable(boxes[0].prompt));
+    QVERIFY(boxes.size() == 1 && boxes[0].prompt.contains("x.pdf: ") && !boxes[0].prompt.endsWith(": ."));
 }
 
 // Resized, the grid keeps each column's share of its width; the size is kept
@@ -202,30 +176,6 @@ void TestDesktop::viewerResizesWithItsColumns()
     QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
     settle();
     QCOMPARE(view(5)->size(), QSize(700, 420));
-}
-
-void TestDesktop::progressEndsAtTheEnd_data()
-{
-    QTest::addColumn<int>("groups");
-    for (int groups : {1, 266, 400})
-        QTest::newRow(qPrintable(QString::number(groups))) << groups;
-}
-
-// The bar never passes 100 % before the work ends, and is full when it does.
-void TestDesktop::progressEndsAtTheEnd()
-{
-    QFETCH(int, groups);
-    run(QStringLiteral("DELETE FROM Answer_Sheet"));
-    for (int id = 1; id <= groups; ++id)
-        appendRow(QStringLiteral("Answer_Sheet"), {{"rec_1", id}});
-    double highest = 0;
-    host->barTotal = 0;
-    host->onIncrement = [&] { highest = std::max(highest, host->barTotal); };
-    clsAnalyzeResults().Analyze_IIS_LOAD();
-    QVERIFY2(qAbs(highest - 100) < 1e-6, qPrintable(QString::number(highest)));
-    QCOMPARE(host->barTotal, 100.0);
-    QCOMPARE(host->progressTexts.mid(host->progressTexts.size() - 2),
-             QStringList({"Analyzing results ....", "Analyzing results ...."}));
 }
 
 QTEST_MAIN(TestDesktop)

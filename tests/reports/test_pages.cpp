@@ -69,20 +69,11 @@ private:
         settle();
         return page;
     }
-    frmRep1* view(int index);
 
     std::unique_ptr<PageSession> session;
     FakePlatform* host = nullptr;
     TestDatabase* db = nullptr;
 };
-
-frmRep1* TestPages::view(int index)
-{
-    auto* reports = pages::show<frmAnalysisReports>();
-    reports->lstReports->setCurrentRow(index);
-    QTest::mouseClick(reports->btnView, Qt::LeftButton);
-    return pages::loaded<frmRep1>();
-}
 
 void TestPages::blankAndInvalidNames_data()
 {

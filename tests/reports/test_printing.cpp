@@ -137,17 +137,14 @@ void TestPrinting::everyBoundFieldIsAColumnOfItsReport()
     }
 }
 
-// Every problem and look-alike description, and the total rows, fit their
-// fields in every design, on paper and on the screen's preview alike.
+// Print from the viewer: that report's rows, as they are now, in its design.
 void TestPrinting::printPathBindsTheViewersRows()
 {
     QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
     auto* reports = pages::show<frmAnalysisReports>();
     using Shown = std::pair<frmRep1*, ReportPreview*>;
     auto print = [&](int index) {
-        reports->lstReports->setCurrentRow(index);
-        QTest::mouseClick(reports->btnView, Qt::LeftButton);
-        frmRep1* viewer = pages::loaded<frmRep1>();
+        frmRep1* viewer = view(index);
         QTest::mouseClick(viewer->btnPrint, Qt::LeftButton);
         return Shown{viewer, ReportPreview::liveInstance(*reportAt(index))};
     };
@@ -162,13 +159,7 @@ void TestPrinting::printPathBindsTheViewersRows()
     QVERIFY(shown.second && shown.second->isVisible() && shown.second->pageCount() >= 1);
     QCOMPARE(shown.second->windowTitle(), reportAt(1)->caption);
     QVERIFY(!shown.first->isVisible() && !reports->isVisible() && !host->busy);
-    // Closing the preview brings back the viewer, not the selection page.
-    shown.second->close();
-    settle();
-    QVERIFY(shown.first->isVisible() && !reports->isVisible());
-    QVERIFY(!ReportPreview::liveInstance(*reportAt(1)));
-    QTest::mouseClick(shown.first->btnBack, Qt::LeftButton);
-    settle();
+    closeAndBack(shown);
 
     // Back, View of another report, Print: that report's rows in its design.
     shown = print(2);

@@ -4,10 +4,15 @@
 #include "FakePlatform.h"
 #include "TestDatabase.h"
 #include "reports/ReportPreview.h"
+#include "reports/frmAnalysisReports.h"
+#include "reports/frmRep1.h"
 #include "shell/Page.h"
 #include "shell/mdlGlobals.h"
 
 #include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
 
 namespace marrowick::test {
 
@@ -15,6 +20,15 @@ inline void settle()
 {
     QApplication::processEvents();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Report `index` opened in the viewer from the selection page.
+inline frmRep1* view(int index)
+{
+    auto* reports = pages::show<frmAnalysisReports>();
+    reports->lstReports->setCurrentRow(index);
+    QTest::mouseClick(reports->btnView, Qt::LeftButton);
+    return pages::loaded<frmRep1>();
 }
 
 class PageSession {

@@ -1,5 +1,6 @@
 #include "FakePlatform.h"
 #include "SourceFiles.h"
+#include "database/CsvReader.h"
 #include "database/Db.h"
 #include "gendeck/DeckGenerator.h"
 #include "simregistry/RegistrySimulator.h"
@@ -80,6 +81,7 @@ void TestDeck::initTestCase()
     deck::DeckGenerator generator(data, 20020625);
     const deck::Deck deck = generator.generate();
     generated = deck::DeckGenerator::render(deck, data);
+    generated.insert(QStringLiteral("DupTestSubmission.csv"), deck::DeckGenerator::renderSubmissions(deck, data));
 
     // What the rules compare the deck with: who belongs to which family and
     // group, and the name and vaccine lists the deck was drawn from.
@@ -105,6 +107,12 @@ void TestDeck::initTestCase()
     for (const char* file : {"surnames.txt", "apostrophe_surnames.txt", "particle_surnames.txt"})
         for (const QStringList& n : listRows(QLatin1String(file)))
             run("INSERT INTO Surnames VALUES (?, ?)", {n[0], n[1]});
+    // What each record's provider sent: its clinic, number, home and birth order.
+    run("CREATE TEMP TABLE Sent (ID INTEGER, FacilityID, MRN, Street, City, Zip, Phone, MultipleBirth, BirthOrder)");
+    CsvReader sent(CsvReader::decode(sourceBytes("data/DupTestSubmission.csv")));
+    for (QStringList v; sent.next(v);)
+        if (v[0] != QLatin1String("ID"))
+            run("INSERT INTO Sent VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)", {v[0].toInt(), v[1], v[3], v[4], v[5], v[7], v[8], v[9], v[10]});
     run("CREATE TEMP TABLE Vaccines (Cvx INTEGER, Mvx TEXT, UseFrom TEXT)");
     for (const QStringList& v : listRows(QStringLiteral("vaccines.csv")).mid(1))
         run("INSERT INTO Vaccines VALUES (?, ?, ?)", {v.first().toInt(), v[v.size() - 4], QString(v.last()).remove('-')});
@@ -112,7 +120,7 @@ void TestDeck::initTestCase()
 
 void TestDeck::generatorReproducesTheShippedDeck()
 {
-    QCOMPARE(generated.size(), 7);
+    QCOMPARE(generated.size(), 8);
     for (auto it = generated.begin(); it != generated.end(); ++it)
         QVERIFY2(sourceBytes("data/" + it.key()) == it.value(), qPrintable(it.key() + " differs from a fresh generation"));
 }
@@ -227,6 +235,22 @@ void TestDeck::deckRules_data()
                           "(SELECT 1 FROM MotherNames f JOIN Surnames s ON s.Origin=f.Origin WHERE f.Kind='first' AND f.Name=d.MomFirst "
                           "AND s.Name=d.MomMaiden AND (ifnull(d.MomMiddle,'')='' OR EXISTS (SELECT 1 FROM MotherNames m WHERE "
                           "m.Kind='middle' AND m.Name=d.MomMiddle AND m.Origin=f.Origin))))") .arg(kNonDup);
+    // Children of one birth share their home, each with its place in the birth
+    // unless a newborn name lacks it; every record of one child keeps the home,
+    // unless the family moved, and the same clinic keeps the number.
+    const QString twins = QStringLiteral("DupTestData a JOIN Sent sa ON sa.ID=a.ID JOIN Sent sb ON (a.notes||' ') GLOB "
+                                         "'Twin of record '||sb.ID||'[^0-9]*'");
+    QTest::newRow("twins share their home, not their number or place")
+        << QStringLiteral("SELECT a.ID FROM %1 WHERE sa.MultipleBirth<>'Y' OR sa.Street||sa.City||sa.Zip||sa.Phone<>"
+                          "sb.Street||sb.City||sb.Zip||sb.Phone OR sa.MRN=sb.MRN OR CASE WHEN a.FirstName GLOB 'BABY*' THEN "
+                          "sa.BirthOrder<>'' AND sa.BirthOrder=sb.BirthOrder ELSE sa.BirthOrder||sb.BirthOrder NOT IN ('12','21') END "
+                          "UNION ALL SELECT 'few twins' WHERE (SELECT count(*) FROM %1) < 4").arg(twins);
+    const QString sent = kDupAndBase + QStringLiteral(" JOIN Sent sd ON sd.ID=d.ID JOIN Sent sb ON sb.ID=b.ID");
+    QTest::newRow("a child's records keep the home, one clinic the number")
+        << QStringLiteral("SELECT d.ID FROM %1 WHERE (sd.Street||sd.Phone<>sb.Street||sb.Phone)<>(d.ProblemCode='FAMILY_MOVED') "
+                          "OR (sd.FacilityID=sb.FacilityID)<>"
+                          "(sd.MRN=sb.MRN) UNION ALL SELECT 'few' FROM (SELECT sum(sd.FacilityID=sb.FacilityID) AS same, "
+                          "sum(sd.FacilityID<>sb.FacilityID) AS other FROM %1 WHERE d.ID<>b.ID) WHERE same <= 20 OR other <= 20").arg(sent);
     QTest::newRow("apostrophes in children's and mothers' names")
         << QStringLiteral("SELECT 'child' WHERE (SELECT count(*) FROM DupTestData WHERE LastName LIKE '%''%') < 5 UNION ALL "
                           "SELECT 'mother' WHERE (SELECT count(*) FROM DupTestData WHERE MomMaiden LIKE '%''%') < 2");
