@@ -1,15 +1,11 @@
 #include "ExplainOutput.h"
 
 #include "database/CsvReader.h"
-#include "platform/Platform.h"
 #include "reports/Explanation.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cstdio>
 
 namespace marrowick {
 
@@ -74,24 +70,10 @@ QByteArray explainText(const std::vector<RecordOutcome>& records, ReportFormat f
 
 bool writeExplanations(const std::vector<RecordOutcome>& records, ReportFormat format, const QString& outputDir)
 {
-    const QByteArray bytes = explainText(records, format);
-    if (outputDir.isEmpty()) {
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-        std::fflush(stdout);
-        return true;
-    }
     const QString name = format == ReportFormat::Csv    ? QStringLiteral("explain.csv")
                          : format == ReportFormat::Json ? QStringLiteral("explain.json")
                                                         : QStringLiteral("explain.txt");
-    QDir().mkpath(outputDir);
-    QFile file(QDir(outputDir).filePath(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The explanations could not be written to %1: %2")
-                                                       .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return false;
-    }
-    return true;
+    return writeOutput(explainText(records, format), outputDir, name, QStringLiteral("The explanations"));
 }
 
 } // namespace marrowick

@@ -125,25 +125,32 @@ QByteArray jsonOf(const ReportModel& rows)
 
 } // namespace
 
-bool writeReport(const ReportModel& rows, ReportFormat format, const QString& outputDir)
+bool writeOutput(const QByteArray& bytes, const QString& outputDir, const QString& name, const QString& what)
 {
-    if (format == ReportFormat::Text) {
-        const QByteArray text = textTable(rows).toUtf8();
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    if (outputDir.isEmpty()) {
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
         std::fflush(stdout);
         return true;
     }
-    const QString name = rows.report().fileName + (format == ReportFormat::Csv ? QStringLiteral(".csv") : QStringLiteral(".json"));
     QDir().mkpath(outputDir);
     QFile file(QDir(outputDir).filePath(name));
-    const QByteArray bytes = format == ReportFormat::Csv ? csvOf(rows) : jsonOf(rows);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The report could not be written to %1: %2")
-                                                       .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()),
+        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("%1 could not be written to %2: %3")
+                                                       .arg(what, QDir::toNativeSeparators(file.fileName()), file.errorString()),
                           MsgIcon::Critical, MsgButtons::Ok);
         return false;
     }
     return true;
+}
+
+bool writeReport(const ReportModel& rows, ReportFormat format, const QString& outputDir)
+{
+    if (format == ReportFormat::Text)
+        return writeOutput(textTable(rows).toUtf8(), QString(), QString(), QString());
+    const bool csv = format == ReportFormat::Csv;
+    return writeOutput(csv ? csvOf(rows) : jsonOf(rows), outputDir,
+                       rows.report().fileName + (csv ? QStringLiteral(".csv") : QStringLiteral(".json")),
+                       QStringLiteral("The report"));
 }
 
 } // namespace marrowick

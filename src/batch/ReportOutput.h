@@ -13,6 +13,10 @@ class ReportModel;
 // in outputDir. False after an "Error" message.
 bool writeReport(const ReportModel& rows, ReportFormat format, const QString& outputDir);
 
+// Bytes to standard output (an empty folder) or to a file of that name in the
+// folder; false after an "Error" message that names what could not be written.
+bool writeOutput(const QByteArray& bytes, const QString& outputDir, const QString& name, const QString& what);
+
 // The text table: title, the viewer's captions, a rule, and the rows, aligned.
 QString textTable(const ReportModel& rows);
 
