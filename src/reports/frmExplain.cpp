@@ -1,5 +1,7 @@
 #include "frmExplain.h"
 
+#include "shell/Page.h"
+
 #include "Explanation.h"
 #include "PdfExport.h"
 #include "ReportPreview.h"
@@ -27,6 +29,7 @@ void restorePlace(QWidget* window, const QString& key, QSize size)
     const QByteArray saved = QSettings().value(key).toByteArray();
     if (saved.isEmpty() || !window->restoreGeometry(saved))
         window->resize(size);
+    pages::fitOnScreen(window);
 }
 
 void prepareGrid(QTableView* grid)

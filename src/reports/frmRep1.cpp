@@ -12,13 +12,11 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QScreen>
 #include <QSettings>
 #include <QSqlRecord>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <map>
 
 namespace marrowick {
@@ -110,14 +108,7 @@ void frmRep1::showEvent(QShowEvent* event)
     if (!saved.isEmpty())
         restoreGeometry(saved);
     // Whatever was saved, and at any scale, the window fits the screen it is on.
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        resize(std::min(width(), area.width() - 16), std::min(height(), area.height() - 48));
-        QRect placed = frameGeometry();
-        placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() - placed.width())));
-        placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() - placed.height())));
-        move(placed.topLeft());
-    }
+    pages::fitOnScreen(this);
 }
 
 void frmRep1::hideEvent(QHideEvent* event)
@@ -158,6 +149,7 @@ void frmRep1::Print()
         });
         preview->bind(m_model);
         pages::place(preview);
+        pages::fitOnScreen(preview);
         preview->show();
         hide();
     } catch (...) {

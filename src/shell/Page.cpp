@@ -3,6 +3,7 @@
 #include "mdlGlobals.h"
 
 #include <QCloseEvent>
+#include <algorithm>
 #include <QGuiApplication>
 #include <QHash>
 #include <QPushButton>
@@ -84,6 +85,20 @@ void place(QWidget* window)
         return;
     const QRect area = screen->availableGeometry();
     window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+}
+
+void fitOnScreen(QWidget* window)
+{
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // Room for the frame the window manager adds.
+    window->resize(std::min(window->width(), area.width() - 16), std::min(window->height(), area.height() - 48));
+    QRect placed = window->frameGeometry();
+    placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() - placed.width())));
+    placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() - placed.height())));
+    window->move(placed.topLeft());
 }
 } // namespace pages
 

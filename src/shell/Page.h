@@ -36,6 +36,9 @@ Page* find(const QString& objectName);
 void remember(Page* page);
 void forget(Page* page);
 void place(QWidget* window);
+// Shrinks a window to the screen it is on and moves it wholly onto it, at any
+// scale factor.
+void fitOnScreen(QWidget* window);
 
 // The loaded instance of that page, or null.
 template <class T> T* loaded() { return static_cast<T*>(find(T::staticMetaObject)); }
