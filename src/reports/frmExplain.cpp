@@ -5,6 +5,7 @@
 #include "Explanation.h"
 #include "PdfExport.h"
 #include "ReportPreview.h"
+#include "database/DbError.h"
 #include "platform/Platform.h"
 
 #include <QDir>
@@ -65,6 +66,23 @@ void placeNear(QWidget* window, QWidget* near)
         window->move(near->geometry().topLeft() + QPoint(40, 40));
 }
 
+// A window beside the one it was opened from; any failure is told through the
+// one failure path, and nothing opens.
+template <class Make> auto openBeside(QWidget* near, const QString& consequence, Make make) -> decltype(make())
+{
+    try {
+        BusyPointer busy;
+        auto* window = make();
+        placeNear(window, near);
+        window->show();
+        window->activateWindow();
+        return window;
+    } catch (...) {
+        showCurrentFailure(consequence);
+        return nullptr;
+    }
+}
+
 // Escape closes a data window, wherever in it the focus is.
 bool closedByEscape(QWidget* window, QKeyEvent* event)
 {
@@ -78,18 +96,7 @@ bool closedByEscape(QWidget* window, QKeyEvent* event)
 
 frmExplain* frmExplain::open(qint64 id, QWidget* near)
 {
-    try {
-        BusyPointer busy;
-        auto* window = new frmExplain(id);
-        placeNear(window, near);
-        window->show();
-        window->activateWindow();
-        return window;
-    } catch (const std::exception& error) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The explanation cannot be shown.\r") + QString::fromLocal8Bit(error.what()),
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return nullptr;
-    }
+    return openBeside(near, QStringLiteral("The explanation cannot be shown."), [id] { return new frmExplain(id); });
 }
 
 frmExplain::frmExplain(qint64 id) : m_model(new ExplanationModel(id, this))
@@ -200,18 +207,8 @@ bool frmExplain::ExportPdf(QString path)
 
 frmOutcomeList* frmOutcomeList::open(int report, const QString& problemCode, const QString& caption, QWidget* near)
 {
-    try {
-        BusyPointer busy;
-        auto* window = new frmOutcomeList(report, problemCode, caption);
-        placeNear(window, near);
-        window->show();
-        window->activateWindow();
-        return window;
-    } catch (const std::exception& error) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The records cannot be listed.\r") + QString::fromLocal8Bit(error.what()),
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return nullptr;
-    }
+    return openBeside(near, QStringLiteral("The records cannot be listed."),
+                      [&] { return new frmOutcomeList(report, problemCode, caption); });
 }
 
 frmOutcomeList::frmOutcomeList(int report, const QString& problemCode, const QString& caption)
