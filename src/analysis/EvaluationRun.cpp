@@ -2,6 +2,7 @@
 
 #include "clsAnalyzeResults.h"
 #include "database/Db.h"
+#include "history/RunHistory.h"
 #include "import/clsProcessResultsFile.h"
 
 namespace marrowick::EvaluationRun {
@@ -16,6 +17,7 @@ bool LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeA
         beforeAnalysis();
     clsAnalyzeResults analysis;
     analysis.Analyze_IIS_LOAD();
+    history::saveRun(strFile);
     unit.commit();
     return true;
 }

@@ -4,8 +4,8 @@
 
 namespace marrowick::EvaluationRun {
 
-// Loads the results file and analyses it as one unit of work: either both
-// land, or the previous load and evaluation stay whole. False when the loader
+// Loads the results file, analyses it and saves the run as one unit of work:
+// either all land, or the previous load and evaluation stay whole. False when the loader
 // refused the file (it showed its message); throws DbError on any other
 // failure, after rolling back. beforeAnalysis runs between the two steps.
 bool LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeAnalysis = {});

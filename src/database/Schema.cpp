@@ -83,6 +83,17 @@ const std::vector<TableDef>& addedTables()
          {{"ID", "INTEGER PRIMARY KEY"}, {"GroupNo", kInt}, {"Place", kInt}, {"Attempt", kInt},
           {"ClientID", kInt}, {"QMflag", kText}, {"Outcome", kText}},
          false},
+        // Every completed evaluation: the file, its figures with the counts
+        // behind them, and each test record's outcome, for comparing runs.
+        {"tblRuns",
+         {{"RunID", "INTEGER PRIMARY KEY"}, {"RunTime", kText}, {"FileName", kText}, {"FileSize", kInt}, {"Sha256", kText},
+          {"RowsLoaded", kInt}, {"Deck", kText}, {"Sensitivity", "REAL"}, {"Specificity", "REAL"}},
+         false},
+        {"tblRunFigures",
+         {{"RunID", kInt}, {"Position", kInt}, {"Name", kText}, {"Label", kText}, {"FigureOrder", kInt}, {"Successes", kInt},
+          {"Trials", kInt}},
+         false},
+        {"tblRunOutcomes", {{"RunID", kInt}, {"ID", kInt}, {"Outcome", kText}}, false},
     };
     return tables;
 }
@@ -144,10 +155,12 @@ void seedTable(const TableDef& table)
 
 void addMissingTables()
 {
-    // No indexes: one row per test record is read fast enough without, and
-    // every evaluation rewrites all of them.
+    // tblRecordOutcomes needs no index: every evaluation rewrites all of its
+    // rows. The runs' tables grow with every evaluation and are read by run.
     for (const TableDef& table : addedTables())
         createTable(table, true);
+    run(QStringLiteral("CREATE INDEX IF NOT EXISTS idxRunFigures ON tblRunFigures (RunID, Position)"));
+    run(QStringLiteral("CREATE INDEX IF NOT EXISTS idxRunOutcomes ON tblRunOutcomes (RunID, ID)"));
 }
 
 void createSchema()

@@ -7,7 +7,7 @@
 
 namespace marrowick {
 
-QString PercentText(qint64 part, qint64 whole)
+double roundedPercent(qint64 part, qint64 whole)
 {
     if (whole == 0)
         throw DbError(DbError::DivisionByZero, QStringLiteral("Division by zero"));
@@ -15,8 +15,12 @@ QString PercentText(qint64 part, qint64 whole)
     double rounded = std::nearbyint(product * 100.0) / 100.0; // ties to even
     if (!std::isfinite(rounded))
         throw DbError(DbError::Overflow, QStringLiteral("Overflow"));
-    if (rounded == 0)
-        rounded = 0; // no "-0"
+    return rounded == 0 ? 0 : rounded; // no "-0"
+}
+
+QString PercentText(qint64 part, qint64 whole)
+{
+    const double rounded = roundedPercent(part, whole);
     QString text = QString::number(rounded, 'f', 2);
     while (text.endsWith(QLatin1Char('0')))
         text.chop(1);

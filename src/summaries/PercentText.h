@@ -8,4 +8,7 @@ namespace marrowick {
 // then " %". A whole of 0 is a division by zero (DbError).
 QString PercentText(qint64 part, qint64 whole);
 
+// The same figure as a number: rounded as PercentText rounds it.
+double roundedPercent(qint64 part, qint64 whole);
+
 } // namespace marrowick

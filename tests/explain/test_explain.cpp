@@ -56,7 +56,6 @@ private slots:
     void countsAgreeWithTheSummaries_data();
     void countsAgreeWithTheSummaries();
     void differingFieldsAreMarked();
-    void earlierDatabaseGainsTheTableEmpty();
     void explainCommand_data();
     void explainCommand();
 
@@ -222,17 +221,6 @@ void TestExplain::differingFieldsAreMarked()
     QVERIFY(model.index(2, fieldColumn(model, QStringLiteral("Row"))).data().toString().contains(QLatin1String("this")));
     QCOMPARE(model.verdictText(),
              QStringLiteral("Kept as a separate client, 200, without a potential-duplicate flag; the group's main client is 100."));
-}
-
-void TestExplain::earlierDatabaseGainsTheTableEmpty()
-{
-    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
-    const qint64 loaded = countRows(QStringLiteral("IIS_LOADED_CHILD_ALL"));
-    run(QStringLiteral("DROP TABLE tblRecordOutcomes"));
-    closeEvalDatabase();
-    QVERIFY(openEvalDatabase(db->path()));
-    QVERIFY(host->takeShown().isEmpty() && !QFileInfo::exists(db->path() + QStringLiteral(".bak")));
-    QCOMPARE((QList<qint64>{countRows("tblRecordOutcomes"), countRows("IIS_LOADED_CHILD_ALL")}), (QList<qint64>{0, loaded}));
 }
 
 void TestExplain::explainCommand_data()

@@ -42,6 +42,6 @@ QStringList rows(const QString& sql);
 
 // Every row of the tables an evaluation writes, each table under its name:
 // what a refused or failed run must leave as it was.
-QStringList snapshot(const QStringList& tables = {"IIS_LOADED_CHILD_ALL", "Answer_Sheet", "IIS_DUPLICATES", "IIS_MISSING_RECORDS"});
+QStringList snapshot(const QStringList& tables = {"IIS_LOADED_CHILD_ALL", "Answer_Sheet", "IIS_DUPLICATES", "IIS_MISSING_RECORDS", "tblRuns"});
 
 } // namespace marrowick::test

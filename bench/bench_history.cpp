@@ -1,0 +1,34 @@
+// Keeping and comparing runs: the cost that saving adds to every evaluation,
+// and comparing two runs.
+#include "BenchSupport.h"
+#include "analysis/EvaluationRun.h"
+#include "database/Db.h"
+#include "database/EvalDatabase.h"
+#include "history/RunHistory.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+using namespace marrowick;
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString typical = QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-typical.txt");
+    if (!openEvalDatabase(dir.filePath(QStringLiteral("bench.db"))) || !EvaluationRun::LoadAndAnalyze(typical)
+        || !EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-aggressive.txt")))
+        return 3;
+    // Saving, as the evaluation does it: inside its unit of work.
+    const double save = bench::medianMs(21, [&] {
+        Savepoint unit;
+        history::saveRun(typical);
+        unit.commit();
+    });
+    bench::report("save a run (added to every evaluation)", save, "ms", 5);
+    size_t changed = 0;
+    const double compare = bench::medianMs(21, [&] { changed += history::compareRuns(1, 2).changed.size(); });
+    bench::report("compare two runs (typical against aggressive)", compare, "ms", 50);
+    closeEvalDatabase();
+    return changed > 0 ? 0 : 3;
+}

@@ -1,0 +1,166 @@
+#include "RunHistory.h"
+
+#include "database/Db.h"
+#include "database/Schema.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+namespace marrowick {
+
+bool FigureChange::beyondIntervals() const
+{
+    const std::optional<double> b = before.value(), a = after.value();
+    return a && b && !before.interval().contains(*a) && !after.interval().contains(*b);
+}
+
+namespace history {
+
+namespace {
+
+const QString kRunColumns =
+    QStringLiteral("RunID, RunTime, FileName, FileSize, Sha256, RowsLoaded, Deck, Sensitivity, Specificity FROM tblRuns");
+
+SavedRun runOf(const QSqlQuery& q)
+{
+    return {q.value(0).toLongLong(), QDateTime::fromString(q.value(1).toString(), Qt::ISODate), q.value(2).toString(),
+            q.value(3).toLongLong(), q.value(4).toString(), q.value(5).toLongLong(), q.value(6).toString(),
+            q.value(7).toDouble(), q.value(8).toDouble()};
+}
+
+QString sha256Of(const QString& path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+        return {};
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+void insertColumns(const QString& sql, const std::vector<QVariantList>& columns)
+{
+    QSqlQuery insert(cnEval());
+    if (!insert.prepare(sql))
+        throwSqlError(insert, sql);
+    for (const QVariantList& column : columns)
+        insert.addBindValue(column);
+    if (!insert.execBatch())
+        throwSqlError(insert, sql);
+}
+
+} // namespace
+
+qint64 saveRun(const QString& file)
+{
+    const std::vector<Figure> figures = currentFigures();
+    const QFileInfo info(file);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime time = now.addMSecs(-now.time().msec());
+    const QString deck = QStringLiteral("%1").arg(quint32(deckFingerprint()), 8, 16, QLatin1Char('0'));
+    const QSqlQuery insert = run(QStringLiteral("INSERT INTO tblRuns (RunTime, FileName, FileSize, Sha256, RowsLoaded, Deck, "
+                                                "Sensitivity, Specificity) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                                 {time.toString(Qt::ISODate), info.fileName(), info.size(), sha256Of(file),
+                                  countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), deck, figures[0].value().value_or(0),
+                                  figures[1].value().value_or(0)});
+    const qint64 id = insert.lastInsertId().toLongLong();
+    std::vector<QVariantList> columns(7);
+    for (size_t i = 0; i < figures.size(); ++i) {
+        const Figure& f = figures[i];
+        columns[0] << id;
+        columns[1] << qint64(i);
+        columns[2] << f.name;
+        columns[3] << f.label;
+        columns[4] << f.order;
+        columns[5] << f.counts.successes;
+        columns[6] << f.counts.trials;
+    }
+    insertColumns(QStringLiteral("INSERT INTO tblRunFigures (RunID, Position, Name, Label, FigureOrder, Successes, Trials) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                  columns);
+    run(QStringLiteral("INSERT INTO tblRunOutcomes (RunID, ID, Outcome) SELECT ?, ID, Outcome FROM tblRecordOutcomes ORDER BY ID"), {id});
+    return id;
+}
+
+std::vector<SavedRun> savedRuns()
+{
+    std::vector<SavedRun> runs;
+    for (QSqlQuery q = run(QStringLiteral("SELECT ") + kRunColumns + QStringLiteral(" ORDER BY RunID")); q.next();)
+        runs.push_back(runOf(q));
+    return runs;
+}
+
+std::optional<qint64> resolveRun(qint64 named)
+{
+    QSqlQuery q = named > 0 ? run(QStringLiteral("SELECT RunID FROM tblRuns WHERE RunID = ?"), {named})
+                            : run(QStringLiteral("SELECT RunID FROM tblRuns ORDER BY RunID DESC LIMIT 1 OFFSET ?"), {-named - 1});
+    if (named == 0 || !q.next())
+        return std::nullopt;
+    return q.value(0).toLongLong();
+}
+
+std::optional<SavedRun> savedRun(qint64 id)
+{
+    QSqlQuery q = run(QStringLiteral("SELECT ") + kRunColumns + QStringLiteral(" WHERE RunID = ?"), {id});
+    if (!q.next())
+        return std::nullopt;
+    return runOf(q);
+}
+
+std::vector<Figure> runFigures(qint64 id)
+{
+    std::vector<Figure> figures;
+    for (QSqlQuery q = run(QStringLiteral("SELECT Name, Label, FigureOrder, Successes, Trials FROM tblRunFigures WHERE RunID = ? "
+                                          "ORDER BY Position"),
+                           {id});
+         q.next();)
+        figures.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toInt(),
+                           {q.value(3).toLongLong(), q.value(4).toLongLong()}});
+    return figures;
+}
+
+std::vector<TrendPoint> trend()
+{
+    std::vector<TrendPoint> points;
+    for (QSqlQuery q = run(QStringLiteral(
+             "SELECT r.RunID, r.RunTime, f.Name, f.Label, f.Successes, f.Trials FROM tblRuns r JOIN tblRunFigures f ON "
+             "f.RunID = r.RunID AND f.Name IN ('sensitivity', 'specificity') ORDER BY r.RunID, f.Position"));
+         q.next();) {
+        const qint64 id = q.value(0).toLongLong();
+        if (points.empty() || points.back().run != id)
+            points.push_back({id, QDateTime::fromString(q.value(1).toString(), Qt::ISODate), {}, {}});
+        const Figure figure{q.value(2).toString(), q.value(3).toString(), 0, {q.value(4).toLongLong(), q.value(5).toLongLong()}};
+        (figure.isSensitivity() ? points.back().sensitivity : points.back().specificity) = figure;
+    }
+    return points;
+}
+
+RunComparison compareRuns(qint64 from, qint64 to)
+{
+    RunComparison comparison{from, to, {}, {}};
+    const std::vector<Figure> before = runFigures(from);
+    QHash<QString, const Figure*> beforeByName;
+    for (const Figure& f : before)
+        beforeByName.insert(f.name, &f);
+    for (const Figure& f : runFigures(to)) {
+        const Figure* b = beforeByName.take(f.name);
+        comparison.figures.push_back({b ? *b : Figure{f.name, f.label, f.order, {}}, f});
+    }
+    for (const Figure& f : before) // figures the later run lacks
+        if (beforeByName.contains(f.name))
+            comparison.figures.push_back({f, Figure{f.name, f.label, f.order, {}}});
+
+    for (QSqlQuery q = run(QStringLiteral(
+             "SELECT a.ID, a.Outcome, b.Outcome FROM tblRunOutcomes a LEFT JOIN tblRunOutcomes b ON b.RunID = ? AND b.ID = a.ID "
+             "WHERE a.RunID = ? AND b.Outcome IS NOT a.Outcome "
+             "UNION ALL SELECT b.ID, NULL, b.Outcome FROM tblRunOutcomes b WHERE b.RunID = ? "
+             "AND NOT EXISTS (SELECT 1 FROM tblRunOutcomes a WHERE a.RunID = ? AND a.ID = b.ID) ORDER BY 1"),
+                           {to, from, to, from});
+         q.next();)
+        comparison.changed.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString()});
+    return comparison;
+}
+
+} // namespace history
+} // namespace marrowick
