@@ -1,9 +1,15 @@
 #include "FakePlatform.h"
 #include "PdfText.h"
 #include "SourceFiles.h"
+#include "database/CsvReader.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
+#include "history/Scores.h"
 #include "reports/ReportCatalogue.h"
+
+#include <QCryptographicHash>
+#include <QRegularExpression>
+#include <QSqlRecord>
 
 #include <QDir>
 #include <QFile>
@@ -73,10 +79,47 @@ private slots:
     void lockOfACrashedRunIsTakenOver();
     void sharedInstallGivesEachUserACopy();
     void reportsInEveryForm();
+    void reportIntervals();
+    void historyKeepsRunsAndCompareNamesTheChanges();
+    void failBelowThresholds_data();
+    void failBelowThresholds();
 
 private:
     Result evaluate(const QStringList& args) { return batch(QStringList{"evaluate", "--database", database} + args); }
     Result report(const QStringList& args) { return batch(QStringList{"report", "--database", database} + args); }
+    QJsonObject json(const QStringList& args)
+    {
+        const Result r = batch(QStringList{args.first(), "--database", database, "--format", "json"} + args.mid(1));
+        return r.code == 0 ? QJsonDocument::fromJson(r.out.toUtf8()).object() : QJsonObject{{"failed", r.err}};
+    }
+    // The scores of the evaluation in the database as the reports show them,
+    // under the names that history gives them.
+    QHash<QString, QString> reportedScores()
+    {
+        const QString out = dir.filePath(QStringLiteral("scores"));
+        report({"--format", "json", "--output", out, "0", "1", "2"});
+        QHash<QString, QString> scores;
+        auto rowsOf = [&](const char* file) {
+            return QJsonDocument::fromJson(fileBytes(out + QLatin1Char('/') + QLatin1String(file))).object().value("rows").toArray();
+        };
+        for (const QJsonValue row : rowsOf("rptOverall.json"))
+            if (const int code = row["ResultCode"].toInt(); code == 14 || code == 15)
+                scores.insert(code == 14 ? "sensitivity" : "specificity", row["ResultValue"].toString());
+        for (const QJsonValue row : rowsOf("rptProbTypeSummary.json"))
+            if (row["ProblemCode"].toString() != "TOTAL")
+                scores.insert("sensitivity:" + row["ProblemCode"].toString(), row["Sensitivity"].toString());
+        for (const QJsonValue row : rowsOf("rptDupLikeSummary.json"))
+            if (row["ProbOrder"].toInt() < 99)
+                scores.insert("specificity:" + row["ProblemCode"].toString(), row["Specificity"].toString());
+        return scores;
+    }
+    QHash<qint64, QString> explainedOutcomes()
+    {
+        QHash<qint64, QString> outcomes;
+        for (const QJsonValue r : json({"explain", "all"}).value("records").toArray())
+            outcomes.insert(r["id"].toInteger(), r["outcome"].toString());
+        return outcomes;
+    }
 
     QTemporaryDir dir;
     QString database;
@@ -101,6 +144,16 @@ void TestBatch::usageErrors_data()
     QTest::newRow("explain without selection") << QStringList{"explain"};
     QTest::newRow("explain selection mixed with ids") << QStringList{"explain", "12", "all"};
     QTest::newRow("explain format") << QStringList{"explain", "--format", "xml", "all"};
+    QTest::newRow("a negative number outside compare") << QStringList{"explain", "-1"};
+    QTest::newRow("history with an argument") << QStringList{"history", "1"};
+    QTest::newRow("history format") << QStringList{"history", "--format", "xml"};
+    QTest::newRow("compare one run") << QStringList{"compare", "-1"};
+    QTest::newRow("compare three runs") << QStringList{"compare", "1", "2", "3"};
+    QTest::newRow("compare run zero") << QStringList{"compare", "0", "-1"};
+    QTest::newRow("compare a word") << QStringList{"compare", "-1", "newest"};
+    QTest::newRow("fail-below one value") << QStringList{"evaluate", "--fail-below", "90", "a.txt"};
+    QTest::newRow("fail-below not a number") << QStringList{"evaluate", "--fail-below", "90,high", "a.txt"};
+    QTest::newRow("fail-below beyond 100") << QStringList{"evaluate", "--fail-below", "90,100.5", "a.txt"};
 }
 
 void TestBatch::usageErrors()
@@ -169,6 +222,10 @@ void TestBatch::strictCompletenessWarning()
     r = evaluate({"--strict", partial});
     QCOMPARE(r.code, 4);
     QCOMPARE(r.err, warning);
+    // Code 4 wins over 5, and both faults are told.
+    r = evaluate({"--strict", "--fail-below", "100,100", partial});
+    QCOMPARE(r.code, 4);
+    QVERIFY2(r.err.startsWith(warning) && r.err.count("Below Threshold: ") == 2, qPrintable(r.err));
 }
 
 void TestBatch::unusableDatabaseExitsWithThree()
@@ -311,7 +368,8 @@ void TestBatch::reportsInEveryForm()
     const QString out = dir.filePath(QStringLiteral("out"));
     QCOMPARE(report({"--format", "csv", "--output", out, "1", "5"}).code, 0);
     const QList<QByteArray> lines = fileBytes(out + QStringLiteral("/rptProbTypeSummary.csv")).split('\n');
-    QCOMPARE(lines.first().trimmed(), QByteArray("ProblemCode,ProblemDesc,ProbOrder,ProblemCount,TotalCaught,TotalQM,TotalMissed,Sensitivity"));
+    QCOMPARE(lines.first().trimmed(), QByteArray("ProblemCode,ProblemDesc,ProbOrder,ProblemCount,TotalCaught,TotalQM,TotalMissed,Sensitivity,"
+                                                 "SensitivityLow,SensitivityHigh"));
     int duplicates = 0;
     for (const QByteArray& line : sourceBytes("data/DupTestData.csv").split('\n'))
         duplicates += line.contains(',') && !line.startsWith("ID,") && !line.contains("BASE_RECORD,");
@@ -340,6 +398,167 @@ void TestBatch::reportsInEveryForm()
     r = report({"0"});
     QCOMPARE(r.code, 3);
     QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
+}
+
+// In csv and json every score field X gains XLow and XHigh after the report's
+// own fields: the 95 % interval around the score, none where a row has none.
+void TestBatch::reportIntervals()
+{
+    QCOMPARE(evaluate({sample("typical")}).code, 0);
+    const QString out = dir.filePath(QStringLiteral("intervals"));
+    QCOMPARE(report({"--format", "json", "--output", out, "0", "1", "2", "3"}).code, 0);
+    QCOMPARE(report({"--format", "csv", "--output", out, "0", "1", "2", "3"}).code, 0);
+    const QList<QStringList> scoreFields{{"ResultValue"}, {"Sensitivity"}, {"Specificity"}, {"Sensitivity", "Specificity"}};
+    FakePlatform host;
+    QVERIFY(openEvalDatabase(database));
+    for (int index = 0; index < 4; ++index) {
+        const ReportDef& def = *reportAt(index);
+        const QJsonObject doc = QJsonDocument::fromJson(fileBytes(out + '/' + def.fileName + ".json")).object();
+        QStringList fields = doc["fields"].toVariant().toStringList(), added, columns;
+        for (const QString& field : scoreFields[index])
+            added << field + "Low" << field + "High";
+        const QSqlRecord record = run(def.query).record();
+        for (int c = 0; c < record.count(); ++c)
+            columns << record.fieldName(c);
+        QCOMPARE(fields, columns + added);
+        CsvReader csv(CsvReader::decode(fileBytes(out + '/' + def.fileName + ".csv")));
+        QStringList cells;
+        QVERIFY(csv.next(cells));
+        QCOMPARE(cells, fields);
+        int scored = 0;
+        for (const QJsonValue row : doc["rows"].toArray()) {
+            QVERIFY(csv.next(cells));
+            for (const QString& field : scoreFields[index]) {
+                // A score is "90.12 %"; counts, N/A and blanks have no interval.
+                const QString score = row[field].toString();
+                const QJsonValue low = row[field + "Low"], high = row[field + "High"];
+                QCOMPARE(low.isDouble() && high.isDouble(), score.endsWith(" %"));
+                QCOMPARE((QStringList{cells[fields.indexOf(field + "Low")], cells[fields.indexOf(field + "High")]}),
+                         (QStringList{low.isNull() ? "" : QString::number(low.toDouble(), 'f', 2),
+                                      high.isNull() ? "" : QString::number(high.toDouble(), 'f', 2)}));
+                if (low.isNull())
+                    continue;
+                ++scored;
+                const double value = score.chopped(2).toDouble();
+                QVERIFY2(low.toDouble() <= value && value <= high.toDouble() && low.toDouble() < high.toDouble(), qPrintable(score));
+                if (index == 1) {
+                    const Interval expected = wilsonInterval(row["ProblemCount"].toInt() - row["TotalMissed"].toInt(), row["ProblemCount"].toInt());
+                    QCOMPARE((QList<double>{low.toDouble(), high.toDouble()}), (QList<double>{expected.low, expected.high}));
+                }
+            }
+        }
+        QVERIFY(!csv.next(cells) && scored >= 2);
+    }
+    closeEvalDatabase();
+}
+
+// Every completed evaluation is listed, and compare names exactly the scores
+// and records that differ between two of them.
+void TestBatch::historyKeepsRunsAndCompareNamesTheChanges()
+{
+    const QStringList files{sample("typical"), sample("aggressive")};
+    QList<QHash<QString, QString>> scores;
+    QList<QHash<qint64, QString>> outcomes;
+    QStringList rows;
+    for (const QString& file : files) {
+        const Result r = evaluate({file});
+        QCOMPARE(r.code, 0);
+        rows << r.out.section(' ', 0, 0);
+        scores << reportedScores();
+        outcomes << explainedOutcomes();
+        // Neither a reuse nor a refused file adds a run.
+        QCOMPARE(evaluate({"--reuse"}).code, 0);
+        QCOMPARE(evaluate({dir.filePath("missing.txt")}).code, 1);
+    }
+    const QJsonArray runs = json({"history"})["runs"].toArray();
+    QCOMPARE(runs.size(), 2);
+    const QString deck = runs[0]["deck"].toString();
+    QVERIFY(QRegularExpression("^[0-9a-f]{8}$").match(deck).hasMatch());
+    for (int k = 0; k < 2; ++k) {
+        const QJsonObject run = runs[k].toObject();
+        const QByteArray bytes = fileBytes(files[k]);
+        QCOMPARE(run.keys(), (QStringList{"deck", "file", "rows", "run", "sensitivity", "sha256", "size", "specificity", "time"}));
+        QCOMPARE((QStringList{run["run"].toVariant().toString(), run["file"].toString(), run["size"].toVariant().toString(),
+                              run["sha256"].toString(), run["rows"].toVariant().toString(), run["deck"].toString(),
+                              QString::number(run["sensitivity"].toDouble()) + " %", QString::number(run["specificity"].toDouble()) + " %"}),
+                 (QStringList{QString::number(k + 1), QFileInfo(files[k]).fileName(), QString::number(bytes.size()),
+                              QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(), rows[k], deck,
+                              scores[k]["sensitivity"], scores[k]["specificity"]}));
+        const QDateTime time = QDateTime::fromString(run["time"].toString(), Qt::ISODate);
+        QVERIFY(run["time"].toString().endsWith('Z') && qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 120);
+    }
+    const Result csv = batch({"history", "--database", database, "--format", "csv"});
+    QVERIFY(csv.out.startsWith("run,time,file,size,sha256,rows,deck,sensitivity,specificity\r\n1,") && csv.out.count("\r\n") == 3);
+    const Result text = batch({"history", "--database", database});
+    QVERIFY2(text.out.contains(scores[1]["sensitivity"] + " (") && text.out.contains(QFileInfo(files[1]).fileName()), qPrintable(text.out));
+
+    const QJsonObject compared = json({"compare", "-2", "-1"});
+    QCOMPARE(json({"compare", "1", "2"}), compared);
+    QCOMPARE(compared.keys(), (QStringList{"changed", "figures", "from", "to"}));
+    QCOMPARE((QList<int>{compared["from"].toInt(), compared["to"].toInt()}), (QList<int>{1, 2}));
+    QStringList expected, listed;
+    for (auto it = scores[0].begin(); it != scores[0].end(); ++it)
+        if (scores[1].value(it.key()) != it.value())
+            expected << it.key() + ' ' + it.value() + '>' + scores[1].value(it.key());
+    for (const QJsonValue f : compared["figures"].toArray()) {
+        QVERIFY(f.toObject().keys() == (QStringList{"after", "before", "beyondIntervals", "name"}) && f["beyondIntervals"].isBool());
+        listed << f["name"].toString() + ' ' + QString::number(f["before"].toDouble()) + " %>" + QString::number(f["after"].toDouble()) + " %";
+    }
+    for (auto it = outcomes[0].begin(); it != outcomes[0].end(); ++it)
+        if (outcomes[1].value(it.key()) != it.value())
+            expected << QStringLiteral("%1 %2>%3").arg(it.key()).arg(it.value(), outcomes[1].value(it.key()));
+    for (const QJsonValue c : compared["changed"].toArray())
+        listed << QStringLiteral("%1 %2>%3").arg(c["id"].toInteger()).arg(c["before"].toString(), c["after"].toString());
+    expected.sort();
+    listed.sort();
+    QVERIFY(expected.size() > 20);
+    QCOMPARE(listed, expected);
+    const Result table = batch({"compare", "--database", database, "--format", "csv", "1", "-1"});
+    QCOMPARE(table.out.count("\r\nfigure,") + table.out.count("\r\nrecord,"), expected.size());
+
+    // A well-formed run that is not there: an error, not a usage fault.
+    for (const auto& [a, b, missing] : {std::tuple{"1", "3", "3"}, {"-3", "-1", "-3"}}) {
+        const Result r = batch({"compare", "--database", database, a, b});
+        QVERIFY2(r.code == 3 && r.err.startsWith(QStringLiteral("Error: There is no run %1;").arg(missing)), qPrintable(r.err));
+    }
+}
+
+void TestBatch::failBelowThresholds_data()
+{
+    // Each threshold as an offset from its score; the scores named as too low.
+    QTest::addColumn<double>("sensitivityOffset");
+    QTest::addColumn<double>("specificityOffset");
+    QTest::addColumn<QStringList>("below");
+    QTest::newRow("at both scores") << 0.0 << 0.0 << QStringList{};
+    QTest::newRow("a hundredth under both") << -0.01 << -0.01 << QStringList{};
+    QTest::newRow("sensitivity a hundredth above") << 0.01 << -100.0 << QStringList{"sensitivity"};
+    QTest::newRow("specificity a hundredth above") << -100.0 << 0.01 << QStringList{"specificity"};
+    QTest::newRow("both above") << 5.0 << 1.0 << QStringList{"sensitivity", "specificity"};
+}
+
+// The thresholds hold for a new evaluation and for a reused one alike; a
+// failing evaluation is still kept, a reuse never.
+void TestBatch::failBelowThresholds()
+{
+    QFETCH(double, sensitivityOffset);
+    QFETCH(double, specificityOffset);
+    QFETCH(QStringList, below);
+    QCOMPARE(evaluate({sample("typical")}).code, 0);
+    const QHash<QString, QString> scores = reportedScores();
+    QString messages;
+    QStringList thresholds;
+    for (const auto& [name, offset] : {std::pair{QStringLiteral("sensitivity"), sensitivityOffset}, {QStringLiteral("specificity"), specificityOffset}}) {
+        const double threshold = std::clamp(std::round((scores[name].chopped(2).toDouble() + offset) * 100) / 100, 0.0, 100.0);
+        thresholds << QString::number(threshold);
+        if (below.contains(name))
+            messages += QStringLiteral("Below Threshold: Overall %1 is %2, below the threshold of %3 %.\n").arg(name, scores[name], thresholds.last());
+    }
+    for (const QStringList& args : {QStringList{"--reuse"}, QStringList{sample("typical")}}) {
+        const Result r = evaluate(QStringList{"--fail-below", thresholds.join(',')} + args);
+        QCOMPARE(r.code, below.isEmpty() ? 0 : 5);
+        QCOMPARE(r.err, messages);
+    }
+    QCOMPARE(json({"history"})["runs"].toArray().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestBatch)
