@@ -190,7 +190,8 @@ QString helpText()
     QString text = QStringLiteral("Usage:\n");
     for (const Command& command : commands())
         for (const QString& synopsis : command.synopses)
-            text += QStringLiteral("  marrowick-batch %1 [OPTIONS]%2\n").arg(command.name, synopsis.isEmpty() ? QString() : QLatin1Char(' ') + synopsis);
+            text += QStringLiteral("  marrowick-batch %1 [OPTIONS]%2\n")
+                        .arg(command.name, synopsis.isEmpty() ? QString() : QLatin1Char(' ') + synopsis);
     text += QStringLiteral("  marrowick-batch --help\n");
     for (const Command& command : commands()) {
         text += QStringLiteral("\n%1\n  %2\n").arg(command.name, wrapped(command.summary, 2));

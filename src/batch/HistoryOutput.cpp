@@ -145,7 +145,8 @@ QByteArray comparisonText(qint64 from, qint64 to, ReportFormat format)
                                   {QStringLiteral("changed"), recordArray}});
     }
     if (format == ReportFormat::Csv) {
-        QList<QStringList> rows{{"Kind", "Name", "Before", "BeforeLow", "BeforeHigh", "After", "AfterLow", "AfterHigh", "BeyondIntervals"}};
+        QList<QStringList> rows{
+            {"Kind", "Name", "Before", "BeforeLow", "BeforeHigh", "After", "AfterLow", "AfterHigh", "BeyondIntervals"}};
         auto cells = [](const Figure& f) {
             return f.value() ? QStringList{csvNumber(*f.value()), csvNumber(f.interval().low), csvNumber(f.interval().high)}
                              : QStringList{QString(), QString(), QString()};

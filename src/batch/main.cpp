@@ -50,7 +50,8 @@ bool belowThresholds(const batch::Thresholds& thresholds)
 {
     const std::vector<Figure> figures = currentFigures();
     bool below = false;
-    for (const auto& [figure, threshold] : {std::pair{figures[0], thresholds.sensitivity}, std::pair{figures[1], thresholds.specificity}}) {
+    for (const auto& [figure, threshold] :
+         {std::pair{figures[0], thresholds.sensitivity}, std::pair{figures[1], thresholds.specificity}}) {
         const double value = figure.value().value_or(0);
         if (value < threshold) {
             platform().MsgBox(QStringLiteral("Below Threshold"),
