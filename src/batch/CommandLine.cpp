@@ -41,6 +41,17 @@ const QList<QCommandLineOption>& databaseOptions()
     return options;
 }
 
+QList<QCommandLineOption> historyOptions(const QString& file)
+{
+    return databaseOptions()
+        + QList<QCommandLineOption>{
+            option("format", "text (default), csv or json.", "text|csv|json"),
+            QCommandLineOption{QStringLiteral("output"),
+                               QStringLiteral("Writes %1.txt, %1.csv or %1.json into DIR instead of standard output.").arg(file),
+                               QStringLiteral("DIR")},
+        };
+}
+
 QString reportList()
 {
     QString list = QStringLiteral("Rebuilds and prints reports by index, as View on the report page does:");
@@ -61,6 +72,12 @@ const QList<Command>& commands()
                  option("reuse", "Keeps the previous load and analysis instead of a new file."),
                  option("strict", "Exits with code 4 when more than 20 percent of the test records are missing "
                                   "from the results file."),
+                 option("fail-below",
+                        "Exits with code 5 when overall sensitivity is below SENS or overall specificity below SPEC "
+                        "(percentages, as in 90,98 or 90.5,98; the scores rounded as the reports show them), after a "
+                        "message naming the score. With --reuse the previous evaluation is checked. When --strict's "
+                        "code 4 applies too, the code is 4.",
+                        "SENS,SPEC"),
              }},
         {QStringLiteral("report"),
          {QStringLiteral("INDEX... | all")},
@@ -100,6 +117,25 @@ const QList<Command>& commands()
                  option("output", "Writes explain.txt, explain.csv or explain.json into DIR instead of standard output.",
                         "DIR"),
              }},
+        {QStringLiteral("history"),
+         {QString()},
+         QStringLiteral("Lists the saved runs, oldest first: every evaluation that completed, numbered from 1, with its time "
+                        "(UTC), the results file's name, size and SHA-256, the rows loaded, the test data's fingerprint "
+                        "(deck) and the overall sensitivity and specificity. text shows each score with its 95 percent "
+                        "interval; csv and json carry the fields run, time, file, size, sha256, rows, deck, sensitivity, "
+                        "specificity."),
+         historyOptions(QStringLiteral("history"))},
+        {QStringLiteral("compare"),
+         {QStringLiteral("RUN_A RUN_B")},
+         QStringLiteral("Shows what changed from RUN_A to RUN_B: each score whose value changed, with its 95 percent "
+                        "interval in both runs (a change beyond both intervals is one that chance alone rarely makes), "
+                        "and the test records whose outcome changed, in explain's words. A run is its number in "
+                        "history, or a negative count from the newest: -1 is the newest, -2 the one before. A run that "
+                        "does not exist is an error (exit code 3).\n"
+                        "csv has one row per change under Kind,Name,Before,BeforeLow,BeforeHigh,After,AfterLow,AfterHigh,"
+                        "BeyondIntervals: Kind figure names a score; Kind record names a test-record ID, with its outcomes "
+                        "in Before and After and the other fields empty."),
+         historyOptions(QStringLiteral("compare"))},
     };
     return list;
 }
@@ -154,7 +190,8 @@ QString helpText()
     QString text = QStringLiteral("Usage:\n");
     for (const Command& command : commands())
         for (const QString& synopsis : command.synopses)
-            text += QStringLiteral("  marrowick-batch %1 [OPTIONS] %2\n").arg(command.name, synopsis);
+            text += QStringLiteral("  marrowick-batch %1 [OPTIONS]%2\n")
+                        .arg(command.name, synopsis.isEmpty() ? QString() : QLatin1Char(' ') + synopsis);
     text += QStringLiteral("  marrowick-batch --help\n");
     for (const Command& command : commands()) {
         text += QStringLiteral("\n%1\n  %2\n").arg(command.name, wrapped(command.summary, 2));
@@ -168,7 +205,9 @@ QString helpText()
         "\nMessages go to standard error as 'Title: text'.\n"
         "Exit codes: 0 done, 1 the results file was refused (fix the file), 2 usage error,\n"
         "3 database or other error (the database is in use, read-only, full or damaged: retry\n"
-        "later), 4 (with --strict) more than 20 percent of the test records are missing.\n"
+        "later; or compare names a run that does not exist), 4 (with --strict) more than\n"
+        "20 percent of the test records are missing, 5 (with --fail-below) a score is below\n"
+        "its threshold.\n"
         "Statements behind a database error are logged with\n"
         "QT_LOGGING_RULES=\"marrowick.sql.debug=true\".\n");
     return text;
@@ -204,6 +243,16 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
         problem = QStringLiteral("unknown command ") + options.command;
         return std::nullopt;
     }
+    // A run counted back from the newest (-1) would read as an option: it is
+    // marked as a word here and unmarked below. Only compare takes such numbers.
+    const QChar minus(0x2212);
+    const bool compare = options.command == QLatin1String("compare");
+    for (qsizetype i = 1; compare && i < rest.size(); ++i) {
+        bool number = false;
+        rest[i].toLongLong(&number);
+        if (number && rest[i].startsWith(QLatin1Char('-')) && !takesValue.contains(rest[i - 1]))
+            rest[i][0] = minus;
+    }
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions(command->options);
@@ -221,11 +270,26 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
     if (options.command == QLatin1String("evaluate")) {
         options.reuse = flag("reuse");
         options.strict = flag("strict");
+        if (flag("fail-below")) {
+            const QString text = parser.value(QStringLiteral("fail-below"));
+            const QStringList parts = text.split(QLatin1Char(','));
+            double percent[2] = {};
+            bool ok = parts.size() == 2;
+            for (qsizetype i = 0; ok && i < 2; ++i) {
+                percent[i] = parts[i].trimmed().toDouble(&ok);
+                ok = ok && percent[i] >= 0 && percent[i] <= 100;
+            }
+            if (!ok) {
+                problem = QStringLiteral("--fail-below takes two percentages, SENS,SPEC: ") + text;
+                return std::nullopt;
+            }
+            options.failBelow = Thresholds{percent[0], percent[1]};
+        }
     } else if (options.command == QLatin1String("deck")) {
         options.format = parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format")) : QStringLiteral("txt");
         options.output = parser.value(QStringLiteral("output"));
         value("processing-id", options.processingId);
-    } else if (options.command == QLatin1String("explain")) {
+    } else if (options.command == QLatin1String("explain") || options.command == QLatin1String("history") || compare) {
         options.output.clear(); // standard output unless a folder is named
         value("format", options.format);
         value("output", options.output);
@@ -235,6 +299,9 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
         value("pdf", options.pdf);
     }
     options.positional = parser.positionalArguments();
+    for (QString& word : options.positional)
+        if (compare && word.startsWith(minus))
+            word[0] = QLatin1Char('-');
     return options;
 }
 

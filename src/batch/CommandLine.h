@@ -5,6 +5,12 @@
 
 namespace marrowick::batch {
 
+// Overall scores below which evaluate fails, in percent.
+struct Thresholds {
+    double sensitivity = 0;
+    double specificity = 0;
+};
+
 // What a command line asks for. Each command has its own options; the help
 // text is made from the same option lists, so it cannot drift from them.
 struct Options {
@@ -14,6 +20,7 @@ struct Options {
     // evaluate
     bool reuse = false;
     bool strict = false;
+    std::optional<Thresholds> failBelow;
     // report
     QString format = QStringLiteral("text");
     QString output = QStringLiteral(".");

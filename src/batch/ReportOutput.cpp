@@ -1,6 +1,7 @@
 #include "ReportOutput.h"
 
 #include "database/CsvReader.h"
+#include "history/Scores.h"
 
 #include "platform/Platform.h"
 #include "reports/ReportModel.h"
@@ -11,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
+#include <functional>
 
 namespace marrowick {
 
@@ -86,17 +88,84 @@ QString textTable(const ReportModel& rows)
 
 namespace {
 
+// A score field of a report and the 95 % interval of each row's score; none
+// where the row has no score.
+struct ScoreColumn {
+    QString field;
+    std::vector<std::optional<Interval>> intervals;
+};
+
+std::vector<ScoreColumn> scoreColumns(const ReportModel& rows)
+{
+    auto cell = [&](int row, const char* field) {
+        for (int c = 0; c < rows.columnCount(); ++c)
+            if (fieldName(rows, c) == QLatin1String(field))
+                return value(rows, row, c);
+        return QVariant();
+    };
+    auto column = [&](const char* field, const std::function<std::optional<Counts>(int)>& countsOf) {
+        ScoreColumn score{QLatin1String(field), {}};
+        for (int row = 0; row < rows.rowCount(); ++row) {
+            const std::optional<Counts> c = countsOf(row);
+            score.intervals.push_back(c && c->trials > 0 ? std::optional(wilsonInterval(c->successes, c->trials)) : std::nullopt);
+        }
+        return score;
+    };
+    // The summary rows carry their own counts: those judged, and those that failed.
+    auto fromRow = [&](const char* judged, const char* failed) {
+        return [=](int row) -> std::optional<Counts> {
+            const qint64 n = cell(row, judged).toLongLong();
+            return Counts{n - cell(row, failed).toLongLong(), n};
+        };
+    };
+    QHash<QString, Counts> figures;
+    if (rows.report().index == 0 || rows.report().index == 3)
+        for (const Figure& f : currentFigures())
+            figures.insert(f.name, f.counts);
+    auto overall = [&](int row) -> std::optional<Counts> {
+        const int code = cell(row, "ResultCode").toInt();
+        if (code != 14 && code != 15) // the sensitivity and specificity rows
+            return std::nullopt;
+        return figures.value(code == 14 ? QStringLiteral("sensitivity") : QStringLiteral("specificity"));
+    };
+    const QString total = QStringLiteral("TOTAL");
+    switch (rows.report().index) {
+    case 0: return {column("ResultValue", overall)};
+    case 1: return {column("Sensitivity", fromRow("ProblemCount", "TotalMissed"))};
+    case 2: return {column("Specificity", fromRow("ProblemCount", "TotalDupMistake"))};
+    case 3: {
+        const QHash<QString, Counts> kept = lookAlikesKeptByType();
+        return {column("Sensitivity", [&](int row) {
+                    const QString code = cell(row, "ProblemCode").toString();
+                    return figures.value(code == total ? QStringLiteral("sensitivity") : QStringLiteral("sensitivity:") + code);
+                }),
+                column("Specificity", [&](int row) {
+                    const QString code = cell(row, "ProblemCode").toString();
+                    return code == total ? figures.value(QStringLiteral("specificity")) : kept.value(code);
+                })};
+    }
+    }
+    return {};
+}
+
 QByteArray csvOf(const ReportModel& rows)
 {
+    const std::vector<ScoreColumn> scores = scoreColumns(rows);
     QStringList lines;
     QStringList header;
     for (int c = 0; c < rows.columnCount(); ++c)
         header << fieldName(rows, c);
+    for (const ScoreColumn& score : scores)
+        header << score.field + QStringLiteral("Low") << score.field + QStringLiteral("High");
     lines << csvRecord(header);
     for (int row = 0; row < rows.rowCount(); ++row) {
         QStringList cells;
         for (int c = 0; c < rows.columnCount(); ++c)
             cells << value(rows, row, c).toString();
+        for (const ScoreColumn& score : scores) {
+            const std::optional<Interval>& i = score.intervals[size_t(row)];
+            cells << (i ? QString::number(i->low, 'f', 2) : QString()) << (i ? QString::number(i->high, 'f', 2) : QString());
+        }
         lines << csvRecord(cells);
     }
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
@@ -104,6 +173,7 @@ QByteArray csvOf(const ReportModel& rows)
 
 QByteArray jsonOf(const ReportModel& rows)
 {
+    const std::vector<ScoreColumn> scores = scoreColumns(rows);
     QJsonArray objects;
     for (int row = 0; row < rows.rowCount(); ++row) {
         QJsonObject object;
@@ -111,11 +181,18 @@ QByteArray jsonOf(const ReportModel& rows)
             const QVariant v = value(rows, row, c);
             object.insert(fieldName(rows, c), v.isNull() ? QJsonValue() : QJsonValue::fromVariant(v));
         }
+        for (const ScoreColumn& score : scores) {
+            const std::optional<Interval>& i = score.intervals[size_t(row)];
+            object.insert(score.field + QStringLiteral("Low"), i ? QJsonValue(i->low) : QJsonValue());
+            object.insert(score.field + QStringLiteral("High"), i ? QJsonValue(i->high) : QJsonValue());
+        }
         objects.append(object);
     }
     QJsonArray fields;
     for (int c = 0; c < rows.columnCount(); ++c)
         fields.append(fieldName(rows, c));
+    for (const ScoreColumn& score : scores)
+        fields << score.field + QStringLiteral("Low") << score.field + QStringLiteral("High");
     const QJsonObject document{{QStringLiteral("report"), rows.report().index},
                                {QStringLiteral("title"), rows.report().title},
                                {QStringLiteral("fields"), fields},

@@ -3,11 +3,13 @@
 #include "BatchPlatform.h"
 #include "CommandLine.h"
 #include "ExplainOutput.h"
+#include "HistoryOutput.h"
 #include "ReportOutput.h"
 #include "analysis/EvaluationRun.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "export/DeckExport.h"
+#include "history/RunHistory.h"
 #include "reports/Explanation.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportCatalogue.h"
@@ -27,7 +29,7 @@ using marrowick::batch::Options;
 
 namespace {
 
-enum Exit { Done = 0, Refused = 1, Usage = 2, Failed = 3, Incomplete = 4 };
+enum Exit { Done = 0, Refused = 1, Usage = 2, Failed = 3, Incomplete = 4, BelowThreshold = 5 };
 
 int usage(const QString& problem)
 {
@@ -40,6 +42,26 @@ bool openDatabase(const Options& o, QString& path)
 {
     path = o.database.isEmpty() ? defaultDatabasePath() : QDir::current().absoluteFilePath(o.database);
     return openEvalDatabase(path, o.rebuild ? OnDamage::Rebuild : OnDamage::Ask);
+}
+
+// True when an overall score of the evaluation in the working tables, rounded
+// as the reports show it, is below its threshold; each such score is named.
+bool belowThresholds(const batch::Thresholds& thresholds)
+{
+    const std::vector<Figure> figures = currentFigures();
+    bool below = false;
+    for (const auto& [figure, threshold] :
+         {std::pair{figures[0], thresholds.sensitivity}, std::pair{figures[1], thresholds.specificity}}) {
+        const double value = figure.value().value_or(0);
+        if (value < threshold) {
+            platform().MsgBox(QStringLiteral("Below Threshold"),
+                              QStringLiteral("%1 is %2 %, below the threshold of %3 %.")
+                                  .arg(figure.label, QString::number(value), QString::number(threshold)),
+                              MsgIcon::Exclamation, MsgButtons::Ok);
+            below = true;
+        }
+    }
+    return below;
 }
 
 // The database file is left read-only at the end, as the program leaves it.
@@ -77,13 +99,15 @@ int evaluate(const Options& o, BatchPlatform& host)
     const qint64 duplicates = countRows(QStringLiteral("IIS_DUPLICATES"));
     const qint64 missing = countRows(QStringLiteral("IIS_MISSING_RECORDS"));
     std::printf("%lld rows loaded; %lld duplicates kept as extra clients; %lld people missing.\n", loaded, duplicates, missing);
-    if (EvaluationRun::MostlyMissing()) {
+    const bool incomplete = EvaluationRun::MostlyMissing();
+    if (incomplete)
         platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt, MsgIcon::Exclamation,
                           MsgButtons::OkCancel);
-        if (o.strict)
-            return Incomplete;
-    }
-    return Done;
+    // Every check speaks before the code is chosen, so a script's log names each fault.
+    const bool below = o.failBelow && belowThresholds(*o.failBelow);
+    if (incomplete && o.strict)
+        return Incomplete;
+    return below ? BelowThreshold : Done;
 }
 
 int report(const Options& o)
@@ -185,6 +209,63 @@ int explainRecords(const Options& o)
     return writeExplanations(records, *format, o.output) ? Done : Failed;
 }
 
+const char* extension(ReportFormat format)
+{
+    return format == ReportFormat::Csv ? ".csv" : format == ReportFormat::Json ? ".json" : ".txt";
+}
+
+int listHistory(const Options& o)
+{
+    const auto format = reportFormatNamed(o.format);
+    if (!format)
+        return usage(QStringLiteral("--format takes text, csv or json"));
+    if (!o.positional.isEmpty())
+        return usage(QStringLiteral("history takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
+    QString path;
+    if (!openDatabase(o, path))
+        return Failed;
+    CloseAtEnd close{path};
+    return writeOutput(historyText(*format), o.output, QStringLiteral("history") + QLatin1String(extension(*format)),
+                       QStringLiteral("The history"))
+        ? Done
+        : Failed;
+}
+
+int compare(const Options& o)
+{
+    const auto format = reportFormatNamed(o.format);
+    if (!format)
+        return usage(QStringLiteral("--format takes text, csv or json"));
+    if (o.positional.size() != 2)
+        return usage(QStringLiteral("compare takes two runs"));
+    qint64 named[2] = {};
+    for (int k = 0; k < 2; ++k) {
+        bool ok = false;
+        named[k] = o.positional[k].toLongLong(&ok);
+        if (!ok || named[k] == 0)
+            return usage(QStringLiteral("a run is its number, or a negative count from the newest (-1): ") + o.positional[k]);
+    }
+    QString path;
+    if (!openDatabase(o, path))
+        return Failed;
+    CloseAtEnd close{path};
+    qint64 runs[2] = {};
+    for (int k = 0; k < 2; ++k) {
+        const std::optional<qint64> found = history::resolveRun(named[k]);
+        if (!found) {
+            platform().MsgBox(QStringLiteral("Error"),
+                              QStringLiteral("There is no run %1; 'marrowick-batch history' lists the saved runs.").arg(named[k]),
+                              MsgIcon::Critical, MsgButtons::Ok);
+            return Failed;
+        }
+        runs[k] = *found;
+    }
+    return writeOutput(comparisonText(runs[0], runs[1], *format), o.output,
+                       QStringLiteral("compare") + QLatin1String(extension(*format)), QStringLiteral("The comparison"))
+        ? Done
+        : Failed;
+}
+
 } // namespace
 
 // Standard error carries the program's messages only, in their one format, and
@@ -232,6 +313,10 @@ int main(int argc, char* argv[])
             return deck(*options);
         if (options->command == QLatin1String("explain"))
             return explainRecords(*options);
+        if (options->command == QLatin1String("history"))
+            return listHistory(*options);
+        if (options->command == QLatin1String("compare"))
+            return compare(*options);
         return usage(QStringLiteral("unknown command ") + options->command);
     } catch (...) {
         showCurrentFailure(QStringLiteral("The previous evaluation is unchanged."));

@@ -1,9 +1,15 @@
 #include "FakePlatform.h"
 #include "PdfText.h"
 #include "SourceFiles.h"
+#include "database/CsvReader.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
+#include "history/Scores.h"
 #include "reports/ReportCatalogue.h"
+
+#include <QCryptographicHash>
+#include <QRegularExpression>
+#include <QSqlRecord>
 
 #include <QDir>
 #include <QFile>
@@ -73,10 +79,37 @@ private slots:
     void lockOfACrashedRunIsTakenOver();
     void sharedInstallGivesEachUserACopy();
     void reportsInEveryForm();
+    void historyKeepsRunsAndCompareNamesTheChanges();
+    void failBelowThresholds_data();
+    void failBelowThresholds();
 
 private:
     Result evaluate(const QStringList& args) { return batch(QStringList{"evaluate", "--database", database} + args); }
     Result report(const QStringList& args) { return batch(QStringList{"report", "--database", database} + args); }
+    QJsonObject json(const QStringList& args)
+    {
+        const Result r = batch(QStringList{args.first(), "--database", database, "--format", "json"} + args.mid(1));
+        return r.code == 0 ? QJsonDocument::fromJson(r.out.toUtf8()).object() : QJsonObject{{"failed", r.err}};
+    }
+    // The scores of the evaluation in the database as the reports show them,
+    // under the names that history gives them.
+    QHash<QString, QString> reportedScores()
+    {
+        const QString out = dir.filePath(QStringLiteral("scores"));
+        report({"--format", "json", "--output", out, "0", "1", "2"});
+        QHash<QString, QString> scores;
+        auto rowsOf = [&](const char* file) {
+            return QJsonDocument::fromJson(fileBytes(out + QLatin1Char('/') + QLatin1String(file))).object().value("rows").toArray();
+        };
+        for (const QJsonValue row : rowsOf("rptOverall.json"))
+            if (const int code = row["ResultCode"].toInt(); code == 14 || code == 15)
+                scores.insert(code == 14 ? "sensitivity" : "specificity", row["ResultValue"].toString());
+        for (const auto& [file, field] : {std::pair{"rptProbTypeSummary.json", "Sensitivity"}, {"rptDupLikeSummary.json", "Specificity"}})
+            for (const QJsonValue row : rowsOf(file)) // without the totals
+                if (row["ProbOrder"].toInt() < 99)
+                    scores.insert(QString::fromLatin1(field).toLower() + ':' + row["ProblemCode"].toString(), row[field].toString());
+        return scores;
+    }
 
     QTemporaryDir dir;
     QString database;
@@ -101,6 +134,13 @@ void TestBatch::usageErrors_data()
     QTest::newRow("explain without selection") << QStringList{"explain"};
     QTest::newRow("explain selection mixed with ids") << QStringList{"explain", "12", "all"};
     QTest::newRow("explain format") << QStringList{"explain", "--format", "xml", "all"};
+    QTest::newRow("a negative number outside compare") << QStringList{"explain", "-1"};
+    QTest::newRow("history with an argument") << QStringList{"history", "1"};
+    QTest::newRow("compare one run") << QStringList{"compare", "-1"};
+    QTest::newRow("compare run zero") << QStringList{"compare", "0", "-1"};
+    QTest::newRow("compare a word") << QStringList{"compare", "-1", "newest"};
+    QTest::newRow("fail-below not a number") << QStringList{"evaluate", "--fail-below", "90,high", "a.txt"};
+    QTest::newRow("fail-below beyond 100") << QStringList{"evaluate", "--fail-below", "90,100.5", "a.txt"};
 }
 
 void TestBatch::usageErrors()
@@ -169,6 +209,10 @@ void TestBatch::strictCompletenessWarning()
     r = evaluate({"--strict", partial});
     QCOMPARE(r.code, 4);
     QCOMPARE(r.err, warning);
+    // Code 4 wins over 5, and both faults are told.
+    r = evaluate({"--strict", "--fail-below", "100,100", partial});
+    QCOMPARE(r.code, 4);
+    QVERIFY2(r.err.startsWith(warning) && r.err.count("Below Threshold: ") == 2, qPrintable(r.err));
 }
 
 void TestBatch::unusableDatabaseExitsWithThree()
@@ -309,37 +353,172 @@ void TestBatch::reportsInEveryForm()
     QVERIFY(!r.out.contains("ProbOrder")); // a column no rule shows
 
     const QString out = dir.filePath(QStringLiteral("out"));
-    QCOMPARE(report({"--format", "csv", "--output", out, "1", "5"}).code, 0);
+    QCOMPARE(report({"--format", "csv", "--output", out, "0", "1", "2", "3", "5"}).code, 0);
+    QCOMPARE(report({"--format", "json", "--output", out, "0", "1", "2", "3"}).code, 0);
     const QList<QByteArray> lines = fileBytes(out + QStringLiteral("/rptProbTypeSummary.csv")).split('\n');
-    QCOMPARE(lines.first().trimmed(), QByteArray("ProblemCode,ProblemDesc,ProbOrder,ProblemCount,TotalCaught,TotalQM,TotalMissed,Sensitivity"));
     int duplicates = 0;
     for (const QByteArray& line : sourceBytes("data/DupTestData.csv").split('\n'))
         duplicates += line.contains(',') && !line.startsWith("ID,") && !line.contains("BASE_RECORD,");
     QVERIFY(lines.at(lines.size() - 2).startsWith("TOTAL,TOTAL DUPLICATES,100," + QByteArray::number(duplicates) + ","));
     QVERIFY(fileBytes(out + QStringLiteral("/rptNonDupsLost.csv")).split('\n').first().contains("Notes,ID"));
-
-    QCOMPARE(report({"--format", "json", "--output", out, "0"}).code, 0);
-    const QJsonObject doc = QJsonDocument::fromJson(fileBytes(out + QStringLiteral("/rptOverall.json"))).object();
-    QCOMPARE(doc.value("title").toString(), reportAt(0)->title);
-    const QJsonArray rows = doc.value("rows").toArray();
-    QCOMPARE(rows.size(), 16);
-    QCOMPARE(rows.at(0).toObject().value("ResultValue").toString(), QStringLiteral("550"));
+    const QJsonObject overall = QJsonDocument::fromJson(fileBytes(out + QStringLiteral("/rptOverall.json"))).object();
+    QCOMPARE(overall.value("title").toString(), reportAt(0)->title);
+    QCOMPARE(overall.value("rows").toArray().size(), 16);
+    QCOMPARE(overall.value("rows").toArray().at(0).toObject().value("ResultValue").toString(), QStringLiteral("550"));
 
     const QString pdfs = dir.filePath(QStringLiteral("pdf"));
     QCOMPARE(report({"--pdf", pdfs, "0", "7"}).code, 0);
     QVERIFY(pdfPages(pdfs + QStringLiteral("/rptOverall.pdf")).join(QString()).contains("Overall Score for Duplicate Record Detection"));
     QVERIFY(QFile::exists(pdfs + QStringLiteral("/rptAllDupsList.pdf")));
 
-    // A refill that fails: its message, and exit code 3.
-    {
-        FakePlatform host;
-        QVERIFY(openEvalDatabase(database));
-        run("DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'");
-        closeEvalDatabase();
+    // In csv and json every score field X gains XLow and XHigh after the
+    // report's own fields: the 95 % interval of the score, none where a row has none.
+    FakePlatform host;
+    QVERIFY(openEvalDatabase(database));
+    const QList<QStringList> scoreFields{{"ResultValue"}, {"Sensitivity"}, {"Specificity"}, {"Sensitivity", "Specificity"}};
+    for (int index = 0; index < 4; ++index) {
+        const ReportDef& def = *reportAt(index);
+        const QJsonObject doc = QJsonDocument::fromJson(fileBytes(out + '/' + def.fileName + ".json")).object();
+        const QSqlRecord record = run(def.query).record();
+        QStringList fields, cells;
+        for (int c = 0; c < record.count(); ++c)
+            fields << record.fieldName(c);
+        for (const QString& field : scoreFields[index])
+            fields << field + "Low" << field + "High";
+        CsvReader csv(CsvReader::decode(fileBytes(out + '/' + def.fileName + ".csv")));
+        QVERIFY(doc["fields"].toVariant().toStringList() == fields && csv.next(cells) && cells == fields);
+        int scored = 0;
+        for (const QJsonValue row : doc["rows"].toArray()) {
+            QVERIFY(csv.next(cells));
+            for (const QString& field : scoreFields[index]) {
+                // A score is "90.12 %"; counts, N/A and blanks have no interval.
+                const QString score = row[field].toString();
+                const QString inCsv = cells[fields.indexOf(field + "Low")] + '-' + cells[fields.indexOf(field + "High")];
+                const QJsonValue low = row[field + "Low"], high = row[field + "High"];
+                if (!score.endsWith(" %")) {
+                    QVERIFY(low.isNull() && high.isNull() && inCsv == "-");
+                    continue;
+                }
+                ++scored;
+                QCOMPARE(inCsv, QString::number(low.toDouble(), 'f', 2) + '-' + QString::number(high.toDouble(), 'f', 2));
+                const double value = score.chopped(2).toDouble();
+                QVERIFY2(low.toDouble() <= value && value <= high.toDouble(), qPrintable(score));
+                const int judged = row["ProblemCount"].toInt();
+                const Interval counted = wilsonInterval(judged - row["TotalMissed"].toInt(), judged);
+                QVERIFY(index != 1 || (counted.low == low.toDouble() && counted.high == high.toDouble()));
+            }
+        }
+        QVERIFY(!csv.next(cells) && scored >= 2);
     }
+
+    // A refill that fails: its message, and exit code 3.
+    run("DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'");
+    closeEvalDatabase();
     r = report({"0"});
     QCOMPARE(r.code, 3);
     QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
+}
+
+// Every completed evaluation is listed, and compare names exactly the scores
+// and records that differ between two of them.
+void TestBatch::historyKeepsRunsAndCompareNamesTheChanges()
+{
+    const QStringList files{sample("typical"), sample("aggressive")};
+    QList<QHash<QString, QString>> states; // each evaluation's scores by name and outcomes by ID
+    QStringList rows;
+    for (const QString& file : files) {
+        rows << evaluate({file}).out.section(' ', 0, 0); // "550 rows loaded; ..."
+        states << reportedScores();
+        for (const QJsonValue r : json({"explain", "all"})["records"].toArray())
+            states.last().insert(QString::number(r["id"].toInteger()), r["outcome"].toString());
+        // Neither a reuse nor a refused file adds a run.
+        QCOMPARE(evaluate({"--reuse"}).code, 0);
+        QCOMPARE(evaluate({dir.filePath("missing.txt")}).code, 1);
+    }
+    const QJsonArray runs = json({"history"})["runs"].toArray();
+    QCOMPARE(runs.size(), 2);
+    for (int k = 0; k < 2; ++k) {
+        const QByteArray bytes = fileBytes(files[k]);
+        const QString time = runs[k]["time"].toString();
+        QStringList fields;
+        for (const QString& key : runs[k].toObject().keys())
+            fields << key + '=' + runs[k][key].toVariant().toString();
+        QCOMPARE(fields, (QStringList{"deck=" + runs[0]["deck"].toString(), "file=" + QFileInfo(files[k]).fileName(), "rows=" + rows[k],
+                                      "run=" + QString::number(k + 1), "sensitivity=" + states[k]["sensitivity"].chopped(2),
+                                      "sha256=" + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
+                                      "size=" + QString::number(bytes.size()), "specificity=" + states[k]["specificity"].chopped(2),
+                                      "time=" + time}));
+        QVERIFY(time.endsWith('Z') && qAbs(QDateTime::fromString(time, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())) < 120);
+    }
+    QVERIFY(QRegularExpression("^[0-9a-f]{8}$").match(runs[0]["deck"].toString()).hasMatch());
+    const Result csv = batch({"history", "--database", database, "--format", "csv"});
+    QVERIFY(csv.out.startsWith("run,time,file,size,sha256,rows,deck,sensitivity,specificity\r\n1,") && csv.out.count("\r\n") == 3);
+    QVERIFY(batch({"history", "--database", database}).out.contains(states[1]["sensitivity"] + " ("));
+
+    const QJsonObject compared = json({"compare", "-2", "-1"});
+    QCOMPARE(json({"compare", "1", "2"}), compared);
+    QCOMPARE(compared.keys(), (QStringList{"changed", "figures", "from", "to"}));
+    QCOMPARE(compared["from"].toInt() * 10 + compared["to"].toInt(), 12);
+    QStringList expected, listed;
+    for (auto it = states[0].begin(); it != states[0].end(); ++it)
+        if (states[1].value(it.key()) != it.value())
+            expected << it.key() + ' ' + it.value() + '>' + states[1].value(it.key());
+    for (const QJsonValue f : compared["figures"].toArray()) {
+        QVERIFY(f.toObject().keys() == (QStringList{"after", "before", "beyondIntervals", "name"}) && f["beyondIntervals"].isBool());
+        listed << f["name"].toString() + ' ' + QString::number(f["before"].toDouble()) + " %>"
+                      + QString::number(f["after"].toDouble()) + " %";
+    }
+    for (const QJsonValue c : compared["changed"].toArray())
+        listed << QString::number(c["id"].toInteger()) + ' ' + c["before"].toString() + '>' + c["after"].toString();
+    expected.sort();
+    listed.sort();
+    QVERIFY(expected.size() > 20);
+    QCOMPARE(listed, expected);
+    const Result table = batch({"compare", "--database", database, "--format", "csv", "1", "-1"});
+    QCOMPARE(table.out.count("\r\nfigure,") + table.out.count("\r\nrecord,"), expected.size());
+
+    // A well-formed run that is not there: an error, not a usage fault.
+    for (const auto& [a, b, missing] : {std::tuple{"1", "3", "3"}, {"-3", "-1", "-3"}}) {
+        const Result r = batch({"compare", "--database", database, a, b});
+        QVERIFY2(r.code == 3 && r.err.startsWith(QStringLiteral("Error: There is no run %1;").arg(missing)), qPrintable(r.err));
+    }
+}
+
+void TestBatch::failBelowThresholds_data()
+{
+    // Each threshold as an offset from its score; the scores named as too low.
+    QTest::addColumn<double>("sensitivityOffset");
+    QTest::addColumn<double>("specificityOffset");
+    QTest::addColumn<QStringList>("below");
+    QTest::newRow("at both scores") << 0.0 << 0.0 << QStringList{};
+    QTest::newRow("sensitivity a hundredth above") << 0.01 << -100.0 << QStringList{"sensitivity"};
+    QTest::newRow("specificity a hundredth above") << -0.01 << 0.01 << QStringList{"specificity"};
+    QTest::newRow("both above") << 5.0 << 1.0 << QStringList{"sensitivity", "specificity"};
+}
+
+// A new evaluation and a reused one are held to the thresholds alike; a
+// failing evaluation is still kept, a reuse never.
+void TestBatch::failBelowThresholds()
+{
+    QFETCH(double, sensitivityOffset);
+    QFETCH(double, specificityOffset);
+    QFETCH(QStringList, below);
+    QCOMPARE(evaluate({sample("typical")}).code, 0);
+    const QHash<QString, QString> scores = reportedScores();
+    QString messages;
+    QStringList thresholds;
+    for (const auto& [name, offset] :
+         {std::pair{QStringLiteral("sensitivity"), sensitivityOffset}, {QStringLiteral("specificity"), specificityOffset}}) {
+        thresholds << QString::number(std::clamp(std::round((scores[name].chopped(2).toDouble() + offset) * 100) / 100, 0.0, 100.0));
+        if (below.contains(name))
+            messages += QStringLiteral("Below Threshold: Overall %1 is %2, below the threshold of %3 %.\n")
+                            .arg(name, scores[name], thresholds.last());
+    }
+    for (const QStringList& args : {QStringList{"--reuse"}, QStringList{sample("typical")}}) {
+        const Result r = evaluate(QStringList{"--fail-below", thresholds.join(',')} + args);
+        QVERIFY2(r.code == (below.isEmpty() ? 0 : 5) && r.err == messages, qPrintable(r.err));
+    }
+    QCOMPARE(json({"history"})["runs"].toArray().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestBatch)
