@@ -86,7 +86,8 @@ const QList<Command>& commands()
              + QList<QCommandLineOption>{
                  option("format",
                         "text (default) prints aligned tables; csv and json write one file per report, named "
-                        "after its page design, headed by field names.",
+                        "after its page design, headed by field names; each score field X gains XLow and XHigh, "
+                        "its 95 percent interval, after the report's own fields.",
                         "text|csv|json"),
                  option("output", "The folder for csv and json files (default: the current folder).", "DIR"),
                  option("pdf", "Also writes one PDF per report into DIR, named after its page design "
