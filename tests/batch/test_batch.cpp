@@ -1,7 +1,5 @@
-#include "FakePlatform.h"
 #include "PdfText.h"
-#include "SourceFiles.h"
-#include "database/Db.h"
+#include "Suite.h"
 #include "database/EvalDatabase.h"
 #include "reports/ReportCatalogue.h"
 
@@ -11,19 +9,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTest>
 #include <unistd.h>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
 struct Result {
     int code;
-    QString out;
-    QString err;
+    QString out, err;
 };
 
 const QString kBatch = QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch");
@@ -61,18 +53,265 @@ class TestBatch : public QObject {
 private slots:
     // Each test has its own database file.
     void init() { QVERIFY(dir.isValid()); database = dir.filePath(QStringLiteral("eval%1.db").arg(++serial)); }
-    void usageErrors_data();
-    void usageErrors();
-    void evaluateLoadsAndLeavesTheFileReadOnly();
-    void refusedFilesExitWithOne_data();
-    void refusedFilesExitWithOne();
-    void strictCompletenessWarning();
-    void unusableDatabaseExitsWithThree();
-    void databaseFaultsExitWithThree_data();
-    void databaseFaultsExitWithThree();
-    void lockOfACrashedRunIsTakenOver();
-    void sharedInstallGivesEachUserACopy();
-    void reportsInEveryForm();
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"frobnicate"};
+        QTest::newRow("no file") << QStringList{"evaluate"};
+        QTest::newRow("file and reuse") << QStringList{"evaluate", "--reuse", "x.txt"};
+        QTest::newRow("two files") << QStringList{"evaluate", "a.txt", "b.txt"};
+        QTest::newRow("unknown option") << QStringList{"evaluate", "--fast", "a.txt"};
+        QTest::newRow("database without value") << QStringList{"evaluate", "--database"};
+        QTest::newRow("report index out of range") << QStringList{"report", "8"};
+        QTest::newRow("report without index") << QStringList{"report"};
+        QTest::newRow("report format") << QStringList{"report", "--format", "xml", "all"};
+        QTest::newRow("deck format") << QStringList{"deck", "--format", "xml"};
+        QTest::newRow("deck processing id") << QStringList{"deck", "--processing-id", "D"};
+        QTest::newRow("explain without selection") << QStringList{"explain"};
+        QTest::newRow("explain selection mixed with ids") << QStringList{"explain", "12", "all"};
+        QTest::newRow("explain format") << QStringList{"explain", "--format", "xml", "all"};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        const Result r = batch(args);
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.startsWith("marrowick-batch: ") && r.err.contains("--help"), qPrintable(r.err));
+    }
+
+    void evaluateLoadsAndLeavesTheFileReadOnly()
+    {
+        const Result r = evaluate({sample("perfect")});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(r.err)); // not a terminal: no progress bar
+        QVERIFY2(r.out.contains("550 rows loaded"), qPrintable(r.out));
+        QVERIFY(!(QFile::permissions(database) & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)));
+        // The next run clears the mark and reuses the evaluation.
+        const Result again = evaluate({"--reuse"});
+        QCOMPARE(again.code, 0);
+        QVERIFY(again.out.contains("550 rows loaded"));
+    }
+
+    void refusedFilesExitWithOne_data()
+    {
+        // The file's contents ("<missing>": no file; "<reuse>": no earlier data),
+        // and what the batch says (its start, without a line end); breaks become LF.
+        QTest::addColumn<QString>("contents");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("field count") << "1,N,A,B\r\n"
+                                     << "Data Format Error: 4 field(s) found in the data. Please verify that the file is in comma "
+                                        "delimited format and all 15 fields required for processing have been included.\n";
+        QTest::newRow("invalid record") << "1,y,A,B,,,20200101,M,,,,,08,20200101,MSD\r\n"
+                                        << "Invalid Results File: Record number 1 has the following errors:\n\nInvalid questionable "
+                                           "match (potential duplicate) flag.\n";
+        QTest::newRow("missing file") << "<missing>" << "Error: Error reading results file.";
+        QTest::newRow("reuse without earlier data") << "<reuse>" << "File Name Missing: Please specify the file name for the results file.\n";
+    }
+
+    void refusedFilesExitWithOne()
+    {
+        QFETCH(QString, contents);
+        QFETCH(QString, error);
+        const QString file = dir.filePath(QStringLiteral("bad.txt"));
+        QFile::remove(file);
+        if (!contents.startsWith(QLatin1Char('<')))
+            QVERIFY(writeBytes(file, contents.toUtf8()));
+        const Result r = evaluate({contents == QLatin1String("<reuse>") ? QStringLiteral("--reuse") : file});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(error.endsWith('\n') ? r.err == error : r.err.startsWith(error), qPrintable(r.err));
+    }
+
+    void strictCompletenessWarning()
+    {
+        // Every tenth line of a sample: far fewer than 80 percent of the test records.
+        QByteArray some;
+        int n = 0;
+        for (const QByteArray& line : fileBytes(sample("none")).split('\n'))
+            if (n++ % 10 == 0)
+                some += line + '\n';
+        const QString partial = dir.filePath(QStringLiteral("partial.txt"));
+        QVERIFY(writeBytes(partial, some));
+        const QString warning = QStringLiteral("Warning: More than 20 percent of the records are missing. Please verify the data is complete.\n");
+        Result r = evaluate({partial});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, warning);
+        r = evaluate({"--strict", partial});
+        QCOMPARE(r.code, 4);
+        QCOMPARE(r.err, warning);
+    }
+
+    void unusableDatabaseExitsWithThree()
+    {
+        QVERIFY(writeBytes(database, QByteArray("not a database\n").repeated(100)));
+        QVERIFY(setFileReadOnly(database, true));
+        const auto mode = QFile::permissions(database);
+        const Result r = report({"0"});
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.startsWith("Database Error: The database file "), qPrintable(r.err));
+        // Never overwritten without consent, nor even made writable.
+        QVERIFY(fileBytes(database).startsWith("not a database"));
+        QCOMPARE(QFile::permissions(database), mode);
+        // A script that asks for it gets a new database, and the old file is kept.
+        const Result rebuilt = evaluate({"--rebuild-database", sample("perfect")});
+        QCOMPARE(rebuilt.code, 0);
+        QVERIFY2(rebuilt.err.startsWith("Database Rebuilt: "), qPrintable(rebuilt.err));
+        QVERIFY(fileBytes(database + QStringLiteral(".bak")).startsWith("not a database"));
+        // A folder named as the database is refused and left as it was.
+        const auto before = QFile::permissions(dir.path());
+        const Result folder = batch({"report", "--database", dir.path(), "0"});
+        QCOMPARE(folder.code, 3);
+        QVERIFY2(folder.err.contains("it is not a file"), qPrintable(folder.err));
+        QCOMPARE(QFile::permissions(dir.path()), before);
+    }
+
+    void databaseFaultsExitWithThree_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("another copy of the program") << "instance" << "in use by another copy of Marrowick";
+        QTest::newRow("another program's lock") << "locked" << "in use by another program";
+        QTest::newRow("read-only to this user") << "read-only" << "The database file cannot be written";
+        QTest::newRow("disk full") << "full" << "The disk is full";
+    }
+
+    // A fault of the database exits 3, never 1 (the file's fault), and leaves the
+    // previous evaluation whole.
+    void databaseFaultsExitWithThree()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        if ((fault == QLatin1String("read-only") || fault == QLatin1String("full")) && !kRoot)
+            QSKIP("needs root: file modes do not bind a file's owner, and a small disk needs a mount");
+        const QString folder = sharedFolder(dir, QStringLiteral("fault%1").arg(serial));
+        database = folder + QStringLiteral("/eval.db");
+        const QString mount = folder + QStringLiteral("/small");
+        if (fault == QLatin1String("full")) {
+            // Just room for the database: the load cannot grow it.
+            QDir().mkpath(mount);
+            QVERIFY(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=600k", "tmpfs", mount}) == 0);
+            database = mount + QStringLiteral("/eval.db");
+        }
+        QCOMPARE(evaluate({sample("none")}).code, 0);
+        if (fault == QLatin1String("full")) {
+            QFile filler(mount + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
+            }
+        }
+        const QByteArray before = fileBytes(database);
+        FakePlatform host;
+        std::optional<ForeignLock> lock;
+        if (fault == QLatin1String("instance"))
+            QVERIFY(openEvalDatabase(database));
+        else if (fault == QLatin1String("locked"))
+            QVERIFY(lock.emplace(database).held());
+        else if (fault == QLatin1String("read-only"))
+            QVERIFY(setFileReadOnly(database, true));
+        const Result r = batch({"evaluate", "--database", database, sample("typical")}, kBatch, fault == QLatin1String("read-only"));
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.startsWith("Database Error: ") && r.err.contains(message), qPrintable(r.err));
+        QVERIFY2(!r.err.contains("INSERT") && !r.err.contains("Rebuild"), qPrintable(r.err));
+        lock.reset();
+        closeEvalDatabase();
+        QCOMPARE(fileBytes(database), before);
+        if (fault == QLatin1String("full"))
+            QProcess::execute(QStringLiteral("umount"), {mount});
+    }
+
+    void lockOfACrashedRunIsTakenOver()
+    {
+        QCOMPARE(evaluate({sample("none")}).code, 0);
+        {
+            // A run that holds the program's lock while it waits for another
+            // program's, and is killed there.
+            ForeignLock lock(database);
+            QVERIFY(lock.held());
+            QProcess crashing;
+            crashing.start(kBatch, {"evaluate", "--database", database, sample("typical")});
+            QVERIFY(crashing.waitForStarted());
+            // Written, not just created: a kill in between leaves a lock nobody can prove stale.
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(database + QStringLiteral(".lock")).size() > 0, 2500);
+            crashing.kill();
+            crashing.waitForFinished();
+        }
+        QVERIFY(QFile::exists(database + QStringLiteral(".lock")));
+        const Result r = evaluate({sample("perfect")});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(r.err));
+    }
+
+    // Installed where users cannot write, with a database another user left there:
+    // each user works on a fresh copy of their own, and the shared one is untouched.
+    void sharedInstallGivesEachUserACopy()
+    {
+        const QString program = sharedFolder(dir, QStringLiteral("install")) + QStringLiteral("/marrowick-batch");
+        QVERIFY(QFile::copy(kBatch, program));
+        QCOMPARE(batch({"evaluate", sample("perfect")}, program).code, 0);
+        const QString shared = QFileInfo(program).path() + QStringLiteral("/DupTestDataFin.db");
+        QVERIFY(QFile::exists(shared));
+        const QByteArray before = fileBytes(shared);
+        QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x5555)));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const QString home = sharedFolder(dir, QStringLiteral("home"));
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+        const Result r = batch({"evaluate", sample("typical")}, program, true, env);
+        QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x7777)));
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains("rows loaded"), qPrintable(r.out));
+        QCOMPARE(fileBytes(shared), before);
+        QVERIFY(QFile::exists(home + QStringLiteral("/data/Marrowick/Marrowick/DupTestDataFin.db")));
+    }
+
+    void reportsInEveryForm()
+    {
+        QCOMPARE(evaluate({sample("typical")}).code, 0);
+        // As text: every report under its title, each shown column under its caption.
+        Result r = report({"all"});
+        QCOMPARE(r.code, 0);
+        for (const ReportDef& report : reportCatalogue()) {
+            QVERIFY2(r.out.contains(report.title + QLatin1Char('\n')), qPrintable(report.title));
+            for (const ColumnRule& rule : report.rules)
+                QVERIFY2(r.out.contains(rule.caption), qPrintable(rule.caption));
+        }
+        QVERIFY(r.out.contains("Overall Score for Duplicate Record Detection (Sensitivity)"));
+        QVERIFY(!r.out.contains("ProbOrder")); // a column no rule shows
+
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QCOMPARE(report({"--format", "csv", "--output", out, "1", "5"}).code, 0);
+        const QList<QByteArray> lines = fileBytes(out + QStringLiteral("/rptProbTypeSummary.csv")).split('\n');
+        QCOMPARE(lines.first().trimmed(), QByteArray("ProblemCode,ProblemDesc,ProbOrder,ProblemCount,TotalCaught,TotalQM,TotalMissed,Sensitivity"));
+        int duplicates = 0;
+        for (const QByteArray& line : sourceBytes("data/DupTestData.csv").split('\n'))
+            duplicates += line.contains(',') && !line.startsWith("ID,") && !line.contains("BASE_RECORD,");
+        QVERIFY(lines.at(lines.size() - 2).startsWith("TOTAL,TOTAL DUPLICATES,100," + QByteArray::number(duplicates) + ","));
+        QVERIFY(fileBytes(out + QStringLiteral("/rptNonDupsLost.csv")).split('\n').first().contains("Notes,ID"));
+
+        QCOMPARE(report({"--format", "json", "--output", out, "0"}).code, 0);
+        const QJsonObject doc = QJsonDocument::fromJson(fileBytes(out + QStringLiteral("/rptOverall.json"))).object();
+        QCOMPARE(doc.value("title").toString(), reportAt(0)->title);
+        const QJsonArray rows = doc.value("rows").toArray();
+        QCOMPARE(rows.size(), 16);
+        QCOMPARE(rows.at(0).toObject().value("ResultValue").toString(), QStringLiteral("550"));
+
+        const QString pdfs = dir.filePath(QStringLiteral("pdf"));
+        QCOMPARE(report({"--pdf", pdfs, "0", "7"}).code, 0);
+        QVERIFY(pdfPages(pdfs + QStringLiteral("/rptOverall.pdf")).join(QString()).contains("Overall Score for Duplicate Record Detection"));
+        QVERIFY(QFile::exists(pdfs + QStringLiteral("/rptAllDupsList.pdf")));
+
+        // A refill that fails: its message, and exit code 3.
+        {
+            FakePlatform host;
+            QVERIFY(openEvalDatabase(database));
+            run("DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'");
+            closeEvalDatabase();
+        }
+        r = report({"0"});
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
+    }
 
 private:
     Result evaluate(const QStringList& args) { return batch(QStringList{"evaluate", "--database", database} + args); }
@@ -82,265 +321,6 @@ private:
     QString database;
     int serial = 0;
 };
-
-void TestBatch::usageErrors_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("nothing") << QStringList{};
-    QTest::newRow("unknown command") << QStringList{"frobnicate"};
-    QTest::newRow("no file") << QStringList{"evaluate"};
-    QTest::newRow("file and reuse") << QStringList{"evaluate", "--reuse", "x.txt"};
-    QTest::newRow("two files") << QStringList{"evaluate", "a.txt", "b.txt"};
-    QTest::newRow("unknown option") << QStringList{"evaluate", "--fast", "a.txt"};
-    QTest::newRow("database without value") << QStringList{"evaluate", "--database"};
-    QTest::newRow("report index out of range") << QStringList{"report", "8"};
-    QTest::newRow("report without index") << QStringList{"report"};
-    QTest::newRow("report format") << QStringList{"report", "--format", "xml", "all"};
-    QTest::newRow("deck format") << QStringList{"deck", "--format", "xml"};
-    QTest::newRow("deck processing id") << QStringList{"deck", "--processing-id", "D"};
-    QTest::newRow("explain without selection") << QStringList{"explain"};
-    QTest::newRow("explain selection mixed with ids") << QStringList{"explain", "12", "all"};
-    QTest::newRow("explain format") << QStringList{"explain", "--format", "xml", "all"};
-}
-
-void TestBatch::usageErrors()
-{
-    QFETCH(QStringList, args);
-    const Result r = batch(args);
-    QCOMPARE(r.code, 2);
-    QVERIFY2(r.err.startsWith("marrowick-batch: ") && r.err.contains("--help"), qPrintable(r.err));
-}
-
-void TestBatch::evaluateLoadsAndLeavesTheFileReadOnly()
-{
-    const Result r = evaluate({sample("perfect")});
-    QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(r.err)); // not a terminal: no progress bar
-    QVERIFY2(r.out.contains("550 rows loaded"), qPrintable(r.out));
-    QVERIFY(!(QFile::permissions(database) & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)));
-    // The next run clears the mark and reuses the evaluation.
-    const Result again = evaluate({"--reuse"});
-    QCOMPARE(again.code, 0);
-    QVERIFY(again.out.contains("550 rows loaded"));
-}
-
-void TestBatch::refusedFilesExitWithOne_data()
-{
-    // The file's contents ("<missing>": no file; "<reuse>": no earlier data),
-    // and what the batch says (its start, without a line end); breaks become LF.
-    QTest::addColumn<QString>("contents");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("field count") << "1,N,A,B\r\n"
-                                 << "Data Format Error: 4 field(s) found in the data. Please verify that the file is in comma "
-                                    "delimited format and all 15 fields required for processing have been included.\n";
-    QTest::newRow("invalid record") << "1,y,A,B,,,20200101,M,,,,,08,20200101,MSD\r\n"
-                                    << "Invalid Results File: Record number 1 has the following errors:\n\nInvalid questionable "
-                                       "match (potential duplicate) flag.\n";
-    QTest::newRow("missing file") << "<missing>" << "Error: Error reading results file.";
-    QTest::newRow("reuse without earlier data") << "<reuse>" << "File Name Missing: Please specify the file name for the results file.\n";
-}
-
-void TestBatch::refusedFilesExitWithOne()
-{
-    QFETCH(QString, contents);
-    QFETCH(QString, error);
-    const QString file = dir.filePath(QStringLiteral("bad.txt"));
-    QFile::remove(file);
-    if (!contents.startsWith(QLatin1Char('<')))
-        QVERIFY(writeBytes(file, contents.toUtf8()));
-    const Result r = evaluate({contents == QLatin1String("<reuse>") ? QStringLiteral("--reuse") : file});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(error.endsWith('\n') ? r.err == error : r.err.startsWith(error), qPrintable(r.err));
-}
-
-void TestBatch::strictCompletenessWarning()
-{
-    // Every tenth line of a sample: far fewer than 80 percent of the test records.
-    QByteArray some;
-    int n = 0;
-    for (const QByteArray& line : fileBytes(sample("none")).split('\n'))
-        if (n++ % 10 == 0)
-            some += line + '\n';
-    const QString partial = dir.filePath(QStringLiteral("partial.txt"));
-    QVERIFY(writeBytes(partial, some));
-    const QString warning = QStringLiteral("Warning: More than 20 percent of the records are missing. Please verify the data is complete.\n");
-    Result r = evaluate({partial});
-    QCOMPARE(r.code, 0);
-    QCOMPARE(r.err, warning);
-    r = evaluate({"--strict", partial});
-    QCOMPARE(r.code, 4);
-    QCOMPARE(r.err, warning);
-}
-
-void TestBatch::unusableDatabaseExitsWithThree()
-{
-    QVERIFY(writeBytes(database, QByteArray("not a database\n").repeated(100)));
-    QVERIFY(setFileReadOnly(database, true));
-    const auto mode = QFile::permissions(database);
-    const Result r = report({"0"});
-    QCOMPARE(r.code, 3);
-    QVERIFY2(r.err.startsWith("Database Error: The database file "), qPrintable(r.err));
-    // Never overwritten without consent, nor even made writable.
-    QVERIFY(fileBytes(database).startsWith("not a database"));
-    QCOMPARE(QFile::permissions(database), mode);
-    // A script that asks for it gets a new database, and the old file is kept.
-    const Result rebuilt = evaluate({"--rebuild-database", sample("perfect")});
-    QCOMPARE(rebuilt.code, 0);
-    QVERIFY2(rebuilt.err.startsWith("Database Rebuilt: "), qPrintable(rebuilt.err));
-    QVERIFY(fileBytes(database + QStringLiteral(".bak")).startsWith("not a database"));
-    // A folder named as the database is refused and left as it was.
-    const auto before = QFile::permissions(dir.path());
-    const Result folder = batch({"report", "--database", dir.path(), "0"});
-    QCOMPARE(folder.code, 3);
-    QVERIFY2(folder.err.contains("it is not a file"), qPrintable(folder.err));
-    QCOMPARE(QFile::permissions(dir.path()), before);
-}
-
-void TestBatch::databaseFaultsExitWithThree_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("another copy of the program") << "instance" << "in use by another copy of Marrowick";
-    QTest::newRow("another program's lock") << "locked" << "in use by another program";
-    QTest::newRow("read-only to this user") << "read-only" << "The database file cannot be written";
-    QTest::newRow("disk full") << "full" << "The disk is full";
-}
-
-// A fault of the database exits 3, never 1 (the file's fault), and leaves the
-// previous evaluation whole.
-void TestBatch::databaseFaultsExitWithThree()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, message);
-    if ((fault == QLatin1String("read-only") || fault == QLatin1String("full")) && !kRoot)
-        QSKIP("needs root: file modes do not bind a file's owner, and a small disk needs a mount");
-    const QString folder = sharedFolder(dir, QStringLiteral("fault%1").arg(serial));
-    database = folder + QStringLiteral("/eval.db");
-    const QString mount = folder + QStringLiteral("/small");
-    if (fault == QLatin1String("full")) {
-        // Just room for the database: the load cannot grow it.
-        QDir().mkpath(mount);
-        QVERIFY(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=600k", "tmpfs", mount}) == 0);
-        database = mount + QStringLiteral("/eval.db");
-    }
-    QCOMPARE(evaluate({sample("none")}).code, 0);
-    if (fault == QLatin1String("full")) {
-        QFile filler(mount + QStringLiteral("/filler"));
-        QVERIFY(filler.open(QIODevice::WriteOnly));
-        while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
-        }
-    }
-    const QByteArray before = fileBytes(database);
-    FakePlatform host;
-    std::optional<ForeignLock> lock;
-    if (fault == QLatin1String("instance"))
-        QVERIFY(openEvalDatabase(database));
-    else if (fault == QLatin1String("locked"))
-        QVERIFY(lock.emplace(database).held());
-    else if (fault == QLatin1String("read-only"))
-        QVERIFY(setFileReadOnly(database, true));
-    const Result r = batch({"evaluate", "--database", database, sample("typical")}, kBatch, fault == QLatin1String("read-only"));
-    QCOMPARE(r.code, 3);
-    QVERIFY2(r.err.startsWith("Database Error: ") && r.err.contains(message), qPrintable(r.err));
-    QVERIFY2(!r.err.contains("INSERT") && !r.err.contains("Rebuild"), qPrintable(r.err));
-    lock.reset();
-    closeEvalDatabase();
-    QCOMPARE(fileBytes(database), before);
-    if (fault == QLatin1String("full"))
-        QProcess::execute(QStringLiteral("umount"), {mount});
-}
-
-void TestBatch::lockOfACrashedRunIsTakenOver()
-{
-    QCOMPARE(evaluate({sample("none")}).code, 0);
-    {
-        // A run that holds the program's lock while it waits for another
-        // program's, and is killed there.
-        ForeignLock lock(database);
-        QVERIFY(lock.held());
-        QProcess crashing;
-        crashing.start(kBatch, {"evaluate", "--database", database, sample("typical")});
-        QVERIFY(crashing.waitForStarted());
-        // Written, not just created: a kill in between leaves a lock nobody can prove stale.
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(database + QStringLiteral(".lock")).size() > 0, 2500);
-        crashing.kill();
-        crashing.waitForFinished();
-    }
-    QVERIFY(QFile::exists(database + QStringLiteral(".lock")));
-    const Result r = evaluate({sample("perfect")});
-    QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(r.err));
-}
-
-// Installed where users cannot write, with a database another user left there:
-// each user works on a fresh copy of their own, and the shared one is untouched.
-void TestBatch::sharedInstallGivesEachUserACopy()
-{
-    const QString program = sharedFolder(dir, QStringLiteral("install")) + QStringLiteral("/marrowick-batch");
-    QVERIFY(QFile::copy(kBatch, program));
-    QCOMPARE(batch({"evaluate", sample("perfect")}, program).code, 0);
-    const QString shared = QFileInfo(program).path() + QStringLiteral("/DupTestDataFin.db");
-    QVERIFY(QFile::exists(shared));
-    const QByteArray before = fileBytes(shared);
-    QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x5555)));
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const QString home = sharedFolder(dir, QStringLiteral("home"));
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    const Result r = batch({"evaluate", sample("typical")}, program, true, env);
-    QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x7777)));
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QVERIFY2(r.out.contains("rows loaded"), qPrintable(r.out));
-    QCOMPARE(fileBytes(shared), before);
-    QVERIFY(QFile::exists(home + QStringLiteral("/data/Marrowick/Marrowick/DupTestDataFin.db")));
-}
-
-void TestBatch::reportsInEveryForm()
-{
-    QCOMPARE(evaluate({sample("typical")}).code, 0);
-    // As text: every report under its title, each shown column under its caption.
-    Result r = report({"all"});
-    QCOMPARE(r.code, 0);
-    for (const ReportDef& report : reportCatalogue()) {
-        QVERIFY2(r.out.contains(report.title + QLatin1Char('\n')), qPrintable(report.title));
-        for (const ColumnRule& rule : report.rules)
-            QVERIFY2(r.out.contains(rule.caption), qPrintable(rule.caption));
-    }
-    QVERIFY(r.out.contains("Overall Score for Duplicate Record Detection (Sensitivity)"));
-    QVERIFY(!r.out.contains("ProbOrder")); // a column no rule shows
-
-    const QString out = dir.filePath(QStringLiteral("out"));
-    QCOMPARE(report({"--format", "csv", "--output", out, "1", "5"}).code, 0);
-    const QList<QByteArray> lines = fileBytes(out + QStringLiteral("/rptProbTypeSummary.csv")).split('\n');
-    QCOMPARE(lines.first().trimmed(), QByteArray("ProblemCode,ProblemDesc,ProbOrder,ProblemCount,TotalCaught,TotalQM,TotalMissed,Sensitivity"));
-    int duplicates = 0;
-    for (const QByteArray& line : sourceBytes("data/DupTestData.csv").split('\n'))
-        duplicates += line.contains(',') && !line.startsWith("ID,") && !line.contains("BASE_RECORD,");
-    QVERIFY(lines.at(lines.size() - 2).startsWith("TOTAL,TOTAL DUPLICATES,100," + QByteArray::number(duplicates) + ","));
-    QVERIFY(fileBytes(out + QStringLiteral("/rptNonDupsLost.csv")).split('\n').first().contains("Notes,ID"));
-
-    QCOMPARE(report({"--format", "json", "--output", out, "0"}).code, 0);
-    const QJsonObject doc = QJsonDocument::fromJson(fileBytes(out + QStringLiteral("/rptOverall.json"))).object();
-    QCOMPARE(doc.value("title").toString(), reportAt(0)->title);
-    const QJsonArray rows = doc.value("rows").toArray();
-    QCOMPARE(rows.size(), 16);
-    QCOMPARE(rows.at(0).toObject().value("ResultValue").toString(), QStringLiteral("550"));
-
-    const QString pdfs = dir.filePath(QStringLiteral("pdf"));
-    QCOMPARE(report({"--pdf", pdfs, "0", "7"}).code, 0);
-    QVERIFY(pdfPages(pdfs + QStringLiteral("/rptOverall.pdf")).join(QString()).contains("Overall Score for Duplicate Record Detection"));
-    QVERIFY(QFile::exists(pdfs + QStringLiteral("/rptAllDupsList.pdf")));
-
-    // A refill that fails: its message, and exit code 3.
-    {
-        FakePlatform host;
-        QVERIFY(openEvalDatabase(database));
-        run("DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'");
-        closeEvalDatabase();
-    }
-    r = report({"0"});
-    QCOMPARE(r.code, 3);
-    QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
-}
 
 QTEST_GUILESS_MAIN(TestBatch)
 #include "test_batch.moc"

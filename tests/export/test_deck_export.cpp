@@ -1,5 +1,4 @@
-#include "FakePlatform.h"
-#include "SourceFiles.h"
+#include "Suite.h"
 #include "database/CsvReader.h"
 #include "export/DeckExport.h"
 #include "shell/WizardPage.h"
@@ -7,11 +6,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 

@@ -20,9 +20,6 @@
 #include <QTableView>
 #include <QTest>
 
-using namespace marrowick;
-using namespace marrowick::test;
-
 namespace {
 
 // The first lines of a sample in which every record is its own client.
@@ -44,19 +41,251 @@ int shownColumns(const frmRep1* viewer)
 class TestPages : public QObject {
     Q_OBJECT
 private slots:
-    void init() { session = std::make_unique<PageSession>(); host = &session->host; db = &session->db; }
-    void cleanup() { session.reset(); }
-    void blankAndInvalidNames_data();
-    void blankAndInvalidNames();
-    void runDisablesButtonsAndMovesOn();
-    void completenessWarning();
-    void failuresStayOnStep3_data();
-    void failuresStayOnStep3();
-    void browseAndEnterInTheFileBox();
-    void selectionPageLists();
-    void viewerDressesEachReport();
-    void errorsReachingThePageAreShown_data();
-    void errorsReachingThePageAreShown();
+    void init() { s.emplace(); }
+    void cleanup() { s.reset(); }
+
+    void blankAndInvalidNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("earlierData");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("prompt");
+        const QString reuse = QStringLiteral(" file name. Do you wish to use the data loaded in the previous evaluation?");
+        const QString invalid = QStringLiteral("File does not exist. Please specify a valid filename.");
+        QTest::newRow("blank, no data") << "" << false << "File Name Missing" << "Please specify the file name for the results file.";
+        QTest::newRow("blank, data") << "" << true << "New File Name Missing" << "You have not specified a" + reuse;
+        QTest::newRow("blanks only, no data") << "   " << false << "Invalid File Name" << invalid;
+        QTest::newRow("blanks only, data") << "   " << true << "Invalid File Name" << "You have not specified a valid" + reuse;
+        QTest::newRow("missing file, no data") << "/no/such/results.txt" << false << "Invalid File Name" << invalid;
+        QTest::newRow("missing file, data") << "/no/such/results.txt" << true << "Invalid File Name" << "You have not specified a valid" + reuse;
+    }
+
+    void blankAndInvalidNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, earlierData);
+        QFETCH(QString, title);
+        QFETCH(QString, prompt);
+        run("DELETE FROM IIS_LOADED_CHILD_ALL");
+        if (earlierData)
+            QVERIFY(EvaluationRun::LoadAndAnalyze(sample("perfect")));
+        auto* page = step3();
+        page->txtFileName->setText(name);
+        // No: stay. Then Yes: reuse, straight to the completeness check and on.
+        for (MsgResult answer : earlierData ? QList<MsgResult>{MsgResult::No, MsgResult::Yes} : QList<MsgResult>{MsgResult::Ok}) {
+            if (earlierData)
+                s->host.expect(answer);
+            QTest::mouseClick(page->btnNext, Qt::LeftButton);
+            settle();
+            QCOMPARE(s->host.shown.value(0).buttons, earlierData ? MsgButtons::YesNo : MsgButtons::Ok);
+            QVERIFY(s->host.showedOne(title, prompt, MsgIcon::Exclamation));
+            const bool movedOn = answer == MsgResult::Yes;
+            QCOMPARE(pages::loaded<frmAnalysisReports>() != nullptr, movedOn);
+            if (!movedOn) {
+                QVERIFY(page->isVisible());
+                QCOMPARE(page->txtFileName->text(), name);
+            }
+        }
+        QVERIFY(!s->host.busy);
+    }
+
+    void runDisablesButtonsAndMovesOn()
+    {
+        bool checked = false;
+        s->host.onIncrement = [&] {
+            auto* page = pages::loaded<frmStep3>();
+            if (!checked)
+                QVERIFY(!page->btnNext->isEnabled() && !page->btnBack->isEnabled() && !page->btnBrowse->isEnabled() && page->btnExit->isEnabled());
+            checked = true;
+        };
+        next(sample("typical"));
+        s->host.onIncrement = nullptr;
+        QVERIFY(checked);
+        QCOMPARE(s->host.progressTexts, QStringList({"Reading results file....", "Analyzing results ....", "Analyzing results ...."}));
+        QVERIFY(s->host.shown.isEmpty() && !s->host.busy);
+        QVERIFY(!pages::loaded<frmStep3>());
+        QVERIFY(pages::loaded<frmAnalysisReports>() && pages::loaded<frmAnalysisReports>()->isVisible());
+    }
+
+    void completenessWarning()
+    {
+        const QString warning = QStringLiteral("More than 20 percent of the records are missing. Please verify the data is complete.");
+        s->host.expect(MsgResult::Cancel);
+        auto* page = next(s->db.writeFile("r439.txt", firstLines(439)));
+        QCOMPARE(s->host.shown.value(0).buttons, MsgButtons::OkCancel);
+        QVERIFY(s->host.showedOne("Warning", warning, MsgIcon::Exclamation));
+        QVERIFY(page->isVisible());
+        // The new data stays; reusing it meets the same warning.
+        QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 439);
+        s->host.expect(MsgResult::Yes);
+        s->host.expect(MsgResult::Ok);
+        next(QString());
+        const QList<ShownBox> boxes = s->host.takeShown();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[1].prompt, warning);
+        QVERIFY(pages::loaded<frmAnalysisReports>());
+        pages::loaded<frmAnalysisReports>()->unload();
+        settle();
+        next(s->db.writeFile("r440.txt", firstLines(440)));
+        QVERIFY(s->host.takeShown().isEmpty());
+        QVERIFY(pages::loaded<frmAnalysisReports>());
+    }
+
+    void failuresStayOnStep3_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QByteArray>("file"); // empty: a sample
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("prompt"); // its start
+        QTest::newRow("refused file") << "" << QByteArray("1,N,A\r\n") << "Data Format Error" << "3 field(s)";
+        // The analysis itself rolls back (tests/analysis); the page says so.
+        QTest::newRow("analysis fails") << "UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)"
+                                        << QByteArray() << "Error"
+                                        << "The evaluation could not be completed; the previous evaluation is unchanged.\r3021 "
+                                           "No current record: test record 9999";
+    }
+
+    void failuresStayOnStep3()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, title);
+        QFETCH(QString, prompt);
+        if (!damage.isEmpty())
+            run(damage);
+        auto* page = next(file.isEmpty() ? sample("none") : s->db.writeFile("bad.txt", file));
+        QVERIFY(s->host.showedOne(title, prompt, MsgIcon::Critical, true));
+        QVERIFY(page->isVisible() && !s->host.busy);
+        QVERIFY(page->btnNext->isEnabled() && page->btnBack->isEnabled() && page->btnBrowse->isEnabled());
+        QVERIFY(!pages::loaded<frmAnalysisReports>());
+    }
+
+    // A choice replaces the name; a cancel keeps what was typed; Enter is Next.
+    void browseAndEnterInTheFileBox()
+    {
+        s->host.fileAnswers = QStringList{QString(), QStringLiteral("/data/first.txt")};
+        auto* page = step3();
+        page->txtFileName->setText("typed.txt");
+        QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
+        QCOMPARE(page->txtFileName->text(), QStringLiteral("typed.txt"));
+        QCOMPARE(s->host.dialogCaptions.value(0), QStringLiteral("Choose the Results File"));
+        QCOMPARE(s->host.lastFilters.size(), 2);
+        QVERIFY(s->host.lastFilters[0].startsWith(QStringLiteral("All Files")));
+        QVERIFY(s->host.lastFilters[1].startsWith(QStringLiteral("Text Files (*.txt)")));
+        QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
+        QCOMPARE(page->txtFileName->text(), QStringLiteral("/data/first.txt"));
+
+        page->txtFileName->setText(QString());
+        QTest::keyClick(page->txtFileName, Qt::Key_Return);
+        QVERIFY(s->host.showedOne(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt, MsgIcon::Exclamation));
+    }
+
+    void selectionPageLists()
+    {
+        auto* reports = pages::show<frmAnalysisReports>();
+        QCOMPARE(reports->windowTitle(), QStringLiteral("Analysis and Reports"));
+        QCOMPARE(reports->Label1->text(), QStringLiteral("Select the information to view:"));
+        QCOMPARE(reports->lstReports->count(), int(reportCatalogue().size()));
+        for (const ReportDef& report : reportCatalogue())
+            QCOMPARE(reports->lstReports->item(report.index)->text(), report.item);
+        QCOMPARE(reports->reportIndex(), 0);
+        QVERIFY(!reports->btnNext->isEnabled());
+        reports->lstReports->clearSelection();
+        QTest::mouseClick(reports->btnView, Qt::LeftButton);
+        QVERIFY(s->host.showedOne("Report Not Selected", "Select a report to view.", MsgIcon::Information));
+        QVERIFY(!s->host.busy);
+        // Back to step 3; a new visit starts again at the first report.
+        reports->lstReports->setCurrentRow(5);
+        QTest::mouseClick(reports->btnBack, Qt::LeftButton);
+        settle();
+        QVERIFY(pages::loaded<frmStep3>());
+        QCOMPARE(pages::show<frmAnalysisReports>()->reportIndex(), 0);
+    }
+
+    void viewerDressesEachReport()
+    {
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
+        // How many rows each report has, counted another way; none for the summaries.
+        const QStringList counts{QStringLiteral("SELECT 16"), {}, {}, {},
+                                 QStringLiteral("SELECT count(*) FROM IIS_DUPLICATES WHERE QM='N' AND OtherQM='N'"),
+                                 QStringLiteral("SELECT count(*) FROM IIS_MISSING_RECORDS"),
+                                 QStringLiteral("SELECT count(*) FROM DupTestData WHERE ProblemCode LIKE '%BASE_RECORD'"),
+                                 QStringLiteral("SELECT count(*) FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'")};
+        for (const ReportDef& report : reportCatalogue()) {
+            frmRep1* viewer = view(report.index);
+            QVERIFY(viewer && viewer->isVisible());
+            QVERIFY(!pages::loaded<frmAnalysisReports>()->isVisible());
+            QCOMPARE(viewer->windowTitle(), report.title);
+            const ReportModel& model = *viewer->resultSet();
+            QVERIFY(model.rowCount() > 0);
+            if (!counts[report.index].isEmpty())
+                QCOMPARE(QString::number(model.rowCount()), rows(counts[report.index]).value(0));
+            double share = 0; // pixels per unit of width factor, the same for every column
+            for (int c = 0; c < model.columnCount(); ++c) {
+                const ColumnRule* rule = ruleFor(report, model.headerData(c, Qt::Horizontal, FieldRole).toString());
+                QCOMPARE(viewer->DataGrid1->isColumnHidden(c), rule == nullptr);
+                if (!rule)
+                    continue;
+                QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), rule->caption);
+                QCOMPARE(model.index(0, c).data(Qt::TextAlignmentRole).toInt() == int(Qt::AlignCenter), rule->centred);
+                const double columnShare = viewer->DataGrid1->columnWidth(c) / rule->width;
+                QVERIFY(share == 0 || std::abs(columnShare / share - 1) < 0.03);
+                share = columnShare;
+            }
+            // Every rule finds its column: none is spelled otherwise than its query spells it.
+            QCOMPARE(shownColumns(viewer), int(report.rules.size()));
+            QVERIFY(viewer->DataGrid1->horizontalHeader()->font().bold());
+            QVERIFY(!s->host.busy);
+            // Copying a row gives its shown cells, tab-separated.
+            viewer->DataGrid1->selectRow(0);
+            viewer->copySelection();
+            QStringList cells;
+            for (const ColumnRule& rule : report.rules)
+                cells << model.index(0, fieldColumn(model, rule.field)).data().toString();
+            QCOMPARE(QApplication::clipboard()->text(), cells.join(QLatin1Char('\t')) + QLatin1Char('\n'));
+            QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
+            settle();
+            QVERIFY(!pages::loaded<frmRep1>());
+            QCOMPARE(pages::loaded<frmAnalysisReports>()->reportIndex(), report.index);
+            QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
+        }
+        // An empty report shows its headings only.
+        run("DELETE FROM IIS_DUPLICATES");
+        frmRep1* viewer = view(4);
+        QVERIFY(viewer && viewer->isVisible() && viewer->DataGrid1->isVisible());
+        QCOMPARE(viewer->resultSet()->rowCount(), 0);
+        QCOMPARE(shownColumns(viewer), int(reportAt(4)->rules.size()));
+    }
+
+    void errorsReachingThePageAreShown_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("overall refill returns false") << 0 << "DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'"
+                                                      << "Error" << "Error occurred in RefillOverallResults: 11 Division by zero";
+        QTest::newRow("look-alike refill passes a failure up") << 2 << "DELETE FROM tblSecondProbDescMap"
+                                                                << "Error" << "The report cannot be shown.\r3021 No current record.";
+        // A fault of the database itself is told as such, in plain words.
+        QTest::newRow("viewer query fails") << 7 << "DROP TABLE tblProbDescMap" << "Database Error"
+                                            << "The database reported: no such table: tblProbDescMap.\rThe report cannot be shown.";
+    }
+
+    void errorsReachingThePageAreShown()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, damage);
+        QFETCH(QString, title);
+        QFETCH(QString, prompt);
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
+        run(damage);
+        view(index);
+        QVERIFY(s->host.showedOne(title, prompt, MsgIcon::Critical));
+        QVERIFY(!pages::loaded<frmRep1>());
+        QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
+        QVERIFY(!s->host.busy);
+    }
 
 private:
     frmStep3* step3() { return pages::show<frmStep3>(); }
@@ -70,253 +299,8 @@ private:
         return page;
     }
 
-    std::unique_ptr<PageSession> session;
-    FakePlatform* host = nullptr;
-    TestDatabase* db = nullptr;
+    std::optional<PageSession> s;
 };
-
-void TestPages::blankAndInvalidNames_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("earlierData");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("prompt");
-    const QString reuse = QStringLiteral(" file name. Do you wish to use the data loaded in the previous evaluation?");
-    const QString invalid = QStringLiteral("File does not exist. Please specify a valid filename.");
-    QTest::newRow("blank, no data") << "" << false << "File Name Missing" << "Please specify the file name for the results file.";
-    QTest::newRow("blank, data") << "" << true << "New File Name Missing" << "You have not specified a" + reuse;
-    QTest::newRow("blanks only, no data") << "   " << false << "Invalid File Name" << invalid;
-    QTest::newRow("blanks only, data") << "   " << true << "Invalid File Name" << "You have not specified a valid" + reuse;
-    QTest::newRow("missing file, no data") << "/no/such/results.txt" << false << "Invalid File Name" << invalid;
-    QTest::newRow("missing file, data") << "/no/such/results.txt" << true << "Invalid File Name" << "You have not specified a valid" + reuse;
-}
-
-void TestPages::blankAndInvalidNames()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, earlierData);
-    QFETCH(QString, title);
-    QFETCH(QString, prompt);
-    run("DELETE FROM IIS_LOADED_CHILD_ALL");
-    if (earlierData)
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("perfect")));
-    auto* page = step3();
-    page->txtFileName->setText(name);
-    // No: stay. Then Yes: reuse, straight to the completeness check and on.
-    for (MsgResult answer : earlierData ? QList<MsgResult>{MsgResult::No, MsgResult::Yes} : QList<MsgResult>{MsgResult::Ok}) {
-        if (earlierData)
-            host->expect(answer);
-        QTest::mouseClick(page->btnNext, Qt::LeftButton);
-        settle();
-        QCOMPARE(host->shown.value(0).buttons, earlierData ? MsgButtons::YesNo : MsgButtons::Ok);
-        QVERIFY(host->showedOne(title, prompt, MsgIcon::Exclamation));
-        const bool movedOn = answer == MsgResult::Yes;
-        QCOMPARE(pages::loaded<frmAnalysisReports>() != nullptr, movedOn);
-        if (!movedOn) {
-            QVERIFY(page->isVisible());
-            QCOMPARE(page->txtFileName->text(), name);
-        }
-    }
-    QVERIFY(!host->busy);
-}
-
-void TestPages::runDisablesButtonsAndMovesOn()
-{
-    bool checked = false;
-    host->onIncrement = [&] {
-        auto* page = pages::loaded<frmStep3>();
-        if (!checked)
-            QVERIFY(!page->btnNext->isEnabled() && !page->btnBack->isEnabled() && !page->btnBrowse->isEnabled() && page->btnExit->isEnabled());
-        checked = true;
-    };
-    next(sample("typical"));
-    host->onIncrement = nullptr;
-    QVERIFY(checked);
-    QCOMPARE(host->progressTexts, QStringList({"Reading results file....", "Analyzing results ....", "Analyzing results ...."}));
-    QVERIFY(host->shown.isEmpty() && !host->busy);
-    QVERIFY(!pages::loaded<frmStep3>());
-    QVERIFY(pages::loaded<frmAnalysisReports>() && pages::loaded<frmAnalysisReports>()->isVisible());
-}
-
-void TestPages::completenessWarning()
-{
-    const QString warning = QStringLiteral("More than 20 percent of the records are missing. Please verify the data is complete.");
-    host->expect(MsgResult::Cancel);
-    auto* page = next(db->writeFile("r439.txt", firstLines(439)));
-    QCOMPARE(host->shown.value(0).buttons, MsgButtons::OkCancel);
-    QVERIFY(host->showedOne("Warning", warning, MsgIcon::Exclamation));
-    QVERIFY(page->isVisible());
-    // The new data stays; reusing it meets the same warning.
-    QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 439);
-    host->expect(MsgResult::Yes);
-    host->expect(MsgResult::Ok);
-    next(QString());
-    const QList<ShownBox> boxes = host->takeShown();
-    QCOMPARE(boxes.size(), 2);
-    QCOMPARE(boxes[1].prompt, warning);
-    QVERIFY(pages::loaded<frmAnalysisReports>());
-    pages::loaded<frmAnalysisReports>()->unload();
-    settle();
-    next(db->writeFile("r440.txt", firstLines(440)));
-    QVERIFY(host->takeShown().isEmpty());
-    QVERIFY(pages::loaded<frmAnalysisReports>());
-}
-
-void TestPages::failuresStayOnStep3_data()
-{
-    QTest::addColumn<QString>("damage");
-    QTest::addColumn<QByteArray>("file"); // empty: a sample
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("prompt"); // its start
-    QTest::newRow("refused file") << "" << QByteArray("1,N,A\r\n") << "Data Format Error" << "3 field(s)";
-    // The analysis itself rolls back (tests/analysis); the page says so.
-    QTest::newRow("analysis fails") << "UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)"
-                                    << QByteArray() << "Error"
-                                    << "The evaluation could not be completed; the previous evaluation is unchanged.\r3021 "
-                                       "No current record: test record 9999";
-}
-
-void TestPages::failuresStayOnStep3()
-{
-    QFETCH(QString, damage);
-    QFETCH(QByteArray, file);
-    QFETCH(QString, title);
-    QFETCH(QString, prompt);
-    if (!damage.isEmpty())
-        run(damage);
-    auto* page = next(file.isEmpty() ? sample("none") : db->writeFile("bad.txt", file));
-    QVERIFY(host->showedOne(title, prompt, MsgIcon::Critical, true));
-    QVERIFY(page->isVisible() && !host->busy);
-    QVERIFY(page->btnNext->isEnabled() && page->btnBack->isEnabled() && page->btnBrowse->isEnabled());
-    QVERIFY(!pages::loaded<frmAnalysisReports>());
-}
-
-// A choice replaces the name; a cancel keeps what was typed; Enter is Next.
-void TestPages::browseAndEnterInTheFileBox()
-{
-    host->fileAnswers = QStringList{QString(), QStringLiteral("/data/first.txt")};
-    auto* page = step3();
-    page->txtFileName->setText("typed.txt");
-    QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
-    QCOMPARE(page->txtFileName->text(), QStringLiteral("typed.txt"));
-    QCOMPARE(host->dialogCaptions.value(0), QStringLiteral("Choose the Results File"));
-    QCOMPARE(host->lastFilters.size(), 2);
-    QVERIFY(host->lastFilters[0].startsWith(QStringLiteral("All Files")));
-    QVERIFY(host->lastFilters[1].startsWith(QStringLiteral("Text Files (*.txt)")));
-    QTest::mouseClick(page->btnBrowse, Qt::LeftButton);
-    QCOMPARE(page->txtFileName->text(), QStringLiteral("/data/first.txt"));
-
-    page->txtFileName->setText(QString());
-    QTest::keyClick(page->txtFileName, Qt::Key_Return);
-    QVERIFY(host->showedOne(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt, MsgIcon::Exclamation));
-}
-
-void TestPages::selectionPageLists()
-{
-    auto* reports = pages::show<frmAnalysisReports>();
-    QCOMPARE(reports->windowTitle(), QStringLiteral("Analysis and Reports"));
-    QCOMPARE(reports->Label1->text(), QStringLiteral("Select the information to view:"));
-    QCOMPARE(reports->lstReports->count(), int(reportCatalogue().size()));
-    for (const ReportDef& report : reportCatalogue())
-        QCOMPARE(reports->lstReports->item(report.index)->text(), report.item);
-    QCOMPARE(reports->reportIndex(), 0);
-    QVERIFY(!reports->btnNext->isEnabled());
-    reports->lstReports->clearSelection();
-    QTest::mouseClick(reports->btnView, Qt::LeftButton);
-    QVERIFY(host->showedOne("Report Not Selected", "Select a report to view.", MsgIcon::Information));
-    QVERIFY(!host->busy);
-    // Back to step 3; a new visit starts again at the first report.
-    reports->lstReports->setCurrentRow(5);
-    QTest::mouseClick(reports->btnBack, Qt::LeftButton);
-    settle();
-    QVERIFY(pages::loaded<frmStep3>());
-    QCOMPARE(pages::show<frmAnalysisReports>()->reportIndex(), 0);
-}
-
-void TestPages::viewerDressesEachReport()
-{
-    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
-    // How many rows each report has, counted another way; none for the summaries.
-    const QStringList counts{QStringLiteral("SELECT 16"), {}, {}, {},
-                             QStringLiteral("SELECT count(*) FROM IIS_DUPLICATES WHERE QM='N' AND OtherQM='N'"),
-                             QStringLiteral("SELECT count(*) FROM IIS_MISSING_RECORDS"),
-                             QStringLiteral("SELECT count(*) FROM DupTestData WHERE ProblemCode LIKE '%BASE_RECORD'"),
-                             QStringLiteral("SELECT count(*) FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'")};
-    for (const ReportDef& report : reportCatalogue()) {
-        frmRep1* viewer = view(report.index);
-        QVERIFY(viewer && viewer->isVisible());
-        QVERIFY(!pages::loaded<frmAnalysisReports>()->isVisible());
-        QCOMPARE(viewer->windowTitle(), report.title);
-        const ReportModel& model = *viewer->resultSet();
-        QVERIFY(model.rowCount() > 0);
-        if (!counts[report.index].isEmpty())
-            QCOMPARE(QString::number(model.rowCount()), rows(counts[report.index]).value(0));
-        double share = 0; // pixels per unit of width factor, the same for every column
-        for (int c = 0; c < model.columnCount(); ++c) {
-            const ColumnRule* rule = ruleFor(report, model.headerData(c, Qt::Horizontal, FieldRole).toString());
-            QCOMPARE(viewer->DataGrid1->isColumnHidden(c), rule == nullptr);
-            if (!rule)
-                continue;
-            QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), rule->caption);
-            QCOMPARE(model.index(0, c).data(Qt::TextAlignmentRole).toInt() == int(Qt::AlignCenter), rule->centred);
-            const double columnShare = viewer->DataGrid1->columnWidth(c) / rule->width;
-            QVERIFY(share == 0 || std::abs(columnShare / share - 1) < 0.03);
-            share = columnShare;
-        }
-        // Every rule finds its column: none is spelled otherwise than its query spells it.
-        QCOMPARE(shownColumns(viewer), int(report.rules.size()));
-        QVERIFY(viewer->DataGrid1->horizontalHeader()->font().bold());
-        QVERIFY(!host->busy);
-        // Copying a row gives its shown cells, tab-separated.
-        viewer->DataGrid1->selectRow(0);
-        viewer->copySelection();
-        QStringList cells;
-        for (const ColumnRule& rule : report.rules)
-            cells << model.index(0, fieldColumn(model, rule.field)).data().toString();
-        QCOMPARE(QApplication::clipboard()->text(), cells.join(QLatin1Char('\t')) + QLatin1Char('\n'));
-        QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
-        settle();
-        QVERIFY(!pages::loaded<frmRep1>());
-        QCOMPARE(pages::loaded<frmAnalysisReports>()->reportIndex(), report.index);
-        QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
-    }
-    // An empty report shows its headings only.
-    run("DELETE FROM IIS_DUPLICATES");
-    frmRep1* viewer = view(4);
-    QVERIFY(viewer && viewer->isVisible() && viewer->DataGrid1->isVisible());
-    QCOMPARE(viewer->resultSet()->rowCount(), 0);
-    QCOMPARE(shownColumns(viewer), int(reportAt(4)->rules.size()));
-}
-
-void TestPages::errorsReachingThePageAreShown_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("damage");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("prompt");
-    QTest::newRow("overall refill returns false") << 0 << "DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'"
-                                                  << "Error" << "Error occurred in RefillOverallResults: 11 Division by zero";
-    QTest::newRow("look-alike refill passes a failure up") << 2 << "DELETE FROM tblSecondProbDescMap"
-                                                            << "Error" << "The report cannot be shown.\r3021 No current record.";
-    // A fault of the database itself is told as such, in plain words.
-    QTest::newRow("viewer query fails") << 7 << "DROP TABLE tblProbDescMap" << "Database Error"
-                                        << "The database reported: no such table: tblProbDescMap.\rThe report cannot be shown.";
-}
-
-void TestPages::errorsReachingThePageAreShown()
-{
-    QFETCH(int, index);
-    QFETCH(QString, damage);
-    QFETCH(QString, title);
-    QFETCH(QString, prompt);
-    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
-    run(damage);
-    view(index);
-    QVERIFY(host->showedOne(title, prompt, MsgIcon::Critical));
-    QVERIFY(!pages::loaded<frmRep1>());
-    QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
-    QVERIFY(!host->busy);
-}
 
 QTEST_MAIN(TestPages)
 #include "test_pages.moc"

@@ -1,14 +1,8 @@
-#include "FakePlatform.h"
-#include "TestDatabase.h"
-#include "database/Db.h"
+#include "Suite.h"
 #include "summaries/PercentText.h"
 #include "summaries/Summaries.h"
 
 #include <QLocale>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
@@ -67,151 +61,144 @@ const Summary kSummaries[] = {
 class TestSummaries : public QObject {
     Q_OBJECT
 private slots:
-    void init() { host = std::make_unique<FakePlatform>(); db = std::make_unique<TestDatabase>(); }
-    void cleanup() { db.reset(); host.reset(); QLocale::setDefault(QLocale::system()); }
-    void percentText_data();
-    void percentText();
-    void summaryTables_data();
-    void summaryTables();
-    void failuresKeepWhatWasSaved_data();
-    void failuresKeepWhatWasSaved();
+    void init() { s.emplace(); }
+    void cleanup() { s.reset(); QLocale::setDefault(QLocale::system()); }
+
+    void percentText_data()
+    {
+        QTest::addColumn<int>("part");
+        QTest::addColumn<int>("whole");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text"); // empty: a division by zero
+        QTest::newRow("87.5") << 35 << 40 << "C" << "87.5 %";
+        QTest::newRow("85.71") << 6 << 7 << "C" << "85.71 %";
+        QTest::newRow("100") << 7 << 7 << "C" << "100 %";
+        QTest::newRow("tie to even, down") << 1 << 32 << "C" << "3.12 %";
+        QTest::newRow("66.67") << 2 << 3 << "C" << "66.67 %";
+        QTest::newRow("83.33") << 10 << 12 << "C" << "83.33 %";
+        QTest::newRow("zero") << 0 << 5 << "C" << "0 %";
+        QTest::newRow("below zero") << -1 << 4 << "C" << "-25 %";
+        QTest::newRow("large") << 32767 << 1 << "C" << "3276700 %";
+        QTest::newRow("the locale's separator") << 35 << 40 << "de_DE" << "87,5 %";
+        QTest::newRow("no group separator") << 2000 << 2 << "de_DE" << "100000 %";
+        QTest::newRow("nothing of nothing") << 1 << 0 << "C" << "";
+    }
+
+    void percentText()
+    {
+        QFETCH(int, part);
+        QFETCH(int, whole);
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QLocale::setDefault(QLocale(locale)); // cleanup() puts back the system's
+        try {
+            QCOMPARE(PercentText(part, whole), text);
+        } catch (const DbError& e) {
+            QVERIFY(text.isEmpty());
+            QCOMPARE(e.number(), int(DbError::DivisionByZero));
+        }
+    }
+
+    void summaryTables_data()
+    {
+        QTest::addColumn<int>("summary");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("overall") << 0 << QString() << QStringList{
+                                        "0|Actual Total Records in Test Data|14", "1|     Total Duplicates in Test Data|8",
+                                        "2|     Total Non-duplicates in Test Data|6", "3|<null>|<null>", "4|TEST RESULTS:|<null>",
+                                        "5|Total New Clients Added to Registry (Unique IDs)|3",
+                                        "6|Undetected duplicates added as new records|2",
+                                        "7|Duplicate records merged, rejected, or flagged as duplicates|6",
+                                        "8|     Records handled as certain duplicates (merged with match or rejected)|4",
+                                        "9|     Records handled as potential duplicates (flagged)|2",
+                                        "10|Missing records (mistaken for duplicates or rejected)|2",
+                                        "11|Records correctly identified as non-duplicates|4",
+                                        "12|Non-duplicates flagged as possible duplicates|-1", "13|<null>|<null>",
+                                        "14|Overall Score for Duplicate Record Detection (Sensitivity)|75 %",
+                                        "15|Overall Score for Accuracy in Duplicate Record Determination (Specificity)|66.67 %"};
+        QTest::newRow("problem types") << 1 << QString() << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|Type B|2|3|1|1|1|66.67 %",
+                                                      "C|Type C|3|1|1|0|0|100 %", "TOTAL|TOTAL DUPLICATES|100|8|4|2|2|75 %"};
+        QTest::newRow("look-alikes") << 2 << QString() << QStringList{"COUSIN|Cousins|1|1|1|0|100 %", "TWIN|Twins|2|2|1|1|50 %",
+                                                    "TOTAL_DUPLIKE|TOTAL for duplicate look alikes|99|3|2|1|66.67 %",
+                                                    "TOTAL|TOTAL for all non-duplicate records|100|6|4|2|66.67 %"};
+        QTest::newRow("scores by type") << 3 << QString() << QStringList{"A|Type A|1|4|2|75 %|50 %", "B|Type B|2|3|1|66.67 %|100 %",
+                                                       "C|Type C|3|1|0|100 %|N/A", "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
+        // Lost base records that carry a mapped combination code count against the type too.
+        QTest::newRow("scores, a lost base record of a combination") << 3 << "UPDATE DupTestData SET ComboCode=1 WHERE ID IN (2)"
+            << QStringList{"A|Type A|1|4|2|75 %|0 %", "B|Type B|2|3|1|66.67 %|100 %", "C|Type C|3|1|0|100 %|N/A",
+                           "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
+    }
+
+    // Each summary from a hand-worked evaluation; a second refill gives the same
+    // rows, not twice as many.
+    void summaryTables()
+    {
+        QFETCH(int, summary);
+        QFETCH(QString, setup);
+        QFETCH(QStringList, expected);
+        knownEvaluation();
+        if (!setup.isEmpty())
+            run(setup);
+        const Summary& summaryDef = kSummaries[summary];
+        const QString dump = QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(QLatin1String(summaryDef.table), QLatin1String(summaryDef.order));
+        for (int pass = 0; pass < 2; ++pass) {
+            QVERIFY(summaryDef.refill());
+            QCOMPARE(rows(dump), expected);
+        }
+        QVERIFY(s->host.shown.isEmpty());
+    }
+
+    void failuresKeepWhatWasSaved_data()
+    {
+        // A damage to the hand-worked evaluation, the box the refill shows (none:
+        // it passes the failure up), and the rows it saved before it failed.
+        QTest::addColumn<int>("summary");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QStringList>("savedRows");
+        QTest::newRow("overall without duplicates") << 0 << "DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')" << "Error"
+                                                    << "Error occurred in RefillOverallResults: 11 Division by zero"
+                                                    << "SELECT ResultCode, ResultValue FROM tblOverallResults WHERE ResultCode > 11"
+                                                    << QStringList{"12|1", "13|<null>"};
+        // A complete, B and C without their description.
+        QTest::newRow("problem type missing from the map")
+            << 1 << "DELETE FROM tblProbDescMap WHERE ProbCode='B'" << "Error" << "Error occurred in RefillProblemType: 3021 No current record."
+            << "SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid"
+            << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>", "C|<null>|<null>|1|<null>|<null>|<null>|<null>"};
+        QTest::newRow("look-alike kind missing from the map") << 2 << "DELETE FROM tblSecondProbDescMap WHERE ProbCode='TWIN'" << "" << ""
+            << "SELECT ProblemCode, TotalUnique FROM tblDupLikeSummary ORDER BY rowid" << QStringList{"COUSIN|1", "TWIN|<null>"};
+        for (int summary = 0; summary < 4; ++summary)
+            QTest::newRow(kSummaries[summary].table) << summary << QStringLiteral("DROP TABLE ") + QLatin1String(kSummaries[summary].table)
+                                                      << "Database Error" << "Error occurred when deleting old data." << "" << QStringList{};
+    }
+
+    void failuresKeepWhatWasSaved()
+    {
+        QFETCH(int, summary);
+        QFETCH(QString, damage);
+        QFETCH(QString, title);
+        QFETCH(QString, message);
+        QFETCH(QString, saved);
+        QFETCH(QStringList, savedRows);
+        knownEvaluation();
+        run(damage);
+        try {
+            QVERIFY(!kSummaries[summary].refill());
+            QVERIFY(s->host.showedOne(title, message, MsgIcon::Critical));
+        } catch (const DbError& e) {
+            QVERIFY(title.isEmpty());
+            QCOMPARE(e.number(), int(DbError::NoCurrentRecord));
+        }
+        if (!saved.isEmpty())
+            QCOMPARE(rows(saved), savedRows);
+    }
 
 private:
-    std::unique_ptr<FakePlatform> host;
-    std::unique_ptr<TestDatabase> db;
+    std::optional<DbSession> s;
 };
-
-void TestSummaries::percentText_data()
-{
-    QTest::addColumn<int>("part");
-    QTest::addColumn<int>("whole");
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("text"); // empty: a division by zero
-    QTest::newRow("87.5") << 35 << 40 << "C" << "87.5 %";
-    QTest::newRow("85.71") << 6 << 7 << "C" << "85.71 %";
-    QTest::newRow("100") << 7 << 7 << "C" << "100 %";
-    QTest::newRow("tie to even, down") << 1 << 32 << "C" << "3.12 %";
-    QTest::newRow("66.67") << 2 << 3 << "C" << "66.67 %";
-    QTest::newRow("83.33") << 10 << 12 << "C" << "83.33 %";
-    QTest::newRow("zero") << 0 << 5 << "C" << "0 %";
-    QTest::newRow("below zero") << -1 << 4 << "C" << "-25 %";
-    QTest::newRow("large") << 32767 << 1 << "C" << "3276700 %";
-    QTest::newRow("the locale's separator") << 35 << 40 << "de_DE" << "87,5 %";
-    QTest::newRow("no group separator") << 2000 << 2 << "de_DE" << "100000 %";
-    QTest::newRow("nothing of nothing") << 1 << 0 << "C" << "";
-}
-
-void TestSummaries::percentText()
-{
-    QFETCH(int, part);
-    QFETCH(int, whole);
-    QFETCH(QString, locale);
-    QFETCH(QString, text);
-    QLocale::setDefault(QLocale(locale)); // cleanup() puts back the system's
-    try {
-        QCOMPARE(PercentText(part, whole), text);
-    } catch (const DbError& e) {
-        QVERIFY(text.isEmpty());
-        QCOMPARE(e.number(), int(DbError::DivisionByZero));
-    }
-}
-
-void TestSummaries::summaryTables_data()
-{
-    QTest::addColumn<int>("summary");
-    QTest::addColumn<QString>("setup");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("overall") << 0 << QString() << QStringList{
-                                    "0|Actual Total Records in Test Data|14", "1|     Total Duplicates in Test Data|8",
-                                    "2|     Total Non-duplicates in Test Data|6", "3|<null>|<null>", "4|TEST RESULTS:|<null>",
-                                    "5|Total New Clients Added to Registry (Unique IDs)|3",
-                                    "6|Undetected duplicates added as new records|2",
-                                    "7|Duplicate records merged, rejected, or flagged as duplicates|6",
-                                    "8|     Records handled as certain duplicates (merged with match or rejected)|4",
-                                    "9|     Records handled as potential duplicates (flagged)|2",
-                                    "10|Missing records (mistaken for duplicates or rejected)|2",
-                                    "11|Records correctly identified as non-duplicates|4",
-                                    "12|Non-duplicates flagged as possible duplicates|-1", "13|<null>|<null>",
-                                    "14|Overall Score for Duplicate Record Detection (Sensitivity)|75 %",
-                                    "15|Overall Score for Accuracy in Duplicate Record Determination (Specificity)|66.67 %"};
-    QTest::newRow("problem types") << 1 << QString() << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|Type B|2|3|1|1|1|66.67 %",
-                                                  "C|Type C|3|1|1|0|0|100 %", "TOTAL|TOTAL DUPLICATES|100|8|4|2|2|75 %"};
-    QTest::newRow("look-alikes") << 2 << QString() << QStringList{"COUSIN|Cousins|1|1|1|0|100 %", "TWIN|Twins|2|2|1|1|50 %",
-                                                "TOTAL_DUPLIKE|TOTAL for duplicate look alikes|99|3|2|1|66.67 %",
-                                                "TOTAL|TOTAL for all non-duplicate records|100|6|4|2|66.67 %"};
-    QTest::newRow("scores by type") << 3 << QString() << QStringList{"A|Type A|1|4|2|75 %|50 %", "B|Type B|2|3|1|66.67 %|100 %",
-                                                   "C|Type C|3|1|0|100 %|N/A", "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
-    // Lost base records that carry a mapped combination code count against the type too.
-    QTest::newRow("scores, a lost base record of a combination") << 3 << "UPDATE DupTestData SET ComboCode=1 WHERE ID IN (2)"
-        << QStringList{"A|Type A|1|4|2|75 %|0 %", "B|Type B|2|3|1|66.67 %|100 %", "C|Type C|3|1|0|100 %|N/A",
-                       "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
-}
-
-// Each summary from a hand-worked evaluation; a second refill gives the same
-// rows, not twice as many.
-void TestSummaries::summaryTables()
-{
-    QFETCH(int, summary);
-    QFETCH(QString, setup);
-    QFETCH(QStringList, expected);
-    knownEvaluation();
-    if (!setup.isEmpty())
-        run(setup);
-    const Summary& s = kSummaries[summary];
-    const QString dump = QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(QLatin1String(s.table), QLatin1String(s.order));
-    for (int pass = 0; pass < 2; ++pass) {
-        QVERIFY(s.refill());
-        QCOMPARE(rows(dump), expected);
-    }
-    QVERIFY(host->shown.isEmpty());
-}
-
-void TestSummaries::failuresKeepWhatWasSaved_data()
-{
-    // A damage to the hand-worked evaluation, the box the refill shows (none:
-    // it passes the failure up), and the rows it saved before it failed.
-    QTest::addColumn<int>("summary");
-    QTest::addColumn<QString>("damage");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("saved");
-    QTest::addColumn<QStringList>("savedRows");
-    QTest::newRow("overall without duplicates") << 0 << "DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')" << "Error"
-                                                << "Error occurred in RefillOverallResults: 11 Division by zero"
-                                                << "SELECT ResultCode, ResultValue FROM tblOverallResults WHERE ResultCode > 11"
-                                                << QStringList{"12|1", "13|<null>"};
-    // A complete, B and C without their description.
-    QTest::newRow("problem type missing from the map")
-        << 1 << "DELETE FROM tblProbDescMap WHERE ProbCode='B'" << "Error" << "Error occurred in RefillProblemType: 3021 No current record."
-        << "SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid"
-        << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>", "C|<null>|<null>|1|<null>|<null>|<null>|<null>"};
-    QTest::newRow("look-alike kind missing from the map") << 2 << "DELETE FROM tblSecondProbDescMap WHERE ProbCode='TWIN'" << "" << ""
-        << "SELECT ProblemCode, TotalUnique FROM tblDupLikeSummary ORDER BY rowid" << QStringList{"COUSIN|1", "TWIN|<null>"};
-    for (int summary = 0; summary < 4; ++summary)
-        QTest::newRow(kSummaries[summary].table) << summary << QStringLiteral("DROP TABLE ") + QLatin1String(kSummaries[summary].table)
-                                                  << "Database Error" << "Error occurred when deleting old data." << "" << QStringList{};
-}
-
-void TestSummaries::failuresKeepWhatWasSaved()
-{
-    QFETCH(int, summary);
-    QFETCH(QString, damage);
-    QFETCH(QString, title);
-    QFETCH(QString, message);
-    QFETCH(QString, saved);
-    QFETCH(QStringList, savedRows);
-    knownEvaluation();
-    run(damage);
-    try {
-        QVERIFY(!kSummaries[summary].refill());
-        QVERIFY(host->showedOne(title, message, MsgIcon::Critical));
-    } catch (const DbError& e) {
-        QVERIFY(title.isEmpty());
-        QCOMPARE(e.number(), int(DbError::NoCurrentRecord));
-    }
-    if (!saved.isEmpty())
-        QCOMPARE(rows(saved), savedRows);
-}
 
 QTEST_GUILESS_MAIN(TestSummaries)
 #include "test_summaries.moc"
