@@ -1,19 +1,12 @@
 // Results files from the registry simulator, checked against what the simulator
 // knows it did with every test record, never against the program's own output.
-#include "FakePlatform.h"
-#include "SourceFiles.h"
+#include "Suite.h"
 #include "analysis/EvaluationRun.h"
 #include "database/CsvReader.h"
-#include "database/Db.h"
-#include "database/EvalDatabase.h"
 #include "simregistry/RegistrySimulator.h"
 #include "summaries/Summaries.h"
 
 #include <QSet>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
@@ -137,77 +130,71 @@ Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>
     return e;
 }
 
-QString overallValue(int code)
-{
-    return scalar("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", "ResultValue", {code}).toString();
-}
+QString overallValue(int code) { return rows("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", {code}).value(0); }
 
 } // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
 private slots:
-    void findingsAgreeWithTheSimulator_data();
-    void findingsAgreeWithTheSimulator();
-};
-
-void TestEndToEnd::findingsAgreeWithTheSimulator_data()
-{
-    QTest::addColumn<QString>("policy");
-    for (const QString& name : sim::policyNames())
-        QTest::newRow(qPrintable(name)) << name;
-}
-
-void TestEndToEnd::findingsAgreeWithTheSimulator()
-{
-    QFETCH(QString, policy);
-    FakePlatform host;
-    TestDatabase db;
-    const sim::Policy chosen = *sim::policyNamed(policy);
-    const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv"));
-    const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")), groups);
-    const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
-    const sim::Simulation simulation = simulator.run(records);
-    const Expectation e = expect(groups, records, simulation);
-    QCOMPARE(e.offTruth, QStringList());
-
-    QVERIFY(EvaluationRun::LoadAndAnalyze(db.writeFile("results.txt", simulation.resultsFile)));
-    QVERIFY(host.shown.isEmpty());
-
-    QSet<int> missing;
-    for (const QString& id : rows("SELECT ID FROM IIS_MISSING_RECORDS"))
-        missing.insert(id.toInt());
-    QCOMPARE(missing, e.missing);
-    QStringList surplus = rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES");
-    surplus.sort();
-    QCOMPARE(surplus, e.surplus);
-
-    // The summary counts what the simulator did.
-    QVERIFY(clsOverallResults().RefillOverallResults());
-    QCOMPARE(overallValue(5).toInt(), e.clients);
-    QCOMPARE(overallValue(6).toInt(), e.undetected);
-    QCOMPARE(overallValue(10).toInt(), int(e.missing.size()));
-
-    // A registry that merges nothing catches nothing, one that merges only
-    // identical records catches only the duplicates identical in what it is
-    // sent (exact ones, and those sent again after a move), a perfect one all;
-    // none of them loses anybody.
-    if (chosen == sim::Policy::Typical || chosen == sim::Policy::Aggressive)
-        return;
-    QVERIFY(clsScoreByType().RefillScoresByType());
-    QSqlQuery scores = run("SELECT ProblemCode, Sensitivity, Specificity FROM tblScoresByType");
-    int types = 0;
-    while (scores.next()) {
-        const QString code = scores.value(0).toString();
-        const bool caught = chosen == sim::Policy::Perfect || (chosen == sim::Policy::Exact && (code == QLatin1String("EXACT") || code == QLatin1String("FAMILY_MOVED")));
-        if (code != QLatin1String("TOTAL"))
-            QVERIFY2(scores.value(1).toString() == (caught ? QStringLiteral("100 %") : QStringLiteral("0 %")), qPrintable(code));
-        QVERIFY2(QStringList({"100 %", "N/A"}).contains(scores.value(2).toString()), qPrintable(code));
-        ++types;
+    void findingsAgreeWithTheSimulator_data()
+    {
+        QTest::addColumn<QString>("policy");
+        for (const QString& name : sim::policyNames())
+            QTest::newRow(qPrintable(name)) << name;
     }
-    QVERIFY(types >= 30);
-    QCOMPARE(overallValue(15), QStringLiteral("100 %"));
-}
+
+    void findingsAgreeWithTheSimulator()
+    {
+        QFETCH(QString, policy);
+        FakePlatform host;
+        TestDatabase db;
+        const sim::Policy chosen = *sim::policyNamed(policy);
+        const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv"));
+        const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")), groups);
+        const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
+        const sim::Simulation simulation = simulator.run(records);
+        const Expectation e = expect(groups, records, simulation);
+        QCOMPARE(e.offTruth, QStringList());
+
+        QVERIFY(EvaluationRun::LoadAndAnalyze(db.writeFile("results.txt", simulation.resultsFile)));
+        QVERIFY(host.shown.isEmpty());
+
+        QSet<int> missing;
+        for (const QString& id : rows("SELECT ID FROM IIS_MISSING_RECORDS"))
+            missing.insert(id.toInt());
+        QCOMPARE(missing, e.missing);
+        QStringList surplus = rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES");
+        surplus.sort();
+        QCOMPARE(surplus, e.surplus);
+
+        // The summary counts what the simulator did.
+        QVERIFY(clsOverallResults().RefillOverallResults());
+        QCOMPARE(overallValue(5).toInt(), e.clients);
+        QCOMPARE(overallValue(6).toInt(), e.undetected);
+        QCOMPARE(overallValue(10).toInt(), int(e.missing.size()));
+
+        // A registry that merges nothing catches nothing, one that merges only
+        // identical records catches only the duplicates identical in what it is
+        // sent (exact ones, and those sent again after a move), a perfect one all;
+        // none of them loses anybody.
+        if (chosen == sim::Policy::Typical || chosen == sim::Policy::Aggressive)
+            return;
+        QVERIFY(clsScoreByType().RefillScoresByType());
+        QSqlQuery scores = run("SELECT ProblemCode, Sensitivity, Specificity FROM tblScoresByType");
+        int types = 0;
+        while (scores.next()) {
+            const QString code = scores.value(0).toString();
+            const bool caught = chosen == sim::Policy::Perfect || (chosen == sim::Policy::Exact && (code == QLatin1String("EXACT") || code == QLatin1String("FAMILY_MOVED")));
+            if (code != QLatin1String("TOTAL"))
+                QVERIFY2(scores.value(1).toString() == (caught ? QStringLiteral("100 %") : QStringLiteral("0 %")), qPrintable(code));
+            QVERIFY2(QStringList({"100 %", "N/A"}).contains(scores.value(2).toString()), qPrintable(code));
+            ++types;
+        }
+        QVERIFY(types >= 30);
+        QCOMPARE(overallValue(15), QStringLiteral("100 %"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
 #include "test_e2e.moc"
