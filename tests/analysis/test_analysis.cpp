@@ -12,6 +12,15 @@ QStringList sheet()
                                "total_loaded FROM Answer_Sheet ORDER BY rec_1"));
 }
 
+// The client found for each member in column order (0: not found), the
+// clients' flags as "client=flag", and what scoring must write.
+struct Score {
+    QList<int> clients;
+    QStringList flags;
+    int totalLoaded;
+    QStringList duplicates, missing;
+};
+
 const Person kMary{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "F", "SUE"};
 
 } // namespace
@@ -193,42 +202,31 @@ private slots:
 
     void scoring_data()
     {
-        // The client found for each member in column order (0: not found), the
-        // clients' flags as "client=flag", and what scoring must write.
-        QTest::addColumn<QList<int>>("clients");
-        QTest::addColumn<QStringList>("flags");
-        QTest::addColumn<int>("totalLoaded");
-        QTest::addColumn<QStringList>("duplicates");
-        QTest::addColumn<QStringList>("missing");
-        using L = QList<int>;
-        using S = QStringList;
-        QTest::newRow("three none found") << L{0, 0, 0} << S{} << 0 << S{} << S{"1"};
-        QTest::newRow("single found") << L{5} << S{"5=N"} << 1 << S{} << S{};
-        QTest::newRow("three in one client") << L{5, 5, 5} << S{"5=N"} << 1 << S{} << S{};
-        QTest::newRow("two clients, rec_3 apart") << L{5, 5, 6} << S{"5=N", "6=N"} << 2 << S{"3|N|N"} << S{};
-        QTest::newRow("all clients differ") << L{5, 6, 7, 8, 9} << S{} << 5 << S{"5|N|N", "4|N|N", "3|N|N", "2|N|N"} << S{};
-        QTest::newRow("all differ, rec_1 not found") << L{0, 6, 7, 8, 9} << S{} << 4 << S{"5|N|N", "4|N|N", "3|N|N"} << S{};
+        QTest::addColumn<Score>("c");
+        QTest::newRow("three none found") << Score{{0, 0, 0}, {}, 0, {}, {"1"}};
+        QTest::newRow("single found") << Score{{5}, {"5=N"}, 1, {}, {}};
+        QTest::newRow("three in one client") << Score{{5, 5, 5}, {"5=N"}, 1, {}, {}};
+        QTest::newRow("two clients, rec_3 apart") << Score{{5, 5, 6}, {"5=N", "6=N"}, 2, {"3|N|N"}, {}};
+        QTest::newRow("all clients differ") << Score{{5, 6, 7, 8, 9}, {}, 5, {"5|N|N", "4|N|N", "3|N|N", "2|N|N"}, {}};
+        QTest::newRow("all differ, rec_1 not found") << Score{{0, 6, 7, 8, 9}, {}, 4, {"5|N|N", "4|N|N", "3|N|N"}, {}};
         // The group's own client is rec_1's, or else the first found member's; each
         // other client is named once, by its highest member, with its own flag.
-        QTest::newRow("rec_1 and rec_3 share a client") << L{5, 6, 5} << S{"5=Y", "6=N"} << 2 << S{"2|N|Y"} << S{};
-        QTest::newRow("rec_1 not found, rec_2 and rec_4 share") << L{0, 6, 7, 6} << S{"6=N", "7=Y"} << 2 << S{"3|Y|NULL"} << S{};
-        QTest::newRow("each other client by its highest member") << L{5, 7, 6, 6, 5} << S{} << 3 << S{"4|N|N", "2|N|N"} << S{};
-        QTest::newRow("rec_2 not found") << L{5, 0, 6} << S{"5=N", "6=N"} << 2 << S{"3|N|N"} << S{};
-        QTest::newRow("own client flagged") << L{5, 6} << S{"5=N", "6=Y"} << 2 << S{"2|Y|NULL"} << S{};
-        QTest::newRow("other client flagged") << L{5, 6} << S{"5=Y", "6=N"} << 2 << S{"2|N|Y"} << S{};
-        QTest::newRow("blank flag is not flagged") << L{5, 6} << S{"5=", "6="} << 2 << S{"2|N|N"} << S{};
-        QTest::newRow("blank flag, other flagged") << L{5, 6} << S{"5=Y", "6="} << 2 << S{"2|N|Y"} << S{};
-        QTest::newRow("client without a row") << L{5, 9} << S{"5=N"} << 2 << S{"2|N|N"} << S{};
+        QTest::newRow("rec_1 and rec_3 share a client") << Score{{5, 6, 5}, {"5=Y", "6=N"}, 2, {"2|N|Y"}, {}};
+        QTest::newRow("rec_1 not found, rec_2 and rec_4 share") << Score{{0, 6, 7, 6}, {"6=N", "7=Y"}, 2, {"3|Y|NULL"}, {}};
+        QTest::newRow("each other client by its highest member") << Score{{5, 7, 6, 6, 5}, {}, 3, {"4|N|N", "2|N|N"}, {}};
+        QTest::newRow("rec_2 not found") << Score{{5, 0, 6}, {"5=N", "6=N"}, 2, {"3|N|N"}, {}};
+        QTest::newRow("own client flagged") << Score{{5, 6}, {"5=N", "6=Y"}, 2, {"2|Y|NULL"}, {}};
+        QTest::newRow("other client flagged") << Score{{5, 6}, {"5=Y", "6=N"}, 2, {"2|N|Y"}, {}};
+        QTest::newRow("blank flag is not flagged") << Score{{5, 6}, {"5=", "6="}, 2, {"2|N|N"}, {}};
+        QTest::newRow("blank flag, other flagged") << Score{{5, 6}, {"5=Y", "6="}, 2, {"2|N|Y"}, {}};
+        QTest::newRow("client without a row") << Score{{5, 9}, {"5=N"}, 2, {"2|N|N"}, {}};
     }
 
     // Member n of the group is test record n.
     void scoring()
     {
-        QFETCH(QList<int>, clients);
-        QFETCH(QStringList, flags);
-        QFETCH(int, totalLoaded);
-        QFETCH(QStringList, duplicates);
-        QFETCH(QStringList, missing);
+        QFETCH(Score, c);
+        const auto& [clients, flags, totalLoaded, duplicates, missing] = c;
         run("DELETE FROM Answer_Sheet");
         QStringList sets;
         QVariantList binds;

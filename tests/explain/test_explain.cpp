@@ -25,7 +25,13 @@ const Person kDup{2, "MARY", "OBRIEN", "SMITH", "19990202", "F", "SUE", "03", "2
 const Person kThird{3, "MAREE", "OBRIEN", "JONES", "19990101", "F", "SUE", "03", "20200303", "FN_TYPO"};
 Person twin(int id, const char* first, const char* date) { return {id, first, "LEE", "KIM", "20200505", "F", "ANN", "03", date, "DL_BASE_RECORD"}; }
 
-using Registry = QList<std::pair<int, Person>>; // client, the person as kept
+// A deck, its groups, the registry's rows as "client:record:flag" (the
+// record as given) and the outcomes in ID order.
+struct Outcomes {
+    QList<Person> people;
+    QList<QList<int>> groups;
+    QString registry, expected;
+};
 
 } // namespace
 
@@ -37,48 +43,31 @@ private slots:
 
     void oneGroupPerOutcome_data()
     {
-        QTest::addColumn<QList<Person>>("people");
-        QTest::addColumn<QList<QList<int>>>("groups");
-        QTest::addColumn<Registry>("registry");
-        QTest::addColumn<QString>("flags");                           // per registry row
-        QTest::addColumn<QString>("expected");                        // outcomes in ID order
-
+        QTest::addColumn<Outcomes>("c");
         const QList<Person> three{kMain, kDup, kThird};
-        QTest::newRow("caught") << three << QList<QList<int>>{{1, 2, 3}}
-                                << Registry{{100, kMain}, {100, kDup}, {100, kThird}} << "NNN"
-                                << "caught caught caught";
-        QTest::newRow("flagged by its own client or another") << three << QList<QList<int>>{{1, 2, 3}}
-                                                               << Registry{{100, kMain}, {200, kDup}, {300, kThird}}
-                                                               << "NNY" << "caught flagged flagged";
-        QTest::newRow("missed; absent") << three << QList<QList<int>>{{1, 2, 3}}
-                                        << Registry{{100, kMain}, {200, kDup}} << "NN" << "caught missed absent";
-        QTest::newRow("two records in one surplus client") << three << QList<QList<int>>{{1, 2, 3}}
-                                                            << Registry{{100, kMain}, {200, kDup}, {200, kThird}}
-                                                            << "NNN" << "caught missed missed";
-        QTest::newRow("lost") << three << QList<QList<int>>{{1, 2, 3}} << Registry{} << "" << "lost lost lost";
-        QTest::newRow("twins kept apart") << QList<Person>{twin(7, "ANA", "20200601"), twin(8, "EVA", "20200602")}
-                                          << QList<QList<int>>{{7}, {8}}
-                                          << Registry{{700, twin(7, "ANA", "20200601")}, {800, twin(8, "EVA", "20200602")}}
-                                          << "NN" << "kept_apart kept_apart";
+        const QList<QList<int>> one{{1, 2, 3}};
+        QTest::newRow("caught") << Outcomes{three, one, "100:1:N 100:2:N 100:3:N", "caught caught caught"};
+        QTest::newRow("flagged by its own client or another") << Outcomes{three, one, "100:1:N 200:2:N 300:3:Y", "caught flagged flagged"};
+        QTest::newRow("missed; absent") << Outcomes{three, one, "100:1:N 200:2:N", "caught missed absent"};
+        QTest::newRow("two records in one surplus client") << Outcomes{three, one, "100:1:N 200:2:N 200:3:N", "caught missed missed"};
+        QTest::newRow("lost") << Outcomes{three, one, "", "lost lost lost"};
+        QTest::newRow("twins kept apart")
+            << Outcomes{{twin(7, "ANA", "20200601"), twin(8, "EVA", "20200602")}, {{7}, {8}}, "700:7:N 800:8:N", "kept_apart kept_apart"};
         // Identical twins merged into one client that carries both their doses.
-        QTest::newRow("twins under one client") << QList<Person>{twin(7, "ANA", "20200601"), twin(8, "ANA", "20200602")}
-                                                << QList<QList<int>>{{7}, {8}}
-                                                << Registry{{700, twin(7, "ANA", "20200601")}, {700, twin(8, "ANA", "20200602")}}
-                                                << "NN" << "stranger_merge stranger_merge";
+        QTest::newRow("twins under one client") << Outcomes{{twin(7, "ANA", "20200601"), twin(8, "ANA", "20200602")}, {{7}, {8}},
+                                                            "700:7:N 700:8:N", "stranger_merge stranger_merge"};
     }
 
     void oneGroupPerOutcome()
     {
-        QFETCH(QList<Person>, people);
-        QFETCH(QList<QList<int>>, groups);
-        QFETCH(Registry, registry);
-        QFETCH(QString, flags);
-        QFETCH(QString, expected);
-        deck(people, groups);
-        for (qsizetype i = 0; i < registry.size(); ++i)
-            registryRow(QString::number(registry[i].first), flags.mid(i, 1), registry[i].second);
+        QFETCH(Outcomes, c);
+        deck(c.people, c.groups);
+        for (const QString& row : c.registry.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            for (const Person& p : c.people)
+                if (p.id == row.section(':', 1, 1).toInt())
+                    registryRow(row.section(':', 0, 0), row.section(':', 2), p);
         clsAnalyzeResults().Analyze_IIS_LOAD();
-        QCOMPARE(outcomes(), expected);
+        QCOMPARE(outcomes(), c.expected);
         // Flagged and missed records name each surplus client once in IIS_DUPLICATES.
         QCOMPARE(count(QStringLiteral("SELECT count(*) FROM (SELECT DISTINCT GroupNo, ClientID FROM tblRecordOutcomes "
                                       "WHERE Outcome IN ('flagged', 'missed'))")),

@@ -1,24 +1,14 @@
 // Step 3, the report selection page and the viewer, driven as a user would.
 #include "PageSession.h"
-#include "SourceFiles.h"
-#include "database/Db.h"
-#include "database/EvalDatabase.h"
 #include "analysis/EvaluationRun.h"
 #include "reports/ReportModel.h"
-#include "reports/frmAnalysisReports.h"
-#include "reports/frmRep1.h"
 #include "shell/frmStep3.h"
-#include "shell/mdlGlobals.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QTableView>
-#include <QTest>
 
 namespace {
 
@@ -36,6 +26,22 @@ int shownColumns(const frmRep1* viewer)
     return shown;
 }
 
+// A step 3 file name, whether an earlier evaluation is there, and the box.
+struct Name {
+    QString name;
+    bool earlierData;
+    QString title, prompt;
+};
+
+// A damage to the database or a file that is refused (empty: a sample), and
+// the box told (its start on step 3).
+struct Failure {
+    QString damage;
+    QByteArray file;
+    QString title, prompt;
+    int report = 0;
+};
+
 } // namespace
 
 class TestPages : public QObject {
@@ -46,26 +52,21 @@ private slots:
 
     void blankAndInvalidNames_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("earlierData");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<Name>("c");
         const QString reuse = QStringLiteral(" file name. Do you wish to use the data loaded in the previous evaluation?");
         const QString invalid = QStringLiteral("File does not exist. Please specify a valid filename.");
-        QTest::newRow("blank, no data") << "" << false << "File Name Missing" << "Please specify the file name for the results file.";
-        QTest::newRow("blank, data") << "" << true << "New File Name Missing" << "You have not specified a" + reuse;
-        QTest::newRow("blanks only, no data") << "   " << false << "Invalid File Name" << invalid;
-        QTest::newRow("blanks only, data") << "   " << true << "Invalid File Name" << "You have not specified a valid" + reuse;
-        QTest::newRow("missing file, no data") << "/no/such/results.txt" << false << "Invalid File Name" << invalid;
-        QTest::newRow("missing file, data") << "/no/such/results.txt" << true << "Invalid File Name" << "You have not specified a valid" + reuse;
+        QTest::newRow("blank, no data") << Name{"", false, "File Name Missing", "Please specify the file name for the results file."};
+        QTest::newRow("blank, data") << Name{"", true, "New File Name Missing", "You have not specified a" + reuse};
+        QTest::newRow("blanks only, no data") << Name{"   ", false, "Invalid File Name", invalid};
+        QTest::newRow("blanks only, data") << Name{"   ", true, "Invalid File Name", "You have not specified a valid" + reuse};
+        QTest::newRow("missing file, no data") << Name{"/no/such/results.txt", false, "Invalid File Name", invalid};
+        QTest::newRow("missing file, data") << Name{"/no/such/results.txt", true, "Invalid File Name", "You have not specified a valid" + reuse};
     }
 
     void blankAndInvalidNames()
     {
-        QFETCH(QString, name);
-        QFETCH(bool, earlierData);
-        QFETCH(QString, title);
-        QFETCH(QString, prompt);
+        QFETCH(Name, c);
+        const auto& [name, earlierData, title, prompt] = c;
         run("DELETE FROM IIS_LOADED_CHILD_ALL");
         if (earlierData)
             QVERIFY(EvaluationRun::LoadAndAnalyze(sample("perfect")));
@@ -133,28 +134,21 @@ private slots:
 
     void failuresStayOnStep3_data()
     {
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<QByteArray>("file"); // empty: a sample
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("prompt"); // its start
-        QTest::newRow("refused file") << "" << QByteArray("1,N,A\r\n") << "Data Format Error" << "3 field(s)";
+        QTest::addColumn<Failure>("c");
+        QTest::newRow("refused file") << Failure{"", "1,N,A\r\n", "Data Format Error", "3 field(s)"};
         // The analysis itself rolls back (tests/analysis); the page says so.
-        QTest::newRow("analysis fails") << "UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)"
-                                        << QByteArray() << "Error"
-                                        << "The evaluation could not be completed; the previous evaluation is unchanged.\r3021 "
-                                           "No current record: test record 9999";
+        QTest::newRow("analysis fails") << Failure{"UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)", {},
+                                                   "Error", "The evaluation could not be completed; the previous evaluation is unchanged.\r3021 "
+                                                            "No current record: test record 9999"};
     }
 
     void failuresStayOnStep3()
     {
-        QFETCH(QString, damage);
-        QFETCH(QByteArray, file);
-        QFETCH(QString, title);
-        QFETCH(QString, prompt);
-        if (!damage.isEmpty())
-            run(damage);
-        auto* page = next(file.isEmpty() ? sample("none") : s->db.writeFile("bad.txt", file));
-        QVERIFY(s->host.showedOne(title, prompt, MsgIcon::Critical, true));
+        QFETCH(Failure, c);
+        if (!c.damage.isEmpty())
+            run(c.damage);
+        auto* page = next(c.file.isEmpty() ? sample("none") : s->db.writeFile("bad.txt", c.file));
+        QVERIFY(s->host.showedOne(c.title, c.prompt, MsgIcon::Critical, true));
         QVERIFY(page->isVisible() && !s->host.busy);
         QVERIFY(page->btnNext->isEnabled() && page->btnBack->isEnabled() && page->btnBrowse->isEnabled());
         QVERIFY(!pages::loaded<frmAnalysisReports>());
@@ -259,29 +253,23 @@ private slots:
 
     void errorsReachingThePageAreShown_data()
     {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("prompt");
-        QTest::newRow("overall refill returns false") << 0 << "DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'"
-                                                      << "Error" << "Error occurred in RefillOverallResults: 11 Division by zero";
-        QTest::newRow("look-alike refill passes a failure up") << 2 << "DELETE FROM tblSecondProbDescMap"
-                                                                << "Error" << "The report cannot be shown.\r3021 No current record.";
+        QTest::addColumn<Failure>("c");
+        QTest::newRow("overall refill returns false") << Failure{"DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'", {},
+                                                                 "Error", "Error occurred in RefillOverallResults: 11 Division by zero", 0};
+        QTest::newRow("look-alike refill passes a failure up")
+            << Failure{"DELETE FROM tblSecondProbDescMap", {}, "Error", "The report cannot be shown.\r3021 No current record.", 2};
         // A fault of the database itself is told as such, in plain words.
-        QTest::newRow("viewer query fails") << 7 << "DROP TABLE tblProbDescMap" << "Database Error"
-                                            << "The database reported: no such table: tblProbDescMap.\rThe report cannot be shown.";
+        QTest::newRow("viewer query fails") << Failure{"DROP TABLE tblProbDescMap", {}, "Database Error",
+                                                       "The database reported: no such table: tblProbDescMap.\rThe report cannot be shown.", 7};
     }
 
     void errorsReachingThePageAreShown()
     {
-        QFETCH(int, index);
-        QFETCH(QString, damage);
-        QFETCH(QString, title);
-        QFETCH(QString, prompt);
+        QFETCH(Failure, c);
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
-        run(damage);
-        view(index);
-        QVERIFY(s->host.showedOne(title, prompt, MsgIcon::Critical));
+        run(c.damage);
+        view(c.report);
+        QVERIFY(s->host.showedOne(c.title, c.prompt, MsgIcon::Critical));
         QVERIFY(!pages::loaded<frmRep1>());
         QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
         QVERIFY(!s->host.busy);

@@ -19,22 +19,17 @@ void knownEvaluation()
                                   {"ProblemCode", QLatin1String(code)}, {"SecondProblem", second}, {"ComboCode", combo},
                                   {"notes", QStringLiteral("note %1").arg(id)}});
     };
-    for (int id : {11, 12, 13, 14})
-        test(id, "A");
-    for (int id : {21, 22, 23})
-        test(id, "B");
-    test(41, "C");
-    for (int id : {1, 2, 3})
-        test(id, "BASE_RECORD");
-    test(31, "DL_BASE_RECORD", QStringLiteral("TWIN"), 1);
-    test(32, "DL_BASE_RECORD", QStringLiteral("TWIN"), 1);
-    test(33, "DL_BASE_RECORD", QStringLiteral("COUSIN"), 2);
+    for (const auto& [ids, code] : {std::pair{QList{11, 12, 13, 14}, "A"}, {{21, 22, 23}, "B"}, {{41}, "C"}, {{1, 2, 3}, "BASE_RECORD"}})
+        for (int id : ids)
+            test(id, code);
+    for (const auto& [id, second, combo] : {std::tuple{31, "TWIN", 1}, {32, "TWIN", 1}, {33, "COUSIN", 2}})
+        test(id, "DL_BASE_RECORD", QLatin1String(second), combo);
     for (const auto& [code, desc, order] : {std::tuple{"A", "Type A", 1}, {"B", "Type B", 2}, {"C", "Type C", 3}})
         appendRow("tblProbDescMap", {{"ProbCode", QLatin1String(code)}, {"ProbDesc", QLatin1String(desc)}, {"ProbOrder", order}});
     for (const auto& [code, desc, order] : {std::tuple{"TWIN", "Twins", 2}, {"COUSIN", "Cousins", 1}})
         appendRow("tblSecondProbDescMap", {{"ProbCode", QLatin1String(code)}, {"ProbDesc", QLatin1String(desc)}, {"ProbOrder", order}});
-    appendRow("tblComboMap", {{"ProbCode", "A"}, {"ComboCode", 1}});
-    appendRow("tblComboMap", {{"ProbCode", "B"}, {"ComboCode", 2}});
+    for (const auto& [code, combo] : {std::pair{"A", 1}, {"B", 2}})
+        appendRow("tblComboMap", {{"ProbCode", QLatin1String(code)}, {"ComboCode", combo}});
     for (const auto& [id, qm, other] : {std::tuple{11, "N", "N"}, {12, "Y", ""}, {21, "N", "Y"}, {22, "N", "N"}})
         appendRow("IIS_DUPLICATES",
                   {{"ID", id}, {"QM", QLatin1String(qm)}, {"OtherQM", *other ? QVariant(QLatin1String(other)) : QVariant()}});
@@ -44,6 +39,20 @@ void knownEvaluation()
     for (const auto& [client, flag] : {std::pair{"1", "Y"}, {"1", "N"}, {"2", "N"}, {"3", "N"}})
         appendRow("IIS_LOADED_CHILD_ALL", {{"ClientID", client}, {"QMflag", flag}});
 }
+
+// A percentage's parts, its text (empty: a division by zero) and the locale.
+struct Percent {
+    int part, whole;
+    QString text, locale = QStringLiteral("C");
+};
+
+// A damage to the hand-worked evaluation, the box the refill shows (no title:
+// it passes the failure up), and a query of the rows it saved before it failed.
+struct Failure {
+    int summary;
+    QString damage, title, message, saved;
+    QStringList savedRows;
+};
 
 struct Summary {
     const char* table;
@@ -66,35 +75,29 @@ private slots:
 
     void percentText_data()
     {
-        QTest::addColumn<int>("part");
-        QTest::addColumn<int>("whole");
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("text"); // empty: a division by zero
-        QTest::newRow("87.5") << 35 << 40 << "C" << "87.5 %";
-        QTest::newRow("85.71") << 6 << 7 << "C" << "85.71 %";
-        QTest::newRow("100") << 7 << 7 << "C" << "100 %";
-        QTest::newRow("tie to even, down") << 1 << 32 << "C" << "3.12 %";
-        QTest::newRow("66.67") << 2 << 3 << "C" << "66.67 %";
-        QTest::newRow("83.33") << 10 << 12 << "C" << "83.33 %";
-        QTest::newRow("zero") << 0 << 5 << "C" << "0 %";
-        QTest::newRow("below zero") << -1 << 4 << "C" << "-25 %";
-        QTest::newRow("large") << 32767 << 1 << "C" << "3276700 %";
-        QTest::newRow("the locale's separator") << 35 << 40 << "de_DE" << "87,5 %";
-        QTest::newRow("no group separator") << 2000 << 2 << "de_DE" << "100000 %";
-        QTest::newRow("nothing of nothing") << 1 << 0 << "C" << "";
+        QTest::addColumn<Percent>("c");
+        QTest::newRow("87.5") << Percent{35, 40, "87.5 %"};
+        QTest::newRow("85.71") << Percent{6, 7, "85.71 %"};
+        QTest::newRow("100") << Percent{7, 7, "100 %"};
+        QTest::newRow("tie to even, down") << Percent{1, 32, "3.12 %"};
+        QTest::newRow("66.67") << Percent{2, 3, "66.67 %"};
+        QTest::newRow("83.33") << Percent{10, 12, "83.33 %"};
+        QTest::newRow("zero") << Percent{0, 5, "0 %"};
+        QTest::newRow("below zero") << Percent{-1, 4, "-25 %"};
+        QTest::newRow("large") << Percent{32767, 1, "3276700 %"};
+        QTest::newRow("the locale's separator") << Percent{35, 40, "87,5 %", "de_DE"};
+        QTest::newRow("no group separator") << Percent{2000, 2, "100000 %", "de_DE"};
+        QTest::newRow("nothing of nothing") << Percent{1, 0, ""};
     }
 
     void percentText()
     {
-        QFETCH(int, part);
-        QFETCH(int, whole);
-        QFETCH(QString, locale);
-        QFETCH(QString, text);
-        QLocale::setDefault(QLocale(locale)); // cleanup() puts back the system's
+        QFETCH(Percent, c);
+        QLocale::setDefault(QLocale(c.locale)); // cleanup() puts back the system's
         try {
-            QCOMPARE(PercentText(part, whole), text);
+            QCOMPARE(PercentText(c.part, c.whole), c.text);
         } catch (const DbError& e) {
-            QVERIFY(text.isEmpty());
+            QVERIFY(c.text.isEmpty());
             QCOMPARE(e.number(), int(DbError::DivisionByZero));
         }
     }
@@ -151,49 +154,38 @@ private slots:
 
     void failuresKeepWhatWasSaved_data()
     {
-        // A damage to the hand-worked evaluation, the box the refill shows (none:
-        // it passes the failure up), and the rows it saved before it failed.
-        QTest::addColumn<int>("summary");
-        QTest::addColumn<QString>("damage");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("saved");
-        QTest::addColumn<QStringList>("savedRows");
-        QTest::newRow("overall without duplicates") << 0 << "DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')" << "Error"
-                                                    << "Error occurred in RefillOverallResults: 11 Division by zero"
-                                                    << "SELECT ResultCode, ResultValue FROM tblOverallResults WHERE ResultCode > 11"
-                                                    << QStringList{"12|1", "13|<null>"};
+        QTest::addColumn<Failure>("c");
+        QTest::newRow("overall without duplicates")
+            << Failure{0, "DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')", "Error",
+                       "Error occurred in RefillOverallResults: 11 Division by zero",
+                       "SELECT ResultCode, ResultValue FROM tblOverallResults WHERE ResultCode > 11", {"12|1", "13|<null>"}};
         // A complete, B and C without their description.
         QTest::newRow("problem type missing from the map")
-            << 1 << "DELETE FROM tblProbDescMap WHERE ProbCode='B'" << "Error" << "Error occurred in RefillProblemType: 3021 No current record."
-            << "SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid"
-            << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>", "C|<null>|<null>|1|<null>|<null>|<null>|<null>"};
-        QTest::newRow("look-alike kind missing from the map") << 2 << "DELETE FROM tblSecondProbDescMap WHERE ProbCode='TWIN'" << "" << ""
-            << "SELECT ProblemCode, TotalUnique FROM tblDupLikeSummary ORDER BY rowid" << QStringList{"COUSIN|1", "TWIN|<null>"};
+            << Failure{1, "DELETE FROM tblProbDescMap WHERE ProbCode='B'", "Error", "Error occurred in RefillProblemType: 3021 No current record.",
+                       "SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid",
+                       {"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>", "C|<null>|<null>|1|<null>|<null>|<null>|<null>"}};
+        QTest::newRow("look-alike kind missing from the map")
+            << Failure{2, "DELETE FROM tblSecondProbDescMap WHERE ProbCode='TWIN'", "", "",
+                       "SELECT ProblemCode, TotalUnique FROM tblDupLikeSummary ORDER BY rowid", {"COUSIN|1", "TWIN|<null>"}};
         for (int summary = 0; summary < 4; ++summary)
-            QTest::newRow(kSummaries[summary].table) << summary << QStringLiteral("DROP TABLE ") + QLatin1String(kSummaries[summary].table)
-                                                      << "Database Error" << "Error occurred when deleting old data." << "" << QStringList{};
+            QTest::newRow(kSummaries[summary].table) << Failure{summary, QStringLiteral("DROP TABLE ") + QLatin1String(kSummaries[summary].table),
+                                                                "Database Error", "Error occurred when deleting old data."};
     }
 
     void failuresKeepWhatWasSaved()
     {
-        QFETCH(int, summary);
-        QFETCH(QString, damage);
-        QFETCH(QString, title);
-        QFETCH(QString, message);
-        QFETCH(QString, saved);
-        QFETCH(QStringList, savedRows);
+        QFETCH(Failure, c);
         knownEvaluation();
-        run(damage);
+        run(c.damage);
         try {
-            QVERIFY(!kSummaries[summary].refill());
-            QVERIFY(s->host.showedOne(title, message, MsgIcon::Critical));
+            QVERIFY(!kSummaries[c.summary].refill());
+            QVERIFY(s->host.showedOne(c.title, c.message, MsgIcon::Critical));
         } catch (const DbError& e) {
-            QVERIFY(title.isEmpty());
+            QVERIFY(c.title.isEmpty());
             QCOMPARE(e.number(), int(DbError::NoCurrentRecord));
         }
-        if (!saved.isEmpty())
-            QCOMPARE(rows(saved), savedRows);
+        if (!c.saved.isEmpty())
+            QCOMPARE(rows(c.saved), c.savedRows);
     }
 
 private:
