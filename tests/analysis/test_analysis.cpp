@@ -21,6 +21,16 @@ struct Score {
     QStringList duplicates, missing;
 };
 
+// Records 1 and 2 of one group (in these slots) agree in every compared value;
+// 1 was given 03 on 20200101, 2 was given 08 on 20200301. All registry rows
+// match both, in this order, as "client:code:date" and a flag "Y" when flagged.
+struct Found {
+    QStringList registry;
+    QString findings;
+    QStringList duplicates;
+    QList<int> group = {1, 2};
+};
+
 const Person kMary{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "F", "SUE"};
 
 } // namespace
@@ -121,37 +131,28 @@ private slots:
 
     void ownVaccinationChoosesAmongRowsFound_data()
     {
-        // Records 1 and 2 of one group agree in every compared value; 1 was given
-        // 03 on 20200101, 2 was given 08 on 20200301. All registry rows match
-        // both, in this order, as "client:code:date" and a flag "Y" when flagged.
-        QTest::addColumn<QStringList>("registry");
-        QTest::addColumn<QString>("findings");
-        QTest::addColumn<QStringList>("duplicates");
-        QTest::newRow("kept as two clients, codes as numbers") << QStringList{"6:08:20200301", "5:3:20200101"} << "1|1|0|5|6|0|2"
-                                                               << QStringList{"2|N|N"};
-        QTest::newRow("merged: one client holds both doses") << QStringList{"5:08:20200301", "5:03:20200101"} << "1|1|0|5|5|0|1"
-                                                             << QStringList{};
-        QTest::newRow("no row holds the dose: the first row") << QStringList{"6:10:20200101", "5:03:20200102", "7:8:20200302"}
-                                                              << "1|1|0|6|6|0|1" << QStringList{};
+        QTest::addColumn<Found>("c");
+        QTest::newRow("kept as two clients, codes as numbers") << Found{{"6:08:20200301", "5:3:20200101"}, "1|1|0|5|6|0|2", {"2|N|N"}};
+        QTest::newRow("merged: one client holds both doses") << Found{{"5:08:20200301", "5:03:20200101"}, "1|1|0|5|5|0|1", {}};
+        QTest::newRow("no row holds the dose: the first row")
+            << Found{{"6:10:20200101", "5:03:20200102", "7:8:20200302"}, "1|1|0|6|6|0|1", {}};
         QTest::newRow("code and date agree: the first such row")
-            << QStringList{"5:03:20200301", "6:08:20200101", "7:003:20200101", "8:03:20200101", "9:8:20200301", "10:08:20200301"}
-            << "1|1|0|7|9|0|2" << QStringList{"2|N|N"};
+            << Found{{"5:03:20200301", "6:08:20200101", "7:003:20200101", "8:03:20200101", "9:8:20200301", "10:08:20200301"},
+                     "1|1|0|7|9|0|2", {"2|N|N"}};
         // The flag of the client written "000123" is seen: the group is flagged.
-        QTest::newRow("client numbers by value") << QStringList{"000123:03:20200101:Y", "124:08:20200301"} << "1|1|0|123|124|0|2"
-                                                 << QStringList{"2|N|Y"};
+        QTest::newRow("client numbers by value") << Found{{"000123:03:20200101:Y", "124:08:20200301"}, "1|1|0|123|124|0|2", {"2|N|Y"}};
+        QTest::newRow("an empty slot is skipped") << Found{{"5:03:20200101", "6:08:20200301:Y"}, "1|0|1|5|0|6|2", {"2|Y|<null>"}, {1, 0, 2}};
     }
 
     void ownVaccinationChoosesAmongRowsFound()
     {
-        QFETCH(QStringList, registry);
-        QFETCH(QString, findings);
-        QFETCH(QStringList, duplicates);
+        QFETCH(Found, c);
         Person twin = kMary;
         twin.id = 2;
         twin.vacCode = QStringLiteral("08");
         twin.vacDate = QStringLiteral("20200301");
-        deck({kMary, twin}, {{1, 2}});
-        for (const QString& row : registry) {
+        deck({kMary, twin}, {c.group});
+        for (const QString& row : c.registry) {
             Person stored = kMary;
             stored.vacCode = row.section(':', 1, 1);
             stored.vacDate = row.section(':', 2, 2);
@@ -159,24 +160,8 @@ private slots:
             registryRow(row.section(':', 0, 0), flag.isEmpty() ? QStringLiteral("N") : flag, stored);
         }
         clsAnalyzeResults().Analyze_IIS_LOAD();
-        QCOMPARE(sheet(), QStringList{findings});
-        QCOMPARE(rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES"), duplicates);
-    }
-
-    void emptySlotsAreSkipped()
-    {
-        Person b = kMary;
-        b.id = 3;
-        b.first = QStringLiteral("MARYANN");
-        deck({kMary, b}, {{1, 0, 3}});
-        registryRow("5", "N", kMary);
-        registryRow("6", "Y", b);
-        clsAnalyzeResults().Analyze_IIS_LOAD();
-        QCOMPARE(sheet(), QStringList({"1|0|1|5|0|6|2"}));
-        QCOMPARE(rows("SELECT ID, QM, quote(OtherQM) FROM IIS_DUPLICATES"), QStringList({"3|Y|NULL"}));
-        // One group: a step of the bar for its matching, one for its scoring.
-        QCOMPARE(s->host.increments, 2);
-        QCOMPARE(s->host.progressTexts, QStringList({"Analyzing results ....", "Analyzing results ...."}));
+        QCOMPARE(sheet(), QStringList{c.findings});
+        QCOMPARE(rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES"), c.duplicates);
     }
 
     void progressEndsAtTheEnd_data()
@@ -198,6 +183,9 @@ private slots:
         clsAnalyzeResults().Analyze_IIS_LOAD();
         QVERIFY2(qAbs(highest - 100) < 1e-6, qPrintable(QString::number(highest)));
         QCOMPARE(s->host.barTotal, 100.0);
+        // A step for each group's matching, one for its scoring.
+        QCOMPARE(s->host.increments, 2 * groups);
+        QCOMPARE(s->host.progressTexts, QStringList(2, QStringLiteral("Analyzing results ....")));
     }
 
     void scoring_data()

@@ -9,13 +9,14 @@
 class TestDatabaseLayer : public QObject {
     Q_OBJECT
 private slots:
+    void init() { s.emplace(); }
+    void cleanup() { s.reset(); }
+
     void newFileHoldsSchemaAndReferenceData()
     {
-        FakePlatform host;
-        QTemporaryDir dir;
-        const QString path = dir.path() + QStringLiteral("/DupTestDataFin.db");
+        const QString path = s->db.folder() + QStringLiteral("/new.db");
         QVERIFY(openEvalDatabase(path));
-        QVERIFY(host.shown.isEmpty());
+        QVERIFY(s->host.shown.isEmpty());
         QCOMPARE(schemaProblem(), QString());
         QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 0);
         // Every reference table holds its data file's records, no more, no fewer.
@@ -49,9 +50,7 @@ private slots:
     {
         QFETCH(QByteArray, contents);
         QFETCH(QString, cause);
-        FakePlatform host;
-        QTemporaryDir dir;
-        const QString path = dir.path() + QStringLiteral("/DupTestDataFin.db");
+        const QString path = s->db.folder() + QStringLiteral("/unusable.db");
         if (contents.isEmpty()) {
             QVERIFY(openEvalDatabase(path));
             run("DROP TABLE tblScoresByType");
@@ -63,10 +62,10 @@ private slots:
         QVERIFY(setFileReadOnly(path, true));
         const QFileDevice::Permissions mode = QFile::permissions(path);
 
-        host.expect(MsgResult::No);
+        s->host.expect(MsgResult::No);
         QVERIFY(!openEvalDatabase(path));
-        const QList<ShownBox> boxes = host.shown;
-        QVERIFY(host.showedOne("Database Error", "The database file " + path, MsgIcon::Critical, true));
+        const QList<ShownBox> boxes = s->host.shown;
+        QVERIFY(s->host.showedOne("Database Error", "The database file " + path, MsgIcon::Critical, true));
         QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);
         QCOMPARE(boxes[0].defaultButton, MsgResult::No);
         QVERIFY2(boxes[0].prompt.contains(cause), qPrintable(boxes[0].prompt));
@@ -76,9 +75,9 @@ private slots:
 
         // Yes rebuilds, and the old file is kept beside it, a second time too.
         for (const char* backup : {".bak", ".2.bak"}) {
-            host.expect(MsgResult::Yes);
+            s->host.expect(MsgResult::Yes);
             QVERIFY(openEvalDatabase(path));
-            QCOMPARE(host.takeShown().size(), 1);
+            QCOMPARE(s->host.takeShown().size(), 1);
             QCOMPARE(schemaProblem(), QString());
             QVERIFY(countRows("DupTestData") > 0);
             closeEvalDatabase();
@@ -90,49 +89,43 @@ private slots:
 
     void databaseInUseIsNeverOfferedForRebuilding()
     {
-        FakePlatform host;
-        TestDatabase db;
         closeEvalDatabase();
-        const QByteArray before = fileBytes(db.path());
+        const QByteArray before = fileBytes(s->db.path());
         {
-            ForeignLock lock(db.path());
+            ForeignLock lock(s->db.path());
             QVERIFY(lock.held());
-            host.expect(MsgResult::Cancel);
-            QVERIFY(!openEvalDatabase(db.path()));
-            const QList<ShownBox> boxes = host.takeShown();
+            s->host.expect(MsgResult::Cancel);
+            QVERIFY(!openEvalDatabase(s->db.path()));
+            const QList<ShownBox> boxes = s->host.takeShown();
             QCOMPARE(boxes.size(), 1);
             QCOMPARE(boxes[0].buttons, MsgButtons::RetryCancel);
             QVERIFY2(boxes[0].prompt.startsWith("The evaluation database is in use by another program"), qPrintable(boxes[0].prompt));
             QVERIFY(!cnEval().isOpen());
         }
-        QCOMPARE(fileBytes(db.path()), before);
-        QVERIFY(!QFileInfo::exists(db.path() + QStringLiteral(".bak")));
-        QVERIFY(openEvalDatabase(db.path()));
+        QCOMPARE(fileBytes(s->db.path()), before);
+        QVERIFY(!QFileInfo::exists(s->db.path() + QStringLiteral(".bak")));
+        QVERIFY(openEvalDatabase(s->db.path()));
     }
 
     // An evaluation made against another version's test data cannot be read
     // against this one's: the file is replaced, and kept whole beside it.
     void databaseOfAnotherDeckIsReplacedAndKept()
     {
-        FakePlatform host;
-        TestDatabase db;
         QCOMPARE(storedDeckFingerprint(), deckFingerprint());
         appendRow("IIS_MISSING_RECORDS", {{"ID", 4242}});
         run("PRAGMA user_version = 0");
         closeEvalDatabase();
-        const QByteArray old = fileBytes(db.path());
+        const QByteArray old = fileBytes(s->db.path());
 
-        QVERIFY(openEvalDatabase(db.path()));
-        QVERIFY(host.showedOne("New Test Data", "The database file " + db.path(), MsgIcon::Information, true));
+        QVERIFY(openEvalDatabase(s->db.path()));
+        QVERIFY(s->host.showedOne("New Test Data", "The database file " + s->db.path(), MsgIcon::Information, true));
         QCOMPARE(storedDeckFingerprint(), deckFingerprint());
         QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
-        QCOMPARE(fileBytes(db.path() + QStringLiteral(".bak")), old);
+        QCOMPARE(fileBytes(s->db.path() + QStringLiteral(".bak")), old);
     }
 
     void savepointsNestAndRollBack()
     {
-        FakePlatform host;
-        TestDatabase db;
         {
             Savepoint outer;
             appendRow("IIS_MISSING_RECORDS", {{"ID", 1}});
@@ -175,6 +168,9 @@ private slots:
             got << fields.join(QLatin1Char('|'));
         QCOMPARE(got, records);
     }
+
+private:
+    std::optional<DbSession> s;
 };
 
 QTEST_GUILESS_MAIN(TestDatabaseLayer)

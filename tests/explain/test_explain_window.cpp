@@ -2,21 +2,13 @@
 // Enter, beside the viewer, closed by Escape, printed through the renderer.
 #include "PageSession.h"
 #include "PdfText.h"
-#include "SourceFiles.h"
-#include "analysis/EvaluationRun.h"
-#include "database/Db.h"
 #include "reports/Explanation.h"
 #include "reports/ReportModel.h"
-#include "reports/frmAnalysisReports.h"
 #include "reports/frmExplain.h"
-#include "reports/frmRep1.h"
 
 #include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
 #include <QSqlRecord>
 #include <QTableView>
-#include <QTest>
 
 namespace {
 

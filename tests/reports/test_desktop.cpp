@@ -2,24 +2,18 @@
 // zoom, pages, printing, export and keys, and the viewer's size.
 #include "PageSession.h"
 #include "PdfText.h"
-#include "SourceFiles.h"
-#include "analysis/EvaluationRun.h"
-#include "database/Db.h"
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
-#include "reports/ReportPreview.h"
 
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QPrintPreviewWidget>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSqlRecord>
 #include <QTableView>
-#include <QTest>
 
 namespace {
 

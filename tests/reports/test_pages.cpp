@@ -1,6 +1,5 @@
 // Step 3, the report selection page and the viewer, driven as a user would.
 #include "PageSession.h"
-#include "analysis/EvaluationRun.h"
 #include "reports/ReportModel.h"
 #include "shell/frmStep3.h"
 
@@ -33,13 +32,13 @@ struct Name {
     QString title, prompt;
 };
 
-// A damage to the database or a file that is refused (empty: a sample), and
-// the box told (its start on step 3).
+// A damage to the database or a file that is refused (empty: a sample); the
+// box told (its start on step 3); the report viewed, or none: step 3's Next.
 struct Failure {
     QString damage;
     QByteArray file;
     QString title, prompt;
-    int report = 0;
+    int report = -1;
 };
 
 } // namespace
@@ -130,28 +129,6 @@ private slots:
         next(s->db.writeFile("r440.txt", firstLines(440)));
         QVERIFY(s->host.takeShown().isEmpty());
         QVERIFY(pages::loaded<frmAnalysisReports>());
-    }
-
-    void failuresStayOnStep3_data()
-    {
-        QTest::addColumn<Failure>("c");
-        QTest::newRow("refused file") << Failure{"", "1,N,A\r\n", "Data Format Error", "3 field(s)"};
-        // The analysis itself rolls back (tests/analysis); the page says so.
-        QTest::newRow("analysis fails") << Failure{"UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)", {},
-                                                   "Error", "The evaluation could not be completed; the previous evaluation is unchanged.\r3021 "
-                                                            "No current record: test record 9999"};
-    }
-
-    void failuresStayOnStep3()
-    {
-        QFETCH(Failure, c);
-        if (!c.damage.isEmpty())
-            run(c.damage);
-        auto* page = next(c.file.isEmpty() ? sample("none") : s->db.writeFile("bad.txt", c.file));
-        QVERIFY(s->host.showedOne(c.title, c.prompt, MsgIcon::Critical, true));
-        QVERIFY(page->isVisible() && !s->host.busy);
-        QVERIFY(page->btnNext->isEnabled() && page->btnBack->isEnabled() && page->btnBrowse->isEnabled());
-        QVERIFY(!pages::loaded<frmAnalysisReports>());
     }
 
     // A choice replaces the name; a cancel keeps what was typed; Enter is Next.
@@ -251,9 +228,16 @@ private slots:
         QCOMPARE(shownColumns(viewer), int(reportAt(4)->rules.size()));
     }
 
-    void errorsReachingThePageAreShown_data()
+    // A failure is told, and the page it happened on stays: step 3 ready to try
+    // again, or the selection page when a report cannot be shown.
+    void failuresAreShownWhereTheyHappen_data()
     {
         QTest::addColumn<Failure>("c");
+        QTest::newRow("step 3: refused file") << Failure{"", "1,N,A\r\n", "Data Format Error", "3 field(s)"};
+        // The analysis itself rolls back (tests/analysis); the page says so.
+        QTest::newRow("step 3: analysis fails")
+            << Failure{"UPDATE Answer_Sheet SET rec_5 = 9999 WHERE rec_1 = (SELECT max(rec_1) FROM Answer_Sheet)", {}, "Error",
+                       "The evaluation could not be completed; the previous evaluation is unchanged.\r3021 No current record: test record 9999"};
         QTest::newRow("overall refill returns false") << Failure{"DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'", {},
                                                                  "Error", "Error occurred in RefillOverallResults: 11 Division by zero", 0};
         QTest::newRow("look-alike refill passes a failure up")
@@ -263,16 +247,24 @@ private slots:
                                                        "The database reported: no such table: tblProbDescMap.\rThe report cannot be shown.", 7};
     }
 
-    void errorsReachingThePageAreShown()
+    void failuresAreShownWhereTheyHappen()
     {
         QFETCH(Failure, c);
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
-        run(c.damage);
-        view(c.report);
-        QVERIFY(s->host.showedOne(c.title, c.prompt, MsgIcon::Critical));
-        QVERIFY(!pages::loaded<frmRep1>());
-        QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
-        QVERIFY(!s->host.busy);
+        const bool onStep3 = c.report < 0;
+        if (!onStep3)
+            QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
+        if (!c.damage.isEmpty())
+            run(c.damage);
+        if (onStep3)
+            next(c.file.isEmpty() ? sample("none") : s->db.writeFile("bad.txt", c.file));
+        else
+            view(c.report);
+        QVERIFY(s->host.showedOne(c.title, c.prompt, MsgIcon::Critical, onStep3));
+        QVERIFY(!s->host.busy && !pages::loaded<frmRep1>());
+        auto* step3 = pages::loaded<frmStep3>();
+        QCOMPARE(step3 && step3->isVisible() && step3->btnNext->isEnabled() && step3->btnBack->isEnabled() && step3->btnBrowse->isEnabled(),
+                 onStep3);
+        QCOMPARE(pages::loaded<frmAnalysisReports>() && pages::loaded<frmAnalysisReports>()->isVisible(), !onStep3);
     }
 
 private:

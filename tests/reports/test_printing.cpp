@@ -1,25 +1,16 @@
 // Printed reports, checked by the text and pages of the PDFs they make.
 #include "PageSession.h"
 #include "PdfText.h"
-#include "SourceFiles.h"
-#include "analysis/EvaluationRun.h"
-#include "database/Db.h"
 #include "reports/PageRenderer.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportModel.h"
-#include "reports/ReportPreview.h"
-#include "reports/frmAnalysisReports.h"
-#include "reports/frmRep1.h"
 
 #include <QFontMetricsF>
 #include <QImage>
 #include <QLabel>
-#include <QListWidget>
 #include <QPdfWriter>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardItemModel>
-#include <QTest>
 
 namespace {
 

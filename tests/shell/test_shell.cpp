@@ -39,20 +39,18 @@ private slots:
         for (const QString& text : {PageTexts::Welcome(), PageTexts::Step1(), PageTexts::Step2(), PageTexts::Step3()})
             QVERIFY(text.count(QLatin1Char('\n')) == text.count("\r\n") && text.count(QLatin1Char('\r')) == text.count("\r\n"));
 
-        struct Expect { const char* object; const char* caption; const char* title; const char* textBox; };
-        const Expect steps[] = {{"frmStep1", "Step 1", "Step 1.", "txtStep1"}, {"frmStep2", "Step 2", "Step 2.", "txtStep2"},
-                                {"frmStep3", "Step 3", "Step 3.", "txtStep3"}};
         QPointer<QWidget> current = main; // guarded: the page left behind may be gone
-        for (const Expect& step : steps) {
+        for (int n = 1; n <= 3; ++n) {
+            const QString object = QStringLiteral("frmStep%1").arg(n);
             QVERIFY(QTest::qWaitForWindowActive(current));
             QTest::keyClick(current->windowHandle(), Qt::Key_N, Qt::AltModifier);
             // An access key clicks the button as a short animation.
-            QTRY_VERIFY2(pages::find(QLatin1String(step.object)) && pages::find(QLatin1String(step.object))->isVisible(), step.object);
+            QTRY_VERIFY2(pages::find(object) && pages::find(object)->isVisible(), qPrintable(object));
             QVERIFY(!current || !current->isVisible());
-            auto* page = qobject_cast<WizardPage*>(pages::find(QLatin1String(step.object)));
-            QCOMPARE(page->windowTitle(), QLatin1String(step.caption));
-            QCOMPARE(page->lblTitle->text(), QLatin1String(step.title));
-            QCOMPARE(page->textBox->objectName(), QLatin1String(step.textBox));
+            auto* page = qobject_cast<WizardPage*>(pages::find(object));
+            QCOMPARE(page->windowTitle(), QStringLiteral("Step %1").arg(n));
+            QCOMPARE(page->lblTitle->text(), QStringLiteral("Step %1.").arg(n));
+            QCOMPARE(page->textBox->objectName(), QStringLiteral("txtStep%1").arg(n));
             QVERIFY(!page->textBox->toPlainText().isEmpty());
             current = page;
         }

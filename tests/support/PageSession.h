@@ -2,6 +2,7 @@
 // For tests that drive the pages: a scripted host and a fresh database that
 // the program opens; every page and preview left open is closed at the end.
 #include "Suite.h"
+#include "analysis/EvaluationRun.h"
 #include "reports/ReportPreview.h"
 #include "reports/frmAnalysisReports.h"
 #include "reports/frmRep1.h"
