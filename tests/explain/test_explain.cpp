@@ -6,7 +6,6 @@
 #include "analysis/clsAnalyzeResults.h"
 #include "database/EvalDatabase.h"
 #include "reports/Explanation.h"
-#include "summaries/Summaries.h"
 
 #include <QFileInfo>
 #include <QFont>
@@ -80,52 +79,6 @@ private slots:
             QVERIFY2(r.client ? sentence.contains(QString::number(*r.client)) : sentence.startsWith(QLatin1String("Not in")),
                      qPrintable(sentence));
         }
-    }
-
-    void countsAgreeWithTheSummaries_data()
-    {
-        QTest::addColumn<QString>("policy");
-        for (const char* policy : {"none", "typical", "exact", "aggressive", "perfect"})
-            QTest::newRow(policy) << QString::fromLatin1(policy);
-    }
-
-    void countsAgreeWithTheSummaries()
-    {
-        QFETCH(QString, policy);
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(policy)));
-        QVERIFY(clsOverallResults().RefillOverallResults() && clsProblemTypeSummary().RefillProblemTypeSummary()
-                && clsDupLikeSummary().RefillDupLikeSummary() && clsScoreByType().RefillScoresByType());
-        QCOMPARE(countRows(QStringLiteral("tblRecordOutcomes")), countRows(QStringLiteral("DupTestData")));
-
-        // The records the scores count: those IIS_DUPLICATES lists, and the main records of lost groups.
-        const QString listed = QStringLiteral("SELECT count(*) FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID "
-                                              "WHERE o.ID IN (SELECT ID FROM IIS_DUPLICATES) AND o.Outcome = ? ");
-        const qint64 missed = count(listed, {QStringLiteral("missed")});
-        const qint64 flagged = count(listed, {QStringLiteral("flagged")});
-        const qint64 lostGroups = count(QStringLiteral("SELECT count(DISTINCT GroupNo) FROM tblRecordOutcomes WHERE Outcome = 'lost'"));
-        QCOMPARE(missed + flagged, countRows(QStringLiteral("IIS_DUPLICATES")));
-        QCOMPARE(lostGroups, countRows(QStringLiteral("IIS_MISSING_RECORDS")));
-        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome IN ('kept_apart', 'stranger_merge') "
-                                      "AND ID NOT IN (SELECT ID FROM DupTestData WHERE ProblemCode = 'DL_BASE_RECORD')")),
-                 0);
-
-        auto overall = [](int code) { return count(QStringLiteral("SELECT ResultValue FROM tblOverallResults WHERE ResultCode = ?"), {code}); };
-        QCOMPARE(overall(6), missed);
-        QCOMPARE(overall(9), flagged);
-        QCOMPARE(overall(10), lostGroups);
-
-        // Per problem type: flagged, missed, and all not caught.
-        const QString listedAs = QStringLiteral("sum(o.Outcome = '%1' AND o.ID IN (SELECT ID FROM IIS_DUPLICATES))");
-        QCOMPARE(rows("SELECT ProblemCode, TotalQM, TotalMissed, ProblemCount - TotalCaught FROM tblDupProblemTypeSummary "
-                      "WHERE ProblemCode <> 'TOTAL' ORDER BY 1"),
-                 rows(QStringLiteral("SELECT d.ProblemCode, %1, %2, %1 + %2 FROM DupTestData d JOIN tblRecordOutcomes o ON o.ID = d.ID WHERE "
-                                     "d.ProblemCode IN (SELECT ProblemCode FROM tblDupProblemTypeSummary) AND d.ProblemCode <> 'TOTAL' "
-                                     "GROUP BY 1 ORDER BY 1").arg(listedAs.arg("flagged"), listedAs.arg("missed"))));
-        for (QSqlQuery t = run(QStringLiteral("SELECT ProblemCode, TotalDupMistake FROM tblDupLikeSummary WHERE ProbOrder < 99")); t.next();)
-            QCOMPARE(t.value(1).toLongLong(),
-                     count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID "
-                                          "WHERE o.Outcome = 'lost' AND o.Place = 1 AND d.SecondProblem = ?"),
-                           {t.value(0)}));
     }
 
     void differingFieldsAreMarked()

@@ -160,7 +160,6 @@ private slots:
 
     void batchCommand()
     {
-        QTemporaryDir dir;
         auto run = [](const QStringList& args) { return runBatch(QStringList{"deck"} + args); };
         QCOMPARE(run({}), (std::pair{0, sourceBytes("data/DupTestData.txt")}));
         QCOMPARE(run({"--format", "csv"}).second, exportDeck({DeckFormat::Csv}));
@@ -173,17 +172,16 @@ private slots:
 
     void stepOneSavesTheDeck()
     {
-        QTemporaryDir dir;
         frmStep1 page;
-        const QString csv = dir.filePath("deck.csv");
-        host->fileAnswers = QStringList{QString(), csv, dir.filePath("deck.hl7")};
+        const QString csv = dir.filePath("step1.csv");
+        host->fileAnswers = QStringList{QString(), csv, dir.filePath("step1.hl7")};
         page.btnSaveTestData->click(); // cancelled
         QVERIFY(!QFileInfo::exists(csv));
         page.btnSaveTestData->click();
         QCOMPARE(fileBytes(csv), exportDeck({DeckFormat::Csv}));
         QCOMPARE(host->lastFilters.value(0).section('/', -1), QStringLiteral("DupTestData.txt"));
         page.btnSaveTestData->click();
-        QVERIFY(fileBytes(dir.filePath("deck.hl7")).startsWith("FHS|^~\\&|"));
+        QVERIFY(fileBytes(dir.filePath("step1.hl7")).startsWith("FHS|^~\\&|"));
         QVERIFY(host->takeShown().isEmpty());
     }
 
@@ -192,6 +190,7 @@ private slots:
 private:
     std::unique_ptr<FakePlatform> host;
     QList<Row> deck;
+    QTemporaryDir dir;
 };
 
 QTEST_MAIN(TestDeckExport)
