@@ -3,7 +3,6 @@
 // and every record's outcome against the tables and summaries that count it.
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
-#include "database/CsvReader.h"
 #include "simregistry/RegistrySimulator.h"
 #include "summaries/Summaries.h"
 
@@ -29,9 +28,7 @@ struct ExportRow {
 QList<ExportRow> exportRows(const QByteArray& file)
 {
     QList<ExportRow> rows;
-    CsvReader reader(CsvReader::decode(file));
-    QStringList f;
-    while (reader.next(f))
+    for (const QStringList& f : csvRecords(file))
         rows << ExportRow{f[0].toLongLong(), f[3], f[2], f[8], f[10], f[6], f[7], f[13], f[12].toInt()};
     return rows;
 }

@@ -1,5 +1,4 @@
 #include "Suite.h"
-#include "database/CsvReader.h"
 #include "export/DeckExport.h"
 #include "shell/WizardPage.h"
 
@@ -13,15 +12,12 @@ using Row = QHash<QString, QString>;
 
 QList<Row> csvRows(const QString& name)
 {
-    CsvReader reader(CsvReader::decode(sourceBytes("data/" + name)));
-    QStringList header, values;
-    reader.next(header);
+    const QList<QStringList> records = csvRecords(sourceBytes("data/" + name));
     QList<Row> rows;
-    while (reader.next(values)) {
-        Row row;
-        for (qsizetype i = 0; i < header.size(); ++i)
-            row.insert(header[i], values.value(i));
-        rows << row;
+    for (const QStringList& values : records.mid(1)) {
+        Row& row = rows.emplace_back();
+        for (qsizetype i = 0; i < records[0].size(); ++i)
+            row.insert(records[0][i], values.value(i));
     }
     return rows;
 }
@@ -143,19 +139,15 @@ private slots:
     void csvHoldsTheTestFileAndMore()
     {
         const QStringList txt = QString::fromUtf8(sourceBytes("data/DupTestData.txt")).split("\r\n", Qt::SkipEmptyParts);
-        CsvReader reader(CsvReader::decode(exportDeck({DeckFormat::Csv})));
-        QStringList values;
-        QVERIFY(reader.next(values));
-        QCOMPARE(values, (QStringList{"LastName", "FirstName", "MiddleName", "NameSuffix", "DateOfBirth (yyyymmdd)", "Sex (M/F/U)",
+        const QList<QStringList> records = csvRecords(exportDeck({DeckFormat::Csv}));
+        QCOMPARE(records.size(), 551);
+        QCOMPARE(records[0], (QStringList{"LastName", "FirstName", "MiddleName", "NameSuffix", "DateOfBirth (yyyymmdd)", "Sex (M/F/U)",
                                       "MotherMaiden", "MotherLast", "MotherFirst", "MotherMiddle", "VaccineCode (CVX)",
                                       "VaccinationDate (yyyymmdd)", "VaccineManufacturer (MVX)", "FacilityID", "FacilityName",
                                       "MedicalRecordNumber", "Street", "City", "State", "ZIP", "Phone", "MultipleBirth (Y/N)",
                                       "BirthOrder", "LotNumber", "Historical (Y/N)"}));
-        for (int i = 0; i < 550; ++i) {
-            QVERIFY(reader.next(values));
-            QCOMPARE(values.mid(0, 13).join(',') + ' ' + values[15], txt[i] + ' ' + deck[i]["MRN"]);
-        }
-        QVERIFY(!reader.next(values));
+        for (int i = 0; i < 550; ++i)
+            QCOMPARE(records[i + 1].mid(0, 13).join(',') + ' ' + records[i + 1][15], txt[i] + ' ' + deck[i]["MRN"]);
     }
 
     void batchCommand()

@@ -49,33 +49,6 @@ private slots:
     }
     void cleanup() { s.reset(); }
 
-    // What a record's client ID must be; invalidRecordMessages gives the plain
-    // cases (letters, empty, 13 digits, leading zeros) through a whole file.
-    void validNumber_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("plain") << "42" << true;
-        QTest::newRow("blanks around") << "  42  " << true;
-        QTest::newRow("fraction") << "12.5" << true;
-        QTest::newRow("negative") << "-7" << true;
-        QTest::newRow("largest") << "2147483647" << true;
-        QTest::newRow("whole part fits") << "2147483647.9" << true;
-        QTest::newRow("smallest") << "-2147483648" << true;
-        QTest::newRow("too large") << "2147483648" << false;
-        QTest::newRow("rounded down below range") << "-2147483648.5" << false;
-        QTest::newRow("blanks only") << "   " << false;
-        QTest::newRow("not a number") << "nan" << false;
-        QTest::newRow("infinity") << "inf" << false;
-    }
-
-    void validNumber()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        QCOMPARE(clsProcessResultsFile::ValidNumber(text), valid);
-    }
-
     void invalidRecordMessages_data()
     {
         // Edits of the third record, "field=value" ("-" drops its last field), and
@@ -88,6 +61,16 @@ private slots:
         QTest::newRow("client 13 long with blanks") << QStringList{"0=  1234567890 "} << "Invalid client ID";
         QTest::newRow("client A12") << QStringList{"0=A12"} << "Client ID is not valid number";
         QTest::newRow("client empty") << QStringList{"0="} << "Client ID is not valid number";
+        QTest::newRow("client blanks only") << QStringList{"0=   "} << "Client ID is not valid number";
+        QTest::newRow("client a fraction") << QStringList{"0=12.5"} << "";
+        QTest::newRow("client negative") << QStringList{"0=-7"} << "";
+        QTest::newRow("client largest") << QStringList{"0=2147483647"} << "";
+        QTest::newRow("client whose whole part fits") << QStringList{"0=2147483647.9"} << "";
+        QTest::newRow("client smallest") << QStringList{"0=-2147483648"} << "";
+        QTest::newRow("client too large") << QStringList{"0=2147483648"} << "Client ID is not valid number";
+        QTest::newRow("client rounded down below range") << QStringList{"0=-2147483648.5"} << "Invalid client IDClient ID is not valid number";
+        QTest::newRow("client not a number") << QStringList{"0=nan"} << "Client ID is not valid number";
+        QTest::newRow("client infinity") << QStringList{"0=inf"} << "Client ID is not valid number";
         QTest::newRow("lower-case flag") << QStringList{"1=y"} << "\rInvalid questionable match (potential duplicate) flag.";
         QTest::newRow("empty flag") << QStringList{"1="} << "";
         QTest::newRow("flag with blanks") << QStringList{"1= Y "} << "";
