@@ -19,11 +19,7 @@ struct Expectation {
 };
 
 // One line of the export: its client and what the matching compares.
-struct ExportRow {
-    qint64 client = 0;
-    QString first, last, maiden, momFirst, dob, sex, date;
-    int cvx = 0;
-};
+struct ExportRow { qint64 client = 0; QString first, last, maiden, momFirst, dob, sex, date; int cvx = 0; };
 
 QList<ExportRow> exportRows(const QByteArray& file)
 {
@@ -36,10 +32,8 @@ QList<ExportRow> exportRows(const QByteArray& file)
 // The first name up to a blank that is not its last character.
 QString firstPart(const QString& word)
 {
-    for (qsizetype i = 0; i + 1 < word.size(); ++i)
-        if (word[i] == QLatin1Char(' '))
-            return word.left(i);
-    return word;
+    const qsizetype blank = word.indexOf(QLatin1Char(' '));
+    return blank >= 0 && blank + 1 < word.size() ? word.left(blank) : word;
 }
 
 // Where a reader of the export finds a test record, attempt by attempt as the
@@ -115,11 +109,10 @@ Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>
         for (qint64 c : seen) {
             if (c == own)
                 continue;
-            const qsizetype highest = found.lastIndexOf(c);
-            const QString qm = flaggedClients.contains(c) ? QStringLiteral("Y") : QStringLiteral("N");
-            const QString otherQm = qm == QLatin1String("N") ? (groupFlag ? QStringLiteral("Y") : QStringLiteral("N")) : QStringLiteral("<null>");
-            e.surplus << QStringList{QString::number(group[highest]), qm, otherQm}.join(QLatin1Char('|'));
-            e.undetected += qm != QLatin1String("Y") && otherQm != QLatin1String("Y");
+            const bool flagged = flaggedClients.contains(c);
+            const char* otherQm = flagged ? "<null>" : groupFlag ? "Y" : "N";
+            e.surplus << QStringLiteral("%1|%2|%3").arg(group[found.lastIndexOf(c)]).arg(QLatin1String(flagged ? "Y" : "N"), QLatin1String(otherQm));
+            e.undetected += !flagged && !groupFlag;
         }
     }
     e.surplus.sort();

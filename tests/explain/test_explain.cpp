@@ -26,11 +26,7 @@ Person twin(int id, const char* first, const char* date) { return {id, first, "L
 
 // A deck, its groups, the registry's rows as "client:record:flag" (the
 // record as given) and the outcomes in ID order.
-struct Outcomes {
-    QList<Person> people;
-    QList<QList<int>> groups;
-    QString registry, expected;
-};
+struct Outcomes { QList<Person> people; QList<QList<int>> groups; QString registry, expected; };
 
 } // namespace
 
@@ -136,8 +132,7 @@ private slots:
         QFETCH(QString, file);
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
         closeEvalDatabase();
-        for (QString& a : args)
-            a.replace(QLatin1String("OUT"), s->db.folder() + QStringLiteral("/out"));
+        args.replaceInStrings(QStringLiteral("OUT"), s->db.folder() + QStringLiteral("/out"));
         file.replace(QLatin1String("OUT"), s->db.folder() + QStringLiteral("/out"));
         const auto [code, printed] = runBatch(QStringList{"explain", "--database", s->db.path()} + args);
         QCOMPARE(code, 0);

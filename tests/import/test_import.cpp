@@ -25,11 +25,7 @@ QByteArray validFile(int records, int firstClient = 1001)
 
 // A file written here, or a path of its own kind ("<folder>"...); what it
 // holds; and the box: its title, its start, then what it says of the cause.
-struct Unreadable {
-    QString name;
-    QByteArray bytes;
-    QString title, message;
-};
+struct Unreadable { QString name; QByteArray bytes; QString title, message; };
 
 QStringList loaded() { return rows("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY rowid"); }
 

@@ -26,20 +26,11 @@ int shownColumns(const frmRep1* viewer)
 }
 
 // A step 3 file name, whether an earlier evaluation is there, and the box.
-struct Name {
-    QString name;
-    bool earlierData;
-    QString title, prompt;
-};
+struct Name { QString name; bool earlierData; QString title, prompt; };
 
 // A damage to the database or a file that is refused (empty: a sample); the
 // box told (its start on step 3); the report viewed, or none: step 3's Next.
-struct Failure {
-    QString damage;
-    QByteArray file;
-    QString title, prompt;
-    int report = -1;
-};
+struct Failure { QString damage; QByteArray file; QString title, prompt; int report = -1; };
 
 } // namespace
 
@@ -113,9 +104,10 @@ private slots:
         // 440 records are enough: the run disables all but Exit while it works, and moves on.
         bool checked = false;
         s->host.onIncrement = [&] {
-            auto* page = pages::loaded<frmStep3>();
+            auto* running = pages::loaded<frmStep3>();
             if (!checked)
-                QVERIFY(!page->btnNext->isEnabled() && !page->btnBack->isEnabled() && !page->btnBrowse->isEnabled() && page->btnExit->isEnabled());
+                QVERIFY(!running->btnNext->isEnabled() && !running->btnBack->isEnabled() && !running->btnBrowse->isEnabled()
+                        && running->btnExit->isEnabled());
             checked = true;
         };
         s->host.progressTexts.clear();

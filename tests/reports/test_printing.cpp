@@ -87,9 +87,8 @@ private slots:
             at = found;
             qsizetype onPage = -1;
             for (qsizetype f = 0; f < fields.size(); ++f) {
-                qsizetype page = 0;
-                while (page < pages.size() && !pages[page].contains(marker(row, f)))
-                    ++page;
+                const qsizetype page = std::find_if(pages.begin(), pages.end(), [&](const QString& p) { return p.contains(marker(row, f)); })
+                                       - pages.begin();
                 QVERIFY2(page < pages.size(), qPrintable(fields[f] + QLatin1Char(' ') + marker(row, f)));
                 QVERIFY2(onPage < 0 || page == onPage, qPrintable(marker(row, f)));
                 onPage = page;

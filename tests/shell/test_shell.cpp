@@ -140,8 +140,7 @@ private slots:
     // when it reads like markup; and the rebuild question defaults to No.
     void pathsAndFileTextNeverBecomeMarkup()
     {
-        QTemporaryDir dir;
-        const QString folder = dir.filePath(QStringLiteral("<u>Shared <img src=x> tools"));
+        const QString folder = s->db.folder() + QStringLiteral("/<u>Shared <img src=x> tools");
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QStringLiteral("/DupTestDataFin.db");
         QVERIFY(writeBytes(path, QByteArray("<b>not</b> a database\n").repeated(50)));

@@ -1,6 +1,7 @@
 #pragma once
 // For tests that drive the pages: a scripted host and a fresh database that
-// the program opens; every page and preview left open is closed at the end.
+// the program opens, which they fill through an evaluation run; every page and
+// preview left open is closed at the end.
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
 #include "reports/ReportPreview.h"
