@@ -106,14 +106,14 @@ private slots:
         const Person b{11, "ANH", "LE", "PHAM", "20200101", "F", "LAN"};
         const Person c{12, "AN", "LE", "VU", "20200101", "F", "LAN"};
         deck({a, b, c}, {{10, 11, 12}});
-        Person a2 = a, b2 = b, c2 = c;
-        a2.maiden = b.maiden; // j = 1: the other member is rec_2
-        b2.maiden = a.maiden; // j = 2: the other member is rec_1
-        c2.maiden = b.maiden; // j = 3 is also compared with rec_1 only: not found
-        a2.momFirst = b2.momFirst = c2.momFirst = QStringLiteral("X");
-        registryRow("1", "N", a2);
-        registryRow("2", "N", b2);
-        registryRow("3", "N", c2);
+        // j = 1: the other member is rec_2; j = 2: it is rec_1; j = 3 is also
+        // compared with rec_1 only: not found.
+        for (const auto& [client, kept, maiden] : {std::tuple{"1", a, b.maiden}, {"2", b, a.maiden}, {"3", c, b.maiden}}) {
+            Person stored = kept;
+            stored.maiden = maiden;
+            stored.momFirst = QStringLiteral("X");
+            registryRow(QLatin1String(client), "N", stored);
+        }
         clsAnalyzeResults().Analyze_IIS_LOAD();
         QCOMPARE(sheet(), QStringList({"1|1|0|1|2|0|2"}));
     }

@@ -10,13 +10,11 @@
 
 namespace {
 
-struct Expectation {
-    QStringList missing;   // rec_1 of the groups of which nothing reached the export, sorted
-    QStringList surplus;   // IIS_DUPLICATES rows as ID|QM|OtherQM, sorted
-    QStringList offTruth;  // groups whose records a reader finds in clients they did not create
-    int clients = 0;
-    int undetected = 0;
-};
+// What the analysis must find: rec_1 of the groups of which nothing reached the
+// export, and the IIS_DUPLICATES rows as ID|QM|OtherQM, both sorted; the groups
+// whose records a reader finds in clients they did not create; the clients; and
+// the surplus clients that nothing flagged.
+struct Expectation { QStringList missing, surplus, offTruth; int clients = 0, undetected = 0; };
 
 // One line of the export: its client and what the matching compares.
 struct ExportRow { qint64 client = 0; QString first, last, maiden, momFirst, dob, sex, date; int cvx = 0; };

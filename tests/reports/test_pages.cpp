@@ -8,21 +8,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
+#include <ranges>
 
 namespace {
 
 // The first lines of a sample in which every record is its own client.
-QByteArray firstLines(int count)
-{
-    return fileBytes(sample("none")).split('\n').mid(0, count).join('\n') + '\n';
-}
+QByteArray firstLines(int count) { return fileBytes(sample("none")).split('\n').mid(0, count).join('\n') + '\n'; }
 
 int shownColumns(const frmRep1* viewer)
 {
-    int shown = 0;
-    for (int c = 0; c < viewer->resultSet()->columnCount(); ++c)
-        shown += viewer->DataGrid1->isColumnHidden(c) ? 0 : 1;
-    return shown;
+    const auto columns = std::views::iota(0, viewer->resultSet()->columnCount());
+    return int(std::ranges::count_if(columns, [&](int c) { return !viewer->DataGrid1->isColumnHidden(c); }));
 }
 
 // A step 3 file name, whether an earlier evaluation is there, and the box.

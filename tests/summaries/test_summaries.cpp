@@ -158,7 +158,7 @@ private slots:
                        "SELECT ProblemCode, TotalUnique FROM tblDupLikeSummary ORDER BY rowid", {"COUSIN|1", "TWIN|<null>"}};
         for (int summary = 0; summary < 4; ++summary)
             QTest::newRow(kSummaries[summary].table) << Failure{summary, QStringLiteral("DROP TABLE ") + QLatin1String(kSummaries[summary].table),
-                                                                "Database Error", "Error occurred when deleting old data."};
+                                                                "Database Error", "Error occurred when deleting old data.", {}, {}};
     }
 
     void failuresKeepWhatWasSaved()

@@ -7,12 +7,7 @@
 
 namespace marrowick::test {
 
-struct ShownBox {
-    QString title, prompt;
-    MsgIcon icon;
-    MsgButtons buttons;
-    std::optional<MsgResult> defaultButton;
-};
+struct ShownBox { QString title, prompt; MsgIcon icon; MsgButtons buttons; std::optional<MsgResult> defaultButton; };
 
 // Records every box and answers from a script; a box nobody expected fails the test.
 class FakePlatform final : public Platform {

@@ -10,10 +10,7 @@
 namespace marrowick::test {
 
 // A scripted host and a fresh database that lives as long as it does.
-struct DbSession {
-    FakePlatform host;
-    TestDatabase db;
-};
+struct DbSession { FakePlatform host; TestDatabase db; };
 
 } // namespace marrowick::test
 
