@@ -1,36 +1,24 @@
-#include "FakePlatform.h"
 #include "PdfText.h"
-#include "SourceFiles.h"
+#include "Suite.h"
 #include "database/CsvReader.h"
-#include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "history/Scores.h"
 #include "reports/ReportCatalogue.h"
 
 #include <QCryptographicHash>
-#include <QRegularExpression>
-#include <QSqlRecord>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTest>
+#include <QRegularExpression>
+#include <QSqlRecord>
 #include <unistd.h>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
-struct Result {
-    int code;
-    QString out;
-    QString err;
-};
+struct Result { int code; QString out, err; };
 
 const QString kBatch = QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch");
 const bool kRoot = ::geteuid() == 0;
@@ -67,21 +55,401 @@ class TestBatch : public QObject {
 private slots:
     // Each test has its own database file.
     void init() { QVERIFY(dir.isValid()); database = dir.filePath(QStringLiteral("eval%1.db").arg(++serial)); }
-    void usageErrors_data();
-    void usageErrors();
-    void evaluateLoadsAndLeavesTheFileReadOnly();
-    void refusedFilesExitWithOne_data();
-    void refusedFilesExitWithOne();
-    void strictCompletenessWarning();
-    void unusableDatabaseExitsWithThree();
-    void databaseFaultsExitWithThree_data();
-    void databaseFaultsExitWithThree();
-    void lockOfACrashedRunIsTakenOver();
-    void sharedInstallGivesEachUserACopy();
-    void reportsInEveryForm();
-    void historyKeepsRunsAndCompareNamesTheChanges();
-    void failBelowThresholds_data();
-    void failBelowThresholds();
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"frobnicate"};
+        QTest::newRow("no file") << QStringList{"evaluate"};
+        QTest::newRow("file and reuse") << QStringList{"evaluate", "--reuse", "x.txt"};
+        QTest::newRow("two files") << QStringList{"evaluate", "a.txt", "b.txt"};
+        QTest::newRow("unknown option") << QStringList{"evaluate", "--fast", "a.txt"};
+        QTest::newRow("database without value") << QStringList{"evaluate", "--database"};
+        QTest::newRow("report index out of range") << QStringList{"report", "8"};
+        QTest::newRow("report without index") << QStringList{"report"};
+        QTest::newRow("report format") << QStringList{"report", "--format", "xml", "all"};
+        QTest::newRow("deck format") << QStringList{"deck", "--format", "xml"};
+        QTest::newRow("deck processing id") << QStringList{"deck", "--processing-id", "D"};
+        QTest::newRow("explain without selection") << QStringList{"explain"};
+        QTest::newRow("explain selection mixed with ids") << QStringList{"explain", "12", "all"};
+        QTest::newRow("explain format") << QStringList{"explain", "--format", "xml", "all"};
+        QTest::newRow("a negative number outside compare") << QStringList{"explain", "-1"};
+        QTest::newRow("history with an argument") << QStringList{"history", "1"};
+        QTest::newRow("compare one run") << QStringList{"compare", "-1"};
+        QTest::newRow("compare run zero") << QStringList{"compare", "0", "-1"};
+        QTest::newRow("compare a word") << QStringList{"compare", "-1", "newest"};
+        QTest::newRow("fail-below not a number") << QStringList{"evaluate", "--fail-below", "90,high", "a.txt"};
+        QTest::newRow("fail-below beyond 100") << QStringList{"evaluate", "--fail-below", "90,100.5", "a.txt"};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, args);
+        const Result r = batch(args);
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.startsWith("marrowick-batch: ") && r.err.contains("--help"), qPrintable(r.err));
+    }
+
+    void refusedFilesExitWithOne_data()
+    {
+        // The file's contents ("<missing>": no file; "<reuse>": no earlier data),
+        // and what the batch says (its start, without a line end); breaks become LF.
+        QTest::addColumn<QString>("contents");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("field count") << "1,N,A,B\r\n"
+                                     << "Data Format Error: 4 field(s) found in the data. Please verify that the file is in comma "
+                                        "delimited format and all 15 fields required for processing have been included.\n";
+        QTest::newRow("invalid record") << "1,y,A,B,,,20200101,M,,,,,08,20200101,MSD\r\n"
+                                        << "Invalid Results File: Record number 1 has the following errors:\n\nInvalid questionable "
+                                           "match (potential duplicate) flag.\n";
+        QTest::newRow("missing file") << "<missing>" << "Error: Error reading results file.";
+        QTest::newRow("reuse without earlier data") << "<reuse>" << "File Name Missing: Please specify the file name for the results file.\n";
+    }
+
+    void refusedFilesExitWithOne()
+    {
+        QFETCH(QString, contents);
+        QFETCH(QString, error);
+        const QString file = dir.filePath(QStringLiteral("bad.txt"));
+        QFile::remove(file);
+        if (!contents.startsWith(QLatin1Char('<')))
+            QVERIFY(writeBytes(file, contents.toUtf8()));
+        const Result r = evaluate({contents == QLatin1String("<reuse>") ? QStringLiteral("--reuse") : file});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(error.endsWith('\n') ? r.err == error : r.err.startsWith(error), qPrintable(r.err));
+    }
+
+    void strictCompletenessWarning()
+    {
+        // A tenth of a sample: far fewer than 80 percent of the test records.
+        const QString partial = dir.filePath(QStringLiteral("partial.txt"));
+        QVERIFY(writeBytes(partial, fileBytes(sample("none")).split('\n').mid(0, 55).join('\n') + '\n'));
+        const QString warning = QStringLiteral("Warning: More than 20 percent of the records are missing. Please verify the data is complete.\n");
+        for (const auto& [args, code] : {std::pair{QStringList{partial}, 0}, {QStringList{"--strict", partial}, 4}}) {
+            const Result r = evaluate(args);
+            QCOMPARE(r.code, code);
+            QCOMPARE(r.err, warning);
+        }
+        // Code 4 wins over 5, and both faults are told.
+        const Result r = evaluate({"--strict", "--fail-below", "100,100", partial});
+        QCOMPARE(r.code, 4);
+        QVERIFY2(r.err.startsWith(warning) && r.err.count("Below Threshold: ") == 2, qPrintable(r.err));
+    }
+
+    void unusableDatabaseExitsWithThree()
+    {
+        QVERIFY(writeBytes(database, QByteArray("not a database\n").repeated(100)));
+        QVERIFY(setFileReadOnly(database, true));
+        const auto mode = QFile::permissions(database);
+        const Result r = report({"0"});
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.startsWith("Database Error: The database file "), qPrintable(r.err));
+        // Never overwritten without consent, nor even made writable.
+        QVERIFY(fileBytes(database).startsWith("not a database"));
+        QCOMPARE(QFile::permissions(database), mode);
+        // A script that asks for it gets a new database, and the old file is kept.
+        const Result rebuilt = evaluate({"--rebuild-database", sample("perfect")});
+        QCOMPARE(rebuilt.code, 0);
+        QVERIFY2(rebuilt.err.startsWith("Database Rebuilt: "), qPrintable(rebuilt.err));
+        QVERIFY(fileBytes(database + QStringLiteral(".bak")).startsWith("not a database"));
+        // A folder named as the database is refused and left as it was.
+        const auto before = QFile::permissions(dir.path());
+        const Result folder = batch({"report", "--database", dir.path(), "0"});
+        QCOMPARE(folder.code, 3);
+        QVERIFY2(folder.err.contains("it is not a file"), qPrintable(folder.err));
+        QCOMPARE(QFile::permissions(dir.path()), before);
+    }
+
+    void databaseFaultsExitWithThree_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("another copy of the program") << "instance" << "in use by another copy of Marrowick";
+        QTest::newRow("another program's lock") << "locked" << "in use by another program";
+        QTest::newRow("read-only to this user") << "read-only" << "The database file cannot be written";
+        QTest::newRow("disk full") << "full" << "The disk is full";
+    }
+
+    // A fault of the database exits 3, never 1 (the file's fault), and leaves the
+    // previous evaluation whole.
+    void databaseFaultsExitWithThree()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        if ((fault == QLatin1String("read-only") || fault == QLatin1String("full")) && !kRoot)
+            QSKIP("needs root: file modes do not bind a file's owner, and a small disk needs a mount");
+        const QString folder = sharedFolder(dir, QStringLiteral("fault%1").arg(serial));
+        database = folder + QStringLiteral("/eval.db");
+        const QString mount = folder + QStringLiteral("/small");
+        if (fault == QLatin1String("full")) {
+            // Just room for the database: the load cannot grow it.
+            QDir().mkpath(mount);
+            QVERIFY(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=600k", "tmpfs", mount}) == 0);
+            database = mount + QStringLiteral("/eval.db");
+        }
+        QCOMPARE(evaluate({sample("none")}).code, 0);
+        if (fault == QLatin1String("full")) {
+            QFile filler(mount + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
+            }
+        }
+        const QByteArray before = fileBytes(database);
+        FakePlatform host;
+        std::optional<ForeignLock> lock;
+        if (fault == QLatin1String("instance"))
+            QVERIFY(openEvalDatabase(database));
+        else if (fault == QLatin1String("locked"))
+            QVERIFY(lock.emplace(database).held());
+        else if (fault == QLatin1String("read-only"))
+            QVERIFY(setFileReadOnly(database, true));
+        const Result r = batch({"evaluate", "--database", database, sample("typical")}, kBatch, fault == QLatin1String("read-only"));
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.startsWith("Database Error: ") && r.err.contains(message), qPrintable(r.err));
+        QVERIFY2(!r.err.contains("INSERT") && !r.err.contains("Rebuild"), qPrintable(r.err));
+        lock.reset();
+        closeEvalDatabase();
+        QCOMPARE(fileBytes(database), before);
+        if (fault == QLatin1String("full"))
+            QProcess::execute(QStringLiteral("umount"), {mount});
+    }
+
+    // A run after one that crashed takes its lock over, loads, and leaves the
+    // file read-only for the next, which reuses the evaluation.
+    void lockOfACrashedRunIsTakenOver()
+    {
+        QCOMPARE(evaluate({sample("none")}).code, 0);
+        {
+            // A run that holds the program's lock while it waits for another
+            // program's, and is killed there.
+            ForeignLock lock(database);
+            QVERIFY(lock.held());
+            QProcess crashing;
+            crashing.start(kBatch, {"evaluate", "--database", database, sample("typical")});
+            QVERIFY(crashing.waitForStarted());
+            // Written, not just created: a kill in between leaves a lock nobody can prove stale.
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(database + QStringLiteral(".lock")).size() > 0, 2500);
+            crashing.kill();
+            crashing.waitForFinished();
+        }
+        QVERIFY(QFile::exists(database + QStringLiteral(".lock")));
+        const Result r = evaluate({sample("perfect")});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(r.err)); // not a terminal: no progress bar
+        QVERIFY2(r.out.contains("550 rows loaded"), qPrintable(r.out));
+        QVERIFY(!(QFile::permissions(database) & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)));
+        // The next run clears the mark and reuses the evaluation.
+        const Result again = evaluate({"--reuse"});
+        QCOMPARE(again.code, 0);
+        QVERIFY(again.out.contains("550 rows loaded"));
+    }
+
+    // Installed where users cannot write, with a database another user left there:
+    // each user works on a fresh copy of their own, and the shared one is untouched.
+    void sharedInstallGivesEachUserACopy()
+    {
+        const QString program = sharedFolder(dir, QStringLiteral("install")) + QStringLiteral("/marrowick-batch");
+        QVERIFY(QFile::copy(kBatch, program));
+        QCOMPARE(batch({"evaluate", sample("perfect")}, program).code, 0);
+        const QString shared = QFileInfo(program).path() + QStringLiteral("/DupTestDataFin.db");
+        QVERIFY(QFile::exists(shared));
+        const QByteArray before = fileBytes(shared);
+        QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x5555)));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const QString home = sharedFolder(dir, QStringLiteral("home"));
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+        const Result r = batch({"evaluate", sample("typical")}, program, true, env);
+        QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x7777)));
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY2(r.out.contains("rows loaded"), qPrintable(r.out));
+        QCOMPARE(fileBytes(shared), before);
+        QVERIFY(QFile::exists(home + QStringLiteral("/data/Marrowick/Marrowick/DupTestDataFin.db")));
+    }
+
+    void reportsInEveryForm()
+    {
+        QCOMPARE(evaluate({sample("typical")}).code, 0);
+        // As text: every report under its title, each shown column under its caption.
+        Result r = report({"all"});
+        QCOMPARE(r.code, 0);
+        for (const ReportDef& report : reportCatalogue()) {
+            QVERIFY2(r.out.contains(report.title + QLatin1Char('\n')), qPrintable(report.title));
+            for (const ColumnRule& rule : report.rules)
+                QVERIFY2(r.out.contains(rule.caption), qPrintable(rule.caption));
+        }
+        QVERIFY(r.out.contains("Overall Score for Duplicate Record Detection (Sensitivity)"));
+        QVERIFY(!r.out.contains("ProbOrder")); // a column no rule shows
+
+        const QString out = dir.filePath(QStringLiteral("out"));
+        QCOMPARE(report({"--format", "csv", "--output", out, "0", "1", "2", "3", "5"}).code, 0);
+        QCOMPARE(report({"--format", "json", "--output", out, "0", "1", "2", "3"}).code, 0);
+        const QList<QByteArray> lines = fileBytes(out + QStringLiteral("/rptProbTypeSummary.csv")).split('\n');
+        int duplicates = 0;
+        for (const QByteArray& line : sourceBytes("data/DupTestData.csv").split('\n'))
+            duplicates += line.contains(',') && !line.startsWith("ID,") && !line.contains("BASE_RECORD,");
+        QVERIFY(lines.at(lines.size() - 2).startsWith("TOTAL,TOTAL DUPLICATES,100," + QByteArray::number(duplicates) + ","));
+        QVERIFY(fileBytes(out + QStringLiteral("/rptNonDupsLost.csv")).split('\n').first().contains("Notes,ID"));
+        const QJsonObject overall = QJsonDocument::fromJson(fileBytes(out + QStringLiteral("/rptOverall.json"))).object();
+        QCOMPARE(overall.value("title").toString(), reportAt(0)->title);
+        QCOMPARE(overall.value("rows").toArray().size(), 16);
+        QCOMPARE(overall.value("rows").toArray().at(0).toObject().value("ResultValue").toString(), QStringLiteral("550"));
+
+        const QString pdfs = dir.filePath(QStringLiteral("pdf"));
+        QCOMPARE(report({"--pdf", pdfs, "0", "7"}).code, 0);
+        QVERIFY(pdfPages(pdfs + QStringLiteral("/rptOverall.pdf")).join(QString()).contains("Overall Score for Duplicate Record Detection"));
+        QVERIFY(QFile::exists(pdfs + QStringLiteral("/rptAllDupsList.pdf")));
+
+        // In csv and json every score field X gains XLow and XHigh after the
+        // report's own fields: the 95 % interval of the score, none where a row has none.
+        FakePlatform host;
+        QVERIFY(openEvalDatabase(database));
+        const QList<QStringList> scoreFields{{"ResultValue"}, {"Sensitivity"}, {"Specificity"}, {"Sensitivity", "Specificity"}};
+        for (int index = 0; index < 4; ++index) {
+            const ReportDef& def = *reportAt(index);
+            const QJsonObject doc = QJsonDocument::fromJson(fileBytes(out + '/' + def.fileName + ".json")).object();
+            const QSqlRecord record = run(def.query).record();
+            QStringList fields, cells;
+            for (int c = 0; c < record.count(); ++c)
+                fields << record.fieldName(c);
+            for (const QString& field : scoreFields[index])
+                fields << field + "Low" << field + "High";
+            CsvReader csv(CsvReader::decode(fileBytes(out + '/' + def.fileName + ".csv")));
+            QVERIFY(doc["fields"].toVariant().toStringList() == fields && csv.next(cells) && cells == fields);
+            int scored = 0;
+            for (const QJsonValue row : doc["rows"].toArray()) {
+                QVERIFY(csv.next(cells));
+                for (const QString& field : scoreFields[index]) {
+                    // A score is "90.12 %"; counts, N/A and blanks have no interval.
+                    const QString score = row[field].toString();
+                    const QString inCsv = cells[fields.indexOf(field + "Low")] + '-' + cells[fields.indexOf(field + "High")];
+                    const QJsonValue low = row[field + "Low"], high = row[field + "High"];
+                    if (!score.endsWith(" %")) {
+                        QVERIFY(low.isNull() && high.isNull() && inCsv == "-");
+                        continue;
+                    }
+                    ++scored;
+                    QCOMPARE(inCsv, QString::number(low.toDouble(), 'f', 2) + '-' + QString::number(high.toDouble(), 'f', 2));
+                    const double value = score.chopped(2).toDouble();
+                    QVERIFY2(low.toDouble() <= value && value <= high.toDouble(), qPrintable(score));
+                    const int judged = row["ProblemCount"].toInt();
+                    const Interval counted = wilsonInterval(judged - row["TotalMissed"].toInt(), judged);
+                    QVERIFY(index != 1 || (counted.low == low.toDouble() && counted.high == high.toDouble()));
+                }
+            }
+            QVERIFY(!csv.next(cells) && scored >= 2);
+        }
+
+        // A refill that fails: its message, and exit code 3.
+        run("DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'");
+        closeEvalDatabase();
+        r = report({"0"});
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
+    }
+
+    // Every completed evaluation is listed, and compare names exactly the scores
+    // and records that differ between two of them.
+    void historyKeepsRunsAndCompareNamesTheChanges()
+    {
+        const QStringList files{sample("typical"), sample("aggressive")};
+        QList<QHash<QString, QString>> states; // each evaluation's scores by name and outcomes by ID
+        QStringList rows;
+        for (const QString& file : files) {
+            rows << evaluate({file}).out.section(' ', 0, 0); // "550 rows loaded; ..."
+            states << reportedScores();
+            for (const QJsonValue r : json({"explain", "all"})["records"].toArray())
+                states.last().insert(QString::number(r["id"].toInteger()), r["outcome"].toString());
+            // Neither a reuse nor a refused file adds a run.
+            QCOMPARE(evaluate({"--reuse"}).code, 0);
+            QCOMPARE(evaluate({dir.filePath("missing.txt")}).code, 1);
+        }
+        const QJsonArray runs = json({"history"})["runs"].toArray();
+        QCOMPARE(runs.size(), 2);
+        for (int k = 0; k < 2; ++k) {
+            const QByteArray bytes = fileBytes(files[k]);
+            const QString time = runs[k]["time"].toString();
+            QStringList fields;
+            for (const QString& key : runs[k].toObject().keys())
+                fields << key + '=' + runs[k][key].toVariant().toString();
+            QCOMPARE(fields, (QStringList{"deck=" + runs[0]["deck"].toString(), "file=" + QFileInfo(files[k]).fileName(), "rows=" + rows[k],
+                                          "run=" + QString::number(k + 1), "sensitivity=" + states[k]["sensitivity"].chopped(2),
+                                          "sha256=" + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
+                                          "size=" + QString::number(bytes.size()), "specificity=" + states[k]["specificity"].chopped(2),
+                                          "time=" + time}));
+            QVERIFY(time.endsWith('Z') && qAbs(QDateTime::fromString(time, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())) < 120);
+        }
+        QVERIFY(QRegularExpression("^[0-9a-f]{8}$").match(runs[0]["deck"].toString()).hasMatch());
+        const Result csv = batch({"history", "--database", database, "--format", "csv"});
+        QVERIFY(csv.out.startsWith("run,time,file,size,sha256,rows,deck,sensitivity,specificity\r\n1,") && csv.out.count("\r\n") == 3);
+        QVERIFY(batch({"history", "--database", database}).out.contains(states[1]["sensitivity"] + " ("));
+
+        const QJsonObject compared = json({"compare", "-2", "-1"});
+        QCOMPARE(json({"compare", "1", "2"}), compared);
+        QCOMPARE(compared.keys(), (QStringList{"changed", "figures", "from", "to"}));
+        QCOMPARE(compared["from"].toInt() * 10 + compared["to"].toInt(), 12);
+        QStringList expected, listed;
+        for (auto it = states[0].begin(); it != states[0].end(); ++it)
+            if (states[1].value(it.key()) != it.value())
+                expected << it.key() + ' ' + it.value() + '>' + states[1].value(it.key());
+        for (const QJsonValue f : compared["figures"].toArray()) {
+            QVERIFY(f.toObject().keys() == (QStringList{"after", "before", "beyondIntervals", "name"}) && f["beyondIntervals"].isBool());
+            listed << f["name"].toString() + ' ' + QString::number(f["before"].toDouble()) + " %>"
+                          + QString::number(f["after"].toDouble()) + " %";
+        }
+        for (const QJsonValue c : compared["changed"].toArray())
+            listed << QString::number(c["id"].toInteger()) + ' ' + c["before"].toString() + '>' + c["after"].toString();
+        expected.sort();
+        listed.sort();
+        QVERIFY(expected.size() > 20);
+        QCOMPARE(listed, expected);
+        const Result table = batch({"compare", "--database", database, "--format", "csv", "1", "-1"});
+        QCOMPARE(table.out.count("\r\nfigure,") + table.out.count("\r\nrecord,"), expected.size());
+
+        // A well-formed run that is not there: an error, not a usage fault.
+        for (const auto& [a, b, missing] : {std::tuple{"1", "3", "3"}, {"-3", "-1", "-3"}}) {
+            const Result r = batch({"compare", "--database", database, a, b});
+            QVERIFY2(r.code == 3 && r.err.startsWith(QStringLiteral("Error: There is no run %1;").arg(missing)), qPrintable(r.err));
+        }
+    }
+
+    void failBelowThresholds_data()
+    {
+        // Each threshold as an offset from its score; the scores named as too low.
+        QTest::addColumn<double>("sensitivityOffset");
+        QTest::addColumn<double>("specificityOffset");
+        QTest::addColumn<QStringList>("below");
+        QTest::newRow("at both scores") << 0.0 << 0.0 << QStringList{};
+        QTest::newRow("sensitivity a hundredth above") << 0.01 << -100.0 << QStringList{"sensitivity"};
+        QTest::newRow("specificity a hundredth above") << -0.01 << 0.01 << QStringList{"specificity"};
+        QTest::newRow("both above") << 5.0 << 1.0 << QStringList{"sensitivity", "specificity"};
+    }
+
+    // A new evaluation and a reused one are held to the thresholds alike; a
+    // failing evaluation is still kept, a reuse never.
+    void failBelowThresholds()
+    {
+        QFETCH(double, sensitivityOffset);
+        QFETCH(double, specificityOffset);
+        QFETCH(QStringList, below);
+        QCOMPARE(evaluate({sample("typical")}).code, 0);
+        const QHash<QString, QString> scores = reportedScores();
+        QString messages;
+        QStringList thresholds;
+        for (const auto& [name, offset] :
+             {std::pair{QStringLiteral("sensitivity"), sensitivityOffset}, {QStringLiteral("specificity"), specificityOffset}}) {
+            thresholds << QString::number(std::clamp(std::round((scores[name].chopped(2).toDouble() + offset) * 100) / 100, 0.0, 100.0));
+            if (below.contains(name))
+                messages += QStringLiteral("Below Threshold: Overall %1 is %2, below the threshold of %3 %.\n")
+                                .arg(name, scores[name], thresholds.last());
+        }
+        for (const QStringList& args : {QStringList{"--reuse"}, QStringList{sample("typical")}}) {
+            const Result r = evaluate(QStringList{"--fail-below", thresholds.join(',')} + args);
+            QVERIFY2(r.code == (below.isEmpty() ? 0 : 5) && r.err == messages, qPrintable(r.err));
+        }
+        QCOMPARE(json({"history"})["runs"].toArray().size(), 2);
+    }
 
 private:
     Result evaluate(const QStringList& args) { return batch(QStringList{"evaluate", "--database", database} + args); }
@@ -111,415 +479,11 @@ private:
         return scores;
     }
 
+
     QTemporaryDir dir;
     QString database;
     int serial = 0;
 };
-
-void TestBatch::usageErrors_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("nothing") << QStringList{};
-    QTest::newRow("unknown command") << QStringList{"frobnicate"};
-    QTest::newRow("no file") << QStringList{"evaluate"};
-    QTest::newRow("file and reuse") << QStringList{"evaluate", "--reuse", "x.txt"};
-    QTest::newRow("two files") << QStringList{"evaluate", "a.txt", "b.txt"};
-    QTest::newRow("unknown option") << QStringList{"evaluate", "--fast", "a.txt"};
-    QTest::newRow("database without value") << QStringList{"evaluate", "--database"};
-    QTest::newRow("report index out of range") << QStringList{"report", "8"};
-    QTest::newRow("report without index") << QStringList{"report"};
-    QTest::newRow("report format") << QStringList{"report", "--format", "xml", "all"};
-    QTest::newRow("deck format") << QStringList{"deck", "--format", "xml"};
-    QTest::newRow("deck processing id") << QStringList{"deck", "--processing-id", "D"};
-    QTest::newRow("explain without selection") << QStringList{"explain"};
-    QTest::newRow("explain selection mixed with ids") << QStringList{"explain", "12", "all"};
-    QTest::newRow("explain format") << QStringList{"explain", "--format", "xml", "all"};
-    QTest::newRow("a negative number outside compare") << QStringList{"explain", "-1"};
-    QTest::newRow("history with an argument") << QStringList{"history", "1"};
-    QTest::newRow("compare one run") << QStringList{"compare", "-1"};
-    QTest::newRow("compare run zero") << QStringList{"compare", "0", "-1"};
-    QTest::newRow("compare a word") << QStringList{"compare", "-1", "newest"};
-    QTest::newRow("fail-below not a number") << QStringList{"evaluate", "--fail-below", "90,high", "a.txt"};
-    QTest::newRow("fail-below beyond 100") << QStringList{"evaluate", "--fail-below", "90,100.5", "a.txt"};
-}
-
-void TestBatch::usageErrors()
-{
-    QFETCH(QStringList, args);
-    const Result r = batch(args);
-    QCOMPARE(r.code, 2);
-    QVERIFY2(r.err.startsWith("marrowick-batch: ") && r.err.contains("--help"), qPrintable(r.err));
-}
-
-void TestBatch::evaluateLoadsAndLeavesTheFileReadOnly()
-{
-    const Result r = evaluate({sample("perfect")});
-    QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(r.err)); // not a terminal: no progress bar
-    QVERIFY2(r.out.contains("550 rows loaded"), qPrintable(r.out));
-    QVERIFY(!(QFile::permissions(database) & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)));
-    // The next run clears the mark and reuses the evaluation.
-    const Result again = evaluate({"--reuse"});
-    QCOMPARE(again.code, 0);
-    QVERIFY(again.out.contains("550 rows loaded"));
-}
-
-void TestBatch::refusedFilesExitWithOne_data()
-{
-    // The file's contents ("<missing>": no file; "<reuse>": no earlier data),
-    // and what the batch says (its start, without a line end); breaks become LF.
-    QTest::addColumn<QString>("contents");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("field count") << "1,N,A,B\r\n"
-                                 << "Data Format Error: 4 field(s) found in the data. Please verify that the file is in comma "
-                                    "delimited format and all 15 fields required for processing have been included.\n";
-    QTest::newRow("invalid record") << "1,y,A,B,,,20200101,M,,,,,08,20200101,MSD\r\n"
-                                    << "Invalid Results File: Record number 1 has the following errors:\n\nInvalid questionable "
-                                       "match (potential duplicate) flag.\n";
-    QTest::newRow("missing file") << "<missing>" << "Error: Error reading results file.";
-    QTest::newRow("reuse without earlier data") << "<reuse>" << "File Name Missing: Please specify the file name for the results file.\n";
-}
-
-void TestBatch::refusedFilesExitWithOne()
-{
-    QFETCH(QString, contents);
-    QFETCH(QString, error);
-    const QString file = dir.filePath(QStringLiteral("bad.txt"));
-    QFile::remove(file);
-    if (!contents.startsWith(QLatin1Char('<')))
-        QVERIFY(writeBytes(file, contents.toUtf8()));
-    const Result r = evaluate({contents == QLatin1String("<reuse>") ? QStringLiteral("--reuse") : file});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(error.endsWith('\n') ? r.err == error : r.err.startsWith(error), qPrintable(r.err));
-}
-
-void TestBatch::strictCompletenessWarning()
-{
-    // Every tenth line of a sample: far fewer than 80 percent of the test records.
-    QByteArray some;
-    int n = 0;
-    for (const QByteArray& line : fileBytes(sample("none")).split('\n'))
-        if (n++ % 10 == 0)
-            some += line + '\n';
-    const QString partial = dir.filePath(QStringLiteral("partial.txt"));
-    QVERIFY(writeBytes(partial, some));
-    const QString warning = QStringLiteral("Warning: More than 20 percent of the records are missing. Please verify the data is complete.\n");
-    Result r = evaluate({partial});
-    QCOMPARE(r.code, 0);
-    QCOMPARE(r.err, warning);
-    r = evaluate({"--strict", partial});
-    QCOMPARE(r.code, 4);
-    QCOMPARE(r.err, warning);
-    // Code 4 wins over 5, and both faults are told.
-    r = evaluate({"--strict", "--fail-below", "100,100", partial});
-    QCOMPARE(r.code, 4);
-    QVERIFY2(r.err.startsWith(warning) && r.err.count("Below Threshold: ") == 2, qPrintable(r.err));
-}
-
-void TestBatch::unusableDatabaseExitsWithThree()
-{
-    QVERIFY(writeBytes(database, QByteArray("not a database\n").repeated(100)));
-    QVERIFY(setFileReadOnly(database, true));
-    const auto mode = QFile::permissions(database);
-    const Result r = report({"0"});
-    QCOMPARE(r.code, 3);
-    QVERIFY2(r.err.startsWith("Database Error: The database file "), qPrintable(r.err));
-    // Never overwritten without consent, nor even made writable.
-    QVERIFY(fileBytes(database).startsWith("not a database"));
-    QCOMPARE(QFile::permissions(database), mode);
-    // A script that asks for it gets a new database, and the old file is kept.
-    const Result rebuilt = evaluate({"--rebuild-database", sample("perfect")});
-    QCOMPARE(rebuilt.code, 0);
-    QVERIFY2(rebuilt.err.startsWith("Database Rebuilt: "), qPrintable(rebuilt.err));
-    QVERIFY(fileBytes(database + QStringLiteral(".bak")).startsWith("not a database"));
-    // A folder named as the database is refused and left as it was.
-    const auto before = QFile::permissions(dir.path());
-    const Result folder = batch({"report", "--database", dir.path(), "0"});
-    QCOMPARE(folder.code, 3);
-    QVERIFY2(folder.err.contains("it is not a file"), qPrintable(folder.err));
-    QCOMPARE(QFile::permissions(dir.path()), before);
-}
-
-void TestBatch::databaseFaultsExitWithThree_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("another copy of the program") << "instance" << "in use by another copy of Marrowick";
-    QTest::newRow("another program's lock") << "locked" << "in use by another program";
-    QTest::newRow("read-only to this user") << "read-only" << "The database file cannot be written";
-    QTest::newRow("disk full") << "full" << "The disk is full";
-}
-
-// A fault of the database exits 3, never 1 (the file's fault), and leaves the
-// previous evaluation whole.
-void TestBatch::databaseFaultsExitWithThree()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, message);
-    if ((fault == QLatin1String("read-only") || fault == QLatin1String("full")) && !kRoot)
-        QSKIP("needs root: file modes do not bind a file's owner, and a small disk needs a mount");
-    const QString folder = sharedFolder(dir, QStringLiteral("fault%1").arg(serial));
-    database = folder + QStringLiteral("/eval.db");
-    const QString mount = folder + QStringLiteral("/small");
-    if (fault == QLatin1String("full")) {
-        // Just room for the database: the load cannot grow it.
-        QDir().mkpath(mount);
-        QVERIFY(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=600k", "tmpfs", mount}) == 0);
-        database = mount + QStringLiteral("/eval.db");
-    }
-    QCOMPARE(evaluate({sample("none")}).code, 0);
-    if (fault == QLatin1String("full")) {
-        QFile filler(mount + QStringLiteral("/filler"));
-        QVERIFY(filler.open(QIODevice::WriteOnly));
-        while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
-        }
-    }
-    const QByteArray before = fileBytes(database);
-    FakePlatform host;
-    std::optional<ForeignLock> lock;
-    if (fault == QLatin1String("instance"))
-        QVERIFY(openEvalDatabase(database));
-    else if (fault == QLatin1String("locked"))
-        QVERIFY(lock.emplace(database).held());
-    else if (fault == QLatin1String("read-only"))
-        QVERIFY(setFileReadOnly(database, true));
-    const Result r = batch({"evaluate", "--database", database, sample("typical")}, kBatch, fault == QLatin1String("read-only"));
-    QCOMPARE(r.code, 3);
-    QVERIFY2(r.err.startsWith("Database Error: ") && r.err.contains(message), qPrintable(r.err));
-    QVERIFY2(!r.err.contains("INSERT") && !r.err.contains("Rebuild"), qPrintable(r.err));
-    lock.reset();
-    closeEvalDatabase();
-    QCOMPARE(fileBytes(database), before);
-    if (fault == QLatin1String("full"))
-        QProcess::execute(QStringLiteral("umount"), {mount});
-}
-
-void TestBatch::lockOfACrashedRunIsTakenOver()
-{
-    QCOMPARE(evaluate({sample("none")}).code, 0);
-    {
-        // A run that holds the program's lock while it waits for another
-        // program's, and is killed there.
-        ForeignLock lock(database);
-        QVERIFY(lock.held());
-        QProcess crashing;
-        crashing.start(kBatch, {"evaluate", "--database", database, sample("typical")});
-        QVERIFY(crashing.waitForStarted());
-        // Written, not just created: a kill in between leaves a lock nobody can prove stale.
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(database + QStringLiteral(".lock")).size() > 0, 2500);
-        crashing.kill();
-        crashing.waitForFinished();
-    }
-    QVERIFY(QFile::exists(database + QStringLiteral(".lock")));
-    const Result r = evaluate({sample("perfect")});
-    QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(r.err));
-}
-
-// Installed where users cannot write, with a database another user left there:
-// each user works on a fresh copy of their own, and the shared one is untouched.
-void TestBatch::sharedInstallGivesEachUserACopy()
-{
-    const QString program = sharedFolder(dir, QStringLiteral("install")) + QStringLiteral("/marrowick-batch");
-    QVERIFY(QFile::copy(kBatch, program));
-    QCOMPARE(batch({"evaluate", sample("perfect")}, program).code, 0);
-    const QString shared = QFileInfo(program).path() + QStringLiteral("/DupTestDataFin.db");
-    QVERIFY(QFile::exists(shared));
-    const QByteArray before = fileBytes(shared);
-    QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x5555)));
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const QString home = sharedFolder(dir, QStringLiteral("home"));
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    const Result r = batch({"evaluate", sample("typical")}, program, true, env);
-    QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x7777)));
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QVERIFY2(r.out.contains("rows loaded"), qPrintable(r.out));
-    QCOMPARE(fileBytes(shared), before);
-    QVERIFY(QFile::exists(home + QStringLiteral("/data/Marrowick/Marrowick/DupTestDataFin.db")));
-}
-
-void TestBatch::reportsInEveryForm()
-{
-    QCOMPARE(evaluate({sample("typical")}).code, 0);
-    // As text: every report under its title, each shown column under its caption.
-    Result r = report({"all"});
-    QCOMPARE(r.code, 0);
-    for (const ReportDef& report : reportCatalogue()) {
-        QVERIFY2(r.out.contains(report.title + QLatin1Char('\n')), qPrintable(report.title));
-        for (const ColumnRule& rule : report.rules)
-            QVERIFY2(r.out.contains(rule.caption), qPrintable(rule.caption));
-    }
-    QVERIFY(r.out.contains("Overall Score for Duplicate Record Detection (Sensitivity)"));
-    QVERIFY(!r.out.contains("ProbOrder")); // a column no rule shows
-
-    const QString out = dir.filePath(QStringLiteral("out"));
-    QCOMPARE(report({"--format", "csv", "--output", out, "0", "1", "2", "3", "5"}).code, 0);
-    QCOMPARE(report({"--format", "json", "--output", out, "0", "1", "2", "3"}).code, 0);
-    const QList<QByteArray> lines = fileBytes(out + QStringLiteral("/rptProbTypeSummary.csv")).split('\n');
-    int duplicates = 0;
-    for (const QByteArray& line : sourceBytes("data/DupTestData.csv").split('\n'))
-        duplicates += line.contains(',') && !line.startsWith("ID,") && !line.contains("BASE_RECORD,");
-    QVERIFY(lines.at(lines.size() - 2).startsWith("TOTAL,TOTAL DUPLICATES,100," + QByteArray::number(duplicates) + ","));
-    QVERIFY(fileBytes(out + QStringLiteral("/rptNonDupsLost.csv")).split('\n').first().contains("Notes,ID"));
-    const QJsonObject overall = QJsonDocument::fromJson(fileBytes(out + QStringLiteral("/rptOverall.json"))).object();
-    QCOMPARE(overall.value("title").toString(), reportAt(0)->title);
-    QCOMPARE(overall.value("rows").toArray().size(), 16);
-    QCOMPARE(overall.value("rows").toArray().at(0).toObject().value("ResultValue").toString(), QStringLiteral("550"));
-
-    const QString pdfs = dir.filePath(QStringLiteral("pdf"));
-    QCOMPARE(report({"--pdf", pdfs, "0", "7"}).code, 0);
-    QVERIFY(pdfPages(pdfs + QStringLiteral("/rptOverall.pdf")).join(QString()).contains("Overall Score for Duplicate Record Detection"));
-    QVERIFY(QFile::exists(pdfs + QStringLiteral("/rptAllDupsList.pdf")));
-
-    // In csv and json every score field X gains XLow and XHigh after the
-    // report's own fields: the 95 % interval of the score, none where a row has none.
-    FakePlatform host;
-    QVERIFY(openEvalDatabase(database));
-    const QList<QStringList> scoreFields{{"ResultValue"}, {"Sensitivity"}, {"Specificity"}, {"Sensitivity", "Specificity"}};
-    for (int index = 0; index < 4; ++index) {
-        const ReportDef& def = *reportAt(index);
-        const QJsonObject doc = QJsonDocument::fromJson(fileBytes(out + '/' + def.fileName + ".json")).object();
-        const QSqlRecord record = run(def.query).record();
-        QStringList fields, cells;
-        for (int c = 0; c < record.count(); ++c)
-            fields << record.fieldName(c);
-        for (const QString& field : scoreFields[index])
-            fields << field + "Low" << field + "High";
-        CsvReader csv(CsvReader::decode(fileBytes(out + '/' + def.fileName + ".csv")));
-        QVERIFY(doc["fields"].toVariant().toStringList() == fields && csv.next(cells) && cells == fields);
-        int scored = 0;
-        for (const QJsonValue row : doc["rows"].toArray()) {
-            QVERIFY(csv.next(cells));
-            for (const QString& field : scoreFields[index]) {
-                // A score is "90.12 %"; counts, N/A and blanks have no interval.
-                const QString score = row[field].toString();
-                const QString inCsv = cells[fields.indexOf(field + "Low")] + '-' + cells[fields.indexOf(field + "High")];
-                const QJsonValue low = row[field + "Low"], high = row[field + "High"];
-                if (!score.endsWith(" %")) {
-                    QVERIFY(low.isNull() && high.isNull() && inCsv == "-");
-                    continue;
-                }
-                ++scored;
-                QCOMPARE(inCsv, QString::number(low.toDouble(), 'f', 2) + '-' + QString::number(high.toDouble(), 'f', 2));
-                const double value = score.chopped(2).toDouble();
-                QVERIFY2(low.toDouble() <= value && value <= high.toDouble(), qPrintable(score));
-                const int judged = row["ProblemCount"].toInt();
-                const Interval counted = wilsonInterval(judged - row["TotalMissed"].toInt(), judged);
-                QVERIFY(index != 1 || (counted.low == low.toDouble() && counted.high == high.toDouble()));
-            }
-        }
-        QVERIFY(!csv.next(cells) && scored >= 2);
-    }
-
-    // A refill that fails: its message, and exit code 3.
-    run("DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'");
-    closeEvalDatabase();
-    r = report({"0"});
-    QCOMPARE(r.code, 3);
-    QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
-}
-
-// Every completed evaluation is listed, and compare names exactly the scores
-// and records that differ between two of them.
-void TestBatch::historyKeepsRunsAndCompareNamesTheChanges()
-{
-    const QStringList files{sample("typical"), sample("aggressive")};
-    QList<QHash<QString, QString>> states; // each evaluation's scores by name and outcomes by ID
-    QStringList rows;
-    for (const QString& file : files) {
-        rows << evaluate({file}).out.section(' ', 0, 0); // "550 rows loaded; ..."
-        states << reportedScores();
-        for (const QJsonValue r : json({"explain", "all"})["records"].toArray())
-            states.last().insert(QString::number(r["id"].toInteger()), r["outcome"].toString());
-        // Neither a reuse nor a refused file adds a run.
-        QCOMPARE(evaluate({"--reuse"}).code, 0);
-        QCOMPARE(evaluate({dir.filePath("missing.txt")}).code, 1);
-    }
-    const QJsonArray runs = json({"history"})["runs"].toArray();
-    QCOMPARE(runs.size(), 2);
-    for (int k = 0; k < 2; ++k) {
-        const QByteArray bytes = fileBytes(files[k]);
-        const QString time = runs[k]["time"].toString();
-        QStringList fields;
-        for (const QString& key : runs[k].toObject().keys())
-            fields << key + '=' + runs[k][key].toVariant().toString();
-        QCOMPARE(fields, (QStringList{"deck=" + runs[0]["deck"].toString(), "file=" + QFileInfo(files[k]).fileName(), "rows=" + rows[k],
-                                      "run=" + QString::number(k + 1), "sensitivity=" + states[k]["sensitivity"].chopped(2),
-                                      "sha256=" + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
-                                      "size=" + QString::number(bytes.size()), "specificity=" + states[k]["specificity"].chopped(2),
-                                      "time=" + time}));
-        QVERIFY(time.endsWith('Z') && qAbs(QDateTime::fromString(time, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())) < 120);
-    }
-    QVERIFY(QRegularExpression("^[0-9a-f]{8}$").match(runs[0]["deck"].toString()).hasMatch());
-    const Result csv = batch({"history", "--database", database, "--format", "csv"});
-    QVERIFY(csv.out.startsWith("run,time,file,size,sha256,rows,deck,sensitivity,specificity\r\n1,") && csv.out.count("\r\n") == 3);
-    QVERIFY(batch({"history", "--database", database}).out.contains(states[1]["sensitivity"] + " ("));
-
-    const QJsonObject compared = json({"compare", "-2", "-1"});
-    QCOMPARE(json({"compare", "1", "2"}), compared);
-    QCOMPARE(compared.keys(), (QStringList{"changed", "figures", "from", "to"}));
-    QCOMPARE(compared["from"].toInt() * 10 + compared["to"].toInt(), 12);
-    QStringList expected, listed;
-    for (auto it = states[0].begin(); it != states[0].end(); ++it)
-        if (states[1].value(it.key()) != it.value())
-            expected << it.key() + ' ' + it.value() + '>' + states[1].value(it.key());
-    for (const QJsonValue f : compared["figures"].toArray()) {
-        QVERIFY(f.toObject().keys() == (QStringList{"after", "before", "beyondIntervals", "name"}) && f["beyondIntervals"].isBool());
-        listed << f["name"].toString() + ' ' + QString::number(f["before"].toDouble()) + " %>"
-                      + QString::number(f["after"].toDouble()) + " %";
-    }
-    for (const QJsonValue c : compared["changed"].toArray())
-        listed << QString::number(c["id"].toInteger()) + ' ' + c["before"].toString() + '>' + c["after"].toString();
-    expected.sort();
-    listed.sort();
-    QVERIFY(expected.size() > 20);
-    QCOMPARE(listed, expected);
-    const Result table = batch({"compare", "--database", database, "--format", "csv", "1", "-1"});
-    QCOMPARE(table.out.count("\r\nfigure,") + table.out.count("\r\nrecord,"), expected.size());
-
-    // A well-formed run that is not there: an error, not a usage fault.
-    for (const auto& [a, b, missing] : {std::tuple{"1", "3", "3"}, {"-3", "-1", "-3"}}) {
-        const Result r = batch({"compare", "--database", database, a, b});
-        QVERIFY2(r.code == 3 && r.err.startsWith(QStringLiteral("Error: There is no run %1;").arg(missing)), qPrintable(r.err));
-    }
-}
-
-void TestBatch::failBelowThresholds_data()
-{
-    // Each threshold as an offset from its score; the scores named as too low.
-    QTest::addColumn<double>("sensitivityOffset");
-    QTest::addColumn<double>("specificityOffset");
-    QTest::addColumn<QStringList>("below");
-    QTest::newRow("at both scores") << 0.0 << 0.0 << QStringList{};
-    QTest::newRow("sensitivity a hundredth above") << 0.01 << -100.0 << QStringList{"sensitivity"};
-    QTest::newRow("specificity a hundredth above") << -0.01 << 0.01 << QStringList{"specificity"};
-    QTest::newRow("both above") << 5.0 << 1.0 << QStringList{"sensitivity", "specificity"};
-}
-
-// A new evaluation and a reused one are held to the thresholds alike; a
-// failing evaluation is still kept, a reuse never.
-void TestBatch::failBelowThresholds()
-{
-    QFETCH(double, sensitivityOffset);
-    QFETCH(double, specificityOffset);
-    QFETCH(QStringList, below);
-    QCOMPARE(evaluate({sample("typical")}).code, 0);
-    const QHash<QString, QString> scores = reportedScores();
-    QString messages;
-    QStringList thresholds;
-    for (const auto& [name, offset] :
-         {std::pair{QStringLiteral("sensitivity"), sensitivityOffset}, {QStringLiteral("specificity"), specificityOffset}}) {
-        thresholds << QString::number(std::clamp(std::round((scores[name].chopped(2).toDouble() + offset) * 100) / 100, 0.0, 100.0));
-        if (below.contains(name))
-            messages += QStringLiteral("Below Threshold: Overall %1 is %2, below the threshold of %3 %.\n")
-                            .arg(name, scores[name], thresholds.last());
-    }
-    for (const QStringList& args : {QStringList{"--reuse"}, QStringList{sample("typical")}}) {
-        const Result r = evaluate(QStringList{"--fail-below", thresholds.join(',')} + args);
-        QVERIFY2(r.code == (below.isEmpty() ? 0 : 5) && r.err == messages, qPrintable(r.err));
-    }
-    QCOMPARE(json({"history"})["runs"].toArray().size(), 2);
-}
 
 QTEST_GUILESS_MAIN(TestBatch)
 #include "test_batch.moc"

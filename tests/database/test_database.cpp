@@ -1,196 +1,172 @@
-#include "FakePlatform.h"
-#include "SourceFiles.h"
-#include "database/CsvReader.h"
-#include "database/Db.h"
+#include "Suite.h"
 #include "database/EvalDatabase.h"
 #include "database/Schema.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 class TestDatabaseLayer : public QObject {
     Q_OBJECT
 private slots:
-    void newFileHoldsSchemaAndReferenceData();
-    void unusableFileIsRebuiltOnlyWithConsent_data();
-    void unusableFileIsRebuiltOnlyWithConsent();
-    void databaseInUseIsNeverOfferedForRebuilding();
-    void databaseOfAnotherDeckIsReplacedAndKept();
-    void savepointsNestAndRollBack();
-    void csvRecords_data();
-    void csvRecords();
-};
+    void init() { s.emplace(); }
+    void cleanup() { s.reset(); }
 
-void TestDatabaseLayer::newFileHoldsSchemaAndReferenceData()
-{
-    FakePlatform host;
-    QTemporaryDir dir;
-    const QString path = dir.path() + QStringLiteral("/DupTestDataFin.db");
-    QVERIFY(openEvalDatabase(path));
-    QVERIFY(host.shown.isEmpty());
-    QCOMPARE(schemaProblem(), QString());
-    QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 0);
-    // Every reference table holds its data file's records, no more, no fewer.
-    for (const TableDef& table : schemaTables()) {
-        if (!table.reference)
-            continue;
-        CsvReader reader(CsvReader::decode(sourceBytes(QStringLiteral("data/%1.csv").arg(QLatin1String(table.name)))));
-        QStringList fields;
-        int records = -1; // the header
-        while (reader.next(fields))
-            ++records;
-        QVERIFY(records > 0);
-        QCOMPARE(countRows(QLatin1String(table.name)), qint64(records));
-    }
-    // The matching compares names without regard to case.
-    QCOMPARE(rows("SELECT ID FROM DupTestData WHERE LastName = (SELECT lower(LastName) FROM DupTestData WHERE ID=1) AND ID=1"),
-             QStringList{"1"});
-    closeEvalDatabase();
-}
-
-void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent_data()
-{
-    QTest::addColumn<QByteArray>("contents");
-    QTest::addColumn<QString>("cause");
-    QTest::newRow("not a database") << QByteArray("this is not a database file at all, just text\n").repeated(40)
-                                    << QStringLiteral("not a database");
-    QTest::newRow("lacks a table") << QByteArray() << QStringLiteral("tblScoresByType");
-}
-
-void TestDatabaseLayer::unusableFileIsRebuiltOnlyWithConsent()
-{
-    QFETCH(QByteArray, contents);
-    QFETCH(QString, cause);
-    FakePlatform host;
-    QTemporaryDir dir;
-    const QString path = dir.path() + QStringLiteral("/DupTestDataFin.db");
-    if (contents.isEmpty()) {
+    void newFileHoldsSchemaAndReferenceData()
+    {
+        const QString path = s->db.folder() + QStringLiteral("/new.db");
         QVERIFY(openEvalDatabase(path));
-        run("DROP TABLE tblScoresByType");
-        closeEvalDatabase();
-        contents = fileBytes(path);
-    }
-    QVERIFY(writeBytes(path, contents));
-    // Read-only, as an exit leaves it: a file that is no database keeps even its mode.
-    QVERIFY(setFileReadOnly(path, true));
-    const QFileDevice::Permissions mode = QFile::permissions(path);
-
-    host.expect(MsgResult::No);
-    QVERIFY(!openEvalDatabase(path));
-    const QList<ShownBox> boxes = host.shown;
-    QVERIFY(host.showedOne("Database Error", "The database file " + path, MsgIcon::Critical, true));
-    QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);
-    QCOMPARE(boxes[0].defaultButton, MsgResult::No);
-    QVERIFY2(boxes[0].prompt.contains(cause), qPrintable(boxes[0].prompt));
-    QCOMPARE(fileBytes(path), contents);
-    if (cause == QLatin1String("not a database"))
-        QCOMPARE(QFile::permissions(path), mode);
-
-    // Yes rebuilds, and the old file is kept beside it, a second time too.
-    for (const char* backup : {".bak", ".2.bak"}) {
-        host.expect(MsgResult::Yes);
-        QVERIFY(openEvalDatabase(path));
-        QCOMPARE(host.takeShown().size(), 1);
+        QVERIFY(s->host.shown.isEmpty());
         QCOMPARE(schemaProblem(), QString());
-        QVERIFY(countRows("DupTestData") > 0);
+        QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 0);
+        // Every reference table holds its data file's records, no more, no fewer.
+        for (const TableDef& table : schemaTables()) {
+            if (!table.reference)
+                continue;
+            const qint64 records = csvRecords(sourceBytes(QStringLiteral("data/%1.csv").arg(QLatin1String(table.name)))).size() - 1;
+            QVERIFY(records > 0);
+            QCOMPARE(countRows(QLatin1String(table.name)), records);
+        }
+        // The matching compares names without regard to case.
+        QCOMPARE(rows("SELECT ID FROM DupTestData WHERE LastName = (SELECT lower(LastName) FROM DupTestData WHERE ID=1) AND ID=1"),
+                 QStringList{"1"});
         closeEvalDatabase();
-        QCOMPARE(fileBytes(path + QLatin1String(backup)), contents);
-        QFile::remove(path);
-        QFile::copy(path + QStringLiteral(".bak"), path);
     }
-}
 
-void TestDatabaseLayer::databaseInUseIsNeverOfferedForRebuilding()
-{
-    FakePlatform host;
-    TestDatabase db;
-    closeEvalDatabase();
-    const QByteArray before = fileBytes(db.path());
+    void unusableFileIsRebuiltOnlyWithConsent_data()
     {
-        ForeignLock lock(db.path());
-        QVERIFY(lock.held());
-        host.expect(MsgResult::Cancel);
-        QVERIFY(!openEvalDatabase(db.path()));
-        const QList<ShownBox> boxes = host.takeShown();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].buttons, MsgButtons::RetryCancel);
-        QVERIFY2(boxes[0].prompt.startsWith("The evaluation database is in use by another program"), qPrintable(boxes[0].prompt));
-        QVERIFY(!cnEval().isOpen());
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("not a database") << QByteArray("this is not a database file at all, just text\n").repeated(40)
+                                        << QStringLiteral("not a database");
+        QTest::newRow("lacks a table") << QByteArray() << QStringLiteral("tblScoresByType");
     }
-    QCOMPARE(fileBytes(db.path()), before);
-    QVERIFY(!QFileInfo::exists(db.path() + QStringLiteral(".bak")));
-    QVERIFY(openEvalDatabase(db.path()));
-}
 
-// An evaluation made against another version's test data cannot be read
-// against this one's: the file is replaced, and kept whole beside it.
-void TestDatabaseLayer::databaseOfAnotherDeckIsReplacedAndKept()
-{
-    FakePlatform host;
-    TestDatabase db;
-    QCOMPARE(storedDeckFingerprint(), deckFingerprint());
-    appendRow("IIS_MISSING_RECORDS", {{"ID", 4242}});
-    run("PRAGMA user_version = 0");
-    closeEvalDatabase();
-    const QByteArray old = fileBytes(db.path());
-
-    QVERIFY(openEvalDatabase(db.path()));
-    QVERIFY(host.showedOne("New Test Data", "The database file " + db.path(), MsgIcon::Information, true));
-    QCOMPARE(storedDeckFingerprint(), deckFingerprint());
-    QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
-    QCOMPARE(fileBytes(db.path() + QStringLiteral(".bak")), old);
-}
-
-void TestDatabaseLayer::savepointsNestAndRollBack()
-{
-    FakePlatform host;
-    TestDatabase db;
+    void unusableFileIsRebuiltOnlyWithConsent()
     {
-        Savepoint outer;
-        appendRow("IIS_MISSING_RECORDS", {{"ID", 1}});
-        {
-            Savepoint inner;
-            appendRow("IIS_MISSING_RECORDS", {{"ID", 2}});
-            inner.commit();
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, cause);
+        const QString path = s->db.folder() + QStringLiteral("/unusable.db");
+        if (contents.isEmpty()) {
+            QVERIFY(openEvalDatabase(path));
+            run("DROP TABLE tblScoresByType");
+            closeEvalDatabase();
+            contents = fileBytes(path);
         }
-        {
-            Savepoint discarded;
-            appendRow("IIS_MISSING_RECORDS", {{"ID", 3}});
+        QVERIFY(writeBytes(path, contents));
+        // Read-only, as an exit leaves it: a file that is no database keeps even its mode.
+        QVERIFY(setFileReadOnly(path, true));
+        const QFileDevice::Permissions mode = QFile::permissions(path);
+
+        s->host.expect(MsgResult::No);
+        QVERIFY(!openEvalDatabase(path));
+        const QList<ShownBox> boxes = s->host.shown;
+        QVERIFY(s->host.showedOne("Database Error", "The database file " + path, MsgIcon::Critical, true));
+        QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);
+        QCOMPARE(boxes[0].defaultButton, MsgResult::No);
+        QVERIFY2(boxes[0].prompt.contains(cause), qPrintable(boxes[0].prompt));
+        QCOMPARE(fileBytes(path), contents);
+        if (cause == QLatin1String("not a database"))
+            QCOMPARE(QFile::permissions(path), mode);
+
+        // Yes rebuilds, and the old file is kept beside it, a second time too.
+        for (const char* backup : {".bak", ".2.bak"}) {
+            s->host.expect(MsgResult::Yes);
+            QVERIFY(openEvalDatabase(path));
+            QCOMPARE(s->host.takeShown().size(), 1);
+            QCOMPARE(schemaProblem(), QString());
+            QVERIFY(countRows("DupTestData") > 0);
+            closeEvalDatabase();
+            QCOMPARE(fileBytes(path + QLatin1String(backup)), contents);
+            QFile::remove(path);
+            QFile::copy(path + QStringLiteral(".bak"), path);
         }
-        QCOMPARE(rows("SELECT ID FROM IIS_MISSING_RECORDS ORDER BY ID"), QStringList({"1", "2"}));
     }
-    // The outer unit was never committed: nothing of it stays.
-    QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
-}
 
-void TestDatabaseLayer::csvRecords_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("records");
-    QTest::newRow("plain, LF") << "a,b\nc,d\n" << QStringList{"a|b", "c|d"};
-    QTest::newRow("CRLF and CR") << "a,b\r\nc,d\re,f" << QStringList{"a|b", "c|d", "e|f"};
-    QTest::newRow("empty lines skipped") << "\n\na,b\n\n\r\nc\n\n" << QStringList{"a|b", "c"};
-    QTest::newRow("quoted comma") << "\"SMITH, JR\",x\n" << QStringList{"SMITH, JR|x"};
-    QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\",x" << QStringList{"say \"hi\"|x"};
-    QTest::newRow("line break in quotes") << "\"two\r\nlines\",x\ny,z" << QStringList{"two\r\nlines|x", "y|z"};
-    QTest::newRow("empty values") << ",,\n" << QStringList{"||"};
-    QTest::newRow("blanks kept") << " a , b \n" << QStringList{" a | b "};
-}
+    void databaseInUseIsNeverOfferedForRebuilding()
+    {
+        closeEvalDatabase();
+        const QByteArray before = fileBytes(s->db.path());
+        {
+            ForeignLock lock(s->db.path());
+            QVERIFY(lock.held());
+            s->host.expect(MsgResult::Cancel);
+            QVERIFY(!openEvalDatabase(s->db.path()));
+            const QList<ShownBox> boxes = s->host.takeShown();
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes[0].buttons, MsgButtons::RetryCancel);
+            QVERIFY2(boxes[0].prompt.startsWith("The evaluation database is in use by another program"), qPrintable(boxes[0].prompt));
+            QVERIFY(!cnEval().isOpen());
+        }
+        QCOMPARE(fileBytes(s->db.path()), before);
+        QVERIFY(!QFileInfo::exists(s->db.path() + QStringLiteral(".bak")));
+        QVERIFY(openEvalDatabase(s->db.path()));
+    }
 
-void TestDatabaseLayer::csvRecords()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, records);
-    CsvReader reader(text);
-    QStringList got, fields;
-    while (reader.next(fields))
-        got << fields.join(QLatin1Char('|'));
-    QCOMPARE(got, records);
-}
+    // An evaluation made against another version's test data cannot be read
+    // against this one's: the file is replaced, and kept whole beside it.
+    void databaseOfAnotherDeckIsReplacedAndKept()
+    {
+        QCOMPARE(storedDeckFingerprint(), deckFingerprint());
+        appendRow("IIS_MISSING_RECORDS", {{"ID", 4242}});
+        run("PRAGMA user_version = 0");
+        closeEvalDatabase();
+        const QByteArray old = fileBytes(s->db.path());
+
+        QVERIFY(openEvalDatabase(s->db.path()));
+        QVERIFY(s->host.showedOne("New Test Data", "The database file " + s->db.path(), MsgIcon::Information, true));
+        QCOMPARE(storedDeckFingerprint(), deckFingerprint());
+        QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
+        QCOMPARE(fileBytes(s->db.path() + QStringLiteral(".bak")), old);
+    }
+
+    void savepointsNestAndRollBack()
+    {
+        {
+            Savepoint outer;
+            appendRow("IIS_MISSING_RECORDS", {{"ID", 1}});
+            {
+                Savepoint inner;
+                appendRow("IIS_MISSING_RECORDS", {{"ID", 2}});
+                inner.commit();
+            }
+            {
+                Savepoint discarded;
+                appendRow("IIS_MISSING_RECORDS", {{"ID", 3}});
+            }
+            QCOMPARE(rows("SELECT ID FROM IIS_MISSING_RECORDS ORDER BY ID"), QStringList({"1", "2"}));
+        }
+        // The outer unit was never committed: nothing of it stays.
+        QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
+    }
+
+    void csvReaderSplitsRecords_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("records");
+        QTest::newRow("plain, LF") << "a,b\nc,d\n" << QStringList{"a|b", "c|d"};
+        QTest::newRow("CRLF and CR") << "a,b\r\nc,d\re,f" << QStringList{"a|b", "c|d", "e|f"};
+        QTest::newRow("empty lines skipped") << "\n\na,b\n\n\r\nc\n\n" << QStringList{"a|b", "c"};
+        QTest::newRow("quoted comma") << "\"SMITH, JR\",x\n" << QStringList{"SMITH, JR|x"};
+        QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\",x" << QStringList{"say \"hi\"|x"};
+        QTest::newRow("line break in quotes") << "\"two\r\nlines\",x\ny,z" << QStringList{"two\r\nlines|x", "y|z"};
+        QTest::newRow("empty values") << ",,\n" << QStringList{"||"};
+        QTest::newRow("blanks kept") << " a , b \n" << QStringList{" a | b "};
+    }
+
+    void csvReaderSplitsRecords()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, records);
+        CsvReader reader(text);
+        QStringList got, fields;
+        while (reader.next(fields))
+            got << fields.join(QLatin1Char('|'));
+        QCOMPARE(got, records);
+    }
+
+private:
+    std::optional<DbSession> s;
+};
 
 QTEST_GUILESS_MAIN(TestDatabaseLayer)
 #include "test_database.moc"

@@ -1,43 +1,28 @@
 // Results files from the registry simulator, checked against what the simulator
-// knows it did with every test record, never against the program's own output.
-#include "FakePlatform.h"
-#include "SourceFiles.h"
+// knows it did with every test record, never against the program's own output;
+// and every record's outcome against the tables and summaries that count it.
+#include "Suite.h"
 #include "analysis/EvaluationRun.h"
-#include "database/CsvReader.h"
-#include "database/Db.h"
-#include "database/EvalDatabase.h"
 #include "simregistry/RegistrySimulator.h"
 #include "summaries/Summaries.h"
 
 #include <QSet>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
-struct Expectation {
-    QSet<int> missing;     // rec_1 of the groups of which nothing reached the export
-    QStringList surplus;   // IIS_DUPLICATES rows as ID|QM|OtherQM, sorted
-    QStringList offTruth;  // groups whose records a reader finds in clients they did not create
-    int clients = 0;
-    int undetected = 0;
-};
+// What the analysis must find: rec_1 of the groups of which nothing reached the
+// export, and the IIS_DUPLICATES rows as ID|QM|OtherQM, both sorted; the groups
+// whose records a reader finds in clients they did not create; the clients; and
+// the surplus clients that nothing flagged.
+struct Expectation { QStringList missing, surplus, offTruth; int clients = 0, undetected = 0; };
 
 // One line of the export: its client and what the matching compares.
-struct ExportRow {
-    qint64 client = 0;
-    QString first, last, maiden, momFirst, dob, sex, date;
-    int cvx = 0;
-};
+struct ExportRow { qint64 client = 0; QString first, last, maiden, momFirst, dob, sex, date; int cvx = 0; };
 
 QList<ExportRow> exportRows(const QByteArray& file)
 {
     QList<ExportRow> rows;
-    CsvReader reader(CsvReader::decode(file));
-    QStringList f;
-    while (reader.next(f))
+    for (const QStringList& f : csvRecords(file))
         rows << ExportRow{f[0].toLongLong(), f[3], f[2], f[8], f[10], f[6], f[7], f[13], f[12].toInt()};
     return rows;
 }
@@ -45,10 +30,8 @@ QList<ExportRow> exportRows(const QByteArray& file)
 // The first name up to a blank that is not its last character.
 QString firstPart(const QString& word)
 {
-    for (qsizetype i = 0; i + 1 < word.size(); ++i)
-        if (word[i] == QLatin1Char(' '))
-            return word.left(i);
-    return word;
+    const qsizetype blank = word.indexOf(QLatin1Char(' '));
+    return blank >= 0 && blank + 1 < word.size() ? word.left(blank) : word;
 }
 
 // Where a reader of the export finds a test record, attempt by attempt as the
@@ -116,98 +99,121 @@ Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>
         if (seen != created)
             e.offTruth << QString::number(group.first());
         if (seen.isEmpty()) {
-            e.missing.insert(group.first());
+            e.missing << QString::number(group.first());
             continue;
         }
         const qint64 own = *std::find_if(found.begin(), found.end(), [](qint64 c) { return c != 0; });
-        bool groupFlag = false;
-        for (qint64 c : seen)
-            groupFlag = groupFlag || flaggedClients.contains(c);
+        const bool groupFlag = std::any_of(seen.begin(), seen.end(), [&](qint64 c) { return flaggedClients.contains(c); });
         for (qint64 c : seen) {
             if (c == own)
                 continue;
-            const qsizetype highest = found.lastIndexOf(c);
-            const QString qm = flaggedClients.contains(c) ? QStringLiteral("Y") : QStringLiteral("N");
-            const QString otherQm = qm == QLatin1String("N") ? (groupFlag ? QStringLiteral("Y") : QStringLiteral("N")) : QStringLiteral("<null>");
-            e.surplus << QStringList{QString::number(group[highest]), qm, otherQm}.join(QLatin1Char('|'));
-            e.undetected += qm != QLatin1String("Y") && otherQm != QLatin1String("Y");
+            const bool flagged = flaggedClients.contains(c);
+            const char* otherQm = flagged ? "<null>" : groupFlag ? "Y" : "N";
+            e.surplus << QStringLiteral("%1|%2|%3").arg(group[found.lastIndexOf(c)]).arg(QLatin1String(flagged ? "Y" : "N"), QLatin1String(otherQm));
+            e.undetected += !flagged && !groupFlag;
         }
     }
     e.surplus.sort();
+    e.missing.sort();
     return e;
 }
 
-QString overallValue(int code)
+QStringList sorted(QStringList list)
 {
-    return scalar("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", "ResultValue", {code}).toString();
+    list.sort();
+    return list;
 }
+
+qint64 count(const QString& sql, const QVariantList& binds = {}) { return rows(sql, binds).value(0, "-1").toLongLong(); }
+
+QString overallValue(int code) { return rows("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", {code}).value(0); }
 
 } // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
 private slots:
-    void findingsAgreeWithTheSimulator_data();
-    void findingsAgreeWithTheSimulator();
-};
-
-void TestEndToEnd::findingsAgreeWithTheSimulator_data()
-{
-    QTest::addColumn<QString>("policy");
-    for (const QString& name : sim::policyNames())
-        QTest::newRow(qPrintable(name)) << name;
-}
-
-void TestEndToEnd::findingsAgreeWithTheSimulator()
-{
-    QFETCH(QString, policy);
-    FakePlatform host;
-    TestDatabase db;
-    const sim::Policy chosen = *sim::policyNamed(policy);
-    const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv"));
-    const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")), groups);
-    const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
-    const sim::Simulation simulation = simulator.run(records);
-    const Expectation e = expect(groups, records, simulation);
-    QCOMPARE(e.offTruth, QStringList());
-
-    QVERIFY(EvaluationRun::LoadAndAnalyze(db.writeFile("results.txt", simulation.resultsFile)));
-    QVERIFY(host.shown.isEmpty());
-
-    QSet<int> missing;
-    for (const QString& id : rows("SELECT ID FROM IIS_MISSING_RECORDS"))
-        missing.insert(id.toInt());
-    QCOMPARE(missing, e.missing);
-    QStringList surplus = rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES");
-    surplus.sort();
-    QCOMPARE(surplus, e.surplus);
-
-    // The summary counts what the simulator did.
-    QVERIFY(clsOverallResults().RefillOverallResults());
-    QCOMPARE(overallValue(5).toInt(), e.clients);
-    QCOMPARE(overallValue(6).toInt(), e.undetected);
-    QCOMPARE(overallValue(10).toInt(), int(e.missing.size()));
-
-    // A registry that merges nothing catches nothing, one that merges only
-    // identical records catches only the duplicates identical in what it is
-    // sent (exact ones, and those sent again after a move), a perfect one all;
-    // none of them loses anybody.
-    if (chosen == sim::Policy::Typical || chosen == sim::Policy::Aggressive)
-        return;
-    QVERIFY(clsScoreByType().RefillScoresByType());
-    QSqlQuery scores = run("SELECT ProblemCode, Sensitivity, Specificity FROM tblScoresByType");
-    int types = 0;
-    while (scores.next()) {
-        const QString code = scores.value(0).toString();
-        const bool caught = chosen == sim::Policy::Perfect || (chosen == sim::Policy::Exact && (code == QLatin1String("EXACT") || code == QLatin1String("FAMILY_MOVED")));
-        if (code != QLatin1String("TOTAL"))
-            QVERIFY2(scores.value(1).toString() == (caught ? QStringLiteral("100 %") : QStringLiteral("0 %")), qPrintable(code));
-        QVERIFY2(QStringList({"100 %", "N/A"}).contains(scores.value(2).toString()), qPrintable(code));
-        ++types;
+    void findingsAgreeWithTheSimulator_data()
+    {
+        QTest::addColumn<QString>("policy");
+        for (const QString& name : sim::policyNames())
+            QTest::newRow(qPrintable(name)) << name;
     }
-    QVERIFY(types >= 30);
-    QCOMPARE(overallValue(15), QStringLiteral("100 %"));
-}
+
+    void findingsAgreeWithTheSimulator()
+    {
+        QFETCH(QString, policy);
+        DbSession s;
+        const sim::Policy chosen = *sim::policyNamed(policy);
+        const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv"));
+        const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")), groups);
+        const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
+        const sim::Simulation simulation = simulator.run(records);
+        const Expectation e = expect(groups, records, simulation);
+        QCOMPARE(e.offTruth, QStringList());
+
+        QVERIFY(EvaluationRun::LoadAndAnalyze(s.db.writeFile("results.txt", simulation.resultsFile)));
+        QVERIFY(s.host.shown.isEmpty());
+        QCOMPARE(sorted(rows("SELECT ID FROM IIS_MISSING_RECORDS")), e.missing);
+        QCOMPARE(sorted(rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES")), e.surplus);
+
+        // Every record's outcome agrees with the tables and the summaries that count it.
+        QVERIFY(clsOverallResults().RefillOverallResults() && clsProblemTypeSummary().RefillProblemTypeSummary()
+                && clsDupLikeSummary().RefillDupLikeSummary() && clsScoreByType().RefillScoresByType());
+        QCOMPARE(countRows(QStringLiteral("tblRecordOutcomes")), countRows(QStringLiteral("DupTestData")));
+
+        // The records the scores count: those IIS_DUPLICATES lists, and the main records of lost groups.
+        const QString listed = QStringLiteral("SELECT count(*) FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID "
+                                              "WHERE o.ID IN (SELECT ID FROM IIS_DUPLICATES) AND o.Outcome = ? ");
+        const qint64 missed = count(listed, {QStringLiteral("missed")});
+        const qint64 flagged = count(listed, {QStringLiteral("flagged")});
+        const qint64 lostGroups = count(QStringLiteral("SELECT count(DISTINCT GroupNo) FROM tblRecordOutcomes WHERE Outcome = 'lost'"));
+        QCOMPARE(missed + flagged, countRows(QStringLiteral("IIS_DUPLICATES")));
+        QCOMPARE(lostGroups, countRows(QStringLiteral("IIS_MISSING_RECORDS")));
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome IN ('kept_apart', 'stranger_merge') "
+                                      "AND ID NOT IN (SELECT ID FROM DupTestData WHERE ProblemCode = 'DL_BASE_RECORD')")),
+                 0);
+
+        QCOMPARE(overallValue(6).toLongLong(), missed);
+        QCOMPARE(overallValue(9).toLongLong(), flagged);
+        QCOMPARE(overallValue(10).toLongLong(), lostGroups);
+
+        // Per problem type: flagged, missed, and all not caught.
+        const QString listedAs = QStringLiteral("sum(o.Outcome = '%1' AND o.ID IN (SELECT ID FROM IIS_DUPLICATES))");
+        QCOMPARE(rows("SELECT ProblemCode, TotalQM, TotalMissed, ProblemCount - TotalCaught FROM tblDupProblemTypeSummary "
+                      "WHERE ProblemCode <> 'TOTAL' ORDER BY 1"),
+                 rows(QStringLiteral("SELECT d.ProblemCode, %1, %2, %1 + %2 FROM DupTestData d JOIN tblRecordOutcomes o ON o.ID = d.ID WHERE "
+                                     "d.ProblemCode IN (SELECT ProblemCode FROM tblDupProblemTypeSummary) AND d.ProblemCode <> 'TOTAL' "
+                                     "GROUP BY 1 ORDER BY 1").arg(listedAs.arg("flagged"), listedAs.arg("missed"))));
+        for (QSqlQuery t = run(QStringLiteral("SELECT ProblemCode, TotalDupMistake FROM tblDupLikeSummary WHERE ProbOrder < 99")); t.next();)
+            QCOMPARE(t.value(1).toLongLong(),
+                     count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID "
+                                          "WHERE o.Outcome = 'lost' AND o.Place = 1 AND d.SecondProblem = ?"),
+                           {t.value(0)}));
+
+        // The summary counts what the simulator did (its missing records through
+        // the lost groups above).
+        QCOMPARE(overallValue(5).toInt(), e.clients);
+        QCOMPARE(overallValue(6).toInt(), e.undetected);
+
+        // A registry that merges nothing catches nothing, one that merges only
+        // identical records catches only the duplicates identical in what it is
+        // sent (exact ones, and those sent again after a move), a perfect one all;
+        // none of them loses anybody.
+        if (chosen == sim::Policy::Typical || chosen == sim::Policy::Aggressive)
+            return;
+        const QStringList scores = rows("SELECT ProblemCode, Sensitivity, Specificity FROM tblScoresByType");
+        QVERIFY(scores.size() >= 30);
+        for (const QString& row : scores) {
+            const QString code = row.section('|', 0, 0);
+            const bool caught = chosen == sim::Policy::Perfect || (chosen == sim::Policy::Exact && (code == QLatin1String("EXACT") || code == QLatin1String("FAMILY_MOVED")));
+            if (code != QLatin1String("TOTAL"))
+                QVERIFY2(row.section('|', 1, 1) == (caught ? QStringLiteral("100 %") : QStringLiteral("0 %")), qPrintable(row));
+            QVERIFY2(QStringList({"100 %", "N/A"}).contains(row.section('|', 2)), qPrintable(row));
+        }
+        QCOMPARE(overallValue(15), QStringLiteral("100 %"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
 #include "test_e2e.moc"

@@ -1,275 +1,160 @@
 // Every test record's outcome: kept by the analysis, explained, and printed by
 // the explain command.
-#include "FakePlatform.h"
 #include "SmallDeck.h"
-#include "SourceFiles.h"
+#include "Suite.h"
 #include "analysis/EvaluationRun.h"
 #include "analysis/clsAnalyzeResults.h"
-#include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "reports/Explanation.h"
-#include "summaries/Summaries.h"
 
-#include <QFileInfo>
 #include <QFont>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
 QString outcomes() { return rows(QStringLiteral("SELECT Outcome FROM tblRecordOutcomes ORDER BY ID")).join(QLatin1Char(' ')); }
 
-qint64 count(const QString& sql, const QVariantList& binds = {})
-{
-    QSqlQuery q = run(sql, binds);
-    return q.next() ? q.value(0).toLongLong() : -1;
-}
+qint64 count(const QString& sql, const QVariantList& binds = {}) { return rows(sql, binds).value(0, "-1").toLongLong(); }
 
 const Person kMain{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "F", "SUE"};
 const Person kDup{2, "MARY", "OBRIEN", "SMITH", "19990202", "F", "SUE", "03", "20200202", "NICKNAME"};
 const Person kThird{3, "MAREE", "OBRIEN", "JONES", "19990101", "F", "SUE", "03", "20200303", "FN_TYPO"};
 Person twin(int id, const char* first, const char* date) { return {id, first, "LEE", "KIM", "20200505", "F", "ANN", "03", date, "DL_BASE_RECORD"}; }
-Person with(Person p, QString Person::*field, const char* value)
-{
-    p.*field = QLatin1String(value);
-    return p;
-}
 
-using Registry = QList<std::pair<int, Person>>; // client, the person as kept
+// A deck, its groups, the registry's rows as "client:record:flag" (the
+// record as given) and the outcomes in ID order.
+struct Outcomes { QList<Person> people; QList<QList<int>> groups; QString registry, expected; };
 
 } // namespace
 
 class TestExplain : public QObject {
     Q_OBJECT
 private slots:
-    void init() { host = std::make_unique<FakePlatform>(); db = std::make_unique<TestDatabase>(); }
-    void cleanup() { db.reset(); host.reset(); }
-    void oneGroupPerOutcome_data();
-    void oneGroupPerOutcome();
-    void attemptThatFound_data();
-    void attemptThatFound();
-    void countsAgreeWithTheSummaries_data();
-    void countsAgreeWithTheSummaries();
-    void differingFieldsAreMarked();
-    void explainCommand_data();
-    void explainCommand();
+    void init() { s.emplace(); }
+    void cleanup() { s.reset(); }
+
+    void oneGroupPerOutcome_data()
+    {
+        QTest::addColumn<Outcomes>("c");
+        const QList<Person> three{kMain, kDup, kThird};
+        const QList<QList<int>> one{{1, 2, 3}};
+        QTest::newRow("caught") << Outcomes{three, one, "100:1:N 100:2:N 100:3:N", "caught caught caught"};
+        QTest::newRow("flagged by its own client or another") << Outcomes{three, one, "100:1:N 200:2:N 300:3:Y", "caught flagged flagged"};
+        QTest::newRow("missed; absent") << Outcomes{three, one, "100:1:N 200:2:N", "caught missed absent"};
+        QTest::newRow("two records in one surplus client") << Outcomes{three, one, "100:1:N 200:2:N 200:3:N", "caught missed missed"};
+        QTest::newRow("lost") << Outcomes{three, one, "", "lost lost lost"};
+        QTest::newRow("twins kept apart")
+            << Outcomes{{twin(7, "ANA", "20200601"), twin(8, "EVA", "20200602")}, {{7}, {8}}, "700:7:N 800:8:N", "kept_apart kept_apart"};
+        // Identical twins merged into one client that carries both their doses.
+        QTest::newRow("twins under one client") << Outcomes{{twin(7, "ANA", "20200601"), twin(8, "ANA", "20200602")}, {{7}, {8}},
+                                                            "700:7:N 700:8:N", "stranger_merge stranger_merge"};
+    }
+
+    void oneGroupPerOutcome()
+    {
+        QFETCH(Outcomes, c);
+        deck(c.people, c.groups);
+        for (const QString& row : c.registry.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            for (const Person& p : c.people)
+                if (p.id == row.section(':', 1, 1).toInt())
+                    registryRow(row.section(':', 0, 0), row.section(':', 2), p);
+        clsAnalyzeResults().Analyze_IIS_LOAD();
+        QCOMPARE(outcomes(), c.expected);
+        // Flagged and missed records name each surplus client once in IIS_DUPLICATES.
+        QCOMPARE(count(QStringLiteral("SELECT count(*) FROM (SELECT DISTINCT GroupNo, ClientID FROM tblRecordOutcomes "
+                                      "WHERE Outcome IN ('flagged', 'missed'))")),
+                 countRows(QStringLiteral("IIS_DUPLICATES")));
+        QCOMPARE(count(QStringLiteral("SELECT count(DISTINCT GroupNo) FROM tblRecordOutcomes WHERE Outcome = 'lost'")),
+                 countRows(QStringLiteral("IIS_MISSING_RECORDS")));
+        // Every verdict names the outcome's client, or says the record was not found.
+        for (const RecordOutcome& r : explain::outcomesSelected(QStringLiteral("all"))) {
+            const QString sentence = explain::verdict(r);
+            QVERIFY2(r.client ? sentence.contains(QString::number(*r.client)) : sentence.startsWith(QLatin1String("Not in")),
+                     qPrintable(sentence));
+        }
+    }
+
+    void differingFieldsAreMarked()
+    {
+        deck({kMain, kDup, kThird}, {{1, 2, 3}});
+        registryRow("100", QStringLiteral("N"), kMain);
+        Person kept = kDup;
+        kept.maiden = QStringLiteral("JONES");
+        registryRow("200", QStringLiteral("N"), kept);
+        clsAnalyzeResults().Analyze_IIS_LOAD();
+        QCOMPARE(explain::outcomesOf({1}).front().differs, QStringList());
+        QCOMPARE(explain::outcomesOf({2}).front().differs, (QStringList{"LastName", "FirstName", "DOB", "MomMaiden"}));
+
+        ExplanationModel model(2);
+        const int first = fieldColumn(model, "FirstName"), sex = fieldColumn(model, "Sex"), maiden = fieldColumn(model, "MomMaiden");
+        // Rows: record 1, its registry row, record 2 (this), its registry row, record 3.
+        QCOMPARE(model.rowCount(), 5);
+        auto marked = [&](int row, int column) {
+            const QModelIndex cell = model.index(row, column);
+            const bool bold = cell.data(Qt::FontRole).value<QFont>().bold();
+            // Colour never comes alone.
+            return bold == cell.data(Qt::BackgroundRole).isValid() ? bold : throw std::logic_error("colour without bold");
+        };
+        QVERIFY(!marked(0, first) && !marked(1, first));
+        QVERIFY(marked(2, first) && !marked(2, sex) && marked(2, maiden));
+        QVERIFY(marked(3, first) && !marked(3, maiden)); // the registry kept the main record's maiden name
+        QVERIFY(model.index(2, fieldColumn(model, QStringLiteral("Row"))).data().toString().contains(QLatin1String("this")));
+        QCOMPARE(model.verdictText(),
+                 QStringLiteral("Kept as a separate client, 200, without a potential-duplicate flag; the group's main client is 100."));
+    }
+
+    void explainCommand_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("file"); // written into the output folder, or empty for standard output
+        QTest::newRow("json of missed") << QStringList{"--format", "json", "missed"} << "";
+        QTest::newRow("csv of ids into a folder") << QStringList{"--format", "csv", "--output", "OUT", "12", "153"} << "OUT/explain.csv";
+        QTest::newRow("text of ids") << QStringList{"376", "516"} << "";
+    }
+
+    void explainCommand()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, file);
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
+        closeEvalDatabase();
+        args.replaceInStrings(QStringLiteral("OUT"), s->db.folder() + QStringLiteral("/out"));
+        file.replace(QLatin1String("OUT"), s->db.folder() + QStringLiteral("/out"));
+        const auto [code, printed] = runBatch(QStringList{"explain", "--database", s->db.path()} + args);
+        QCOMPARE(code, 0);
+        QVERIFY(openEvalDatabase(s->db.path()));
+        const QByteArray out = file.isEmpty() ? printed : fileBytes(file);
+        if (args.contains(QStringLiteral("json"))) {
+            const QJsonArray records = QJsonDocument::fromJson(out).object().value(QStringLiteral("records")).toArray();
+            QCOMPARE(records.size(), count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome = 'missed'")));
+            for (const QJsonValue& v : records) {
+                const QJsonObject r = v.toObject();
+                QCOMPARE(r.keys(), (QStringList{"attempt", "client", "differs", "flag", "group", "id", "outcome", "problem"}));
+                QCOMPARE(rows(QStringLiteral("SELECT Outcome, Attempt, ClientID, QMflag FROM tblRecordOutcomes WHERE ID = %1")
+                                  .arg(r.value(QStringLiteral("id")).toInteger())),
+                         QStringList(QStringLiteral("missed|%1|%2|%3")
+                                         .arg(r.value(QStringLiteral("attempt")).toInt())
+                                         .arg(r.value(QStringLiteral("client")).toString(), r.value(QStringLiteral("flag")).toString())));
+            }
+        } else if (args.contains(QStringLiteral("csv"))) {
+            const QList<QByteArray> lines = out.trimmed().split('\n');
+            QCOMPARE(lines.size(), 3);
+            QCOMPARE(lines[0].trimmed(), QByteArray("id,group,problem,outcome,attempt,client,flag,differs"));
+            QVERIFY(lines[1].startsWith("12,") && lines[2].startsWith("153,"));
+        } else {
+            // The window's verdict, word for word.
+            const std::vector<RecordOutcome> asked = explain::outcomesOf({376, 516});
+            QCOMPARE(asked.size(), size_t(2));
+            for (const RecordOutcome& r : asked)
+                QVERIFY(QString::fromUtf8(out).contains(explain::verdict(r)));
+        }
+    }
 
 private:
-    std::unique_ptr<FakePlatform> host;
-    std::unique_ptr<TestDatabase> db;
+    std::optional<DbSession> s;
 };
-
-void TestExplain::oneGroupPerOutcome_data()
-{
-    QTest::addColumn<QList<Person>>("people");
-    QTest::addColumn<QList<QList<int>>>("groups");
-    QTest::addColumn<Registry>("registry");
-    QTest::addColumn<QString>("flags");                           // per registry row
-    QTest::addColumn<QString>("expected");                        // outcomes in ID order
-
-    const QList<Person> three{kMain, kDup, kThird};
-    QTest::newRow("caught") << three << QList<QList<int>>{{1, 2, 3}}
-                            << Registry{{100, kMain}, {100, kDup}, {100, kThird}} << "NNN"
-                            << "caught caught caught";
-    QTest::newRow("flagged by its own client or another") << three << QList<QList<int>>{{1, 2, 3}}
-                                                           << Registry{{100, kMain}, {200, kDup}, {300, kThird}}
-                                                           << "NNY" << "caught flagged flagged";
-    QTest::newRow("missed; absent") << three << QList<QList<int>>{{1, 2, 3}}
-                                    << Registry{{100, kMain}, {200, kDup}} << "NN" << "caught missed absent";
-    QTest::newRow("two records in one surplus client") << three << QList<QList<int>>{{1, 2, 3}}
-                                                        << Registry{{100, kMain}, {200, kDup}, {200, kThird}}
-                                                        << "NNN" << "caught missed missed";
-    QTest::newRow("lost") << three << QList<QList<int>>{{1, 2, 3}} << Registry{} << "" << "lost lost lost";
-    QTest::newRow("twins kept apart") << QList<Person>{twin(7, "ANA", "20200601"), twin(8, "EVA", "20200602")}
-                                      << QList<QList<int>>{{7}, {8}}
-                                      << Registry{{700, twin(7, "ANA", "20200601")}, {800, twin(8, "EVA", "20200602")}}
-                                      << "NN" << "kept_apart kept_apart";
-    // Identical twins merged into one client that carries both their doses.
-    QTest::newRow("twins under one client") << QList<Person>{twin(7, "ANA", "20200601"), twin(8, "ANA", "20200602")}
-                                            << QList<QList<int>>{{7}, {8}}
-                                            << Registry{{700, twin(7, "ANA", "20200601")}, {700, twin(8, "ANA", "20200602")}}
-                                            << "NN" << "stranger_merge stranger_merge";
-}
-
-void TestExplain::oneGroupPerOutcome()
-{
-    QFETCH(QList<Person>, people);
-    QFETCH(QList<QList<int>>, groups);
-    QFETCH(Registry, registry);
-    QFETCH(QString, flags);
-    QFETCH(QString, expected);
-    deck(people, groups);
-    for (qsizetype i = 0; i < registry.size(); ++i)
-        registryRow(QString::number(registry[i].first), flags.mid(i, 1), registry[i].second);
-    clsAnalyzeResults().Analyze_IIS_LOAD();
-    QCOMPARE(outcomes(), expected);
-    // Flagged and missed records name each surplus client once in IIS_DUPLICATES.
-    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM (SELECT DISTINCT GroupNo, ClientID FROM tblRecordOutcomes "
-                                  "WHERE Outcome IN ('flagged', 'missed'))")),
-             countRows(QStringLiteral("IIS_DUPLICATES")));
-    QCOMPARE(count(QStringLiteral("SELECT count(DISTINCT GroupNo) FROM tblRecordOutcomes WHERE Outcome = 'lost'")),
-             countRows(QStringLiteral("IIS_MISSING_RECORDS")));
-    // Every verdict names the outcome's client, or says the record was not found.
-    for (const RecordOutcome& r : explain::outcomesSelected(QStringLiteral("all"))) {
-        const QString sentence = explain::verdict(r);
-        QVERIFY2(r.client ? sentence.contains(QString::number(*r.client)) : sentence.startsWith(QLatin1String("Not in")),
-                 qPrintable(sentence));
-    }
-}
-
-void TestExplain::attemptThatFound_data()
-{
-    QTest::addColumn<Person>("kept");
-    QTest::addColumn<int>("attempt");
-    QTest::newRow("as given") << kMain << 1;
-    QTest::newRow("first name's first part") << with(kMain, &Person::first, "MARY") << 2;
-    QTest::newRow("other member's maiden name") << with(kMain, &Person::maiden, "SMITH") << 3;
-    QTest::newRow("other member's birth date") << with(kMain, &Person::dob, "19990202") << 4;
-    QTest::newRow("mother's first name as maiden") << with(kMain, &Person::maiden, "SUE") << 5;
-    QTest::newRow("no apostrophes") << with(kMain, &Person::last, "OBRIEN") << 6;
-}
-
-void TestExplain::attemptThatFound()
-{
-    QFETCH(Person, kept);
-    QFETCH(int, attempt);
-    deck({kMain, kDup}, {{1, 2}});
-    registryRow("100", QStringLiteral("N"), kept);
-    clsAnalyzeResults().Analyze_IIS_LOAD();
-    QCOMPARE(rows(QStringLiteral("SELECT ID, Attempt, ClientID, QMflag FROM tblRecordOutcomes ORDER BY ID")),
-             (QStringList{QStringLiteral("1|%1|100|N").arg(attempt), QStringLiteral("2|<null>|<null>|<null>")}));
-    QVERIFY(explain::attemptWords(explain::outcomesOf({1}).front().attempt).startsWith(QLatin1String("found by")));
-    QVERIFY(explain::attemptWords(explain::outcomesOf({2}).front().attempt).startsWith(QLatin1String("not found")));
-}
-
-void TestExplain::countsAgreeWithTheSummaries_data()
-{
-    QTest::addColumn<QString>("policy");
-    for (const char* policy : {"none", "typical", "exact", "aggressive", "perfect"})
-        QTest::newRow(policy) << QString::fromLatin1(policy);
-}
-
-void TestExplain::countsAgreeWithTheSummaries()
-{
-    QFETCH(QString, policy);
-    QVERIFY(EvaluationRun::LoadAndAnalyze(sample(policy)));
-    QVERIFY(clsOverallResults().RefillOverallResults() && clsProblemTypeSummary().RefillProblemTypeSummary()
-            && clsDupLikeSummary().RefillDupLikeSummary() && clsScoreByType().RefillScoresByType());
-    QCOMPARE(countRows(QStringLiteral("tblRecordOutcomes")), countRows(QStringLiteral("DupTestData")));
-
-    // The records the scores count: those IIS_DUPLICATES lists, and the main records of lost groups.
-    const QString listed = QStringLiteral("SELECT count(*) FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID "
-                                          "WHERE o.ID IN (SELECT ID FROM IIS_DUPLICATES) AND o.Outcome = ? ");
-    const qint64 missed = count(listed, {QStringLiteral("missed")});
-    const qint64 flagged = count(listed, {QStringLiteral("flagged")});
-    const qint64 lostGroups = count(QStringLiteral("SELECT count(DISTINCT GroupNo) FROM tblRecordOutcomes WHERE Outcome = 'lost'"));
-    QCOMPARE(missed + flagged, countRows(QStringLiteral("IIS_DUPLICATES")));
-    QCOMPARE(lostGroups, countRows(QStringLiteral("IIS_MISSING_RECORDS")));
-    QCOMPARE(count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome IN ('kept_apart', 'stranger_merge') "
-                                  "AND ID NOT IN (SELECT ID FROM DupTestData WHERE ProblemCode = 'DL_BASE_RECORD')")),
-             0);
-
-    auto overall = [](int code) {
-        return scalar(QStringLiteral("SELECT ResultValue FROM tblOverallResults WHERE ResultCode = ?"), QStringLiteral("ResultValue"), {code})
-            .toLongLong();
-    };
-    QCOMPARE(overall(6), missed);
-    QCOMPARE(overall(9), flagged);
-    QCOMPARE(overall(10), lostGroups);
-
-    // Per problem type: flagged, missed, and all not caught.
-    const QString listedAs = QStringLiteral("sum(o.Outcome = '%1' AND o.ID IN (SELECT ID FROM IIS_DUPLICATES))");
-    QCOMPARE(rows("SELECT ProblemCode, TotalQM, TotalMissed, ProblemCount - TotalCaught FROM tblDupProblemTypeSummary "
-                  "WHERE ProblemCode <> 'TOTAL' ORDER BY 1"),
-             rows(QStringLiteral("SELECT d.ProblemCode, %1, %2, %1 + %2 FROM DupTestData d JOIN tblRecordOutcomes o ON o.ID = d.ID WHERE "
-                                 "d.ProblemCode IN (SELECT ProblemCode FROM tblDupProblemTypeSummary) AND d.ProblemCode <> 'TOTAL' "
-                                 "GROUP BY 1 ORDER BY 1").arg(listedAs.arg("flagged"), listedAs.arg("missed"))));
-    for (QSqlQuery t = run(QStringLiteral("SELECT ProblemCode, TotalDupMistake FROM tblDupLikeSummary WHERE ProbOrder < 99")); t.next();)
-        QCOMPARE(t.value(1).toLongLong(),
-                 count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID "
-                                      "WHERE o.Outcome = 'lost' AND o.Place = 1 AND d.SecondProblem = ?"),
-                       {t.value(0)}));
-}
-
-void TestExplain::differingFieldsAreMarked()
-{
-    deck({kMain, kDup, kThird}, {{1, 2, 3}});
-    registryRow("100", QStringLiteral("N"), kMain);
-    registryRow("200", QStringLiteral("N"), with(kDup, &Person::maiden, "JONES"));
-    clsAnalyzeResults().Analyze_IIS_LOAD();
-    QCOMPARE(explain::outcomesOf({1}).front().differs, QStringList());
-    QCOMPARE(explain::outcomesOf({2}).front().differs, (QStringList{"LastName", "FirstName", "DOB", "MomMaiden"}));
-
-    ExplanationModel model(2);
-    const int first = fieldColumn(model, "FirstName"), sex = fieldColumn(model, "Sex"), maiden = fieldColumn(model, "MomMaiden");
-    // Rows: record 1, its registry row, record 2 (this), its registry row, record 3.
-    QCOMPARE(model.rowCount(), 5);
-    auto marked = [&](int row, int column) {
-        const QModelIndex cell = model.index(row, column);
-        const bool bold = cell.data(Qt::FontRole).value<QFont>().bold();
-        // Colour never comes alone.
-        return bold == cell.data(Qt::BackgroundRole).isValid() ? bold : throw std::logic_error("colour without bold");
-    };
-    QVERIFY(!marked(0, first) && !marked(1, first));
-    QVERIFY(marked(2, first) && !marked(2, sex) && marked(2, maiden));
-    QVERIFY(marked(3, first) && !marked(3, maiden)); // the registry kept the main record's maiden name
-    QVERIFY(model.index(2, fieldColumn(model, QStringLiteral("Row"))).data().toString().contains(QLatin1String("this")));
-    QCOMPARE(model.verdictText(),
-             QStringLiteral("Kept as a separate client, 200, without a potential-duplicate flag; the group's main client is 100."));
-}
-
-void TestExplain::explainCommand_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("file"); // written into the output folder, or empty for standard output
-    QTest::newRow("json of missed") << QStringList{"--format", "json", "missed"} << "";
-    QTest::newRow("csv of ids into a folder") << QStringList{"--format", "csv", "--output", "OUT", "12", "153"} << "OUT/explain.csv";
-    QTest::newRow("text of ids") << QStringList{"376", "516"} << "";
-}
-
-void TestExplain::explainCommand()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QString, file);
-    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
-    closeEvalDatabase();
-    for (QString& a : args)
-        a.replace(QLatin1String("OUT"), db->folder() + QStringLiteral("/out"));
-    file.replace(QLatin1String("OUT"), db->folder() + QStringLiteral("/out"));
-    const auto [code, printed] = runBatch(QStringList{"explain", "--database", db->path()} + args);
-    QCOMPARE(code, 0);
-    QVERIFY(openEvalDatabase(db->path()));
-    const QByteArray out = file.isEmpty() ? printed : fileBytes(file);
-    if (args.contains(QStringLiteral("json"))) {
-        const QJsonArray records = QJsonDocument::fromJson(out).object().value(QStringLiteral("records")).toArray();
-        QCOMPARE(records.size(), count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome = 'missed'")));
-        for (const QJsonValue& v : records) {
-            const QJsonObject r = v.toObject();
-            QCOMPARE(r.keys(), (QStringList{"attempt", "client", "differs", "flag", "group", "id", "outcome", "problem"}));
-            QCOMPARE(rows(QStringLiteral("SELECT Outcome, Attempt, ClientID, QMflag FROM tblRecordOutcomes WHERE ID = %1")
-                              .arg(r.value(QStringLiteral("id")).toInteger())),
-                     QStringList(QStringLiteral("missed|%1|%2|%3")
-                                     .arg(r.value(QStringLiteral("attempt")).toInt())
-                                     .arg(r.value(QStringLiteral("client")).toString(), r.value(QStringLiteral("flag")).toString())));
-        }
-    } else if (args.contains(QStringLiteral("csv"))) {
-        const QList<QByteArray> lines = out.trimmed().split('\n');
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[0].trimmed(), QByteArray("id,group,problem,outcome,attempt,client,flag,differs"));
-        QVERIFY(lines[1].startsWith("12,") && lines[2].startsWith("153,"));
-    } else {
-        // The window's verdict, word for word.
-        const std::vector<RecordOutcome> asked = explain::outcomesOf({376, 516});
-        QCOMPARE(asked.size(), size_t(2));
-        for (const RecordOutcome& r : asked)
-            QVERIFY(QString::fromUtf8(out).contains(explain::verdict(r)));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestExplain)
 #include "test_explain.moc"

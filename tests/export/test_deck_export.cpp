@@ -1,17 +1,10 @@
-#include "FakePlatform.h"
-#include "SourceFiles.h"
-#include "database/CsvReader.h"
+#include "Suite.h"
 #include "export/DeckExport.h"
 #include "shell/WizardPage.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
@@ -19,15 +12,12 @@ using Row = QHash<QString, QString>;
 
 QList<Row> csvRows(const QString& name)
 {
-    CsvReader reader(CsvReader::decode(sourceBytes("data/" + name)));
-    QStringList header, values;
-    reader.next(header);
+    const QList<QStringList> records = csvRecords(sourceBytes("data/" + name));
     QList<Row> rows;
-    while (reader.next(values)) {
-        Row row;
-        for (qsizetype i = 0; i < header.size(); ++i)
-            row.insert(header[i], values.value(i));
-        rows << row;
+    for (const QStringList& values : records.mid(1)) {
+        Row& row = rows.emplace_back();
+        for (qsizetype i = 0; i < records[0].size(); ++i)
+            row.insert(records[0][i], values.value(i));
     }
     return rows;
 }
@@ -149,24 +139,19 @@ private slots:
     void csvHoldsTheTestFileAndMore()
     {
         const QStringList txt = QString::fromUtf8(sourceBytes("data/DupTestData.txt")).split("\r\n", Qt::SkipEmptyParts);
-        CsvReader reader(CsvReader::decode(exportDeck({DeckFormat::Csv})));
-        QStringList values;
-        QVERIFY(reader.next(values));
-        QCOMPARE(values, (QStringList{"LastName", "FirstName", "MiddleName", "NameSuffix", "DateOfBirth (yyyymmdd)", "Sex (M/F/U)",
+        const QList<QStringList> records = csvRecords(exportDeck({DeckFormat::Csv}));
+        QCOMPARE(records.size(), 551);
+        QCOMPARE(records[0], (QStringList{"LastName", "FirstName", "MiddleName", "NameSuffix", "DateOfBirth (yyyymmdd)", "Sex (M/F/U)",
                                       "MotherMaiden", "MotherLast", "MotherFirst", "MotherMiddle", "VaccineCode (CVX)",
                                       "VaccinationDate (yyyymmdd)", "VaccineManufacturer (MVX)", "FacilityID", "FacilityName",
                                       "MedicalRecordNumber", "Street", "City", "State", "ZIP", "Phone", "MultipleBirth (Y/N)",
                                       "BirthOrder", "LotNumber", "Historical (Y/N)"}));
-        for (int i = 0; i < 550; ++i) {
-            QVERIFY(reader.next(values));
-            QCOMPARE(values.mid(0, 13).join(',') + ' ' + values[15], txt[i] + ' ' + deck[i]["MRN"]);
-        }
-        QVERIFY(!reader.next(values));
+        for (int i = 0; i < 550; ++i)
+            QCOMPARE(records[i + 1].mid(0, 13).join(',') + ' ' + records[i + 1][15], txt[i] + ' ' + deck[i]["MRN"]);
     }
 
     void batchCommand()
     {
-        QTemporaryDir dir;
         auto run = [](const QStringList& args) { return runBatch(QStringList{"deck"} + args); };
         QCOMPARE(run({}), (std::pair{0, sourceBytes("data/DupTestData.txt")}));
         QCOMPARE(run({"--format", "csv"}).second, exportDeck({DeckFormat::Csv}));
@@ -179,17 +164,16 @@ private slots:
 
     void stepOneSavesTheDeck()
     {
-        QTemporaryDir dir;
         frmStep1 page;
-        const QString csv = dir.filePath("deck.csv");
-        host->fileAnswers = QStringList{QString(), csv, dir.filePath("deck.hl7")};
+        const QString csv = dir.filePath("step1.csv");
+        host->fileAnswers = QStringList{QString(), csv, dir.filePath("step1.hl7")};
         page.btnSaveTestData->click(); // cancelled
         QVERIFY(!QFileInfo::exists(csv));
         page.btnSaveTestData->click();
         QCOMPARE(fileBytes(csv), exportDeck({DeckFormat::Csv}));
         QCOMPARE(host->lastFilters.value(0).section('/', -1), QStringLiteral("DupTestData.txt"));
         page.btnSaveTestData->click();
-        QVERIFY(fileBytes(dir.filePath("deck.hl7")).startsWith("FHS|^~\\&|"));
+        QVERIFY(fileBytes(dir.filePath("step1.hl7")).startsWith("FHS|^~\\&|"));
         QVERIFY(host->takeShown().isEmpty());
     }
 
@@ -198,6 +182,7 @@ private slots:
 private:
     std::unique_ptr<FakePlatform> host;
     QList<Row> deck;
+    QTemporaryDir dir;
 };
 
 QTEST_MAIN(TestDeckExport)

@@ -1,10 +1,8 @@
 // Every completed evaluation kept, with intervals that can be trusted, and
 // runs compared record by record.
-#include "FakePlatform.h"
-#include "SourceFiles.h"
+#include "Suite.h"
 #include "analysis/EvaluationRun.h"
 #include "database/CsvReader.h"
-#include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "database/Schema.h"
 #include "history/RunHistory.h"
@@ -13,10 +11,6 @@
 
 #include <QCryptographicHash>
 #include <QFileInfo>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
@@ -46,8 +40,8 @@ QHash<qint64, QString> truthOf(const QString& policy)
 class TestHistory : public QObject {
     Q_OBJECT
 private slots:
-    void init() { host = std::make_unique<FakePlatform>(); db = std::make_unique<TestDatabase>(); }
-    void cleanup() { db.reset(); host.reset(); }
+    void init() { s.emplace(); }
+    void cleanup() { s.reset(); }
 
     void wilsonIntervals_data()
     {
@@ -126,8 +120,8 @@ private slots:
         QCOMPARE(countRows(QStringLiteral("tblRunOutcomes")), countRows(QStringLiteral("DupTestData")));
 
         const QStringList before = snapshot({"tblRuns", "tblRunFigures", "tblRunOutcomes"});
-        QVERIFY(!EvaluationRun::LoadAndAnalyze(db->writeFile(QStringLiteral("bad.txt"), "not,a,results,file\n")));
-        QVERIFY(host->showedOne(QStringLiteral("Data Format Error"), QStringLiteral("4 field(s)"), MsgIcon::Critical, true));
+        QVERIFY(!EvaluationRun::LoadAndAnalyze(s->db.writeFile(QStringLiteral("bad.txt"), "not,a,results,file\n")));
+        QVERIFY(s->host.showedOne(QStringLiteral("Data Format Error"), QStringLiteral("4 field(s)"), MsgIcon::Critical, true));
         QVERIFY_THROWS_EXCEPTION(DbError, EvaluationRun::LoadAndAnalyze(typical, [] { throw DbError(DbError::General, "stop"); }));
         QCOMPARE(snapshot({"tblRuns", "tblRunFigures", "tblRunOutcomes"}), before);
 
@@ -146,8 +140,8 @@ private slots:
         for (const TableDef& table : addedTables())
             run(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table.name)));
         closeEvalDatabase();
-        QVERIFY(openEvalDatabase(db->path()));
-        QVERIFY(host->takeShown().isEmpty() && !QFileInfo::exists(db->path() + QStringLiteral(".bak")));
+        QVERIFY(openEvalDatabase(s->db.path()));
+        QVERIFY(s->host.takeShown().isEmpty() && !QFileInfo::exists(s->db.path() + QStringLiteral(".bak")));
         for (const TableDef& table : addedTables())
             QCOMPARE(countRows(QLatin1String(table.name)), 0);
         QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), loaded);
@@ -201,8 +195,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<FakePlatform> host;
-    std::unique_ptr<TestDatabase> db;
+    std::optional<DbSession> s;
 };
 
 QTEST_GUILESS_MAIN(TestHistory)

@@ -2,27 +2,18 @@
 // zoom, pages, printing, export and keys, and the viewer's size.
 #include "PageSession.h"
 #include "PdfText.h"
-#include "SourceFiles.h"
-#include "analysis/EvaluationRun.h"
-#include "database/Db.h"
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
-#include "reports/ReportPreview.h"
 
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QPrintPreviewWidget>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSqlRecord>
 #include <QTableView>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
@@ -61,15 +52,94 @@ private slots:
     void init()
     {
         QSettings().clear();
-        session = std::make_unique<PageSession>();
-        host = &session->host;
-        db = &session->db;
+        s.emplace();
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("none")));
     }
-    void cleanup() { session.reset(); }
-    void previewZoomsAndPages();
-    void previewPrintsAndExports();
-    void viewerResizesWithItsColumns();
+    void cleanup() { s.reset(); }
+
+    void previewZoomsPagesPrintsAndExports()
+    {
+        ReportPreview* preview = print(7);
+        QVERIFY(preview && preview->pageCount() > 3);
+        preview->resize(900, 700);
+        settle();
+        const qreal start = preview->preview->zoomFactor();
+        for (const char* key : {"Alt+I", "Alt+O", "Alt+O"}) {
+            QTest::keySequence(preview, QKeySequence(QLatin1String(key)));
+            settle();
+            QVERIFY2(preview->preview->zoomFactor() > 0.05, key);
+            QVERIFY2(inkedRows(preview->preview) > 10, key); // a page, not a blank
+        }
+        QVERIFY(qAbs(preview->preview->zoomFactor() * 1.25 - start) < 0.01);
+
+        // The page label follows every move.
+        auto* label = preview->findChildren<QLabel*>().first();
+        const int last = preview->pageCount();
+        for (const auto& [key, page] : {std::pair{"Alt+L", last}, {"Alt+V", last - 1}, {"Alt+F", 1}, {"Alt+X", 2}}) {
+            QTest::keySequence(preview, QKeySequence(QLatin1String(key)));
+            QCOMPARE(label->text().trimmed(), QStringLiteral("page %1 of %2").arg(page).arg(last));
+        }
+
+        // Pages 2 to 3 of the print dialog print those two alone.
+        const QString printed = s->db.folder() + QStringLiteral("/printed.pdf");
+        s->host.choosePrinter = [&](QPagedPaintDevice& device) {
+            auto& printer = static_cast<QPrinter&>(device);
+            printer.setOutputFileName(printed);
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(2, 3);
+            return true;
+        };
+        preview->print();
+        const QStringList out = pdfPages(printed);
+        QCOMPARE(out.size(), 2);
+        for (int p : {2, 3})
+            QVERIFY(QRegularExpression(QStringLiteral("page\\s+%1\\s+of\\s+%2").arg(p).arg(last)).match(out[p - 2]).hasMatch());
+        preview->printer.setOutputFileName(QString());
+        QCOMPARE(preview->pageCount(), last);
+
+        // Margins set in Page Setup survive the export.
+        const QString wide = s->db.folder() + "/wide.pdf", narrow = s->db.folder() + "/narrow.pdf";
+        QVERIFY(preview->exportPdf(wide));
+        preview->printer.setPageMargins(QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch);
+        QVERIFY(preview->exportPdf(narrow));
+        QVERIFY2(qAbs(firstWordLeft(wide) - firstWordLeft(narrow) - 54) < 2,
+                 qPrintable(QStringLiteral("%1 %2").arg(firstWordLeft(wide)).arg(firstWordLeft(narrow))));
+
+        // A failed export says why, and leaves nothing behind.
+        QVERIFY(!preview->exportPdf(s->db.folder() + QStringLiteral("/no/such/folder/x.pdf")));
+        const QList<ShownBox> boxes = s->host.takeShown();
+        QVERIFY(boxes.size() == 1 && boxes[0].prompt.contains("x.pdf: ") && !boxes[0].prompt.endsWith(": ."));
+
+        // Escape closes it, and the viewer comes back.
+        QTest::keyClick(preview, Qt::Key_Escape);
+        settle();
+        QVERIFY(!ReportPreview::liveInstance(*reportAt(7)));
+        QVERIFY(pages::loaded<frmRep1>()->isVisible());
+    }
+
+    // Resized, the grid keeps each column's share of its width; the size is kept
+    // for the next viewer.
+    void viewerResizesWithItsColumns()
+    {
+        frmRep1* viewer = view(4);
+        for (const QSize size : {QSize(1400, 800), QSize(700, 420)}) {
+            viewer->resize(size);
+            settle();
+            QCOMPARE(viewer->size(), size);
+            const ReportDef& report = *reportAt(4);
+            std::vector<double> perUnit;
+            for (int c = 0; c < viewer->resultSet()->columnCount(); ++c)
+                if (const ColumnRule* rule = ruleFor(report, viewer->resultSet()->record().fieldName(c)))
+                    perUnit.push_back(viewer->DataGrid1->columnWidth(c) / rule->width);
+            QVERIFY(perUnit.size() > 3);
+            for (double share : perUnit)
+                QVERIFY(qAbs(share - perUnit.front()) <= perUnit.front() * 0.05 + 2);
+            QVERIFY(perUnit.front() > viewer->DataGrid1->viewport()->width() * 0.8);
+        }
+        QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
+        settle();
+        QCOMPARE(view(5)->size(), QSize(700, 420));
+    }
 
 private:
     ReportPreview* print(int index)
@@ -79,104 +149,8 @@ private:
         return ReportPreview::liveInstance(*reportAt(index));
     }
 
-    std::unique_ptr<PageSession> session;
-    FakePlatform* host = nullptr;
-    TestDatabase* db = nullptr;
+    std::optional<PageSession> s;
 };
-
-void TestDesktop::previewZoomsAndPages()
-{
-    ReportPreview* preview = print(7);
-    QVERIFY(preview && preview->pageCount() > 3);
-    preview->resize(900, 700);
-    settle();
-    const qreal start = preview->preview->zoomFactor();
-    for (const char* key : {"Alt+I", "Alt+O", "Alt+O"}) {
-        QTest::keySequence(preview, QKeySequence(QLatin1String(key)));
-        settle();
-        QVERIFY2(preview->preview->zoomFactor() > 0.05, key);
-        QVERIFY2(inkedRows(preview->preview) > 10, key); // a page, not a blank
-    }
-    QVERIFY(qAbs(preview->preview->zoomFactor() * 1.25 - start) < 0.01);
-
-    // The page label follows every move.
-    auto* label = preview->findChildren<QLabel*>().first();
-    const QString last = QStringLiteral("page %1 of %1").arg(preview->pageCount());
-    const QList<std::pair<const char*, QString>> moves{{"Alt+L", last},
-                                                       {"Alt+V", QStringLiteral("page %1 of %2").arg(preview->pageCount() - 1).arg(preview->pageCount())},
-                                                       {"Alt+F", QStringLiteral("page 1 of %1").arg(preview->pageCount())},
-                                                       {"Alt+X", QStringLiteral("page 2 of %1").arg(preview->pageCount())}};
-    for (const auto& [key, text] : moves) {
-        QTest::keySequence(preview, QKeySequence(QLatin1String(key)));
-        QCOMPARE(label->text().trimmed(), text);
-    }
-    // Escape closes it, and the viewer comes back.
-    QTest::keyClick(preview, Qt::Key_Escape);
-    settle();
-    QVERIFY(!ReportPreview::liveInstance(*reportAt(7)));
-    QVERIFY(pages::loaded<frmRep1>()->isVisible());
-}
-
-void TestDesktop::previewPrintsAndExports()
-{
-    ReportPreview* preview = print(7);
-    QVERIFY(preview);
-    const int pages = preview->pageCount();
-
-    // Pages 2 to 3 of the print dialog print those two alone.
-    const QString printed = db->folder() + QStringLiteral("/printed.pdf");
-    host->choosePrinter = [&](QPagedPaintDevice& device) {
-        auto& printer = static_cast<QPrinter&>(device);
-        printer.setOutputFileName(printed);
-        printer.setPrintRange(QPrinter::PageRange);
-        printer.setFromTo(2, 3);
-        return true;
-    };
-    preview->print();
-    const QStringList out = pdfPages(printed);
-    QCOMPARE(out.size(), 2);
-    for (int p : {2, 3})
-        QVERIFY(QRegularExpression(QStringLiteral("page\\s+%1\\s+of\\s+%2").arg(p).arg(pages)).match(out[p - 2]).hasMatch());
-    preview->printer.setOutputFileName(QString());
-    QCOMPARE(preview->pageCount(), pages);
-
-    // Margins set in Page Setup survive the export.
-    const QString wide = db->folder() + "/wide.pdf", narrow = db->folder() + "/narrow.pdf";
-    QVERIFY(preview->exportPdf(wide));
-    preview->printer.setPageMargins(QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch);
-    QVERIFY(preview->exportPdf(narrow));
-    QVERIFY2(qAbs(firstWordLeft(wide) - firstWordLeft(narrow) - 54) < 2,
-             qPrintable(QStringLiteral("%1 %2").arg(firstWordLeft(wide)).arg(firstWordLeft(narrow))));
-
-    // A failed export says why, and leaves nothing behind.
-    QVERIFY(!preview->exportPdf(db->folder() + QStringLiteral("/no/such/folder/x.pdf")));
-    const QList<ShownBox> boxes = host->takeShown();
-    QVERIFY(boxes.size() == 1 && boxes[0].prompt.contains("x.pdf: ") && !boxes[0].prompt.endsWith(": ."));
-}
-
-// Resized, the grid keeps each column's share of its width; the size is kept
-// for the next viewer.
-void TestDesktop::viewerResizesWithItsColumns()
-{
-    frmRep1* viewer = view(4);
-    for (const QSize size : {QSize(1400, 800), QSize(700, 420)}) {
-        viewer->resize(size);
-        settle();
-        QCOMPARE(viewer->size(), size);
-        const ReportDef& report = *reportAt(4);
-        std::vector<double> perUnit;
-        for (int c = 0; c < viewer->resultSet()->columnCount(); ++c)
-            if (const ColumnRule* rule = ruleFor(report, viewer->resultSet()->record().fieldName(c)))
-                perUnit.push_back(viewer->DataGrid1->columnWidth(c) / rule->width);
-        QVERIFY(perUnit.size() > 3);
-        for (double share : perUnit)
-            QVERIFY(qAbs(share - perUnit.front()) <= perUnit.front() * 0.05 + 2);
-        QVERIFY(perUnit.front() > viewer->DataGrid1->viewport()->width() * 0.8);
-    }
-    QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
-    settle();
-    QCOMPARE(view(5)->size(), QSize(700, 420));
-}
 
 QTEST_MAIN(TestDesktop)
 #include "test_desktop.moc"

@@ -1,28 +1,16 @@
 // Printed reports, checked by the text and pages of the PDFs they make.
 #include "PageSession.h"
 #include "PdfText.h"
-#include "SourceFiles.h"
-#include "analysis/EvaluationRun.h"
-#include "database/Db.h"
 #include "reports/PageRenderer.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportModel.h"
-#include "reports/ReportPreview.h"
-#include "reports/frmAnalysisReports.h"
-#include "reports/frmRep1.h"
 
 #include <QFontMetricsF>
 #include <QImage>
 #include <QLabel>
-#include <QListWidget>
 #include <QPdfWriter>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardItemModel>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
@@ -42,183 +30,165 @@ QString marker(int row, qsizetype field) { return QStringLiteral("r%1f%2").arg(r
 class TestPrinting : public QObject {
     Q_OBJECT
 private slots:
-    void init() { session = std::make_unique<PageSession>(); host = &session->host; db = &session->db; }
-    void cleanup() { session.reset(); }
-    void everyDesignLaysOutAnyModel_data();
-    void everyDesignLaysOutAnyModel();
-    void everyBoundFieldIsAColumnOfItsReport();
-    void descriptionsPrintWhole();
-    void printPathBindsTheViewersRows();
+    void init() { s.emplace(); }
+    void cleanup() { s.reset(); }
 
-private:
-    std::unique_ptr<PageSession> session;
-    FakePlatform* host = nullptr;
-    TestDatabase* db = nullptr;
-};
-
-void TestPrinting::everyDesignLaysOutAnyModel_data()
-{
-    QTest::addColumn<int>("index");
-    for (const ReportDef& report : reportCatalogue())
-        QTest::newRow(qPrintable(report.fileName)) << report.index;
-}
-
-// Rows from memory: the columns in another order and case than the design
-// names them, one that no field binds, and a last row too wide for its boxes.
-void TestPrinting::everyDesignLaysOutAnyModel()
-{
-    QFETCH(int, index);
-    const ReportDef& report = *reportAt(index);
-    const PageDesign& design = report.page;
-    const QStringList fields = detailFields(design);
-    const int count = 60;
-    QStandardItemModel rows(count + 1, int(fields.size()) + 1);
-    rows.setHeaderData(0, Qt::Horizontal, QStringLiteral("Unbound"), FieldRole);
-    for (qsizetype f = 0; f < fields.size(); ++f) {
-        const int column = int(fields.size() - f);
-        rows.setHeaderData(column, Qt::Horizontal, fields[f].toUpper(), FieldRole);
-        for (int row = 0; row < count; ++row)
-            rows.setItem(row, column, new QStandardItem(marker(row, f)));
-        rows.setItem(count, column, new QStandardItem(QStringLiteral("W") + QString(300, QLatin1Char('x')) + QStringLiteral("TAIL")));
+    void everyDesignLaysOutAnyModel_data()
+    {
+        QTest::addColumn<int>("index");
+        for (const ReportDef& report : reportCatalogue())
+            QTest::newRow(qPrintable(report.fileName)) << report.index;
     }
-    const QString path = db->folder() + QLatin1Char('/') + report.fileName + QStringLiteral(".pdf");
-    QVERIFY(exportReportPdf(report, rows, path));
-    const QStringList pages = pdfPages(path);
-    QVERIFY(pages.size() > 1);
 
-    for (int p = 0; p < pages.size(); ++p) {
-        const QString& page = pages[p];
-        // The report header once, at the start; the page header on every page.
-        for (const Element& e : design.reportHeader.elements)
-            if (e.kind == Element::Label)
-                QCOMPARE(page.contains(e.text), p == 0);
-        for (const Element& e : design.pageHeader.elements)
-            if (e.kind == Element::Label)
-                for (const QString& word : e.text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-                    QVERIFY2(page.contains(word), qPrintable(QStringLiteral("page %1: %2").arg(p + 1).arg(word)));
-        const QRegularExpression footer(QStringLiteral("page\\s+%1\\s+of\\s+%2").arg(p + 1).arg(pages.size()));
-        QVERIFY2(footer.match(page).hasMatch(), qPrintable(QStringLiteral("footer of page %1").arg(p + 1)));
-        QVERIFY(!page.contains(QStringLiteral("Unbound")));
-    }
-    // Every field of every row, the rows in the model's order, none split
-    // across two pages.
-    const QString all = pages.join(QLatin1Char('\n'));
-    qsizetype at = 0;
-    for (int row = 0; row < count; ++row) {
-        const qsizetype found = all.indexOf(marker(row, 0), at);
-        QVERIFY2(found >= 0, qPrintable(marker(row, 0)));
-        at = found;
-        qsizetype onPage = -1;
+    // Rows from memory: the columns in another order and case than the design
+    // names them, one that no field binds, and a last row too wide for its boxes.
+    void everyDesignLaysOutAnyModel()
+    {
+        QFETCH(int, index);
+        const ReportDef& report = *reportAt(index);
+        const PageDesign& design = report.page;
+        const QStringList fields = detailFields(design);
+        const int count = 60;
+        QStandardItemModel rows(count + 1, int(fields.size()) + 1);
+        rows.setHeaderData(0, Qt::Horizontal, QStringLiteral("Unbound"), FieldRole);
         for (qsizetype f = 0; f < fields.size(); ++f) {
-            qsizetype page = 0;
-            while (page < pages.size() && !pages[page].contains(marker(row, f)))
-                ++page;
-            QVERIFY2(page < pages.size(), qPrintable(fields[f] + QLatin1Char(' ') + marker(row, f)));
-            QVERIFY2(onPage < 0 || page == onPage, qPrintable(marker(row, f)));
-            onPage = page;
+            const int column = int(fields.size() - f);
+            rows.setHeaderData(column, Qt::Horizontal, fields[f].toUpper(), FieldRole);
+            for (int row = 0; row < count; ++row)
+                rows.setItem(row, column, new QStandardItem(marker(row, f)));
+            rows.setItem(count, column, new QStandardItem(QStringLiteral("W") + QString(300, QLatin1Char('x')) + QStringLiteral("TAIL")));
         }
+        const QString path = s->db.folder() + QLatin1Char('/') + report.fileName + QStringLiteral(".pdf");
+        QVERIFY(exportReportPdf(report, rows, path));
+        const QStringList pages = pdfPages(path);
+        QVERIFY(pages.size() > 1);
+
+        for (int p = 0; p < pages.size(); ++p) {
+            const QString& page = pages[p];
+            // The report header once, at the start; the page header on every page.
+            for (const Element& e : design.reportHeader.elements)
+                if (e.kind == Element::Label)
+                    QCOMPARE(page.contains(e.text), p == 0);
+            for (const Element& e : design.pageHeader.elements)
+                if (e.kind == Element::Label)
+                    for (const QString& word : e.text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                        QVERIFY2(page.contains(word), qPrintable(QStringLiteral("page %1: %2").arg(p + 1).arg(word)));
+            const QRegularExpression footer(QStringLiteral("page\\s+%1\\s+of\\s+%2").arg(p + 1).arg(pages.size()));
+            QVERIFY2(footer.match(page).hasMatch(), qPrintable(QStringLiteral("footer of page %1").arg(p + 1)));
+            QVERIFY(!page.contains(QStringLiteral("Unbound")));
+        }
+        // Every field of every row, the rows in the model's order, none split
+        // across two pages.
+        const QString all = pages.join(QLatin1Char('\n'));
+        qsizetype at = 0;
+        for (int row = 0; row < count; ++row) {
+            const qsizetype found = all.indexOf(marker(row, 0), at);
+            QVERIFY2(found >= 0, qPrintable(marker(row, 0)));
+            at = found;
+            qsizetype onPage = -1;
+            for (qsizetype f = 0; f < fields.size(); ++f) {
+                const qsizetype page = std::find_if(pages.begin(), pages.end(), [&](const QString& p) { return p.contains(marker(row, f)); })
+                                       - pages.begin();
+                QVERIFY2(page < pages.size(), qPrintable(fields[f] + QLatin1Char(' ') + marker(row, f)));
+                QVERIFY2(onPage < 0 || page == onPage, qPrintable(marker(row, f)));
+                onPage = page;
+            }
+        }
+        // A value wider than its box ends in an ellipsis.
+        QVERIFY(!all.contains(QStringLiteral("TAIL")));
+        QVERIFY(all.contains(QStringLiteral("Wxxx")));
+        QVERIFY(all.contains(QChar(0x2026)));
     }
-    // A value wider than its box ends in an ellipsis.
-    QVERIFY(!all.contains(QStringLiteral("TAIL")));
-    QVERIFY(all.contains(QStringLiteral("Wxxx")));
-    QVERIFY(all.contains(QChar(0x2026)));
-}
 
-// A design field that names no column of its report's query would print blank.
-void TestPrinting::everyBoundFieldIsAColumnOfItsReport()
-{
-    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
-    for (const ReportDef& report : reportCatalogue()) {
-        QVERIFY(report.refillTable());
-        const ReportModel rows(report);
-        QVERIFY(rows.rowCount() > 0);
-        for (const QString& field : detailFields(report.page))
-            QVERIFY2(fieldColumn(rows, field) >= 0, qPrintable(report.fileName + QLatin1Char(' ') + field));
-    }
-}
-
-// Print from the viewer: that report's rows, as they are now, in its design.
-void TestPrinting::printPathBindsTheViewersRows()
-{
-    QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
-    auto* reports = pages::show<frmAnalysisReports>();
-    using Shown = std::pair<frmRep1*, ReportPreview*>;
-    auto print = [&](int index) {
-        frmRep1* viewer = view(index);
-        QTest::mouseClick(viewer->btnPrint, Qt::LeftButton);
-        return Shown{viewer, ReportPreview::liveInstance(*reportAt(index))};
-    };
-    auto closeAndBack = [&](const Shown& shown) {
-        shown.second->close();
-        settle();
-        QTest::mouseClick(shown.first->btnBack, Qt::LeftButton);
-        settle();
-    };
-
-    Shown shown = print(1);
-    QVERIFY(shown.second && shown.second->isVisible() && shown.second->pageCount() >= 1);
-    QCOMPARE(shown.second->windowTitle(), reportAt(1)->caption);
-    QVERIFY(!shown.first->isVisible() && !reports->isVisible() && !host->busy);
-    closeAndBack(shown);
-
-    // Back, View of another report, Print: that report's rows in its design.
-    shown = print(2);
-    QCOMPARE(shown.second->windowTitle(), reportAt(2)->caption);
-    host->fileAnswers = QStringList{db->folder() + "/exported.pdf"};
-    QVERIFY(shown.second->exportPdf());
-    // The report's title and today's date, and where it went.
-    QCOMPARE(host->lastFilters.value(0),
-             reportAt(2)->title + QLatin1Char(' ') + QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(".pdf"));
-    QVERIFY(shown.second->findChild<QLabel*>(QStringLiteral("status"))->text().endsWith(QStringLiteral("exported.pdf")));
-    const QString exported = pdfPages(db->folder() + "/exported.pdf").join(QLatin1Char('\n'));
-    QVERIFY(exported.contains(reportAt(2)->page.reportHeader.elements.front().text));
-    QVERIFY(exported.contains("TOTAL for all non-duplicate records"));
-    closeAndBack(shown);
-
-    // Printing again shows the rows as they are now: a change to a table
-    // that no refill rebuilds.
-    closeAndBack(print(6));
-    run("UPDATE DupTestData SET LastName='Zqxname' WHERE ID=(SELECT min(ID) FROM DupTestData WHERE ProblemCode='BASE_RECORD')");
-    QVERIFY(print(6).second->exportPdf(db->folder() + "/after.pdf"));
-    QVERIFY(pdfPages(db->folder() + "/after.pdf").join(QChar()).contains("Zqxname"));
-    QVERIFY(host->shown.isEmpty());
-}
-
-// Every problem and look-alike description of the supplied test data prints
-// whole in its field, on paper and on a 96-dpi screen: never cut short.
-void TestPrinting::descriptionsPrintWhole()
-{
-    QPdfWriter paper(db->folder() + QStringLiteral("/metrics.pdf"));
-    QImage screen(10, 10, QImage::Format_RGB32);
-    screen.setDotsPerMeterX(3780);
-    screen.setDotsPerMeterY(3780);
-    int checked = 0;
-    for (const ReportDef& report : reportCatalogue()) {
-        QVERIFY(report.refillTable());
-        const ReportModel rows(report);
-        for (const Element& e : report.page.detail.elements) {
-            if (e.kind != Element::Field || !e.text.endsWith(QLatin1String("Desc")) || e.text == QLatin1String("ResultDesc"))
-                continue;
-            const FontStyle style = e.font.value_or(report.page.defaultFont);
-            QFont font(PageRenderer::family());
-            font.setPointSizeF(style.points);
-            font.setBold(style.bold);
-            const int column = fieldColumn(rows, e.text);
-            QVERIFY(column >= 0);
-            for (QPaintDevice* device : {static_cast<QPaintDevice*>(&paper), static_cast<QPaintDevice*>(&screen)}) {
-                const QFontMetricsF metrics(font, device);
-                const double width = e.width * device->logicalDpiX() / 1440.0;
-                for (int row = 0; row < rows.rowCount(); ++row) {
-                    const QString text = rows.index(row, column).data().toString();
-                    QVERIFY2(metrics.elidedText(text, Qt::ElideRight, width) == text,
-                             qPrintable(QStringLiteral("%1: %2").arg(report.fileName, text)));
-                    ++checked;
+    // Every field a design binds is a column of its report's query (else it
+    // would print blank), and every problem and look-alike description prints
+    // whole in its field, on paper and on a 96-dpi screen: never cut short.
+    void boundFieldsPrintWhole()
+    {
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
+        QPdfWriter paper(s->db.folder() + QStringLiteral("/metrics.pdf"));
+        QImage screen(10, 10, QImage::Format_RGB32);
+        screen.setDotsPerMeterX(3780);
+        screen.setDotsPerMeterY(3780);
+        int checked = 0;
+        for (const ReportDef& report : reportCatalogue()) {
+            QVERIFY(report.refillTable());
+            const ReportModel rows(report);
+            QVERIFY(rows.rowCount() > 0);
+            for (const Element& e : report.page.detail.elements) {
+                const int column = e.kind == Element::Field ? fieldColumn(rows, e.text) : 0;
+                QVERIFY2(column >= 0, qPrintable(report.fileName + QLatin1Char(' ') + e.text));
+                if (e.kind != Element::Field || !e.text.endsWith(QLatin1String("Desc")) || e.text == QLatin1String("ResultDesc"))
+                    continue;
+                const FontStyle style = e.font.value_or(report.page.defaultFont);
+                QFont font(PageRenderer::family());
+                font.setPointSizeF(style.points);
+                font.setBold(style.bold);
+                for (QPaintDevice* device : {static_cast<QPaintDevice*>(&paper), static_cast<QPaintDevice*>(&screen)}) {
+                    const QFontMetricsF metrics(font, device);
+                    const double width = e.width * device->logicalDpiX() / 1440.0;
+                    for (int row = 0; row < rows.rowCount(); ++row) {
+                        const QString text = rows.index(row, column).data().toString();
+                        QVERIFY2(metrics.elidedText(text, Qt::ElideRight, width) == text,
+                                 qPrintable(QStringLiteral("%1: %2").arg(report.fileName, text)));
+                        ++checked;
+                    }
                 }
             }
         }
+        QVERIFY(checked > 100);
     }
-    QVERIFY(checked > 100);
-}
+
+    // Print from the viewer: that report's rows, as they are now, in its design.
+    void printPathBindsTheViewersRows()
+    {
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
+        auto* reports = pages::show<frmAnalysisReports>();
+        using Shown = std::pair<frmRep1*, ReportPreview*>;
+        auto print = [&](int index) {
+            frmRep1* viewer = view(index);
+            QTest::mouseClick(viewer->btnPrint, Qt::LeftButton);
+            return Shown{viewer, ReportPreview::liveInstance(*reportAt(index))};
+        };
+        auto closeAndBack = [&](const Shown& shown) {
+            shown.second->close();
+            settle();
+            QTest::mouseClick(shown.first->btnBack, Qt::LeftButton);
+            settle();
+        };
+
+        Shown shown = print(1);
+        QVERIFY(shown.second && shown.second->isVisible() && shown.second->pageCount() >= 1);
+        QCOMPARE(shown.second->windowTitle(), reportAt(1)->caption);
+        QVERIFY(!shown.first->isVisible() && !reports->isVisible() && !s->host.busy);
+        closeAndBack(shown);
+
+        // Back, View of another report, Print: that report's rows in its design.
+        shown = print(2);
+        QCOMPARE(shown.second->windowTitle(), reportAt(2)->caption);
+        s->host.fileAnswers = QStringList{s->db.folder() + "/exported.pdf"};
+        QVERIFY(shown.second->exportPdf());
+        // The report's title and today's date, and where it went.
+        QCOMPARE(s->host.lastFilters.value(0),
+                 reportAt(2)->title + QLatin1Char(' ') + QDate::currentDate().toString(Qt::ISODate) + QStringLiteral(".pdf"));
+        QVERIFY(shown.second->findChild<QLabel*>(QStringLiteral("status"))->text().endsWith(QStringLiteral("exported.pdf")));
+        const QString exported = pdfPages(s->db.folder() + "/exported.pdf").join(QLatin1Char('\n'));
+        QVERIFY(exported.contains(reportAt(2)->page.reportHeader.elements.front().text));
+        QVERIFY(exported.contains("TOTAL for all non-duplicate records"));
+        closeAndBack(shown);
+
+        // Printing again shows the rows as they are now: a change to a table
+        // that no refill rebuilds.
+        closeAndBack(print(6));
+        run("UPDATE DupTestData SET LastName='Zqxname' WHERE ID=(SELECT min(ID) FROM DupTestData WHERE ProblemCode='BASE_RECORD')");
+        QVERIFY(print(6).second->exportPdf(s->db.folder() + "/after.pdf"));
+        QVERIFY(pdfPages(s->db.folder() + "/after.pdf").join(QChar()).contains("Zqxname"));
+        QVERIFY(s->host.shown.isEmpty());
+    }
+
+private:
+    std::optional<PageSession> s;
+};
 
 QTEST_MAIN(TestPrinting)
 #include "test_printing.moc"

@@ -1,10 +1,8 @@
 #include "PageSession.h"
-#include "database/Db.h"
 #include "shell/PageTexts.h"
 #include "shell/WizardPage.h"
 #include "shell/frmStep3.h"
 #include "shell/frmProcessing.h"
-#include "shell/mdlGlobals.h"
 #include "shell/GuiPlatform.h"
 #include "database/EvalDatabase.h"
 #include "database/Schema.h"
@@ -17,167 +15,152 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 class TestShell : public QObject {
     Q_OBJECT
 private slots:
-    void init() { session = std::make_unique<PageSession>(); host = &session->host; db = &session->db; }
-    void cleanup() { session.reset(); }
-    void walkForwardAndBackRebuildsTexts();
-    void exitAsksFirst_data();
-    void exitAsksFirst();
-    void progressBarStopsAtItsLimits();
-    void pathsAndFileTextNeverBecomeMarkup();
+    void init() { s.emplace(); }
+    void cleanup() { s.reset(); }
 
-private:
-    std::unique_ptr<PageSession> session;
-    FakePlatform* host = nullptr;
-    TestDatabase* db = nullptr;
-};
+    // Forward by the access keys, back by the buttons: each page is loaded anew
+    // with its texts, the page left behind is unloaded, and the one connection
+    // opened at the start stays.
+    void walkForwardAndBackRebuildsTexts()
+    {
+        frmMain* main = pages::show<frmMain>();
+        QCOMPARE(main->windowTitle(), QStringLiteral("Marrowick"));
+        QCOMPARE(main->lblTitle->text(), QStringLiteral("Marrowick "));
+        QCOMPARE(main->Label1->text(), QStringLiteral("6/25/2002"));
+        QVERIFY(!main->btnBack->isEnabled());
+        QCOMPARE(main->findChild<QPlainTextEdit*>(QStringLiteral("txtDescription"))->toPlainText(),
+                 QString(PageTexts::Welcome()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        const QString connectionBefore = cnEval().connectionName();
+        // Every break of the page texts is CR LF; no lone line end.
+        for (const QString& text : {PageTexts::Welcome(), PageTexts::Step1(), PageTexts::Step2(), PageTexts::Step3()})
+            QVERIFY(text.count(QLatin1Char('\n')) == text.count("\r\n") && text.count(QLatin1Char('\r')) == text.count("\r\n"));
 
-// Forward by the access keys, back by the buttons: each page is loaded anew
-// with its texts, the page left behind is unloaded, and the one connection
-// opened at the start stays.
-void TestShell::walkForwardAndBackRebuildsTexts()
-{
-    frmMain* main = pages::show<frmMain>();
-    QCOMPARE(main->windowTitle(), QStringLiteral("Marrowick"));
-    QCOMPARE(main->lblTitle->text(), QStringLiteral("Marrowick "));
-    QCOMPARE(main->Label1->text(), QStringLiteral("6/25/2002"));
-    QVERIFY(!main->btnBack->isEnabled());
-    QCOMPARE(main->findChild<QPlainTextEdit*>(QStringLiteral("txtDescription"))->toPlainText(),
-             QString(PageTexts::Welcome()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    const QString connectionBefore = cnEval().connectionName();
-    // Every break of the page texts is CR LF; no lone line end.
-    for (const QString& text : {PageTexts::Welcome(), PageTexts::Step1(), PageTexts::Step2(), PageTexts::Step3()})
-        QVERIFY(text.count(QLatin1Char('\n')) == text.count("\r\n") && text.count(QLatin1Char('\r')) == text.count("\r\n"));
-
-    struct Expect { const char* object; const char* caption; const char* title; const char* textBox; };
-    const Expect steps[] = {{"frmStep1", "Step 1", "Step 1.", "txtStep1"}, {"frmStep2", "Step 2", "Step 2.", "txtStep2"},
-                            {"frmStep3", "Step 3", "Step 3.", "txtStep3"}};
-    QPointer<QWidget> current = main; // guarded: the page left behind may be gone
-    for (const Expect& step : steps) {
+        QPointer<QWidget> current = main; // guarded: the page left behind may be gone
+        for (int n = 1; n <= 3; ++n) {
+            const QString object = QStringLiteral("frmStep%1").arg(n);
+            QVERIFY(QTest::qWaitForWindowActive(current));
+            QTest::keyClick(current->windowHandle(), Qt::Key_N, Qt::AltModifier);
+            // An access key clicks the button as a short animation.
+            QTRY_VERIFY2(pages::find(object) && pages::find(object)->isVisible(), qPrintable(object));
+            QVERIFY(!current || !current->isVisible());
+            auto* page = qobject_cast<WizardPage*>(pages::find(object));
+            QCOMPARE(page->windowTitle(), QStringLiteral("Step %1").arg(n));
+            QCOMPARE(page->lblTitle->text(), QStringLiteral("Step %1.").arg(n));
+            QCOMPARE(page->textBox->objectName(), QStringLiteral("txtStep%1").arg(n));
+            QVERIFY(!page->textBox->toPlainText().isEmpty());
+            current = page;
+        }
+        for (const char* back : {"frmStep2", "frmStep1", "frmMain"}) {
+            QTest::mouseClick(current->findChild<QPushButton*>(QStringLiteral("btnBack")), Qt::LeftButton);
+            settle();
+            auto* page = qobject_cast<WizardPage*>(pages::find(QLatin1String(back)));
+            QVERIFY2(page && page->isVisible(), back);
+            QVERIFY(!page->textBox->toPlainText().isEmpty());
+            current = page;
+        }
         QVERIFY(QTest::qWaitForWindowActive(current));
         QTest::keyClick(current->windowHandle(), Qt::Key_N, Qt::AltModifier);
-        // An access key clicks the button as a short animation.
-        QTRY_VERIFY2(pages::find(QLatin1String(step.object)) && pages::find(QLatin1String(step.object))->isVisible(), step.object);
-        QVERIFY(!current || !current->isVisible());
-        auto* page = qobject_cast<WizardPage*>(pages::find(QLatin1String(step.object)));
-        QCOMPARE(page->windowTitle(), QLatin1String(step.caption));
-        QCOMPARE(page->lblTitle->text(), QLatin1String(step.title));
-        QCOMPARE(page->textBox->objectName(), QLatin1String(step.textBox));
-        QVERIFY(!page->textBox->toPlainText().isEmpty());
-        current = page;
+        QTRY_VERIFY(pages::find(QStringLiteral("frmStep1")) && pages::find(QStringLiteral("frmStep1"))->isVisible());
+        QTest::keyClick(pages::find(QStringLiteral("frmStep1"))->windowHandle(), Qt::Key_B, Qt::AltModifier);
+        QTRY_VERIFY(pages::find(QStringLiteral("frmMain")) && pages::find(QStringLiteral("frmMain"))->isVisible());
+        QVERIFY(cnEval().isOpen());
+        QCOMPARE(cnEval().connectionName(), connectionBefore);
+        QVERIFY(s->host.shown.isEmpty());
     }
-    for (const char* back : {"frmStep2", "frmStep1", "frmMain"}) {
-        QTest::mouseClick(current->findChild<QPushButton*>(QStringLiteral("btnBack")), Qt::LeftButton);
+
+    void exitAsksFirst_data()
+    {
+        QTest::addColumn<bool>("byFrame"); // the window's close button, or Exit
+        QTest::addColumn<bool>("confirmed");
+        QTest::newRow("Exit, cancelled") << false << false;
+        QTest::newRow("Exit, confirmed") << false << true;
+        QTest::newRow("frame, cancelled") << true << false;
+        QTest::newRow("frame, confirmed") << true << true;
+    }
+
+    // Cancel keeps the page as it was; OK closes the database and marks the file
+    // read-only, a mark the next start clears before opening it.
+    void exitAsksFirst()
+    {
+        QFETCH(bool, byFrame);
+        QFETCH(bool, confirmed);
+        auto* step3 = pages::show<frmStep3>();
+        step3->txtFileName->setText("C:/results/registry.txt");
+        s->host.expect(confirmed ? MsgResult::Ok : MsgResult::Cancel);
+        if (byFrame)
+            QVERIFY(!step3->close() || confirmed);
+        else
+            QTest::mouseClick(step3->btnExit, Qt::LeftButton);
         settle();
-        auto* page = qobject_cast<WizardPage*>(pages::find(QLatin1String(back)));
-        QVERIFY2(page && page->isVisible(), back);
-        QVERIFY(!page->textBox->toPlainText().isEmpty());
-        current = page;
+        QCOMPARE(s->host.shown.value(0).buttons, MsgButtons::OkCancel);
+        QVERIFY(s->host.showedOne("Exit Program", "You have chosen to exit the Marrowick.", MsgIcon::Information));
+        QCOMPARE(s->host.endedWith, confirmed ? 0 : -1);
+        QCOMPARE(cnEval().isOpen(), !confirmed);
+        // Owner, group and others; the "user" bits report root's access, not the mark.
+        const auto writable = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+        QCOMPARE(bool(QFile::permissions(s->db.path()) & writable), !confirmed);
+        if (!confirmed) {
+            QVERIFY(step3->isVisible());
+            QCOMPARE(step3->txtFileName->text(), QStringLiteral("C:/results/registry.txt"));
+            return;
+        }
+        QVERIFY(mdlGlobals::OpenDatabase());
+        QVERIFY(QFile::permissions(s->db.path()) & QFileDevice::WriteOwner);
+        QCOMPARE(schemaProblem(), QString());
     }
-    QVERIFY(QTest::qWaitForWindowActive(current));
-    QTest::keyClick(current->windowHandle(), Qt::Key_N, Qt::AltModifier);
-    QTRY_VERIFY(pages::find(QStringLiteral("frmStep1")) && pages::find(QStringLiteral("frmStep1"))->isVisible());
-    QTest::keyClick(pages::find(QStringLiteral("frmStep1"))->windowHandle(), Qt::Key_B, Qt::AltModifier);
-    QTRY_VERIFY(pages::find(QStringLiteral("frmMain")) && pages::find(QStringLiteral("frmMain"))->isVisible());
-    QVERIFY(cnEval().isOpen());
-    QCOMPARE(cnEval().connectionName(), connectionBefore);
-    QVERIFY(host->shown.isEmpty());
-}
 
-void TestShell::exitAsksFirst_data()
-{
-    QTest::addColumn<bool>("byFrame"); // the window's close button, or Exit
-    QTest::addColumn<bool>("confirmed");
-    QTest::newRow("Exit, cancelled") << false << false;
-    QTest::newRow("Exit, confirmed") << false << true;
-    QTest::newRow("frame, cancelled") << true << false;
-    QTest::newRow("frame, confirmed") << true << true;
-}
-
-// Cancel keeps the page as it was; OK closes the database and marks the file
-// read-only, a mark the next start clears before opening it.
-void TestShell::exitAsksFirst()
-{
-    QFETCH(bool, byFrame);
-    QFETCH(bool, confirmed);
-    auto* step3 = pages::show<frmStep3>();
-    step3->txtFileName->setText("C:/results/registry.txt");
-    host->expect(confirmed ? MsgResult::Ok : MsgResult::Cancel);
-    if (byFrame)
-        QVERIFY(!step3->close() || confirmed);
-    else
-        QTest::mouseClick(step3->btnExit, Qt::LeftButton);
-    settle();
-    QCOMPARE(host->shown.value(0).buttons, MsgButtons::OkCancel);
-    QVERIFY(host->showedOne("Exit Program", "You have chosen to exit the Marrowick.", MsgIcon::Information));
-    QCOMPARE(host->endedWith, confirmed ? 0 : -1);
-    QCOMPARE(cnEval().isOpen(), !confirmed);
-    // Owner, group and others; the "user" bits report root's access, not the mark.
-    const auto writable = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    QCOMPARE(bool(QFile::permissions(db->path()) & writable), !confirmed);
-    if (!confirmed) {
-        QVERIFY(step3->isVisible());
-        QCOMPARE(step3->txtFileName->text(), QStringLiteral("C:/results/registry.txt"));
-        return;
+    void progressBarStopsAtItsLimits()
+    {
+        frmProcessing* progress = frmProcessing::instance();
+        QCOMPARE(progress->windowTitle(), QStringLiteral("Processing..."));
+        QVERIFY(!progress->isVisible());
+        QVERIFY(s->host.busy);
+        progress->UpdateProgressText(QStringLiteral("Reading results file...."));
+        QCOMPARE(progress->lblProcessing->text(), QStringLiteral("Reading results file...."));
+        progress->SetProgressBar(-5);
+        QCOMPARE(progress->ProgressBar1->value(), 0);
+        progress->SetProgressBar(150);
+        QCOMPARE(progress->ProgressBar1->value(), 100);
+        progress->ResetProgressBar();
+        for (int group = 0; group < 300; ++group) {
+            progress->IncrementProgressBar(0.25);
+            progress->IncrementProgressBar(0.1);
+        }
+        QCOMPARE(progress->value(), 100.0f);
+        QCOMPARE(progress->ProgressBar1->value(), 100);
+        frmProcessing::Unload();
+        QVERIFY(!s->host.busy && !frmProcessing::loadedInstance());
     }
-    QVERIFY(mdlGlobals::OpenDatabase());
-    QVERIFY(QFile::permissions(db->path()) & QFileDevice::WriteOwner);
-    QCOMPARE(schemaProblem(), QString());
-}
 
-void TestShell::progressBarStopsAtItsLimits()
-{
-    frmProcessing* progress = frmProcessing::instance();
-    QCOMPARE(progress->windowTitle(), QStringLiteral("Processing..."));
-    QVERIFY(!progress->isVisible());
-    QVERIFY(host->busy);
-    progress->UpdateProgressText(QStringLiteral("Reading results file...."));
-    QCOMPARE(progress->lblProcessing->text(), QStringLiteral("Reading results file...."));
-    progress->SetProgressBar(-5);
-    QCOMPARE(progress->ProgressBar1->value(), 0);
-    progress->SetProgressBar(150);
-    QCOMPARE(progress->ProgressBar1->value(), 100);
-    progress->ResetProgressBar();
-    for (int group = 0; group < 300; ++group) {
-        progress->IncrementProgressBar(0.25);
-        progress->IncrementProgressBar(0.1);
+    // A folder name, a file's content or an error text is shown as written, even
+    // when it reads like markup; and the rebuild question defaults to No.
+    void pathsAndFileTextNeverBecomeMarkup()
+    {
+        const QString folder = s->db.folder() + QStringLiteral("/<u>Shared <img src=x> tools");
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/DupTestDataFin.db");
+        QVERIFY(writeBytes(path, QByteArray("<b>not</b> a database\n").repeated(50)));
+        s->host.expect(MsgResult::No);
+        QVERIFY(!openEvalDatabase(path));
+        const QList<ShownBox> shown = s->host.takeShown();
+        QCOMPARE(shown.size(), 1);
+        const ShownBox& asked = shown.first();
+        const auto box = GuiPlatform::makeBox(asked.title, asked.prompt, asked.icon, asked.buttons, asked.defaultButton);
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label && label->textFormat() == Qt::PlainText);
+        QVERIFY(label->text().contains("<u>Shared <img src=x> tools"));
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+        QCOMPARE(frmProcessing::instance()->lblProcessing->textFormat(), Qt::PlainText);
+        frmProcessing::Unload();
     }
-    QCOMPARE(progress->value(), 100.0f);
-    QCOMPARE(progress->ProgressBar1->value(), 100);
-    frmProcessing::Unload();
-    QVERIFY(!host->busy && !frmProcessing::loadedInstance());
-}
 
-// A folder name, a file's content or an error text is shown as written, even
-// when it reads like markup; and the rebuild question defaults to No.
-void TestShell::pathsAndFileTextNeverBecomeMarkup()
-{
-    QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("<u>Shared <img src=x> tools"));
-    QVERIFY(QDir().mkpath(folder));
-    const QString path = folder + QStringLiteral("/DupTestDataFin.db");
-    QVERIFY(writeBytes(path, QByteArray("<b>not</b> a database\n").repeated(50)));
-    host->expect(MsgResult::No);
-    QVERIFY(!openEvalDatabase(path));
-    const QList<ShownBox> shown = host->takeShown();
-    QCOMPARE(shown.size(), 1);
-    const ShownBox& asked = shown.first();
-    const auto box = GuiPlatform::makeBox(asked.title, asked.prompt, asked.icon, asked.buttons, asked.defaultButton);
-    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-    QVERIFY(label && label->textFormat() == Qt::PlainText);
-    QVERIFY(label->text().contains("<u>Shared <img src=x> tools"));
-    QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
-    QCOMPARE(frmProcessing::instance()->lblProcessing->textFormat(), Qt::PlainText);
-    frmProcessing::Unload();
-}
+private:
+    std::optional<PageSession> s;
+};
 
 QTEST_MAIN(TestShell)
 #include "test_shell.moc"

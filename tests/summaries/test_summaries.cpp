@@ -1,14 +1,8 @@
-#include "FakePlatform.h"
-#include "TestDatabase.h"
-#include "database/Db.h"
+#include "Suite.h"
 #include "summaries/PercentText.h"
 #include "summaries/Summaries.h"
 
 #include <QLocale>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
@@ -25,22 +19,17 @@ void knownEvaluation()
                                   {"ProblemCode", QLatin1String(code)}, {"SecondProblem", second}, {"ComboCode", combo},
                                   {"notes", QStringLiteral("note %1").arg(id)}});
     };
-    for (int id : {11, 12, 13, 14})
-        test(id, "A");
-    for (int id : {21, 22, 23})
-        test(id, "B");
-    test(41, "C");
-    for (int id : {1, 2, 3})
-        test(id, "BASE_RECORD");
-    test(31, "DL_BASE_RECORD", QStringLiteral("TWIN"), 1);
-    test(32, "DL_BASE_RECORD", QStringLiteral("TWIN"), 1);
-    test(33, "DL_BASE_RECORD", QStringLiteral("COUSIN"), 2);
+    for (const auto& [ids, code] : {std::pair{QList{11, 12, 13, 14}, "A"}, {{21, 22, 23}, "B"}, {{41}, "C"}, {{1, 2, 3}, "BASE_RECORD"}})
+        for (int id : ids)
+            test(id, code);
+    for (const auto& [id, second, combo] : {std::tuple{31, "TWIN", 1}, {32, "TWIN", 1}, {33, "COUSIN", 2}})
+        test(id, "DL_BASE_RECORD", QLatin1String(second), combo);
     for (const auto& [code, desc, order] : {std::tuple{"A", "Type A", 1}, {"B", "Type B", 2}, {"C", "Type C", 3}})
         appendRow("tblProbDescMap", {{"ProbCode", QLatin1String(code)}, {"ProbDesc", QLatin1String(desc)}, {"ProbOrder", order}});
     for (const auto& [code, desc, order] : {std::tuple{"TWIN", "Twins", 2}, {"COUSIN", "Cousins", 1}})
         appendRow("tblSecondProbDescMap", {{"ProbCode", QLatin1String(code)}, {"ProbDesc", QLatin1String(desc)}, {"ProbOrder", order}});
-    appendRow("tblComboMap", {{"ProbCode", "A"}, {"ComboCode", 1}});
-    appendRow("tblComboMap", {{"ProbCode", "B"}, {"ComboCode", 2}});
+    for (const auto& [code, combo] : {std::pair{"A", 1}, {"B", 2}})
+        appendRow("tblComboMap", {{"ProbCode", QLatin1String(code)}, {"ComboCode", combo}});
     for (const auto& [id, qm, other] : {std::tuple{11, "N", "N"}, {12, "Y", ""}, {21, "N", "Y"}, {22, "N", "N"}})
         appendRow("IIS_DUPLICATES",
                   {{"ID", id}, {"QM", QLatin1String(qm)}, {"OtherQM", *other ? QVariant(QLatin1String(other)) : QVariant()}});
@@ -51,11 +40,15 @@ void knownEvaluation()
         appendRow("IIS_LOADED_CHILD_ALL", {{"ClientID", client}, {"QMflag", flag}});
 }
 
-struct Summary {
-    const char* table;
-    const char* order;
-    bool (*refill)();
-};
+// A percentage's parts, its text (empty: a division by zero) and the locale.
+struct Percent { int part, whole; QString text, locale = QStringLiteral("C"); };
+
+// A damage to the hand-worked evaluation, the box the refill shows (no title:
+// it passes the failure up), and a query of the rows it saved before it failed.
+struct Failure { int summary; QString damage, title, message, saved; QStringList savedRows; };
+
+// Each summary: its table, the column that orders it, and its refill.
+struct Summary { const char *table, *order; bool (*refill)(); };
 const Summary kSummaries[] = {
     {"tblOverallResults", "ResultCode", [] { return clsOverallResults().RefillOverallResults(); }},
     {"tblDupProblemTypeSummary", "ProbOrder", [] { return clsProblemTypeSummary().RefillProblemTypeSummary(); }},
@@ -67,151 +60,126 @@ const Summary kSummaries[] = {
 class TestSummaries : public QObject {
     Q_OBJECT
 private slots:
-    void init() { host = std::make_unique<FakePlatform>(); db = std::make_unique<TestDatabase>(); }
-    void cleanup() { db.reset(); host.reset(); QLocale::setDefault(QLocale::system()); }
-    void percentText_data();
-    void percentText();
-    void summaryTables_data();
-    void summaryTables();
-    void failuresKeepWhatWasSaved_data();
-    void failuresKeepWhatWasSaved();
+    void init() { s.emplace(); }
+    void cleanup() { s.reset(); QLocale::setDefault(QLocale::system()); }
+
+    void percentText_data()
+    {
+        QTest::addColumn<Percent>("c");
+        QTest::newRow("87.5") << Percent{35, 40, "87.5 %"};
+        QTest::newRow("85.71") << Percent{6, 7, "85.71 %"};
+        QTest::newRow("100") << Percent{7, 7, "100 %"};
+        QTest::newRow("tie to even, down") << Percent{1, 32, "3.12 %"};
+        QTest::newRow("66.67") << Percent{2, 3, "66.67 %"};
+        QTest::newRow("zero") << Percent{0, 5, "0 %"};
+        QTest::newRow("below zero") << Percent{-1, 4, "-25 %"};
+        QTest::newRow("large") << Percent{32767, 1, "3276700 %"};
+        QTest::newRow("the locale's separator") << Percent{35, 40, "87,5 %", "de_DE"};
+        QTest::newRow("no group separator") << Percent{2000, 2, "100000 %", "de_DE"};
+        QTest::newRow("nothing of nothing") << Percent{1, 0, ""};
+    }
+
+    void percentText()
+    {
+        QFETCH(Percent, c);
+        QLocale::setDefault(QLocale(c.locale)); // cleanup() puts back the system's
+        try {
+            QCOMPARE(PercentText(c.part, c.whole), c.text);
+        } catch (const DbError& e) {
+            QVERIFY(c.text.isEmpty());
+            QCOMPARE(e.number(), int(DbError::DivisionByZero));
+        }
+    }
+
+    void summaryTables_data()
+    {
+        QTest::addColumn<int>("summary");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("overall") << 0 << QString() << QStringList{
+                                        "0|Actual Total Records in Test Data|14", "1|     Total Duplicates in Test Data|8",
+                                        "2|     Total Non-duplicates in Test Data|6", "3|<null>|<null>", "4|TEST RESULTS:|<null>",
+                                        "5|Total New Clients Added to Registry (Unique IDs)|3",
+                                        "6|Undetected duplicates added as new records|2",
+                                        "7|Duplicate records merged, rejected, or flagged as duplicates|6",
+                                        "8|     Records handled as certain duplicates (merged with match or rejected)|4",
+                                        "9|     Records handled as potential duplicates (flagged)|2",
+                                        "10|Missing records (mistaken for duplicates or rejected)|2",
+                                        "11|Records correctly identified as non-duplicates|4",
+                                        "12|Non-duplicates flagged as possible duplicates|-1", "13|<null>|<null>",
+                                        "14|Overall Score for Duplicate Record Detection (Sensitivity)|75 %",
+                                        "15|Overall Score for Accuracy in Duplicate Record Determination (Specificity)|66.67 %"};
+        QTest::newRow("problem types") << 1 << QString() << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|Type B|2|3|1|1|1|66.67 %",
+                                                      "C|Type C|3|1|1|0|0|100 %", "TOTAL|TOTAL DUPLICATES|100|8|4|2|2|75 %"};
+        QTest::newRow("look-alikes") << 2 << QString() << QStringList{"COUSIN|Cousins|1|1|1|0|100 %", "TWIN|Twins|2|2|1|1|50 %",
+                                                    "TOTAL_DUPLIKE|TOTAL for duplicate look alikes|99|3|2|1|66.67 %",
+                                                    "TOTAL|TOTAL for all non-duplicate records|100|6|4|2|66.67 %"};
+        QTest::newRow("scores by type") << 3 << QString() << QStringList{"A|Type A|1|4|2|75 %|50 %", "B|Type B|2|3|1|66.67 %|100 %",
+                                                       "C|Type C|3|1|0|100 %|N/A", "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
+        // Lost base records that carry a mapped combination code count against the type too.
+        QTest::newRow("scores, a lost base record of a combination") << 3 << "UPDATE DupTestData SET ComboCode=1 WHERE ID IN (2)"
+            << QStringList{"A|Type A|1|4|2|75 %|0 %", "B|Type B|2|3|1|66.67 %|100 %", "C|Type C|3|1|0|100 %|N/A",
+                           "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
+    }
+
+    // Each summary from a hand-worked evaluation; a second refill gives the same
+    // rows, not twice as many.
+    void summaryTables()
+    {
+        QFETCH(int, summary);
+        QFETCH(QString, setup);
+        QFETCH(QStringList, expected);
+        knownEvaluation();
+        if (!setup.isEmpty())
+            run(setup);
+        const Summary& summaryDef = kSummaries[summary];
+        const QString dump = QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(QLatin1String(summaryDef.table), QLatin1String(summaryDef.order));
+        for (int pass = 0; pass < 2; ++pass) {
+            QVERIFY(summaryDef.refill());
+            QCOMPARE(rows(dump), expected);
+        }
+        QVERIFY(s->host.shown.isEmpty());
+    }
+
+    void failuresKeepWhatWasSaved_data()
+    {
+        QTest::addColumn<Failure>("c");
+        QTest::newRow("overall without duplicates")
+            << Failure{0, "DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')", "Error",
+                       "Error occurred in RefillOverallResults: 11 Division by zero",
+                       "SELECT ResultCode, ResultValue FROM tblOverallResults WHERE ResultCode > 11", {"12|1", "13|<null>"}};
+        // A complete, B and C without their description.
+        QTest::newRow("problem type missing from the map")
+            << Failure{1, "DELETE FROM tblProbDescMap WHERE ProbCode='B'", "Error", "Error occurred in RefillProblemType: 3021 No current record.",
+                       "SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid",
+                       {"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>", "C|<null>|<null>|1|<null>|<null>|<null>|<null>"}};
+        QTest::newRow("look-alike kind missing from the map")
+            << Failure{2, "DELETE FROM tblSecondProbDescMap WHERE ProbCode='TWIN'", "", "",
+                       "SELECT ProblemCode, TotalUnique FROM tblDupLikeSummary ORDER BY rowid", {"COUSIN|1", "TWIN|<null>"}};
+        for (int summary = 0; summary < 4; ++summary)
+            QTest::newRow(kSummaries[summary].table) << Failure{summary, QStringLiteral("DROP TABLE ") + QLatin1String(kSummaries[summary].table),
+                                                                "Database Error", "Error occurred when deleting old data.", {}, {}};
+    }
+
+    void failuresKeepWhatWasSaved()
+    {
+        QFETCH(Failure, c);
+        knownEvaluation();
+        run(c.damage);
+        try {
+            QVERIFY(!kSummaries[c.summary].refill());
+            QVERIFY(s->host.showedOne(c.title, c.message, MsgIcon::Critical));
+        } catch (const DbError& e) {
+            QVERIFY(c.title.isEmpty());
+            QCOMPARE(e.number(), int(DbError::NoCurrentRecord));
+        }
+        if (!c.saved.isEmpty())
+            QCOMPARE(rows(c.saved), c.savedRows);
+    }
 
 private:
-    std::unique_ptr<FakePlatform> host;
-    std::unique_ptr<TestDatabase> db;
+    std::optional<DbSession> s;
 };
-
-void TestSummaries::percentText_data()
-{
-    QTest::addColumn<int>("part");
-    QTest::addColumn<int>("whole");
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QString>("text"); // empty: a division by zero
-    QTest::newRow("87.5") << 35 << 40 << "C" << "87.5 %";
-    QTest::newRow("85.71") << 6 << 7 << "C" << "85.71 %";
-    QTest::newRow("100") << 7 << 7 << "C" << "100 %";
-    QTest::newRow("tie to even, down") << 1 << 32 << "C" << "3.12 %";
-    QTest::newRow("66.67") << 2 << 3 << "C" << "66.67 %";
-    QTest::newRow("83.33") << 10 << 12 << "C" << "83.33 %";
-    QTest::newRow("zero") << 0 << 5 << "C" << "0 %";
-    QTest::newRow("below zero") << -1 << 4 << "C" << "-25 %";
-    QTest::newRow("large") << 32767 << 1 << "C" << "3276700 %";
-    QTest::newRow("the locale's separator") << 35 << 40 << "de_DE" << "87,5 %";
-    QTest::newRow("no group separator") << 2000 << 2 << "de_DE" << "100000 %";
-    QTest::newRow("nothing of nothing") << 1 << 0 << "C" << "";
-}
-
-void TestSummaries::percentText()
-{
-    QFETCH(int, part);
-    QFETCH(int, whole);
-    QFETCH(QString, locale);
-    QFETCH(QString, text);
-    QLocale::setDefault(QLocale(locale)); // cleanup() puts back the system's
-    try {
-        QCOMPARE(PercentText(part, whole), text);
-    } catch (const DbError& e) {
-        QVERIFY(text.isEmpty());
-        QCOMPARE(e.number(), int(DbError::DivisionByZero));
-    }
-}
-
-void TestSummaries::summaryTables_data()
-{
-    QTest::addColumn<int>("summary");
-    QTest::addColumn<QString>("setup");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("overall") << 0 << QString() << QStringList{
-                                    "0|Actual Total Records in Test Data|14", "1|     Total Duplicates in Test Data|8",
-                                    "2|     Total Non-duplicates in Test Data|6", "3|<null>|<null>", "4|TEST RESULTS:|<null>",
-                                    "5|Total New Clients Added to Registry (Unique IDs)|3",
-                                    "6|Undetected duplicates added as new records|2",
-                                    "7|Duplicate records merged, rejected, or flagged as duplicates|6",
-                                    "8|     Records handled as certain duplicates (merged with match or rejected)|4",
-                                    "9|     Records handled as potential duplicates (flagged)|2",
-                                    "10|Missing records (mistaken for duplicates or rejected)|2",
-                                    "11|Records correctly identified as non-duplicates|4",
-                                    "12|Non-duplicates flagged as possible duplicates|-1", "13|<null>|<null>",
-                                    "14|Overall Score for Duplicate Record Detection (Sensitivity)|75 %",
-                                    "15|Overall Score for Accuracy in Duplicate Record Determination (Specificity)|66.67 %"};
-    QTest::newRow("problem types") << 1 << QString() << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|Type B|2|3|1|1|1|66.67 %",
-                                                  "C|Type C|3|1|1|0|0|100 %", "TOTAL|TOTAL DUPLICATES|100|8|4|2|2|75 %"};
-    QTest::newRow("look-alikes") << 2 << QString() << QStringList{"COUSIN|Cousins|1|1|1|0|100 %", "TWIN|Twins|2|2|1|1|50 %",
-                                                "TOTAL_DUPLIKE|TOTAL for duplicate look alikes|99|3|2|1|66.67 %",
-                                                "TOTAL|TOTAL for all non-duplicate records|100|6|4|2|66.67 %"};
-    QTest::newRow("scores by type") << 3 << QString() << QStringList{"A|Type A|1|4|2|75 %|50 %", "B|Type B|2|3|1|66.67 %|100 %",
-                                                   "C|Type C|3|1|0|100 %|N/A", "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
-    // Lost base records that carry a mapped combination code count against the type too.
-    QTest::newRow("scores, a lost base record of a combination") << 3 << "UPDATE DupTestData SET ComboCode=1 WHERE ID IN (2)"
-        << QStringList{"A|Type A|1|4|2|75 %|0 %", "B|Type B|2|3|1|66.67 %|100 %", "C|Type C|3|1|0|100 %|N/A",
-                       "TOTAL|ALL TEST RECORDS|99|8|6|75 %|66.67 %"};
-}
-
-// Each summary from a hand-worked evaluation; a second refill gives the same
-// rows, not twice as many.
-void TestSummaries::summaryTables()
-{
-    QFETCH(int, summary);
-    QFETCH(QString, setup);
-    QFETCH(QStringList, expected);
-    knownEvaluation();
-    if (!setup.isEmpty())
-        run(setup);
-    const Summary& s = kSummaries[summary];
-    const QString dump = QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(QLatin1String(s.table), QLatin1String(s.order));
-    for (int pass = 0; pass < 2; ++pass) {
-        QVERIFY(s.refill());
-        QCOMPARE(rows(dump), expected);
-    }
-    QVERIFY(host->shown.isEmpty());
-}
-
-void TestSummaries::failuresKeepWhatWasSaved_data()
-{
-    // A damage to the hand-worked evaluation, the box the refill shows (none:
-    // it passes the failure up), and the rows it saved before it failed.
-    QTest::addColumn<int>("summary");
-    QTest::addColumn<QString>("damage");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("saved");
-    QTest::addColumn<QStringList>("savedRows");
-    QTest::newRow("overall without duplicates") << 0 << "DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')" << "Error"
-                                                << "Error occurred in RefillOverallResults: 11 Division by zero"
-                                                << "SELECT ResultCode, ResultValue FROM tblOverallResults WHERE ResultCode > 11"
-                                                << QStringList{"12|1", "13|<null>"};
-    // A complete, B and C without their description.
-    QTest::newRow("problem type missing from the map")
-        << 1 << "DELETE FROM tblProbDescMap WHERE ProbCode='B'" << "Error" << "Error occurred in RefillProblemType: 3021 No current record."
-        << "SELECT * FROM tblDupProblemTypeSummary ORDER BY rowid"
-        << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|<null>|<null>|3|<null>|<null>|<null>|<null>", "C|<null>|<null>|1|<null>|<null>|<null>|<null>"};
-    QTest::newRow("look-alike kind missing from the map") << 2 << "DELETE FROM tblSecondProbDescMap WHERE ProbCode='TWIN'" << "" << ""
-        << "SELECT ProblemCode, TotalUnique FROM tblDupLikeSummary ORDER BY rowid" << QStringList{"COUSIN|1", "TWIN|<null>"};
-    for (int summary = 0; summary < 4; ++summary)
-        QTest::newRow(kSummaries[summary].table) << summary << QStringLiteral("DROP TABLE ") + QLatin1String(kSummaries[summary].table)
-                                                  << "Database Error" << "Error occurred when deleting old data." << "" << QStringList{};
-}
-
-void TestSummaries::failuresKeepWhatWasSaved()
-{
-    QFETCH(int, summary);
-    QFETCH(QString, damage);
-    QFETCH(QString, title);
-    QFETCH(QString, message);
-    QFETCH(QString, saved);
-    QFETCH(QStringList, savedRows);
-    knownEvaluation();
-    run(damage);
-    try {
-        QVERIFY(!kSummaries[summary].refill());
-        QVERIFY(host->showedOne(title, message, MsgIcon::Critical));
-    } catch (const DbError& e) {
-        QVERIFY(title.isEmpty());
-        QCOMPARE(e.number(), int(DbError::NoCurrentRecord));
-    }
-    if (!saved.isEmpty())
-        QCOMPARE(rows(saved), savedRows);
-}
 
 QTEST_GUILESS_MAIN(TestSummaries)
 #include "test_summaries.moc"

@@ -7,13 +7,7 @@
 
 namespace marrowick::test {
 
-struct ShownBox {
-    QString title;
-    QString prompt;
-    MsgIcon icon;
-    MsgButtons buttons;
-    std::optional<MsgResult> defaultButton;
-};
+struct ShownBox { QString title, prompt; MsgIcon icon; MsgButtons buttons; std::optional<MsgResult> defaultButton; };
 
 // Records every box and answers from a script; a box nobody expected fails the test.
 class FakePlatform final : public Platform {
@@ -31,7 +25,7 @@ public:
     MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
                      std::optional<MsgResult> defaultButton) override;
     void UpdateProgressText(const QString& strProgress) override { progressTexts.append(strProgress); }
-    void ResetProgressBar() override { ++resets; }
+    void ResetProgressBar() override {}
     void SetProgressBar(int amount) override { barTotal = amount; }
     // Answers the file dialogs from fileAnswers (an empty answer is a cancel).
     QString OpenFileName(const QString& caption, const QStringList& filters) override;
@@ -55,7 +49,6 @@ public:
     QStringList dialogCaptions; // every file dialog's caption, in order
     QStringList lastFilters;    // of the last open dialog, or the suggested name of the last save dialog
     QStringList progressTexts;
-    int resets = 0;
     int increments = 0;
     double barTotal = 0;
     bool busy = false;

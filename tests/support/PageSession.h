@@ -1,8 +1,9 @@
 #pragma once
 // For tests that drive the pages: a scripted host and a fresh database that
-// the program opens; every page and preview left open is closed at the end.
-#include "FakePlatform.h"
-#include "TestDatabase.h"
+// the program opens, which they fill through an evaluation run; every page and
+// preview left open is closed at the end.
+#include "Suite.h"
+#include "analysis/EvaluationRun.h"
 #include "reports/ReportPreview.h"
 #include "reports/frmAnalysisReports.h"
 #include "reports/frmRep1.h"
@@ -12,7 +13,6 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTest>
 
 namespace marrowick::test {
 
@@ -31,13 +31,12 @@ inline frmRep1* view(int index)
     return pages::loaded<frmRep1>();
 }
 
-class PageSession {
+class PageSession : public DbSession {
 public:
     PageSession()
     {
         mdlGlobals::SetDatabasePath(db.path());
         mdlGlobals::OpenDatabase(); // as the program's start does
-
     }
     ~PageSession()
     {
@@ -49,9 +48,6 @@ public:
         }
         settle();
     }
-
-    FakePlatform host;
-    TestDatabase db;
 };
 
 } // namespace marrowick::test

@@ -66,9 +66,9 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QStringList rows(const QString& sql)
+QStringList rows(const QString& sql, const QVariantList& binds)
 {
-    QSqlQuery query = run(sql);
+    QSqlQuery query = run(sql, binds);
     QStringList result;
     while (query.next()) {
         QStringList columns;

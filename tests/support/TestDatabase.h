@@ -38,7 +38,7 @@ private:
 };
 
 // Rows of a query, each row's columns joined with "|".
-QStringList rows(const QString& sql);
+QStringList rows(const QString& sql, const QVariantList& binds = {});
 
 // Every row of the tables an evaluation writes, each table under its name:
 // what a refused or failed run must leave as it was.

@@ -1,15 +1,6 @@
-#include "FakePlatform.h"
-#include "SourceFiles.h"
-#include "database/CsvReader.h"
-#include "database/Db.h"
+#include "Suite.h"
 #include "gendeck/DeckGenerator.h"
 #include "simregistry/RegistrySimulator.h"
-
-#include <QSqlQuery>
-#include <QTest>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 
@@ -31,10 +22,7 @@ QList<QStringList> listRows(const QString& file)
 }
 
 // The day of a yyyymmdd column, for date arithmetic.
-QString day(const QString& column)
-{
-    return QStringLiteral("julianday(substr(%1,1,4)||'-'||substr(%1,5,2)||'-'||substr(%1,7,2))").arg(column);
-}
+QString day(const QString& column) { return QStringLiteral("julianday(substr(%1,1,4)||'-'||substr(%1,5,2)||'-'||substr(%1,7,2))").arg(column); }
 
 const QString kNonDup = QStringLiteral("ProblemCode IN ('BASE_RECORD','DL_BASE_RECORD')");
 
@@ -42,12 +30,6 @@ QString sameMother(const QString& a, const QString& b)
 {
     return QStringLiteral("%1.MomMaiden=%2.MomMaiden AND %1.MomFirst=%2.MomFirst AND ifnull(%1.MomMaiden,'')||ifnull(%1.MomFirst,'')<>''")
         .arg(a, b);
-}
-
-QString sameKey(const QString& a, const QString& b)
-{
-    return QStringLiteral("%1.FirstName=%2.FirstName AND %1.LastName=%2.LastName AND ifnull(%1.MomMaiden,'')=ifnull(%2.MomMaiden,'') "
-                          "AND %1.DOB=%2.DOB AND %1.Sex=%2.Sex").arg(a, b);
 }
 
 // A duplicate d with its group's base record b.
@@ -58,237 +40,218 @@ const QString kDupAndBase = QStringLiteral("DupTestData d JOIN Member m ON m.ID=
 class TestDeck : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase() { db.reset(); host.reset(); }
-    void generatorReproducesTheShippedDeck();
-    void groupStructure();
-    void deckRules_data();
-    void deckRules();
-    void testFileMatchesTheTables();
-    void samplesAreTheSimulatorsCurrentOutput();
+    void initTestCase()
+    {
+        s.emplace();
+        const deck::DeckData data = deck::DeckData::load(source("tools/deckdata"));
+        deck::DeckGenerator generator(data, 20020625);
+        const deck::Deck deck = generator.generate();
+        generated = deck::DeckGenerator::render(deck, data);
+        generated.insert(QStringLiteral("DupTestSubmission.csv"), deck::DeckGenerator::renderSubmissions(deck, data));
+
+        // What the rules compare the deck with: who belongs to which family and
+        // group, and the name and vaccine lists the deck was drawn from.
+        run("CREATE TEMP TABLE Family (ID INTEGER, Family INTEGER)");
+        for (size_t i = 0; i < deck.records.size(); ++i)
+            run("INSERT INTO Family VALUES (?, ?)", {deck.idOf[i], deck.idOf[size_t(deck.records[i].family)]});
+        QStringList members;
+        for (int k = 1; k <= 5; ++k)
+            members << QStringLiteral("SELECT rec_%1, rec_1 FROM Answer_Sheet WHERE rec_%1 IS NOT NULL").arg(k);
+        run("CREATE TEMP VIEW Member (ID, Base) AS " + members.join(QStringLiteral(" UNION ALL ")));
+        run("CREATE TEMP TABLE ChildNames (Name TEXT, Sex TEXT, FromYear INTEGER, ToYear INTEGER)");
+        for (const auto& [file, sex] : {std::pair{"boys.txt", "M"}, std::pair{"girls.txt", "F"}})
+            for (const QStringList& n : listRows(QLatin1String(file)))
+                run("INSERT INTO ChildNames VALUES (?, ?, ?, ?)",
+                     {n[0], QLatin1String(sex), n[2].section('-', 0, 0).toInt(), n[2].section('-', 1, 1).toInt()});
+        for (const QStringList& n : listRows(QStringLiteral("compound_first.txt")))
+            run("INSERT INTO ChildNames VALUES (?, ?, 0, 9999)", {n[0], n[1]});
+        run("CREATE TEMP TABLE MotherNames (Name TEXT, Origin TEXT, Kind TEXT)");
+        run("CREATE TEMP TABLE Surnames (Name TEXT, Origin TEXT)");
+        for (const auto& [file, kind] : {std::pair{"mothers.txt", "first"}, std::pair{"mothers_middle.txt", "middle"}})
+            for (const QStringList& n : listRows(QLatin1String(file)))
+                run("INSERT INTO MotherNames VALUES (?, ?, ?)", {n[0], n[1], QLatin1String(kind)});
+        for (const char* file : {"surnames.txt", "apostrophe_surnames.txt", "particle_surnames.txt"})
+            for (const QStringList& n : listRows(QLatin1String(file)))
+                run("INSERT INTO Surnames VALUES (?, ?)", {n[0], n[1]});
+        // What each record's provider sent: its clinic, number, home and birth order.
+        run("CREATE TEMP TABLE Sent (ID INTEGER, FacilityID, MRN, Street, City, Zip, Phone, MultipleBirth, BirthOrder)");
+        for (const QStringList& v : csvRecords(sourceBytes("data/DupTestSubmission.csv")).mid(1))
+            run("INSERT INTO Sent VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)", {v[0].toInt(), v[1], v[3], v[4], v[5], v[7], v[8], v[9], v[10]});
+        run("CREATE TEMP TABLE Vaccines (Cvx INTEGER, Mvx TEXT, UseFrom TEXT)");
+        for (const QStringList& v : listRows(QStringLiteral("vaccines.csv")).mid(1))
+            run("INSERT INTO Vaccines VALUES (?, ?, ?)", {v.first().toInt(), v[v.size() - 4], QString(v.last()).remove('-')});
+    }
+    void cleanupTestCase() { s.reset(); }
+
+    void generatorReproducesTheShippedDeck()
+    {
+        QCOMPARE(generated.size(), 8);
+        for (auto it = generated.begin(); it != generated.end(); ++it)
+            QVERIFY2(sourceBytes("data/" + it.key()) == it.value(), qPrintable(it.key() + " differs from a fresh generation"));
+    }
+
+    // Each rule is a query over the deck's tables that finds what breaks it.
+    void deckRules_data()
+    {
+        QTest::addColumn<QString>("offenders");
+        const QString dup = QStringLiteral("d.ProblemCode NOT IN ('BASE_RECORD','DL_BASE_RECORD')");
+        QTest::newRow("550 records numbered from 1")
+            << QStringLiteral("SELECT * FROM (SELECT count(*) AS n, min(ID) AS lo, max(ID) AS hi FROM DupTestData) WHERE n<>550 OR lo<>1 OR hi<>550");
+        QTest::newRow("every record in one group, as its base when it is no duplicate")
+            << QStringLiteral("SELECT d.ID FROM DupTestData d LEFT JOIN Member m ON m.ID=d.ID GROUP BY d.ID "
+                              "HAVING count(m.ID)<>1 OR (max(m.Base=d.ID)=1) <> (d.%1)").arg(kNonDup);
+        QTest::newRow("groups of every size from one to five, and some with empty slots")
+            << QStringLiteral("SELECT * FROM (SELECT count(DISTINCT n) AS k, min(n) AS lo, max(n) AS hi FROM (SELECT count(*) AS n FROM Member "
+                              "GROUP BY Base)) WHERE k<>5 OR lo<>1 OR hi<>5 UNION ALL SELECT 'gaps', 0, 0 WHERE (SELECT count(*) FROM "
+                              "Answer_Sheet WHERE (rec_2 IS NULL AND rec_3 IS NOT NULL) OR (rec_3 IS NULL AND rec_4 IS NOT NULL) OR "
+                              "(rec_4 IS NULL AND rec_5 IS NOT NULL)) < 2");
+        QTest::newRow("shuffled: no duplicate next to its base record") << QStringLiteral("SELECT ID FROM Member WHERE ID<>Base AND abs(ID-Base)<=1");
+        QTest::newRow("every problem type described and of at least 10 records")
+            << QStringLiteral("SELECT ProbCode FROM tblProbDescMap LEFT JOIN DupTestData ON ProblemCode=ProbCode GROUP BY ProbCode "
+                              "HAVING count(ID) < 10 UNION ALL SELECT DISTINCT ProblemCode FROM DupTestData d WHERE %1 AND "
+                              "ProblemCode NOT IN (SELECT ProbCode FROM tblProbDescMap)") .arg(dup);
+        QTest::newRow("every look-alike of a described kind that imitates described types")
+            << QStringLiteral("SELECT ProbCode FROM tblSecondProbDescMap WHERE ProbCode NOT IN (SELECT SecondProblem FROM DupTestData) "
+                              "UNION ALL SELECT ID FROM DupTestData WHERE ProblemCode='DL_BASE_RECORD' AND (SecondProblem NOT IN "
+                              "(SELECT ProbCode FROM tblSecondProbDescMap) OR ComboCode NOT IN (SELECT ComboCode FROM tblComboMap)) "
+                              "UNION ALL SELECT ProbCode FROM tblComboMap WHERE ProbCode NOT IN (SELECT ProbCode FROM tblProbDescMap)");
+        QTest::newRow("codes without apostrophes, orders below 99")
+            << QStringLiteral("SELECT ProbCode FROM tblProbDescMap WHERE ProbOrder >= 99 OR ProbCode LIKE '%''%' UNION ALL "
+                              "SELECT ProbCode FROM tblSecondProbDescMap WHERE ProbOrder >= 99 OR ProbCode LIKE '%''%'");
+        QTest::newRow("identifiable: matching values and vaccination never shared")
+            << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND a.FirstName=b.FirstName AND "
+                              "a.LastName=b.LastName AND ifnull(a.MomMaiden,'')=ifnull(b.MomMaiden,'') AND a.DOB=b.DOB AND a.Sex=b.Sex "
+                              "JOIN DupTestVaccination va ON va.ID=a.ID JOIN DupTestVaccination vb ON vb.ID=b.ID "
+                              "WHERE CAST(va.VacCode AS INTEGER)=CAST(vb.VacCode AS INTEGER) AND va.VacDate=vb.VacDate");
+        // The attempts of the matching: own values, the other members' mother's
+        // maiden name or birth date, the first name up to a blank, the names
+        // without apostrophes, the mother's first name for her maiden name. The
+        // first attempt with a member's own values (o = r) finds any record of
+        // another group with the same matching values.
+        const QString firstPart = QStringLiteral("CASE WHEN instr(r.FirstName,' ')>0 THEN substr(r.FirstName,1,instr(r.FirstName,' ')-1) ELSE r.FirstName END");
+        QTest::newRow("no matching attempt leads to another group's record")
+            << QStringLiteral("SELECT DISTINCT r.ID, x.ID FROM DupTestData r JOIN Member mr ON mr.ID=r.ID JOIN Member mo ON mo.Base=mr.Base "
+                              "JOIN DupTestData o ON o.ID=mo.ID JOIN DupTestData x ON x.Sex=r.Sex JOIN Member mx ON mx.ID=x.ID AND mx.Base<>mr.Base "
+                              "WHERE (x.FirstName=r.FirstName AND x.LastName=r.LastName AND ((x.DOB=r.DOB AND ifnull(x.MomMaiden,'')=ifnull(o.MomMaiden,'')) "
+                              "OR (x.DOB=o.DOB AND ifnull(x.MomMaiden,'')=ifnull(r.MomMaiden,'')) OR (x.DOB=r.DOB AND ifnull(x.MomFirst,'')=ifnull(r.MomFirst,'')))) "
+                              "OR (x.DOB=r.DOB AND ifnull(x.MomMaiden,'')=ifnull(r.MomMaiden,'') AND ((x.FirstName=%1 AND x.LastName=r.LastName) "
+                              "OR (x.FirstName=replace(r.FirstName,'''','') AND x.LastName=replace(r.LastName,'''',''))))") .arg(firstPart);
+        QTest::newRow("no mother shared by unrelated families")
+            << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 JOIN Family fa ON fa.ID=a.ID "
+                              "JOIN Family fb ON fb.ID=b.ID WHERE fa.Family<>fb.Family") .arg(sameMother("a", "b"));
+        QTest::newRow("births to one mother 270 days apart unless one birth")
+            << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 WHERE a.%2 AND b.%2 "
+                              "AND a.DOB<>b.DOB AND abs(%3-%4) < 270") .arg(sameMother("a", "b"), kNonDup, day("a.DOB"), day("b.DOB"));
+        QTest::newRow("newborn name of a same-sex twin says which")
+            << QStringLiteral("SELECT d.ID FROM %1 JOIN DupTestData o ON o.ID<>b.ID AND o.%2 AND %3 AND o.DOB=b.DOB AND o.Sex=b.Sex "
+                              "WHERE (d.FirstName GLOB 'BABY*' OR d.FirstName GLOB 'INFANT*' OR d.FirstName GLOB 'TWIN*' "
+                              "OR d.FirstName GLOB 'TRIPLET*' OR d.FirstName IN ('BB','BG')) AND d.FirstName NOT GLOB '* [A-C]'")
+                   .arg(kDupAndBase, kNonDup, sameMother("o", "b"));
+        QTest::newRow("every dose on or after the true and the written birth date")
+            << QStringLiteral("SELECT d.ID FROM %1 JOIN DupTestVaccination v ON v.ID=d.ID WHERE v.VacDate < d.DOB OR v.VacDate < b.DOB")
+                   .arg(kDupAndBase);
+        QTest::newRow("names, birth date and sex present, upper case, in the deck's years")
+            << QStringLiteral("SELECT ID FROM DupTestData WHERE ifnull(FirstName,'')='' OR ifnull(LastName,'')='' OR Sex NOT IN ('M','F','U') "
+                              "OR %1 IS NULL OR substr(DOB,1,4) NOT BETWEEN '2019' AND '2025' OR length(notes) < 10 "
+                              "OR FirstName<>upper(FirstName) OR LastName<>upper(LastName) OR MiddleName<>upper(MiddleName) "
+                              "OR MomMaiden<>upper(MomMaiden)") .arg(day("DOB"));
+        QTest::newRow("every product a maker's, given after its use in children began")
+            << QStringLiteral("SELECT v.ID FROM DupTestVaccination v LEFT JOIN Vaccines p ON p.Cvx=CAST(v.VacCode AS INTEGER) AND p.Mvx=v.VacMfr "
+                              "WHERE p.Cvx IS NULL OR (p.UseFrom<>'' AND v.VacDate < p.UseFrom) OR v.VacDate > '20261130'");
+        QTest::newRow("twins and triplets vaccinated the same day")
+            << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 AND a.DOB=b.DOB "
+                              "JOIN DupTestVaccination va ON va.ID=a.ID JOIN DupTestVaccination vb ON vb.ID=b.ID "
+                              "WHERE a.ProblemCode='DL_BASE_RECORD' AND b.ProblemCode='DL_BASE_RECORD' AND va.VacDate<>vb.VacDate")
+                   .arg(sameMother("a", "b"));
+        QStringList same;
+        for (const char* c : {"LastName", "FirstName", "MiddleName", "Suffix", "DOB", "Sex", "MomMaiden", "MomLast", "MomFirst", "MomMiddle"})
+            same << QStringLiteral("ifnull(a.%1,'')=ifnull(b.%1,'')").arg(QLatin1String(c));
+        QTest::newRow("no record a copy of another, but an exact duplicate of its base")
+            << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 WHERE NOT EXISTS "
+                              "(SELECT 1 FROM Member m WHERE (m.ID=a.ID AND m.Base=b.ID AND a.ProblemCode IN ('EXACT','FAMILY_MOVED')) "
+                              "OR (m.ID=b.ID AND m.Base=a.ID AND b.ProblemCode IN ('EXACT','FAMILY_MOVED')))") .arg(same.join(QStringLiteral(" AND ")));
+        QTest::newRow("surname particles both joined and split")
+            << QStringLiteral("SELECT 'joined' WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE d.ProblemCode='SURNAME_PARTICLE' AND "
+                              "instr(b.LastName,' ')>0 AND instr(d.LastName,' ')=0) UNION ALL SELECT 'split' WHERE NOT EXISTS "
+                              "(SELECT 1 FROM %1 WHERE d.ProblemCode='SURNAME_PARTICLE' AND instr(b.LastName,' ')=0 AND instr(d.LastName,' ')>0)")
+                   .arg(kDupAndBase);
+        QTest::newRow("a changed surname is a parent's")
+            << QStringLiteral("SELECT d.ID FROM %1 WHERE d.ProblemCode='SURNAME_CHANGED' AND d.LastName NOT IN "
+                              "(ifnull(d.MomMaiden,''), ifnull(d.MomLast,''), ifnull(b.MomMaiden,''), ifnull(b.MomLast,''))") .arg(kDupAndBase);
+        QTest::newRow("an adoption brings a new mother")
+            << QStringLiteral("SELECT d.ID FROM %1 WHERE d.notes LIKE '%adoption%' AND (d.MomMaiden=b.MomMaiden OR d.MomFirst=b.MomFirst) "
+                              "UNION ALL SELECT 'none' WHERE NOT EXISTS (SELECT 1 FROM DupTestData WHERE notes LIKE '%adoption%')")
+                   .arg(kDupAndBase);
+        QTest::newRow("middle-name problems get the most records")
+            << QStringLiteral("SELECT ProblemCode FROM DupTestData d WHERE %1 AND ProblemCode<>'MIDDLE_MISSING' GROUP BY ProblemCode "
+                              "HAVING count(*) >= (SELECT count(*) FROM DupTestData WHERE ProblemCode='MIDDLE_MISSING')") .arg(dup);
+        QTest::newRow("children named as children of their birth year were")
+            << QStringLiteral("SELECT ID, FirstName, MiddleName FROM DupTestData d WHERE d.%1 AND FirstName NOT GLOB 'BABY*' AND "
+                              "EXISTS (SELECT 1 FROM (SELECT d.FirstName AS n UNION ALL SELECT d.MiddleName WHERE ifnull(d.MiddleName,'')<>'') "
+                              "WHERE NOT EXISTS (SELECT 1 FROM ChildNames c WHERE c.Name=n AND c.Sex=d.Sex AND "
+                              "CAST(substr(d.DOB,1,4) AS INTEGER) BETWEEN c.FromYear AND c.ToYear))") .arg(kNonDup);
+        QTest::newRow("mothers named for their generation and origin, first and middle different")
+            << QStringLiteral("SELECT ID, MomFirst, MomMiddle, MomMaiden FROM DupTestData d WHERE d.%1 AND (MomFirst=MomMiddle OR NOT EXISTS "
+                              "(SELECT 1 FROM MotherNames f JOIN Surnames s ON s.Origin=f.Origin WHERE f.Kind='first' AND f.Name=d.MomFirst "
+                              "AND s.Name=d.MomMaiden AND (ifnull(d.MomMiddle,'')='' OR EXISTS (SELECT 1 FROM MotherNames m WHERE "
+                              "m.Kind='middle' AND m.Name=d.MomMiddle AND m.Origin=f.Origin))))") .arg(kNonDup);
+        // Children of one birth share their home, each with its place in the birth
+        // unless a newborn name lacks it; every record of one child keeps the home,
+        // unless the family moved, and the same clinic keeps the number.
+        const QString twins = QStringLiteral("DupTestData a JOIN Sent sa ON sa.ID=a.ID JOIN Sent sb ON (a.notes||' ') GLOB "
+                                             "'Twin of record '||sb.ID||'[^0-9]*'");
+        QTest::newRow("twins share their home, not their number or place")
+            << QStringLiteral("SELECT a.ID FROM %1 WHERE sa.MultipleBirth<>'Y' OR sa.Street||sa.City||sa.Zip||sa.Phone<>"
+                              "sb.Street||sb.City||sb.Zip||sb.Phone OR sa.MRN=sb.MRN OR CASE WHEN a.FirstName GLOB 'BABY*' THEN "
+                              "sa.BirthOrder<>'' AND sa.BirthOrder=sb.BirthOrder ELSE sa.BirthOrder||sb.BirthOrder NOT IN ('12','21') END "
+                              "UNION ALL SELECT 'few twins' WHERE (SELECT count(*) FROM %1) < 4").arg(twins);
+        const QString sent = kDupAndBase + QStringLiteral(" JOIN Sent sd ON sd.ID=d.ID JOIN Sent sb ON sb.ID=b.ID");
+        QTest::newRow("a child's records keep the home, one clinic the number")
+            << QStringLiteral("SELECT d.ID FROM %1 WHERE (sd.Street||sd.Phone<>sb.Street||sb.Phone)<>(d.ProblemCode='FAMILY_MOVED') "
+                              "OR (sd.FacilityID=sb.FacilityID)<>"
+                              "(sd.MRN=sb.MRN) UNION ALL SELECT 'few' FROM (SELECT sum(sd.FacilityID=sb.FacilityID) AS same, "
+                              "sum(sd.FacilityID<>sb.FacilityID) AS other FROM %1 WHERE d.ID<>b.ID) WHERE same <= 20 OR other <= 20").arg(sent);
+        QTest::newRow("apostrophes in children's and mothers' names")
+            << QStringLiteral("SELECT 'child' WHERE (SELECT count(*) FROM DupTestData WHERE LastName LIKE '%''%') < 5 UNION ALL "
+                              "SELECT 'mother' WHERE (SELECT count(*) FROM DupTestData WHERE MomMaiden LIKE '%''%') < 2");
+    }
+
+    void deckRules()
+    {
+        QFETCH(QString, offenders);
+        const QStringList found = rows(offenders);
+        QVERIFY2(found.isEmpty(), qPrintable(QStringLiteral("%1 offenders, first: %2").arg(found.size()).arg(found.mid(0, 6).join(QStringLiteral("; ")))));
+    }
+
+    void testFileMatchesTheTables()
+    {
+        const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
+        const QStringList stored = rows(QStringLiteral("SELECT LastName, FirstName, DOB, Sex, MomMaiden, MomFirst, VacCode, VacDate, VacMfr "
+                                                       "FROM DupTestData LEFT JOIN DupTestVaccination USING (ID) ORDER BY ID"))
+                                       .replaceInStrings(QStringLiteral("<null>"), QString());
+        QCOMPARE(records.size(), stored.size());
+        for (qsizetype i = 0; i < records.size(); ++i) {
+            const sim::TestRecord& r = records[i];
+            QCOMPARE(QStringList({r.last, r.first, r.dob, r.sex, r.momMaiden, r.momFirst, r.cvx, r.vacDate, r.mvx}).join('|'), stored[i]);
+        }
+    }
+
+    // A fresh run of each policy gives the committed samples byte for byte (so the
+    // simulator is deterministic too), and refuses nothing but duplicates.
+    void samplesAreTheSimulatorsCurrentOutput()
+    {
+        for (const QString& name : sim::policyNames()) {
+            const sim::Simulation run = simulate(*sim::policyNamed(name));
+            QVERIFY2(fileBytes(sample(name)) == run.resultsFile, qPrintable(name));
+            QVERIFY2(sourceBytes("samples/truth-" + name + ".csv") == run.truth, qPrintable(name));
+            QVERIFY2(!run.truth.contains(",rejected,"), qPrintable(name));
+        }
+    }
 
 private:
-    std::unique_ptr<FakePlatform> host;
-    std::unique_ptr<TestDatabase> db;
+    std::optional<DbSession> s;
     QMap<QString, QByteArray> generated;
 };
-
-void TestDeck::initTestCase()
-{
-    host = std::make_unique<FakePlatform>();
-    db = std::make_unique<TestDatabase>();
-    const deck::DeckData data = deck::DeckData::load(source("tools/deckdata"));
-    deck::DeckGenerator generator(data, 20020625);
-    const deck::Deck deck = generator.generate();
-    generated = deck::DeckGenerator::render(deck, data);
-    generated.insert(QStringLiteral("DupTestSubmission.csv"), deck::DeckGenerator::renderSubmissions(deck, data));
-
-    // What the rules compare the deck with: who belongs to which family and
-    // group, and the name and vaccine lists the deck was drawn from.
-    run("CREATE TEMP TABLE Family (ID INTEGER, Family INTEGER)");
-    for (size_t i = 0; i < deck.records.size(); ++i)
-        run("INSERT INTO Family VALUES (?, ?)", {deck.idOf[i], deck.idOf[size_t(deck.records[i].family)]});
-    QStringList members;
-    for (int k = 1; k <= 5; ++k)
-        members << QStringLiteral("SELECT rec_%1, rec_1 FROM Answer_Sheet WHERE rec_%1 IS NOT NULL").arg(k);
-    run("CREATE TEMP VIEW Member (ID, Base) AS " + members.join(QStringLiteral(" UNION ALL ")));
-    run("CREATE TEMP TABLE ChildNames (Name TEXT, Sex TEXT, FromYear INTEGER, ToYear INTEGER)");
-    for (const auto& [file, sex] : {std::pair{"boys.txt", "M"}, std::pair{"girls.txt", "F"}})
-        for (const QStringList& n : listRows(QLatin1String(file)))
-            run("INSERT INTO ChildNames VALUES (?, ?, ?, ?)",
-                 {n[0], QLatin1String(sex), n[2].section('-', 0, 0).toInt(), n[2].section('-', 1, 1).toInt()});
-    for (const QStringList& n : listRows(QStringLiteral("compound_first.txt")))
-        run("INSERT INTO ChildNames VALUES (?, ?, 0, 9999)", {n[0], n[1]});
-    run("CREATE TEMP TABLE MotherNames (Name TEXT, Origin TEXT, Kind TEXT)");
-    run("CREATE TEMP TABLE Surnames (Name TEXT, Origin TEXT)");
-    for (const auto& [file, kind] : {std::pair{"mothers.txt", "first"}, std::pair{"mothers_middle.txt", "middle"}})
-        for (const QStringList& n : listRows(QLatin1String(file)))
-            run("INSERT INTO MotherNames VALUES (?, ?, ?)", {n[0], n[1], QLatin1String(kind)});
-    for (const char* file : {"surnames.txt", "apostrophe_surnames.txt", "particle_surnames.txt"})
-        for (const QStringList& n : listRows(QLatin1String(file)))
-            run("INSERT INTO Surnames VALUES (?, ?)", {n[0], n[1]});
-    // What each record's provider sent: its clinic, number, home and birth order.
-    run("CREATE TEMP TABLE Sent (ID INTEGER, FacilityID, MRN, Street, City, Zip, Phone, MultipleBirth, BirthOrder)");
-    CsvReader sent(CsvReader::decode(sourceBytes("data/DupTestSubmission.csv")));
-    for (QStringList v; sent.next(v);)
-        if (v[0] != QLatin1String("ID"))
-            run("INSERT INTO Sent VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)", {v[0].toInt(), v[1], v[3], v[4], v[5], v[7], v[8], v[9], v[10]});
-    run("CREATE TEMP TABLE Vaccines (Cvx INTEGER, Mvx TEXT, UseFrom TEXT)");
-    for (const QStringList& v : listRows(QStringLiteral("vaccines.csv")).mid(1))
-        run("INSERT INTO Vaccines VALUES (?, ?, ?)", {v.first().toInt(), v[v.size() - 4], QString(v.last()).remove('-')});
-}
-
-void TestDeck::generatorReproducesTheShippedDeck()
-{
-    QCOMPARE(generated.size(), 8);
-    for (auto it = generated.begin(); it != generated.end(); ++it)
-        QVERIFY2(sourceBytes("data/" + it.key()) == it.value(), qPrintable(it.key() + " differs from a fresh generation"));
-}
-
-void TestDeck::groupStructure()
-{
-    QCOMPARE(rows("SELECT count(*), min(ID), max(ID) FROM DupTestData"), QStringList{"550|1|550"});
-    // Every record in exactly one group, as its base when it is no duplicate.
-    QCOMPARE(rows(QStringLiteral("SELECT d.ID FROM DupTestData d LEFT JOIN Member m ON m.ID=d.ID GROUP BY d.ID "
-                                 "HAVING count(m.ID)<>1 OR (max(m.Base=d.ID)=1) <> (d.") + kNonDup + ")"), QStringList());
-    QCOMPARE(rows("SELECT DISTINCT count(*) FROM Member GROUP BY Base ORDER BY 1"), QStringList({"1", "2", "3", "4", "5"}));
-    QVERIFY(rows(QStringLiteral("SELECT rec_1 FROM Answer_Sheet WHERE (rec_2 IS NULL AND rec_3 IS NOT NULL) OR "
-                                "(rec_3 IS NULL AND rec_4 IS NOT NULL) OR (rec_4 IS NULL AND rec_5 IS NOT NULL)"))
-                .size()
-            >= 2);
-    // Shuffled: no duplicate sits next to its base record.
-    QCOMPARE(rows("SELECT ID FROM Member WHERE ID<>Base AND abs(ID-Base)<=1"), QStringList());
-}
-
-// Each rule is a query over the deck's tables that finds what breaks it.
-void TestDeck::deckRules_data()
-{
-    QTest::addColumn<QString>("offenders");
-    const QString dup = QStringLiteral("d.ProblemCode NOT IN ('BASE_RECORD','DL_BASE_RECORD')");
-    QTest::newRow("every problem type described and of at least 10 records")
-        << QStringLiteral("SELECT ProbCode FROM tblProbDescMap LEFT JOIN DupTestData ON ProblemCode=ProbCode GROUP BY ProbCode "
-                          "HAVING count(ID) < 10 UNION ALL SELECT DISTINCT ProblemCode FROM DupTestData d WHERE %1 AND "
-                          "ProblemCode NOT IN (SELECT ProbCode FROM tblProbDescMap)") .arg(dup);
-    QTest::newRow("every look-alike of a described kind that imitates described types")
-        << QStringLiteral("SELECT ProbCode FROM tblSecondProbDescMap WHERE ProbCode NOT IN (SELECT SecondProblem FROM DupTestData) "
-                          "UNION ALL SELECT ID FROM DupTestData WHERE ProblemCode='DL_BASE_RECORD' AND (SecondProblem NOT IN "
-                          "(SELECT ProbCode FROM tblSecondProbDescMap) OR ComboCode NOT IN (SELECT ComboCode FROM tblComboMap)) "
-                          "UNION ALL SELECT ProbCode FROM tblComboMap WHERE ProbCode NOT IN (SELECT ProbCode FROM tblProbDescMap)");
-    QTest::newRow("codes without apostrophes, orders below 99")
-        << QStringLiteral("SELECT ProbCode FROM tblProbDescMap WHERE ProbOrder >= 99 OR ProbCode LIKE '%''%' UNION ALL "
-                          "SELECT ProbCode FROM tblSecondProbDescMap WHERE ProbOrder >= 99 OR ProbCode LIKE '%''%'");
-    QTest::newRow("identifiable: matching values and vaccination never shared")
-        << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 "
-                          "JOIN DupTestVaccination va ON va.ID=a.ID JOIN DupTestVaccination vb ON vb.ID=b.ID "
-                          "WHERE CAST(va.VacCode AS INTEGER)=CAST(vb.VacCode AS INTEGER) AND va.VacDate=vb.VacDate")
-               .arg(sameKey("a", "b"));
-    QTest::newRow("matching values of one group only")
-        << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 JOIN Member ma ON ma.ID=a.ID "
-                          "JOIN Member mb ON mb.ID=b.ID WHERE ma.Base<>mb.Base") .arg(sameKey("a", "b"));
-    // The attempts of the matching: own values, the other members' mother's
-    // maiden name or birth date, the first name up to a blank, the names
-    // without apostrophes, the mother's first name for her maiden name.
-    const QString firstPart = QStringLiteral("CASE WHEN instr(r.FirstName,' ')>0 THEN substr(r.FirstName,1,instr(r.FirstName,' ')-1) ELSE r.FirstName END");
-    QTest::newRow("no matching attempt leads to another group's record")
-        << QStringLiteral("SELECT DISTINCT r.ID, x.ID FROM DupTestData r JOIN Member mr ON mr.ID=r.ID JOIN Member mo ON mo.Base=mr.Base "
-                          "JOIN DupTestData o ON o.ID=mo.ID JOIN DupTestData x ON x.Sex=r.Sex JOIN Member mx ON mx.ID=x.ID AND mx.Base<>mr.Base "
-                          "WHERE (x.FirstName=r.FirstName AND x.LastName=r.LastName AND ((x.DOB=r.DOB AND ifnull(x.MomMaiden,'')=ifnull(o.MomMaiden,'')) "
-                          "OR (x.DOB=o.DOB AND ifnull(x.MomMaiden,'')=ifnull(r.MomMaiden,'')) OR (x.DOB=r.DOB AND ifnull(x.MomFirst,'')=ifnull(r.MomFirst,'')))) "
-                          "OR (x.DOB=r.DOB AND ifnull(x.MomMaiden,'')=ifnull(r.MomMaiden,'') AND ((x.FirstName=%1 AND x.LastName=r.LastName) "
-                          "OR (x.FirstName=replace(r.FirstName,'''','') AND x.LastName=replace(r.LastName,'''',''))))") .arg(firstPart);
-    QTest::newRow("no mother shared by unrelated families")
-        << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 JOIN Family fa ON fa.ID=a.ID "
-                          "JOIN Family fb ON fb.ID=b.ID WHERE fa.Family<>fb.Family") .arg(sameMother("a", "b"));
-    QTest::newRow("births to one mother 270 days apart unless one birth")
-        << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 WHERE a.%2 AND b.%2 "
-                          "AND a.DOB<>b.DOB AND abs(%3-%4) < 270") .arg(sameMother("a", "b"), kNonDup, day("a.DOB"), day("b.DOB"));
-    QTest::newRow("newborn name of a same-sex twin says which")
-        << QStringLiteral("SELECT d.ID FROM %1 JOIN DupTestData o ON o.ID<>b.ID AND o.%2 AND %3 AND o.DOB=b.DOB AND o.Sex=b.Sex "
-                          "WHERE (d.FirstName GLOB 'BABY*' OR d.FirstName GLOB 'INFANT*' OR d.FirstName GLOB 'TWIN*' "
-                          "OR d.FirstName GLOB 'TRIPLET*' OR d.FirstName IN ('BB','BG')) AND d.FirstName NOT GLOB '* [A-C]'")
-               .arg(kDupAndBase, kNonDup, sameMother("o", "b"));
-    QTest::newRow("every dose on or after the true and the written birth date")
-        << QStringLiteral("SELECT d.ID FROM %1 JOIN DupTestVaccination v ON v.ID=d.ID WHERE v.VacDate < d.DOB OR v.VacDate < b.DOB")
-               .arg(kDupAndBase);
-    QTest::newRow("names, birth date and sex present, upper case, in the deck's years")
-        << QStringLiteral("SELECT ID FROM DupTestData WHERE ifnull(FirstName,'')='' OR ifnull(LastName,'')='' OR Sex NOT IN ('M','F','U') "
-                          "OR %1 IS NULL OR substr(DOB,1,4) NOT BETWEEN '2019' AND '2025' OR length(notes) < 10 "
-                          "OR FirstName<>upper(FirstName) OR LastName<>upper(LastName) OR MiddleName<>upper(MiddleName) "
-                          "OR MomMaiden<>upper(MomMaiden)") .arg(day("DOB"));
-    QTest::newRow("every product a maker's, given after its use in children began")
-        << QStringLiteral("SELECT v.ID FROM DupTestVaccination v LEFT JOIN Vaccines p ON p.Cvx=CAST(v.VacCode AS INTEGER) AND p.Mvx=v.VacMfr "
-                          "WHERE p.Cvx IS NULL OR (p.UseFrom<>'' AND v.VacDate < p.UseFrom) OR v.VacDate > '20261130'");
-    QTest::newRow("twins and triplets vaccinated the same day")
-        << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 AND a.DOB=b.DOB "
-                          "JOIN DupTestVaccination va ON va.ID=a.ID JOIN DupTestVaccination vb ON vb.ID=b.ID "
-                          "WHERE a.ProblemCode='DL_BASE_RECORD' AND b.ProblemCode='DL_BASE_RECORD' AND va.VacDate<>vb.VacDate")
-               .arg(sameMother("a", "b"));
-    QStringList same;
-    for (const char* c : {"LastName", "FirstName", "MiddleName", "Suffix", "DOB", "Sex", "MomMaiden", "MomLast", "MomFirst", "MomMiddle"})
-        same << QStringLiteral("ifnull(a.%1,'')=ifnull(b.%1,'')").arg(QLatin1String(c));
-    QTest::newRow("no record a copy of another, but an exact duplicate of its base")
-        << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 WHERE NOT EXISTS "
-                          "(SELECT 1 FROM Member m WHERE (m.ID=a.ID AND m.Base=b.ID AND a.ProblemCode IN ('EXACT','FAMILY_MOVED')) "
-                          "OR (m.ID=b.ID AND m.Base=a.ID AND b.ProblemCode IN ('EXACT','FAMILY_MOVED')))") .arg(same.join(QStringLiteral(" AND ")));
-    QTest::newRow("surname particles both joined and split")
-        << QStringLiteral("SELECT 'joined' WHERE NOT EXISTS (SELECT 1 FROM %1 WHERE d.ProblemCode='SURNAME_PARTICLE' AND "
-                          "instr(b.LastName,' ')>0 AND instr(d.LastName,' ')=0) UNION ALL SELECT 'split' WHERE NOT EXISTS "
-                          "(SELECT 1 FROM %1 WHERE d.ProblemCode='SURNAME_PARTICLE' AND instr(b.LastName,' ')=0 AND instr(d.LastName,' ')>0)")
-               .arg(kDupAndBase);
-    QTest::newRow("a changed surname is a parent's")
-        << QStringLiteral("SELECT d.ID FROM %1 WHERE d.ProblemCode='SURNAME_CHANGED' AND d.LastName NOT IN "
-                          "(ifnull(d.MomMaiden,''), ifnull(d.MomLast,''), ifnull(b.MomMaiden,''), ifnull(b.MomLast,''))") .arg(kDupAndBase);
-    QTest::newRow("an adoption brings a new mother")
-        << QStringLiteral("SELECT d.ID FROM %1 WHERE d.notes LIKE '%adoption%' AND (d.MomMaiden=b.MomMaiden OR d.MomFirst=b.MomFirst) "
-                          "UNION ALL SELECT 'none' WHERE NOT EXISTS (SELECT 1 FROM DupTestData WHERE notes LIKE '%adoption%')")
-               .arg(kDupAndBase);
-    QTest::newRow("middle-name problems get the most records")
-        << QStringLiteral("SELECT ProblemCode FROM DupTestData d WHERE %1 AND ProblemCode<>'MIDDLE_MISSING' GROUP BY ProblemCode "
-                          "HAVING count(*) >= (SELECT count(*) FROM DupTestData WHERE ProblemCode='MIDDLE_MISSING')") .arg(dup);
-    QTest::newRow("children named as children of their birth year were")
-        << QStringLiteral("SELECT ID, FirstName, MiddleName FROM DupTestData d WHERE d.%1 AND FirstName NOT GLOB 'BABY*' AND "
-                          "EXISTS (SELECT 1 FROM (SELECT d.FirstName AS n UNION ALL SELECT d.MiddleName WHERE ifnull(d.MiddleName,'')<>'') "
-                          "WHERE NOT EXISTS (SELECT 1 FROM ChildNames c WHERE c.Name=n AND c.Sex=d.Sex AND "
-                          "CAST(substr(d.DOB,1,4) AS INTEGER) BETWEEN c.FromYear AND c.ToYear))") .arg(kNonDup);
-    QTest::newRow("mothers named for their generation and origin, first and middle different")
-        << QStringLiteral("SELECT ID, MomFirst, MomMiddle, MomMaiden FROM DupTestData d WHERE d.%1 AND (MomFirst=MomMiddle OR NOT EXISTS "
-                          "(SELECT 1 FROM MotherNames f JOIN Surnames s ON s.Origin=f.Origin WHERE f.Kind='first' AND f.Name=d.MomFirst "
-                          "AND s.Name=d.MomMaiden AND (ifnull(d.MomMiddle,'')='' OR EXISTS (SELECT 1 FROM MotherNames m WHERE "
-                          "m.Kind='middle' AND m.Name=d.MomMiddle AND m.Origin=f.Origin))))") .arg(kNonDup);
-    // Children of one birth share their home, each with its place in the birth
-    // unless a newborn name lacks it; every record of one child keeps the home,
-    // unless the family moved, and the same clinic keeps the number.
-    const QString twins = QStringLiteral("DupTestData a JOIN Sent sa ON sa.ID=a.ID JOIN Sent sb ON (a.notes||' ') GLOB "
-                                         "'Twin of record '||sb.ID||'[^0-9]*'");
-    QTest::newRow("twins share their home, not their number or place")
-        << QStringLiteral("SELECT a.ID FROM %1 WHERE sa.MultipleBirth<>'Y' OR sa.Street||sa.City||sa.Zip||sa.Phone<>"
-                          "sb.Street||sb.City||sb.Zip||sb.Phone OR sa.MRN=sb.MRN OR CASE WHEN a.FirstName GLOB 'BABY*' THEN "
-                          "sa.BirthOrder<>'' AND sa.BirthOrder=sb.BirthOrder ELSE sa.BirthOrder||sb.BirthOrder NOT IN ('12','21') END "
-                          "UNION ALL SELECT 'few twins' WHERE (SELECT count(*) FROM %1) < 4").arg(twins);
-    const QString sent = kDupAndBase + QStringLiteral(" JOIN Sent sd ON sd.ID=d.ID JOIN Sent sb ON sb.ID=b.ID");
-    QTest::newRow("a child's records keep the home, one clinic the number")
-        << QStringLiteral("SELECT d.ID FROM %1 WHERE (sd.Street||sd.Phone<>sb.Street||sb.Phone)<>(d.ProblemCode='FAMILY_MOVED') "
-                          "OR (sd.FacilityID=sb.FacilityID)<>"
-                          "(sd.MRN=sb.MRN) UNION ALL SELECT 'few' FROM (SELECT sum(sd.FacilityID=sb.FacilityID) AS same, "
-                          "sum(sd.FacilityID<>sb.FacilityID) AS other FROM %1 WHERE d.ID<>b.ID) WHERE same <= 20 OR other <= 20").arg(sent);
-    QTest::newRow("apostrophes in children's and mothers' names")
-        << QStringLiteral("SELECT 'child' WHERE (SELECT count(*) FROM DupTestData WHERE LastName LIKE '%''%') < 5 UNION ALL "
-                          "SELECT 'mother' WHERE (SELECT count(*) FROM DupTestData WHERE MomMaiden LIKE '%''%') < 2");
-}
-
-void TestDeck::deckRules()
-{
-    QFETCH(QString, offenders);
-    const QStringList found = rows(offenders);
-    QVERIFY2(found.isEmpty(), qPrintable(QStringLiteral("%1 offenders, first: %2").arg(found.size()).arg(found.mid(0, 6).join(QStringLiteral("; ")))));
-}
-
-void TestDeck::testFileMatchesTheTables()
-{
-    const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
-    QCOMPARE(records.size(), 550);
-    QSqlQuery q = run(QStringLiteral("SELECT LastName, FirstName, DOB, Sex, MomMaiden, MomFirst, VacCode, VacDate, VacMfr "
-                                     "FROM DupTestData LEFT JOIN DupTestVaccination USING (ID) ORDER BY ID"));
-    for (const sim::TestRecord& r : records) {
-        QVERIFY(q.next());
-        QStringList stored;
-        for (int i = 0; i < 9; ++i)
-            stored << q.value(i).toString();
-        QCOMPARE(QStringList({r.last, r.first, r.dob, r.sex, r.momMaiden, r.momFirst, r.cvx, r.vacDate, r.mvx}), stored);
-    }
-}
-
-// A fresh run of each policy gives the committed samples byte for byte (so the
-// simulator is deterministic too), and refuses nothing but duplicates.
-void TestDeck::samplesAreTheSimulatorsCurrentOutput()
-{
-    for (const QString& name : sim::policyNames()) {
-        const sim::Simulation run = simulate(*sim::policyNamed(name));
-        QVERIFY2(fileBytes(sample(name)) == run.resultsFile, qPrintable(name));
-        QVERIFY2(sourceBytes("samples/truth-" + name + ".csv") == run.truth, qPrintable(name));
-        QVERIFY2(!run.truth.contains(",rejected,"), qPrintable(name));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestDeck)
 #include "test_deck.moc"
