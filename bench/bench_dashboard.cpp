@@ -6,6 +6,8 @@
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "history/RunHistory.h"
+#include "reports/ReportPreview.h"
+#include "reports/frmAnalysisReports.h"
 #include "reports/frmDashboard.h"
 
 #include <QApplication>
@@ -49,7 +51,14 @@ int main(int argc, char* argv[])
         QApplication::processEvents();
         window->grab().save(out.filePath(QStringLiteral("dashboard-compared.png")));
         window->ExportPdf(out.filePath(QStringLiteral("dashboard.pdf")));
+        window->Print();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<ReportPreview*>(w) && w->isVisible())
+                w->grab().save(out.filePath(QStringLiteral("dashboard-preview.png")));
         window->close();
+        auto* page = pages::show<frmAnalysisReports>();
+        QApplication::processEvents();
+        page->grab().save(out.filePath(QStringLiteral("report-selection.png")));
     }
     closeEvalDatabase();
     return 0;

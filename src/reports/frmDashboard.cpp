@@ -147,19 +147,21 @@ QChart* barChart(const QString& title, const std::vector<Figure>& figures, bool 
 QChart* trendChart(const std::vector<history::TrendPoint>& points)
 {
     QChart* chart = newChart(QStringLiteral("Overall scores by run"));
+    // Markers while they stay apart; past that, packed markers would hide
+    // the dashes, and the lines alone tell the two apart.
+    const bool markers = points.size() <= 40;
     auto* sensitivity = new QLineSeries;
-    sensitivity->setName(QStringLiteral("Sensitivity (solid, circles)"));
+    sensitivity->setName(markers ? QStringLiteral("Sensitivity (solid, circles)") : QStringLiteral("Sensitivity (solid)"));
     sensitivity->setPen(QPen(kBlue, 2.5));
-    // Markers that stay apart however many runs there are.
-    const double marker = std::clamp(240.0 / double(std::max<size_t>(points.size(), 1)), 4.0, 9.0);
-    sensitivity->setPointsVisible(true);
-    sensitivity->setMarkerSize(marker);
+    sensitivity->setPointsVisible(markers);
+    sensitivity->setMarkerSize(5);
     auto* specificity = new QLineSeries;
-    specificity->setName(QStringLiteral("Specificity (dashed, squares)"));
+    specificity->setName(markers ? QStringLiteral("Specificity (dashed, squares)") : QStringLiteral("Specificity (dashed)"));
     specificity->setPen(QPen(kVermillion, 2.5, Qt::DashLine));
     auto* squares = new QScatterSeries;
+    squares->setVisible(markers);
     squares->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-    squares->setMarkerSize(marker);
+    squares->setMarkerSize(9);
     squares->setColor(kVermillion);
     squares->setBorderColor(kVermillion);
     double lowest = 100;
@@ -539,20 +541,21 @@ bool frmDashboard::paint(QPagedPaintDevice& device) const
     font(10, true);
     text(lblComparison->text());
     const double row = font(9, false) * 1.2;
-    const double columns[] = {0, 0.42, 0.54, 0.66, 0.79, 1};
+    const double columns[] = {0, 0.4, 0.52, 0.64, 0.78, 1};
     auto tableRow = [&](const QStringList& cells) {
         room(row);
         for (int i = 0; i < 5; ++i) {
             const QRectF box(width * columns[i], y, width * (columns[i + 1] - columns[i]) - width * 0.01, row);
+            // Only a figure's name can be too long; numbers are never cut.
             painter.drawText(box, (i == 0 || i == 4 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter,
-                             painter.fontMetrics().elidedText(cells[i], Qt::ElideRight, int(box.width())));
+                             i ? cells[i] : painter.fontMetrics().elidedText(cells[i], Qt::ElideRight, int(box.width())));
         }
         y += row;
     };
     y += row / 2;
     font(9, true);
     tableRow({QStringLiteral("Figure"), QStringLiteral("Run %1").arg(m_comparison->from), QStringLiteral("Run %1").arg(m_comparison->to),
-              QStringLiteral("Difference"), QStringLiteral("Beyond both intervals")});
+              QStringLiteral("Difference"), QStringLiteral("Beyond both")});
     for (const FigureChange& c : m_comparison->figures) {
         font(9, c.beyondIntervals());
         tableRow(changeTexts(c));
