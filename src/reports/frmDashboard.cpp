@@ -59,7 +59,7 @@ QString figureText(const Figure& f)
 
 QString runText(const SavedRun& r)
 {
-    return QStringLiteral("run %1 (%2, %3 UTC)").arg(r.run).arg(r.file, r.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    return QStringLiteral("%1 (%2, %3 UTC)").arg(r.run).arg(r.file, r.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
 
 QChart* newChart(const QString& title)
@@ -262,7 +262,9 @@ frmDashboard::frmDashboard()
     lblScores->setFont(larger);
     cboCompare = new QComboBox(this);
     cboCompare->setObjectName(QStringLiteral("cboCompare"));
-    cboCompare->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Room for a run's number, file and time; a long file name is cut, not the scores beside it.
+    cboCompare->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cboCompare->setMinimumContentsLength(42);
     auto* compareLabel = new QLabel(QStringLiteral("Compare &with..."), this);
     compareLabel->setBuddy(cboCompare);
 
@@ -303,6 +305,11 @@ frmDashboard::frmDashboard()
     compared->setColumnStretch(0, 3);
     compared->setColumnStretch(1, 2);
     compared->setRowStretch(2, 1);
+    // A line a row: forty-odd figures and the changed records fit with little scrolling.
+    for (QTableView* table : {grdFigures, grdRecords}) {
+        table->verticalHeader()->setMinimumSectionSize(0);
+        table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    }
 
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabs"));
@@ -380,9 +387,10 @@ void frmDashboard::load(qint64 run)
 
     cboCompare->clear();
     cboCompare->addItem(QStringLiteral("(no comparison)"));
-    for (auto r = m_trend.rbegin(); r != m_trend.rend(); ++r)
+    const std::vector<SavedRun> runs = history::savedRuns();
+    for (auto r = runs.rbegin(); r != runs.rend(); ++r)
         if (r->run < run)
-            cboCompare->addItem(QStringLiteral("Run %1, %2 UTC").arg(r->run).arg(r->time.toString(QStringLiteral("yyyy-MM-dd HH:mm"))), r->run);
+            cboCompare->addItem(QStringLiteral("Run ") + runText(*r), r->run);
     cboCompare->setEnabled(cboCompare->count() > 1);
     compareWith(std::nullopt);
     if (m_preview)
@@ -412,10 +420,10 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
         return;
     }
     const std::optional<SavedRun> from = history::savedRun(*earlier);
-    lblComparison->setText(QStringLiteral("Run %1 compared with %2. \"Beyond both\": the new score lies outside the old "
+    lblComparison->setText(QStringLiteral("Run %1 compared with run %2. \"Beyond both\": the new score lies outside the old "
                                           "interval and the old score outside the new one, a change that chance alone would rarely make.")
                                .arg(m_run.run)
-                               .arg(from ? runText(*from) : QStringLiteral("run %1").arg(*earlier)));
+                               .arg(from ? runText(*from) : QString::number(*earlier)));
     m_figureChanges->setHorizontalHeaderLabels({QStringLiteral("Figure"), QStringLiteral("Run %1").arg(*earlier),
                                                 QStringLiteral("Run %1").arg(m_run.run), QStringLiteral("Difference"),
                                                 QStringLiteral("Beyond both intervals")});

@@ -23,14 +23,7 @@ using namespace marrowick::test;
 
 namespace {
 
-template <class T> QList<T*> windows()
-{
-    QList<T*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
-            found << t;
-    return found;
-}
+template <class T> QList<T*> windows() { return shownWindows<T>(); }
 
 // Row 0 of a grid, by double-click or by Enter.
 void activateFirstRow(QTableView* grid, bool byKey)

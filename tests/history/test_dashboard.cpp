@@ -22,14 +22,6 @@ using namespace marrowick;
 using namespace marrowick::test;
 
 namespace {
-template <class T> QList<T*> windows()
-{
-    QList<T*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
-            found << t;
-    return found;
-}
 template <class T> QList<T*> seriesOf(QChartView* view)
 {
     QList<T*> found;
@@ -54,7 +46,7 @@ private slots:
     void initTestCase() { session = std::make_unique<PageSession>(); }
     void cleanup()
     {
-        for (QWidget* w : windows<QWidget>())
+        for (QWidget* w : shownWindows<QWidget>())
             if (!qobject_cast<Page*>(w))
                 w->close();
         settle();
@@ -66,20 +58,20 @@ private slots:
         QVERIFY(!frmDashboard::open());
         QVERIFY(session->host.showedOne(QStringLiteral("Dashboard"), QStringLiteral("There is no evaluation to show yet."),
                                         MsgIcon::Information, true));
-        QVERIFY(windows<frmDashboard>().isEmpty());
+        QVERIFY(shownWindows<frmDashboard>().isEmpty());
     }
 
     void opensOnceBesideTheReportPage()
     {
         QVERIFY(dashboard());
-        windows<frmDashboard>().front()->close();
+        shownWindows<frmDashboard>().front()->close();
         settle();
         auto* page = pages::show<frmAnalysisReports>();
         QTest::mouseClick(page->cmdDashboard, Qt::LeftButton);
         QTest::mouseClick(page->cmdDashboard, Qt::LeftButton);
         settle();
-        QCOMPARE(windows<frmDashboard>().size(), 1);
-        QCOMPARE(windows<frmDashboard>().front()->run(), 2);
+        QCOMPARE(shownWindows<frmDashboard>().size(), 1);
+        QCOMPARE(shownWindows<frmDashboard>().front()->run(), 2);
         QVERIFY(!QApplication::activeModalWidget() && page->isVisible() && page->isEnabled());
         QVERIFY(session->host.takeShown().isEmpty());
     }
@@ -170,8 +162,8 @@ private slots:
         QTest::mouseClick(window->grdRecords->viewport(), Qt::LeftButton, {}, first);
         QTest::mouseDClick(window->grdRecords->viewport(), Qt::LeftButton, {}, first);
         settle();
-        QCOMPARE(windows<frmExplain>().size(), 1);
-        QCOMPARE(windows<frmExplain>().front()->model()->record().id, expected.changed.front().id);
+        QCOMPARE(shownWindows<frmExplain>().size(), 1);
+        QCOMPARE(shownWindows<frmExplain>().front()->model()->record().id, expected.changed.front().id);
     }
 
     void printsTheScores()
@@ -195,11 +187,11 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("Records whose outcome changed: %1").arg(history::compareRuns(1, 2).changed.size())));
 
         QTest::mouseClick(window->btnPrint, Qt::LeftButton);
-        QCOMPARE(windows<ReportPreview>().size(), 1);
-        QCOMPARE(windows<ReportPreview>().front()->pageCount(), pages.size());
+        QCOMPARE(shownWindows<ReportPreview>().size(), 1);
+        QCOMPARE(shownWindows<ReportPreview>().front()->pageCount(), pages.size());
         window->close();
         settle();
-        QVERIFY(windows<ReportPreview>().isEmpty()); // it went with the window's figures
+        QVERIFY(shownWindows<ReportPreview>().isEmpty()); // it went with the window's figures
     }
 };
 
