@@ -132,8 +132,8 @@ void ReportPreview::updatePageLabel()
 {
     m_pageLabel->setText(QStringLiteral("  page %1 of %2  ").arg(preview->currentPage()).arg(preview->pageCount()));
     // The designs are laid out for portrait paper: turned, the page shows
-    // more margin, not more columns.
-    if (printer.pageLayout().orientation() == QPageLayout::Landscape)
+    // more margin, not more columns. A painted document fills any paper.
+    if (m_report && printer.pageLayout().orientation() == QPageLayout::Landscape)
         m_status->setText(QStringLiteral("Landscape paper: the report keeps its designed width."));
 }
 

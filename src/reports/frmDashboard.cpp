@@ -197,15 +197,29 @@ QStandardItem* cell(const QString& text, Qt::Alignment alignment = Qt::AlignLeft
     return item;
 }
 
-QString valueOrDash(const Figure& f) { return f.value() ? percent(*f.value()) : QStringLiteral("–"); }
+// The value with its interval, so that "beyond both" can be checked by eye;
+// the column's heading says they are percentages.
+QString valueOrDash(const Figure& f)
+{
+    if (!f.value())
+        return QStringLiteral("–");
+    const Interval ci = f.interval();
+    return QStringLiteral("%1 (%2–%3)").arg(*f.value(), 0, 'f', 2).arg(ci.low, 0, 'f', 2).arg(ci.high, 0, 'f', 2);
+}
 
-// Before, after, difference and the verdict on chance, in words.
+QStringList changeHeadings(const RunComparison& c)
+{
+    return {QStringLiteral("Figure"), QStringLiteral("Run %1, % (95 % CI)").arg(c.from), QStringLiteral("Run %1, % (95 % CI)").arg(c.to),
+            QStringLiteral("Change"), QStringLiteral("Beyond both")};
+}
+
+// Before, after, difference in points and the verdict on chance, in words.
 QStringList changeTexts(const FigureChange& c)
 {
     const std::optional<double> b = c.before.value(), a = c.after.value();
     const QString difference = a && b ? QStringLiteral("%1%2").arg(*a > *b ? QStringLiteral("+") : QString()).arg(*a - *b, 0, 'f', 2)
                                       : QStringLiteral("–");
-    const QString beyond = !a || !b ? QStringLiteral("–") : c.beyondIntervals() ? QStringLiteral("YES, beyond both") : QStringLiteral("no");
+    const QString beyond = !a || !b ? QStringLiteral("–") : c.beyondIntervals() ? QStringLiteral("YES") : QStringLiteral("no");
     return {c.after.label, valueOrDash(c.before), valueOrDash(c.after), difference, beyond};
 }
 
@@ -292,6 +306,7 @@ frmDashboard::frmDashboard()
     grdFigures->setObjectName(QStringLiteral("grdFigures"));
     prepareGrid(grdFigures);
     grdFigures->setModel(m_figureChanges);
+    grdFigures->horizontalHeader()->setStretchLastSection(false);
     lblRecords = plainLabel(comparison, QStringLiteral("lblRecords"));
     grdRecords = new QTableView(comparison);
     grdRecords->setObjectName(QStringLiteral("grdRecords"));
@@ -424,9 +439,7 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
                                           "interval and the old score outside the new one, a change that chance alone would rarely make.")
                                .arg(m_run.run)
                                .arg(from ? runText(*from) : QString::number(*earlier)));
-    m_figureChanges->setHorizontalHeaderLabels({QStringLiteral("Figure"), QStringLiteral("Run %1").arg(*earlier),
-                                                QStringLiteral("Run %1").arg(m_run.run), QStringLiteral("Difference"),
-                                                QStringLiteral("Beyond both intervals")});
+    m_figureChanges->setHorizontalHeaderLabels(changeHeadings(*m_comparison));
     for (const FigureChange& c : m_comparison->figures) {
         QList<QStandardItem*> row;
         const QStringList texts = changeTexts(c);
@@ -452,6 +465,8 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
                                        "explanation; an explanation shows the latest evaluation.")
                             .arg(m_comparison->changed.size()));
     grdFigures->resizeColumnsToContents();
+    // The figure's name takes the room the numbers leave.
+    grdFigures->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     grdRecords->resizeColumnsToContents();
     tabs->setCurrentIndex(1);
 }
@@ -548,30 +563,29 @@ bool frmDashboard::paint(QPagedPaintDevice& device) const
     y = height;
     font(10, true);
     text(lblComparison->text());
-    const double row = font(9, false) * 1.2;
-    const double columns[] = {0, 0.4, 0.52, 0.64, 0.78, 1};
+    const double row = font(8, false) * 1.25;
+    const double columns[] = {0, 0.35, 0.57, 0.79, 0.89, 1};
     auto tableRow = [&](const QStringList& cells) {
         room(row);
         for (int i = 0; i < 5; ++i) {
             const QRectF box(width * columns[i], y, width * (columns[i + 1] - columns[i]) - width * 0.01, row);
             // Only a figure's name can be too long; numbers are never cut.
-            painter.drawText(box, (i == 0 || i == 4 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter,
+            painter.drawText(box, (i == 0 || i == 4 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter | Qt::TextDontClip,
                              i ? cells[i] : painter.fontMetrics().elidedText(cells[i], Qt::ElideRight, int(box.width())));
         }
         y += row;
     };
     y += row / 2;
-    font(9, true);
-    tableRow({QStringLiteral("Figure"), QStringLiteral("Run %1").arg(m_comparison->from), QStringLiteral("Run %1").arg(m_comparison->to),
-              QStringLiteral("Difference"), QStringLiteral("Beyond both")});
+    font(8, true);
+    tableRow(changeHeadings(*m_comparison));
     for (const FigureChange& c : m_comparison->figures) {
-        font(9, c.beyondIntervals());
+        font(8, c.beyondIntervals());
         tableRow(changeTexts(c));
     }
     y += row;
     font(11, true);
     text(QStringLiteral("Records whose outcome changed: %1").arg(m_comparison->changed.size()));
-    font(9, false);
+    font(8, false);
     // Three to a line: there may be many.
     for (size_t i = 0; i < m_comparison->changed.size(); i += 3) {
         room(row);
