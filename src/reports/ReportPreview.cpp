@@ -142,8 +142,8 @@ void ReportPreview::paint(QPrinter* device)
     if (!hasPages())
         return;
     const bool range = device->printRange() == QPrinter::PageRange;
-    if (m_painter ? m_painter(*device)
-                  : PageRenderer(m_report->page, *m_rows).render(*device, range ? device->fromPage() : 1, range ? device->toPage() : 0))
+    const int from = range ? device->fromPage() : 1, to = range ? device->toPage() : 0;
+    if (m_painter ? m_painter(*device, from, to) : PageRenderer(m_report->page, *m_rows).render(*device, from, to))
         return;
     platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The report could not be laid out on this printer."),
                       MsgIcon::Critical, MsgButtons::Ok);
@@ -178,7 +178,7 @@ bool ReportPreview::exportPdf(QString path)
     const bool written = m_painter ? writePdf(m_title, path,
                                               [&](QPdfWriter& writer) {
                                                   writer.setPageLayout(layout);
-                                                  return m_painter(writer);
+                                                  return m_painter(writer, 1, 0);
                                               })
                                    : exportReportPdf(*m_report, *m_rows, path, &layout);
     if (written)

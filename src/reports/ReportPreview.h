@@ -22,8 +22,8 @@ public:
     // The live instance of that report's design, created if there is none.
     static ReportPreview* instanceFor(const ReportDef& report);
     static ReportPreview* liveInstance(const ReportDef& report);
-    // Paints every page of a document onto the device; false when it cannot.
-    using Painter = std::function<bool(QPagedPaintDevice& device)>;
+    // Paints pages from to to (0: to the end) of a document onto the device; false when it cannot.
+    using Painter = std::function<bool(QPagedPaintDevice& device, int from, int to)>;
     // A new preview of a document that its owner paints; the owner keeps it.
     static ReportPreview* ofDocument(const QString& title, Painter painter);
 

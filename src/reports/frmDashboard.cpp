@@ -478,7 +478,7 @@ void frmDashboard::Print()
         if (m_preview)
             m_preview->preview->updatePreview();
         else
-            m_preview = ReportPreview::ofDocument(windowTitle(), [this](QPagedPaintDevice& device) { return paint(device); });
+            m_preview = ReportPreview::ofDocument(windowTitle(), [this](QPagedPaintDevice& device, int from, int to) { return paint(device, from, to); });
         showAndActivate(m_preview);
     } catch (...) {
         showCurrentFailure(QStringLiteral("The dashboard cannot be printed."));
@@ -498,25 +498,37 @@ bool frmDashboard::ExportPdf(QString path)
     BusyPointer busy;
     return writePdf(windowTitle(), path, [this](QPdfWriter& writer) {
         writer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
-        return paint(writer);
+        return paint(writer, 1, 0);
     });
 }
 
 // The pages: the scores and the problem types' chart; the look-alikes and the
-// trend; then the comparison, if one is shown. Charts are laid out as on a
+// trend; then the comparison, if one is shown; those of the range asked for
+// (to 0: to the end). Charts are laid out as on a
 // screen of the page's size and scaled onto it, so their text keeps its proportion.
-bool frmDashboard::paint(QPagedPaintDevice& device) const
+bool frmDashboard::paint(QPagedPaintDevice& device, int fromPage, int toPage) const
 {
     QPainter painter;
     if (!painter.begin(&device))
         return false;
     const double width = device.width(), height = device.height(), scale = device.logicalDpiY() / 96.0;
     double y = 0;
-    auto room = [&](double needed) {
-        if (y > 0 && y + needed > height) {
+    int page = 0;
+    bool begun = false; // a page is printed: the next printed one takes a new sheet
+    // Pages outside the range asked for are laid out all the same, so that the
+    // others fall where they always do, but nothing of them is drawn.
+    auto startPage = [&] {
+        ++page;
+        y = 0;
+        const bool printed = page >= fromPage && (toPage == 0 || page <= toPage);
+        painter.setClipRect(printed ? QRectF(0, 0, width, height) : QRectF());
+        if (printed && begun)
             device.newPage();
-            y = 0;
-        }
+        begun = begun || printed;
+    };
+    auto room = [&](double needed) {
+        if (y > 0 && y + needed > height)
+            startPage();
     };
     auto font = [&](double points, bool bold) {
         QFont f = this->font();
@@ -543,6 +555,7 @@ bool frmDashboard::paint(QPagedPaintDevice& device) const
         y += h;
     };
 
+    startPage();
     font(14, true);
     text(QStringLiteral("Dashboard"));
     const QStringList lines = scoreLines();
@@ -553,14 +566,14 @@ bool frmDashboard::paint(QPagedPaintDevice& device) const
     text(lines[2]);
     y += font(10, false);
     chart(barChart(QStringLiteral("Sensitivity by problem type"), m_figures, true, kSkyBlue), 0.8);
-    y = height; // the next chart starts a page
+    startPage();
     chart(barChart(QStringLiteral("Specificity by kind of look-alike"), m_figures, false, kOrange), 0.45);
     y += font(10, false);
     chart(trendChart(m_trend), 0.45);
     if (!m_comparison)
         return true;
 
-    y = height;
+    startPage();
     font(10, true);
     text(lblComparison->text());
     const double row = font(8, false) * 1.25;

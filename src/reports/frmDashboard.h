@@ -59,7 +59,7 @@ private:
     frmDashboard();
     // Shows that run, afresh. Throws DbError.
     void load(qint64 run);
-    bool paint(QPagedPaintDevice& device) const;
+    bool paint(QPagedPaintDevice& device, int fromPage, int toPage) const;
     QStringList scoreLines() const;
 
     SavedRun m_run;
