@@ -136,12 +136,22 @@ QChart* barChart(const QString& title, const std::vector<Figure>& figures, bool 
         auto* whisker = new QLineSeries;
         whisker->setName(QStringLiteral("95 % confidence interval"));
         whisker->setPen(QPen(Qt::black, 1.5));
-        whisker->append({{ci.low, at - cap}, {ci.low, at + cap}, {ci.low, at}, {ci.high, at}, {ci.high, at + cap}, {ci.high, at - cap}});
+        // An I on its side: a cap, the span, a cap.
+        whisker->append({{ci.low, at - cap}, {ci.low, at + cap}, {ci.low, at}, {ci.high, at}, {ci.high, at + cap},
+                         {ci.high, at - cap}});
         attach(chart, whisker);
     }
     // The title names the bars and the axis the whiskers: the room is the labels'.
     chart->legend()->hide();
     return chart;
+}
+QChart* sensitivityChart(const std::vector<Figure>& figures)
+{
+    return barChart(QStringLiteral("Sensitivity by problem type"), figures, true, kSkyBlue);
+}
+QChart* specificityChart(const std::vector<Figure>& figures)
+{
+    return barChart(QStringLiteral("Specificity by kind of look-alike"), figures, false, kOrange);
 }
 
 QChart* trendChart(const std::vector<history::TrendPoint>& points)
@@ -209,8 +219,8 @@ QString valueOrDash(const Figure& f)
 
 QStringList changeHeadings(const RunComparison& c)
 {
-    return {QStringLiteral("Figure"), QStringLiteral("Run %1, % (95 % CI)").arg(c.from), QStringLiteral("Run %1, % (95 % CI)").arg(c.to),
-            QStringLiteral("Change"), QStringLiteral("Beyond both")};
+    const QString run = QStringLiteral("Run %1, % (95 % CI)");
+    return {QStringLiteral("Figure"), run.arg(c.from), run.arg(c.to), QStringLiteral("Change"), QStringLiteral("Beyond both")};
 }
 
 // Before, after, difference in points and the verdict on chance, in words.
@@ -392,9 +402,8 @@ void frmDashboard::load(qint64 run)
     lblScores->setText(scoreLines().join(QLatin1Char('\n')));
 
     // Each view owns its chart only until it is given another.
-    for (auto [view, chart] : {std::pair{chtSensitivity, barChart(QStringLiteral("Sensitivity by problem type"), m_figures, true, kSkyBlue)},
-                               std::pair{chtSpecificity, barChart(QStringLiteral("Specificity by kind of look-alike"), m_figures, false, kOrange)},
-                               std::pair{chtTrend, trendChart(m_trend)}}) {
+    for (auto [view, chart] : {std::pair{chtSensitivity, sensitivityChart(m_figures)},
+                               std::pair{chtSpecificity, specificityChart(m_figures)}, std::pair{chtTrend, trendChart(m_trend)}}) {
         QChart* old = view->chart();
         view->setChart(chart);
         delete old;
@@ -478,7 +487,8 @@ void frmDashboard::Print()
         if (m_preview)
             m_preview->preview->updatePreview();
         else
-            m_preview = ReportPreview::ofDocument(windowTitle(), [this](QPagedPaintDevice& device, int from, int to) { return paint(device, from, to); });
+            m_preview = ReportPreview::ofDocument(
+                windowTitle(), [this](QPagedPaintDevice& device, int from, int to) { return paint(device, from, to); });
         showAndActivate(m_preview);
     } catch (...) {
         showCurrentFailure(QStringLiteral("The dashboard cannot be printed."));
@@ -565,9 +575,9 @@ bool frmDashboard::paint(QPagedPaintDevice& device, int fromPage, int toPage) co
     text(lines[1]);
     text(lines[2]);
     y += font(10, false);
-    chart(barChart(QStringLiteral("Sensitivity by problem type"), m_figures, true, kSkyBlue), 0.8);
+    chart(sensitivityChart(m_figures), 0.8);
     startPage();
-    chart(barChart(QStringLiteral("Specificity by kind of look-alike"), m_figures, false, kOrange), 0.45);
+    chart(specificityChart(m_figures), 0.45);
     y += font(10, false);
     chart(trendChart(m_trend), 0.45);
     if (!m_comparison)

@@ -38,8 +38,8 @@ class TestDashboard : public QObject {
     // Both samples evaluated, runs 1 and 2, and the dashboard open on run 2; null if either failed.
     frmDashboard* dashboard()
     {
-        const bool evaluated = !history::savedRuns().empty()
-                               || (EvaluationRun::LoadAndAnalyze(sample("typical")) && EvaluationRun::LoadAndAnalyze(sample("aggressive")));
+        const bool evaluated = !history::savedRuns().empty() || (EvaluationRun::LoadAndAnalyze(sample("typical"))
+                                                                  && EvaluationRun::LoadAndAnalyze(sample("aggressive")));
         return evaluated ? frmDashboard::open() : nullptr;
     }
 private slots:
@@ -153,6 +153,7 @@ private slots:
         for (int r = 0; r < records->rowCount(); ++r) {
             const OutcomeChange& c = expected.changed[size_t(r)];
             QCOMPARE(records->index(r, 0).data().toLongLong(), c.id);
+            QCOMPARE(records->index(r, 1).data().toString(), explain::outcomeWords(c.before));
             QCOMPARE(records->index(r, 2).data().toString(), explain::outcomeWords(c.after));
         }
         QVERIFY(window->lblRecords->text().contains(QLatin1String("latest evaluation")));
@@ -180,7 +181,10 @@ private slots:
         const std::vector<Figure> figures = history::runFigures(2);
         for (const Figure& overall : {figures[0], figures[1]}) {
             const Interval ci = overall.interval();
-            const QString scores = QStringLiteral("%1 % (95 % CI %2–%3 %)").arg(*overall.value(), 0, 'f', 2).arg(ci.low, 0, 'f', 2).arg(ci.high, 0, 'f', 2);
+            const QString scores = QStringLiteral("%1 % (95 % CI %2–%3 %)")
+                                       .arg(*overall.value(), 0, 'f', 2)
+                                       .arg(ci.low, 0, 'f', 2)
+                                       .arg(ci.high, 0, 'f', 2);
             QVERIFY2(text.contains(scores), qPrintable(scores));
             QVERIFY(window->lblScores->text().contains(scores));
         }
@@ -202,7 +206,8 @@ private slots:
         session->host.choosePrinter = nullptr;
         const QStringList second = pdfPages(printed);
         QCOMPARE(second.size(), 1);
-        QVERIFY(second.front().contains(QLatin1String("Overall scores by run")) && !second.front().contains(QLatin1String("Sensitivity:")));
+        QVERIFY(second.front().contains(QLatin1String("Overall scores by run")));
+        QVERIFY(!second.front().contains(QLatin1String("Sensitivity:")));
         window->close();
         settle();
         QVERIFY(shownWindows<ReportPreview>().isEmpty()); // it went with the window's figures
