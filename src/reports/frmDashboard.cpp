@@ -25,6 +25,7 @@
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QStandardPaths>
@@ -288,7 +289,7 @@ frmDashboard::frmDashboard()
     cboCompare->setObjectName(QStringLiteral("cboCompare"));
     // Room for a run's number, file and time; a long file name is cut, not the scores beside it.
     cboCompare->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    cboCompare->setMinimumContentsLength(42);
+    cboCompare->setMinimumContentsLength(32);
     auto* compareLabel = new QLabel(QStringLiteral("Compare &with..."), this);
     compareLabel->setBuddy(cboCompare);
 
@@ -304,6 +305,7 @@ frmDashboard::frmDashboard()
     chtTrend = chartView(QStringLiteral("chtTrend"));
     auto* charts = new QWidget(this);
     auto* grid = new QGridLayout(charts);
+    grid->setContentsMargins(0, 0, 0, 0);
     grid->addWidget(chtSensitivity, 0, 0, 2, 1);
     grid->addWidget(chtSpecificity, 0, 1);
     grid->addWidget(chtTrend, 1, 1);
@@ -338,7 +340,13 @@ frmDashboard::frmDashboard()
 
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabs"));
-    tabs->addTab(charts, QStringLiteral("C&harts"));
+    // On a small screen the charts scroll rather than skip every other label.
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("charts"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(charts);
+    tabs->addTab(scroller, QStringLiteral("C&harts"));
     tabs->addTab(comparison, QStringLiteral("Co&mparison"));
 
     btnPrint = button(this, QStringLiteral("btnPrint"), QStringLiteral("&Print..."));
@@ -399,7 +407,9 @@ void frmDashboard::load(qint64 run)
     m_figures = history::runFigures(run);
     m_trend = history::trend();
     setWindowTitle(QStringLiteral("Dashboard: run %1").arg(run));
-    lblScores->setText(scoreLines().join(QLatin1Char('\n')));
+    // Both scores on one line: the height is the charts'.
+    const QStringList scores = scoreLines();
+    lblScores->setText(scores[0] + QLatin1Char('\n') + scores[1] + QStringLiteral("      ") + scores[2]);
 
     // Each view owns its chart only until it is given another.
     for (auto [view, chart] : {std::pair{chtSensitivity, sensitivityChart(m_figures)},
@@ -408,6 +418,14 @@ void frmDashboard::load(qint64 run)
         view->setChart(chart);
         delete old;
     }
+    // Room for each bar's label, which is smaller than the window's text, and
+    // for the title and the scale.
+    const auto bars = [](QChartView* view) {
+        return int(qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front())->count());
+    };
+    const int line = QFontMetrics(font()).height();
+    chtSensitivity->setMinimumHeight(bars(chtSensitivity) * (line + 1) + 6 * line);
+    chtSpecificity->setMinimumHeight(bars(chtSpecificity) * line * 3 / 2 + 6 * line);
 
     cboCompare->clear();
     cboCompare->addItem(QStringLiteral("(no comparison)"));
