@@ -12,20 +12,27 @@ namespace marrowick {
 
 bool exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, const QString& path, const QPageLayout* layout)
 {
-    // Written beside the target first, so a failure never leaves half a file.
-    const QString partial = path + QStringLiteral(".part");
-    bool written = false;
-    {
-        QPdfWriter writer(partial);
-        writer.setTitle(report.title);
-        writer.setCreator(QStringLiteral("Marrowick"));
+    return writePdf(report.title, path, [&](QPdfWriter& writer) {
         PageRenderer renderer(report.page, rows);
         // The paper and margins chosen in Page Setup, else the design's.
         if (layout)
             writer.setPageLayout(*layout);
         else
             renderer.prepare(writer);
-        written = renderer.render(writer);
+        return renderer.render(writer);
+    });
+}
+
+bool writePdf(const QString& title, const QString& path, const std::function<bool(QPdfWriter&)>& paint)
+{
+    // Written beside the target first, so a failure never leaves half a file.
+    const QString partial = path + QStringLiteral(".part");
+    bool written = false;
+    {
+        QPdfWriter writer(partial);
+        writer.setTitle(title);
+        writer.setCreator(QStringLiteral("Marrowick"));
+        written = paint(writer);
     }
     QString cause;
     if (!written) {

@@ -1,8 +1,10 @@
 #pragma once
 #include <QString>
+#include <functional>
 
 class QAbstractItemModel;
 class QPageLayout;
+class QPdfWriter;
 
 namespace marrowick {
 
@@ -13,5 +15,9 @@ struct ReportDef;
 // for printing.
 bool exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, const QString& path,
                      const QPageLayout* layout = nullptr);
+
+// Writes the pages that `paint` draws into a PDF file, whole or not at all;
+// false after an "Error" message.
+bool writePdf(const QString& title, const QString& path, const std::function<bool(QPdfWriter&)>& paint);
 
 } // namespace marrowick

@@ -16,10 +16,11 @@ ReportPage::ReportPage(QSize size) : Page(size)
     connect(btnExit, &QPushButton::clicked, this, [] { mdlGlobals::ConfirmExit(); });
 }
 
-void ReportPage::addButtonRow(QBoxLayout* layout, QPushButton* leading)
+void ReportPage::addButtonRow(QBoxLayout* layout, const QList<QPushButton*>& leading)
 {
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(leading);
+    for (QPushButton* button : leading)
+        buttons->addWidget(button);
     buttons->addStretch(1);
     for (QPushButton* button : {btnBack, btnNext, btnExit})
         buttons->addWidget(button);

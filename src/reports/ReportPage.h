@@ -17,8 +17,8 @@ public:
 
 protected:
     explicit ReportPage(QSize size);
-    // Adds the button row under the page's content, the leading button first.
-    void addButtonRow(QBoxLayout* layout, QPushButton* leading);
+    // Adds the button row under the page's content, the leading buttons first.
+    void addButtonRow(QBoxLayout* layout, const QList<QPushButton*>& leading);
 };
 
 } // namespace marrowick

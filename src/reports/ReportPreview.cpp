@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QPageSetupDialog>
+#include <QPdfWriter>
 #include <QPrintPreviewWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -32,12 +33,22 @@ ReportPreview* ReportPreview::instanceFor(const ReportDef& report)
 {
     if (ReportPreview* live = liveInstance(report))
         return live;
-    auto* created = new ReportPreview(report);
+    auto* created = new ReportPreview(&report, report.title, {});
     g_instances[&report] = created;
     return created;
 }
 
-ReportPreview::ReportPreview(const ReportDef& report) : printer(QPrinter::HighResolution), m_report(report)
+ReportPreview* ReportPreview::ofDocument(const QString& title, Painter painter)
+{
+    auto* created = new ReportPreview(nullptr, title, std::move(painter));
+    created->setWindowTitle(title);
+    created->preview->updatePreview();
+    created->updatePageLabel();
+    return created;
+}
+
+ReportPreview::ReportPreview(const ReportDef* report, const QString& title, Painter painter)
+    : printer(QPrinter::HighResolution), m_report(report), m_title(title), m_painter(std::move(painter))
 {
     setObjectName(QStringLiteral("ReportPreview"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -109,7 +120,7 @@ void ReportPreview::goToPage(int page)
 void ReportPreview::bind(const QAbstractItemModel* rows)
 {
     m_rows = rows;
-    setWindowTitle(m_report.caption);
+    setWindowTitle(m_report->caption);
     preview->updatePreview();
     updatePageLabel();
 }
@@ -121,17 +132,18 @@ void ReportPreview::updatePageLabel()
 {
     m_pageLabel->setText(QStringLiteral("  page %1 of %2  ").arg(preview->currentPage()).arg(preview->pageCount()));
     // The designs are laid out for portrait paper: turned, the page shows
-    // more margin, not more columns.
-    if (printer.pageLayout().orientation() == QPageLayout::Landscape)
+    // more margin, not more columns. A painted document fills any paper.
+    if (m_report && printer.pageLayout().orientation() == QPageLayout::Landscape)
         m_status->setText(QStringLiteral("Landscape paper: the report keeps its designed width."));
 }
 
 void ReportPreview::paint(QPrinter* device)
 {
-    if (!m_rows)
+    if (!hasPages())
         return;
     const bool range = device->printRange() == QPrinter::PageRange;
-    if (PageRenderer(m_report.page, *m_rows).render(*device, range ? device->fromPage() : 1, range ? device->toPage() : 0))
+    const int from = range ? device->fromPage() : 1, to = range ? device->toPage() : 0;
+    if (m_painter ? m_painter(*device, from, to) : PageRenderer(m_report->page, *m_rows).render(*device, from, to))
         return;
     platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The report could not be laid out on this printer."),
                       MsgIcon::Critical, MsgButtons::Ok);
@@ -141,7 +153,7 @@ void ReportPreview::paint(QPrinter* device)
 
 void ReportPreview::print()
 {
-    if (!m_rows || !platform().ChoosePrinter(printer))
+    if (!hasPages() || !platform().ChoosePrinter(printer))
         return;
     BusyPointer busy;
     paint(&printer);
@@ -151,11 +163,11 @@ void ReportPreview::print()
 
 bool ReportPreview::exportPdf(QString path)
 {
-    if (!m_rows)
+    if (!hasPages())
         return false;
     if (path.isEmpty()) {
         // The report's title and today's date; the folder is the one used last.
-        QString suggested = QStringLiteral("%1 %2.pdf").arg(m_report.title, QDate::currentDate().toString(Qt::ISODate));
+        QString suggested = QStringLiteral("%1 %2.pdf").arg(m_title, QDate::currentDate().toString(Qt::ISODate));
         suggested.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")), QStringLiteral("-"));
         path = platform().SaveFileName(QStringLiteral("Export PDF"), suggested, QStringLiteral("PDF Files (*.pdf)"));
         if (path.isEmpty())
@@ -163,7 +175,12 @@ bool ReportPreview::exportPdf(QString path)
     }
     BusyPointer busy;
     const QPageLayout layout = printer.pageLayout();
-    const bool written = exportReportPdf(m_report, *m_rows, path, &layout);
+    const bool written = m_painter ? writePdf(m_title, path,
+                                              [&](QPdfWriter& writer) {
+                                                  writer.setPageLayout(layout);
+                                                  return m_painter(writer, 1, 0);
+                                              })
+                                   : exportReportPdf(*m_report, *m_rows, path, &layout);
     if (written)
         m_status->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
     return written;

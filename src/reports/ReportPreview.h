@@ -2,9 +2,11 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QWidget>
+#include <functional>
 
 class QAbstractItemModel;
 class QLabel;
+class QPagedPaintDevice;
 class QPrintPreviewWidget;
 
 namespace marrowick {
@@ -20,6 +22,10 @@ public:
     // The live instance of that report's design, created if there is none.
     static ReportPreview* instanceFor(const ReportDef& report);
     static ReportPreview* liveInstance(const ReportDef& report);
+    // Paints pages from to to (0: to the end) of a document onto the device; false when it cannot.
+    using Painter = std::function<bool(QPagedPaintDevice& device, int from, int to)>;
+    // A new preview of a document that its owner paints; the owner keeps it.
+    static ReportPreview* ofDocument(const QString& title, Painter painter);
 
     // Binds the design afresh to a result set and lays it out again.
     void bind(const QAbstractItemModel* rows);
@@ -43,12 +49,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    explicit ReportPreview(const ReportDef& report);
+    ReportPreview(const ReportDef* report, const QString& title, Painter painter);
+    bool hasPages() const { return m_rows || m_painter; }
     void paint(QPrinter* device);
     void updatePageLabel();
     void goToPage(int page);
 
-    const ReportDef& m_report;
+    const ReportDef* m_report; // none for a painted document
+    const QString m_title;
+    const Painter m_painter;
     const QAbstractItemModel* m_rows = nullptr;
     QLabel* m_pageLabel;
     QLabel* m_status; // where an export went; what landscape paper does

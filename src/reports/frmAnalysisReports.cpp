@@ -2,6 +2,7 @@
 
 #include "ReportCatalogue.h"
 #include "database/DbError.h"
+#include "frmDashboard.h"
 #include "frmRep1.h"
 #include "platform/Platform.h"
 #include "shell/frmStep3.h"
@@ -43,9 +44,11 @@ frmAnalysisReports::frmAnalysisReports() : ReportPage(QSize(620, 460))
     layout->addWidget(line);
 
     btnView = makeButton(QStringLiteral("btnView"), QStringLiteral("&View"));
-    addButtonRow(layout, btnView);
+    cmdDashboard = makeButton(QStringLiteral("cmdDashboard"), QStringLiteral("&Dashboard"));
+    addButtonRow(layout, {btnView, cmdDashboard});
 
     connect(btnView, &QPushButton::clicked, this, &frmAnalysisReports::View);
+    connect(cmdDashboard, &QPushButton::clicked, this, [this] { frmDashboard::open(this); });
     connect(lstReports, &QListWidget::itemActivated, this, &frmAnalysisReports::View);
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmStep3>(); });
 

@@ -19,6 +19,8 @@ public:
     QLabel* Label1;
     QListWidget* lstReports;
     QPushButton* btnView;
+    // Beyond the reports: the newest run's scores, charts and comparisons.
+    QPushButton* cmdDashboard;
 
 private:
     void View();

@@ -1,7 +1,6 @@
 #include "frmExplain.h"
 
-#include "shell/Page.h"
-
+#include "DataWindow.h"
 #include "Explanation.h"
 #include "PdfExport.h"
 #include "ReportPreview.h"
@@ -22,77 +21,7 @@
 
 namespace marrowick {
 
-namespace {
-
-// Data windows come back at the size and place the user left them.
-void restorePlace(QWidget* window, const QString& key, QSize size)
-{
-    const QByteArray saved = QSettings().value(key).toByteArray();
-    if (saved.isEmpty() || !window->restoreGeometry(saved))
-        window->resize(size);
-    pages::fitOnScreen(window);
-}
-
-void prepareGrid(QTableView* grid)
-{
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->verticalHeader()->setVisible(false);
-    grid->horizontalHeader()->setStretchLastSection(true);
-}
-
-QLabel* plainLabel(QWidget* parent, const QString& objectName)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(objectName);
-    label->setTextFormat(Qt::PlainText); // the text comes from the data
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
-}
-
-QPushButton* button(QWidget* parent, const QString& objectName, const QString& caption)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(objectName);
-    b->setAutoDefault(false);
-    return b;
-}
-
-void placeNear(QWidget* window, QWidget* near)
-{
-    if (near && QSettings().value(QStringLiteral("windows/%1").arg(window->objectName())).isNull())
-        window->move(near->geometry().topLeft() + QPoint(40, 40));
-}
-
-// A window beside the one it was opened from; any failure is told through the
-// one failure path, and nothing opens.
-template <class Make> auto openBeside(QWidget* near, const QString& consequence, Make make) -> decltype(make())
-{
-    try {
-        BusyPointer busy;
-        auto* window = make();
-        placeNear(window, near);
-        window->show();
-        window->activateWindow();
-        return window;
-    } catch (...) {
-        showCurrentFailure(consequence);
-        return nullptr;
-    }
-}
-
-// Escape closes a data window, wherever in it the focus is.
-bool closedByEscape(QWidget* window, QKeyEvent* event)
-{
-    if (event->key() != Qt::Key_Escape || event->modifiers() != Qt::NoModifier)
-        return false;
-    window->close();
-    return true;
-}
-
-} // namespace
+using namespace windows;
 
 frmExplain* frmExplain::open(qint64 id, QWidget* near)
 {

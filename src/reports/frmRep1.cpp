@@ -42,7 +42,7 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     connect(copy, &QAction::triggered, this, &frmRep1::copySelection);
 
     btnPrint = makeButton(QStringLiteral("btnPrint"), QStringLiteral("&Print "));
-    addButtonRow(layout, btnPrint);
+    addButtonRow(layout, {btnPrint});
 
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmAnalysisReports>(); });
     connect(btnPrint, &QPushButton::clicked, this, &frmRep1::Print);

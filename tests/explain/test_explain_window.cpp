@@ -12,15 +12,6 @@
 
 namespace {
 
-template <class T> QList<T*> windows()
-{
-    QList<T*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
-            found << t;
-    return found;
-}
-
 // Row 0 of a grid, by double-click or by Enter.
 void activateFirstRow(QTableView* grid, bool byKey)
 {
@@ -68,7 +59,7 @@ private slots:
         activateFirstRow(viewer->DataGrid1, report % 2);
         const ReportModel& shownRows = *viewer->resultSet();
         qint64 id = shownRows.index(0, fieldColumn(shownRows, QStringLiteral("ID"))).data().toLongLong();
-        const QList<frmOutcomeList*> lists = windows<frmOutcomeList>();
+        const QList<frmOutcomeList*> lists = shownWindows<frmOutcomeList>();
         QCOMPARE(lists.size(), ofType.isEmpty() ? 0 : 1);
         if (!ofType.isEmpty()) {
             const QString code = shownRows.index(0, fieldColumn(shownRows, QStringLiteral("ProblemCode"))).data().toString();
@@ -78,7 +69,7 @@ private slots:
             id = lists.front()->grdRecords->model()->index(0, 0).data().toLongLong();
         }
 
-        const QList<frmExplain*> shown = windows<frmExplain>();
+        const QList<frmExplain*> shown = shownWindows<frmExplain>();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.front()->model()->record().id, id);
         QCOMPARE(shown.front()->lblVerdict->text(), explain::verdict(explain::outcomesOf({id}).front()));
@@ -91,7 +82,7 @@ private slots:
         if (!lists.isEmpty())
             QTest::keyClick(lists.front(), Qt::Key_Escape);
         settle();
-        QVERIFY(windows<frmExplain>().isEmpty() && windows<frmOutcomeList>().isEmpty());
+        QVERIFY(shownWindows<frmExplain>().isEmpty() && shownWindows<frmOutcomeList>().isEmpty());
         QVERIFY(session.host.takeShown().isEmpty());
     }
 

@@ -31,6 +31,16 @@ inline frmRep1* view(int index)
     return pages::loaded<frmRep1>();
 }
 
+// The windows of that kind on screen.
+template <class T> QList<T*> shownWindows()
+{
+    QList<T*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
+            found << t;
+    return found;
+}
+
 class PageSession : public DbSession {
 public:
     PageSession()

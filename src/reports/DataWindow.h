@@ -1,0 +1,46 @@
+#pragma once
+// What the windows that show data (explanations, record lists, the dashboard)
+// share: how they open, come back where they were left, and close.
+#include "database/DbError.h"
+#include "platform/Platform.h"
+
+#include <QString>
+
+class QKeyEvent;
+class QLabel;
+class QPushButton;
+class QSize;
+class QTableView;
+class QWidget;
+
+namespace marrowick::windows {
+
+// Data windows come back at the size and place the user left them.
+void restorePlace(QWidget* window, const QString& key, QSize size);
+void prepareGrid(QTableView* grid);
+// A label for text from the data: plain, wrapped, selectable.
+QLabel* plainLabel(QWidget* parent, const QString& objectName);
+QPushButton* button(QWidget* parent, const QString& objectName, const QString& caption);
+// Beside the window it was opened from, unless the user has placed it before.
+void placeNear(QWidget* window, QWidget* near);
+// Escape closes a data window, wherever in it the focus is.
+bool closedByEscape(QWidget* window, QKeyEvent* event);
+void showAndActivate(QWidget* window);
+
+// A window beside the one it was opened from; any failure is told through the
+// one failure path, and nothing opens.
+template <class Make> auto openBeside(QWidget* near, const QString& consequence, Make make) -> decltype(make())
+{
+    try {
+        BusyPointer busy;
+        auto* window = make();
+        placeNear(window, near);
+        showAndActivate(window);
+        return window;
+    } catch (...) {
+        showCurrentFailure(consequence);
+        return nullptr;
+    }
+}
+
+} // namespace marrowick::windows
