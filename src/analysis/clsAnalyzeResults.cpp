@@ -455,15 +455,9 @@ void clsAnalyzeResults::writeOutcomes(const std::vector<ScoredGroup>& groups) co
             outcomes << outcome;
         }
     }
-    const QString sql = QStringLiteral("INSERT INTO tblRecordOutcomes (ID, GroupNo, Place, Attempt, ClientID, QMflag, Outcome) "
-                                       "VALUES (?, ?, ?, ?, ?, ?, ?)");
-    QSqlQuery insert(cnEval());
-    if (!insert.prepare(sql))
-        throwSqlError(insert, sql);
-    for (const QVariantList& column : {ids, groupNos, places, attempts, clientNos, flags, outcomes})
-        insert.addBindValue(column);
-    if (!insert.execBatch())
-        throwSqlError(insert, sql);
+    runColumns(QStringLiteral("INSERT INTO tblRecordOutcomes (ID, GroupNo, Place, Attempt, ClientID, QMflag, Outcome) "
+                              "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+               {ids, groupNos, places, attempts, clientNos, flags, outcomes});
 }
 
 } // namespace marrowick

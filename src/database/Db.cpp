@@ -123,6 +123,17 @@ qint64 countRows(const QString& table)
     return scalar(QStringLiteral("SELECT count(*) AS n FROM ") + table, QStringLiteral("n")).toLongLong();
 }
 
+void runColumns(const QString& sql, const std::vector<QVariantList>& columns)
+{
+    QSqlQuery insert(cnEval());
+    if (!insert.prepare(sql))
+        throwSqlError(insert, sql);
+    for (const QVariantList& column : columns)
+        insert.addBindValue(column);
+    if (!insert.execBatch())
+        throwSqlError(insert, sql);
+}
+
 void appendRow(const QString& table, std::initializer_list<std::pair<const char*, QVariant>> values)
 {
     QStringList names;

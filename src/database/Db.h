@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 namespace marrowick {
 
@@ -22,6 +23,9 @@ QVariant scalar(const QString& sql, const QString& alias, const QVariantList& bi
 // The first row's column of that alias as a 16-bit count.
 qint16 count16(const QString& sql, const QString& alias, const QVariantList& binds = {});
 qint64 countRows(const QString& table);
+// Runs a statement once per row of values given column by column (each list
+// binds one placeholder), in one prepared batch; throws DbError.
+void runColumns(const QString& sql, const std::vector<QVariantList>& columns);
 // Appends one row, the columns set by name.
 void appendRow(const QString& table, std::initializer_list<std::pair<const char*, QVariant>> values);
 

@@ -39,17 +39,6 @@ QString sha256Of(const QString& path)
     return QString::fromLatin1(hash.result().toHex());
 }
 
-void insertColumns(const QString& sql, const std::vector<QVariantList>& columns)
-{
-    QSqlQuery insert(cnEval());
-    if (!insert.prepare(sql))
-        throwSqlError(insert, sql);
-    for (const QVariantList& column : columns)
-        insert.addBindValue(column);
-    if (!insert.execBatch())
-        throwSqlError(insert, sql);
-}
-
 } // namespace
 
 qint64 saveRun(const QString& file)
@@ -76,7 +65,7 @@ qint64 saveRun(const QString& file)
         columns[5] << f.counts.successes;
         columns[6] << f.counts.trials;
     }
-    insertColumns(QStringLiteral("INSERT INTO tblRunFigures (RunID, Position, Name, Label, FigureOrder, Successes, Trials) "
+    runColumns(QStringLiteral("INSERT INTO tblRunFigures (RunID, Position, Name, Label, FigureOrder, Successes, Trials) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?)"),
                   columns);
     run(QStringLiteral("INSERT INTO tblRunOutcomes (RunID, ID, Outcome) SELECT ?, ID, Outcome FROM tblRecordOutcomes ORDER BY ID"), {id});
