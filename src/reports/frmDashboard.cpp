@@ -605,7 +605,7 @@ bool frmDashboard::paint(QPagedPaintDevice& device, int fromPage, int toPage) co
     font(10, true);
     text(lblComparison->text());
     const double row = font(8, false) * 1.25;
-    const double columns[] = {0, 0.35, 0.57, 0.79, 0.89, 1};
+    const double columns[] = {0, 0.33, 0.55, 0.77, 0.86, 1};
     auto tableRow = [&](const QStringList& cells) {
         room(row);
         for (int i = 0; i < 5; ++i) {
