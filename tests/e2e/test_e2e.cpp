@@ -4,7 +4,6 @@
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
 #include "simregistry/RegistrySimulator.h"
-#include "summaries/Summaries.h"
 
 #include <QSet>
 
@@ -124,8 +123,6 @@ QStringList sorted(QStringList list)
     return list;
 }
 
-qint64 count(const QString& sql, const QVariantList& binds = {}) { return rows(sql, binds).value(0, "-1").toLongLong(); }
-
 QString overallValue(int code) { return rows("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", {code}).value(0); }
 
 } // namespace
@@ -158,8 +155,7 @@ private slots:
         QCOMPARE(sorted(rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES")), e.surplus);
 
         // Every record's outcome agrees with the tables and the summaries that count it.
-        QVERIFY(clsOverallResults().RefillOverallResults() && clsProblemTypeSummary().RefillProblemTypeSummary()
-                && clsDupLikeSummary().RefillDupLikeSummary() && clsScoreByType().RefillScoresByType());
+        QVERIFY(refillSummaries());
         QCOMPARE(countRows(QStringLiteral("tblRecordOutcomes")), countRows(QStringLiteral("DupTestData")));
 
         // The records the scores count: those IIS_DUPLICATES lists, and the main records of lost groups.

@@ -8,15 +8,10 @@
 #include "reports/Explanation.h"
 
 #include <QFont>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace {
 
 QString outcomes() { return rows(QStringLiteral("SELECT Outcome FROM tblRecordOutcomes ORDER BY ID")).join(QLatin1Char(' ')); }
-
-qint64 count(const QString& sql, const QVariantList& binds = {}) { return rows(sql, binds).value(0, "-1").toLongLong(); }
 
 const Person kMain{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "F", "SUE"};
 const Person kDup{2, "MARY", "OBRIEN", "SMITH", "19990202", "F", "SUE", "03", "20200202", "NICKNAME"};
@@ -122,12 +117,12 @@ private slots:
         closeEvalDatabase();
         args.replaceInStrings(QStringLiteral("OUT"), s->db.folder() + QStringLiteral("/out"));
         file.replace(QLatin1String("OUT"), s->db.folder() + QStringLiteral("/out"));
-        const auto [code, printed] = runBatch(QStringList{"explain", "--database", s->db.path()} + args);
-        QCOMPARE(code, 0);
+        const BatchRun printed = runBatch(QStringList{"explain", "--database", s->db.path()} + args);
+        QCOMPARE(printed.code, 0);
         QVERIFY(openEvalDatabase(s->db.path()));
-        const QByteArray out = file.isEmpty() ? printed : fileBytes(file);
+        const QByteArray out = file.isEmpty() ? printed.out.toUtf8() : fileBytes(file);
         if (args.contains(QStringLiteral("json"))) {
-            const QJsonArray records = QJsonDocument::fromJson(out).object().value(QStringLiteral("records")).toArray();
+            const QJsonArray records = jsonOf(out).value(QStringLiteral("records")).toArray();
             QCOMPARE(records.size(), count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome = 'missed'")));
             for (const QJsonValue& v : records) {
                 const QJsonObject r = v.toObject();

@@ -8,29 +8,6 @@
 #include "reports/frmExplain.h"
 
 #include <QLabel>
-#include <QTableView>
-
-namespace {
-
-// Row 0 of a grid, by double-click or by Enter.
-void activateFirstRow(QTableView* grid, bool byKey)
-{
-    int column = 0;
-    while (grid->isColumnHidden(column))
-        ++column;
-    const QModelIndex cell = grid->model()->index(0, column);
-    grid->setCurrentIndex(cell);
-    if (byKey) {
-        QTest::keyClick(grid, Qt::Key_Return);
-    } else {
-        const QPoint centre = grid->visualRect(cell).center();
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centre);
-    }
-    settle();
-}
-
-} // namespace
 
 class TestExplainWindow : public QObject {
     Q_OBJECT

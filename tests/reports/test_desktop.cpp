@@ -13,7 +13,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSqlRecord>
-#include <QTableView>
 
 namespace {
 

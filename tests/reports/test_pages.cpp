@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTableView>
 #include <ranges>
 
 namespace {

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableView>
 
 namespace marrowick::test {
 
@@ -29,6 +30,25 @@ inline frmRep1* view(int index)
     reports->lstReports->setCurrentRow(index);
     QTest::mouseClick(reports->btnView, Qt::LeftButton);
     return pages::loaded<frmRep1>();
+}
+
+// Row 0 of a grid, laid out, activated by double-click or by Enter.
+inline void activateFirstRow(QTableView* grid, bool byKey)
+{
+    settle();
+    int column = 0;
+    while (grid->isColumnHidden(column))
+        ++column;
+    const QModelIndex cell = grid->model()->index(0, column);
+    grid->setCurrentIndex(cell);
+    if (byKey) {
+        QTest::keyClick(grid, Qt::Key_Return);
+    } else {
+        const QPoint centre = grid->visualRect(cell).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centre);
+    }
+    settle();
 }
 
 // The windows of that kind on screen.
