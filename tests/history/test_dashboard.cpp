@@ -2,8 +2,6 @@
 // earlier run, one window beside the report pages, and its PDF.
 #include "PageSession.h"
 #include "PdfText.h"
-#include "SourceFiles.h"
-#include "analysis/EvaluationRun.h"
 #include "history/RunHistory.h"
 #include "reports/Explanation.h"
 #include "reports/frmDashboard.h"
@@ -16,10 +14,6 @@
 #include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QLineSeries>
-#include <QTableView>
-
-using namespace marrowick;
-using namespace marrowick::test;
 
 namespace {
 template <class T> QList<T*> seriesOf(QChartView* view)
@@ -93,26 +87,25 @@ private slots:
                 expected.push_back(f);
         std::stable_sort(expected.begin(), expected.end(), [](const Figure& a, const Figure& b) { return *a.value() < *b.value(); });
         QVERIFY(expected.size() > 5 && *expected.front().value() < *expected.back().value());
+        // The category axis counts from the bottom: the worst is the top bar, the last.
+        std::reverse(expected.begin(), expected.end());
 
         QChartView* view = sensitivity ? window->chtSensitivity : window->chtSpecificity;
         const QList<QHorizontalBarSeries*> bars = seriesOf<QHorizontalBarSeries>(view);
         QCOMPARE(bars.size(), 1);
         const QBarSet* set = bars.front()->barSets().front();
-        const auto* axis = qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front());
-        const qsizetype n = qsizetype(expected.size());
-        QCOMPARE(set->count(), n);
-        QCOMPARE(axis->count(), n);
-        // The category axis counts from the bottom: the worst is the top bar, the last.
-        for (qsizetype i = 0; i < n; ++i) {
-            QCOMPARE(axis->at(n - 1 - i), expected[size_t(i)].label);
-            QCOMPARE(set->at(n - 1 - i), *expected[size_t(i)].value());
+        QStringList labels;
+        for (const Figure& f : expected) {
+            QCOMPARE(set->at(labels.size()), *f.value());
+            labels << f.label;
         }
+        QCOMPARE(set->count(), labels.size());
+        QCOMPARE(qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front())->categories(), labels);
         const QList<QLineSeries*> whiskers = seriesOf<QLineSeries>(view);
-        QCOMPARE(whiskers.size(), n);
+        QCOMPARE(whiskers.size(), labels.size());
         for (const QLineSeries* w : whiskers) {
             const QList<QPointF> points = w->points();
-            const int bar = qRound(points[2].y());
-            const Interval ci = expected[size_t(n - 1 - bar)].interval();
+            const Interval ci = expected[size_t(qRound(points[2].y()))].interval();
             const auto [low, high] = std::minmax_element(points.begin(), points.end(), [](QPointF a, QPointF b) { return a.x() < b.x(); });
             QCOMPARE(low->x(), ci.low);
             QCOMPARE(high->x(), ci.high);
@@ -158,11 +151,7 @@ private slots:
         }
         QVERIFY(window->lblRecords->text().contains(QLatin1String("latest evaluation")));
 
-        settle(); // the comparison's tab laid out
-        const QPoint first = window->grdRecords->visualRect(records->index(0, 0)).center();
-        QTest::mouseClick(window->grdRecords->viewport(), Qt::LeftButton, {}, first);
-        QTest::mouseDClick(window->grdRecords->viewport(), Qt::LeftButton, {}, first);
-        settle();
+        activateFirstRow(window->grdRecords, false);
         QCOMPARE(shownWindows<frmExplain>().size(), 1);
         QCOMPARE(shownWindows<frmExplain>().front()->model()->record().id, expected.changed.front().id);
     }
