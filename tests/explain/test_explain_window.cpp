@@ -2,7 +2,6 @@
 // Enter on a record's row, or through the list of a summary row's records;
 // beside the viewer, closed by Escape, printed through the renderer.
 #include "PageSession.h"
-#include "PdfText.h"
 #include "reports/Explanation.h"
 #include "reports/ReportModel.h"
 #include "reports/frmExplain.h"

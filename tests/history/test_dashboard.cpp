@@ -1,7 +1,6 @@
 // The dashboard: its charts read from the saved runs, the comparison with an
 // earlier run, one window beside the report pages, and its PDF.
 #include "PageSession.h"
-#include "PdfText.h"
 #include "history/RunHistory.h"
 #include "reports/Explanation.h"
 #include "reports/frmDashboard.h"
@@ -183,17 +182,7 @@ private slots:
         QTest::mouseClick(window->btnPrint, Qt::LeftButton);
         ReportPreview* preview = shownWindows<ReportPreview>().value(0);
         QVERIFY(preview && preview->pageCount() == pages.size());
-        const QString printed = session->db.folder() + QStringLiteral("/printed.pdf");
-        session->host.choosePrinter = [&](QPagedPaintDevice& device) {
-            auto& printer = static_cast<QPrinter&>(device);
-            printer.setOutputFileName(printed);
-            printer.setPrintRange(QPrinter::PageRange);
-            printer.setFromTo(2, 2);
-            return true;
-        };
-        preview->print();
-        session->host.choosePrinter = nullptr;
-        const QStringList second = pdfPages(printed);
+        const QStringList second = printedPages(preview, session->host, session->db.folder() + QStringLiteral("/printed.pdf"), 2, 2);
         QCOMPARE(second.size(), 1);
         QVERIFY(second.front().contains(QLatin1String("Overall scores by run")));
         QVERIFY(!second.front().contains(QLatin1String("Sensitivity:")));

@@ -1,7 +1,6 @@
 // The windows around the reports as a desktop user works them: the preview's
 // zoom, pages, printing, export and keys, and the viewer's size.
 #include "PageSession.h"
-#include "PdfText.h"
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
 
@@ -80,16 +79,7 @@ private slots:
         }
 
         // Pages 2 to 3 of the print dialog print those two alone.
-        const QString printed = s->db.folder() + QStringLiteral("/printed.pdf");
-        s->host.choosePrinter = [&](QPagedPaintDevice& device) {
-            auto& printer = static_cast<QPrinter&>(device);
-            printer.setOutputFileName(printed);
-            printer.setPrintRange(QPrinter::PageRange);
-            printer.setFromTo(2, 3);
-            return true;
-        };
-        preview->print();
-        const QStringList out = pdfPages(printed);
+        const QStringList out = printedPages(preview, s->host, s->db.folder() + QStringLiteral("/printed.pdf"), 2, 3);
         QCOMPARE(out.size(), 2);
         for (int p : {2, 3})
             QVERIFY(QRegularExpression(QStringLiteral("page\\s+%1\\s+of\\s+%2").arg(p).arg(last)).match(out[p - 2]).hasMatch());

@@ -1,6 +1,5 @@
 // Printed reports, checked by the text and pages of the PDFs they make.
 #include "PageSession.h"
-#include "PdfText.h"
 #include "reports/PageRenderer.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportModel.h"

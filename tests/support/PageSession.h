@@ -2,6 +2,7 @@
 // For tests that drive the pages: a scripted host and a fresh database that
 // the program opens, which they fill through an evaluation run; every page and
 // preview left open is closed at the end.
+#include "PdfText.h"
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
 #include "reports/ReportPreview.h"
@@ -59,6 +60,21 @@ template <class T> QList<T*> shownWindows()
         if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
             found << t;
     return found;
+}
+
+// The text of pages `from` to `to` of a preview, printed into a PDF file as if the print dialog asked for them.
+inline QStringList printedPages(ReportPreview* preview, FakePlatform& host, const QString& pdf, int from, int to)
+{
+    host.choosePrinter = [&](QPagedPaintDevice& device) {
+        auto& printer = static_cast<QPrinter&>(device);
+        printer.setOutputFileName(pdf);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(from, to);
+        return true;
+    };
+    preview->print();
+    host.choosePrinter = nullptr;
+    return pdfPages(pdf);
 }
 
 class PageSession : public DbSession {
