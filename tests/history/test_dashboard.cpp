@@ -28,15 +28,24 @@ template <class T> QList<T*> seriesOf(QChartView* view)
 class TestDashboard : public QObject {
     Q_OBJECT
     std::unique_ptr<PageSession> session;
-    // Both samples evaluated, runs 1 and 2, and the dashboard open on run 2; null if either failed.
-    frmDashboard* dashboard()
-    {
-        const bool evaluated = !history::savedRuns().empty() || (EvaluationRun::LoadAndAnalyze(sample("typical"))
-                                                                  && EvaluationRun::LoadAndAnalyze(sample("aggressive")));
-        return evaluated ? frmDashboard::open() : nullptr;
-    }
+    frmDashboard* window = nullptr;
 private slots:
-    void initTestCase() { session = std::make_unique<PageSession>(); }
+    // Without a run the dashboard says so and stays closed; then both samples are evaluated, runs 1 and 2.
+    void initTestCase()
+    {
+        session = std::make_unique<PageSession>();
+        QVERIFY(!frmDashboard::open());
+        QVERIFY(session->host.showedOne(QStringLiteral("Dashboard"), QStringLiteral("There is no evaluation to show yet."),
+                                        MsgIcon::Information, true));
+        QVERIFY(shownWindows<frmDashboard>().isEmpty());
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")) && EvaluationRun::LoadAndAnalyze(sample("aggressive")));
+    }
+    // Each test starts with the dashboard open on run 2.
+    void init()
+    {
+        window = frmDashboard::open();
+        QVERIFY(window);
+    }
     void cleanup()
     {
         for (QWidget* w : shownWindows<QWidget>())
@@ -46,18 +55,9 @@ private slots:
     }
     void cleanupTestCase() { session.reset(); }
 
-    void saysSoWithoutARun()
-    {
-        QVERIFY(!frmDashboard::open());
-        QVERIFY(session->host.showedOne(QStringLiteral("Dashboard"), QStringLiteral("There is no evaluation to show yet."),
-                                        MsgIcon::Information, true));
-        QVERIFY(shownWindows<frmDashboard>().isEmpty());
-    }
-
     void opensOnceBesideTheReportPage()
     {
-        QVERIFY(dashboard());
-        shownWindows<frmDashboard>().front()->close();
+        window->close();
         settle();
         auto* page = pages::show<frmAnalysisReports>();
         QTest::mouseClick(page->cmdDashboard, Qt::LeftButton);
@@ -78,8 +78,6 @@ private slots:
     void barsAreTheRunsFiguresWorstFirst()
     {
         QFETCH(bool, sensitivity);
-        frmDashboard* window = dashboard();
-        QVERIFY(window);
         std::vector<Figure> expected;
         for (const Figure& f : history::runFigures(2))
             if (!f.isOverall() && f.isSensitivity() == sensitivity && f.value())
@@ -113,8 +111,6 @@ private slots:
 
     void trendHasEveryRun()
     {
-        frmDashboard* window = dashboard();
-        QVERIFY(window);
         const std::vector<history::TrendPoint> trend = history::trend();
         QCOMPARE(trend.size(), size_t(2));
         const QList<QLineSeries*> lines = seriesOf<QLineSeries>(window->chtTrend);
@@ -128,8 +124,6 @@ private slots:
 
     void comparesWithTheEarlierRun()
     {
-        frmDashboard* window = dashboard();
-        QVERIFY(window);
         QVERIFY(!window->comparison());
         window->cboCompare->setFocus();
         QTest::keyClick(window->cboCompare, Qt::Key_Down);
@@ -157,8 +151,6 @@ private slots:
 
     void printsTheScores()
     {
-        frmDashboard* window = dashboard();
-        QVERIFY(window);
         window->compareWith(1);
         const QString pdf = session->db.folder() + QStringLiteral("/dashboard.pdf");
         session->host.fileAnswers << pdf;
