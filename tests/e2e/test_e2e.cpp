@@ -1,8 +1,11 @@
 // Results files from the registry simulator, checked against what the simulator
 // knows it did with every test record, never against the program's own output;
-// and every record's outcome against the tables and summaries that count it.
+// every record's outcome against the tables and summaries that count it, and the
+// run saved with the evaluation against those summaries.
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
+#include "history/RunHistory.h"
+#include "summaries/PercentText.h"
 #include "simregistry/RegistrySimulator.h"
 
 #include <QSet>
@@ -156,6 +159,16 @@ private slots:
 
         // Every record's outcome agrees with the tables and the summaries that count it.
         QVERIFY(refillSummaries());
+        // The run saved with the evaluation keeps the summaries' figures, counted the same way.
+        QStringList saved;
+        for (const Figure& f : history::runFigures(history::resolveRun(-1).value()))
+            saved << QStringList{f.name, f.label, PercentText(f.counts.successes, f.counts.trials)}.join(QLatin1Char('|'));
+        QCOMPARE(saved, reportedScores());
+        const QHash<QString, Counts> kept = lookAlikesKeptByType();
+        for (QSqlQuery q = run(QStringLiteral("SELECT ProblemCode, Specificity FROM tblScoresByType WHERE ProblemCode <> 'TOTAL'")); q.next();) {
+            const Counts c = kept.value(q.value(0).toString());
+            QCOMPARE(c.trials ? PercentText(c.successes, c.trials) : QStringLiteral("N/A"), q.value(1).toString());
+        }
         QCOMPARE(countRows(QStringLiteral("tblRecordOutcomes")), countRows(QStringLiteral("DupTestData")));
 
         // The records the scores count: those IIS_DUPLICATES lists, and the main records of lost groups.

@@ -5,7 +5,6 @@
 #include "database/EvalDatabase.h"
 #include "database/Schema.h"
 #include "history/RunHistory.h"
-#include "summaries/PercentText.h"
 
 #include <QFileInfo>
 
@@ -49,30 +48,6 @@ private slots:
         QFETCH(double, low);
         QFETCH(double, high);
         QCOMPARE((QList<double>{interval.low, interval.high}), (QList<double>{low, high}));
-    }
-
-    // The saved figures are the reports' figures, counted the same way.
-    void figuresAreTheReports_data()
-    {
-        QTest::addColumn<QString>("policy");
-        for (const char* policy : {"none", "exact", "typical", "aggressive", "perfect"})
-            QTest::newRow(policy) << QString::fromLatin1(policy);
-    }
-    void figuresAreTheReports()
-    {
-        QFETCH(QString, policy);
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(policy)));
-        QVERIFY(refillSummaries());
-        QStringList saved;
-        for (const Figure& f : history::runFigures(history::resolveRun(-1).value()))
-            saved << QStringList{f.name, f.label, PercentText(f.counts.successes, f.counts.trials)}.join(QLatin1Char('|'));
-        QCOMPARE(saved, reportedScores());
-
-        const QHash<QString, Counts> kept = lookAlikesKeptByType();
-        for (QSqlQuery q = run(QStringLiteral("SELECT ProblemCode, Specificity FROM tblScoresByType WHERE ProblemCode <> 'TOTAL'")); q.next();) {
-            const Counts c = kept.value(q.value(0).toString());
-            QCOMPARE(c.trials ? PercentText(c.successes, c.trials) : QStringLiteral("N/A"), q.value(1).toString());
-        }
     }
 
     // A run is saved with the evaluation, in its unit of work: never for a
