@@ -380,10 +380,8 @@ private slots:
         }
         for (const QJsonValue c : compared["changed"].toArray())
             listed << QString::number(c["id"].toInteger()) + ' ' + c["before"].toString() + '>' + c["after"].toString();
-        expected.sort();
-        listed.sort();
         QVERIFY(expected.size() > 20);
-        QCOMPARE(listed, expected);
+        QCOMPARE(sorted(listed), sorted(expected));
         const BatchRun table = batch({"compare", "--database", database, "--format", "csv", "1", "-1"});
         QCOMPARE(table.out.count("\r\nfigure,") + table.out.count("\r\nrecord,"), expected.size());
 

@@ -120,12 +120,6 @@ Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>
     return e;
 }
 
-QStringList sorted(QStringList list)
-{
-    list.sort();
-    return list;
-}
-
 QString overallValue(int code) { return rows("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", {code}).value(0); }
 
 } // namespace

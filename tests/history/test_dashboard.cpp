@@ -14,17 +14,6 @@
 #include <QLabel>
 #include <QLineSeries>
 
-namespace {
-template <class T> QList<T*> seriesOf(QChartView* view)
-{
-    QList<T*> found;
-    for (QAbstractSeries* s : view->chart()->series())
-        if (auto* t = qobject_cast<T*>(s))
-            found << t;
-    return found;
-}
-} // namespace
-
 class TestDashboard : public QObject {
     Q_OBJECT
     std::unique_ptr<PageSession> session;
@@ -88,7 +77,7 @@ private slots:
         std::reverse(expected.begin(), expected.end());
 
         QChartView* view = sensitivity ? window->chtSensitivity : window->chtSpecificity;
-        const QList<QHorizontalBarSeries*> bars = seriesOf<QHorizontalBarSeries>(view);
+        const QList<QHorizontalBarSeries*> bars = view->chart()->findChildren<QHorizontalBarSeries*>();
         QCOMPARE(bars.size(), 1);
         const QBarSet* set = bars.front()->barSets().front();
         QStringList labels;
@@ -98,7 +87,7 @@ private slots:
         }
         QCOMPARE(set->count(), labels.size());
         QCOMPARE(qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front())->categories(), labels);
-        const QList<QLineSeries*> whiskers = seriesOf<QLineSeries>(view);
+        const QList<QLineSeries*> whiskers = view->chart()->findChildren<QLineSeries*>();
         QCOMPARE(whiskers.size(), labels.size());
         for (const QLineSeries* w : whiskers) {
             const QList<QPointF> points = w->points();
@@ -113,7 +102,7 @@ private slots:
     {
         const std::vector<history::TrendPoint> trend = history::trend();
         QCOMPARE(trend.size(), size_t(2));
-        const QList<QLineSeries*> lines = seriesOf<QLineSeries>(window->chtTrend);
+        const QList<QLineSeries*> lines = window->chtTrend->chart()->findChildren<QLineSeries*>();
         QCOMPARE(lines.size(), 2);
         for (size_t i = 0; i < trend.size(); ++i) {
             QCOMPARE(lines[0]->at(int(i)), QPointF(double(trend[i].run), *trend[i].sensitivity.value()));

@@ -41,6 +41,12 @@ private:
 QStringList rows(const QString& sql, const QVariantList& binds = {});
 qint64 count(const QString& sql, const QVariantList& binds = {});
 
+inline QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
 // The four summaries refilled, as the reports refill them before they show them.
 bool refillSummaries();
 // The scores the refilled summaries show, as "name|label|score" under the names and in the
