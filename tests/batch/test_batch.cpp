@@ -21,7 +21,7 @@ BatchRun batch(const QStringList& args, const QString& program = kBatchProgram, 
                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     if (asNobody && kRoot)
-        return runBatch(QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + args, QStringLiteral("setpriv"), env);
+        return runBatch(QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + args, "setpriv", env);
     return runBatch(args, program, env);
 }
 
@@ -164,19 +164,20 @@ private slots:
     {
         QFETCH(QString, fault);
         QFETCH(QString, message);
-        if ((fault == QLatin1String("read-only") || fault == QLatin1String("full")) && !kRoot)
+        const bool readOnly = fault == QLatin1String("read-only"), full = fault == QLatin1String("full");
+        if ((readOnly || full) && !kRoot)
             QSKIP("needs root: file modes do not bind a file's owner, and a small disk needs a mount");
         const QString folder = sharedFolder(dir, QStringLiteral("fault%1").arg(serial));
         database = folder + QStringLiteral("/eval.db");
         const QString mount = folder + QStringLiteral("/small");
-        if (fault == QLatin1String("full")) {
+        if (full) {
             // Just room for the database: the load cannot grow it.
             QDir().mkpath(mount);
             QVERIFY(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=600k", "tmpfs", mount}) == 0);
             database = mount + QStringLiteral("/eval.db");
         }
         QCOMPARE(evaluate({sample("none")}).code, 0);
-        if (fault == QLatin1String("full")) {
+        if (full) {
             QFile filler(mount + QStringLiteral("/filler"));
             QVERIFY(filler.open(QIODevice::WriteOnly));
             while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
@@ -189,16 +190,16 @@ private slots:
             QVERIFY(openEvalDatabase(database));
         else if (fault == QLatin1String("locked"))
             QVERIFY(lock.emplace(database).held());
-        else if (fault == QLatin1String("read-only"))
+        else if (readOnly)
             QVERIFY(setFileReadOnly(database, true));
-        const BatchRun r = batch({"evaluate", "--database", database, sample("typical")}, kBatchProgram, fault == QLatin1String("read-only"));
+        const BatchRun r = batch({"evaluate", "--database", database, sample("typical")}, kBatchProgram, readOnly);
         QCOMPARE(r.code, 3);
         QVERIFY2(r.err.startsWith("Database Error: ") && r.err.contains(message), qPrintable(r.err));
         QVERIFY2(!r.err.contains("INSERT") && !r.err.contains("Rebuild"), qPrintable(r.err));
         lock.reset();
         closeEvalDatabase();
         QCOMPARE(fileBytes(database), before);
-        if (fault == QLatin1String("full"))
+        if (full)
             QProcess::execute(QStringLiteral("umount"), {mount});
     }
 
@@ -313,8 +314,9 @@ private slots:
                     const bool hasInterval = score.endsWith(" %");
                     scored += hasInterval;
                     QVERIFY(hasInterval ? low.isDouble() && high.isDouble() : low.isNull() && high.isNull());
+                    const QString interval = QString::number(low.toDouble(), 'f', 2) + '-' + QString::number(high.toDouble(), 'f', 2);
                     QCOMPARE(csv[i + 1][fields.indexOf(field + "Low")] + '-' + csv[i + 1][fields.indexOf(field + "High")],
-                             hasInterval ? QString::number(low.toDouble(), 'f', 2) + '-' + QString::number(high.toDouble(), 'f', 2) : "-");
+                             hasInterval ? interval : "-");
                     const double value = score.chopped(2).toDouble();
                     QVERIFY2(!hasInterval || (low.toDouble() <= value && value <= high.toDouble()), qPrintable(score));
                     const int judged = rows[i]["ProblemCount"].toInt();
@@ -356,8 +358,8 @@ private slots:
             const QString time = runs[k]["time"].toString();
             const QString sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
             QCOMPARE(runs[k].toObject(), (QJsonObject{{"run", k + 1}, {"time", time}, {"file", QFileInfo(files[k]).fileName()},
-                                                      {"size", bytes.size()}, {"sha256", sha256}, {"rows", rows[k]}, {"deck", runs[0]["deck"]},
-                                                      {"sensitivity", states[k]["sensitivity"].chopped(2).toDouble()},
+                                                      {"size", bytes.size()}, {"sha256", sha256}, {"rows", rows[k]},
+                                                      {"deck", runs[0]["deck"]}, {"sensitivity", states[k]["sensitivity"].chopped(2).toDouble()},
                                                       {"specificity", states[k]["specificity"].chopped(2).toDouble()}}));
             QVERIFY(time.endsWith('Z') && qAbs(QDateTime::fromString(time, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())) < 120);
         }

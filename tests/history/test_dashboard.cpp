@@ -150,8 +150,8 @@ private slots:
         const std::vector<Figure> figures = history::runFigures(2);
         for (const Figure& overall : {figures[0], figures[1]}) {
             const Interval ci = overall.interval();
-            const QString scores =
-                QStringLiteral("%1 % (95 % CI %2–%3 %)").arg(*overall.value(), 0, 'f', 2).arg(ci.low, 0, 'f', 2).arg(ci.high, 0, 'f', 2);
+            const QString scores = QStringLiteral("%1 % (95 % CI %2–%3 %)")
+                                       .arg(*overall.value(), 0, 'f', 2).arg(ci.low, 0, 'f', 2).arg(ci.high, 0, 'f', 2);
             QVERIFY2(text.contains(scores), qPrintable(scores));
             QVERIFY(window->lblScores->text().contains(scores));
         }
