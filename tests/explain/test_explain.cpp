@@ -124,14 +124,10 @@ private slots:
         if (args.contains(QStringLiteral("json"))) {
             const QJsonArray records = jsonOf(out).value(QStringLiteral("records")).toArray();
             QCOMPARE(records.size(), count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome = 'missed'")));
-            for (const QJsonValue& v : records) {
-                const QJsonObject r = v.toObject();
-                QCOMPARE(r.keys(), (QStringList{"attempt", "client", "differs", "flag", "group", "id", "outcome", "problem"}));
-                QCOMPARE(rows(QStringLiteral("SELECT Outcome, Attempt, ClientID, QMflag FROM tblRecordOutcomes WHERE ID = %1")
-                                  .arg(r.value(QStringLiteral("id")).toInteger())),
-                         QStringList(QStringLiteral("missed|%1|%2|%3")
-                                         .arg(r.value(QStringLiteral("attempt")).toInt())
-                                         .arg(r.value(QStringLiteral("client")).toString(), r.value(QStringLiteral("flag")).toString())));
+            for (const QJsonValue r : records) {
+                QCOMPARE(r.toObject().keys(), (QStringList{"attempt", "client", "differs", "flag", "group", "id", "outcome", "problem"}));
+                QCOMPARE(rows("SELECT Outcome, Attempt, ClientID, QMflag FROM tblRecordOutcomes WHERE ID = ?", {r["id"].toInteger()}),
+                         QStringList{"missed|" + QString::number(r["attempt"].toInt()) + '|' + r["client"].toString() + '|' + r["flag"].toString()});
             }
         } else if (args.contains(QStringLiteral("csv"))) {
             const QList<QByteArray> lines = out.trimmed().split('\n');

@@ -18,11 +18,7 @@ namespace {
 // The left edge of a PDF's first word, in points.
 double firstWordLeft(const QString& pdf)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
-                                          QStringLiteral("1"), pdf, QStringLiteral("-")});
-    p.waitForFinished(60000);
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QString out = pdfText(pdf, {"-bbox", "-f", "1", "-l", "1"});
     const qsizetype at = out.indexOf(QStringLiteral("<word xMin=\""));
     return at < 0 ? -1 : out.mid(at + 12, 12).section(QLatin1Char('"'), 0, 0).toDouble();
 }
