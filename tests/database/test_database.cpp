@@ -5,11 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-class TestDatabaseLayer : public QObject {
+class TestDatabaseLayer : public SessionTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     void newFileHoldsSchemaAndReferenceData()
     {
@@ -163,8 +161,6 @@ private slots:
         QCOMPARE(got, records);
     }
 
-private:
-    std::optional<DbSession> s;
 };
 
 QTEST_GUILESS_MAIN(TestDatabaseLayer)

@@ -24,11 +24,9 @@ struct Outcomes { QList<Person> people; QList<QList<int>> groups; QString regist
 
 } // namespace
 
-class TestExplain : public QObject {
+class TestExplain : public SessionTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     void oneGroupPerOutcome_data()
     {
@@ -143,8 +141,6 @@ private slots:
         }
     }
 
-private:
-    std::optional<DbSession> s;
 };
 
 QTEST_GUILESS_MAIN(TestExplain)

@@ -21,11 +21,9 @@ QHash<QString, QString> truthOf(const QString& policy)
 
 } // namespace
 
-class TestHistory : public QObject {
+class TestHistory : public SessionTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     void wilsonIntervals_data()
     {
@@ -108,8 +106,6 @@ private slots:
         QCOMPARE(history::savedRuns().size(), size_t(1));
     }
 
-private:
-    std::optional<DbSession> s;
 };
 
 QTEST_GUILESS_MAIN(TestHistory)

@@ -39,17 +39,16 @@ int inkedRows(QWidget* w)
 
 } // namespace
 
-class TestDesktop : public QObject {
+class TestDesktop : public PageTest {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init()
     {
         QSettings().clear();
-        s.emplace();
+        SessionTest::init();
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("none")));
     }
-    void cleanup() { s.reset(); }
 
     void previewZoomsPagesPrintsAndExports()
     {
@@ -134,7 +133,6 @@ private:
         return ReportPreview::liveInstance(*reportAt(index));
     }
 
-    std::optional<PageSession> s;
 };
 
 QTEST_MAIN(TestDesktop)

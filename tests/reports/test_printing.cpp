@@ -26,11 +26,9 @@ QString marker(int row, qsizetype field) { return QStringLiteral("r%1f%2").arg(r
 
 } // namespace
 
-class TestPrinting : public QObject {
+class TestPrinting : public PageTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     void everyDesignLaysOutAnyModel_data()
     {
@@ -185,8 +183,6 @@ private slots:
         QVERIFY(s->host.shown.isEmpty());
     }
 
-private:
-    std::optional<PageSession> s;
 };
 
 QTEST_MAIN(TestPrinting)

@@ -16,11 +16,9 @@
 #include <QPointer>
 #include <QProgressBar>
 
-class TestShell : public QObject {
+class TestShell : public PageTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     // Forward by the access keys, back by the buttons: each page is loaded anew
     // with its texts, the page left behind is unloaded, and the one connection
@@ -158,8 +156,6 @@ private slots:
         frmProcessing::Unload();
     }
 
-private:
-    std::optional<PageSession> s;
 };
 
 QTEST_MAIN(TestShell)

@@ -96,4 +96,10 @@ public:
     }
 };
 
+// The tests of the pages: each test function has a session of its own in which the program opened the database.
+class PageTest : public SessionTest {
+protected:
+    std::shared_ptr<DbSession> newSession() override { return std::make_shared<PageSession>(); }
+};
+
 } // namespace marrowick::test
