@@ -124,7 +124,7 @@ QString overallValue(int code) { return rows("SELECT ResultValue FROM tblOverall
 
 } // namespace
 
-class TestEndToEnd : public QObject {
+class TestEndToEnd : public SessionTest {
     Q_OBJECT
 private slots:
     void findingsAgreeWithTheSimulator_data()
@@ -137,7 +137,6 @@ private slots:
     void findingsAgreeWithTheSimulator()
     {
         QFETCH(QString, policy);
-        DbSession s;
         const sim::Policy chosen = *sim::policyNamed(policy);
         const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv"));
         const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")), groups);
@@ -146,8 +145,8 @@ private slots:
         const Expectation e = expect(groups, records, simulation);
         QCOMPARE(e.offTruth, QStringList());
 
-        QVERIFY(EvaluationRun::LoadAndAnalyze(s.db.writeFile("results.txt", simulation.resultsFile)));
-        QVERIFY(s.host.shown.isEmpty());
+        QVERIFY(EvaluationRun::LoadAndAnalyze(s->db.writeFile("results.txt", simulation.resultsFile)));
+        QVERIFY(s->host.shown.isEmpty());
         QCOMPARE(sorted(rows("SELECT ID FROM IIS_MISSING_RECORDS")), e.missing);
         QCOMPARE(sorted(rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES")), e.surplus);
 

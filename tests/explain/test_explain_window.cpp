@@ -8,7 +8,7 @@
 
 #include <QLabel>
 
-class TestExplainWindow : public QObject {
+class TestExplainWindow : public PageTest {
     Q_OBJECT
 private slots:
     void opensFromTheRows_data()
@@ -28,7 +28,6 @@ private slots:
     {
         QFETCH(int, report);
         QFETCH(QString, ofType);
-        PageSession session;
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("aggressive")));
         frmRep1* viewer = view(report);
         QVERIFY(viewer && viewer->resultSet()->rowCount() > 0);
@@ -59,18 +58,17 @@ private slots:
             QTest::keyClick(lists.front(), Qt::Key_Escape);
         settle();
         QVERIFY(shownWindows<frmExplain>().isEmpty() && shownWindows<frmOutcomeList>().isEmpty());
-        QVERIFY(session.host.takeShown().isEmpty());
+        QVERIFY(s->host.takeShown().isEmpty());
     }
 
     void exportsThroughTheRenderer()
     {
-        PageSession session;
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
         const RecordOutcome missed = explain::outcomesSelected(QStringLiteral("missed")).front();
         frmExplain* window = frmExplain::open(missed.id);
         QVERIFY(window);
-        const QString pdf = session.db.folder() + QStringLiteral("/explain.pdf");
-        session.host.fileAnswers << pdf;
+        const QString pdf = s->db.folder() + QStringLiteral("/explain.pdf");
+        s->host.fileAnswers << pdf;
         QTest::mouseClick(window->btnExportPdf, Qt::LeftButton);
         const QStringList pages = pdfPages(pdf);
         QCOMPARE(pages.size(), 1);

@@ -24,8 +24,7 @@ private slots:
     {
         session = std::make_unique<PageSession>();
         QVERIFY(!frmDashboard::open());
-        QVERIFY(session->host.showedOne(QStringLiteral("Dashboard"), QStringLiteral("There is no evaluation to show yet."),
-                                        MsgIcon::Information, true));
+        QVERIFY(session->host.showedOne("Dashboard", "There is no evaluation to show yet.", MsgIcon::Information, true));
         QVERIFY(shownWindows<frmDashboard>().isEmpty());
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")) && EvaluationRun::LoadAndAnalyze(sample("aggressive")));
     }

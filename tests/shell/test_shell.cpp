@@ -74,10 +74,9 @@ private slots:
     {
         QTest::addColumn<bool>("byFrame"); // the window's close button, or Exit
         QTest::addColumn<bool>("confirmed");
-        QTest::newRow("Exit, cancelled") << false << false;
-        QTest::newRow("Exit, confirmed") << false << true;
-        QTest::newRow("frame, cancelled") << true << false;
-        QTest::newRow("frame, confirmed") << true << true;
+        for (bool byFrame : {false, true})
+            for (bool confirmed : {false, true})
+                QTest::addRow("%s, %s", byFrame ? "frame" : "Exit", confirmed ? "confirmed" : "cancelled") << byFrame << confirmed;
     }
 
     // Cancel keeps the page as it was; OK closes the database and marks the file
