@@ -25,6 +25,7 @@ inline QList<QStringList> csvRecords(const QByteArray& bytes)
     return records;
 }
 
+// The object of a json document, as the batch writes them.
 inline QJsonObject jsonOf(const QByteArray& bytes) { return QJsonDocument::fromJson(bytes).object(); }
 
 const QString kBatchProgram = QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch");

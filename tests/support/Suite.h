@@ -1,6 +1,7 @@
 #pragma once
 // What every test program starts from: the test framework, the scripted host,
-// a fresh database, the database helpers and the source tree's files.
+// a fresh database, the database helpers and the source tree's files; and a
+// base for test objects whose every test function needs a session of its own.
 #include "FakePlatform.h"
 #include "SourceFiles.h"
 #include "database/Db.h"
