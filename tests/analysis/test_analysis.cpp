@@ -25,15 +25,14 @@ const Person kMary{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "F", "SUE"};
 
 } // namespace
 
-class TestAnalysis : public QObject {
+class TestAnalysis : public SessionTest {
     Q_OBJECT
 private slots:
     void init()
     {
-        s.emplace();
+        SessionTest::init();
         run("DELETE FROM IIS_LOADED_CHILD_ALL");
     }
-    void cleanup() { s.reset(); }
 
     void helpers()
     {
@@ -255,8 +254,6 @@ private slots:
         QCOMPARE(snapshot(), before);
     }
 
-private:
-    std::optional<DbSession> s;
 };
 
 QTEST_GUILESS_MAIN(TestAnalysis)

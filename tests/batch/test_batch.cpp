@@ -1,6 +1,5 @@
 #include "PdfText.h"
 #include "Suite.h"
-#include "database/CsvReader.h"
 #include "database/EvalDatabase.h"
 #include "history/Scores.h"
 #include "reports/ReportCatalogue.h"
@@ -9,33 +8,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSqlRecord>
 #include <unistd.h>
 
 namespace {
 
-struct Result { int code; QString out, err; };
-
-const QString kBatch = QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch");
 const bool kRoot = ::geteuid() == 0;
 
-// Runs a batch program; as root, optionally as the unprivileged user "nobody",
-// whom file modes bind.
-Result batch(const QStringList& args, const QString& program = kBatch, bool asNobody = false,
-             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+// Runs a batch program; as root, optionally as the unprivileged user "nobody", whom file modes bind.
+BatchRun batch(const QStringList& args, const QString& program = kBatchProgram, bool asNobody = false,
+               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
-    QProcess p;
-    p.setProcessEnvironment(env);
     if (asNobody && kRoot)
-        p.start(QStringLiteral("setpriv"), QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + args);
-    else
-        p.start(program, args);
-    p.waitForFinished(120000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return runBatch(QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + args, "setpriv", env);
+    return runBatch(args, program, env);
 }
 
 // A folder everyone may write, as a shared install's users need.
@@ -86,7 +73,7 @@ private slots:
     void usageErrors()
     {
         QFETCH(QStringList, args);
-        const Result r = batch(args);
+        const BatchRun r = batch(args);
         QCOMPARE(r.code, 2);
         QVERIFY2(r.err.startsWith("marrowick-batch: ") && r.err.contains("--help"), qPrintable(r.err));
     }
@@ -115,7 +102,7 @@ private slots:
         QFile::remove(file);
         if (!contents.startsWith(QLatin1Char('<')))
             QVERIFY(writeBytes(file, contents.toUtf8()));
-        const Result r = evaluate({contents == QLatin1String("<reuse>") ? QStringLiteral("--reuse") : file});
+        const BatchRun r = evaluate({contents == QLatin1String("<reuse>") ? QStringLiteral("--reuse") : file});
         QCOMPARE(r.code, 1);
         QVERIFY2(error.endsWith('\n') ? r.err == error : r.err.startsWith(error), qPrintable(r.err));
     }
@@ -127,12 +114,12 @@ private slots:
         QVERIFY(writeBytes(partial, fileBytes(sample("none")).split('\n').mid(0, 55).join('\n') + '\n'));
         const QString warning = QStringLiteral("Warning: More than 20 percent of the records are missing. Please verify the data is complete.\n");
         for (const auto& [args, code] : {std::pair{QStringList{partial}, 0}, {QStringList{"--strict", partial}, 4}}) {
-            const Result r = evaluate(args);
+            const BatchRun r = evaluate(args);
             QCOMPARE(r.code, code);
             QCOMPARE(r.err, warning);
         }
         // Code 4 wins over 5, and both faults are told.
-        const Result r = evaluate({"--strict", "--fail-below", "100,100", partial});
+        const BatchRun r = evaluate({"--strict", "--fail-below", "100,100", partial});
         QCOMPARE(r.code, 4);
         QVERIFY2(r.err.startsWith(warning) && r.err.count("Below Threshold: ") == 2, qPrintable(r.err));
     }
@@ -142,20 +129,20 @@ private slots:
         QVERIFY(writeBytes(database, QByteArray("not a database\n").repeated(100)));
         QVERIFY(setFileReadOnly(database, true));
         const auto mode = QFile::permissions(database);
-        const Result r = report({"0"});
+        const BatchRun r = report({"0"});
         QCOMPARE(r.code, 3);
         QVERIFY2(r.err.startsWith("Database Error: The database file "), qPrintable(r.err));
         // Never overwritten without consent, nor even made writable.
         QVERIFY(fileBytes(database).startsWith("not a database"));
         QCOMPARE(QFile::permissions(database), mode);
         // A script that asks for it gets a new database, and the old file is kept.
-        const Result rebuilt = evaluate({"--rebuild-database", sample("perfect")});
+        const BatchRun rebuilt = evaluate({"--rebuild-database", sample("perfect")});
         QCOMPARE(rebuilt.code, 0);
         QVERIFY2(rebuilt.err.startsWith("Database Rebuilt: "), qPrintable(rebuilt.err));
         QVERIFY(fileBytes(database + QStringLiteral(".bak")).startsWith("not a database"));
         // A folder named as the database is refused and left as it was.
         const auto before = QFile::permissions(dir.path());
-        const Result folder = batch({"report", "--database", dir.path(), "0"});
+        const BatchRun folder = batch({"report", "--database", dir.path(), "0"});
         QCOMPARE(folder.code, 3);
         QVERIFY2(folder.err.contains("it is not a file"), qPrintable(folder.err));
         QCOMPARE(QFile::permissions(dir.path()), before);
@@ -177,19 +164,20 @@ private slots:
     {
         QFETCH(QString, fault);
         QFETCH(QString, message);
-        if ((fault == QLatin1String("read-only") || fault == QLatin1String("full")) && !kRoot)
+        const bool readOnly = fault == QLatin1String("read-only"), full = fault == QLatin1String("full");
+        if ((readOnly || full) && !kRoot)
             QSKIP("needs root: file modes do not bind a file's owner, and a small disk needs a mount");
         const QString folder = sharedFolder(dir, QStringLiteral("fault%1").arg(serial));
         database = folder + QStringLiteral("/eval.db");
         const QString mount = folder + QStringLiteral("/small");
-        if (fault == QLatin1String("full")) {
+        if (full) {
             // Just room for the database: the load cannot grow it.
             QDir().mkpath(mount);
             QVERIFY(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=600k", "tmpfs", mount}) == 0);
             database = mount + QStringLiteral("/eval.db");
         }
         QCOMPARE(evaluate({sample("none")}).code, 0);
-        if (fault == QLatin1String("full")) {
+        if (full) {
             QFile filler(mount + QStringLiteral("/filler"));
             QVERIFY(filler.open(QIODevice::WriteOnly));
             while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
@@ -202,16 +190,16 @@ private slots:
             QVERIFY(openEvalDatabase(database));
         else if (fault == QLatin1String("locked"))
             QVERIFY(lock.emplace(database).held());
-        else if (fault == QLatin1String("read-only"))
+        else if (readOnly)
             QVERIFY(setFileReadOnly(database, true));
-        const Result r = batch({"evaluate", "--database", database, sample("typical")}, kBatch, fault == QLatin1String("read-only"));
+        const BatchRun r = batch({"evaluate", "--database", database, sample("typical")}, kBatchProgram, readOnly);
         QCOMPARE(r.code, 3);
         QVERIFY2(r.err.startsWith("Database Error: ") && r.err.contains(message), qPrintable(r.err));
         QVERIFY2(!r.err.contains("INSERT") && !r.err.contains("Rebuild"), qPrintable(r.err));
         lock.reset();
         closeEvalDatabase();
         QCOMPARE(fileBytes(database), before);
-        if (fault == QLatin1String("full"))
+        if (full)
             QProcess::execute(QStringLiteral("umount"), {mount});
     }
 
@@ -226,7 +214,7 @@ private slots:
             ForeignLock lock(database);
             QVERIFY(lock.held());
             QProcess crashing;
-            crashing.start(kBatch, {"evaluate", "--database", database, sample("typical")});
+            crashing.start(kBatchProgram, {"evaluate", "--database", database, sample("typical")});
             QVERIFY(crashing.waitForStarted());
             // Written, not just created: a kill in between leaves a lock nobody can prove stale.
             QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(database + QStringLiteral(".lock")).size() > 0, 2500);
@@ -234,12 +222,12 @@ private slots:
             crashing.waitForFinished();
         }
         QVERIFY(QFile::exists(database + QStringLiteral(".lock")));
-        const Result r = evaluate({sample("perfect")});
+        const BatchRun r = evaluate({sample("perfect")});
         QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(r.err)); // not a terminal: no progress bar
         QVERIFY2(r.out.contains("550 rows loaded"), qPrintable(r.out));
         QVERIFY(!(QFile::permissions(database) & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther)));
         // The next run clears the mark and reuses the evaluation.
-        const Result again = evaluate({"--reuse"});
+        const BatchRun again = evaluate({"--reuse"});
         QCOMPARE(again.code, 0);
         QVERIFY(again.out.contains("550 rows loaded"));
     }
@@ -249,7 +237,7 @@ private slots:
     void sharedInstallGivesEachUserACopy()
     {
         const QString program = sharedFolder(dir, QStringLiteral("install")) + QStringLiteral("/marrowick-batch");
-        QVERIFY(QFile::copy(kBatch, program));
+        QVERIFY(QFile::copy(kBatchProgram, program));
         QCOMPARE(batch({"evaluate", sample("perfect")}, program).code, 0);
         const QString shared = QFileInfo(program).path() + QStringLiteral("/DupTestDataFin.db");
         QVERIFY(QFile::exists(shared));
@@ -260,7 +248,7 @@ private slots:
         const QString home = sharedFolder(dir, QStringLiteral("home"));
         env.insert(QStringLiteral("HOME"), home);
         env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-        const Result r = batch({"evaluate", sample("typical")}, program, true, env);
+        const BatchRun r = batch({"evaluate", sample("typical")}, program, true, env);
         QVERIFY(QFile::setPermissions(QFileInfo(program).path(), QFileDevice::Permissions(0x7777)));
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QVERIFY2(r.out.contains("rows loaded"), qPrintable(r.out));
@@ -272,7 +260,7 @@ private slots:
     {
         QCOMPARE(evaluate({sample("typical")}).code, 0);
         // As text: every report under its title, each shown column under its caption.
-        Result r = report({"all"});
+        BatchRun r = report({"all"});
         QCOMPARE(r.code, 0);
         for (const ReportDef& report : reportCatalogue()) {
             QVERIFY2(r.out.contains(report.title + QLatin1Char('\n')), qPrintable(report.title));
@@ -291,7 +279,7 @@ private slots:
             duplicates += line.contains(',') && !line.startsWith("ID,") && !line.contains("BASE_RECORD,");
         QVERIFY(lines.at(lines.size() - 2).startsWith("TOTAL,TOTAL DUPLICATES,100," + QByteArray::number(duplicates) + ","));
         QVERIFY(fileBytes(out + QStringLiteral("/rptNonDupsLost.csv")).split('\n').first().contains("Notes,ID"));
-        const QJsonObject overall = QJsonDocument::fromJson(fileBytes(out + QStringLiteral("/rptOverall.json"))).object();
+        const QJsonObject overall = jsonOf(fileBytes(out + QStringLiteral("/rptOverall.json")));
         QCOMPARE(overall.value("title").toString(), reportAt(0)->title);
         QCOMPARE(overall.value("rows").toArray().size(), 16);
         QCOMPARE(overall.value("rows").toArray().at(0).toObject().value("ResultValue").toString(), QStringLiteral("550"));
@@ -301,44 +289,41 @@ private slots:
         QVERIFY(pdfPages(pdfs + QStringLiteral("/rptOverall.pdf")).join(QString()).contains("Overall Score for Duplicate Record Detection"));
         QVERIFY(QFile::exists(pdfs + QStringLiteral("/rptAllDupsList.pdf")));
 
-        // In csv and json every score field X gains XLow and XHigh after the
-        // report's own fields: the 95 % interval of the score, none where a row has none.
+        // In csv and json every score field X gains XLow and XHigh after the report's own fields: the 95 %
+        // interval of a score ("90.12 %"), none for counts, N/A and blanks.
         FakePlatform host;
         QVERIFY(openEvalDatabase(database));
         const QList<QStringList> scoreFields{{"ResultValue"}, {"Sensitivity"}, {"Specificity"}, {"Sensitivity", "Specificity"}};
         for (int index = 0; index < 4; ++index) {
-            const ReportDef& def = *reportAt(index);
-            const QJsonObject doc = QJsonDocument::fromJson(fileBytes(out + '/' + def.fileName + ".json")).object();
-            const QSqlRecord record = run(def.query).record();
-            QStringList fields, cells;
+            const QString file = out + '/' + reportAt(index)->fileName;
+            const QJsonObject doc = jsonOf(fileBytes(file + ".json"));
+            const QList<QStringList> csv = csvRecords(fileBytes(file + ".csv"));
+            const QSqlRecord record = run(reportAt(index)->query).record();
+            QStringList fields;
             for (int c = 0; c < record.count(); ++c)
                 fields << record.fieldName(c);
             for (const QString& field : scoreFields[index])
                 fields << field + "Low" << field + "High";
-            CsvReader csv(CsvReader::decode(fileBytes(out + '/' + def.fileName + ".csv")));
-            QVERIFY(doc["fields"].toVariant().toStringList() == fields && csv.next(cells) && cells == fields);
+            const QJsonArray rows = doc["rows"].toArray();
+            QVERIFY(doc["fields"].toVariant().toStringList() == fields && csv.value(0) == fields && csv.size() == rows.size() + 1);
             int scored = 0;
-            for (const QJsonValue row : doc["rows"].toArray()) {
-                QVERIFY(csv.next(cells));
+            for (int i = 0; i < rows.size(); ++i)
                 for (const QString& field : scoreFields[index]) {
-                    // A score is "90.12 %"; counts, N/A and blanks have no interval.
-                    const QString score = row[field].toString();
-                    const QString inCsv = cells[fields.indexOf(field + "Low")] + '-' + cells[fields.indexOf(field + "High")];
-                    const QJsonValue low = row[field + "Low"], high = row[field + "High"];
-                    if (!score.endsWith(" %")) {
-                        QVERIFY(low.isNull() && high.isNull() && inCsv == "-");
-                        continue;
-                    }
-                    ++scored;
-                    QCOMPARE(inCsv, QString::number(low.toDouble(), 'f', 2) + '-' + QString::number(high.toDouble(), 'f', 2));
+                    const QString score = rows[i][field].toString();
+                    const QJsonValue low = rows[i][field + "Low"], high = rows[i][field + "High"];
+                    const bool hasInterval = score.endsWith(" %");
+                    scored += hasInterval;
+                    QVERIFY(hasInterval ? low.isDouble() && high.isDouble() : low.isNull() && high.isNull());
+                    const QString interval = QString::number(low.toDouble(), 'f', 2) + '-' + QString::number(high.toDouble(), 'f', 2);
+                    QCOMPARE(csv[i + 1][fields.indexOf(field + "Low")] + '-' + csv[i + 1][fields.indexOf(field + "High")],
+                             hasInterval ? interval : "-");
                     const double value = score.chopped(2).toDouble();
-                    QVERIFY2(low.toDouble() <= value && value <= high.toDouble(), qPrintable(score));
-                    const int judged = row["ProblemCount"].toInt();
-                    const Interval counted = wilsonInterval(judged - row["TotalMissed"].toInt(), judged);
-                    QVERIFY(index != 1 || (counted.low == low.toDouble() && counted.high == high.toDouble()));
+                    QVERIFY2(!hasInterval || (low.toDouble() <= value && value <= high.toDouble()), qPrintable(score));
+                    const int judged = rows[i]["ProblemCount"].toInt();
+                    const Interval counted = wilsonInterval(judged - rows[i]["TotalMissed"].toInt(), judged);
+                    QVERIFY(index != 1 || !hasInterval || (counted.low == low.toDouble() && counted.high == high.toDouble()));
                 }
-            }
-            QVERIFY(!csv.next(cells) && scored >= 2);
+            QVERIFY(scored >= 2);
         }
 
         // A refill that fails: its message, and exit code 3.
@@ -355,10 +340,10 @@ private slots:
     {
         const QStringList files{sample("typical"), sample("aggressive")};
         QList<QHash<QString, QString>> states; // each evaluation's scores by name and outcomes by ID
-        QStringList rows;
+        QList<int> rows;
         for (const QString& file : files) {
-            rows << evaluate({file}).out.section(' ', 0, 0); // "550 rows loaded; ..."
-            states << reportedScores();
+            rows << evaluate({file}).out.section(' ', 0, 0).toInt(); // "550 rows loaded; ..."
+            states << shownScores();
             for (const QJsonValue r : json({"explain", "all"})["records"].toArray())
                 states.last().insert(QString::number(r["id"].toInteger()), r["outcome"].toString());
             // Neither a reuse nor a refused file adds a run.
@@ -367,21 +352,18 @@ private slots:
         }
         const QJsonArray runs = json({"history"})["runs"].toArray();
         QCOMPARE(runs.size(), 2);
+        QVERIFY(QRegularExpression("^[0-9a-f]{8}$").match(runs[0]["deck"].toString()).hasMatch());
         for (int k = 0; k < 2; ++k) {
             const QByteArray bytes = fileBytes(files[k]);
             const QString time = runs[k]["time"].toString();
-            QStringList fields;
-            for (const QString& key : runs[k].toObject().keys())
-                fields << key + '=' + runs[k][key].toVariant().toString();
-            QCOMPARE(fields, (QStringList{"deck=" + runs[0]["deck"].toString(), "file=" + QFileInfo(files[k]).fileName(), "rows=" + rows[k],
-                                          "run=" + QString::number(k + 1), "sensitivity=" + states[k]["sensitivity"].chopped(2),
-                                          "sha256=" + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
-                                          "size=" + QString::number(bytes.size()), "specificity=" + states[k]["specificity"].chopped(2),
-                                          "time=" + time}));
+            const QString sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+            QCOMPARE(runs[k].toObject(), (QJsonObject{{"run", k + 1}, {"time", time}, {"file", QFileInfo(files[k]).fileName()},
+                                                      {"size", bytes.size()}, {"sha256", sha256}, {"rows", rows[k]},
+                                                      {"deck", runs[0]["deck"]}, {"sensitivity", states[k]["sensitivity"].chopped(2).toDouble()},
+                                                      {"specificity", states[k]["specificity"].chopped(2).toDouble()}}));
             QVERIFY(time.endsWith('Z') && qAbs(QDateTime::fromString(time, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())) < 120);
         }
-        QVERIFY(QRegularExpression("^[0-9a-f]{8}$").match(runs[0]["deck"].toString()).hasMatch());
-        const Result csv = batch({"history", "--database", database, "--format", "csv"});
+        const BatchRun csv = batch({"history", "--database", database, "--format", "csv"});
         QVERIFY(csv.out.startsWith("run,time,file,size,sha256,rows,deck,sensitivity,specificity\r\n1,") && csv.out.count("\r\n") == 3);
         QVERIFY(batch({"history", "--database", database}).out.contains(states[1]["sensitivity"] + " ("));
 
@@ -400,85 +382,72 @@ private slots:
         }
         for (const QJsonValue c : compared["changed"].toArray())
             listed << QString::number(c["id"].toInteger()) + ' ' + c["before"].toString() + '>' + c["after"].toString();
-        expected.sort();
-        listed.sort();
         QVERIFY(expected.size() > 20);
-        QCOMPARE(listed, expected);
-        const Result table = batch({"compare", "--database", database, "--format", "csv", "1", "-1"});
+        QCOMPARE(sorted(listed), sorted(expected));
+        const BatchRun table = batch({"compare", "--database", database, "--format", "csv", "1", "-1"});
         QCOMPARE(table.out.count("\r\nfigure,") + table.out.count("\r\nrecord,"), expected.size());
 
         // A well-formed run that is not there: an error, not a usage fault.
         for (const auto& [a, b, missing] : {std::tuple{"1", "3", "3"}, {"-3", "-1", "-3"}}) {
-            const Result r = batch({"compare", "--database", database, a, b});
+            const BatchRun r = batch({"compare", "--database", database, a, b});
             QVERIFY2(r.code == 3 && r.err.startsWith(QStringLiteral("Error: There is no run %1;").arg(missing)), qPrintable(r.err));
         }
     }
 
     void failBelowThresholds_data()
     {
-        // Each threshold as an offset from its score; the scores named as too low.
-        QTest::addColumn<double>("sensitivityOffset");
-        QTest::addColumn<double>("specificityOffset");
+        // Each threshold as an offset from its score (sensitivity, specificity); the scores named as too low.
+        QTest::addColumn<QList<double>>("offsets");
         QTest::addColumn<QStringList>("below");
-        QTest::newRow("at both scores") << 0.0 << 0.0 << QStringList{};
-        QTest::newRow("sensitivity a hundredth above") << 0.01 << -100.0 << QStringList{"sensitivity"};
-        QTest::newRow("specificity a hundredth above") << -0.01 << 0.01 << QStringList{"specificity"};
-        QTest::newRow("both above") << 5.0 << 1.0 << QStringList{"sensitivity", "specificity"};
+        QTest::newRow("at both scores") << QList<double>{0.0, 0.0} << QStringList{};
+        QTest::newRow("sensitivity a hundredth above") << QList<double>{0.01, -100.0} << QStringList{"sensitivity"};
+        QTest::newRow("specificity a hundredth above") << QList<double>{-0.01, 0.01} << QStringList{"specificity"};
+        QTest::newRow("both above") << QList<double>{5.0, 1.0} << QStringList{"sensitivity", "specificity"};
     }
 
     // A new evaluation and a reused one are held to the thresholds alike; a
     // failing evaluation is still kept, a reuse never.
     void failBelowThresholds()
     {
-        QFETCH(double, sensitivityOffset);
-        QFETCH(double, specificityOffset);
+        QFETCH(QList<double>, offsets);
         QFETCH(QStringList, below);
         QCOMPARE(evaluate({sample("typical")}).code, 0);
-        const QHash<QString, QString> scores = reportedScores();
+        const QHash<QString, QString> scores = shownScores();
         QString messages;
         QStringList thresholds;
-        for (const auto& [name, offset] :
-             {std::pair{QStringLiteral("sensitivity"), sensitivityOffset}, {QStringLiteral("specificity"), specificityOffset}}) {
-            thresholds << QString::number(std::clamp(std::round((scores[name].chopped(2).toDouble() + offset) * 100) / 100, 0.0, 100.0));
+        for (const QString name : {"sensitivity", "specificity"}) {
+            const double score = scores[name].chopped(2).toDouble();
+            thresholds << QString::number(std::clamp(std::round((score + offsets[thresholds.size()]) * 100) / 100, 0.0, 100.0));
             if (below.contains(name))
                 messages += QStringLiteral("Below Threshold: Overall %1 is %2, below the threshold of %3 %.\n")
                                 .arg(name, scores[name], thresholds.last());
         }
         for (const QStringList& args : {QStringList{"--reuse"}, QStringList{sample("typical")}}) {
-            const Result r = evaluate(QStringList{"--fail-below", thresholds.join(',')} + args);
+            const BatchRun r = evaluate(QStringList{"--fail-below", thresholds.join(',')} + args);
             QVERIFY2(r.code == (below.isEmpty() ? 0 : 5) && r.err == messages, qPrintable(r.err));
         }
         QCOMPARE(json({"history"})["runs"].toArray().size(), 2);
     }
 
 private:
-    Result evaluate(const QStringList& args) { return batch(QStringList{"evaluate", "--database", database} + args); }
-    Result report(const QStringList& args) { return batch(QStringList{"report", "--database", database} + args); }
+    BatchRun evaluate(const QStringList& args) { return batch(QStringList{"evaluate", "--database", database} + args); }
+    BatchRun report(const QStringList& args) { return batch(QStringList{"report", "--database", database} + args); }
     QJsonObject json(const QStringList& args)
     {
-        const Result r = batch(QStringList{args.first(), "--database", database, "--format", "json"} + args.mid(1));
-        return r.code == 0 ? QJsonDocument::fromJson(r.out.toUtf8()).object() : QJsonObject{{"failed", r.err}};
+        const BatchRun r = batch(QStringList{args.first(), "--database", database, "--format", "json"} + args.mid(1));
+        return r.code == 0 ? jsonOf(r.out.toUtf8()) : QJsonObject{{"failed", r.err}};
     }
-    // The scores of the evaluation in the database as the reports show them,
-    // under the names that history gives them.
-    QHash<QString, QString> reportedScores()
+    // The scores of the evaluation in the database as the reports show them, under the names history gives them.
+    QHash<QString, QString> shownScores()
     {
-        const QString out = dir.filePath(QStringLiteral("scores"));
-        report({"--format", "json", "--output", out, "0", "1", "2"});
+        FakePlatform host;
         QHash<QString, QString> scores;
-        auto rowsOf = [&](const char* file) {
-            return QJsonDocument::fromJson(fileBytes(out + QLatin1Char('/') + QLatin1String(file))).object().value("rows").toArray();
-        };
-        for (const QJsonValue row : rowsOf("rptOverall.json"))
-            if (const int code = row["ResultCode"].toInt(); code == 14 || code == 15)
-                scores.insert(code == 14 ? "sensitivity" : "specificity", row["ResultValue"].toString());
-        for (const auto& [file, field] : {std::pair{"rptProbTypeSummary.json", "Sensitivity"}, {"rptDupLikeSummary.json", "Specificity"}})
-            for (const QJsonValue row : rowsOf(file)) // without the totals
-                if (row["ProbOrder"].toInt() < 99)
-                    scores.insert(QString::fromLatin1(field).toLower() + ':' + row["ProblemCode"].toString(), row[field].toString());
+        if (openEvalDatabase(database) && refillSummaries())
+            for (const QString& row : reportedScores())
+                scores.insert(row.section('|', 0, 0), row.section('|', -1));
+        closeEvalDatabase();
         return scores;
     }
-
 
     QTemporaryDir dir;
     QString database;

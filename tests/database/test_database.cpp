@@ -5,11 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-class TestDatabaseLayer : public QObject {
+class TestDatabaseLayer : public SessionTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     void newFileHoldsSchemaAndReferenceData()
     {
@@ -157,15 +155,12 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QStringList, records);
-        CsvReader reader(text);
-        QStringList got, fields;
-        while (reader.next(fields))
+        QStringList got;
+        for (const QStringList& fields : csvRecords(text.toUtf8()))
             got << fields.join(QLatin1Char('|'));
         QCOMPARE(got, records);
     }
 
-private:
-    std::optional<DbSession> s;
 };
 
 QTEST_GUILESS_MAIN(TestDatabaseLayer)

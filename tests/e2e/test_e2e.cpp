@@ -1,10 +1,12 @@
 // Results files from the registry simulator, checked against what the simulator
 // knows it did with every test record, never against the program's own output;
-// and every record's outcome against the tables and summaries that count it.
+// every record's outcome against the tables and summaries that count it, and the
+// run saved with the evaluation against those summaries.
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
+#include "history/RunHistory.h"
+#include "summaries/PercentText.h"
 #include "simregistry/RegistrySimulator.h"
-#include "summaries/Summaries.h"
 
 #include <QSet>
 
@@ -118,19 +120,11 @@ Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>
     return e;
 }
 
-QStringList sorted(QStringList list)
-{
-    list.sort();
-    return list;
-}
-
-qint64 count(const QString& sql, const QVariantList& binds = {}) { return rows(sql, binds).value(0, "-1").toLongLong(); }
-
 QString overallValue(int code) { return rows("SELECT ResultValue FROM tblOverallResults WHERE ResultCode=?", {code}).value(0); }
 
 } // namespace
 
-class TestEndToEnd : public QObject {
+class TestEndToEnd : public SessionTest {
     Q_OBJECT
 private slots:
     void findingsAgreeWithTheSimulator_data()
@@ -143,7 +137,6 @@ private slots:
     void findingsAgreeWithTheSimulator()
     {
         QFETCH(QString, policy);
-        DbSession s;
         const sim::Policy chosen = *sim::policyNamed(policy);
         const QList<QList<int>> groups = sim::RegistrySimulator::parseAnswerSheet(sourceBytes("data/Answer_Sheet.csv"));
         const sim::RegistrySimulator simulator(chosen, sim::RegistrySimulator::parseNicknames(sourceBytes("tools/deckdata/nicknames.txt")), groups);
@@ -152,14 +145,23 @@ private slots:
         const Expectation e = expect(groups, records, simulation);
         QCOMPARE(e.offTruth, QStringList());
 
-        QVERIFY(EvaluationRun::LoadAndAnalyze(s.db.writeFile("results.txt", simulation.resultsFile)));
-        QVERIFY(s.host.shown.isEmpty());
+        QVERIFY(EvaluationRun::LoadAndAnalyze(s->db.writeFile("results.txt", simulation.resultsFile)));
+        QVERIFY(s->host.shown.isEmpty());
         QCOMPARE(sorted(rows("SELECT ID FROM IIS_MISSING_RECORDS")), e.missing);
         QCOMPARE(sorted(rows("SELECT ID, QM, OtherQM FROM IIS_DUPLICATES")), e.surplus);
 
         // Every record's outcome agrees with the tables and the summaries that count it.
-        QVERIFY(clsOverallResults().RefillOverallResults() && clsProblemTypeSummary().RefillProblemTypeSummary()
-                && clsDupLikeSummary().RefillDupLikeSummary() && clsScoreByType().RefillScoresByType());
+        QVERIFY(refillSummaries());
+        // The run saved with the evaluation keeps the summaries' figures, counted the same way.
+        QStringList saved;
+        for (const Figure& f : history::runFigures(history::resolveRun(-1).value()))
+            saved << QStringList{f.name, f.label, PercentText(f.counts.successes, f.counts.trials)}.join(QLatin1Char('|'));
+        QCOMPARE(saved, reportedScores());
+        const QHash<QString, Counts> kept = lookAlikesKeptByType();
+        for (QSqlQuery q = run(QStringLiteral("SELECT ProblemCode, Specificity FROM tblScoresByType WHERE ProblemCode <> 'TOTAL'")); q.next();) {
+            const Counts c = kept.value(q.value(0).toString());
+            QCOMPARE(c.trials ? PercentText(c.successes, c.trials) : QStringLiteral("N/A"), q.value(1).toString());
+        }
         QCOMPARE(countRows(QStringLiteral("tblRecordOutcomes")), countRows(QStringLiteral("DupTestData")));
 
         // The records the scores count: those IIS_DUPLICATES lists, and the main records of lost groups.

@@ -8,15 +8,10 @@
 #include "reports/Explanation.h"
 
 #include <QFont>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace {
 
 QString outcomes() { return rows(QStringLiteral("SELECT Outcome FROM tblRecordOutcomes ORDER BY ID")).join(QLatin1Char(' ')); }
-
-qint64 count(const QString& sql, const QVariantList& binds = {}) { return rows(sql, binds).value(0, "-1").toLongLong(); }
 
 const Person kMain{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "F", "SUE"};
 const Person kDup{2, "MARY", "OBRIEN", "SMITH", "19990202", "F", "SUE", "03", "20200202", "NICKNAME"};
@@ -29,11 +24,9 @@ struct Outcomes { QList<Person> people; QList<QList<int>> groups; QString regist
 
 } // namespace
 
-class TestExplain : public QObject {
+class TestExplain : public SessionTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     void oneGroupPerOutcome_data()
     {
@@ -122,21 +115,17 @@ private slots:
         closeEvalDatabase();
         args.replaceInStrings(QStringLiteral("OUT"), s->db.folder() + QStringLiteral("/out"));
         file.replace(QLatin1String("OUT"), s->db.folder() + QStringLiteral("/out"));
-        const auto [code, printed] = runBatch(QStringList{"explain", "--database", s->db.path()} + args);
-        QCOMPARE(code, 0);
+        const BatchRun printed = runBatch(QStringList{"explain", "--database", s->db.path()} + args);
+        QCOMPARE(printed.code, 0);
         QVERIFY(openEvalDatabase(s->db.path()));
-        const QByteArray out = file.isEmpty() ? printed : fileBytes(file);
+        const QByteArray out = file.isEmpty() ? printed.out.toUtf8() : fileBytes(file);
         if (args.contains(QStringLiteral("json"))) {
-            const QJsonArray records = QJsonDocument::fromJson(out).object().value(QStringLiteral("records")).toArray();
+            const QJsonArray records = jsonOf(out).value(QStringLiteral("records")).toArray();
             QCOMPARE(records.size(), count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome = 'missed'")));
-            for (const QJsonValue& v : records) {
-                const QJsonObject r = v.toObject();
-                QCOMPARE(r.keys(), (QStringList{"attempt", "client", "differs", "flag", "group", "id", "outcome", "problem"}));
-                QCOMPARE(rows(QStringLiteral("SELECT Outcome, Attempt, ClientID, QMflag FROM tblRecordOutcomes WHERE ID = %1")
-                                  .arg(r.value(QStringLiteral("id")).toInteger())),
-                         QStringList(QStringLiteral("missed|%1|%2|%3")
-                                         .arg(r.value(QStringLiteral("attempt")).toInt())
-                                         .arg(r.value(QStringLiteral("client")).toString(), r.value(QStringLiteral("flag")).toString())));
+            for (const QJsonValue r : records) {
+                QCOMPARE(r.toObject().keys(), (QStringList{"attempt", "client", "differs", "flag", "group", "id", "outcome", "problem"}));
+                QCOMPARE(rows("SELECT Outcome, Attempt, ClientID, QMflag FROM tblRecordOutcomes WHERE ID = ?", {r["id"].toInteger()}),
+                         QStringList{"missed|" + QString::number(r["attempt"].toInt()) + '|' + r["client"].toString() + '|' + r["flag"].toString()});
             }
         } else if (args.contains(QStringLiteral("csv"))) {
             const QList<QByteArray> lines = out.trimmed().split('\n');
@@ -152,8 +141,6 @@ private slots:
         }
     }
 
-private:
-    std::optional<DbSession> s;
 };
 
 QTEST_GUILESS_MAIN(TestExplain)

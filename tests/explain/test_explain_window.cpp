@@ -2,37 +2,13 @@
 // Enter on a record's row, or through the list of a summary row's records;
 // beside the viewer, closed by Escape, printed through the renderer.
 #include "PageSession.h"
-#include "PdfText.h"
 #include "reports/Explanation.h"
 #include "reports/ReportModel.h"
 #include "reports/frmExplain.h"
 
 #include <QLabel>
-#include <QTableView>
 
-namespace {
-
-// Row 0 of a grid, by double-click or by Enter.
-void activateFirstRow(QTableView* grid, bool byKey)
-{
-    int column = 0;
-    while (grid->isColumnHidden(column))
-        ++column;
-    const QModelIndex cell = grid->model()->index(0, column);
-    grid->setCurrentIndex(cell);
-    if (byKey) {
-        QTest::keyClick(grid, Qt::Key_Return);
-    } else {
-        const QPoint centre = grid->visualRect(cell).center();
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centre);
-    }
-    settle();
-}
-
-} // namespace
-
-class TestExplainWindow : public QObject {
+class TestExplainWindow : public PageTest {
     Q_OBJECT
 private slots:
     void opensFromTheRows_data()
@@ -52,7 +28,6 @@ private slots:
     {
         QFETCH(int, report);
         QFETCH(QString, ofType);
-        PageSession session;
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("aggressive")));
         frmRep1* viewer = view(report);
         QVERIFY(viewer && viewer->resultSet()->rowCount() > 0);
@@ -83,18 +58,17 @@ private slots:
             QTest::keyClick(lists.front(), Qt::Key_Escape);
         settle();
         QVERIFY(shownWindows<frmExplain>().isEmpty() && shownWindows<frmOutcomeList>().isEmpty());
-        QVERIFY(session.host.takeShown().isEmpty());
+        QVERIFY(s->host.takeShown().isEmpty());
     }
 
     void exportsThroughTheRenderer()
     {
-        PageSession session;
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
         const RecordOutcome missed = explain::outcomesSelected(QStringLiteral("missed")).front();
         frmExplain* window = frmExplain::open(missed.id);
         QVERIFY(window);
-        const QString pdf = session.db.folder() + QStringLiteral("/explain.pdf");
-        session.host.fileAnswers << pdf;
+        const QString pdf = s->db.folder() + QStringLiteral("/explain.pdf");
+        s->host.fileAnswers << pdf;
         QTest::mouseClick(window->btnExportPdf, Qt::LeftButton);
         const QStringList pages = pdfPages(pdf);
         QCOMPARE(pages.size(), 1);

@@ -1,9 +1,6 @@
 // The dashboard: its charts read from the saved runs, the comparison with an
 // earlier run, one window beside the report pages, and its PDF.
 #include "PageSession.h"
-#include "PdfText.h"
-#include "SourceFiles.h"
-#include "analysis/EvaluationRun.h"
 #include "history/RunHistory.h"
 #include "reports/Explanation.h"
 #include "reports/frmDashboard.h"
@@ -16,34 +13,27 @@
 #include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QLineSeries>
-#include <QTableView>
-
-using namespace marrowick;
-using namespace marrowick::test;
-
-namespace {
-template <class T> QList<T*> seriesOf(QChartView* view)
-{
-    QList<T*> found;
-    for (QAbstractSeries* s : view->chart()->series())
-        if (auto* t = qobject_cast<T*>(s))
-            found << t;
-    return found;
-}
-} // namespace
 
 class TestDashboard : public QObject {
     Q_OBJECT
     std::unique_ptr<PageSession> session;
-    // Both samples evaluated, runs 1 and 2, and the dashboard open on run 2; null if either failed.
-    frmDashboard* dashboard()
-    {
-        const bool evaluated = !history::savedRuns().empty() || (EvaluationRun::LoadAndAnalyze(sample("typical"))
-                                                                  && EvaluationRun::LoadAndAnalyze(sample("aggressive")));
-        return evaluated ? frmDashboard::open() : nullptr;
-    }
+    frmDashboard* window = nullptr;
 private slots:
-    void initTestCase() { session = std::make_unique<PageSession>(); }
+    // Without a run the dashboard says so and stays closed; then both samples are evaluated, runs 1 and 2.
+    void initTestCase()
+    {
+        session = std::make_unique<PageSession>();
+        QVERIFY(!frmDashboard::open());
+        QVERIFY(session->host.showedOne("Dashboard", "There is no evaluation to show yet.", MsgIcon::Information, true));
+        QVERIFY(shownWindows<frmDashboard>().isEmpty());
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")) && EvaluationRun::LoadAndAnalyze(sample("aggressive")));
+    }
+    // Each test starts with the dashboard open on run 2.
+    void init()
+    {
+        window = frmDashboard::open();
+        QVERIFY(window);
+    }
     void cleanup()
     {
         for (QWidget* w : shownWindows<QWidget>())
@@ -53,18 +43,9 @@ private slots:
     }
     void cleanupTestCase() { session.reset(); }
 
-    void saysSoWithoutARun()
-    {
-        QVERIFY(!frmDashboard::open());
-        QVERIFY(session->host.showedOne(QStringLiteral("Dashboard"), QStringLiteral("There is no evaluation to show yet."),
-                                        MsgIcon::Information, true));
-        QVERIFY(shownWindows<frmDashboard>().isEmpty());
-    }
-
     void opensOnceBesideTheReportPage()
     {
-        QVERIFY(dashboard());
-        shownWindows<frmDashboard>().front()->close();
+        window->close();
         settle();
         auto* page = pages::show<frmAnalysisReports>();
         QTest::mouseClick(page->cmdDashboard, Qt::LeftButton);
@@ -85,34 +66,31 @@ private slots:
     void barsAreTheRunsFiguresWorstFirst()
     {
         QFETCH(bool, sensitivity);
-        frmDashboard* window = dashboard();
-        QVERIFY(window);
         std::vector<Figure> expected;
         for (const Figure& f : history::runFigures(2))
             if (!f.isOverall() && f.isSensitivity() == sensitivity && f.value())
                 expected.push_back(f);
         std::stable_sort(expected.begin(), expected.end(), [](const Figure& a, const Figure& b) { return *a.value() < *b.value(); });
         QVERIFY(expected.size() > 5 && *expected.front().value() < *expected.back().value());
+        // The category axis counts from the bottom: the worst is the top bar, the last.
+        std::reverse(expected.begin(), expected.end());
 
         QChartView* view = sensitivity ? window->chtSensitivity : window->chtSpecificity;
-        const QList<QHorizontalBarSeries*> bars = seriesOf<QHorizontalBarSeries>(view);
+        const QList<QHorizontalBarSeries*> bars = view->chart()->findChildren<QHorizontalBarSeries*>();
         QCOMPARE(bars.size(), 1);
         const QBarSet* set = bars.front()->barSets().front();
-        const auto* axis = qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front());
-        const qsizetype n = qsizetype(expected.size());
-        QCOMPARE(set->count(), n);
-        QCOMPARE(axis->count(), n);
-        // The category axis counts from the bottom: the worst is the top bar, the last.
-        for (qsizetype i = 0; i < n; ++i) {
-            QCOMPARE(axis->at(n - 1 - i), expected[size_t(i)].label);
-            QCOMPARE(set->at(n - 1 - i), *expected[size_t(i)].value());
+        QStringList labels;
+        for (const Figure& f : expected) {
+            QCOMPARE(set->at(labels.size()), *f.value());
+            labels << f.label;
         }
-        const QList<QLineSeries*> whiskers = seriesOf<QLineSeries>(view);
-        QCOMPARE(whiskers.size(), n);
+        QCOMPARE(set->count(), labels.size());
+        QCOMPARE(qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front())->categories(), labels);
+        const QList<QLineSeries*> whiskers = view->chart()->findChildren<QLineSeries*>();
+        QCOMPARE(whiskers.size(), labels.size());
         for (const QLineSeries* w : whiskers) {
             const QList<QPointF> points = w->points();
-            const int bar = qRound(points[2].y());
-            const Interval ci = expected[size_t(n - 1 - bar)].interval();
+            const Interval ci = expected[size_t(qRound(points[2].y()))].interval();
             const auto [low, high] = std::minmax_element(points.begin(), points.end(), [](QPointF a, QPointF b) { return a.x() < b.x(); });
             QCOMPARE(low->x(), ci.low);
             QCOMPARE(high->x(), ci.high);
@@ -121,11 +99,9 @@ private slots:
 
     void trendHasEveryRun()
     {
-        frmDashboard* window = dashboard();
-        QVERIFY(window);
         const std::vector<history::TrendPoint> trend = history::trend();
         QCOMPARE(trend.size(), size_t(2));
-        const QList<QLineSeries*> lines = seriesOf<QLineSeries>(window->chtTrend);
+        const QList<QLineSeries*> lines = window->chtTrend->chart()->findChildren<QLineSeries*>();
         QCOMPARE(lines.size(), 2);
         for (size_t i = 0; i < trend.size(); ++i) {
             QCOMPARE(lines[0]->at(int(i)), QPointF(double(trend[i].run), *trend[i].sensitivity.value()));
@@ -136,8 +112,6 @@ private slots:
 
     void comparesWithTheEarlierRun()
     {
-        frmDashboard* window = dashboard();
-        QVERIFY(window);
         QVERIFY(!window->comparison());
         window->cboCompare->setFocus();
         QTest::keyClick(window->cboCompare, Qt::Key_Down);
@@ -158,19 +132,13 @@ private slots:
         }
         QVERIFY(window->lblRecords->text().contains(QLatin1String("latest evaluation")));
 
-        settle(); // the comparison's tab laid out
-        const QPoint first = window->grdRecords->visualRect(records->index(0, 0)).center();
-        QTest::mouseClick(window->grdRecords->viewport(), Qt::LeftButton, {}, first);
-        QTest::mouseDClick(window->grdRecords->viewport(), Qt::LeftButton, {}, first);
-        settle();
+        activateFirstRow(window->grdRecords, false);
         QCOMPARE(shownWindows<frmExplain>().size(), 1);
         QCOMPARE(shownWindows<frmExplain>().front()->model()->record().id, expected.changed.front().id);
     }
 
     void printsTheScores()
     {
-        frmDashboard* window = dashboard();
-        QVERIFY(window);
         window->compareWith(1);
         const QString pdf = session->db.folder() + QStringLiteral("/dashboard.pdf");
         session->host.fileAnswers << pdf;
@@ -182,9 +150,7 @@ private slots:
         for (const Figure& overall : {figures[0], figures[1]}) {
             const Interval ci = overall.interval();
             const QString scores = QStringLiteral("%1 % (95 % CI %2–%3 %)")
-                                       .arg(*overall.value(), 0, 'f', 2)
-                                       .arg(ci.low, 0, 'f', 2)
-                                       .arg(ci.high, 0, 'f', 2);
+                                       .arg(*overall.value(), 0, 'f', 2).arg(ci.low, 0, 'f', 2).arg(ci.high, 0, 'f', 2);
             QVERIFY2(text.contains(scores), qPrintable(scores));
             QVERIFY(window->lblScores->text().contains(scores));
         }
@@ -194,17 +160,7 @@ private slots:
         QTest::mouseClick(window->btnPrint, Qt::LeftButton);
         ReportPreview* preview = shownWindows<ReportPreview>().value(0);
         QVERIFY(preview && preview->pageCount() == pages.size());
-        const QString printed = session->db.folder() + QStringLiteral("/printed.pdf");
-        session->host.choosePrinter = [&](QPagedPaintDevice& device) {
-            auto& printer = static_cast<QPrinter&>(device);
-            printer.setOutputFileName(printed);
-            printer.setPrintRange(QPrinter::PageRange);
-            printer.setFromTo(2, 2);
-            return true;
-        };
-        preview->print();
-        session->host.choosePrinter = nullptr;
-        const QStringList second = pdfPages(printed);
+        const QStringList second = printedPages(preview, session->host, session->db.folder() + QStringLiteral("/printed.pdf"), 2, 2);
         QCOMPARE(second.size(), 1);
         QVERIFY(second.front().contains(QLatin1String("Overall scores by run")));
         QVERIFY(!second.front().contains(QLatin1String("Sensitivity:")));

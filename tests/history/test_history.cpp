@@ -2,99 +2,53 @@
 // runs compared record by record.
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
-#include "database/CsvReader.h"
 #include "database/EvalDatabase.h"
 #include "database/Schema.h"
 #include "history/RunHistory.h"
-#include "summaries/PercentText.h"
-#include "summaries/Summaries.h"
 
 #include <QFileInfo>
 
 namespace {
 
-// What the simulator did with each record of a sample: action and the client.
-QHash<qint64, QString> truthOf(const QString& policy)
+// What the simulator did with each record of a sample, by ID: action and the client.
+QHash<QString, QString> truthOf(const QString& policy)
 {
-    QHash<qint64, QString> truth;
-    CsvReader reader(CsvReader::decode(sourceBytes(QStringLiteral("samples/truth-%1.csv").arg(policy))));
-    QStringList f;
-    reader.next(f);
-    while (reader.next(f))
-        truth.insert(f[0].toLongLong(), f[1] + QLatin1Char('|') + f[3]);
+    QHash<QString, QString> truth;
+    for (const QStringList& f : csvRecords(sourceBytes(QStringLiteral("samples/truth-%1.csv").arg(policy))).mid(1))
+        truth.insert(f[0], f[1] + QLatin1Char('|') + f[3]);
     return truth;
 }
 
 } // namespace
 
-class TestHistory : public QObject {
+class TestHistory : public SessionTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     void wilsonIntervals_data()
     {
         QTest::addColumn<int>("successes");
         QTest::addColumn<int>("trials");
-        QTest::addColumn<double>("low");
-        QTest::addColumn<double>("high");
+        QTest::addColumn<QList<double>>("interval");
         // Roots of (p - s/n)^2 = z^2 p (1 - p) / n, solved as a quadratic.
-        QTest::newRow("0/10") << 0 << 10 << 0.0 << 27.75;
-        QTest::newRow("10/10") << 10 << 10 << 72.25 << 100.0;
-        QTest::newRow("7/11") << 7 << 11 << 35.38 << 84.83;
-        QTest::newRow("250/266") << 250 << 266 << 90.45 << 96.26;
-        QTest::newRow("no trials") << 0 << 0 << 0.0 << 0.0;
+        QTest::newRow("0/10") << 0 << 10 << QList<double>{0.0, 27.75};
+        QTest::newRow("10/10") << 10 << 10 << QList<double>{72.25, 100.0};
+        QTest::newRow("7/11") << 7 << 11 << QList<double>{35.38, 84.83};
+        QTest::newRow("250/266") << 250 << 266 << QList<double>{90.45, 96.26};
+        QTest::newRow("no trials") << 0 << 0 << QList<double>{0.0, 0.0};
     }
     void wilsonIntervals()
     {
         QFETCH(int, successes);
         QFETCH(int, trials);
-        const Interval interval = wilsonInterval(successes, trials);
-        QFETCH(double, low);
-        QFETCH(double, high);
-        QCOMPARE((QList<double>{interval.low, interval.high}), (QList<double>{low, high}));
+        QFETCH(QList<double>, interval);
+        const Interval computed = wilsonInterval(successes, trials);
+        QCOMPARE((QList<double>{computed.low, computed.high}), interval);
     }
 
-    // The saved figures are the reports' figures, counted the same way.
-    void figuresAreTheReports_data()
-    {
-        QTest::addColumn<QString>("policy");
-        for (const char* policy : {"none", "exact", "typical", "aggressive", "perfect"})
-            QTest::newRow(policy) << QString::fromLatin1(policy);
-    }
-    void figuresAreTheReports()
-    {
-        QFETCH(QString, policy);
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(policy)));
-        QVERIFY(clsOverallResults().RefillOverallResults() && clsProblemTypeSummary().RefillProblemTypeSummary()
-                && clsDupLikeSummary().RefillDupLikeSummary() && clsScoreByType().RefillScoresByType());
-        QStringList reports;
-        for (const QString& sql : {QStringLiteral("SELECT 'sensitivity', 'Overall sensitivity', ResultValue FROM tblOverallResults "
-                                                  "WHERE ResultCode = 14"),
-                                   QStringLiteral("SELECT 'specificity', 'Overall specificity', ResultValue FROM tblOverallResults "
-                                                  "WHERE ResultCode = 15"),
-                                   QStringLiteral("SELECT 'sensitivity:' || ProblemCode, ProblemDesc, Sensitivity FROM "
-                                                  "tblDupProblemTypeSummary WHERE ProblemCode <> 'TOTAL' ORDER BY ProbOrder"),
-                                   QStringLiteral("SELECT 'specificity:' || ProblemCode, ProblemDesc, Specificity FROM tblDupLikeSummary "
-                                                  "WHERE ProbOrder < 99 ORDER BY ProbOrder")})
-            reports << rows(sql);
-        QStringList saved;
-        const std::vector<Figure> figures = history::runFigures(history::resolveRun(-1).value());
-        for (const Figure& f : figures)
-            saved << QStringList{f.name, f.label, PercentText(f.counts.successes, f.counts.trials)}.join(QLatin1Char('|'));
-        QCOMPARE(saved, reports);
-
-        const QHash<QString, Counts> kept = lookAlikesKeptByType();
-        for (QSqlQuery q = run(QStringLiteral("SELECT ProblemCode, Specificity FROM tblScoresByType WHERE ProblemCode <> 'TOTAL'")); q.next();) {
-            const Counts c = kept.value(q.value(0).toString());
-            QCOMPARE(c.trials ? PercentText(c.successes, c.trials) : QStringLiteral("N/A"), q.value(1).toString());
-        }
-    }
-
-    // A run is saved with the evaluation, in its unit of work: never for a
-    // refused file or a failure.
-    void savedOnlyWhenCompleted()
+    // A run is saved with the evaluation, in its unit of work: never for a refused file or a failure.
+    // Two runs compared: a record changes only where the registry treated its group differently.
+    void savedOnlyWhenCompletedAndCompared()
     {
         const QString typical = sample(QStringLiteral("typical"));
         QVERIFY(EvaluationRun::LoadAndAnalyze(typical));
@@ -107,11 +61,32 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(DbError, EvaluationRun::LoadAndAnalyze(typical, [] { throw DbError(DbError::General, "stop"); }));
         QCOMPARE(snapshot({"tblRuns", "tblRunFigures", "tblRunOutcomes"}), before);
 
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("perfect"))));
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("aggressive"))));
         QCOMPARE(history::savedRuns().size(), size_t(2));
         QCOMPARE((QList<std::optional<qint64>>{history::resolveRun(-1), history::resolveRun(-2), history::resolveRun(-3),
                                                history::resolveRun(2), history::resolveRun(3), history::resolveRun(0)}),
                  (QList<std::optional<qint64>>{2, 1, std::nullopt, 2, std::nullopt, std::nullopt}));
+
+        // That the list is exactly the records whose outcome differs is checked through the compare command.
+        const RunComparison comparison = history::compareRuns(1, 2);
+        QVERIFY(comparison.changed.size() > 20);
+        const QHash<QString, QString> truth1 = truthOf(QStringLiteral("typical")), truth2 = truthOf(QStringLiteral("aggressive"));
+        for (const OutcomeChange& c : comparison.changed) {
+            const QStringList group = rows(QStringLiteral("SELECT ID FROM tblRecordOutcomes WHERE GroupNo = "
+                                                          "(SELECT GroupNo FROM tblRecordOutcomes WHERE ID = ?)"), {c.id});
+            QVERIFY2(std::any_of(group.begin(), group.end(), [&](const QString& id) { return truth1.value(id) != truth2.value(id); }),
+                     qPrintable(QString::number(c.id)));
+        }
+
+        // Figures: every figure of both runs, the overall ones first (their values are checked through
+        // the compare command), each change judged against both intervals.
+        QCOMPARE(comparison.figures.size(), history::runFigures(2).size());
+        QCOMPARE(comparison.figures[0].after.name + ' ' + comparison.figures[1].after.name, QStringLiteral("sensitivity specificity"));
+        QVERIFY(comparison.figures[0].beyondIntervals());
+        // 9 of 10 against 5 of 10 lies outside both intervals; against 7 of 10 inside the first.
+        auto change = [](qint64 from, qint64 to) { return FigureChange{{"x", "", 0, {from, 10}}, {"x", "", 0, {to, 10}}}; };
+        QVERIFY(change(9, 5).beyondIntervals() && !change(9, 7).beyondIntervals() && !change(9, 9).changed());
+        QVERIFY(history::compareRuns(2, 2).changed.empty());
     }
 
     // A database of an earlier version opens and gains every added table empty.
@@ -131,40 +106,6 @@ private slots:
         QCOMPARE(history::savedRuns().size(), size_t(1));
     }
 
-    // A record changes only where the registry treated its group differently.
-    void compareListsTheChangedRecords()
-    {
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("typical"))));
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("aggressive"))));
-        // That the list is exactly the records whose outcome differs is checked through the compare command.
-        const RunComparison comparison = history::compareRuns(1, 2);
-        QVERIFY(comparison.changed.size() > 20);
-        const QHash<qint64, QString> typical = truthOf(QStringLiteral("typical")), aggressive = truthOf(QStringLiteral("aggressive"));
-        QHash<qint64, QList<qint64>> groups;
-        for (QSqlQuery q = run(QStringLiteral("SELECT GroupNo, ID FROM tblRecordOutcomes")); q.next();)
-            groups[q.value(0).toLongLong()] << q.value(1).toLongLong();
-        for (const OutcomeChange& c : comparison.changed) {
-            const qint64 group = scalar(QStringLiteral("SELECT GroupNo AS g FROM tblRecordOutcomes WHERE ID = ?"), "g", {c.id}).toLongLong();
-            bool differs = false;
-            for (qint64 id : groups[group])
-                differs = differs || typical.value(id) != aggressive.value(id);
-            QVERIFY2(differs, qPrintable(QString::number(c.id)));
-        }
-
-        // Figures: the overall ones first, every figure of both runs, each change judged against both intervals.
-        QCOMPARE(comparison.figures.size(), history::runFigures(2).size());
-        const FigureChange& sensitivity = comparison.figures.front();
-        QCOMPARE((QList<double>{*sensitivity.before.value(), *sensitivity.after.value()}), (QList<double>{90.12, 65.12}));
-        QVERIFY(sensitivity.beyondIntervals());
-        QCOMPARE(comparison.figures[1].after.name, QStringLiteral("specificity"));
-        // 9 of 10 against 5 of 10 lies outside both intervals; against 7 of 10 inside the first.
-        auto change = [](qint64 from, qint64 to) { return FigureChange{{"x", "", 0, {from, 10}}, {"x", "", 0, {to, 10}}}; };
-        QVERIFY(change(9, 5).beyondIntervals() && !change(9, 7).beyondIntervals() && !change(9, 9).changed());
-        QVERIFY(history::compareRuns(2, 2).changed.empty());
-    }
-
-private:
-    std::optional<DbSession> s;
 };
 
 QTEST_GUILESS_MAIN(TestHistory)

@@ -31,19 +31,18 @@ QStringList loaded() { return rows("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY 
 
 } // namespace
 
-class TestImport : public QObject {
+class TestImport : public SessionTest {
     Q_OBJECT
 private slots:
     void init()
     {
-        s.emplace();
+        SessionTest::init();
         // A previous load that every refused file must leave whole.
         QVERIFY(clsProcessResultsFile().ReadResults(s->db.writeFile("previous.txt", validFile(3, 500))));
         previous = loaded();
         QCOMPARE(previous.size(), 3);
         QCOMPARE(s->host.progressTexts.last(), QStringLiteral("Reading results file...."));
     }
-    void cleanup() { s.reset(); }
 
     void invalidRecordMessages_data()
     {
@@ -288,7 +287,6 @@ private slots:
     }
 
 private:
-    std::optional<DbSession> s;
     QStringList previous;
 };
 

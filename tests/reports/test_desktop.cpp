@@ -1,7 +1,6 @@
 // The windows around the reports as a desktop user works them: the preview's
 // zoom, pages, printing, export and keys, and the viewer's size.
 #include "PageSession.h"
-#include "PdfText.h"
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
 
@@ -13,18 +12,13 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSqlRecord>
-#include <QTableView>
 
 namespace {
 
 // The left edge of a PDF's first word, in points.
 double firstWordLeft(const QString& pdf)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
-                                          QStringLiteral("1"), pdf, QStringLiteral("-")});
-    p.waitForFinished(60000);
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QString out = pdfText(pdf, {"-bbox", "-f", "1", "-l", "1"});
     const qsizetype at = out.indexOf(QStringLiteral("<word xMin=\""));
     return at < 0 ? -1 : out.mid(at + 12, 12).section(QLatin1Char('"'), 0, 0).toDouble();
 }
@@ -45,17 +39,16 @@ int inkedRows(QWidget* w)
 
 } // namespace
 
-class TestDesktop : public QObject {
+class TestDesktop : public PageTest {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init()
     {
         QSettings().clear();
-        s.emplace();
+        SessionTest::init();
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("none")));
     }
-    void cleanup() { s.reset(); }
 
     void previewZoomsPagesPrintsAndExports()
     {
@@ -81,16 +74,7 @@ private slots:
         }
 
         // Pages 2 to 3 of the print dialog print those two alone.
-        const QString printed = s->db.folder() + QStringLiteral("/printed.pdf");
-        s->host.choosePrinter = [&](QPagedPaintDevice& device) {
-            auto& printer = static_cast<QPrinter&>(device);
-            printer.setOutputFileName(printed);
-            printer.setPrintRange(QPrinter::PageRange);
-            printer.setFromTo(2, 3);
-            return true;
-        };
-        preview->print();
-        const QStringList out = pdfPages(printed);
+        const QStringList out = printedPages(preview, s->host, s->db.folder() + QStringLiteral("/printed.pdf"), 2, 3);
         QCOMPARE(out.size(), 2);
         for (int p : {2, 3})
             QVERIFY(QRegularExpression(QStringLiteral("page\\s+%1\\s+of\\s+%2").arg(p).arg(last)).match(out[p - 2]).hasMatch());
@@ -149,7 +133,6 @@ private:
         return ReportPreview::liveInstance(*reportAt(index));
     }
 
-    std::optional<PageSession> s;
 };
 
 QTEST_MAIN(TestDesktop)

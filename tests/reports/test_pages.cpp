@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTableView>
 #include <ranges>
 
 namespace {
@@ -30,11 +29,9 @@ struct Failure { QString damage; QByteArray file; QString title, prompt; int rep
 
 } // namespace
 
-class TestPages : public QObject {
+class TestPages : public PageTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     void blankAndInvalidNames_data()
     {
@@ -264,7 +261,6 @@ private:
         return page;
     }
 
-    std::optional<PageSession> s;
 };
 
 QTEST_MAIN(TestPages)

@@ -1,6 +1,5 @@
 // Printed reports, checked by the text and pages of the PDFs they make.
 #include "PageSession.h"
-#include "PdfText.h"
 #include "reports/PageRenderer.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportModel.h"
@@ -27,11 +26,9 @@ QString marker(int row, qsizetype field) { return QStringLiteral("r%1f%2").arg(r
 
 } // namespace
 
-class TestPrinting : public QObject {
+class TestPrinting : public PageTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     void everyDesignLaysOutAnyModel_data()
     {
@@ -186,8 +183,6 @@ private slots:
         QVERIFY(s->host.shown.isEmpty());
     }
 
-private:
-    std::optional<PageSession> s;
 };
 
 QTEST_MAIN(TestPrinting)

@@ -16,11 +16,9 @@
 #include <QPointer>
 #include <QProgressBar>
 
-class TestShell : public QObject {
+class TestShell : public PageTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); }
 
     // Forward by the access keys, back by the buttons: each page is loaded anew
     // with its texts, the page left behind is unloaded, and the one connection
@@ -76,10 +74,9 @@ private slots:
     {
         QTest::addColumn<bool>("byFrame"); // the window's close button, or Exit
         QTest::addColumn<bool>("confirmed");
-        QTest::newRow("Exit, cancelled") << false << false;
-        QTest::newRow("Exit, confirmed") << false << true;
-        QTest::newRow("frame, cancelled") << true << false;
-        QTest::newRow("frame, confirmed") << true << true;
+        for (bool byFrame : {false, true})
+            for (bool confirmed : {false, true})
+                QTest::addRow("%s, %s", byFrame ? "frame" : "Exit", confirmed ? "confirmed" : "cancelled") << byFrame << confirmed;
     }
 
     // Cancel keeps the page as it was; OK closes the database and marks the file
@@ -158,8 +155,6 @@ private slots:
         frmProcessing::Unload();
     }
 
-private:
-    std::optional<PageSession> s;
 };
 
 QTEST_MAIN(TestShell)

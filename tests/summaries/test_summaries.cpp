@@ -57,11 +57,10 @@ const Summary kSummaries[] = {
 
 } // namespace
 
-class TestSummaries : public QObject {
+class TestSummaries : public SessionTest {
     Q_OBJECT
 private slots:
-    void init() { s.emplace(); }
-    void cleanup() { s.reset(); QLocale::setDefault(QLocale::system()); }
+    void cleanup() { SessionTest::cleanup(); QLocale::setDefault(QLocale::system()); }
 
     void percentText_data()
     {
@@ -177,8 +176,6 @@ private slots:
             QCOMPARE(rows(c.saved), c.savedRows);
     }
 
-private:
-    std::optional<DbSession> s;
 };
 
 QTEST_GUILESS_MAIN(TestSummaries)

@@ -14,12 +14,7 @@ FakePlatform::~FakePlatform()
         QTest::qFail(qPrintable(QStringLiteral("unexpected message: %1: %2").arg(box.title, box.prompt)), __FILE__, __LINE__);
 }
 
-QList<ShownBox> FakePlatform::takeShown()
-{
-    QList<ShownBox> boxes = shown;
-    shown.clear();
-    return boxes;
-}
+QList<ShownBox> FakePlatform::takeShown() { return std::exchange(shown, {}); }
 
 bool FakePlatform::showedOne(const QString& title, const QString& prompt, MsgIcon icon, bool promptStartsSo)
 {

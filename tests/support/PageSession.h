@@ -2,6 +2,7 @@
 // For tests that drive the pages: a scripted host and a fresh database that
 // the program opens, which they fill through an evaluation run; every page and
 // preview left open is closed at the end.
+#include "PdfText.h"
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
 #include "reports/ReportPreview.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableView>
 
 namespace marrowick::test {
 
@@ -31,6 +33,25 @@ inline frmRep1* view(int index)
     return pages::loaded<frmRep1>();
 }
 
+// Row 0 of a grid, laid out, activated by double-click or by Enter.
+inline void activateFirstRow(QTableView* grid, bool byKey)
+{
+    settle();
+    int column = 0;
+    while (grid->isColumnHidden(column))
+        ++column;
+    const QModelIndex cell = grid->model()->index(0, column);
+    grid->setCurrentIndex(cell);
+    if (byKey) {
+        QTest::keyClick(grid, Qt::Key_Return);
+    } else {
+        const QPoint centre = grid->visualRect(cell).center();
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, centre);
+    }
+    settle();
+}
+
 // The windows of that kind on screen.
 template <class T> QList<T*> shownWindows()
 {
@@ -39,6 +60,21 @@ template <class T> QList<T*> shownWindows()
         if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
             found << t;
     return found;
+}
+
+// The text of pages `from` to `to` of a preview, printed into a PDF file as if the print dialog asked for them.
+inline QStringList printedPages(ReportPreview* preview, FakePlatform& host, const QString& pdf, int from, int to)
+{
+    host.choosePrinter = [&](QPagedPaintDevice& device) {
+        auto& printer = static_cast<QPrinter&>(device);
+        printer.setOutputFileName(pdf);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(from, to);
+        return true;
+    };
+    preview->print();
+    host.choosePrinter = nullptr;
+    return pdfPages(pdf);
 }
 
 class PageSession : public DbSession {
@@ -58,6 +94,12 @@ public:
         }
         settle();
     }
+};
+
+// The tests of the pages: each test function has a session of its own in which the program opened the database.
+class PageTest : public SessionTest {
+protected:
+    std::shared_ptr<DbSession> newSession() override { return std::make_shared<PageSession>(); }
 };
 
 } // namespace marrowick::test

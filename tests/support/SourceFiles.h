@@ -4,6 +4,9 @@
 #include "TestDatabase.h"
 #include "database/CsvReader.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 namespace marrowick::test {
@@ -22,13 +25,21 @@ inline QList<QStringList> csvRecords(const QByteArray& bytes)
     return records;
 }
 
-// Runs marrowick-batch: its exit code and what it printed.
-inline std::pair<int, QByteArray> runBatch(const QStringList& args)
+// The object of a json document, as the batch writes them.
+inline QJsonObject jsonOf(const QByteArray& bytes) { return QJsonDocument::fromJson(bytes).object(); }
+
+const QString kBatchProgram = QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch");
+
+// Runs marrowick-batch, or a copy of it, to its end: its exit code, what it printed and what it told.
+struct BatchRun { int code; QString out, err; };
+inline BatchRun runBatch(const QStringList& args, const QString& program = kBatchProgram,
+                         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
-    p.start(QStringLiteral(MARROWICK_BIN_DIR "/marrowick-batch"), args);
+    p.setProcessEnvironment(env);
+    p.start(program, args);
     p.waitForFinished(120000);
-    return {p.exitCode(), p.readAllStandardOutput()};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace marrowick::test

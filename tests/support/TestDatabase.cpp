@@ -2,6 +2,7 @@
 
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
+#include "summaries/Summaries.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -77,6 +78,27 @@ QStringList rows(const QString& sql, const QVariantList& binds)
         result << columns.join(QLatin1Char('|'));
     }
     return result;
+}
+
+qint64 count(const QString& sql, const QVariantList& binds) { return rows(sql, binds).value(0, QStringLiteral("-1")).toLongLong(); }
+
+bool refillSummaries()
+{
+    return clsOverallResults().RefillOverallResults() && clsProblemTypeSummary().RefillProblemTypeSummary()
+           && clsDupLikeSummary().RefillDupLikeSummary() && clsScoreByType().RefillScoresByType();
+}
+
+QStringList reportedScores()
+{
+    QStringList scores;
+    for (const char* sql : {"SELECT 'sensitivity', 'Overall sensitivity', ResultValue FROM tblOverallResults WHERE ResultCode = 14",
+                            "SELECT 'specificity', 'Overall specificity', ResultValue FROM tblOverallResults WHERE ResultCode = 15",
+                            "SELECT 'sensitivity:' || ProblemCode, ProblemDesc, Sensitivity FROM tblDupProblemTypeSummary "
+                            "WHERE ProblemCode <> 'TOTAL' ORDER BY ProbOrder",
+                            "SELECT 'specificity:' || ProblemCode, ProblemDesc, Specificity FROM tblDupLikeSummary "
+                            "WHERE ProbOrder < 99 ORDER BY ProbOrder"})
+        scores << rows(QLatin1String(sql));
+    return scores;
 }
 
 QStringList snapshot(const QStringList& tables)

@@ -37,8 +37,22 @@ private:
     bool m_held = false;
 };
 
-// Rows of a query, each row's columns joined with "|".
+// Rows of a query, each row's columns joined with "|"; and the number a query gives (-1: none).
 QStringList rows(const QString& sql, const QVariantList& binds = {});
+qint64 count(const QString& sql, const QVariantList& binds = {});
+
+inline QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+// The four summaries refilled, as the reports refill them before they show them.
+bool refillSummaries();
+// The scores the refilled summaries show, as "name|label|score" under the names and in the
+// order a saved run keeps them: overall sensitivity and specificity, then by problem type and
+// by kind of look-alike.
+QStringList reportedScores();
 
 // Every row of the tables an evaluation writes, each table under its name:
 // what a refused or failed run must leave as it was.
