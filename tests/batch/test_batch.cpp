@@ -317,7 +317,7 @@ private slots:
                     const QString interval = QString::number(low.toDouble(), 'f', 2) + '-' + QString::number(high.toDouble(), 'f', 2);
                     QCOMPARE(csv[i + 1][fields.indexOf(field + "Low")] + '-' + csv[i + 1][fields.indexOf(field + "High")],
                              hasInterval ? interval : "-");
-                    const double value = score.chopped(2).toDouble();
+                    const double value = hasInterval ? score.chopped(2).toDouble() : 0;
                     QVERIFY2(!hasInterval || (low.toDouble() <= value && value <= high.toDouble()), qPrintable(score));
                     const int judged = rows[i]["ProblemCount"].toInt();
                     const Interval counted = wilsonInterval(judged - rows[i]["TotalMissed"].toInt(), judged);
