@@ -41,7 +41,9 @@ const QList<QCommandLineOption>& databaseOptions()
     return options;
 }
 
-QList<QCommandLineOption> historyOptions(const QString& file)
+// The options of a command that prints one file: the database, its format,
+// and where it goes.
+QList<QCommandLineOption> outputOptions(const QString& file)
 {
     return databaseOptions()
         + QList<QCommandLineOption>{
@@ -112,12 +114,7 @@ const QList<Command>& commands()
                         "(caught, flagged, missed, lost, absent, kept_apart, stranger_merge), the attempt that found it "
                         "(1 to 6), the client and its flag, and the fields in which it differs from its group's main "
                         "record. IDs are test-record IDs; missed, lost and strangers pick the records of that outcome."),
-         databaseOptions()
-             + QList<QCommandLineOption>{
-                 option("format", "text (default), csv or json.", "text|csv|json"),
-                 option("output", "Writes explain.txt, explain.csv or explain.json into DIR instead of standard output.",
-                        "DIR"),
-             }},
+         outputOptions(QStringLiteral("explain"))},
         {QStringLiteral("history"),
          {QString()},
          QStringLiteral("Lists the saved runs, oldest first: every evaluation that completed, numbered from 1, with its time "
@@ -125,7 +122,7 @@ const QList<Command>& commands()
                         "(deck) and the overall sensitivity and specificity. text shows each score with its 95 percent "
                         "interval; csv and json carry the fields run, time, file, size, sha256, rows, deck, sensitivity, "
                         "specificity."),
-         historyOptions(QStringLiteral("history"))},
+         outputOptions(QStringLiteral("history"))},
         {QStringLiteral("compare"),
          {QStringLiteral("RUN_A RUN_B")},
          QStringLiteral("Shows what changed from RUN_A to RUN_B: each score whose value changed, with its 95 percent "
@@ -136,7 +133,7 @@ const QList<Command>& commands()
                         "csv has one row per change under Kind,Name,Before,BeforeLow,BeforeHigh,After,AfterLow,AfterHigh,"
                         "BeyondIntervals: Kind figure names a score; Kind record names a test-record ID, with its outcomes "
                         "in Before and After and the other fields empty."),
-         historyOptions(QStringLiteral("compare"))},
+         outputOptions(QStringLiteral("compare"))},
     };
     return list;
 }

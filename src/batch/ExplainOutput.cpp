@@ -70,10 +70,8 @@ QByteArray explainText(const std::vector<RecordOutcome>& records, ReportFormat f
 
 bool writeExplanations(const std::vector<RecordOutcome>& records, ReportFormat format, const QString& outputDir)
 {
-    const QString name = format == ReportFormat::Csv    ? QStringLiteral("explain.csv")
-                         : format == ReportFormat::Json ? QStringLiteral("explain.json")
-                                                        : QStringLiteral("explain.txt");
-    return writeOutput(explainText(records, format), outputDir, name, QStringLiteral("The explanations"));
+    return writeOutput(explainText(records, format), outputDir, QStringLiteral("explain") + formatExtension(format),
+                       QStringLiteral("The explanations"));
 }
 
 } // namespace marrowick

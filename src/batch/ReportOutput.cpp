@@ -27,6 +27,16 @@ std::optional<ReportFormat> reportFormatNamed(const QString& name)
     return std::nullopt;
 }
 
+QString formatExtension(ReportFormat format)
+{
+    switch (format) {
+    case ReportFormat::Csv: return QStringLiteral(".csv");
+    case ReportFormat::Json: return QStringLiteral(".json");
+    case ReportFormat::Text: break;
+    }
+    return QStringLiteral(".txt");
+}
+
 namespace {
 
 QString fieldName(const ReportModel& rows, int column)
@@ -224,10 +234,8 @@ bool writeReport(const ReportModel& rows, ReportFormat format, const QString& ou
 {
     if (format == ReportFormat::Text)
         return writeOutput(textTable(rows).toUtf8(), QString(), QString(), QString());
-    const bool csv = format == ReportFormat::Csv;
-    return writeOutput(csv ? csvOf(rows) : jsonOf(rows), outputDir,
-                       rows.report().fileName + (csv ? QStringLiteral(".csv") : QStringLiteral(".json")),
-                       QStringLiteral("The report"));
+    return writeOutput(format == ReportFormat::Csv ? csvOf(rows) : jsonOf(rows), outputDir,
+                       rows.report().fileName + formatExtension(format), QStringLiteral("The report"));
 }
 
 } // namespace marrowick

@@ -6,6 +6,8 @@ namespace marrowick {
 
 enum class ReportFormat { Text, Csv, Json };
 std::optional<ReportFormat> reportFormatNamed(const QString& name);
+// The file name extension of that format: ".txt", ".csv" or ".json".
+QString formatExtension(ReportFormat format);
 
 class ReportModel;
 

@@ -209,11 +209,6 @@ int explainRecords(const Options& o)
     return writeExplanations(records, *format, o.output) ? Done : Failed;
 }
 
-const char* extension(ReportFormat format)
-{
-    return format == ReportFormat::Csv ? ".csv" : format == ReportFormat::Json ? ".json" : ".txt";
-}
-
 int listHistory(const Options& o)
 {
     const auto format = reportFormatNamed(o.format);
@@ -225,7 +220,7 @@ int listHistory(const Options& o)
     if (!openDatabase(o, path))
         return Failed;
     CloseAtEnd close{path};
-    return writeOutput(historyText(*format), o.output, QStringLiteral("history") + QLatin1String(extension(*format)),
+    return writeOutput(historyText(*format), o.output, QStringLiteral("history") + formatExtension(*format),
                        QStringLiteral("The history"))
         ? Done
         : Failed;
@@ -261,7 +256,7 @@ int compare(const Options& o)
         runs[k] = *found;
     }
     return writeOutput(comparisonText(runs[0], runs[1], *format), o.output,
-                       QStringLiteral("compare") + QLatin1String(extension(*format)), QStringLiteral("The comparison"))
+                       QStringLiteral("compare") + formatExtension(*format), QStringLiteral("The comparison"))
         ? Done
         : Failed;
 }
