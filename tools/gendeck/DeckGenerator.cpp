@@ -95,6 +95,69 @@ QString joined(const QStringList& names)
     return QStringList(names.mid(0, names.size() - 1)).join(QStringLiteral(", ")) + QStringLiteral(" and ") + names.last();
 }
 
+// One letter changed, left out or added, or two neighbours swapped.
+bool nearSpelling(const QString& a, const QString& b)
+{
+    const qsizetype n = a.size(), m = b.size();
+    if (a == b)
+        return true;
+    if (std::abs(n - m) > 1)
+        return false;
+    qsizetype i = 0;
+    while (i < std::min(n, m) && a[i] == b[i])
+        ++i;
+    if (n != m)
+        return n > m ? a.mid(i + 1) == b.mid(i) : a.mid(i) == b.mid(i + 1);
+    return a.mid(i + 1) == b.mid(i + 1)
+        || (i + 1 < n && a[i] == b[i + 1] && a[i + 1] == b[i] && a.mid(i + 2) == b.mid(i + 2));
+}
+
+// A name agrees with one of another record's names: the same, an initial for
+// it, or a near spelling.
+bool nameAgrees(const QString& name, const Record& o)
+{
+    if (name.isEmpty())
+        return false;
+    for (const QString& theirs : {o.last, o.first, o.middle}) {
+        if (theirs.isEmpty())
+            continue;
+        if ((name.size() == 1 || theirs.size() == 1) ? name[0] == theirs[0] : nearSpelling(name, theirs))
+            return true;
+    }
+    return false;
+}
+
+bool datesNear(const QDate& a, const QDate& b)
+{
+    const QString x = dateText(a), y = dateText(b);
+    int differ = 0;
+    for (qsizetype i = 0; i < x.size() && i < y.size(); ++i)
+        differ += x[i] != y[i];
+    return differ <= 1 || (a.year() == b.year() && a.month() == b.day() && a.day() == b.month());
+}
+
+bool motherAgrees(const Record& a, const Record& b)
+{
+    return (!a.momMaiden.isEmpty() && a.momMaiden == b.momMaiden) || (!a.momLast.isEmpty() && a.momLast == b.momLast)
+        || (!a.momFirst.isEmpty() && a.momFirst == b.momFirst) || (!a.momMiddle.isEmpty() && a.momMiddle == b.momMiddle);
+}
+
+// How much of what a registry reads of record a speaks for b's person: its
+// names, the mother's names, the birth date and the sex.
+int evidence(const Record& a, const Record& b)
+{
+    int score = int(nameAgrees(a.last, b)) + int(nameAgrees(a.first, b)) + int(nameAgrees(a.middle, b));
+    for (const auto& [x, y] : {std::pair{a.momMaiden, b.momMaiden}, {a.momLast, b.momLast}, {a.momFirst, b.momFirst},
+                               {a.momMiddle, b.momMiddle}})
+        score += !x.isEmpty() && x == y;
+    return score + int(datesNear(a.dob, b.dob)) + int(a.sex == b.sex);
+}
+
+bool isBaseCode(const QString& code)
+{
+    return code == QLatin1String("BASE_RECORD") || code == QLatin1String("DL_BASE_RECORD");
+}
+
 } // namespace
 
 quint64 Rng::next()
@@ -136,13 +199,16 @@ DeckData DeckData::load(const QString& folder)
         d.soundalikes.insert(row.value(1), row.value(0));
     }
     for (const QStringList& row : readTable(folder + QStringLiteral("/vaccines.csv"), true)) {
-        Vaccine v{row.value(0), row.value(1), row.value(2), {}, QDate::fromString(row.value(5), Qt::ISODate)};
+        Vaccine v{row.value(0), row.value(1), row.value(2), {}, QDate::fromString(row.value(5), Qt::ISODate),
+                  row.value(6).split(QLatin1Char(';'), Qt::SkipEmptyParts)};
         for (const QString& dose : row.value(4).split(QLatin1Char(';'))) {
             const QStringList range = dose.split(QLatin1Char('-'));
             v.doses.append({range.first().toInt(), range.last().toInt()});
         }
         d.vaccines.append(v);
     }
+    for (const QStringList& row : readTable(folder + QStringLiteral("/minimum_intervals.csv"), true))
+        d.minimumInterval.insert(row.value(0), row.value(1).toInt());
     for (const QStringList& row : readTable(folder + QStringLiteral("/problem_types.csv"), true))
         d.problemTypes.append({row.value(0), row.value(3), row.value(1).toInt(), row.value(2).toInt()});
     for (const QStringList& row : readTable(folder + QStringLiteral("/lookalike_kinds.csv"), true))
@@ -154,6 +220,11 @@ DeckData DeckData::load(const QString& folder)
 QString Record::key() const
 {
     return QStringList{first, last, momMaiden, dobText(), sex}.join(QLatin1Char('|'));
+}
+
+QString Record::identity() const
+{
+    return QStringList{last, first, middle, dobText(), sex}.join(QLatin1Char('|'));
 }
 
 QString Record::demographics() const
@@ -188,7 +259,7 @@ const std::vector<DeckGenerator::Problem>& DeckGenerator::problems()
         {"HYPHEN_SPACE", &G::hyphenSpace, {.doubleSurname = true}},
         {"HISPANIC_SURNAMES", &G::hispanicSurnames, {.hispanicDouble = true}},
         {"SURNAME_PARTICLE", &G::surnameParticle, {.particle = true}},
-        {"SURNAME_CHANGED", &G::surnameChanged, {}},
+        {"SURNAME_CHANGED", &G::surnameChanged, {.momOwnName = true}},
         {"MOM_MAIDEN_SURNAME", &G::momMaidenSurname, {.momMarried = true}},
         {"SUFFIX", &G::suffix, {.suffix = true}},
         {"LN_TYPO", &G::lnTypo, {.longLast = true}},
@@ -203,6 +274,10 @@ const std::vector<DeckGenerator::Problem>& DeckGenerator::problems()
         {"FAMILY_MOVED", &G::familyMoved, {}},
         {"EXACT", &G::exact, {}},
         {"TWO_PROBLEMS", &G::twoProblems, {}},
+        {"LAST_MIDDLE_SWAPPED", &G::lastMiddleSwapped, {.middle = true}},
+        {"NEWBORN_MOTHER", &G::newbornMother, {.singleBirth = true}},
+        {"NAME_CUT", &G::nameCut, {.longName = true}},
+        {"THREE_FIELDS", &G::threeFields, {}},
     };
     return table;
 }
@@ -231,7 +306,9 @@ bool DeckGenerator::satisfies(const Record& r, const Needs& n) const
         && (!n.momMarried || (r.momLast == r.last && r.momLast != r.momMaiden))
         && (!n.momNickname || m_data.nicknames.contains(r.momFirst))
         && (!n.longFirst || (lettersOnly(r.first) && r.first.size() >= 4))
-        && (!n.longLast || (plainLast && r.last.size() >= 4)) && (!n.singleBirth || r.birthOrder == 0);
+        && (!n.longLast || (plainLast && r.last.size() >= 4)) && (!n.singleBirth || r.birthOrder == 0)
+        && (!n.momOwnName || (!r.momLast.isEmpty() && r.momLast != r.last))
+        && (!n.longName || std::max(r.first.size(), r.last.size()) > 8);
 }
 
 QString DeckGenerator::firstNameFor(const QString& sex, const QString& origin, int year, bool nickname, bool soundalike,
@@ -306,7 +383,7 @@ QDate DeckGenerator::randomDob()
 // A dose of the usual schedule, counted from the true birth date, given no
 // earlier than `earliest` and no earlier than the product's use in children,
 // and unlike every other vaccination under the same matching values.
-bool DeckGenerator::vaccinate(Record& r, const QDate& earliest)
+bool DeckGenerator::vaccinate(Record& r, const QDate& earliest, const QList<Record>& person)
 {
     const QSet<QString> taken = m_visits.value(r.key());
     for (int attempt = 0; attempt < 300; ++attempt) {
@@ -320,12 +397,41 @@ bool DeckGenerator::vaccinate(Record& r, const QDate& earliest)
         trial.cvx = v.cvx;
         trial.mvx = v.mvx;
         trial.vacDate = date;
-        if (taken.contains(visitOf(trial)))
+        if (taken.contains(visitOf(trial)) || !dosesAgree(trial, person))
             continue;
         r = trial;
         return true;
     }
     return false;
+}
+
+QStringList DeckGenerator::antigensOf(const QString& cvx) const
+{
+    for (const Vaccine& v : m_data.vaccines)
+        if (v.cvx == cvx)
+            return v.antigens;
+    return {};
+}
+
+// Whether a record's dose fits the history of the child's other records: a
+// dose of the same day is the same dose (same vaccine and maker), any other
+// lies at least the shortest interval from it, less the 4 days' grace.
+bool DeckGenerator::dosesAgree(const Record& r, const QList<Record>& person) const
+{
+    constexpr int kGraceDays = 4;
+    const QStringList antigens = antigensOf(r.cvx);
+    for (const Record& o : person) {
+        if (!o.vacDate.isValid())
+            continue;
+        const qint64 days = std::abs(o.vacDate.daysTo(r.vacDate));
+        for (const QString& antigen : antigensOf(o.cvx)) {
+            if (!antigens.contains(antigen))
+                continue;
+            if (days == 0 ? o.cvx != r.cvx || o.mvx != r.mvx : days < m_data.minimumInterval.value(antigen) - kGraceDays)
+                return false;
+        }
+    }
+    return true;
 }
 
 // The hepatitis B dose of the birth day, as newborn records carry.
@@ -351,8 +457,8 @@ Record DeckGenerator::makePerson(const Needs& needs)
         r.dob = QDate(r.dob.year(), month, day);
     }
     r.trueDob = r.dob;
-    const bool hyphen = needs.hyphen || (needs.doubleSurname && m_rng.chance(0.5));
-    const bool hispanicDouble = needs.hispanicDouble || (needs.doubleSurname && !hyphen);
+    const bool hyphen = needs.hyphen || ((needs.doubleSurname || needs.longName) && m_rng.chance(0.5));
+    const bool hispanicDouble = needs.hispanicDouble || ((needs.doubleSurname || needs.longName) && !hyphen);
     QString origin;
     if (needs.apostrophe || (!hyphen && !needs.particle && !hispanicDouble && m_rng.chance(0.03))) {
         const Name& n = m_rng.pick(m_data.apostropheSurnames);
@@ -401,7 +507,7 @@ Record DeckGenerator::makePerson(const Needs& needs)
     else if (r.sex == QLatin1String("M") && m_rng.chance(0.03))
         r.suffix = QStringLiteral("JR");
     const bool plainChildLast = lettersOnly(r.last) || r.last.contains(QLatin1Char('\''));
-    giveMother(r, origin, needs.momMarried || (plainChildLast && m_rng.chance(0.65)), needs.momNickname);
+    giveMother(r, origin, !needs.momOwnName && (needs.momMarried || (plainChildLast && m_rng.chance(0.65))), needs.momNickname);
     return r;
 }
 
@@ -452,13 +558,6 @@ std::optional<QDate> DeckGenerator::oneDigitOff(const QDate& date)
 void DeckGenerator::note(Record& r, const QString& text) const
 {
     r.note = r.note.isEmpty() ? text : r.note + QStringLiteral("; ") + text;
-}
-
-// Which of a multiple birth a placeholder names, when a sibling of the same
-// sex would fit it as well.
-QString DeckGenerator::placeholderLetter(const Record& r) const
-{
-    return r.sameSexMultiple ? QStringLiteral(" ") + QChar(u'A' + r.birthOrder - 1) : QString();
 }
 
 bool DeckGenerator::nickname(Record& d, const Record&)
@@ -571,12 +670,13 @@ bool DeckGenerator::nameTransposed(Record& d, const Record&)
     return true;
 }
 
+// A newborn name fits a twin of the same sex as well as the child: only
+// single births and twins of opposite sex get one.
 bool DeckGenerator::newbornName(Record& d, const Record& b)
 {
-    if (d.sex != QLatin1String("M") && d.sex != QLatin1String("F"))
+    if ((d.sex != QLatin1String("M") && d.sex != QLatin1String("F")) || b.sameSexMultiple)
         return false;
-    const QString placeholder = (d.sex == QLatin1String("M") ? QStringLiteral("BABY BOY") : QStringLiteral("BABY GIRL"))
-        + placeholderLetter(b);
+    const QString placeholder = d.sex == QLatin1String("M") ? QStringLiteral("BABY BOY") : QStringLiteral("BABY GIRL");
     note(d, QStringLiteral("Newborn record %1 before the name %2 was given").arg(placeholder, d.first));
     d.first = placeholder;
     d.middle.clear();
@@ -585,6 +685,8 @@ bool DeckGenerator::newbornName(Record& d, const Record& b)
 
 bool DeckGenerator::newbornOther(Record& d, const Record& b)
 {
+    if (b.sameSexMultiple)
+        return false;
     QString placeholder;
     if (b.birthOrder > 0) {
         placeholder = (b.related.size() > 1 ? QStringLiteral("TRIPLET ") : QStringLiteral("TWIN ")) + QChar(u'A' + b.birthOrder - 1);
@@ -665,23 +767,15 @@ bool DeckGenerator::surnameParticle(Record& d, const Record& b)
     return true;
 }
 
-// Before paternity was established the child carried the mother's name; before
-// an adoption, the birth mother's name and the birth mother herself.
+// Before paternity was established the child carried the mother's name.
+// (An adoption is no duplicate: registries keep adopted children apart from
+// their birth records on purpose.)
 bool DeckGenerator::surnameChanged(Record& d, const Record& b)
 {
-    if (!b.momLast.isEmpty() && b.momLast != b.last) {
-        note(d, QStringLiteral("Last name %1 before paternity gave the father's name %2").arg(b.momLast, b.last));
-        d.last = b.momLast;
-        return true;
-    }
-    const QString origin = d.origin == QLatin1String("PARTICLE") || d.origin == QLatin1String("HISPANIC_DOUBLE") ? QStringLiteral("HISPANIC")
-                                                                                                                 : d.origin;
-    do
-        giveMother(d, origin, false, false);
-    while (d.momFirst == b.momFirst || d.momMaiden == b.momMaiden);
-    d.last = d.momMaiden;
-    note(d, QStringLiteral("Birth name %1, mother %2 %3, before adoption gave the name %4")
-                .arg(d.last, d.momFirst, d.momMaiden, b.last));
+    if (b.momLast.isEmpty() || b.momLast == b.last)
+        return false;
+    note(d, QStringLiteral("Last name %1 before paternity gave the father's name %2").arg(b.momLast, b.last));
+    d.last = b.momLast;
     return true;
 }
 
@@ -828,20 +922,76 @@ bool DeckGenerator::copiesBase(const QString& code)
     return code == QLatin1String("EXACT") || code == QLatin1String("FAMILY_MOVED");
 }
 
-bool DeckGenerator::twoProblems(Record& d, const Record& b)
+// Simple problems applied together: `count` of them, or, when `fields`, as
+// many as make `count` fields differ from the base's.
+bool DeckGenerator::severalProblems(Record& d, const Record& b, int count, bool fields)
 {
     QStringList simple{QStringLiteral("NICKNAME"), QStringLiteral("FN_TYPO"), QStringLiteral("DOB_DIGIT"),
                        QStringLiteral("MOM_MARRIED_AS_MAIDEN"), QStringLiteral("SEX_WRONG"), QStringLiteral("LN_TYPO"),
                        QStringLiteral("MIDDLE_MISSING"), QStringLiteral("MOM_NICKNAME"), QStringLiteral("DOB_DAY_MONTH")};
+    auto reached = [&](int applied) { return (fields ? changedFields(d, b) : applied) >= count; };
     int applied = 0;
-    while (applied < 2 && !simple.isEmpty()) {
+    while (!reached(applied) && !simple.isEmpty()) {
         Record trial = d;
-        if ((this->*problemOf(simple.takeAt(m_rng.below(int(simple.size())))).apply)(trial, b)) {
+        if ((this->*problemOf(simple.takeAt(m_rng.below(int(simple.size())))).apply)(trial, b)
+            && (!fields || changedFields(trial, b) > changedFields(d, b))) {
             d = trial;
             ++applied;
         }
     }
-    return applied == 2;
+    return reached(applied);
+}
+
+bool DeckGenerator::twoProblems(Record& d, const Record& b) { return severalProblems(d, b, 2, false); }
+
+bool DeckGenerator::threeFields(Record& d, const Record& b) { return severalProblems(d, b, 3, true); }
+
+int DeckGenerator::changedFields(const Record& a, const Record& b)
+{
+    const QStringList x = a.demographics().split(QLatin1Char('|')), y = b.demographics().split(QLatin1Char('|'));
+    int changed = 0;
+    for (qsizetype i = 0; i < x.size(); ++i)
+        changed += x[i] != y[i];
+    return changed;
+}
+
+bool DeckGenerator::lastMiddleSwapped(Record& d, const Record&)
+{
+    if (d.middle.size() < 2 || d.middle == d.last)
+        return false;
+    note(d, QStringLiteral("Last and middle names swapped: %1 for %2 %3").arg(d.middle, d.middle, d.last));
+    std::swap(d.last, d.middle);
+    return true;
+}
+
+// Hospitals have named newborns after the mother since 2019: JUDYSGIRL.
+bool DeckGenerator::newbornMother(Record& d, const Record& b)
+{
+    if (b.birthOrder > 0 || !lettersOnly(b.momFirst) || (d.sex != QLatin1String("M") && d.sex != QLatin1String("F")))
+        return false;
+    const QString placeholder = b.momFirst + (d.sex == QLatin1String("M") ? QStringLiteral("SBOY") : QStringLiteral("SGIRL"));
+    note(d, QStringLiteral("Newborn record %1 before the name %2 was given").arg(placeholder, d.first));
+    d.first = placeholder;
+    d.middle.clear();
+    return birthDose(d);
+}
+
+// A system that keeps fewer letters than the name has.
+bool DeckGenerator::nameCut(Record& d, const Record&)
+{
+    QString& name = d.last.size() >= d.first.size() ? d.last : d.first;
+    QList<int> limits;
+    for (int limit : {8, 10, 12})
+        if (limit < name.size())
+            limits << limit;
+    if (limits.isEmpty())
+        return false;
+    QString cut = name.left(m_rng.pick(limits));
+    while (!cut.isEmpty() && !cut.back().isLetter())
+        cut.chop(1);
+    note(d, QStringLiteral("Name %1 cut short to %2").arg(name, cut));
+    name = cut;
+    return true;
 }
 
 // The values each attempt of the matching looks a record up by: its own, its
@@ -899,11 +1049,39 @@ bool DeckGenerator::fits(const Record& r, int group, int family, const QList<Rec
     const auto mother = m_mothers.constFind(r.mother());
     if (!r.mother().isEmpty() && mother != m_mothers.constEnd() && mother.value() != family)
         return false;
+    const auto identity = m_identities.constFind(r.identity());
+    if ((identity != m_identities.constEnd() && identity.value() != group) || !decidable(r, group, members))
+        return false;
     const auto copy = m_demographics.constFind(r.demographics());
     if (copy != m_demographics.constEnd()
         && (!copiesBase(r.problemCode) || copy.value() != group || m_exactCopied.contains(group)))
         return false;
     return r.vacDate.isValid() && !m_visits.value(r.key()).contains(visitOf(r));
+}
+
+// Whether every duplicate, this record among them, still speaks more for its
+// own person than for anyone else, and for more than first name, birth date
+// and sex.
+bool DeckGenerator::decidable(const Record& r, int group, const QList<Record>& members) const
+{
+    int own = -1;
+    if (!isBaseCode(r.problemCode)) {
+        bool beyond = false;
+        for (const Record& m : members) {
+            own = std::max(own, evidence(r, m));
+            beyond = beyond || nameAgrees(r.last, m) || nameAgrees(r.middle, m) || motherAgrees(r, m);
+        }
+        if (!beyond)
+            return false;
+    }
+    for (size_t i = 0; i < m_placed.size(); ++i) {
+        const Record& p = m_placed[i];
+        if (p.group == group)
+            continue;
+        if ((own >= 0 && evidence(r, p) >= own) || (!isBaseCode(p.problemCode) && evidence(p, r) >= m_ownEvidence.value(int(i))))
+            return false;
+    }
+    return true;
 }
 
 std::optional<Record> DeckGenerator::duplicate(const Record& base, const QString& code)
@@ -922,13 +1100,13 @@ std::optional<Record> DeckGenerator::duplicate(const Record& base, const QString
             continue;
         if (!copiesBase(code) && d.demographics() == base.demographics())
             continue;
+        const QList<Record> members = m_members.contains(base.group) ? m_members.value(base.group) : QList<Record>{base};
         const QDate earliest = std::max(d.dob, d.trueDob);
-        if (d.vaccinated ? d.vacDate < earliest : !vaccinate(d, earliest))
+        if (d.vaccinated ? d.vacDate < earliest || !dosesAgree(d, members) : !vaccinate(d, earliest, members))
             continue;
         // The base may not be in the deck yet.
         if (d.key() == base.key() && visitOf(d) == visitOf(base))
             continue;
-        const QList<Record> members = m_members.contains(base.group) ? m_members.value(base.group) : QList<Record>{base};
         if (fits(d, base.group, base.family, members))
             return d;
     }
@@ -956,7 +1134,17 @@ int DeckGenerator::addRecord(Deck& deck, Record record)
         m_demographics.insert(record.demographics(), index);
     if (!record.mother().isEmpty())
         m_mothers.insert(record.mother(), record.family);
+    m_identities.insert(record.identity(), record.group);
     QList<Record>& members = m_members[record.group];
+    for (size_t i = 0; i < m_placed.size(); ++i) {
+        if (m_placed[i].group != record.group)
+            continue;
+        if (!isBaseCode(record.problemCode))
+            m_ownEvidence[index] = std::max(m_ownEvidence.value(index), evidence(record, m_placed[i]));
+        if (!isBaseCode(m_placed[i].problemCode))
+            m_ownEvidence[int(i)] = std::max(m_ownEvidence.value(int(i)), evidence(m_placed[i], record));
+    }
+    m_placed.push_back(record);
     for (const QString& p : probesOf(record, members))
         m_probes[p].insert(record.group);
     for (const Record& m : members)
@@ -987,7 +1175,8 @@ void DeckGenerator::addLookAlikes(Deck& deck)
                 if (n.name.startsWith(t.left(1)))
                     avoid << n.name;
         r.first = firstNameFor(r.sex, r.origin, r.dob.year(), false, false, avoid);
-        r.middle = m_rng.chance(0.6) ? firstNameFor(r.sex, r.origin, r.dob.year(), false, false, {r.first}) : QString();
+        // A middle name a sibling has as well would fit either of them.
+        r.middle = m_rng.chance(0.6) ? firstNameFor(r.sex, r.origin, r.dob.year(), false, false, taken + QStringList{r.first}) : QString();
     };
     auto otherMother = [&](Record& r, const Record& first) {
         for (int attempt = 0; attempt < 50 && (r.momMaiden == first.momMaiden || r.mother() == first.mother()); ++attempt)
@@ -1017,7 +1206,8 @@ void DeckGenerator::addLookAlikes(Deck& deck)
                             b.sex = m_rng.chance(0.5) ? QStringLiteral("M") : QStringLiteral("F");
                         QStringList taken;
                         for (const Record& r : members)
-                            taken << r.first;
+                            taken << r.first << r.middle;
+                        taken.removeAll(QString());
                         freshFirst(b, taken);
                         members.push_back(b);
                     }
@@ -1043,7 +1233,7 @@ void DeckGenerator::addLookAlikes(Deck& deck)
                     b.dob = a.dob.addMonths(a.dob.year() >= 2024 ? -months : months).addDays(m_rng.below(20));
                     if (b.dob > kLastBirthDay || b.dob < kFirstBirthDay || std::abs(a.dob.daysTo(b.dob)) < kMinDaysBetweenBirths)
                         continue;
-                    freshFirst(b, {a.first});
+                    freshFirst(b, a.middle.isEmpty() ? QStringList{a.first} : QStringList{a.first, a.middle});
                     members.push_back(b);
                 } else {
                     if (code == QLatin1String("COMMON_NAME_DOB")) {
@@ -1092,15 +1282,7 @@ void DeckGenerator::addLookAlikes(Deck& deck)
                         vaccinated = vaccinate(r, r.dob);
                     }
                 }
-                // Every member its own group: none may lead the matching to another.
-                bool clash = !vaccinated;
-                for (const Record& r : members) {
-                    clash = clash || !fits(r, -1, -1, {});
-                    for (const Record& o : members)
-                        for (const QString& p : probesOf(r, {}))
-                            clash = clash || (&o != &r && rowsOf(o).contains(p));
-                }
-                if (clash)
+                if (!vaccinated || !setFits(members))
                     continue;
                 const int family = int(deck.records.size());
                 QList<int> indexes;
@@ -1116,6 +1298,26 @@ void DeckGenerator::addLookAlikes(Deck& deck)
             }
         }
     }
+}
+
+// Every member of a look-alike set its own group: none may lead the matching
+// to another, nor share another's names, birth date and sex.
+bool DeckGenerator::setFits(const std::vector<Record>& members) const
+{
+    for (const Record& r : members) {
+        if (!fits(r, -1, -1, {}))
+            return false;
+        for (const Record& o : members) {
+            if (&o == &r)
+                continue;
+            if (o.identity() == r.identity())
+                return false;
+            for (const QString& p : probesOf(r, {}))
+                if (rowsOf(o).contains(p))
+                    return false;
+        }
+    }
+    return true;
 }
 
 Deck DeckGenerator::generate()
@@ -1369,6 +1571,57 @@ bool sameMotherKind(const QString& kind)
     return kind.startsWith(QLatin1String("TWIN_")) || kind == QLatin1String("TRIPLETS") || kind == QLatin1String("SIBLINGS");
 }
 
+// A household's clinic, street, town, ZIP and phone; no two households share
+// an address or a phone.
+QStringList drawHome(const QString& seedText, QSet<QString>& taken)
+{
+    Rng rng(stableSeed(seedText));
+    const QString clinic = QString::number(rng.below(kClinicCount));
+    for (;;) {
+        const Town& town = kTowns[rng.below(int(std::size(kTowns)))];
+        const QString street = QStringLiteral("%1 %2 %3")
+                                   .arg(100 + rng.below(9800))
+                                   .arg(QLatin1String(kStreets[rng.below(int(std::size(kStreets)))]),
+                                        QLatin1String(kStreetKinds[rng.below(int(std::size(kStreetKinds)))]));
+        // 555-0100 to 555-0199 is the range set aside for fiction.
+        const QString phone = QLatin1String(town.areaCode) + QStringLiteral("5550") + QString::number(100 + rng.below(100)).right(3);
+        const QString address = street + QLatin1Char('|') + QLatin1String(town.city);
+        if (taken.contains(address) || taken.contains(phone))
+            continue;
+        taken << address << phone;
+        return {clinic, street, QLatin1String(town.city), QLatin1String(town.zip), phone};
+    }
+}
+
+// A record number no other record carries, at any clinic.
+QString freshNumber(const QString& seedText, QSet<QString>& numbers)
+{
+    Rng rng(stableSeed(seedText));
+    QString number;
+    do
+        number = QString::number(1000000 + rng.below(9000000));
+    while (numbers.contains(number));
+    numbers.insert(number);
+    return number;
+}
+
+// A lot number of one maker's vaccine: never one that another product uses.
+QString lotOf(const QString& seedText, const QString& product, QHash<QString, QString>& owner)
+{
+    Rng rng(stableSeed(seedText));
+    QString lot;
+    do {
+        lot.clear();
+        for (int k = 0, letters = 1 + rng.below(2); k < letters; ++k)
+            lot += QChar(u'A' + rng.below(26));
+        lot += QString::number(1000 + rng.below(9000));
+        if (rng.chance(0.5))
+            lot += QChar(u'A' + rng.below(26));
+    } while (owner.value(lot, product) != product);
+    owner.insert(lot, product);
+    return lot;
+}
+
 } // namespace
 
 QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& data)
@@ -1393,30 +1646,25 @@ QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& da
     };
 
     QHash<int, QStringList> homes; // household -> clinic, street, town, phone
+    QSet<QString> takenHomes;
     auto home = [&](int index) -> const QStringList& {
         const int key = household(index);
         auto it = homes.find(key);
-        if (it != homes.end())
-            return *it;
-        const int size = int(deck.records.size());
-        Rng rng(stableSeed(key < size ? QStringLiteral("household ") + idOf(key) : QStringLiteral("moved ") + idOf(key - size)));
-        const Town& town = kTowns[rng.below(int(std::size(kTowns)))];
-        const QString street = QStringLiteral("%1 %2 %3")
-                                   .arg(100 + rng.below(9800))
-                                   .arg(QLatin1String(kStreets[rng.below(int(std::size(kStreets)))]),
-                                        QLatin1String(kStreetKinds[rng.below(int(std::size(kStreetKinds)))]));
-        // 555-0100 to 555-0199 is the range set aside for fiction.
-        const QString phone = QLatin1String(town.areaCode) + QStringLiteral("5550") + QString::number(100 + rng.below(100)).right(3);
-        return *homes.insert(key, {QString::number(rng.below(kClinicCount)), street, QLatin1String(town.city),
-                                   QLatin1String(town.zip), phone});
+        if (it == homes.end()) {
+            const int size = int(deck.records.size());
+            it = homes.insert(key, drawHome(key < size ? QStringLiteral("household ") + idOf(key)
+                                                       : QStringLiteral("moved ") + idOf(key - size),
+                                            takenHomes));
+        }
+        return *it;
     };
 
     QHash<QString, QString> vaccineNames;
     for (const Vaccine& v : data.vaccines)
         vaccineNames.insert(v.cvx, v.vaccine);
 
-    QHash<QString, QString> mrns;   // clinic and child -> number
     QSet<QString> numbers;          // unique across clinics, so one never passes for another's
+    QHash<QString, QString> lotOwner; // lot -> the vaccine and maker it belongs to
     QHash<QString, int> givenAt;    // child and dose -> the clinic that gave it (-1: unknown)
     QString csv = QStringLiteral("ID,FacilityID,FacilityName,MRN,Street,City,State,Zip,Phone,MultipleBirth,BirthOrder,"
                                  "VaccineName,LotNumber,Historical\n");
@@ -1430,30 +1678,20 @@ QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& da
         if (!isBase(r) && rng.chance(0.5))
             clinic = (clinic + 1 + rng.below(kClinicCount - 1)) % kClinicCount;
 
-        const QString child = QString::number(r.group) + QLatin1Char('@') + QString::number(clinic);
-        QString& mrn = mrns[child];
-        if (mrn.isEmpty()) {
-            Rng numbering(stableSeed(QStringLiteral("mrn ") + idOf(r.group) + QLatin1Char(' ') + QLatin1String(kClinics[clinic].id)));
-            do
-                mrn = QString::number(1000000 + numbering.below(9000000));
-            while (numbers.contains(mrn));
-            numbers.insert(mrn);
-        }
+        // Every record its own number: a duplicate comes from another clinic, or
+        // from the same clinic registering the child again by mistake.
+        const QString mrn = freshNumber(QStringLiteral("mrn ") + QString::number(id), numbers);
 
         // The first record of a child to carry a dose was sent by the clinic
         // that gave it; another clinic sending the same dose copies its history.
-        const QString dose = QStringLiteral("%1 %2 %3").arg(r.group).arg(r.cvx, r.vacDate.toString(Qt::ISODate));
+        const QString product = r.cvx + QLatin1Char(' ') + r.mvx;
+        const QString dose = QStringLiteral("%1 %2 %3").arg(r.group).arg(product, r.vacDate.toString(Qt::ISODate));
         auto given = givenAt.find(dose);
         if (given == givenAt.end())
             given = givenAt.insert(dose, rng.chance(0.08) ? -1 : clinic); // some from a paper card
         const bool historical = *given != clinic;
-        Rng lot(stableSeed(QStringLiteral("lot %1 %2 %3").arg(r.cvx, r.vacDate.toString(Qt::ISODate)).arg(*given)));
-        QString lotNumber;
-        for (int k = 0, letters = 1 + lot.below(2); k < letters; ++k)
-            lotNumber += QChar(u'A' + lot.below(26));
-        lotNumber += QString::number(1000 + lot.below(9000));
-        if (lot.chance(0.5))
-            lotNumber += QChar(u'A' + lot.below(26));
+        const QString lotNumber = lotOf(QStringLiteral("lot %1 %2 %3").arg(product, r.vacDate.toString(Qt::ISODate)).arg(*given),
+                                        product, lotOwner);
 
         // Placeholder names are often sent before anyone records the birth order.
         const bool placeholder = r.first.startsWith(QLatin1String("BABY"));

@@ -36,6 +36,7 @@ struct Vaccine {
     QString cvx, vaccine, mvx;
     QList<QPair<int, int>> doses; // months: from, to
     QDate useFrom;                // invalid when in use long before the deck's years
+    QStringList antigens;         // what a dose counts for
 };
 
 // What the generator reads: name lists, nickname and sound-alike tables,
@@ -46,6 +47,7 @@ struct DeckData {
     QMultiHash<QString, QString> nicknames; // formal -> nickname
     QHash<QString, QString> soundalikes;    // both directions
     QList<Vaccine> vaccines;
+    QHash<QString, int> minimumInterval; // antigen -> shortest days between two doses
     struct ProblemType {
         QString code, description;
         int order = 0, records = 0;
@@ -82,6 +84,7 @@ struct Record {
 
     QString dobText() const { return dob.toString(QStringLiteral("yyyyMMdd")); }
     QString key() const;          // what the first matching attempt compares
+    QString identity() const;     // names, birth date and sex: no two people share them
     QString demographics() const; // every field a registry keeps of the child
     QString mother() const;       // maiden and first name; empty when both are
 };
@@ -109,7 +112,7 @@ private:
         bool nickname = false, soundalike = false, middle = false, noMiddle = false, compound = false,
              apostrophe = false, hyphen = false, hispanicDouble = false, particle = false, suffix = false,
              dayBelow13 = false, momMarried = false, momNickname = false, longFirst = false, longLast = false,
-             singleBirth = false, doubleSurname = false;
+             singleBirth = false, doubleSurname = false, momOwnName = false, longName = false;
     };
     struct Problem {
         const char* code;
@@ -126,7 +129,9 @@ private:
     QString surnameFor(const QString& origin, const QStringList& avoid = {});
     void giveMother(Record& r, const QString& childOrigin, bool married, bool nickname);
     QDate randomDob();
-    bool vaccinate(Record& r, const QDate& earliest);
+    bool vaccinate(Record& r, const QDate& earliest, const QList<Record>& person = {});
+    bool dosesAgree(const Record& r, const QList<Record>& person) const;
+    QStringList antigensOf(const QString& cvx) const;
     bool birthDose(Record& r);
     std::optional<Record> duplicate(const Record& base, const QString& code);
     QString typo(const QString& word);
@@ -135,9 +140,10 @@ private:
     void addLookAlikes(Deck& deck);
     int addRecord(Deck& deck, Record record);
     bool fits(const Record& r, int group, int family, const QList<Record>& members) const;
+    bool decidable(const Record& r, int group, const QList<Record>& members) const;
+    bool setFits(const std::vector<Record>& members) const;
     static QStringList probesOf(const Record& r, const QList<Record>& members);
     static QStringList rowsOf(const Record& r);
-    QString placeholderLetter(const Record& r) const;
     void note(Record& r, const QString& text) const;
 
     bool nickname(Record& d, const Record& b);
@@ -175,6 +181,12 @@ private:
     // The duplicate keeps its base's demographics (only its dose differs).
     static bool copiesBase(const QString& code);
     bool twoProblems(Record& d, const Record& b);
+    bool threeFields(Record& d, const Record& b);
+    bool severalProblems(Record& d, const Record& b, int count, bool fields);
+    static int changedFields(const Record& a, const Record& b);
+    bool lastMiddleSwapped(Record& d, const Record& b);
+    bool newbornMother(Record& d, const Record& b);
+    bool nameCut(Record& d, const Record& b);
 
     DeckData m_data;
     Rng m_rng;
@@ -187,6 +199,9 @@ private:
     QHash<int, QList<Record>> m_members;    // group -> its records so far
     QHash<int, int> m_groupOf;              // base index -> its place in Deck::groups
     QSet<int> m_exactCopied;                // base indexes that have an exact duplicate
+    QHash<QString, int> m_identities;       // identity -> group that holds it
+    std::vector<Record> m_placed;           // the deck so far, by index
+    QHash<int, int> m_ownEvidence;          // duplicate's index -> its evidence for its own person
 };
 
 } // namespace marrowick::deck
