@@ -66,7 +66,7 @@ QPair<int, int> evidence(const QStringList& a, const QStringList& b)
 {
     auto agrees = [&](const QString& n) {
         return !n.isEmpty() && std::any_of(b.begin() + 1, b.begin() + 4, [&](const QString& t) {
-            return !t.isEmpty() && (n.size() == 1 || t.size() == 1 ? n[0] == t[0] : distance(n, t) <= 1);
+            return !t.isEmpty() && (n.size() == 1 || t.size() == 1 ? n[0] == t[0] : std::abs(n.size() - t.size()) <= 1 && distance(n, t) <= 1);
         });
     };
     int beyond = int(agrees(a[1])) + int(agrees(a[3]));

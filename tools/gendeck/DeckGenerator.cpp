@@ -96,7 +96,7 @@ QString joined(const QStringList& names)
 }
 
 // One letter changed, left out or added, or two neighbours swapped.
-bool nearSpelling(const QString& a, const QString& b)
+bool nearSpelling(QStringView a, QStringView b)
 {
     const qsizetype n = a.size(), m = b.size();
     if (a == b)
@@ -118,21 +118,22 @@ bool nameAgrees(const QString& name, const Record& o)
 {
     if (name.isEmpty())
         return false;
-    for (const QString& theirs : {o.last, o.first, o.middle}) {
-        if (theirs.isEmpty())
+    for (const QString* theirs : {&o.last, &o.first, &o.middle}) {
+        if (theirs->isEmpty())
             continue;
-        if ((name.size() == 1 || theirs.size() == 1) ? name[0] == theirs[0] : nearSpelling(name, theirs))
+        if ((name.size() == 1 || theirs->size() == 1) ? name[0] == theirs->front() : nearSpelling(name, *theirs))
             return true;
     }
     return false;
 }
 
+// The same, one digit of yyyymmdd off, or day and month swapped.
 bool datesNear(const QDate& a, const QDate& b)
 {
-    const QString x = dateText(a), y = dateText(b);
+    int x = a.year() * 10000 + a.month() * 100 + a.day(), y = b.year() * 10000 + b.month() * 100 + b.day();
     int differ = 0;
-    for (qsizetype i = 0; i < x.size() && i < y.size(); ++i)
-        differ += x[i] != y[i];
+    for (; x > 0 || y > 0; x /= 10, y /= 10)
+        differ += x % 10 != y % 10;
     return differ <= 1 || (a.year() == b.year() && a.month() == b.day() && a.day() == b.month());
 }
 
@@ -147,9 +148,9 @@ bool motherAgrees(const Record& a, const Record& b)
 int evidence(const Record& a, const Record& b)
 {
     int score = int(nameAgrees(a.last, b)) + int(nameAgrees(a.first, b)) + int(nameAgrees(a.middle, b));
-    for (const auto& [x, y] : {std::pair{a.momMaiden, b.momMaiden}, {a.momLast, b.momLast}, {a.momFirst, b.momFirst},
-                               {a.momMiddle, b.momMiddle}})
-        score += !x.isEmpty() && x == y;
+    for (const auto& [x, y] : {std::pair{&a.momMaiden, &b.momMaiden}, {&a.momLast, &b.momLast}, {&a.momFirst, &b.momFirst},
+                               {&a.momMiddle, &b.momMiddle}})
+        score += !x->isEmpty() && *x == *y;
     return score + int(datesNear(a.dob, b.dob)) + int(a.sex == b.sex);
 }
 
