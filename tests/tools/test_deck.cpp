@@ -196,7 +196,7 @@ private slots:
         QTest::newRow("newborn names only for single births and twins of opposite sex")
             << QStringLiteral("SELECT d.ID FROM %1 JOIN DupTestData o ON o.ID<>b.ID AND o.%2 AND %3 AND o.DOB=b.DOB AND o.Sex=b.Sex "
                               "WHERE d.ID<>b.ID AND (d.FirstName GLOB 'BABY*' OR d.FirstName GLOB 'INFANT*' OR d.FirstName GLOB 'TWIN*' "
-                              "OR d.FirstName GLOB 'TRIPLET*' OR d.FirstName IN ('BB','BG'))")
+                              "OR d.FirstName GLOB 'TRIPLET*' OR d.FirstName IN ('BB','BG') OR d.ProblemCode='NEWBORN_MOTHER')")
                    .arg(kDupAndBase, kNonDup, sameMother("o", "b"));
         QTest::newRow("every dose on or after the true and the written birth date")
             << QStringLiteral("SELECT d.ID FROM %1 JOIN DupTestVaccination v ON v.ID=d.ID WHERE v.VacDate < d.DOB OR v.VacDate < b.DOB")
