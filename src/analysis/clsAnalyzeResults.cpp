@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -18,7 +17,12 @@ namespace marrowick {
 
 namespace {
 
-const QString kSheetInOrder = QStringLiteral("Select rowid AS sheetRow, * from Answer_Sheet order by rec_1");
+// Answer_Sheet in rec_1 order: rowid (0), rec_1 .. rec_5 (1 to 5), their
+// _loaded (6 to 10) and _IIS_ID (11 to 15) columns, and total_loaded (16).
+const char* const kSheetInOrder =
+    "Select rowid, rec_1, rec_2, rec_3, rec_4, rec_5, rec_1_loaded, rec_2_loaded, rec_3_loaded, rec_4_loaded, "
+    "rec_5_loaded, rec_1_IIS_ID, rec_2_IIS_ID, rec_3_IIS_ID, rec_4_IIS_ID, rec_5_IIS_ID, total_loaded "
+    "from Answer_Sheet order by rec_1";
 
 QString column(const char* stem, int position, const char* suffix = "")
 {
@@ -45,15 +49,13 @@ struct TestRecord {
 QHash<qint64, TestRecord> readTestRecords()
 {
     QHash<qint64, TestRecord> records;
-    QSqlQuery query = run(QStringLiteral("Select d.ID, d.FirstName, d.LastName, d.Sex, d.DOB, d.MomMaiden, d.MomFirst, "
-                                         "v.VacCode, v.VacDate from DupTestData d "
-                                         "LEFT JOIN DupTestVaccination v ON v.ID = d.ID"));
-    while (query.next())
-        records.insert(query.value(0).toLongLong(),
-                       TestRecord{query.value(1).toString(), query.value(2).toString(), query.value(3).toString(),
-                                  query.value(4).toString(), query.value(5).toString(), query.value(6).toString(),
-                                  query.isNull(1) || query.isNull(2) || query.isNull(3),
-                                  vaccineNumber(query.value(7).toString()), query.value(8).toString()});
+    NativeStatement query("Select d.ID, d.FirstName, d.LastName, d.Sex, d.DOB, d.MomMaiden, d.MomFirst, "
+                          "v.VacCode, v.VacDate from DupTestData d LEFT JOIN DupTestVaccination v ON v.ID = d.ID");
+    while (query.step())
+        records.insert(query.integer(0),
+                       TestRecord{query.string(1), query.string(2), query.string(3), query.string(4), query.string(5),
+                                  query.string(6), query.isNull(1) || query.isNull(2) || query.isNull(3),
+                                  vaccineNumber(query.string(7)), query.string(8)});
     return records;
 }
 
@@ -244,13 +246,13 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
     AnswerGroups.clear();
     std::vector<qint64> sheetRows;
     {
-        QSqlQuery sheet = run(kSheetInOrder);
-        while (sheet.next()) {
+        NativeStatement sheet(kSheetInOrder);
+        while (sheet.step()) {
             AnswerGroup group;
             for (int n = 0; n < 5; ++n)
-                group.rec[n] = checked16(sheet.value(column("rec_", n + 1)).toLongLong());
+                group.rec[n] = checked16(sheet.integer(1 + n));
             AnswerGroups.push_back(group);
-            sheetRows.push_back(sheet.value(QStringLiteral("sheetRow")).toLongLong());
+            sheetRows.push_back(sheet.integer(0));
         }
     }
 
@@ -390,28 +392,19 @@ void clsAnalyzeResults::Score()
     NativeStatement duplicate("INSERT INTO IIS_DUPLICATES (ID, QM, OtherQM) VALUES (?, ?, ?)");
     NativeStatement correct("UPDATE Answer_Sheet SET total_loaded=? WHERE rowid=?");
 
-    QSqlQuery sheet = run(kSheetInOrder);
-    const QSqlRecord fields = sheet.record();
-    std::array<int, 5> recAt{}, loadedAt{}, iisIdAt{};
-    for (int n = 0; n < 5; ++n) {
-        recAt[n] = fields.indexOf(column("rec_", n + 1));
-        loadedAt[n] = fields.indexOf(column("rec_", n + 1, "_loaded"));
-        iisIdAt[n] = fields.indexOf(column("rec_", n + 1, "_IIS_ID"));
-    }
-    const int totalAt = fields.indexOf(QStringLiteral("total_loaded"));
-    const int rowAt = fields.indexOf(QStringLiteral("sheetRow"));
+    NativeStatement sheet(kSheetInOrder);
     std::vector<ScoredGroup> scored;
-    while (sheet.next()) {
+    while (sheet.step()) {
         platform().IncrementProgressBar(step);
         std::array<qint64, 5> rec{};
         std::array<bool, 5> loaded{};
         std::array<qint32, 5> iisId{};
         for (int n = 0; n < 5; ++n) {
-            rec[n] = sheet.value(recAt[n]).toLongLong();
-            loaded[n] = sheet.value(loadedAt[n]).toBool();
-            iisId[n] = static_cast<qint32>(sheet.value(iisIdAt[n]).toLongLong());
+            rec[n] = sheet.integer(1 + n);
+            loaded[n] = sheet.integer(6 + n) != 0;
+            iisId[n] = static_cast<qint32>(sheet.integer(11 + n));
         }
-        qint16 totalLoaded = checked16(sheet.value(totalAt).toLongLong());
+        qint16 totalLoaded = checked16(sheet.integer(16));
         ScoredGroup& seen = scored.emplace_back();
         for (int n = 0; n < 5; ++n) {
             seen.rec[n] = rec[n];
@@ -436,7 +429,7 @@ void clsAnalyzeResults::Score()
             if (unique != totalLoaded) {
                 totalLoaded = unique;
                 correct.bindInt(1, totalLoaded);
-                correct.bindInt(2, sheet.value(rowAt).toLongLong());
+                correct.bindInt(2, sheet.integer(0));
                 correct.exec();
             }
         }
@@ -470,7 +463,6 @@ void clsAnalyzeResults::Score()
             }
         }
     }
-    sheet.finish();
     writeOutcomes(scored);
     // Full exactly when the work is done, whatever rounding the steps left.
     platform().SetProgressBar(100);

@@ -97,4 +97,6 @@ QString NativeStatement::string(int column) const
     return isNull(column) ? QString() : QString::fromUtf8(text(column));
 }
 
+qint64 NativeStatement::integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+
 } // namespace marrowick

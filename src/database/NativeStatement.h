@@ -34,6 +34,7 @@ public:
     // The column's text; valid until the next step.
     QByteArrayView text(int column) const;
     QString string(int column) const;
+    qint64 integer(int column) const;
 
 private:
     [[noreturn]] void fail() const;
