@@ -11,6 +11,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 
 namespace marrowick {
@@ -344,6 +345,70 @@ int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
     return 0;
 }
 
+namespace {
+
+// A registry client: the flag of its first row, and whether any of its rows is flagged.
+struct Client {
+    QString firstFlag;
+    bool anyFlagged = false;
+};
+
+// Registry clients by number. Found by number, so that client IDs written
+// with leading zeros or blanks are found too.
+QHash<qint32, Client> readClients()
+{
+    QHash<qint32, Client> clients;
+    // Clients have a row per vaccination: each ClientID text is turned into
+    // its number once.
+    QHash<QByteArray, std::optional<qint32>> numbers;
+    NativeStatement loaded("SELECT ClientID, QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
+    while (loaded.step()) {
+        const QByteArray clientId = loaded.text(0).toByteArray();
+        auto known = numbers.find(clientId);
+        if (known == numbers.end()) {
+            std::optional<qint32> number;
+            try {
+                number = clsAnalyzeResults::ClientNumber(QString::fromUtf8(clientId));
+            } catch (const DbError&) {
+                // no test record can have been found under it
+            }
+            known = numbers.insert(clientId, number);
+        }
+        if (!*known)
+            continue;
+        auto it = clients.find(**known);
+        if (it == clients.end())
+            it = clients.insert(**known, Client{loaded.string(1), false});
+        if (loaded.text(1) == "Y")
+            it->anyFlagged = true;
+    }
+    return clients;
+}
+
+// One Answer_Sheet row as the scoring reads it.
+struct SheetRow {
+    qint64 rowid = 0;
+    std::array<qint64, 5> rec{};
+    std::array<bool, 5> loaded{};
+    std::array<qint32, 5> iisId{};
+    qint16 totalLoaded = 0;
+};
+
+SheetRow sheetRow(const NativeStatement& sheet)
+{
+    SheetRow row;
+    row.rowid = sheet.integer(0);
+    for (int n = 0; n < 5; ++n) {
+        row.rec[n] = sheet.integer(1 + n);
+        row.loaded[n] = sheet.integer(6 + n) != 0;
+        row.iisId[n] = static_cast<qint32>(sheet.integer(11 + n));
+    }
+    row.totalLoaded = checked16(sheet.integer(16));
+    return row;
+}
+
+} // namespace
+
 void clsAnalyzeResults::Score()
 {
     platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
@@ -352,41 +417,7 @@ void clsAnalyzeResults::Score()
     run(QStringLiteral("DELETE FROM IIS_MISSING_RECORDS"));
     run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
 
-    // Registry clients by number: the flag of the client's first row, and
-    // whether any of its rows is flagged. Found by number, so that client IDs
-    // written with leading zeros or blanks are found too.
-    struct Client {
-        QString firstFlag;
-        bool anyFlagged = false;
-    };
-    QHash<qint32, Client> clients;
-    {
-        // Clients have a row per vaccination: each ClientID text is turned
-        // into its number once.
-        QHash<QByteArray, std::optional<qint32>> numbers;
-        NativeStatement loaded("SELECT ClientID, QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
-        while (loaded.step()) {
-            const QByteArray clientId = loaded.text(0).toByteArray();
-            auto known = numbers.find(clientId);
-            if (known == numbers.end()) {
-                std::optional<qint32> number;
-                try {
-                    number = ClientNumber(QString::fromUtf8(clientId));
-                } catch (const DbError&) {
-                    // no test record can have been found under it
-                }
-                known = numbers.insert(clientId, number);
-            }
-            if (!*known)
-                continue;
-            const QByteArrayView flag = loaded.text(1);
-            auto it = clients.find(**known);
-            if (it == clients.end())
-                it = clients.insert(**known, Client{loaded.string(1), false});
-            if (flag == "Y")
-                it->anyFlagged = true;
-        }
-    }
+    const QHash<qint32, Client> clients = readClients();
 
     NativeStatement missing("INSERT INTO IIS_MISSING_RECORDS (ID) VALUES (?)");
     NativeStatement duplicate("INSERT INTO IIS_DUPLICATES (ID, QM, OtherQM) VALUES (?, ?, ?)");
@@ -396,15 +427,9 @@ void clsAnalyzeResults::Score()
     std::vector<ScoredGroup> scored;
     while (sheet.step()) {
         platform().IncrementProgressBar(step);
-        std::array<qint64, 5> rec{};
-        std::array<bool, 5> loaded{};
-        std::array<qint32, 5> iisId{};
-        for (int n = 0; n < 5; ++n) {
-            rec[n] = sheet.integer(1 + n);
-            loaded[n] = sheet.integer(6 + n) != 0;
-            iisId[n] = static_cast<qint32>(sheet.integer(11 + n));
-        }
-        qint16 totalLoaded = checked16(sheet.integer(16));
+        const SheetRow row = sheetRow(sheet);
+        const auto& [rec, loaded, iisId] = std::tie(row.rec, row.loaded, row.iisId);
+        qint16 totalLoaded = row.totalLoaded;
         ScoredGroup& seen = scored.emplace_back();
         for (int n = 0; n < 5; ++n) {
             seen.rec[n] = rec[n];
@@ -429,7 +454,7 @@ void clsAnalyzeResults::Score()
             if (unique != totalLoaded) {
                 totalLoaded = unique;
                 correct.bindInt(1, totalLoaded);
-                correct.bindInt(2, sheet.integer(0));
+                correct.bindInt(2, row.rowid);
                 correct.exec();
             }
         }
@@ -453,10 +478,7 @@ void clsAnalyzeResults::Score()
                     qm = QStringLiteral("N");
                 duplicate.bindInt(1, rec[n]);
                 duplicate.bindText(2, qm);
-                if (qm == QLatin1String("N"))
-                    duplicate.bindText(3, groupFlag);
-                else
-                    duplicate.bindNull(3);
+                duplicate.bindText(3, qm == QLatin1String("N") ? groupFlag : QString()); // Null for a flagged client
                 duplicate.exec();
                 seen.listed[n] = qm == QLatin1String("Y") || groupFlagged ? QStringLiteral("flagged") : QStringLiteral("missed");
                 ++written;
