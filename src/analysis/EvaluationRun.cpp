@@ -17,7 +17,7 @@ bool LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeA
         beforeAnalysis();
     clsAnalyzeResults analysis;
     analysis.Analyze_IIS_LOAD();
-    history::saveRun(strFile);
+    history::saveRun(strFile, loader.Loaded().size, loader.Loaded().sha256);
     unit.commit();
     return true;
 }

@@ -1,55 +1,34 @@
 #include "clsAnalyzeResults.h"
 
 #include "database/Db.h"
+#include "database/NativeStatement.h"
 #include "platform/Platform.h"
 
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <string>
+#include <tuple>
+#include <unordered_map>
 
 namespace marrowick {
 
 namespace {
 
-const QString kSheetInOrder = QStringLiteral("Select rowid AS sheetRow, * from Answer_Sheet order by rec_1");
-// Only the client number and the vaccination that picks among the rows found are read.
-const QString kByMaiden = QStringLiteral("Select ClientID, VacCode, VacDate from IIS_LOADED_CHILD_ALL "
-                                         "where FirstName=? AND LastName=? AND MomMaiden=? AND DOB=? AND Sex=?");
-const QString kByMomFirst = QStringLiteral("Select ClientID, VacCode, VacDate from IIS_LOADED_CHILD_ALL "
-                                           "where FirstName=? AND LastName=? AND MomFirst=? AND DOB=? AND Sex=?");
+// Answer_Sheet in rec_1 order: rowid (0), rec_1 .. rec_5 (1 to 5), their
+// _loaded (6 to 10) and _IIS_ID (11 to 15) columns, and total_loaded (16).
+const char* const kSheetInOrder =
+    "Select rowid, rec_1, rec_2, rec_3, rec_4, rec_5, rec_1_loaded, rec_2_loaded, rec_3_loaded, rec_4_loaded, "
+    "rec_5_loaded, rec_1_IIS_ID, rec_2_IIS_ID, rec_3_IIS_ID, rec_4_IIS_ID, rec_5_IIS_ID, total_loaded "
+    "from Answer_Sheet order by rec_1";
 
 QString column(const char* stem, int position, const char* suffix = "")
 {
     return QStringLiteral("%1%2%3").arg(QLatin1String(stem)).arg(position).arg(QLatin1String(suffix));
 }
-
-// A prepared statement run many times with new values.
-class Prepared {
-public:
-    explicit Prepared(QString sql) : m_sql(std::move(sql)), m_query(cnEval())
-    {
-        m_query.setForwardOnly(true);
-        if (!m_query.prepare(m_sql))
-            throwSqlError(m_query, m_sql);
-    }
-    QSqlQuery& exec(const QVariantList& binds)
-    {
-        m_query.finish();
-        for (int i = 0; i < binds.size(); ++i)
-            m_query.bindValue(i, binds[i]);
-        if (!m_query.exec())
-            throwSqlError(m_query, m_sql);
-        return m_query;
-    }
-
-private:
-    QString m_sql;
-    QSqlQuery m_query;
-};
 
 // A vaccine code as a number, so that "3" and "03" agree; nullopt when it is none.
 std::optional<int> vaccineNumber(const QString& code)
@@ -71,15 +50,13 @@ struct TestRecord {
 QHash<qint64, TestRecord> readTestRecords()
 {
     QHash<qint64, TestRecord> records;
-    QSqlQuery query = run(QStringLiteral("Select d.ID, d.FirstName, d.LastName, d.Sex, d.DOB, d.MomMaiden, d.MomFirst, "
-                                         "v.VacCode, v.VacDate from DupTestData d "
-                                         "LEFT JOIN DupTestVaccination v ON v.ID = d.ID"));
-    while (query.next())
-        records.insert(query.value(0).toLongLong(),
-                       TestRecord{query.value(1).toString(), query.value(2).toString(), query.value(3).toString(),
-                                  query.value(4).toString(), query.value(5).toString(), query.value(6).toString(),
-                                  query.isNull(1) || query.isNull(2) || query.isNull(3),
-                                  vaccineNumber(query.value(7).toString()), query.value(8).toString()});
+    NativeStatement query("Select d.ID, d.FirstName, d.LastName, d.Sex, d.DOB, d.MomMaiden, d.MomFirst, "
+                          "v.VacCode, v.VacDate from DupTestData d LEFT JOIN DupTestVaccination v ON v.ID = d.ID");
+    while (query.step())
+        records.insert(query.integer(0),
+                       TestRecord{query.string(1), query.string(2), query.string(3), query.string(4), query.string(5),
+                                  query.string(6), query.isNull(1) || query.isNull(2) || query.isNull(3),
+                                  vaccineNumber(query.string(7)), query.string(8)});
     return records;
 }
 
@@ -94,10 +71,85 @@ struct clsAnalyzeResults::ScoredGroup {
     std::array<QString, 5> listed; // "flagged" or "missed" for the member IIS_DUPLICATES names
 };
 
-struct clsAnalyzeResults::Statements {
+// The loaded rows as the matching's attempts look them up, read in one pass:
+// one hash look-up per attempt instead of a query. A key holds the five
+// compared values as the name columns compare them, so rows come out as
+// the query gave them: equal keys, in the table's order.
+class clsAnalyzeResults::LoadedIndex {
+public:
+    enum Third { MomMaiden, MomFirst };
+
+    LoadedIndex()
+    {
+        NativeStatement rows("SELECT ClientID, VacCode, VacDate, FirstName, LastName, MomMaiden, MomFirst, DOB, Sex "
+                             "FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
+        auto value = [&](int column) { return rows.isNull(column) ? Value() : Value(rows.text(column)); };
+        std::string key;
+        for (int row = 0; rows.step(); ++row) {
+            for (const int c : {0, 1, 2}) {
+                m_starts.push_back(m_text.size());
+                m_text.append(rows.text(c));
+            }
+            m_starts.push_back(m_text.size());
+            for (const Third third : {MomMaiden, MomFirst})
+                if (keyOf(key, {value(3), value(4), value(third == MomMaiden ? 5 : 6), value(7), value(8)}))
+                    m_rows[third][key].push_back(row);
+        }
+    }
+
+    // The rows in which FirstName, LastName, the third column, DOB and Sex
+    // equal these values, in the table's order.
+    const std::vector<int>& find(Third third, const QString& first, const QString& last, const QString& value,
+                                 const QString& dob, const QString& sex) const
+    {
+        static const std::vector<int> none;
+        const QByteArray bytes[] = {first.toUtf8(), last.toUtf8(), value.toUtf8(), dob.toUtf8(), sex.toUtf8()};
+        const QString* texts[] = {&first, &last, &value, &dob, &sex};
+        auto bound = [&](int n) { return texts[n]->isNull() ? Value() : Value(bytes[n]); };
+        std::string key;
+        if (!keyOf(key, {bound(0), bound(1), bound(2), bound(3), bound(4)}))
+            return none;
+        const auto it = m_rows[third].find(key);
+        return it == m_rows[third].end() ? none : it->second;
+    }
+
+    QByteArrayView clientId(int row) const { return field(row, 0); }
+    QByteArrayView vacCode(int row) const { return field(row, 1); }
+    QByteArrayView vacDate(int row) const { return field(row, 2); }
+
+private:
+    // A compared value; Null is nullopt.
+    using Value = std::optional<QByteArrayView>;
+
+    // False when a value is Null: an equality with Null holds for no row.
+    static bool keyOf(std::string& key, std::initializer_list<Value> values)
+    {
+        key.clear();
+        for (const Value& value : values) {
+            if (!value)
+                return false;
+            const auto size = quint32(value->size());
+            key.append(reinterpret_cast<const char*>(&size), sizeof size);
+            // COLLATE NOCASE folds the ASCII letters and nothing else.
+            for (const char c : *value)
+                key.push_back(c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
+        }
+        return true;
+    }
+    QByteArrayView field(int row, int n) const
+    {
+        const qsizetype at = m_starts[size_t(row) * 4 + size_t(n)];
+        return QByteArrayView(m_text).sliced(at, m_starts[size_t(row) * 4 + size_t(n) + 1] - at);
+    }
+
+    QByteArray m_text;                // ClientID, VacCode and VacDate of every row, one after another
+    std::vector<qsizetype> m_starts;  // where each begins; four a row, the fourth the next row's start
+    std::unordered_map<std::string, std::vector<int>> m_rows[2];
+};
+
+struct clsAnalyzeResults::Matching {
     QHash<qint64, TestRecord> testRecords = readTestRecords();
-    Prepared byMaiden{kByMaiden};
-    Prepared byMomFirst{kByMomFirst};
+    LoadedIndex loaded;
 
     const TestRecord& testRecord(qint16 id) const
     {
@@ -195,19 +247,19 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
     AnswerGroups.clear();
     std::vector<qint64> sheetRows;
     {
-        QSqlQuery sheet = run(kSheetInOrder);
-        while (sheet.next()) {
+        NativeStatement sheet(kSheetInOrder);
+        while (sheet.step()) {
             AnswerGroup group;
             for (int n = 0; n < 5; ++n)
-                group.rec[n] = checked16(sheet.value(column("rec_", n + 1)).toLongLong());
+                group.rec[n] = checked16(sheet.integer(1 + n));
             AnswerGroups.push_back(group);
-            sheetRows.push_back(sheet.value(QStringLiteral("sheetRow")).toLongLong());
+            sheetRows.push_back(sheet.integer(0));
         }
     }
 
     // Matching pass.
     m_attempts.clear();
-    Statements statements;
+    Matching statements;
     const double step = AnswerGroups.empty() ? 0 : kMatchingShare / double(AnswerGroups.size());
     for (AnswerGroup& group : AnswerGroups) {
         platform().IncrementProgressBar(step);
@@ -223,55 +275,56 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
     for (int n = 1; n <= 5; ++n)
         sets << column("rec_", n, "_IIS_ID=?");
     sets << QStringLiteral("total_loaded=?");
-    Prepared update(QStringLiteral("UPDATE Answer_Sheet SET ") + sets.join(QStringLiteral(", "))
-                    + QStringLiteral(" WHERE rowid=?"));
+    NativeStatement update(
+        (QStringLiteral("UPDATE Answer_Sheet SET ") + sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid=?"))
+            .toUtf8()
+            .constData());
     for (size_t i = 0; i < AnswerGroups.size(); ++i) {
         const AnswerGroup& group = AnswerGroups[i];
-        QVariantList binds;
+        int position = 0;
         for (bool loaded : group.rec_loaded)
-            binds << int(loaded);
+            update.bindInt(++position, int(loaded));
         for (qint32 id : group.rec_IIS_ID)
-            binds << id;
-        binds << int(group.total_loaded) << sheetRows[i];
-        update.exec(binds);
+            update.bindInt(++position, id);
+        update.bindInt(++position, group.total_loaded);
+        update.bindInt(++position, sheetRows[i]);
+        update.exec();
     }
 
     Score();
 }
 
-int clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
+int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
 {
     const TestRecord& self = st.testRecord(group.rec[j]);
 
-    // Values are bound, so names are compared as they are: apostrophes need
-    // no doubling.
-    auto found = [&](Prepared& statement, const QString& first, const QString& last, const QString& third,
+    auto found = [&](LoadedIndex::Third third, const QString& first, const QString& last, const QString& value,
                      const QString& dob) -> bool {
-        QSqlQuery& query = statement.exec({first, last, third, dob, self.sex});
-        if (!query.next())
+        const std::vector<int>& rows = st.loaded.find(third, first, last, value, dob, self.sex);
+        if (rows.empty())
             return false;
         // A registry keeps one row per vaccination: prefer the client whose row
         // holds this record's own dose, so that two look-alike clients are told apart.
-        QString clientId = query.value(0).toString();
+        int chosen = rows.front();
         if (self.vacCode) {
-            do {
-                if (vaccineNumber(query.value(1).toString()) == self.vacCode && query.value(2).toString() == self.vacDate) {
-                    clientId = query.value(0).toString();
+            const QByteArray date = self.vacDate.toUtf8();
+            for (const int row : rows)
+                if (st.loaded.vacDate(row) == date && vaccineNumber(QString::fromUtf8(st.loaded.vacCode(row))) == self.vacCode) {
+                    chosen = row;
                     break;
                 }
-            } while (query.next());
         }
-        const qint32 client = ClientNumber(clientId);
-        query.finish();
+        const qint32 client = ClientNumber(QString::fromUtf8(st.loaded.clientId(chosen)));
         group.rec_loaded[j] = true;
         group.rec_IIS_ID[j] = client;
         group.total_loaded = checked16(group.total_loaded + 1);
         return true;
     };
 
-    if (found(st.byMaiden, self.firstName, self.lastName, self.momMaiden, self.dob))
+    using enum LoadedIndex::Third;
+    if (found(MomMaiden, self.firstName, self.lastName, self.momMaiden, self.dob))
         return 1;
-    if (found(st.byMaiden, FirstPart(self.firstName), self.lastName, self.momMaiden, self.dob))
+    if (found(MomMaiden, FirstPart(self.firstName), self.lastName, self.momMaiden, self.dob))
         return 2;
     int other = -1;
     for (int k = 0; k < 5 && other < 0; ++k)
@@ -279,18 +332,82 @@ int clsAnalyzeResults::matchRecord(Statements& st, AnswerGroup& group, int j)
             other = k;
     if (other >= 0) {
         const TestRecord& otherRecord = st.testRecord(group.rec[other]);
-        if (found(st.byMaiden, self.firstName, self.lastName, otherRecord.momMaiden, self.dob))
+        if (found(MomMaiden, self.firstName, self.lastName, otherRecord.momMaiden, self.dob))
             return 3;
-        if (found(st.byMaiden, self.firstName, self.lastName, self.momMaiden, otherRecord.dob))
+        if (found(MomMaiden, self.firstName, self.lastName, self.momMaiden, otherRecord.dob))
             return 4;
     }
-    if (found(st.byMomFirst, self.firstName, self.lastName, self.momFirst, self.dob))
+    if (found(MomFirst, self.firstName, self.lastName, self.momFirst, self.dob))
         return 5;
-    if (found(st.byMaiden, NoQuote(self.firstName), NoQuote(self.lastName), self.momMaiden, self.dob))
+    if (found(MomMaiden, NoQuote(self.firstName), NoQuote(self.lastName), self.momMaiden, self.dob))
         return 6;
     group.rec_loaded[j] = false;
     return 0;
 }
+
+namespace {
+
+// A registry client: the flag of its first row, and whether any of its rows is flagged.
+struct Client {
+    QString firstFlag;
+    bool anyFlagged = false;
+};
+
+// Registry clients by number. Found by number, so that client IDs written
+// with leading zeros or blanks are found too.
+QHash<qint32, Client> readClients()
+{
+    QHash<qint32, Client> clients;
+    // Clients have a row per vaccination: each ClientID text is turned into
+    // its number once.
+    QHash<QByteArray, std::optional<qint32>> numbers;
+    NativeStatement loaded("SELECT ClientID, QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
+    while (loaded.step()) {
+        const QByteArray clientId = loaded.text(0).toByteArray();
+        auto known = numbers.find(clientId);
+        if (known == numbers.end()) {
+            std::optional<qint32> number;
+            try {
+                number = clsAnalyzeResults::ClientNumber(QString::fromUtf8(clientId));
+            } catch (const DbError&) {
+                // no test record can have been found under it
+            }
+            known = numbers.insert(clientId, number);
+        }
+        if (!*known)
+            continue;
+        auto it = clients.find(**known);
+        if (it == clients.end())
+            it = clients.insert(**known, Client{loaded.string(1), false});
+        if (loaded.text(1) == "Y")
+            it->anyFlagged = true;
+    }
+    return clients;
+}
+
+// One Answer_Sheet row as the scoring reads it.
+struct SheetRow {
+    qint64 rowid = 0;
+    std::array<qint64, 5> rec{};
+    std::array<bool, 5> loaded{};
+    std::array<qint32, 5> iisId{};
+    qint16 totalLoaded = 0;
+};
+
+SheetRow sheetRow(const NativeStatement& sheet)
+{
+    SheetRow row;
+    row.rowid = sheet.integer(0);
+    for (int n = 0; n < 5; ++n) {
+        row.rec[n] = sheet.integer(1 + n);
+        row.loaded[n] = sheet.integer(6 + n) != 0;
+        row.iisId[n] = static_cast<qint32>(sheet.integer(11 + n));
+    }
+    row.totalLoaded = checked16(sheet.integer(16));
+    return row;
+}
+
+} // namespace
 
 void clsAnalyzeResults::Score()
 {
@@ -300,58 +417,19 @@ void clsAnalyzeResults::Score()
     run(QStringLiteral("DELETE FROM IIS_MISSING_RECORDS"));
     run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
 
-    // Registry clients by number: the flag of the client's first row, and
-    // whether any of its rows is flagged. Found by number, so that client IDs
-    // written with leading zeros or blanks are found too.
-    struct Client {
-        QString firstFlag;
-        bool anyFlagged = false;
-    };
-    QHash<qint32, Client> clients;
-    {
-        QSqlQuery loaded = run(QStringLiteral("SELECT ClientID, QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid"));
-        while (loaded.next()) {
-            qint32 number = 0;
-            try {
-                number = ClientNumber(loaded.value(0).toString());
-            } catch (const DbError&) {
-                continue; // no test record can have been found under it
-            }
-            const QString flag = loaded.value(1).toString();
-            auto it = clients.find(number);
-            if (it == clients.end())
-                it = clients.insert(number, Client{flag, false});
-            if (flag == QLatin1String("Y"))
-                it->anyFlagged = true;
-        }
-    }
+    const QHash<qint32, Client> clients = readClients();
 
-    Prepared missing(QStringLiteral("INSERT INTO IIS_MISSING_RECORDS (ID) VALUES (?)"));
-    Prepared duplicate(QStringLiteral("INSERT INTO IIS_DUPLICATES (ID, QM, OtherQM) VALUES (?, ?, ?)"));
-    Prepared correct(QStringLiteral("UPDATE Answer_Sheet SET total_loaded=? WHERE rowid=?"));
+    NativeStatement missing("INSERT INTO IIS_MISSING_RECORDS (ID) VALUES (?)");
+    NativeStatement duplicate("INSERT INTO IIS_DUPLICATES (ID, QM, OtherQM) VALUES (?, ?, ?)");
+    NativeStatement correct("UPDATE Answer_Sheet SET total_loaded=? WHERE rowid=?");
 
-    QSqlQuery sheet = run(kSheetInOrder);
-    const QSqlRecord fields = sheet.record();
-    std::array<int, 5> recAt{}, loadedAt{}, iisIdAt{};
-    for (int n = 0; n < 5; ++n) {
-        recAt[n] = fields.indexOf(column("rec_", n + 1));
-        loadedAt[n] = fields.indexOf(column("rec_", n + 1, "_loaded"));
-        iisIdAt[n] = fields.indexOf(column("rec_", n + 1, "_IIS_ID"));
-    }
-    const int totalAt = fields.indexOf(QStringLiteral("total_loaded"));
-    const int rowAt = fields.indexOf(QStringLiteral("sheetRow"));
+    NativeStatement sheet(kSheetInOrder);
     std::vector<ScoredGroup> scored;
-    while (sheet.next()) {
+    while (sheet.step()) {
         platform().IncrementProgressBar(step);
-        std::array<qint64, 5> rec{};
-        std::array<bool, 5> loaded{};
-        std::array<qint32, 5> iisId{};
-        for (int n = 0; n < 5; ++n) {
-            rec[n] = sheet.value(recAt[n]).toLongLong();
-            loaded[n] = sheet.value(loadedAt[n]).toBool();
-            iisId[n] = static_cast<qint32>(sheet.value(iisIdAt[n]).toLongLong());
-        }
-        qint16 totalLoaded = checked16(sheet.value(totalAt).toLongLong());
+        const SheetRow row = sheetRow(sheet);
+        const auto& [rec, loaded, iisId] = std::tie(row.rec, row.loaded, row.iisId);
+        qint16 totalLoaded = row.totalLoaded;
         ScoredGroup& seen = scored.emplace_back();
         for (int n = 0; n < 5; ++n) {
             seen.rec[n] = rec[n];
@@ -361,7 +439,8 @@ void clsAnalyzeResults::Score()
         }
 
         if (totalLoaded == 0) {
-            missing.exec({rec[0]});
+            missing.bindInt(1, rec[0]);
+            missing.exec();
             continue;
         }
         // Members that were not found enter with their 0, as the group's count does.
@@ -374,7 +453,9 @@ void clsAnalyzeResults::Score()
             const qint16 unique = FindNonZeroUniques(iisId[0], iisId[1], iisId[2], iisId[3], iisId[4]);
             if (unique != totalLoaded) {
                 totalLoaded = unique;
-                correct.exec({int(totalLoaded), sheet.value(rowAt)});
+                correct.bindInt(1, totalLoaded);
+                correct.bindInt(2, row.rowid);
+                correct.exec();
             }
         }
         if (totalLoaded > 1) {
@@ -395,13 +476,15 @@ void clsAnalyzeResults::Score()
                 QString qm = clients.value(iisId[n]).firstFlag;
                 if (qm != QLatin1String("Y"))
                     qm = QStringLiteral("N");
-                duplicate.exec({rec[n], qm, qm == QLatin1String("N") ? QVariant(groupFlag) : QVariant()});
+                duplicate.bindInt(1, rec[n]);
+                duplicate.bindText(2, qm);
+                duplicate.bindText(3, qm == QLatin1String("N") ? groupFlag : QString()); // Null for a flagged client
+                duplicate.exec();
                 seen.listed[n] = qm == QLatin1String("Y") || groupFlagged ? QStringLiteral("flagged") : QStringLiteral("missed");
                 ++written;
             }
         }
     }
-    sheet.finish();
     writeOutcomes(scored);
     // Full exactly when the work is done, whatever rounding the steps left.
     platform().SetProgressBar(100);
@@ -421,7 +504,8 @@ void clsAnalyzeResults::writeOutcomes(const std::vector<ScoredGroup>& groups) co
             if (groups[g].loaded[n])
                 groupsOfClient[groups[g].client[n]].insert(g);
 
-    QVariantList ids, groupNos, places, attempts, clientNos, flags, outcomes;
+    NativeStatement insert("INSERT INTO tblRecordOutcomes (ID, GroupNo, Place, Attempt, ClientID, QMflag, Outcome) "
+                           "VALUES (?, ?, ?, ?, ?, ?, ?)");
     for (size_t g = 0; g < groups.size(); ++g) {
         const ScoredGroup& group = groups[g];
         int own = -1;
@@ -446,18 +530,24 @@ void clsAnalyzeResults::writeOutcomes(const std::vector<ScoredGroup>& groups) co
                     if (group.loaded[m] && group.client[m] == group.client[n])
                         outcome = group.listed[m];
             const int attempt = m_attempts.value(group.rec[n]);
-            ids << group.rec[n];
-            groupNos << qint64(g + 1);
-            places << n + 1;
-            attempts << (group.loaded[n] && attempt > 0 ? QVariant(attempt) : QVariant());
-            clientNos << (group.loaded[n] ? QVariant(group.client[n]) : QVariant());
-            flags << (group.loaded[n] ? QVariant(group.flag[n]) : QVariant());
-            outcomes << outcome;
+            insert.bindInt(1, group.rec[n]);
+            insert.bindInt(2, qint64(g + 1));
+            insert.bindInt(3, n + 1);
+            if (group.loaded[n] && attempt > 0)
+                insert.bindInt(4, attempt);
+            else
+                insert.bindNull(4);
+            if (group.loaded[n]) {
+                insert.bindInt(5, group.client[n]);
+                insert.bindText(6, group.flag[n]);
+            } else {
+                insert.bindNull(5);
+                insert.bindNull(6);
+            }
+            insert.bindText(7, outcome);
+            insert.exec();
         }
     }
-    runColumns(QStringLiteral("INSERT INTO tblRecordOutcomes (ID, GroupNo, Place, Attempt, ClientID, QMflag, Outcome) "
-                              "VALUES (?, ?, ?, ?, ?, ?, ?)"),
-               {ids, groupNos, places, attempts, clientNos, flags, outcomes});
 }
 
 } // namespace marrowick

@@ -35,10 +35,11 @@ public:
     };
 
 private:
-    struct Statements;
+    class LoadedIndex;
+    struct Matching;
     struct ScoredGroup;
     // The attempt (1 to 6) that found the member; 0 when none did.
-    int matchRecord(Statements& st, AnswerGroup& group, int j);
+    int matchRecord(Matching& st, AnswerGroup& group, int j);
     void writeOutcomes(const std::vector<ScoredGroup>& groups) const;
 
     // The attempt that found each test record, by ID, for the outcomes.

@@ -1,6 +1,6 @@
 #include "CsvReader.h"
 
-#include <QIODevice>
+#include <QStringDecoder>
 
 namespace marrowick {
 
@@ -11,9 +11,6 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
-} // namespace
-
-namespace {
 
 void appendCp1252(QString& text, QByteArrayView bytes)
 {
@@ -22,23 +19,6 @@ void appendCp1252(QString& text, QByteArrayView bytes)
         const auto byte = static_cast<unsigned char>(c);
         text.append(QChar(byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : char16_t(byte)));
     }
-}
-
-constexpr qint64 kChunk = 64 * 1024;
-
-// The length of the chunk's longest prefix that does not end inside a UTF-8
-// sequence, so that chunks can be checked one by one.
-qsizetype utf8Boundary(QByteArrayView chunk)
-{
-    const qsizetype n = chunk.size();
-    for (qsizetype back = 1; back <= 4 && back <= n; ++back) {
-        const auto byte = static_cast<unsigned char>(chunk[n - back]);
-        if ((byte & 0xC0) == 0x80)
-            continue; // a continuation byte: look further back for its lead
-        const qsizetype length = byte < 0x80 ? 1 : (byte & 0xE0) == 0xC0 ? 2 : (byte & 0xF0) == 0xE0 ? 3 : (byte & 0xF8) == 0xF0 ? 4 : 1;
-        return back < length ? n - back : n;
-    }
-    return n;
 }
 
 } // namespace
@@ -57,33 +37,33 @@ QString CsvReader::decode(const QByteArray& bytes)
     return text;
 }
 
-CsvReader::Encoding CsvReader::detect(QIODevice& device)
+QByteArray CsvReader::utf8Text(const QByteArray& bytes)
 {
-    const QByteArray head = device.peek(3);
-    if (head.startsWith("\xFF\xFE"))
-        return Encoding::Utf16LE;
-    if (head.startsWith("\xFE\xFF"))
-        return Encoding::Utf16BE;
-    Encoding found = Encoding::Utf8;
-    QByteArray carry;
-    for (;;) {
-        QByteArray chunk = device.read(kChunk);
-        if (chunk.isEmpty())
-            break;
-        chunk.prepend(carry);
-        const qsizetype whole = utf8Boundary(chunk);
-        carry = chunk.sliced(whole);
-        QStringDecoder check(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = check.decode(QByteArrayView(chunk).first(whole));
-        if (check.hasError()) {
-            found = Encoding::Windows1252;
-            break;
-        }
+    QByteArrayView view(bytes);
+    if (view.startsWith("\xFF\xFE") || view.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(view.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        return QString(utf16.decode(view.sliced(2))).toUtf8();
     }
-    if (found == Encoding::Utf8 && !carry.isEmpty())
-        found = Encoding::Windows1252; // the file ends inside a sequence
-    device.seek(0);
-    return found;
+    // Most results files are plain ASCII: their bytes are their text.
+    unsigned char high = 0;
+    for (const char c : view)
+        high |= static_cast<unsigned char>(c);
+    if (high < 0x80)
+        return bytes;
+    QStringDecoder check(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = check.decode(view);
+    if (view.startsWith("\xEF\xBB\xBF"))
+        view = view.sliced(3);
+    QString text;
+    if (check.hasError()) {
+        appendCp1252(text, view);
+    } else {
+        // Through the decoder rather than as they are: it drops a second
+        // byte-order mark as well, as the loader always has.
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        text = utf8.decode(view);
+    }
+    return text.toUtf8();
 }
 
 QString csvField(const QString& value)
@@ -105,73 +85,6 @@ QString csvRecord(const QStringList& values)
 
 CsvReader::CsvReader(QString text) : m_text(std::move(text)) {}
 
-CsvReader::CsvReader(QIODevice& device, Encoding encoding) : m_device(&device), m_encoding(encoding)
-{
-    const QByteArray head = device.peek(3);
-    switch (encoding) {
-    case Encoding::Utf8:
-        if (head.startsWith("\xEF\xBB\xBF"))
-            device.skip(3);
-        m_decoder = QStringDecoder(QStringDecoder::Utf8);
-        break;
-    case Encoding::Utf16LE:
-    case Encoding::Utf16BE:
-        device.skip(2);
-        m_decoder = QStringDecoder(encoding == Encoding::Utf16LE ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
-        break;
-    case Encoding::Windows1252:
-        if (head.startsWith("\xEF\xBB\xBF"))
-            device.skip(3);
-        break;
-    }
-}
-
-bool CsvReader::readChunk()
-{
-    if (!m_device || m_device->atEnd())
-        return false;
-    const QByteArray bytes = m_device->read(kChunk);
-    if (bytes.isEmpty()) {
-        m_readFailed = true; // not at the end, yet nothing came
-        return false;
-    }
-    // Text already taken is dropped before more is added.
-    m_text.remove(0, m_pos);
-    m_pos = 0;
-    if (m_encoding == Encoding::Windows1252)
-        appendCp1252(m_text, bytes);
-    else
-        m_text.append(m_decoder.decode(bytes));
-    return true;
-}
-
-void CsvReader::fillRecord()
-{
-    if (!m_device)
-        return;
-    qsizetype scan = m_pos;
-    bool quoted = false;
-    bool started = false;
-    for (;;) {
-        for (; scan < m_text.size(); ++scan) {
-            const QChar c = m_text[scan];
-            if (c == u'"') {
-                quoted = !quoted;
-                started = true;
-            } else if (c == u'\n' || c == u'\r') {
-                if (started && !quoted)
-                    return;
-            } else {
-                started = true;
-            }
-        }
-        const qsizetype offset = m_pos;
-        if (!readChunk())
-            return;
-        scan -= offset;
-    }
-}
-
 namespace {
 // An empty value is empty text, never a null string (which SQL would store as Null).
 QString valueOf(const QString& value) { return value.isNull() ? QStringLiteral("") : value; }
@@ -180,7 +93,6 @@ QString valueOf(const QString& value) { return value.isNull() ? QStringLiteral("
 bool CsvReader::next(QStringList& fields)
 {
     fields.clear();
-    fillRecord();
     const qsizetype n = m_text.size();
     // Empty lines are no records.
     while (m_pos < n && (m_text[m_pos] == u'\n' || m_text[m_pos] == u'\r'))
@@ -238,6 +150,73 @@ bool CsvReader::next(QStringList& fields)
         ++m_pos;
         return true;
     }
+}
+
+} // namespace marrowick
+
+namespace marrowick {
+
+bool CsvByteReader::next(std::vector<QByteArrayView>& fields)
+{
+    fields.clear();
+    m_spans.clear();
+    m_unquoted.clear();
+    const qsizetype n = m_text.size();
+    const char* const text = m_text.data();
+    while (m_pos < n && (text[m_pos] == '\n' || text[m_pos] == '\r'))
+        ++m_pos;
+    if (m_pos >= n)
+        return false;
+
+    m_endedInQuote = false;
+    auto endsValue = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
+    for (;;) {
+        qsizetype p = m_pos;
+        while (p < n && (text[p] == ' ' || text[p] == '\t'))
+            ++p;
+        if (p < n && text[p] == '"') {
+            const qsizetype start = m_unquoted.size();
+            m_pos = p + 1;
+            bool closed = false;
+            while (m_pos < n && !closed) {
+                if (text[m_pos] != '"') {
+                    m_unquoted.append(text[m_pos++]);
+                } else if (m_pos + 1 < n && text[m_pos + 1] == '"') {
+                    m_unquoted.append('"');
+                    m_pos += 2;
+                } else {
+                    closed = true;
+                    ++m_pos;
+                }
+            }
+            m_endedInQuote = !closed;
+            const qsizetype rest = m_pos;
+            while (m_pos < n && !endsValue(text[m_pos]))
+                ++m_pos;
+            m_unquoted.append(text + rest, m_pos - rest);
+            m_spans.push_back({true, start, m_unquoted.size() - start});
+        } else {
+            p = m_pos;
+            while (p < n && !endsValue(text[p]))
+                ++p;
+            m_spans.push_back({false, m_pos, p - m_pos});
+            m_pos = p;
+        }
+        if (m_pos < n && text[m_pos] == ',') {
+            ++m_pos;
+            continue;
+        }
+        if (m_pos < n) {
+            if (text[m_pos] == '\r' && m_pos + 1 < n && text[m_pos + 1] == '\n')
+                ++m_pos;
+            ++m_pos;
+        }
+        break;
+    }
+    for (const Span& span : m_spans)
+        fields.push_back(span.unquoted ? QByteArrayView(m_unquoted).sliced(span.start, span.size)
+                                       : m_text.sliced(span.start, span.size));
+    return true;
 }
 
 } // namespace marrowick

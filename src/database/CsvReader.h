@@ -1,10 +1,8 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
-#include <QStringDecoder>
 #include <QStringList>
-
-class QIODevice;
+#include <vector>
 
 namespace marrowick {
 
@@ -17,35 +15,47 @@ public:
     // are valid UTF-8, otherwise Windows-1252.
     static QString decode(const QByteArray& bytes);
 
-    enum class Encoding { Utf8, Utf16LE, Utf16BE, Windows1252 };
-    // The encoding of a device's bytes by the same rule, byte-order marks of
-    // UTF-16 included. Reads the device through once and rewinds it.
-    static Encoding detect(QIODevice& device);
+    // A whole file's bytes as UTF-8 text: UTF-16 after its byte-order mark;
+    // otherwise UTF-8 when the bytes are valid UTF-8, else Windows-1252; a
+    // UTF-8 byte-order mark dropped.
+    static QByteArray utf8Text(const QByteArray& bytes);
 
     explicit CsvReader(QString text);
-    // Reads the device as it goes: only the current record and one chunk are
-    // held in memory, whatever the size of the file.
-    CsvReader(QIODevice& device, Encoding encoding);
 
     // The next record's values; false at the end of the text.
     bool next(QStringList& fields);
     // The last record ended inside a quoted value.
     bool endedInQuote() const { return m_endedInQuote; }
-    // Reading the device failed; what was read so far is all there is.
-    bool readFailed() const { return m_readFailed; }
 
 private:
-    // Reads on until the text from m_pos holds a whole record, or the device ends.
-    void fillRecord();
-    bool readChunk();
-
     QString m_text;
     qsizetype m_pos = 0;
     bool m_endedInQuote = false;
-    QIODevice* m_device = nullptr;
-    Encoding m_encoding = Encoding::Utf8;
-    QStringDecoder m_decoder;
-    bool m_readFailed = false;
+};
+
+// The same reading over UTF-8 text held whole in memory, for the results file:
+// a value is a view of the text wherever it can be, so that nothing is copied
+// per value. Quoted values are unescaped into a buffer of the reader's own.
+class CsvByteReader {
+public:
+    explicit CsvByteReader(QByteArrayView text) : m_text(text) {}
+
+    // The next record's values, valid until the next call; false at the end.
+    bool next(std::vector<QByteArrayView>& fields);
+    bool endedInQuote() const { return m_endedInQuote; }
+
+private:
+    QByteArrayView m_text;
+    qsizetype m_pos = 0;
+    bool m_endedInQuote = false;
+    QByteArray m_unquoted;
+    // Where each value lies: in the text, or in m_unquoted (which may grow
+    // while the record is read, so views are made at its end).
+    struct Span {
+        bool unquoted;
+        qsizetype start, size;
+    };
+    std::vector<Span> m_spans;
 };
 
 // The writing side: a value with a comma, a quote or a line break is quoted,

@@ -3,8 +3,6 @@
 #include "database/Db.h"
 #include "database/Schema.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
@@ -30,27 +28,17 @@ SavedRun runOf(const QSqlQuery& q)
             q.value(7).toDouble(), q.value(8).toDouble()};
 }
 
-QString sha256Of(const QString& path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        return {};
-    return QString::fromLatin1(hash.result().toHex());
-}
-
 } // namespace
 
-qint64 saveRun(const QString& file)
+qint64 saveRun(const QString& file, qint64 size, const QString& sha256)
 {
     const std::vector<Figure> figures = currentFigures();
-    const QFileInfo info(file);
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QDateTime time = now.addMSecs(-now.time().msec());
     const QString deck = QStringLiteral("%1").arg(quint32(deckFingerprint()), 8, 16, QLatin1Char('0'));
     const QSqlQuery insert = run(QStringLiteral("INSERT INTO tblRuns (RunTime, FileName, FileSize, Sha256, RowsLoaded, Deck, "
                                                 "Sensitivity, Specificity) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                                 {time.toString(Qt::ISODate), info.fileName(), info.size(), sha256Of(file),
+                                 {time.toString(Qt::ISODate), QFileInfo(file).fileName(), size, sha256,
                                   countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), deck, figures[0].value().value_or(0),
                                   figures[1].value().value_or(0)});
     const qint64 id = insert.lastInsertId().toLongLong();

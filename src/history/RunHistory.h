@@ -44,9 +44,10 @@ struct RunComparison {
 
 namespace history {
 
-// Saves the evaluation that the working tables now hold, loaded from file, as
-// the next run. Part of the caller's unit of work; throws DbError.
-qint64 saveRun(const QString& file);
+// Saves the evaluation that the working tables now hold, loaded from file
+// (size bytes whose SHA-256 is sha256, as the loader read them), as the next
+// run. Part of the caller's unit of work; throws DbError.
+qint64 saveRun(const QString& file, qint64 size, const QString& sha256);
 
 // Every saved run, oldest first.
 std::vector<SavedRun> savedRuns();

@@ -2,13 +2,15 @@
 
 #include "database/CsvReader.h"
 #include "database/Db.h"
+#include "database/NativeStatement.h"
 #include "database/Schema.h"
 #include "platform/Platform.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -20,31 +22,36 @@ namespace {
 
 const QString kCR = QStringLiteral("\r");
 
-QString trimBlanks(const QString& value)
+// Blanks, and only blanks, around a value are not part of it.
+QByteArrayView trimBlanks(QByteArrayView value)
 {
-    qsizetype begin = 0;
-    qsizetype end = value.size();
-    while (begin < end && value[begin] == u' ')
-        ++begin;
-    while (end > begin && value[end - 1] == u' ')
-        --end;
-    if (begin == end)
-        return QStringLiteral(""); // empty text, not Null
-    return begin == 0 && end == value.size() ? value : value.mid(begin, end - begin);
+    while (!value.isEmpty() && value.front() == ' ')
+        value = value.sliced(1);
+    while (!value.isEmpty() && value.back() == ' ')
+        value.chop(1);
+    return value;
 }
 
-// Characters, not UTF-16 units: a letter outside the basic plane counts once.
-qsizetype charCount(const QString& value)
+// Characters, not bytes: a letter written in several bytes counts once.
+qsizetype charCount(QByteArrayView value)
 {
-    qsizetype n = value.size();
-    for (const QChar c : value)
-        if (c.isLowSurrogate())
-            --n;
+    qsizetype n = 0;
+    for (const char c : value)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     return n;
 }
 
+bool validNumber(QByteArrayView clientId)
+{
+    // Most client IDs are plain digits that fit: no text to make.
+    if (clientId.size() > 0 && clientId.size() <= 9
+        && std::all_of(clientId.begin(), clientId.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return true;
+    return clsProcessResultsFile::ValidNumber(QString::fromUtf8(clientId));
+}
+
 // The checks of one record, in their order; empty when the record is valid.
-QString recordErrors(const QStringList& v)
+QString recordErrors(const std::vector<QByteArrayView>& v)
 {
     if (v.size() != clsProcessResultsFile::kFieldCount)
         return kCR + QStringLiteral("Invalid number of fields");
@@ -59,16 +66,16 @@ QString recordErrors(const QStringList& v)
             errors += kCR + QLatin1String(message);
     };
     auto notOneOf = [&](int field, std::initializer_list<const char*> allowed, const char* message) {
-        const QString value = trimBlanks(v[field]);
+        const QByteArrayView value = trimBlanks(v[field]);
         for (const char* ok : allowed)
-            if (value == QLatin1String(ok))
+            if (value == QByteArrayView(ok))
                 return;
         errors += kCR + QLatin1String(message);
     };
 
     if (charCount(v[0]) > 12)
         errors += QStringLiteral("Invalid client ID");
-    if (!clsProcessResultsFile::ValidNumber(v[0]))
+    if (!validNumber(v[0]))
         errors += QStringLiteral("Client ID is not valid number");
     notOneOf(1, {"Y", "N", ""}, "Invalid questionable match (potential duplicate) flag.");
     longer(2, 40, "Invalid Last Name");
@@ -90,8 +97,11 @@ QString recordErrors(const QStringList& v)
 // Registries' export tools often head the file with the field names as the
 // step 2 page gives them, in any case and spacing; the hints in parentheses
 // may be left out.
-bool isHeaderLine(const QStringList& values)
+bool isHeaderLine(const std::vector<QByteArrayView>& fields)
 {
+    QStringList values;
+    for (const QByteArrayView field : fields)
+        values << QString::fromUtf8(field);
     static const char* const names[] = {
         "ClientID", "PotentialMatchFlag (Y/N)", "LastName", "FirstName", "MiddleName", "NameSuffix",
         "DateOfBirth(yyyymmdd)", "Sex(M/F/U)", "MotherMaiden", "MotherLast", "MotherFirst", "MotherMiddle",
@@ -140,40 +150,96 @@ bool clsProcessResultsFile::ValidNumber(const QString& strClientID)
     return whole >= std::numeric_limits<qint32>::min() && whole <= std::numeric_limits<qint32>::max();
 }
 
+namespace {
+
+constexpr qint64 kChunk = 64 * 1024;
+
+Refusal tooLarge()
+{
+    return Refusal{QStringLiteral("The file is larger than %1 MiB; a results file of %2 records is far smaller")
+                       .arg(kMaxFileBytes / (1024 * 1024))
+                       .arg(kMaxRecords)};
+}
+
+// The file's bytes, read once: the hash of the saved run is of these very
+// bytes, whatever happens to the file afterwards.
+QByteArray readOnce(const QString& strFile, QCryptographicHash& hash)
+{
+    const QFileInfo info(strFile);
+    if (!info.exists())
+        throw Refusal{QStringLiteral("File not found")};
+    // A folder, device or pipe could block or never end: only files are read.
+    if (!info.isFile())
+        throw Refusal{QStringLiteral("Path/File access error: not a regular file")};
+    if (info.size() > kMaxFileBytes)
+        throw tooLarge();
+    QFile file(strFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Refusal{QStringLiteral("Path/File access error: ") + file.errorString()};
+    QByteArray bytes;
+    bytes.reserve(info.size());
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(kChunk);
+        if (chunk.isEmpty())
+            throw Refusal{QStringLiteral("Device I/O error: ") + file.errorString()}; // not at the end, yet nothing came
+        hash.addData(chunk);
+        bytes += chunk;
+        if (bytes.size() > kMaxFileBytes) // it grew while being read
+            throw tooLarge();
+    }
+    return bytes;
+}
+
+const char* const kInsert = "INSERT INTO IIS_LOADED_CHILD_ALL (ClientID, QMflag, LastName, FirstName, MiddleName, Suffix, DOB, "
+                            "Sex, MomMaiden, MomLast, MomFirst, MomMiddle, VacCode, VacDate, VacMfr) "
+                            "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+
+// The first invalid record and its errors; record 0 when there is none.
+struct Invalid {
+    int record = 0;
+    QString errors;
+};
+
+// Stores the records from the current one on, up to the first invalid one.
+// The text outlives every step, so values are bound as they lie in it.
+Invalid storeRecords(CsvByteReader& reader, std::vector<QByteArrayView>& values)
+{
+    NativeStatement insert(kInsert);
+    int intRecordNo = 0;
+    do {
+        if (intRecordNo == kMaxRecords)
+            throw Refusal{QStringLiteral("Overflow: the file holds more than %1 records").arg(kMaxRecords)};
+        ++intRecordNo;
+        if (reader.endedInQuote())
+            throw Refusal{QStringLiteral("Input past end of file: record number %1 ends inside a quoted value").arg(intRecordNo)};
+        const QString strErrors = recordErrors(values);
+        if (!strErrors.isEmpty())
+            return Invalid{intRecordNo, strErrors};
+        for (int i = 0; i < clsProcessResultsFile::kFieldCount; ++i)
+            insert.bindUnchanged(i + 1, trimBlanks(values[i]));
+        insert.exec();
+    } while (reader.next(values));
+    return {};
+}
+
+} // namespace
+
 bool clsProcessResultsFile::ReadResults(const QString& strFile)
 {
     platform().UpdateProgressText(QStringLiteral("Reading results file...."));
 
     // What went wrong, told after the new rows have been rolled back.
     std::optional<int> fieldCount;
-    int invalidRecord = 0;
-    QString invalidErrors;
+    Invalid invalid;
     try {
-        const QFileInfo info(strFile);
-        if (!info.exists())
-            throw Refusal{QStringLiteral("File not found")};
-        // A folder, device or pipe could block or never end: only files are read.
-        if (!info.isFile())
-            throw Refusal{QStringLiteral("Path/File access error: not a regular file")};
-        if (info.size() > kMaxFileBytes)
-            throw Refusal{QStringLiteral("The file is larger than %1 MiB; a results file of %2 "
-                                            "records is far smaller")
-                                 .arg(kMaxFileBytes / (1024 * 1024))
-                                 .arg(kMaxRecords)};
-        QFile file(strFile);
-        if (!file.open(QIODevice::ReadOnly))
-            throw Refusal{QStringLiteral("Path/File access error: ") + file.errorString()};
-
-        CsvReader reader(file, CsvReader::detect(file));
-        auto readError = [&] {
-            if (reader.readFailed())
-                throw Refusal{QStringLiteral("Device I/O error: ") + file.errorString()};
-        };
-        QStringList values;
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        const QByteArray bytes = readOnce(strFile, hash);
+        const QByteArray text = CsvReader::utf8Text(bytes);
+        CsvByteReader reader(text);
+        std::vector<QByteArrayView> values;
         bool any = reader.next(values);
         if (any && isHeaderLine(values))
             any = reader.next(values);
-        readError();
         if (!any)
             throw Refusal{QStringLiteral("Input past end of file: the file holds no records")};
         if (values.size() != kFieldCount) {
@@ -184,38 +250,11 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
             // quicker than keeping it up to date row by row.
             run(QStringLiteral("DROP INDEX IF EXISTS idxLoadedName"));
             run(QStringLiteral("delete from IIS_LOADED_CHILD_ALL"));
-            const QString insertSql = QStringLiteral(
-                "INSERT INTO IIS_LOADED_CHILD_ALL (ClientID, QMflag, LastName, FirstName, MiddleName, Suffix, DOB, "
-                "Sex, MomMaiden, MomLast, MomFirst, MomMiddle, VacCode, VacDate, VacMfr) "
-                "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-            QSqlQuery insert(cnEval());
-            if (!insert.prepare(insertSql))
-                throwSqlError(insert, insertSql);
-
-            int intRecordNo = 0;
-            do {
-                if (intRecordNo == kMaxRecords)
-                    throw Refusal{QStringLiteral("Overflow: the file holds more than %1 records").arg(kMaxRecords)};
-                ++intRecordNo;
-                if (reader.endedInQuote())
-                    throw Refusal{QStringLiteral("Input past end of file: record number %1 ends inside a quoted value")
-                                          .arg(intRecordNo)};
-                const QString strErrors = recordErrors(values);
-                if (!strErrors.isEmpty()) {
-                    invalidRecord = intRecordNo;
-                    invalidErrors = strErrors;
-                    break;
-                }
-                for (int i = 0; i < kFieldCount; ++i)
-                    insert.bindValue(i, trimBlanks(values[i]));
-                if (!insert.exec())
-                    throwSqlError(insert, insertSql);
-            } while (reader.next(values));
-            readError();
-            if (invalidRecord == 0) {
-                insert.finish();
+            invalid = storeRecords(reader, values);
+            if (invalid.record == 0) {
                 run(QLatin1String(kLoadedNameIndex));
                 unit.commit();
+                m_loaded = LoadedFile{bytes.size(), QString::fromLatin1(hash.result().toHex())};
             }
         }
     } catch (const Refusal& refusal) {
@@ -233,10 +272,10 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
                           MsgIcon::Critical, MsgButtons::Ok);
         return false;
     }
-    if (invalidRecord != 0) {
+    if (invalid.record != 0) {
         platform().MsgBox(QStringLiteral("Invalid Results File"),
-                          QStringLiteral("Record number ") + QString::number(invalidRecord)
-                              + QStringLiteral(" has the following errors:") + kCR + invalidErrors,
+                          QStringLiteral("Record number ") + QString::number(invalid.record)
+                              + QStringLiteral(" has the following errors:") + kCR + invalid.errors,
                           MsgIcon::Critical, MsgButtons::Ok);
         return false;
     }

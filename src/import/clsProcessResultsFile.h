@@ -16,6 +16,17 @@ public:
     static bool ValidNumber(const QString& strClientID);
 
     static constexpr int kFieldCount = 15;
+
+    // What the last accepted file was, as it was read: its size and the
+    // SHA-256 of its bytes, for the saved run.
+    struct LoadedFile {
+        qint64 size = 0;
+        QString sha256;
+    };
+    const LoadedFile& Loaded() const { return m_loaded; }
+
+private:
+    LoadedFile m_loaded;
 };
 
 } // namespace marrowick

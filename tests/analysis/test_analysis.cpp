@@ -98,6 +98,38 @@ private slots:
         QVERIFY(explain::attemptWords(explain::outcomesOf({1}).front().attempt).startsWith(client ? "found by" : "not found"));
     }
 
+    void lookupsCompareAsTheColumnsDo_data()
+    {
+        // One registry row of Zoë, one of its values as stored.
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QVariant>("stored");
+        QTest::newRow("ASCII letters in another case") << "FirstName" << QVariant("zoË");
+        QTest::newRow("a letter beyond ASCII in another case") << "FirstName" << QVariant("ZOë");
+        QTest::newRow("a blank after the name") << "LastName" << QVariant("MÜLLER ");
+        QTest::newRow("the birth date stored as a number") << "DOB" << QVariant(20010203);
+        QTest::newRow("sex in lower case") << "Sex" << QVariant("f");
+        QTest::newRow("no maiden name: Null") << "MomMaiden" << QVariant();
+        QTest::newRow("an empty maiden name") << "MomMaiden" << QVariant("");
+    }
+
+    // The attempts' look-ups find exactly the rows that SQL's own comparison
+    // of those columns finds.
+    void lookupsCompareAsTheColumnsDo()
+    {
+        QFETCH(QString, column);
+        QFETCH(QVariant, stored);
+        const Person zoe{1, "ZOË", "MÜLLER", "KÖHLER", "20010203", "F", "ANNA"};
+        deck({zoe}, {{1}});
+        registryRow("7", "N", zoe);
+        run(QStringLiteral("UPDATE IIS_LOADED_CHILD_ALL SET %1 = ?, MomFirst = 'X'").arg(column), {stored});
+        const qint64 sqlFinds = scalar("SELECT count(*) AS n FROM IIS_LOADED_CHILD_ALL WHERE FirstName=? AND LastName=? "
+                                       "AND MomMaiden=? AND DOB=? AND Sex=?",
+                                       "n", {zoe.first, zoe.last, zoe.maiden, zoe.dob, zoe.sex})
+                                    .toLongLong();
+        clsAnalyzeResults().Analyze_IIS_LOAD();
+        QCOMPARE(rows("SELECT rec_1_loaded FROM Answer_Sheet").value(0), sqlFinds > 0 ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+
     void otherMemberIsFirstOtherColumn()
     {
         // Three members; each is stored with the maiden name of one other member.

@@ -1,4 +1,5 @@
 #include "Suite.h"
+#include "database/CsvReader.h"
 #include "database/EvalDatabase.h"
 #include "database/Schema.h"
 
@@ -141,26 +142,64 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("records");
-        QTest::newRow("plain, LF") << "a,b\nc,d\n" << QStringList{"a|b", "c|d"};
-        QTest::newRow("CRLF and CR") << "a,b\r\nc,d\re,f" << QStringList{"a|b", "c|d", "e|f"};
-        QTest::newRow("empty lines skipped") << "\n\na,b\n\n\r\nc\n\n" << QStringList{"a|b", "c"};
-        QTest::newRow("quoted comma") << "\"SMITH, JR\",x\n" << QStringList{"SMITH, JR|x"};
-        QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\",x" << QStringList{"say \"hi\"|x"};
-        QTest::newRow("line break in quotes") << "\"two\r\nlines\",x\ny,z" << QStringList{"two\r\nlines|x", "y|z"};
-        QTest::newRow("empty values") << ",,\n" << QStringList{"||"};
-        QTest::newRow("blanks kept") << " a , b \n" << QStringList{" a | b "};
+        QTest::addColumn<bool>("endsInQuote");
+        QTest::newRow("plain, LF") << "a,b\nc,d\n" << QStringList{"a|b", "c|d"} << false;
+        QTest::newRow("CRLF and CR") << "a,b\r\nc,d\re,f" << QStringList{"a|b", "c|d", "e|f"} << false;
+        QTest::newRow("empty lines skipped") << "\n\na,b\n\n\r\nc\n\n" << QStringList{"a|b", "c"} << false;
+        QTest::newRow("quoted comma") << "\"SMITH, JR\",x\n" << QStringList{"SMITH, JR|x"} << false;
+        QTest::newRow("doubled quote") << "\"say \"\"hi\"\"\",x" << QStringList{"say \"hi\"|x"} << false;
+        QTest::newRow("line break in quotes") << "\"two\r\nlines\",x\ny,z" << QStringList{"two\r\nlines|x", "y|z"} << false;
+        QTest::newRow("empty values") << ",,\n" << QStringList{"||"} << false;
+        QTest::newRow("blanks kept") << " a , b \n" << QStringList{" a | b "} << false;
+        QTest::newRow("blanks before a quote dropped, text after it kept") << " \t\"a\"b ,\"\"\n" << QStringList{"ab |"} << false;
+        QTest::newRow("letters beyond ASCII") << "Zo\u00eb,\"\u00d1\"\n" << QStringList{"Zo\u00eb|\u00d1"} << false;
+        QTest::newRow("a quote left open") << "a,\"b,\nc" << QStringList{"a|b,\nc"} << true;
     }
 
+    // The results file's reader over bytes splits as the reader over text does.
     void csvReaderSplitsRecords()
     {
         QFETCH(QString, text);
         QFETCH(QStringList, records);
-        QStringList got;
-        for (const QStringList& fields : csvRecords(text.toUtf8()))
+        QFETCH(bool, endsInQuote);
+        CsvReader reader(text);
+        const QByteArray bytes = text.toUtf8();
+        CsvByteReader byteReader(bytes);
+        QStringList got, gotFromBytes;
+        QStringList fields;
+        std::vector<QByteArrayView> views;
+        while (reader.next(fields))
             got << fields.join(QLatin1Char('|'));
+        while (byteReader.next(views)) {
+            QStringList values;
+            for (const QByteArrayView view : views)
+                values << QString::fromUtf8(view);
+            gotFromBytes << values.join(QLatin1Char('|'));
+        }
         QCOMPARE(got, records);
+        QCOMPARE(gotFromBytes, records);
+        QCOMPARE(reader.endedInQuote(), endsInQuote);
+        QCOMPARE(byteReader.endedInQuote(), endsInQuote);
     }
 
+    void fileBytesBecomeUtf8_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ASCII") << QByteArray("a,b\r\n") << "a,b\r\n";
+        QTest::newRow("UTF-8, its byte-order mark dropped") << QByteArray("\xEF\xBB\xBFZo\xC3\xAB") << "Zo\u00eb";
+        QTest::newRow("not UTF-8: Windows-1252") << QByteArray("Zo\xEB \x80") << "Zo\u00eb \u20ac";
+        QTest::newRow("ends inside a UTF-8 letter: Windows-1252") << QByteArray("a\xC3") << "a\u00c3";
+        QTest::newRow("UTF-16LE") << QByteArray("\xFF\xFEZ\0\xEB\0", 6) << "Z\u00eb";
+        QTest::newRow("UTF-16BE") << QByteArray("\xFE\xFF\0Z\0\xEB", 6) << "Z\u00eb";
+    }
+
+    void fileBytesBecomeUtf8()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(CsvReader::utf8Text(bytes), text.toUtf8());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDatabaseLayer)

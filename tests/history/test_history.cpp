@@ -6,6 +6,7 @@
 #include "database/Schema.h"
 #include "history/RunHistory.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 
 namespace {
@@ -87,6 +88,19 @@ private slots:
         auto change = [](qint64 from, qint64 to) { return FigureChange{{"x", "", 0, {from, 10}}, {"x", "", 0, {to, 10}}}; };
         QVERIFY(change(9, 5).beyondIntervals() && !change(9, 7).beyondIntervals() && !change(9, 9).changed());
         QVERIFY(history::compareRuns(2, 2).changed.empty());
+    }
+
+    // The run keeps the size and hash of the bytes that were loaded, even
+    // when the file changes before the run is saved.
+    void savedRunDescribesTheBytesLoaded()
+    {
+        const QByteArray loaded = sourceBytes(QStringLiteral("samples/results-typical.txt"));
+        const QString file = s->db.writeFile(QStringLiteral("results.txt"), loaded);
+        QVERIFY(EvaluationRun::LoadAndAnalyze(file, [&] { s->db.writeFile(QStringLiteral("results.txt"), "changed\n"); }));
+        const std::optional<SavedRun> saved = history::savedRun(1);
+        QVERIFY(saved);
+        QCOMPARE(saved->size, loaded.size());
+        QCOMPARE(saved->sha256, QString::fromLatin1(QCryptographicHash::hash(loaded, QCryptographicHash::Sha256).toHex()));
     }
 
     // A database of an earlier version opens and gains every added table empty.
