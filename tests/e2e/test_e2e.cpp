@@ -14,9 +14,10 @@ namespace {
 
 // What the analysis must find: rec_1 of the groups of which nothing reached the
 // export, and the IIS_DUPLICATES rows as ID|QM|OtherQM, both sorted; the groups
-// whose records a reader finds in clients they did not create; the clients; and
-// the surplus clients that nothing flagged.
-struct Expectation { QStringList missing, surplus, offTruth; int clients = 0, undetected = 0; };
+// whose records a reader finds in clients they did not create; the clients; the
+// surplus clients that nothing flagged; and the people without a duplicate
+// whose client is flagged.
+struct Expectation { QStringList missing, surplus, offTruth; int clients = 0, undetected = 0, flaggedAlone = 0; };
 
 // One line of the export: its client and what the matching compares.
 struct ExportRow { qint64 client = 0; QString first, last, maiden, momFirst, dob, sex, date; int cvx = 0; };
@@ -104,6 +105,7 @@ Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>
             e.missing << QString::number(group.first());
             continue;
         }
+        e.flaggedAlone += group.size() == 1 && flaggedClients.contains(found[0]);
         const qint64 own = *std::find_if(found.begin(), found.end(), [](qint64 c) { return c != 0; });
         const bool groupFlag = std::any_of(seen.begin(), seen.end(), [&](qint64 c) { return flaggedClients.contains(c); });
         for (qint64 c : seen) {
@@ -197,6 +199,7 @@ private slots:
         // the lost groups above).
         QCOMPARE(overallValue(5).toInt(), e.clients);
         QCOMPARE(overallValue(6).toInt(), e.undetected);
+        QCOMPARE(overallValue(12).toInt(), e.flaggedAlone);
 
         // A registry that merges nothing catches nothing, one that merges only
         // identical records catches only the duplicates identical in what it is
