@@ -116,7 +116,7 @@ const QList<Command>& commands()
         {QStringLiteral("explain"),
          {QStringLiteral("ID... | all | missed | lost | strangers")},
          QStringLiteral("Tells, for test records of the last evaluation, what the registry did with each: the outcome "
-                        "(caught, flagged, missed, lost, absent, kept_apart, stranger_merge), the attempt that found it "
+                        "(main, caught, flagged, missed, lost, absent, kept_apart, stranger_merge), the attempt that found it "
                         "(1 to 6), the client and its flag, and the fields in which it differs from its group's main "
                         "record. IDs are test-record IDs; missed, lost and strangers pick the records of that outcome."),
          outputOptions(QStringLiteral("explain"))},

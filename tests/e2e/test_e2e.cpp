@@ -201,6 +201,15 @@ private slots:
         QCOMPARE(overallValue(6).toInt(), e.undetected);
         QCOMPARE(overallValue(12).toInt(), e.flaggedAlone);
 
+        // Each group's main record is its main record, found in place 1 unless a
+        // look-alike; caught are duplicates only, and none where nothing was merged.
+        const QString outcomeCount = QStringLiteral("SELECT count(*) FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID WHERE ");
+        QCOMPARE(count(outcomeCount + "o.Outcome = 'main'"),
+                 count(outcomeCount + "o.Place = 1 AND o.ClientID IS NOT NULL AND d.ProblemCode <> 'DL_BASE_RECORD'"));
+        QCOMPARE(count(outcomeCount + "o.Outcome IN ('main', 'caught') AND (o.Place = 1) <> (o.Outcome = 'main')"), 0);
+        if (chosen == sim::Policy::None)
+            QCOMPARE(count(outcomeCount + "o.Outcome = 'caught'"), 0);
+
         // A registry that merges nothing catches nothing, one that merges only
         // identical records catches only the duplicates identical in what it is
         // sent (exact ones, and those sent again after a move), a perfect one all;
