@@ -523,6 +523,8 @@ void clsAnalyzeResults::writeOutcomes(const std::vector<ScoredGroup>& groups) co
             else if (lookAlikes.contains(group.rec[n]))
                 outcome = groupsOfClient.value(group.client[n]).size() > 1 ? QStringLiteral("stranger_merge")
                                                                           : QStringLiteral("kept_apart");
+            else if (n == 0) // the record the others are duplicates of: nothing to catch
+                outcome = QStringLiteral("main");
             else if (group.client[n] == group.client[own])
                 outcome = QStringLiteral("caught");
             else // a second record in a surplus client: the scores count that client once, under its other record

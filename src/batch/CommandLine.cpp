@@ -107,11 +107,16 @@ const QList<Command>& commands()
              option("output", "The file to write (default: standard output).", "FILE"),
              option("processing-id", "MSH-11 of the hl7 messages: T (default) for a test system, P for production.",
                     "T|P"),
+             option("at",
+                    "The time of the hl7 export instead of now, as 2026-03-04T05:06:07 (local time) or with its "
+                    "offset, 2026-03-04T05:06:07+01:00 or Z: MSH-7 and the file and batch headers carry it, and every "
+                    "control ID begins with it. The same time gives the same file.",
+                    "TIME"),
          }},
         {QStringLiteral("explain"),
          {QStringLiteral("ID... | all | missed | lost | strangers")},
          QStringLiteral("Tells, for test records of the last evaluation, what the registry did with each: the outcome "
-                        "(caught, flagged, missed, lost, absent, kept_apart, stranger_merge), the attempt that found it "
+                        "(main, caught, flagged, missed, lost, absent, kept_apart, stranger_merge), the attempt that found it "
                         "(1 to 6), the client and its flag, and the fields in which it differs from its group's main "
                         "record. IDs are test-record IDs; missed, lost and strangers pick the records of that outcome."),
          outputOptions(QStringLiteral("explain"))},
@@ -181,6 +186,32 @@ QString optionSynopsis(const QCommandLineOption& o)
     return text;
 }
 
+// The command is the first word that is neither an option nor an option's
+// value, so options may stand before it too. It is taken out of the words.
+QString takeCommand(QStringList& words, const QSet<QString>& takesValue)
+{
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        if (takesValue.contains(words[i]))
+            ++i;
+        else if (!words[i].startsWith(QLatin1Char('-')))
+            return words.takeAt(i);
+    }
+    return {};
+}
+
+// SENS,SPEC as two percentages; nullopt unless both are 0 to 100.
+std::optional<Thresholds> thresholdsOf(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    double percent[2] = {};
+    bool ok = parts.size() == 2;
+    for (qsizetype i = 0; ok && i < 2; ++i) {
+        percent[i] = parts[i].trimmed().toDouble(&ok);
+        ok = ok && percent[i] >= 0 && percent[i] <= 100;
+    }
+    return ok ? std::optional<Thresholds>(Thresholds{percent[0], percent[1]}) : std::nullopt;
+}
+
 } // namespace
 
 QString helpText()
@@ -213,8 +244,6 @@ QString helpText()
 
 std::optional<Options> parseCommandLine(const QStringList& arguments, QString& problem)
 {
-    // The command is the first word that is neither an option nor an option's
-    // value, so options may stand before it too.
     QSet<QString> takesValue;
     for (const Command& command : commands())
         for (const QCommandLineOption& o : command.options)
@@ -222,16 +251,7 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
                 takesValue.insert(QStringLiteral("--") + o.names().first());
     QStringList rest = arguments;
     Options options;
-    for (qsizetype i = 1; i < rest.size(); ++i) {
-        if (takesValue.contains(rest[i])) {
-            ++i;
-            continue;
-        }
-        if (!rest[i].startsWith(QLatin1Char('-'))) {
-            options.command = rest.takeAt(i);
-            break;
-        }
-    }
+    options.command = takeCommand(rest, takesValue);
     if (options.command.isEmpty()) {
         problem = QStringLiteral("no command given");
         return std::nullopt;
@@ -270,23 +290,17 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
         options.strict = flag("strict");
         if (flag("fail-below")) {
             const QString text = parser.value(QStringLiteral("fail-below"));
-            const QStringList parts = text.split(QLatin1Char(','));
-            double percent[2] = {};
-            bool ok = parts.size() == 2;
-            for (qsizetype i = 0; ok && i < 2; ++i) {
-                percent[i] = parts[i].trimmed().toDouble(&ok);
-                ok = ok && percent[i] >= 0 && percent[i] <= 100;
-            }
-            if (!ok) {
+            options.failBelow = thresholdsOf(text);
+            if (!options.failBelow) {
                 problem = QStringLiteral("--fail-below takes two percentages, SENS,SPEC: ") + text;
                 return std::nullopt;
             }
-            options.failBelow = Thresholds{percent[0], percent[1]};
         }
     } else if (options.command == QLatin1String("deck")) {
         options.format = parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format")) : QStringLiteral("txt");
         options.output = parser.value(QStringLiteral("output"));
         value("processing-id", options.processingId);
+        value("at", options.at);
     } else if (options.command == QLatin1String("explain") || options.command == QLatin1String("history") || compare) {
         options.output.clear(); // standard output unless a folder is named
         value("format", options.format);

@@ -27,6 +27,7 @@ struct Options {
     QString pdf;
     // deck
     QString processingId = QStringLiteral("T");
+    QString at; // the export's time, as given; empty: now
     QStringList positional;
 };
 

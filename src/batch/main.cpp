@@ -16,6 +16,7 @@
 #include "reports/ReportModel.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QGuiApplication>
 #include <QSqlQuery>
@@ -159,7 +160,10 @@ int deck(const Options& o)
         return usage(QStringLiteral("--processing-id takes T or P"));
     if (!o.positional.isEmpty())
         return usage(QStringLiteral("deck takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
-    const DeckExportOptions options{*format, o.processingId.front()};
+    const QDateTime at = QDateTime::fromString(o.at, Qt::ISODateWithMs);
+    if (!o.at.isEmpty() && !at.isValid())
+        return usage(QStringLiteral("--at takes a time as 2026-03-04T05:06:07, with or without an offset: ") + o.at);
+    const DeckExportOptions options{*format, o.processingId.front(), at};
     if (o.output.isEmpty()) {
         const QByteArray bytes = exportDeck(options);
         return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) && std::fflush(stdout) == 0

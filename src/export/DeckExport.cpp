@@ -1,6 +1,6 @@
 #include "DeckExport.h"
 
-#include <algorithm>
+#include <cstdlib>
 
 #include "database/CsvReader.h"
 
@@ -134,93 +134,263 @@ QString components(QStringList values)
     return values.join(QLatin1Char('^'));
 }
 
-QString vxu(const Row& r, int id, const DeckExportOptions& o, const QString& stampText)
+// A stable hash of text (FNV-1a): the values that a record does not carry are
+// picked by it, so that one deck always gives the same messages.
+quint32 stableHash(const QString& text)
+{
+    quint32 hash = 2166136261u;
+    for (const char byte : text.toUtf8()) {
+        hash ^= static_cast<unsigned char>(byte);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+// One of weighted choices (the weights sum to 100), picked by a hash.
+QString weighted(quint32 hash, std::initializer_list<std::pair<int, const char*>> choices)
+{
+    int point = int(hash % 100u);
+    const char* value = nullptr;
+    for (const auto& [weight, choice] : choices) {
+        value = choice;
+        if (point < weight)
+            break;
+        point -= weight;
+    }
+    return QString::fromUtf8(value);
+}
+
+// A clinic's nurse (who gives the dose, RXA-10) or physician (who orders it,
+// ORC-12) as an XCN: ID, family and given name, the clinic as assigning
+// authority, legal name, and the kind of number.
+QString provider(const QString& facility, quint32 hash, bool physician)
+{
+    static const char* const nurses[] = {"ASHGROVE^MAREN", "PELLWORTH^TOBIAS", "LINDQUIST^ODETTE",
+                                         "KESTERTON^IMOGEN", "BRAMBLEY^RUFUS", "QUILLON^CORA"};
+    static const char* const physicians[] = {"HOLLOWAY^SIMONE", "TREMAINE^ANSEL", "FAIRCLOUGH^DELPHINE",
+                                             "ORMSBY^MILES", "WINTERBOURNE^NADIA"};
+    // Each clinic has two of each, chosen by its ID; a visit gets one of them.
+    const quint32 staff = stableHash(facility) + hash % 2u;
+    const int index = physician ? int(staff % 5u) : int(staff % 6u);
+    const QString name = QString::fromLatin1(physician ? physicians[index] : nurses[index]);
+    return QStringLiteral("%1%2^%3^^^^^^%4^L^^^%5")
+        .arg(physician ? QStringLiteral("MD") : QStringLiteral("RN"))
+        .arg(index + 1)
+        .arg(name, hl7Escape(facility), physician ? QStringLiteral("MD") : QStringLiteral("PRN"));
+}
+
+// What a clinic's system sends that the deck does not hold. Each value is
+// derived from what the record itself shows, so it tells a registry nothing
+// about who is whom that the record does not already tell. Race and ethnicity
+// follow the mother's maiden name, as a family's would; without one they are
+// unknown, as a clinic that asks for neither sends them.
+struct Derived {
+    QString race, ethnicity, publicity, eligibility, funding, nurse, physician;
+};
+
+Derived derive(const Row& r)
 {
     auto v = [&](const char* name) { return r.value(QLatin1String(name)); };
-    const QString facility = v("FacilityID");
-    const bool historical = v("Historical") == QLatin1String("Y");
-    const QString control = QStringLiteral("%1%2").arg(stampText).arg(id, 4, 10, QLatin1Char('0'));
-    QString m;
+    Derived d;
+    const QString maiden = v("MomMaiden");
+    const QString unknown = QStringLiteral("UNK^Unknown^NULLFL");
+    d.race = maiden.isEmpty() ? unknown
+                              : weighted(stableHash(QStringLiteral("race ") + maiden),
+                                         {{55, "2106-3^White^CDCREC"},
+                                          {14, "2054-5^Black or African American^CDCREC"},
+                                          {7, "2028-9^Asian^CDCREC"},
+                                          {2, "1002-5^American Indian or Alaska Native^CDCREC"},
+                                          {1, "2076-8^Native Hawaiian or Other Pacific Islander^CDCREC"},
+                                          {8, "2131-1^Other Race^CDCREC"},
+                                          {13, "UNK^Unknown^NULLFL"}});
+    d.ethnicity = maiden.isEmpty() ? unknown
+                                   : weighted(stableHash(QStringLiteral("ethnicity ") + maiden),
+                                              {{18, "2135-2^Hispanic or Latino^CDCREC"},
+                                               {70, "2186-5^Not Hispanic or Latino^CDCREC"},
+                                               {12, "UNK^Unknown^NULLFL"}});
+    const QString visit = QStringList{v("FacilityID"), v("MRN"), v("VacDate"), v("VacCode")}.join(QLatin1Char('|'));
+    d.publicity = weighted(stableHash(QStringLiteral("publicity ") + visit),
+                           {{90, "02^Reminder/Recall - any method^HL70215"}, {10, "01^No reminder/recall^HL70215"}});
+    d.eligibility = weighted(stableHash(QStringLiteral("eligibility ") + visit),
+                             {{45, "V01^Not VFC eligible^HL70064"},
+                              {38, "V02^VFC eligible - Medicaid/Medicaid Managed Care^HL70064"},
+                              {8, "V03^VFC eligible - Uninsured^HL70064"},
+                              {3, "V04^VFC eligible - American Indian/Alaskan Native^HL70064"},
+                              {6, "V05^VFC eligible - Federally Qualified Health Center Patient (under-insured)^HL70064"}});
+    // A VFC-eligible child is given vaccine that the VFC program paid for.
+    d.funding = d.eligibility.startsWith(QLatin1String("V01")) ? QStringLiteral("PHC70^Private^CDCPHINVS")
+                                                               : QStringLiteral("VXC51^Public VFC^CDCPHINVS");
+    d.nurse = provider(v("FacilityID"), stableHash(QStringLiteral("nurse ") + visit), false);
+    d.physician = provider(v("FacilityID"), stableHash(QStringLiteral("physician ") + visit), true);
+    return d;
+}
+
+// The export's time as HL7 writes it, to the second, with its offset from UTC.
+QString hl7Time(const QDateTime& time)
+{
+    const int offset = time.offsetFromUtc() / 60;
+    return time.toString(QStringLiteral("yyyyMMddHHmmss"))
+        + QStringLiteral("%1%2%3")
+              .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+              .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+              .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
+}
+
+// What every message of one export shares.
+struct Batch {
+    const DeckExportOptions& options;
+    QString time;          // MSH-7, FHS-7, BHS-7
+    QString controlPrefix; // of MSH-10, FHS-11, BHS-11: the export's UTC time to the millisecond
+};
+
+QString msh(const Row& r, int id, const Batch& b)
+{
+    const QString facility = r.value(QStringLiteral("FacilityID"));
+    const QString control = QStringLiteral("%1%2").arg(b.controlPrefix).arg(id, 4, 10, QLatin1Char('0'));
     // MSH-1 and MSH-2 are the delimiters themselves: this is the one segment written by hand.
-    m += QStringLiteral("MSH|^~\\&|") + QStringList{
-        QStringLiteral("MARROWICK"), hl7Escape(facility), QString(), QString(), stampText, QString(),
-        QStringLiteral("VXU^V04^VXU_V04"), control, QString(o.processingId), QStringLiteral("2.5.1"), QString(), QString(),
-        QStringLiteral("ER"), QStringLiteral("AL"), QString(), QString(), QString(), QString(),
-        QStringLiteral("Z22^CDCPHINVS"),
-        components({v("FacilityName"), QString(), QString(), QString(), QString(), QString(), QString(), QString(),
-                    QString(), facility})}.join(QLatin1Char('|')) + QLatin1Char('\r');
+    return QStringLiteral("MSH|^~\\&|")
+        + QStringList{QStringLiteral("MARROWICK"), hl7Escape(facility), QString(), QString(), b.time, QString(),
+                      QStringLiteral("VXU^V04^VXU_V04"), control, QString(b.options.processingId), QStringLiteral("2.5.1"),
+                      QString(), QString(), QStringLiteral("ER"), QStringLiteral("AL"), QString(), QString(), QString(),
+                      QString(), QStringLiteral("Z22^CDCPHINVS"),
+                      components({r.value(QStringLiteral("FacilityName")), QString(), QString(), QString(), QString(),
+                                  QString(), QString(), QString(), QString(), facility})}
+              .join(QLatin1Char('|'))
+        + QLatin1Char('\r');
+}
 
+QString pid(const Row& r, const Derived& d)
+{
+    auto v = [&](const char* name) { return r.value(QLatin1String(name)); };
     const QString phone = v("Phone");
-    QStringList pid(25);
-    pid[0] = QStringLiteral("1");
-    pid[2] = components({v("MRN"), QString(), QString(), facility, QStringLiteral("MR")});
-    pid[4] = components({v("LastName"), v("FirstName"), v("MiddleName"), v("Suffix"), QString(), QString(), QStringLiteral("L")});
+    QStringList f(25);
+    f[0] = QStringLiteral("1");
+    f[2] = components({v("MRN"), QString(), QString(), v("FacilityID"), QStringLiteral("MR")});
+    f[4] = components({v("LastName"), v("FirstName"), v("MiddleName"), v("Suffix"), QString(), QString(), QStringLiteral("L")});
     if (!v("MomMaiden").isEmpty())
-        pid[5] = components({v("MomMaiden"), v("MomFirst"), QString(), QString(), QString(), QString(), QStringLiteral("M")});
-    pid[6] = hl7Escape(v("DOB"));
-    pid[7] = hl7Escape(v("Sex"));
-    pid[10] = components({v("Street"), QString(), v("City"), v("State"), v("Zip"), QStringLiteral("USA"), QStringLiteral("L")});
-    pid[12] = components({QString(), QStringLiteral("PRN"), QStringLiteral("PH"), QString(), QString(), phone.left(3), phone.mid(3)});
-    pid[23] = hl7Escape(v("MultipleBirth"));
-    pid[24] = hl7Escape(v("BirthOrder"));
-    m += segment(QStringLiteral("PID"), pid);
+        f[5] = components({v("MomMaiden"), v("MomFirst"), QString(), QString(), QString(), QString(), QStringLiteral("M")});
+    f[6] = hl7Escape(v("DOB"));
+    f[7] = hl7Escape(v("Sex"));
+    f[9] = d.race;
+    f[10] = components({v("Street"), QString(), v("City"), v("State"), v("Zip"), QStringLiteral("USA"), QStringLiteral("L")});
+    f[12] = components({QString(), QStringLiteral("PRN"), QStringLiteral("PH"), QString(), QString(), phone.left(3), phone.mid(3)});
+    f[21] = d.ethnicity;
+    f[23] = hl7Escape(v("MultipleBirth"));
+    f[24] = hl7Escape(v("BirthOrder"));
+    return segment(QStringLiteral("PID"), f);
+}
 
-    if (!v("MomLast").isEmpty() || !v("MomFirst").isEmpty())
-        m += segment(QStringLiteral("NK1"), {QStringLiteral("1"),
-                                             components({v("MomLast"), v("MomFirst"), v("MomMiddle"), QString(), QString(),
-                                                         QString(), QStringLiteral("L")}),
-                                             QStringLiteral("MTH^Mother^HL70063")});
+// Publicity, protection and registry status, each dated the day the clinic
+// recorded the dose. No record asks for protection and every child is active:
+// either would let a registry hide the record from its export, which the
+// evaluation would count as lost.
+QString pd1(const Row& r, const Derived& d)
+{
+    const QString date = hl7Escape(r.value(QStringLiteral("VacDate")));
+    QStringList f(18);
+    f[10] = d.publicity;
+    f[11] = QStringLiteral("N");
+    f[12] = date;
+    f[15] = QStringLiteral("A");
+    f[16] = date;
+    f[17] = date;
+    return segment(QStringLiteral("PD1"), f);
+}
 
-    m += segment(QStringLiteral("ORC"), {QStringLiteral("RE"), QString(), components({control, facility})});
+QString nk1(const Row& r)
+{
+    auto v = [&](const char* name) { return r.value(QLatin1String(name)); };
+    if (v("MomLast").isEmpty() && v("MomFirst").isEmpty())
+        return {};
+    return segment(QStringLiteral("NK1"),
+                   {QStringLiteral("1"),
+                    components({v("MomLast"), v("MomFirst"), v("MomMiddle"), QString(), QString(), QString(), QStringLiteral("L")}),
+                    QStringLiteral("MTH^Mother^HL70063")});
+}
 
-    QStringList rxa(21);
-    rxa[0] = QStringLiteral("0");
-    rxa[1] = QStringLiteral("1");
-    rxa[2] = hl7Escape(v("VacDate"));
-    rxa[4] = components({v("VacCode"), v("VaccineName"), QStringLiteral("CVX")});
-    if (historical) {
-        rxa[5] = QStringLiteral("999");
-        rxa[8] = QStringLiteral("01^Historical information - source unspecified^NIP001");
-    } else {
+// ORC-3 names the dose, not the message, so that a registry that receives the
+// deck twice sees the same doses again.
+QString orc(const Row& r, int id, const Derived& d, bool administered)
+{
+    QStringList f(12);
+    f[0] = QStringLiteral("RE");
+    f[2] = components({QStringLiteral("DT%1").arg(id, 4, 10, QLatin1Char('0')), r.value(QStringLiteral("FacilityID"))});
+    if (administered)
+        f[11] = d.physician;
+    return segment(QStringLiteral("ORC"), f);
+}
+
+QString rxa(const Row& r, const Derived& d, bool administered)
+{
+    auto v = [&](const char* name) { return r.value(QLatin1String(name)); };
+    QStringList f(21);
+    f[0] = QStringLiteral("0");
+    f[1] = QStringLiteral("1");
+    f[2] = hl7Escape(v("VacDate"));
+    f[4] = components({v("VacCode"), v("VaccineName"), QStringLiteral("CVX")});
+    if (administered) {
         const QString cvx = v("VacCode");
-        rxa[5] = cvx == QLatin1String("116") ? QStringLiteral("2") : cvx == QLatin1String("119") ? QStringLiteral("1") : QStringLiteral("0.5");
-        rxa[6] = QStringLiteral("mL^milliliters^UCUM");
-        rxa[8] = QStringLiteral("00^New immunization record^NIP001");
-        rxa[10] = components({QString(), QString(), QString(), facility});
+        f[5] = cvx == QLatin1String("116") ? QStringLiteral("2") : cvx == QLatin1String("119") ? QStringLiteral("1") : QStringLiteral("0.5");
+        f[6] = QStringLiteral("mL^milliliters^UCUM");
+        f[8] = QStringLiteral("00^New immunization record^NIP001");
+        f[9] = d.nurse;
+        f[10] = components({QString(), QString(), QString(), v("FacilityID")});
+    } else {
+        f[5] = QStringLiteral("999");
+        f[8] = QStringLiteral("01^Historical information - source unspecified^NIP001");
     }
-    rxa[14] = hl7Escape(v("LotNumber"));
-    rxa[16] = components({v("VacMfr"), manufacturerName(v("VacMfr")), QStringLiteral("MVX")});
-    rxa[19] = QStringLiteral("CP");
-    rxa[20] = QStringLiteral("A");
-    m += segment(QStringLiteral("RXA"), rxa);
+    f[14] = hl7Escape(v("LotNumber"));
+    f[16] = components({v("VacMfr"), manufacturerName(v("VacMfr")), QStringLiteral("MVX")});
+    f[19] = QStringLiteral("CP");
+    f[20] = QStringLiteral("A");
+    return segment(QStringLiteral("RXA"), f);
+}
 
-    if (!historical) {
+// The observations an administered dose needs: VFC eligibility, captured for
+// this dose, and the funding source of the vaccine, both observed on the day.
+QString observations(const Row& r, const Derived& d)
+{
+    const QString date = hl7Escape(r.value(QStringLiteral("VacDate")));
+    QStringList eligibility(17);
+    eligibility[0] = QStringLiteral("1");
+    eligibility[1] = QStringLiteral("CE");
+    eligibility[2] = QStringLiteral("64994-7^Vaccine funding program eligibility category^LN");
+    eligibility[3] = QStringLiteral("1");
+    eligibility[4] = d.eligibility;
+    eligibility[10] = QStringLiteral("F");
+    eligibility[13] = date;
+    eligibility[16] = QStringLiteral("VXC40^Eligibility captured at the immunization level^CDCPHINVS");
+    QStringList funding = eligibility.mid(0, 14);
+    funding[0] = QStringLiteral("2");
+    funding[2] = QStringLiteral("30963-3^Vaccine funding source^LN");
+    funding[4] = d.funding;
+    return segment(QStringLiteral("OBX"), eligibility) + segment(QStringLiteral("OBX"), funding);
+}
+
+QString vxu(const Row& r, int id, const Batch& b)
+{
+    const bool administered = r.value(QStringLiteral("Historical")) != QLatin1String("Y");
+    const Derived d = derive(r);
+    QString m = msh(r, id, b) + pid(r, d) + pd1(r, d) + nk1(r) + orc(r, id, d, administered) + rxa(r, d, administered);
+    if (administered) {
         const auto [route, site] = routeAndSite(r, id % 2 == 1);
-        m += segment(QStringLiteral("RXR"), {route, site});
+        m += segment(QStringLiteral("RXR"), {route, site}) + observations(r, d);
     }
     return m;
 }
 
 QByteArray hl7Deck(const QList<Row>& rows, const DeckExportOptions& o)
 {
-    QDateTime stamp = o.stamp;
-    if (!stamp.isValid()) {
-        // The same deck always gives the same file: sent at noon the day after its last dose.
-        QDate last;
-        for (const Row& r : rows)
-            last = std::max(last, QDate::fromString(r.value(QStringLiteral("VacDate")), QStringLiteral("yyyyMMdd")));
-        stamp = QDateTime(last.addDays(1), QTime(12, 0));
-    }
-    const QString stampText = stamp.toString(QStringLiteral("yyyyMMddHHmmss"));
+    const QDateTime stamp = o.stamp.isValid() ? o.stamp : QDateTime::currentDateTime();
+    const Batch batch{o, hl7Time(stamp), stamp.toUTC().toString(QStringLiteral("yyyyMMddHHmmsszzz"))};
     QString text;
-    text += segment(QStringLiteral("FHS"), {QStringLiteral("^~\\&"), QStringLiteral("MARROWICK"), QStringLiteral("MARROWICK"),
-                                            QString(), QString(), stampText, QString(), QStringLiteral("DupTestData"), QString(),
-                                            QStringLiteral("F") + stampText});
-    text += segment(QStringLiteral("BHS"), {QStringLiteral("^~\\&"), QStringLiteral("MARROWICK"), QStringLiteral("MARROWICK"),
-                                            QString(), QString(), stampText, QString(), QString(), QString(),
-                                            QStringLiteral("B") + stampText});
+    for (const QChar kind : {u'F', u'B'})
+        text += segment(kind == u'F' ? QStringLiteral("FHS") : QStringLiteral("BHS"),
+                        {QStringLiteral("^~\\&"), QStringLiteral("MARROWICK"), QStringLiteral("MARROWICK"), QString(), QString(),
+                         batch.time, QString(), kind == u'F' ? QStringLiteral("DupTestData") : QString(), QString(),
+                         kind + batch.controlPrefix});
     for (qsizetype i = 0; i < rows.size(); ++i)
-        text += vxu(rows[i], int(i + 1), o, stampText);
+        text += vxu(rows[i], int(i + 1), batch);
     text += segment(QStringLiteral("BTS"), {QString::number(rows.size())});
     text += segment(QStringLiteral("FTS"), {QStringLiteral("1")});
     return text.toUtf8();

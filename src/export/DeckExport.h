@@ -19,8 +19,9 @@ struct DeckExportOptions {
     DeckFormat format = DeckFormat::Txt;
     // MSH-11: T for a registry's test system, P for production.
     QChar processingId = u'T';
-    // When the messages were made, and the stem of their control IDs. Invalid:
-    // the day after the deck's last dose, so that one deck always gives one file.
+    // The time of the export: MSH-7 and the file and batch headers carry it
+    // with its offset, and every control ID begins with it (in UTC, to the
+    // millisecond), so that no two exports share one. Invalid: now.
     QDateTime stamp{};
 };
 

@@ -110,6 +110,8 @@ std::vector<RecordOutcome> outcomesOfProblem(int report, const QString& code)
 
 QString outcomeWords(const QString& outcome)
 {
+    if (outcome == QLatin1String("main"))
+        return QStringLiteral("main record");
     if (outcome == QLatin1String("kept_apart"))
         return QStringLiteral("kept apart");
     if (outcome == QLatin1String("stranger_merge"))
@@ -139,8 +141,12 @@ QString verdict(const RecordOutcome& r)
     const bool anyFound = main.next();
     const QString mainClient = anyFound ? main.value(0).toString() : QString();
     const bool isMain = anyFound && main.value(1).toInt() == r.place;
+    if (r.outcome == QLatin1String("main"))
+        return QStringLiteral("The group's main record, kept as client %1.").arg(client);
     if (r.outcome == QLatin1String("caught"))
-        return isMain ? QStringLiteral("The group's main record, kept as client %1.").arg(client)
+        return isMain ? QStringLiteral("Under the group's client, %1; the group's main record is not in the registry's export "
+                                       "under its own names: merged.")
+                            .arg(client)
                       : QStringLiteral("Merged into the group's main client, %1.").arg(client);
     if (r.outcome == QLatin1String("flagged"))
         return (r.flag == QLatin1String("Y")

@@ -17,7 +17,7 @@ struct RecordOutcome {
     int group = 0;
     int place = 0;       // 1 to 5 on the answer sheet; 1 is the group's main record
     QString problem;     // DupTestData.ProblemCode
-    QString outcome;     // caught, flagged, missed, lost, absent, kept_apart, stranger_merge
+    QString outcome;     // main, caught, flagged, missed, lost, absent, kept_apart, stranger_merge
     std::optional<int> attempt;
     std::optional<qint32> client;
     QString flag;        // of the client: "Y" or "N"; empty when not found
@@ -37,7 +37,7 @@ std::vector<RecordOutcome> outcomesSelected(const QString& selector);
 // or the TOTAL rows of the three summaries), for the drill-down of reports 1 to 3.
 std::vector<RecordOutcome> outcomesOfProblem(int report, const QString& problemCode);
 
-// The outcome as a person says it: "kept apart", "merged with a stranger".
+// The outcome as a person says it: "main record", "kept apart", "merged with a stranger".
 QString outcomeWords(const QString& outcome);
 // How the record was found: "found by the mother's first name instead of her maiden name".
 QString attemptWords(const std::optional<int>& attempt);

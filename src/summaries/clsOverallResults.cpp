@@ -1,10 +1,41 @@
 #include "PercentText.h"
 #include "SummaryCommon.h"
 #include "Summaries.h"
+#include "analysis/clsAnalyzeResults.h"
+
+#include <QSet>
+#include <QSqlQuery>
 
 namespace marrowick {
 
 using namespace summary;
+
+namespace {
+
+// Test people who have no duplicate in the deck (groups of one) and whose
+// client, as the analysis found it, carries the potential-duplicate flag on any
+// of its rows: each such person counts once, however many rows the client has.
+// Subtracting flagged duplicates from flagged rows would mix two units.
+qint64 flaggedPeopleWithoutDuplicate()
+{
+    QSet<qint32> flaggedClients;
+    for (QSqlQuery q = run(QStringLiteral("SELECT ClientID FROM IIS_LOADED_CHILD_ALL WHERE QMflag='Y'")); q.next();) {
+        try {
+            flaggedClients.insert(clsAnalyzeResults::ClientNumber(q.value(0).toString()));
+        } catch (const DbError&) {
+            // not a client number: no test record was found under it
+        }
+    }
+    qint64 people = 0;
+    for (QSqlQuery q = run(QStringLiteral("SELECT rec_1_IIS_ID FROM Answer_Sheet WHERE rec_1_loaded <> 0 AND "
+                                          "COALESCE(rec_2, 0) = 0 AND COALESCE(rec_3, 0) = 0 AND COALESCE(rec_4, 0) = 0 "
+                                          "AND COALESCE(rec_5, 0) = 0"));
+         q.next();)
+        people += flaggedClients.contains(qint32(q.value(0).toLongLong()));
+    return people;
+}
+
+} // namespace
 
 bool clsOverallResults::RefillOverallResults()
 {
@@ -44,9 +75,7 @@ bool clsOverallResults::RefillOverallResults()
         row(10, QStringLiteral("Missing records (mistaken for duplicates or rejected)"), QString::number(M));
         const qint16 kept = checked16(qint64(N) - M);
         row(11, QStringLiteral("Records correctly identified as non-duplicates"), QString::number(kept));
-        const qint64 flaggedRows =
-            scalar(QStringLiteral("SELECT Count(*) AS Total From IIS_LOADED_CHILD_ALL WHERE QMflag='Y' "), QStringLiteral("Total")).toLongLong();
-        row(12, QStringLiteral("Non-duplicates flagged as possible duplicates"), QString::number(flaggedRows - F));
+        row(12, QStringLiteral("Non-duplicates flagged as possible duplicates"), QString::number(flaggedPeopleWithoutDuplicate()));
         row(13, notSet, notSet);
         row(14, QStringLiteral("Overall Score for Duplicate Record Detection (Sensitivity)"), PercentText(C, D));
         row(15, QStringLiteral("Overall Score for Accuracy in Duplicate Record Determination (Specificity)"), PercentText(kept, N));

@@ -14,9 +14,10 @@ namespace {
 
 // What the analysis must find: rec_1 of the groups of which nothing reached the
 // export, and the IIS_DUPLICATES rows as ID|QM|OtherQM, both sorted; the groups
-// whose records a reader finds in clients they did not create; the clients; and
-// the surplus clients that nothing flagged.
-struct Expectation { QStringList missing, surplus, offTruth; int clients = 0, undetected = 0; };
+// whose records a reader finds in clients they did not create; the clients; the
+// surplus clients that nothing flagged; and the people without a duplicate
+// whose client is flagged.
+struct Expectation { QStringList missing, surplus, offTruth; int clients = 0, undetected = 0, flaggedAlone = 0; };
 
 // One line of the export: its client and what the matching compares.
 struct ExportRow { qint64 client = 0; QString first, last, maiden, momFirst, dob, sex, date; int cvx = 0; };
@@ -104,6 +105,7 @@ Expectation expect(const QList<QList<int>>& groups, const QList<sim::TestRecord>
             e.missing << QString::number(group.first());
             continue;
         }
+        e.flaggedAlone += group.size() == 1 && flaggedClients.contains(found[0]);
         const qint64 own = *std::find_if(found.begin(), found.end(), [](qint64 c) { return c != 0; });
         const bool groupFlag = std::any_of(seen.begin(), seen.end(), [&](qint64 c) { return flaggedClients.contains(c); });
         for (qint64 c : seen) {
@@ -197,6 +199,16 @@ private slots:
         // the lost groups above).
         QCOMPARE(overallValue(5).toInt(), e.clients);
         QCOMPARE(overallValue(6).toInt(), e.undetected);
+        QCOMPARE(overallValue(12).toInt(), e.flaggedAlone);
+
+        // Each group's main record is its main record, found in place 1 unless a
+        // look-alike; caught are duplicates only, and none where nothing was merged.
+        const QString outcomeCount = QStringLiteral("SELECT count(*) FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID WHERE ");
+        QCOMPARE(count(outcomeCount + "o.Outcome = 'main'"),
+                 count(outcomeCount + "o.Place = 1 AND o.ClientID IS NOT NULL AND d.ProblemCode <> 'DL_BASE_RECORD'"));
+        QCOMPARE(count(outcomeCount + "o.Outcome IN ('main', 'caught') AND (o.Place = 1) <> (o.Outcome = 'main')"), 0);
+        if (chosen == sim::Policy::None)
+            QCOMPARE(count(outcomeCount + "o.Outcome = 'caught'"), 0);
 
         // A registry that merges nothing catches nothing, one that merges only
         // identical records catches only the duplicates identical in what it is

@@ -33,10 +33,13 @@ private slots:
         QTest::addColumn<Outcomes>("c");
         const QList<Person> three{kMain, kDup, kThird};
         const QList<QList<int>> one{{1, 2, 3}};
-        QTest::newRow("caught") << Outcomes{three, one, "100:1:N 100:2:N 100:3:N", "caught caught caught"};
-        QTest::newRow("flagged by its own client or another") << Outcomes{three, one, "100:1:N 200:2:N 300:3:Y", "caught flagged flagged"};
-        QTest::newRow("missed; absent") << Outcomes{three, one, "100:1:N 200:2:N", "caught missed absent"};
-        QTest::newRow("two records in one surplus client") << Outcomes{three, one, "100:1:N 200:2:N 200:3:N", "caught missed missed"};
+        QTest::newRow("caught") << Outcomes{three, one, "100:1:N 100:2:N 100:3:N", "main caught caught"};
+        QTest::newRow("flagged by its own client or another") << Outcomes{three, one, "100:1:N 200:2:N 300:3:Y", "main flagged flagged"};
+        QTest::newRow("missed; absent") << Outcomes{three, one, "100:1:N 200:2:N", "main missed absent"};
+        QTest::newRow("two records in one surplus client") << Outcomes{three, one, "100:1:N 200:2:N 200:3:N", "main missed missed"};
+        // The first duplicate found holds the group: still a duplicate, caught.
+        QTest::newRow("main record merged away") << Outcomes{three, one, "100:2:N 100:3:N", "absent caught caught"};
+        QTest::newRow("nothing merged") << Outcomes{three, one, "100:1:N 200:2:N 300:3:N", "main missed missed"};
         QTest::newRow("lost") << Outcomes{three, one, "", "lost lost lost"};
         QTest::newRow("twins kept apart")
             << Outcomes{{twin(7, "ANA", "20200601"), twin(8, "EVA", "20200602")}, {{7}, {8}}, "700:7:N 800:8:N", "kept_apart kept_apart"};

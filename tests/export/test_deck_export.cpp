@@ -49,6 +49,7 @@ struct Segment {
         return out;
     }
 };
+// A message's segments by name; an OBX by its observation, as "OBX 64994-7".
 using Message = QHash<QString, Segment>;
 
 // The segments' names, and the messages (from each MSH) by segment name.
@@ -67,11 +68,83 @@ std::pair<QStringList, QList<Message>> parse(const QByteArray& bytes)
         if (s.name == QLatin1String("MSH"))
             messages << Message{};
         if (!messages.isEmpty() && !QStringList{"BTS", "FTS"}.contains(s.name))
-            messages.last().insert(s.name, s);
+            messages.last().insert(s.name == QLatin1String("OBX") ? "OBX " + s.component(3, 1) : s.name, s);
         else if (s.name != QLatin1String("FHS") && s.name != QLatin1String("BHS"))
             names.last() += QLatin1Char(' ') + s.value(1); // the trailers' counts
     }
     return {names, messages};
+}
+
+// One rule of the Implementation Guide for a field ("3", or "3.5" for a
+// component; "0" is the segment itself): its usage, R, RE or X, or for a
+// conditional one the usage for an administered dose and for a historical one
+// ("R/X"); and the codes it allows, as "code^coding system" (the first and third
+// components) or a bare code, or as a pattern of the whole value ("/.../").
+struct Rule { QString segment, field, usage; QStringList values; };
+
+const QStringList kDate{"/^\\d{8}$/"};
+QStringList coded(const QString& system, const QStringList& codes)
+{
+    QStringList values;
+    for (const QString& code : codes)
+        values << code + u'^' + system;
+    return values;
+}
+const QString kProvider = QStringLiteral("/^[^^]+\\^[^^]+\\^[^^]+\\^\\^\\^\\^\\^\\^[^^]+\\^L\\^\\^\\^%1$/");
+
+const QList<Rule> kRules{
+    // MSH-7 to the second with the offset; MSH-10 the export's time, then the message's place.
+    {"MSH", "7", "R", {"/^\\d{14}[+-]\\d{4}$/"}}, {"MSH", "9", "R", {"/^VXU\\^V04\\^VXU_V04$/"}},
+    {"MSH", "10", "R", {"/^\\d{17}\\d{4,}$/"}}, {"MSH", "11", "R", {"P", "T", "D"}} /* HL70103 */, {"MSH", "12", "R", {"2.5.1"}},
+    {"MSH", "15", "RE", {"AL", "ER", "NE", "SU"}}, {"MSH", "16", "RE", {"AL", "ER", "NE", "SU"}} /* HL70155 */,
+    {"MSH", "21", "RE", {"/^Z22\\^CDCPHINVS$/"}},
+    {"PID", "3", "R", {}}, {"PID", "3.5", "R", {"MR"}} /* HL70203 */, {"PID", "5.7", "R", {"L"}}, {"PID", "6.7", "RE", {"M"}} /* HL70200 */,
+    {"PID", "7", "R", kDate}, {"PID", "8", "RE", {"F", "M", "U"}} /* HL70001 */,
+    {"PID", "10", "RE", coded("CDCREC", {"1002-5", "2028-9", "2054-5", "2076-8", "2106-3", "2131-1"}) << "UNK^NULLFL"},
+    {"PID", "11.7", "RE", {"L", "M", "H", "P", "C"}} /* HL70190 */, {"PID", "13.2", "RE", {"PRN", "ORN", "WPN", "NET"}} /* HL70201 */,
+    {"PID", "13.3", "RE", {"PH", "CP", "FX", "Internet"}} /* HL70202 */,
+    {"PID", "22", "RE", coded("CDCREC", {"2135-2", "2186-5"}) << "UNK^NULLFL"}, {"PID", "24", "RE", {"Y", "N"}} /* HL70136 */,
+    {"PD1", "0", "RE", {}},
+    {"PD1", "11", "RE", coded("HL70215", {"01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11", "12"})},
+    {"PD1", "12", "RE", {"Y", "N"}}, {"PD1", "13", "RE", kDate}, {"PD1", "16", "RE", {"A", "I", "L", "M", "P", "U", "O"}} /* HL70441 */,
+    {"PD1", "17", "RE", kDate}, {"PD1", "18", "RE", kDate},
+    {"NK1", "3", "RE", coded("HL70063", {"MTH", "FTH", "GRD"})},
+    {"ORC", "1", "R", {"RE"}}, {"ORC", "3", "R", {}}, {"ORC", "12", "R/X", {kProvider.arg("MD")}},
+    {"RXA", "1", "R", {"0"}}, {"RXA", "2", "R", {"1"}}, {"RXA", "3", "R", kDate}, {"RXA", "5", "R", {"/^\\d{2,3}\\^[^^]+\\^CVX$/"}},
+    {"RXA", "6", "R", {"/^(0\\.5|1|2|999)$/"}}, {"RXA", "7", "R/O", {"mL^UCUM"}}, {"RXA", "9", "R", coded("NIP001", {"00", "01"})},
+    {"RXA", "10", "R/X", {kProvider.arg("PRN")}}, {"RXA", "11", "R/O", {}}, {"RXA", "15", "R/O", {}},
+    {"RXA", "17", "R/O", {"/^[A-Z]{3}\\^[^^]+\\^MVX$/"}}, {"RXA", "20", "RE", {"CP", "RE", "NA", "PA"}} /* HL70322 */,
+    {"RXA", "21", "RE", {"A", "D", "U"}} /* HL70323 */,
+    {"RXR", "0", "R/X", {}}, {"RXR", "1", "R/X", coded("NCIT", {"C28161", "C38299", "C38288"})},
+    {"RXR", "2", "RE/X", coded("HL70163", {"LA", "RA", "LT", "RT", "LD", "RD", "LG", "RG", "LVL", "RVL"})},
+    {"OBX 64994-7", "0", "R/X", {}}, {"OBX 64994-7", "2", "R/X", {"CE"}},
+    {"OBX 64994-7", "5", "R/X", coded("HL70064", {"V01", "V02", "V03", "V04", "V05", "V07"})},
+    {"OBX 64994-7", "11", "R/X", {"F"}}, {"OBX 64994-7", "14", "R/X", kDate},
+    {"OBX 64994-7", "17", "R/X", coded("CDCPHINVS", {"VXC40", "VXC41"})},
+    {"OBX 30963-3", "0", "R/X", {}}, {"OBX 30963-3", "2", "R/X", {"CE"}},
+    {"OBX 30963-3", "5", "R/X", coded("CDCPHINVS", {"PHC70", "VXC50", "VXC51", "VXC52"})},
+    {"OBX 30963-3", "11", "R/X", {"F"}}, {"OBX 30963-3", "17", "X", {}},
+};
+
+// What breaks a rule in one message; empty when nothing does.
+QString broken(const Rule& rule, const Message& m, bool administered)
+{
+    const QStringList usages = rule.usage.split(u'/');
+    const QString usage = administered ? usages[0] : usages.value(1, usages[0]);
+    const Segment segment = m.value(rule.segment);
+    const int field = rule.field.section(u'.', 0, 0).toInt(), component = rule.field.section(u'.', 1).toInt();
+    const QString raw = field == 0 ? segment.name : component ? segment.component(field, component) : segment.raw(field);
+    if (raw.isEmpty())
+        return usage == QLatin1String("R") ? QStringLiteral("missing") : QString();
+    if (usage == QLatin1String("X"))
+        return QStringLiteral("present: ") + raw;
+    const QString code = component ? raw : segment.component(field, 1);
+    const bool allowed = rule.values.isEmpty() || std::any_of(rule.values.begin(), rule.values.end(), [&](const QString& v) {
+        if (v.startsWith(u'/'))
+            return QRegularExpression(v.mid(1, v.size() - 2)).match(raw).hasMatch();
+        return v == (v.contains(u'^') ? code + u'^' + segment.component(field, 3) : code);
+    });
+    return allowed ? QString() : QStringLiteral("not in its value set: ") + raw;
 }
 
 } // namespace
@@ -136,6 +209,58 @@ private slots:
         QVERIFY(!hl7Escape(nasty).contains(QRegularExpression(QStringLiteral("[|^~&]"))));
     }
 
+    // Every message against the rules: the observations, providers and order of
+    // an administered dose, none of them for a historical one.
+    void conformsToTheImplementationGuide()
+    {
+        const QList<Message> messages = parse(exportDeck({DeckFormat::Hl7})).second;
+        QCOMPARE(messages.size(), deck.size());
+        QStringList failures;
+        int administered = 0;
+        for (qsizetype i = 0; i < messages.size(); ++i) {
+            const bool given = deck[i]["Historical"] != "Y";
+            administered += given;
+            for (const Rule& rule : kRules)
+                if (const QString problem = broken(rule, messages[i], given); !problem.isEmpty())
+                    failures << QStringLiteral("record %1 %2-%3: %4").arg(deck[i]["ID"], rule.segment, rule.field, problem);
+        }
+        QCOMPARE(failures, QStringList());
+        QVERIFY(administered > 0 && administered < deck.size());
+    }
+
+    // Sent again later, the deck repeats no control ID: only the times and the
+    // control IDs made from them change.
+    void twoExportsDifferOnlyInTheirTimes()
+    {
+        const QDateTime first = QDateTime::fromString("2026-03-04T05:06:07+01:00", Qt::ISODate);
+        const QStringList exports[2] = {QString::fromUtf8(exportDeck({DeckFormat::Hl7, u'T', first})).split(u'\r'),
+                                        QString::fromUtf8(exportDeck({DeckFormat::Hl7, u'T', first.addDays(40).toOffsetFromUtc(-18000)})).split(u'\r')};
+        QCOMPARE(exports[0].size(), exports[1].size());
+        QSet<QString> ids[2];
+        QStringList times[2];
+        for (qsizetype line = 0; line < exports[0].size(); ++line) {
+            QStringList blanked[2];
+            for (int e = 0; e < 2; ++e) {
+                blanked[e] = exports[e][line].split(u'|');
+                const QString name = blanked[e][0];
+                if (name != "MSH" && name != "FHS" && name != "BHS")
+                    continue;
+                // The fields counted from the separator: 7 the time; 10 (MSH) or 11 the control ID.
+                times[e] << blanked[e][6];
+                ids[e] << blanked[e][name == "MSH" ? 9 : 10];
+                blanked[e][6] = blanked[e][name == "MSH" ? 9 : 10] = QString();
+            }
+            QCOMPARE(blanked[0], blanked[1]);
+        }
+        QCOMPARE(ids[0].size(), deck.size() + 2);
+        QVERIFY(!ids[0].intersects(ids[1]));
+        QCOMPARE(QSet<QString>(times[0].begin(), times[0].end()), QSet<QString>{"20260304050607+0100"});
+        QCOMPARE(QSet<QString>(times[1].begin(), times[1].end()), QSet<QString>{"20260412230607-0500"});
+        // Without a time given, the export's own.
+        const QString now = parse(exportDeck({DeckFormat::Hl7})).second[0]["MSH"].raw(7);
+        QVERIFY(qAbs(QDateTime::fromString(now.left(14), "yyyyMMddHHmmss").secsTo(QDateTime::currentDateTime())) < 60);
+    }
+
     void csvHoldsTheTestFileAndMore()
     {
         const QStringList txt = QString::fromUtf8(sourceBytes("data/DupTestData.txt")).split("\r\n", Qt::SkipEmptyParts);
@@ -160,6 +285,9 @@ private slots:
         QCOMPARE(run({"--format", "hl7", "--processing-id", "P", "--output", out}).code, 0);
         const QList<Message> messages = parse(fileBytes(out)).second;
         QVERIFY(messages.size() == 550 && messages[0]["MSH"].raw(11) == "P");
+        const QString at = QStringLiteral("2026-03-04T05:06:07+01:00");
+        QCOMPARE(run({"--format", "hl7", "--at", at}).out.toUtf8(), exportDeck({DeckFormat::Hl7, u'T', QDateTime::fromString(at, Qt::ISODate)}));
+        QCOMPARE(run({"--format", "hl7", "--at", "yesterday"}).code, 2);
         QCOMPARE(run({"--output", dir.filePath("no/such/folder/x.txt")}).code, 3);
     }
 

@@ -12,7 +12,7 @@ namespace {
 void knownEvaluation()
 {
     for (const char* t : {"DupTestData", "tblProbDescMap", "tblSecondProbDescMap", "tblComboMap", "IIS_DUPLICATES",
-                          "IIS_MISSING_RECORDS", "IIS_LOADED_CHILD_ALL"})
+                          "IIS_MISSING_RECORDS", "IIS_LOADED_CHILD_ALL", "Answer_Sheet"})
         run("DELETE FROM " + QLatin1String(t));
     auto test = [](int id, const char* code, const QVariant& second = {}, const QVariant& combo = {}) {
         appendRow("DupTestData", {{"ID", id}, {"LastName", QStringLiteral("L%1").arg(id)}, {"FirstName", "F"}, {"Sex", "F"},
@@ -105,7 +105,7 @@ private slots:
                                         "9|     Records handled as potential duplicates (flagged)|2",
                                         "10|Missing records (mistaken for duplicates or rejected)|2",
                                         "11|Records correctly identified as non-duplicates|4",
-                                        "12|Non-duplicates flagged as possible duplicates|-1", "13|<null>|<null>",
+                                        "12|Non-duplicates flagged as possible duplicates|0", "13|<null>|<null>",
                                         "14|Overall Score for Duplicate Record Detection (Sensitivity)|75 %",
                                         "15|Overall Score for Accuracy in Duplicate Record Determination (Specificity)|66.67 %"};
         QTest::newRow("problem types") << 1 << QString() << QStringList{"A|Type A|1|4|2|1|1|75 %", "B|Type B|2|3|1|1|1|66.67 %",
@@ -140,13 +140,56 @@ private slots:
         QVERIFY(s->host.shown.isEmpty());
     }
 
+    // "Non-duplicates flagged as possible duplicates" counts people, not rows.
+    void flaggedPeopleWithoutDuplicate_data()
+    {
+        QTest::addColumn<QString>("groups");   // groups of "record:client" members; client 0: not found
+        QTest::addColumn<QString>("registry"); // its rows as "client:flag"
+        QTest::addColumn<int>("counted");
+        QTest::newRow("flagged, no duplicate") << "1:100" << "100:Y" << 1;
+        QTest::newRow("flagged, with a duplicate") << "1:100,2:100" << "100:Y" << 0;
+        QTest::newRow("several flagged rows of one client") << "1:100" << "100:Y 100:Y 100:Y" << 1;
+        QTest::newRow("the flag on a later row") << "1:100" << "100:N 100:Y" << 1;
+        QTest::newRow("not flagged") << "1:100" << "100:N" << 0;
+        QTest::newRow("not found, another client flagged") << "1:0" << "100:Y" << 0;
+        QTest::newRow("client number with leading zeros") << "1:42" << "0042:Y" << 1;
+        QTest::newRow("two people alone, a family, a client of nobody")
+            << "1:100 2:200 3:300,4:400" << "100:Y 200:N 300:Y 400:Y 500:Y" << 1;
+    }
+
+    void flaggedPeopleWithoutDuplicate()
+    {
+        QFETCH(QString, groups);
+        QFETCH(QString, registry);
+        QFETCH(int, counted);
+        knownEvaluation();
+        for (const QString& group : groups.split(u' ')) {
+            QStringList columns;
+            QVariantList values;
+            const QStringList members = group.split(u',');
+            for (qsizetype n = 0; n < members.size(); ++n) {
+                const QString rec = QStringLiteral("rec_%1").arg(n + 1), client = members[n].section(u':', 1);
+                columns << rec << rec + "_IIS_ID" << rec + "_loaded";
+                values << members[n].section(u':', 0, 0).toInt() << client.toInt() << int(client != "0");
+            }
+            run(QStringLiteral("INSERT INTO Answer_Sheet (%1) VALUES (%2)")
+                    .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u',')),
+                values);
+        }
+        run("DELETE FROM IIS_LOADED_CHILD_ALL");
+        for (const QString& r : registry.split(u' '))
+            appendRow("IIS_LOADED_CHILD_ALL", {{"ClientID", r.section(u':', 0, 0)}, {"QMflag", r.section(u':', 1)}});
+        QVERIFY(clsOverallResults().RefillOverallResults());
+        QCOMPARE(rows("SELECT ResultValue FROM tblOverallResults WHERE ResultCode = 12"), QStringList{QString::number(counted)});
+    }
+
     void failuresKeepWhatWasSaved_data()
     {
         QTest::addColumn<Failure>("c");
         QTest::newRow("overall without duplicates")
             << Failure{0, "DELETE FROM DupTestData WHERE ProblemCode IN ('A','B','C')", "Error",
                        "Error occurred in RefillOverallResults: 11 Division by zero",
-                       "SELECT ResultCode, ResultValue FROM tblOverallResults WHERE ResultCode > 11", {"12|1", "13|<null>"}};
+                       "SELECT ResultCode, ResultValue FROM tblOverallResults WHERE ResultCode > 11", {"12|0", "13|<null>"}};
         // A complete, B and C without their description.
         QTest::newRow("problem type missing from the map")
             << Failure{1, "DELETE FROM tblProbDescMap WHERE ProbCode='B'", "Error", "Error occurred in RefillProblemType: 3021 No current record.",
