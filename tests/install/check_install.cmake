@@ -11,7 +11,8 @@ foreach(f bin/marrowick bin/marrowick-batch
           share/marrowick/DupTestData.txt share/marrowick/user-manual.md share/marrowick/samples/results-typical.txt
           share/applications/org.marrowick.Marrowick.desktop share/metainfo/org.marrowick.Marrowick.metainfo.xml
           share/icons/hicolor/scalable/apps/org.marrowick.Marrowick.svg share/icons/hicolor/48x48/apps/org.marrowick.Marrowick.png
-          share/icons/hicolor/256x256/apps/org.marrowick.Marrowick.png share/man/man1/marrowick-batch.1)
+          share/icons/hicolor/256x256/apps/org.marrowick.Marrowick.png share/man/man1/marrowick-batch.1.gz
+          share/man/man1/marrowick.1.gz share/doc/marrowick/copyright share/doc/marrowick/changelog.gz)
   if(NOT EXISTS "${prefix}/${f}")
     message(FATAL_ERROR "not installed: ${f}")
   endif()
@@ -24,13 +25,28 @@ foreach(line "Exec=marrowick" "Icon=org.marrowick.Marrowick" "Type=Application")
     message(FATAL_ERROR "the menu entry lacks ${line}")
   endif()
 endforeach()
-file(READ "${prefix}/share/man/man1/marrowick-batch.1" man)
-foreach(word ".TH MARROWICK-BATCH 1" "--rebuild-database" "explain" "deck" "Exit codes")
-  string(FIND "${man}" "${word}" at)
-  if(at LESS 0)
-    message(FATAL_ERROR "the man page lacks ${word}")
+# Each text is checked as a reader gets it: the man pages and changelog unpacked.
+function(require_words file)
+  if(file MATCHES "\\.gz$")
+    execute_process(COMMAND gzip -dc "${prefix}/${file}" OUTPUT_VARIABLE text RESULT_VARIABLE failed)
+    if(failed)
+      message(FATAL_ERROR "${file} is not a valid gzip file")
+    endif()
+  else()
+    file(READ "${prefix}/${file}" text)
   endif()
-endforeach()
+  foreach(word ${ARGN})
+    string(FIND "${text}" "${word}" at)
+    if(at LESS 0)
+      message(FATAL_ERROR "${file} lacks ${word}")
+    endif()
+  endforeach()
+endfunction()
+require_words(share/man/man1/marrowick-batch.1.gz ".TH MARROWICK-BATCH 1" "--rebuild-database" "explain" "deck" "Exit codes")
+require_words(share/man/man1/marrowick.1.gz ".TH MARROWICK 1" ".SH FILES" "DupTestDataFin.db")
+require_words(share/doc/marrowick/copyright "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
+              "License: Apache-2.0")
+require_words(share/doc/marrowick/changelog.gz "marrowick (1.0)")
 
 # The installed program keeps its database in the user's data folder, never in bin/.
 set(ENV{XDG_DATA_HOME} "${WORK}/data")
