@@ -1,7 +1,9 @@
 #include "DataWindow.h"
 
+#include "history/RunHistory.h"
 #include "shell/Page.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,16 +13,69 @@
 
 namespace marrowick::windows {
 
+namespace {
+const char* const kPlaceKey = "placeKey";
+}
+
+void keepPlaceUnder(QWidget* window, const QString& key) { window->setProperty(kPlaceKey, key); }
+
 void restorePlace(QWidget* window, const QString& key, QSize size)
 {
+    keepPlaceUnder(window, key);
     const QByteArray saved = QSettings().value(key).toByteArray();
     if (saved.isEmpty() || !window->restoreGeometry(saved))
         window->resize(size);
     pages::fitOnScreen(window);
 }
 
+void savePlaces()
+{
+    QSettings settings;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (const QString key = window->property(kPlaceKey).toString(); !key.isEmpty() && window->isVisible())
+            settings.setValue(key, window->saveGeometry());
+    settings.sync();
+}
+
+namespace {
+// A title without its run is better than a window that does not open.
+std::optional<SavedRun> currentRun()
+{
+    try {
+        const std::optional<qint64> newest = history::resolveRun(-1);
+        return newest ? history::savedRun(*newest) : std::nullopt;
+    } catch (const DbError&) {
+        return std::nullopt;
+    }
+}
+} // namespace
+
+QString currentRunCaption()
+{
+    const std::optional<SavedRun> run = currentRun();
+    return run ? QStringLiteral("run %1, %2").arg(run->run).arg(run->file) : QString();
+}
+
+QString currentRunLine()
+{
+    const std::optional<SavedRun> run = currentRun();
+    return run ? QStringLiteral("Reports of run %1, %2, evaluated %3 UTC")
+                     .arg(run->run)
+                     .arg(run->file, run->time.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+               : QStringLiteral("The reports show data loaded before runs were kept.");
+}
+
+void refreshAll()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->metaObject()->indexOfMethod("refresh()") >= 0)
+            QMetaObject::invokeMethod(window, "refresh");
+}
+
 void prepareGrid(QTableView* grid)
 {
+    // Tab leaves the grid for the next control; the arrows move within it.
+    grid->setTabKeyNavigation(false);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);

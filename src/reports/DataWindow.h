@@ -3,6 +3,7 @@
 // share: how they open, come back where they were left, and close.
 #include "database/DbError.h"
 #include "platform/Platform.h"
+#include "shell/Page.h"
 
 #include <QString>
 
@@ -15,8 +16,22 @@ class QWidget;
 
 namespace marrowick::windows {
 
-// Data windows come back at the size and place the user left them.
+// Data windows come back at the size and place the user left them; the key is
+// kept on the window, so that every way out saves where it was.
 void restorePlace(QWidget* window, const QString& key, QSize size);
+void keepPlaceUnder(QWidget* window, const QString& key);
+// Saves where every open window with a key is, and writes the settings out:
+// the program may end without running another destructor.
+void savePlaces();
+// The run the working tables hold, for titles: "run 7, results-perfect.txt";
+// empty before the first evaluation.
+QString currentRunCaption();
+// The same with the time, for the pages: "Reports of run 7,
+// results-perfect.txt, evaluated 2026-12-06 21:30 UTC".
+QString currentRunLine();
+// After an evaluation, or a reuse of one: every open window that shows its
+// data shows it afresh (through its refresh() slot).
+void refreshAll();
 void prepareGrid(QTableView* grid);
 // A label for text from the data: plain, wrapped, selectable.
 QLabel* plainLabel(QWidget* parent, const QString& objectName);
@@ -35,6 +50,7 @@ template <class Make> auto openBeside(QWidget* near, const QString& consequence,
         BusyPointer busy;
         auto* window = make();
         placeNear(window, near);
+        pages::fitOnScreen(window);
         showAndActivate(window);
         return window;
     } catch (...) {

@@ -31,8 +31,8 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <cmath>
 
 namespace marrowick {
@@ -392,6 +392,16 @@ frmDashboard::~frmDashboard()
         m_preview->close();
 }
 
+void frmDashboard::refresh()
+{
+    try {
+        if (const std::optional<qint64> newest = history::resolveRun(-1))
+            load(*newest);
+    } catch (...) {
+        close();
+    }
+}
+
 void frmDashboard::keyPressEvent(QKeyEvent* event)
 {
     if (!closedByEscape(this, event))
@@ -406,7 +416,7 @@ void frmDashboard::load(qint64 run)
     m_run = *saved;
     m_figures = history::runFigures(run);
     m_trend = history::trend();
-    setWindowTitle(QStringLiteral("Dashboard: run %1").arg(run));
+    setWindowTitle(QStringLiteral("Dashboard: run %1, %2").arg(run).arg(m_run.file));
     // Both scores on one line: the height is the charts'.
     const QStringList scores = scoreLines();
     lblScores->setText(scores[0] + QLatin1Char('\n') + scores[1] + QStringLiteral("      ") + scores[2]);

@@ -52,6 +52,10 @@ public:
     QPushButton* btnExportPdf;
     QPushButton* btnClose;
 
+public slots:
+    // The newest run, after an evaluation.
+    void refresh();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 

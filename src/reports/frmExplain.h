@@ -31,11 +31,17 @@ public:
     QPushButton* btnExportPdf;
     QPushButton* btnClose;
 
+public slots:
+    // The same record, as the newest evaluation left it.
+    void refresh();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     explicit frmExplain(qint64 id);
+    void showModel(ExplanationModel* model);
+    const qint64 m_id;
     ExplanationModel* m_model;
 };
 
@@ -50,11 +56,19 @@ public:
     QTableView* grdRecords;
     QPushButton* btnClose;
 
+public slots:
+    // The same records, with the outcomes of the newest evaluation.
+    void refresh();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     frmOutcomeList(int report, const QString& problemCode, const QString& caption);
+    void fill();
+    const int m_report;
+    const QString m_problemCode, m_caption;
+    QLabel* m_hint;
     QStandardItemModel* m_model;
 };
 

@@ -1,5 +1,6 @@
 #include "frmRep1.h"
 
+#include "DataWindow.h"
 #include "ReportModel.h"
 #include "frmExplain.h"
 #include "ReportPreview.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QSqlRecord>
@@ -43,6 +45,9 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
 
     btnPrint = makeButton(QStringLiteral("btnPrint"), QStringLiteral("&Print "));
     addButtonRow(layout, {btnPrint});
+    lblRun = windows::plainLabel(this, QStringLiteral("lblRun"));
+    lblRun->setText(windows::currentRunLine());
+    layout->addWidget(lblRun);
 
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmAnalysisReports>(); });
     connect(btnPrint, &QPushButton::clicked, this, &frmRep1::Print);
@@ -80,6 +85,9 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     layout->activate();
     applyColumnWidths();
+    windows::keepPlaceUnder(this, QStringLiteral("viewer/geometry"));
+    // Keys go to the rows first: Space must not press a button of the page.
+    DataGrid1->setFocus();
 }
 
 void frmRep1::applyColumnWidths()

@@ -1,6 +1,7 @@
 #pragma once
 #include "ReportPage.h"
 
+class QLabel;
 class QPushButton;
 class QTableView;
 
@@ -23,6 +24,8 @@ public:
 
     QTableView* DataGrid1;
     QPushButton* btnPrint;
+    // Which evaluation the rows come from.
+    QLabel* lblRun;
 
     // Binds the report's page design to this result set and opens its
     // preview, hiding the viewer until the preview ends.

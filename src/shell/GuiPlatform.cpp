@@ -1,6 +1,7 @@
 #include "GuiPlatform.h"
 
 #include "frmProcessing.h"
+#include "reports/DataWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -139,6 +140,8 @@ bool GuiPlatform::ChoosePrinter(QPagedPaintDevice& printer)
 void GuiPlatform::EndProgram(int code)
 {
     // At once: no further window events run, even from inside an analysis.
+    // No destructor runs either: the windows' places are saved here.
+    windows::savePlaces();
     std::fflush(nullptr);
     std::_Exit(code);
 }

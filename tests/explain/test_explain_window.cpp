@@ -4,9 +4,12 @@
 #include "PageSession.h"
 #include "reports/Explanation.h"
 #include "reports/ReportModel.h"
+#include "reports/frmDashboard.h"
 #include "reports/frmExplain.h"
+#include "shell/frmStep3.h"
 
 #include <QLabel>
+#include <QLineEdit>
 
 class TestExplainWindow : public PageTest {
     Q_OBJECT
@@ -86,6 +89,40 @@ private slots:
         window->close();
         settle();
         QVERIFY(!ReportPreview::liveInstance(explanationReport())); // it went with the window's rows
+    }
+    // An evaluation on step 3 leaves no window showing the one before: an
+    // explanation keeps its record with the new outcome, a list its problem
+    // type with the new outcomes, the dashboard moves to the new run, and
+    // each title names the run.
+    void aNewEvaluationRefreshesTheOpenWindows()
+    {
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("aggressive")));
+        const qint64 id = explain::outcomesSelected(QStringLiteral("missed")).front().id;
+        frmExplain* explanation = frmExplain::open(id);
+        frmRep1* viewer = view(1);
+        const QString code
+            = viewer->resultSet()->index(0, fieldColumn(*viewer->resultSet(), QStringLiteral("ProblemCode"))).data().toString();
+        frmOutcomeList* list = frmOutcomeList::open(1, code, QStringLiteral("first type"));
+        frmDashboard* dashboard = frmDashboard::open();
+        QVERIFY(explanation && list && dashboard);
+        QVERIFY(explanation->windowTitle().endsWith(QStringLiteral("run 1, results-aggressive.txt")));
+
+        auto* step3 = pages::show<frmStep3>();
+        step3->txtFileName->setText(sample("perfect"));
+        QTest::mouseClick(step3->btnNext, Qt::LeftButton);
+        settle();
+        QVERIFY(pages::loaded<frmAnalysisReports>());
+        QCOMPARE(explanation->windowTitle(), QStringLiteral("Explanation of record %1 \u2014 run 2, results-perfect.txt").arg(id));
+        QCOMPARE(explanation->model()->record().id, id);
+        QCOMPARE(explanation->lblVerdict->text(), explain::verdict(explain::outcomesOf({id}).front()));
+        QCOMPARE(list->grdRecords->model()->index(0, 3).data().toString(),
+            explain::outcomeWords(explain::outcomesOfProblem(1, code).front().outcome));
+        QVERIFY(list->windowTitle().endsWith(QStringLiteral("run 2, results-perfect.txt")));
+        QCOMPARE(dashboard->run(), 2);
+        QVERIFY(pages::loaded<frmAnalysisReports>()->lblRun->text().contains(QStringLiteral("run 2, results-perfect.txt")));
+        for (QWidget* w : {static_cast<QWidget*>(explanation), static_cast<QWidget*>(list), static_cast<QWidget*>(dashboard)})
+            w->close();
+        settle();
     }
 };
 
