@@ -28,7 +28,6 @@
 #include <QScrollArea>
 #include <QSettings>
 #include <QStandardItemModel>
-#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -363,7 +362,8 @@ frmDashboard::frmDashboard()
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnPrint);
     buttons->addWidget(btnExportPdf);
-    buttons->addStretch(1);
+    lblSaved = plainLabel(this, QStringLiteral("lblSaved"));
+    buttons->addWidget(lblSaved, 1);
     buttons->addWidget(btnClose);
     layout->addLayout(buttons);
 
@@ -526,18 +526,21 @@ void frmDashboard::Print()
 bool frmDashboard::ExportPdf(QString path)
 {
     if (path.isEmpty()) {
-        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         path = platform().SaveFileName(QStringLiteral("Export PDF"),
-                                       QDir(documents).filePath(QStringLiteral("Dashboard-run-%1.pdf").arg(m_run.run)),
+                                       QStringLiteral("Dashboard-run-%1.pdf").arg(m_run.run),
                                        QStringLiteral("PDF Files (*.pdf)"));
         if (path.isEmpty())
             return false;
     }
     BusyPointer busy;
-    return writePdf(windowTitle(), path, [this](QPdfWriter& writer) {
+    lblSaved->clear();
+    const bool written = writePdf(windowTitle(), path, [this](QPdfWriter& writer) {
         writer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
         return paint(writer, 1, 0);
     });
+    if (written)
+        lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+    return written;
 }
 
 // The pages: the scores and the problem types' chart; the look-alikes and the

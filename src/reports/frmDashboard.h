@@ -50,6 +50,8 @@ public:
     QTableView* grdRecords;
     QPushButton* btnPrint;
     QPushButton* btnExportPdf;
+    // Where the last export went.
+    QLabel* lblSaved;
     QPushButton* btnClose;
 
 public slots:

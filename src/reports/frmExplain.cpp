@@ -15,7 +15,6 @@
 #include <QSettings>
 #include <QKeyEvent>
 #include <QStandardItemModel>
-#include <QStandardPaths>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -53,7 +52,8 @@ frmExplain::frmExplain(qint64 id) : m_id(id), m_model(nullptr)
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnPrint);
     buttons->addWidget(btnExportPdf);
-    buttons->addStretch(1);
+    lblSaved = plainLabel(this, QStringLiteral("lblSaved"));
+    buttons->addWidget(lblSaved, 1);
     buttons->addWidget(btnClose);
     layout->addWidget(lblHeading);
     layout->addWidget(lblVerdict);
@@ -148,15 +148,18 @@ void frmExplain::Print()
 bool frmExplain::ExportPdf(QString path)
 {
     if (path.isEmpty()) {
-        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         path = platform().SaveFileName(QStringLiteral("Export PDF"),
-                                       QDir(documents).filePath(QStringLiteral("rptExplanation-%1.pdf").arg(m_model->record().id)),
+                                       QStringLiteral("rptExplanation-%1.pdf").arg(m_model->record().id),
                                        QStringLiteral("PDF Files (*.pdf)"));
         if (path.isEmpty())
             return false;
     }
     BusyPointer busy;
-    return exportReportPdf(explanationReport(), *m_model, path);
+    lblSaved->clear();
+    if (!exportReportPdf(explanationReport(), *m_model, path))
+        return false;
+    lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+    return true;
 }
 
 frmOutcomeList* frmOutcomeList::open(int report, const QString& problemCode, const QString& caption, QWidget* near)

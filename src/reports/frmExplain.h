@@ -29,6 +29,8 @@ public:
     QTableView* grdExplain;
     QPushButton* btnPrint;
     QPushButton* btnExportPdf;
+    // Where the last export went.
+    QLabel* lblSaved;
     QPushButton* btnClose;
 
 public slots:

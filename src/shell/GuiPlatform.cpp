@@ -94,12 +94,16 @@ void GuiPlatform::SetBusyPointer(bool busy)
 
 namespace {
 
-// Each dialog opens in the folder it was last used in.
+// Each dialog opens in the folder it was last used in, else in Documents.
+// Only a folder that exists: the dialog takes any other path's last part for
+// a file name and opens elsewhere.
 QString lastFolder(const QString& caption)
 {
-    const QString folder = QSettings().value(QStringLiteral("folders/") + caption).toString();
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder
-                                                          : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    for (const QString& folder : {QSettings().value(QStringLiteral("folders/") + caption).toString(),
+                                  QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    return QDir::homePath();
 }
 
 QString remembered(const QString& caption, const QString& chosen)

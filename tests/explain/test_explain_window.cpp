@@ -8,6 +8,7 @@
 #include "reports/frmExplain.h"
 #include "shell/frmStep3.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -73,6 +74,7 @@ private slots:
         const QString pdf = s->db.folder() + QStringLiteral("/explain.pdf");
         s->host.fileAnswers << pdf;
         QTest::mouseClick(window->btnExportPdf, Qt::LeftButton);
+        QCOMPARE(window->lblSaved->text(), QStringLiteral("Saved to ") + QDir::toNativeSeparators(pdf));
         const QStringList pages = pdfPages(pdf);
         QCOMPARE(pages.size(), 1);
         const QString text = pages.front().simplified();

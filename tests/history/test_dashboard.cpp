@@ -11,6 +11,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QHorizontalBarSeries>
+#include <QDir>
 #include <QLabel>
 #include <QLineSeries>
 
@@ -143,6 +144,7 @@ private slots:
         const QString pdf = session->db.folder() + QStringLiteral("/dashboard.pdf");
         session->host.fileAnswers << pdf;
         QTest::mouseClick(window->btnExportPdf, Qt::LeftButton);
+        QVERIFY(window->lblSaved->text().endsWith(QDir::toNativeSeparators(pdf)));
         const QStringList pages = pdfPages(pdf);
         QVERIFY(pages.size() >= 3);
         const QString text = pages.join(QLatin1Char(' ')).simplified();
