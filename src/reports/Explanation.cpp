@@ -108,6 +108,24 @@ std::vector<RecordOutcome> outcomesOfProblem(int report, const QString& code)
     return readOutcomes(QStringLiteral("WHERE d.ProblemCode = ?"), {code});
 }
 
+QString problemWords(qint64 id)
+{
+    QSqlQuery q = run(QStringLiteral("SELECT d.ProblemCode, p.ProbDesc, s.ProbDesc FROM DupTestData d "
+                                     "LEFT JOIN tblProbDescMap p ON p.ProbCode = d.ProblemCode "
+                                     "LEFT JOIN tblSecondProbDescMap s ON s.ProbCode = d.SecondProblem WHERE d.ID = ?"),
+                      {id});
+    if (!q.next())
+        return QString();
+    if (!q.value(1).toString().isEmpty())
+        return q.value(1).toString();
+    if (q.value(0).toString().compare(QLatin1String("DL_BASE_RECORD"), Qt::CaseInsensitive) == 0)
+        return q.value(2).toString().isEmpty() ? QStringLiteral("Look-alike of another person")
+                                               : QStringLiteral("Look-alike of another person: ") + q.value(2).toString();
+    if (q.value(0).toString().compare(QLatin1String("BASE_RECORD"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Not a duplicate");
+    return q.value(0).toString();
+}
+
 QString outcomeWords(const QString& outcome)
 {
     if (outcome == QLatin1String("kept_apart"))
@@ -138,7 +156,8 @@ QString verdict(const RecordOutcome& r)
                          {r.group});
     const bool anyFound = main.next();
     const QString mainClient = anyFound ? main.value(0).toString() : QString();
-    const bool isMain = anyFound && main.value(1).toInt() == r.place;
+    // The main record is the answer sheet's first, as the grid marks it, found first or not.
+    const bool isMain = r.place == 1;
     if (r.outcome == QLatin1String("caught"))
         return isMain ? QStringLiteral("The group's main record, kept as client %1.").arg(client)
                       : QStringLiteral("Merged into the group's main client, %1.").arg(client);
@@ -207,7 +226,7 @@ ExplanationModel::ExplanationModel(qint64 id, QObject* parent) : QAbstractTableM
                                 .arg(m_record.id)
                                 .arg(m_record.place)
                                 .arg(m_record.group)
-                                .arg(m_record.problem, explain::outcomeWords(m_record.outcome));
+                                .arg(explain::problemWords(m_record.id), explain::outcomeWords(m_record.outcome));
 
     // The main record's values, which every other row is compared with.
     QStringList mainValues;

@@ -38,6 +38,7 @@ private slots:
         QTest::newRow("missed; absent") << Outcomes{three, one, "100:1:N 200:2:N", "caught missed absent"};
         QTest::newRow("two records in one surplus client") << Outcomes{three, one, "100:1:N 200:2:N 200:3:N", "caught missed missed"};
         QTest::newRow("lost") << Outcomes{three, one, "", "lost lost lost"};
+        QTest::newRow("main record not found") << Outcomes{three, one, "200:2:N 200:3:N", "absent caught caught"};
         QTest::newRow("twins kept apart")
             << Outcomes{{twin(7, "ANA", "20200601"), twin(8, "EVA", "20200602")}, {{7}, {8}}, "700:7:N 800:8:N", "kept_apart kept_apart"};
         // Identical twins merged into one client that carries both their doses.
@@ -66,6 +67,11 @@ private slots:
             const QString sentence = explain::verdict(r);
             QVERIFY2(r.client ? sentence.contains(QString::number(*r.client)) : sentence.startsWith(QLatin1String("Not in")),
                      qPrintable(sentence));
+            // One main record per group, the answer sheet's first, as the grid marks it.
+            QCOMPARE(sentence.contains(QLatin1String("The group's main record")), r.place == 1 && r.outcome == QLatin1String("caught"));
+            // A person reads the problem type in words, not as its code.
+            const QString problem = explain::problemWords(r.id);
+            QVERIFY2(!problem.isEmpty() && !problem.contains(QLatin1Char('_')), qPrintable(problem));
         }
     }
 
