@@ -36,6 +36,10 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     DataGrid1->verticalHeader()->setVisible(false);
     DataGrid1->verticalHeader()->setDefaultSectionSize(DataGrid1->fontMetrics().height() + 8);
     layout->addWidget(DataGrid1, 1);
+    // An empty report says so, where its rows would be.
+    lblEmpty = new QLabel(QStringLiteral("No records"), DataGrid1->viewport());
+    lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
+    lblEmpty->setAlignment(Qt::AlignCenter);
 
     auto* copy = new QAction(DataGrid1);
     copy->setShortcut(QKeySequence::Copy);
@@ -85,6 +89,7 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     layout->activate();
     applyColumnWidths();
+    lblEmpty->setVisible(m_model->rowCount() == 0);
     windows::keepPlaceUnder(this, QStringLiteral("viewer/geometry"));
     // Keys go to the rows first: Space must not press a button of the page.
     DataGrid1->setFocus();
@@ -93,12 +98,20 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
 void frmRep1::applyColumnWidths()
 {
     // Widths are shares of the grid's width as laid out in the window: its
-    // inside, less the frame and a vertical scroll bar.
+    // inside, less the frame and a vertical scroll bar. A list's shares add up
+    // to more than the whole: no column gets narrower than its share at the
+    // design's size, a wider window shows more of them, and the rest scroll.
     const int gridWidth = DataGrid1->width() - 2 * DataGrid1->frameWidth()
         - DataGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DataGrid1);
+    if (m_designedWidth == 0)
+        m_designedWidth = gridWidth;
+    double shares = 0;
+    for (const ColumnRule& rule : m_report.rules)
+        shares += rule.width;
+    const double whole = std::max(double(m_designedWidth), shares > 1 ? gridWidth / shares : double(gridWidth));
     for (int column = 0; column < m_model->columnCount(); ++column)
         if (const ColumnRule* rule = ruleFor(m_report, m_model->record().fieldName(column)))
-            DataGrid1->setColumnWidth(column, int(rule->width * gridWidth));
+            DataGrid1->setColumnWidth(column, int(rule->width * whole));
 }
 
 void frmRep1::resizeEvent(QResizeEvent* event)
@@ -107,6 +120,7 @@ void frmRep1::resizeEvent(QResizeEvent* event)
     if (layout())
         layout()->activate();
     applyColumnWidths();
+    lblEmpty->setGeometry(DataGrid1->viewport()->rect());
 }
 
 void frmRep1::showEvent(QShowEvent* event)

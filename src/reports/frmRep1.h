@@ -26,6 +26,8 @@ public:
     QPushButton* btnPrint;
     // Which evaluation the rows come from.
     QLabel* lblRun;
+    // Over the grid when the report has no rows.
+    QLabel* lblEmpty;
 
     // Binds the report's page design to this result set and opens its
     // preview, hiding the viewer until the preview ends.
@@ -41,6 +43,7 @@ private:
 
     const ReportDef& m_report;
     ReportModel* m_model;
+    int m_designedWidth = 0; // the grid's width at the design's size
 };
 
 } // namespace marrowick
