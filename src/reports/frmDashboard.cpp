@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QGraphicsScene>
 #include <QGridLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QHorizontalBarSeries>
 #include <QKeyEvent>
@@ -233,6 +234,21 @@ QStringList changeTexts(const FigureChange& c)
     return {c.after.label, valueOrDash(c.before), valueOrDash(c.after), difference, beyond};
 }
 
+// Whether a record fared better or worse: a duplicate caught beats one
+// flagged, which beats one missed; a person kept whole beats one merged with
+// a stranger or lost. A record absent under its own names was merged into
+// its group. A record new to a run is neither.
+QString changeWord(const QString& before, const QString& after)
+{
+    static const QHash<QString, int> rank{{QStringLiteral("caught"), 3},        {QStringLiteral("absent"), 3},
+                                          {QStringLiteral("kept_apart"), 3},    {QStringLiteral("flagged"), 2},
+                                          {QStringLiteral("missed"), 1},        {QStringLiteral("stranger_merge"), 0},
+                                          {QStringLiteral("lost"), 0}};
+    if (!rank.contains(before) || !rank.contains(after) || rank[before] == rank[after])
+        return QStringLiteral("neutral");
+    return rank[after] > rank[before] ? QStringLiteral("better") : QStringLiteral("worse");
+}
+
 QString outcomeText(const QString& outcome)
 {
     return outcome.isEmpty() ? QStringLiteral("(not in run)") : explain::outcomeWords(outcome);
@@ -322,15 +338,31 @@ frmDashboard::frmDashboard()
     grdRecords = new QTableView(comparison);
     grdRecords->setObjectName(QStringLiteral("grdRecords"));
     prepareGrid(grdRecords);
-    grdRecords->setModel(m_records);
+    RowFilter* filter = sortAndFilter(grdRecords, m_records);
+    cboChange = new QComboBox(comparison);
+    cboChange->setObjectName(QStringLiteral("cboChange"));
+    for (const auto& [caption, word] : {std::pair{"All changes", ""}, {"Worse only", "worse"}, {"Better only", "better"},
+                                        {"Neutral only", "neutral"}})
+        cboChange->addItem(QString::fromLatin1(caption), QString::fromLatin1(word));
+    connect(cboChange, &QComboBox::currentIndexChanged, filter,
+            [this, filter] { filter->require(0, {3}, cboChange->currentData().toString()); });
+    cboOutcome = filterChoice(comparison, QStringLiteral("cboOutcome"), filter, 1, {1, 2});
+    auto* choices = new QHBoxLayout;
+    auto* show = new QLabel(QStringLiteral("S&how:"), comparison);
+    show->setBuddy(cboChange);
+    choices->addWidget(show);
+    choices->addWidget(cboChange);
+    choices->addWidget(cboOutcome);
+    choices->addStretch(1);
     auto* compared = new QGridLayout(comparison);
     compared->addWidget(lblComparison, 0, 0, 1, 2);
-    compared->addWidget(grdFigures, 1, 0, 2, 1);
+    compared->addWidget(grdFigures, 1, 0, 3, 1);
     compared->addWidget(lblRecords, 1, 1);
-    compared->addWidget(grdRecords, 2, 1);
+    compared->addLayout(choices, 2, 1);
+    compared->addWidget(grdRecords, 3, 1);
     compared->setColumnStretch(0, 3);
     compared->setColumnStretch(1, 2);
-    compared->setRowStretch(2, 1);
+    compared->setRowStretch(3, 1);
     // A line a row: forty-odd figures and the changed records fit with little scrolling.
     for (QTableView* table : {grdFigures, grdRecords}) {
         table->verticalHeader()->setMinimumSectionSize(0);
@@ -376,7 +408,7 @@ frmDashboard::frmDashboard()
         }
     });
     connect(grdRecords, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        frmExplain::open(m_records->index(index.row(), 0).data(Qt::UserRole).toLongLong(), this);
+        frmExplain::open(index.siblingAtColumn(0).data(Qt::UserRole).toLongLong(), this);
     });
     connect(btnPrint, &QPushButton::clicked, this, &frmDashboard::Print);
     connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
@@ -490,17 +522,18 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
             }
         m_figureChanges->appendRow(row);
     }
-    m_records->setHorizontalHeaderLabels(
-        {QStringLiteral("Record"), QStringLiteral("Run %1").arg(*earlier), QStringLiteral("Run %1").arg(m_run.run)});
+    m_records->setHorizontalHeaderLabels({QStringLiteral("Record"), QStringLiteral("Run %1").arg(*earlier),
+                                          QStringLiteral("Run %1").arg(m_run.run), QStringLiteral("Change")});
     for (const OutcomeChange& o : m_comparison->changed) {
         QList<QStandardItem*> row{cell(QString::number(o.id), Qt::AlignRight | Qt::AlignVCenter), cell(outcomeText(o.before)),
-                                  cell(outcomeText(o.after))};
+                                  cell(outcomeText(o.after)), cell(changeWord(o.before, o.after))};
         row.front()->setData(o.id, Qt::UserRole);
         m_records->appendRow(row);
     }
     lblRecords->setText(QStringLiteral("Records whose outcome changed: %1. Double-click one, or press Enter on it, for its "
                                        "explanation; an explanation shows the latest evaluation.")
                             .arg(m_comparison->changed.size()));
+    offerValues(cboOutcome, QStringLiteral("Any outcome"), *m_records, {1, 2});
     grdFigures->resizeColumnsToContents();
     // The figure's name takes the room the numbers leave.
     grdFigures->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);

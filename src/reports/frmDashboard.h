@@ -48,6 +48,9 @@ public:
     QTableView* grdFigures;
     QLabel* lblRecords;
     QTableView* grdRecords;
+    // Narrow the changed records: worse, better or neutral; one outcome.
+    QComboBox* cboChange;
+    QComboBox* cboOutcome;
     QPushButton* btnPrint;
     QPushButton* btnExportPdf;
     // Where the last export went.

@@ -7,6 +7,7 @@
 #include "database/DbError.h"
 #include "platform/Platform.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -162,6 +163,10 @@ bool frmExplain::ExportPdf(QString path)
     return true;
 }
 
+namespace {
+constexpr int kOutcomeColumn = 3;
+}
+
 frmOutcomeList* frmOutcomeList::open(int report, const QString& problemCode, const QString& caption, QWidget* near)
 {
     return openBeside(near, QStringLiteral("The records cannot be listed."),
@@ -180,16 +185,21 @@ frmOutcomeList::frmOutcomeList(int report, const QString& problemCode, const QSt
     grdRecords = new QTableView(this);
     grdRecords->setObjectName(QStringLiteral("grdRecords"));
     prepareGrid(grdRecords);
-    grdRecords->setModel(m_model);
+    RowFilter* filter = sortAndFilter(grdRecords, m_model);
+    cboOutcome = filterChoice(this, QStringLiteral("cboOutcome"), filter, 0, {kOutcomeColumn});
+    auto* show = new QLabel(QStringLiteral("&Show:"), this);
+    show->setBuddy(cboOutcome);
     btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(show);
+    buttons->addWidget(cboOutcome);
     buttons->addStretch(1);
     buttons->addWidget(btnClose);
     layout->addWidget(m_hint);
     layout->addWidget(grdRecords, 1);
     layout->addLayout(buttons);
     connect(grdRecords, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        frmExplain::open(m_model->index(index.row(), 0).data(Qt::UserRole).toLongLong(), this);
+        frmExplain::open(index.siblingAtColumn(0).data(Qt::UserRole).toLongLong(), this);
     });
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
     fill();
@@ -213,9 +223,11 @@ void frmOutcomeList::fill()
         row.front()->setData(r.id, Qt::UserRole);
         m_model->appendRow(row);
     }
-    m_hint->setText(QStringLiteral("%1: %2 records. Double-click a record, or press Enter on it, for its explanation.")
+    m_hint->setText(QStringLiteral("%1: %2 records. Double-click a record, or press Enter on it, for its explanation; "
+                                   "click a heading to sort.")
                         .arg(m_caption)
                         .arg(m_model->rowCount()));
+    offerValues(cboOutcome, QStringLiteral("All outcomes"), *m_model, {kOutcomeColumn});
     grdRecords->resizeColumnsToContents();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -56,6 +57,8 @@ public:
     ~frmOutcomeList() override;
 
     QTableView* grdRecords;
+    // Narrows the list to one outcome.
+    QComboBox* cboOutcome;
     QPushButton* btnClose;
 
 public slots:

@@ -9,6 +9,7 @@
 #include "shell/frmStep3.h"
 
 #include <QDir>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -44,8 +45,15 @@ private slots:
             const QString code = shownRows.index(0, fieldColumn(shownRows, QStringLiteral("ProblemCode"))).data().toString();
             const QStringList expected = rows(ofType, QVariantList(ofType.count(QLatin1Char('?')), code));
             QCOMPARE(QString::number(lists.front()->grdRecords->model()->rowCount()), expected.value(0));
-            activateFirstRow(lists.front()->grdRecords, true);
-            id = lists.front()->grdRecords->model()->index(0, 0).data().toLongLong();
+            QVERIFY(!lists.front()->cboOutcome->currentData().isValid() || lists.front()->cboOutcome->currentData().toString().isEmpty());
+            // Narrowed to one outcome, sorted by record: the first row is then the one opened.
+            frmOutcomeList* list = lists.front();
+            list->cboOutcome->setCurrentIndex(1);
+            for (int row = 0; row < list->grdRecords->model()->rowCount(); ++row)
+                QCOMPARE(list->grdRecords->model()->index(row, 3).data().toString(), list->cboOutcome->currentText());
+            list->grdRecords->sortByColumn(0, Qt::DescendingOrder);
+            activateFirstRow(list->grdRecords, true);
+            id = list->grdRecords->model()->index(0, 0).data().toLongLong();
         }
 
         const QList<frmExplain*> shown = shownWindows<frmExplain>();

@@ -44,6 +44,49 @@ private slots:
     }
     void cleanupTestCase() { session.reset(); }
 
+    // The changed records sort by any column and narrow to worse (or better)
+    // changes, in words, or to one outcome; Tab reaches the list.
+    void changedRecordsSortAndFilter()
+    {
+        window->compareWith(1);
+        QAbstractItemModel* records = window->grdRecords->model();
+        const int all = records->rowCount();
+        QVERIFY(all > 2);
+        int worse = 0;
+        for (int r = 0; r < all; ++r) {
+            const QString before = records->index(r, 1).data().toString(), after = records->index(r, 2).data().toString();
+            const QString change = records->index(r, 3).data().toString();
+            if (before == QLatin1String("flagged") && after == QLatin1String("caught"))
+                QCOMPARE(change, QStringLiteral("better"));
+            if (before == QLatin1String("caught") && after != QLatin1String("caught") && after != QLatin1String("absent"))
+                QCOMPARE(change, QStringLiteral("worse"));
+            worse += change == QLatin1String("worse");
+        }
+        window->cboChange->setCurrentIndex(window->cboChange->findText(QStringLiteral("Worse only")));
+        QCOMPARE(records->rowCount(), worse);
+        for (int r = 0; r < records->rowCount(); ++r)
+            QCOMPARE(records->index(r, 3).data().toString(), QStringLiteral("worse"));
+        window->cboChange->setCurrentIndex(0);
+        const QString outcome = window->cboOutcome->itemText(1);
+        window->cboOutcome->setCurrentIndex(1);
+        QVERIFY(records->rowCount() > 0 && records->rowCount() < all);
+        for (int r = 0; r < records->rowCount(); ++r)
+            QVERIFY(records->index(r, 1).data().toString() == outcome || records->index(r, 2).data().toString() == outcome);
+        window->cboOutcome->setCurrentIndex(0);
+        QCOMPARE(records->rowCount(), all);
+
+        // Record numbers sort as numbers.
+        window->grdRecords->sortByColumn(0, Qt::DescendingOrder);
+        for (int r = 1; r < all; ++r)
+            QVERIFY(records->index(r - 1, 0).data().toLongLong() > records->index(r, 0).data().toLongLong());
+
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->grdFigures->setFocus();
+        for (int i = 0; i < 6 && QApplication::focusWidget() != window->grdRecords; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window->grdRecords);
+    }
+
     void opensOnceBesideTheReportPage()
     {
         window->close();
