@@ -6,11 +6,14 @@
 #include "ReportPreview.h"
 #include "frmExplain.h"
 
+#include <QAreaSeries>
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QCompleter>
+#include <QDateTimeAxis>
 #include <QDir>
 #include <QGraphicsScene>
 #include <QGridLayout>
@@ -29,6 +32,7 @@
 #include <QScrollArea>
 #include <QSettings>
 #include <QStandardItemModel>
+#include <QStringListModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -155,8 +159,50 @@ QChart* specificityChart(const std::vector<Figure>& figures)
     return barChart(QStringLiteral("Specificity by kind of look-alike"), figures, false, kOrange);
 }
 
-QChart* trendChart(const std::vector<history::TrendPoint>& points)
+// The range each score spanned over the older runs, in at most sixty steps:
+// an area between the lowest and the highest.
+QAreaSeries* rangeBand(const std::vector<SavedRun>& runs, size_t count, bool sensitivity, const QColor& colour, Qt::BrushStyle pattern)
 {
+    constexpr size_t kBins = 60;
+    auto* upper = new QLineSeries;
+    auto* lower = new QLineSeries;
+    for (size_t bin = 0; bin < kBins; ++bin) {
+        const size_t first = bin * count / kBins, last = (bin + 1) * count / kBins;
+        if (first == last)
+            continue;
+        double low = 100, high = 0;
+        for (size_t i = first; i < last; ++i) {
+            const double v = sensitivity ? runs[i].sensitivity : runs[i].specificity;
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+        for (size_t i : {first, last - 1}) {
+            upper->append(double(runs[i].time.toMSecsSinceEpoch()), high);
+            lower->append(double(runs[i].time.toMSecsSinceEpoch()), low);
+        }
+    }
+    auto* band = new QAreaSeries(upper, lower);
+    upper->setParent(band);
+    lower->setParent(band);
+    band->setName(QStringLiteral("%1, runs %2–%3: range")
+                      .arg(sensitivity ? QStringLiteral("Sensitivity") : QStringLiteral("Specificity"))
+                      .arg(runs.front().run)
+                      .arg(runs[count - 1].run));
+    QColor light = colour;
+    light.setAlpha(90);
+    band->setBrush(QBrush(light, pattern));
+    band->setPen(QPen(colour, 0.5));
+    return band;
+}
+
+// The last hundred runs in full, by the date they were evaluated; older ones
+// as a band of the range their scores spanned, so that ten thousand runs
+// read as well as ten.
+QChart* trendChart(const std::vector<history::TrendPoint>& points, const std::vector<SavedRun>& runs)
+{
+    const size_t older = points.empty() ? runs.size()
+                                        : size_t(std::count_if(runs.begin(), runs.end(),
+                                                               [&](const SavedRun& r) { return r.run < points.front().run; }));
     QChart* chart = newChart(QStringLiteral("Overall scores by run"));
     // Markers while they stay apart; past that, packed markers would hide
     // the dashes, and the lines alone tell the two apart.
@@ -177,26 +223,41 @@ QChart* trendChart(const std::vector<history::TrendPoint>& points)
     squares->setBorderColor(kVermillion);
     double lowest = 100;
     for (const history::TrendPoint& p : points) {
+        const double at = double(p.time.toMSecsSinceEpoch());
         if (const std::optional<double> v = p.sensitivity.value()) {
-            sensitivity->append(double(p.run), *v);
+            sensitivity->append(at, *v);
             lowest = std::min(lowest, *v);
         }
         if (const std::optional<double> v = p.specificity.value()) {
-            specificity->append(double(p.run), *v);
-            squares->append(double(p.run), *v);
+            specificity->append(at, *v);
+            squares->append(at, *v);
             lowest = std::min(lowest, *v);
         }
     }
-    const double first = points.empty() ? 1 : double(points.front().run), last = points.empty() ? 1 : double(points.back().run);
-    QValueAxis* runs = valueAxis(chart, Qt::AlignBottom, first - 0.5, last + 0.5, QStringLiteral("Run"));
-    // Whole run numbers only, about ten of them.
-    runs->setTickType(QValueAxis::TicksDynamic);
-    runs->setTickAnchor(first);
-    runs->setTickInterval(std::max(1.0, std::ceil((last - first + 1) / 10)));
+    std::vector<QAbstractSeries*> series;
+    if (older) {
+        for (bool which : {true, false}) {
+            QAreaSeries* band = rangeBand(runs, older, which, which ? kBlue : kVermillion, which ? Qt::BDiagPattern : Qt::FDiagPattern);
+            for (const QPointF& p : band->lowerSeries()->points())
+                lowest = std::min(lowest, p.y());
+            series.push_back(band);
+        }
+    }
+    const QDateTime first = runs.empty() ? QDateTime::currentDateTimeUtc() : runs.front().time;
+    const QDateTime last = runs.empty() ? first : runs.back().time;
+    auto* dates = new QDateTimeAxis;
+    // Room either side of the first and last run; a day apart at least.
+    const qint64 span = std::max<qint64>(first.secsTo(last), 86400);
+    dates->setRange(first.addSecs(-span / 20), last.addSecs(span / 20));
+    dates->setFormat(span > 3 * 86400 ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("MM-dd HH:mm"));
+    dates->setTickCount(5);
+    dates->setTitleText(QStringLiteral("Evaluated (UTC)"));
+    chart->addAxis(dates, Qt::AlignBottom);
     // Scores sit near the top: a scale from 0 would flatten every change.
     valueAxis(chart, Qt::AlignLeft, std::max(0.0, std::floor((lowest - 2) / 5) * 5), 100, QStringLiteral("%"));
-    for (QAbstractSeries* series : std::initializer_list<QAbstractSeries*>{sensitivity, specificity, squares})
-        attach(chart, series);
+    series.insert(series.end(), {sensitivity, specificity, squares});
+    for (QAbstractSeries* s : series)
+        attach(chart, s);
     chart->legend()->markers(squares).front()->setVisible(false);
     return chart;
 }
@@ -305,6 +366,13 @@ frmDashboard::frmDashboard()
     // Room for a run's number, file and time; a long file name is cut, not the scores beside it.
     cboCompare->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboCompare->setMinimumContentsLength(32);
+    // Thousands of runs: typing any part of a run's number, file or date narrows the list.
+    m_choices = new QStringListModel(cboCompare);
+    cboCompare->setModel(m_choices);
+    cboCompare->setEditable(true);
+    cboCompare->setInsertPolicy(QComboBox::NoInsert);
+    cboCompare->completer()->setFilterMode(Qt::MatchContains);
+    cboCompare->completer()->setCompletionMode(QCompleter::PopupCompletion);
     auto* compareLabel = new QLabel(QStringLiteral("Compare &with..."), this);
     compareLabel->setBuddy(cboCompare);
 
@@ -401,8 +469,8 @@ frmDashboard::frmDashboard()
 
     connect(cboCompare, &QComboBox::activated, this, [this](int index) {
         try {
-            const QVariant run = cboCompare->itemData(index);
-            compareWith(run.isNull() ? std::nullopt : std::optional<qint64>(run.toLongLong()));
+            const qint64 run = index > 0 && size_t(index) < m_compareRuns.size() ? m_compareRuns[size_t(index)] : 0;
+            compareWith(run ? std::optional<qint64>(run) : std::nullopt);
         } catch (...) {
             showCurrentFailure(QStringLiteral("The comparison cannot be shown."));
         }
@@ -447,7 +515,9 @@ void frmDashboard::load(qint64 run)
         throw DbError(DbError::NoCurrentRecord, QStringLiteral("Run %1 is not saved.").arg(run));
     m_run = *saved;
     m_figures = history::runFigures(run);
-    m_trend = history::trend();
+    // Every run for the list to compare with and the trend's band; the last hundred in full.
+    m_runs = history::savedRuns();
+    m_trend = history::trend(m_runs.size() > 100 ? m_runs[m_runs.size() - 100].run : 0);
     setWindowTitle(QStringLiteral("Dashboard: run %1, %2").arg(run).arg(m_run.file));
     // Both scores on one line: the height is the charts'.
     const QStringList scores = scoreLines();
@@ -455,7 +525,7 @@ void frmDashboard::load(qint64 run)
 
     // Each view owns its chart only until it is given another.
     for (auto [view, chart] : {std::pair{chtSensitivity, sensitivityChart(m_figures)},
-                               std::pair{chtSpecificity, specificityChart(m_figures)}, std::pair{chtTrend, trendChart(m_trend)}}) {
+                               std::pair{chtSpecificity, specificityChart(m_figures)}, std::pair{chtTrend, trendChart(m_trend, m_runs)}}) {
         QChart* old = view->chart();
         view->setChart(chart);
         delete old;
@@ -469,12 +539,15 @@ void frmDashboard::load(qint64 run)
     chtSensitivity->setMinimumHeight(bars(chtSensitivity) * (line + 1) + 6 * line);
     chtSpecificity->setMinimumHeight(bars(chtSpecificity) * line * 3 / 2 + 6 * line);
 
-    cboCompare->clear();
-    cboCompare->addItem(QStringLiteral("(no comparison)"));
-    const std::vector<SavedRun> runs = history::savedRuns();
-    for (auto r = runs.rbegin(); r != runs.rend(); ++r)
-        if (r->run < run)
-            cboCompare->addItem(QStringLiteral("Run ") + runText(*r), r->run);
+    // One list, set at once: a combo box adds ten thousand items one by one slowly.
+    QStringList choices{QStringLiteral("(no comparison)")};
+    m_compareRuns.assign(1, 0);
+    for (auto r = m_runs.rbegin(); r != m_runs.rend(); ++r)
+        if (r->run < run) {
+            choices << QStringLiteral("Run ") + runText(*r);
+            m_compareRuns.push_back(r->run);
+        }
+    m_choices->setStringList(choices);
     cboCompare->setEnabled(cboCompare->count() > 1);
     compareWith(std::nullopt);
     if (m_preview)
@@ -497,7 +570,8 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
     m_records->clear();
     if (earlier)
         m_comparison = history::compareRuns(*earlier, m_run.run);
-    cboCompare->setCurrentIndex(std::max(0, cboCompare->findData(earlier ? QVariant(*earlier) : QVariant())));
+    const auto chosen = std::find(m_compareRuns.begin(), m_compareRuns.end(), earlier.value_or(0));
+    cboCompare->setCurrentIndex(chosen == m_compareRuns.end() ? 0 : int(chosen - m_compareRuns.begin()));
     tabs->setTabEnabled(1, m_comparison.has_value());
     if (!m_comparison) {
         tabs->setCurrentIndex(0);
@@ -643,7 +717,7 @@ bool frmDashboard::paint(QPagedPaintDevice& device, int fromPage, int toPage) co
     startPage();
     chart(specificityChart(m_figures), 0.45);
     y += font(10, false);
-    chart(trendChart(m_trend), 0.45);
+    chart(trendChart(m_trend, m_runs), 0.45);
     if (!m_comparison)
         return true;
 

@@ -11,6 +11,7 @@ class QLabel;
 class QPagedPaintDevice;
 class QPushButton;
 class QStandardItemModel;
+class QStringListModel;
 class QTabWidget;
 class QTableView;
 
@@ -73,7 +74,10 @@ private:
 
     SavedRun m_run;
     std::vector<Figure> m_figures;
-    std::vector<history::TrendPoint> m_trend;
+    std::vector<SavedRun> m_runs;
+    std::vector<history::TrendPoint> m_trend; // the last hundred runs
+    QStringListModel* m_choices;              // of cboCompare: no comparison, then the earlier runs, newest first
+    std::vector<qint64> m_compareRuns;        // their runs, 0 for none
     std::optional<RunComparison> m_comparison;
     QStandardItemModel* m_figureChanges;
     QStandardItemModel* m_records;

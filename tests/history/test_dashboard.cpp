@@ -1,6 +1,7 @@
 // The dashboard: its charts read from the saved runs, the comparison with an
 // earlier run, one window beside the report pages, and its PDF.
 #include "PageSession.h"
+#include "database/Db.h"
 #include "history/RunHistory.h"
 #include "reports/Explanation.h"
 #include "reports/frmDashboard.h"
@@ -10,6 +11,7 @@
 #include <QBarSet>
 #include <QChartView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QHorizontalBarSeries>
 #include <QDir>
 #include <QLabel>
@@ -148,8 +150,10 @@ private slots:
         const QList<QLineSeries*> lines = window->chtTrend->chart()->findChildren<QLineSeries*>();
         QCOMPARE(lines.size(), 2);
         for (size_t i = 0; i < trend.size(); ++i) {
-            QCOMPARE(lines[0]->at(int(i)), QPointF(double(trend[i].run), *trend[i].sensitivity.value()));
-            QCOMPARE(lines[1]->at(int(i)), QPointF(double(trend[i].run), *trend[i].specificity.value()));
+            // By the date each run was evaluated.
+            const double at = double(trend[i].time.toMSecsSinceEpoch());
+            QCOMPARE(lines[0]->at(int(i)), QPointF(at, *trend[i].sensitivity.value()));
+            QCOMPARE(lines[1]->at(int(i)), QPointF(at, *trend[i].specificity.value()));
         }
         QVERIFY(lines[0]->pen().style() != lines[1]->pen().style()); // told apart without colour
     }
@@ -213,6 +217,39 @@ private slots:
         settle();
         QVERIFY(shownWindows<ReportPreview>().isEmpty()); // it went with the window's figures
     }
+
+    // Past a hundred runs the trend draws the last hundred in full and the
+    // older ones as a band of their range; the list to compare with narrows
+    // as one types. The last test: it adds 110 runs.
+    void manyRunsStayReadable()
+    {
+        window->close();
+        settle();
+        for (int i = 0; i < 110; ++i) {
+            Savepoint unit;
+            history::saveRun(sample("typical"));
+            unit.commit();
+        }
+        window = frmDashboard::open();
+        QVERIFY(window);
+        QList<QLineSeries*> drawn;
+        for (QAbstractSeries* series : window->chtTrend->chart()->series())
+            if (auto* line = qobject_cast<QLineSeries*>(series); line && series->type() == QAbstractSeries::SeriesTypeLine)
+                drawn << line;
+        QCOMPARE(drawn.size(), 2);
+        QCOMPARE(drawn[0]->count(), 100);
+        int bands = 0;
+        for (QAbstractSeries* series : window->chtTrend->chart()->series())
+            bands += series->type() == QAbstractSeries::SeriesTypeArea;
+        QCOMPARE(bands, 2);
+
+        QCOMPARE(window->cboCompare->count(), 112);
+        window->cboCompare->completer()->setCompletionPrefix(QStringLiteral("results-aggressive"));
+        QCOMPARE(window->cboCompare->completer()->completionCount(), 1);
+        window->cboCompare->completer()->setCompletionPrefix(QStringLiteral("Run 11"));
+        QCOMPARE(window->cboCompare->completer()->completionCount(), 3); // runs 11, 110 and 111
+    }
+
 };
 
 QTEST_MAIN(TestDashboard)
