@@ -12,6 +12,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QCursor>
 #include <QCompleter>
 #include <QDateTimeAxis>
 #include <QDir>
@@ -34,6 +35,7 @@
 #include <QStandardItemModel>
 #include <QStringListModel>
 #include <QTabWidget>
+#include <QToolTip>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -117,20 +119,30 @@ QChart* barChart(const QString& title, const std::vector<Figure>& figures, bool 
     auto* set = new QBarSet(sensitivity ? QStringLiteral("Sensitivity") : QStringLiteral("Specificity"));
     set->setBrush(colour);
     set->setPen(QPen(Qt::black, 0.5));
+    auto* categories = new QBarCategoryAxis;
+    QFont small = categories->labelsFont();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    // A label longer than any the deck has is shortened; hovering its bar
+    // shows it whole, with its score.
+    const QFontMetrics metrics(small);
     QStringList labels;
     for (const Figure* f : shown) {
         set->append(*f->value());
-        labels << f->label;
+        const QString shortened = metrics.elidedText(f->label, Qt::ElideRight, 40 * metrics.averageCharWidth());
+        labels << (labels.contains(shortened) ? f->label : shortened);
     }
     auto* bars = new QHorizontalBarSeries;
     bars->append(set);
     bars->setBarWidth(0.65);
-    auto* categories = new QBarCategoryAxis;
+    QObject::connect(bars, &QHorizontalBarSeries::hovered, chart, [shown](bool status, int index) {
+        if (status && index >= 0 && size_t(index) < shown.size())
+            QToolTip::showText(QCursor::pos(), QStringLiteral("%1: %2").arg(shown[size_t(index)]->label, percent(*shown[size_t(index)]->value())));
+        else
+            QToolTip::hideText();
+    });
     categories->append(labels);
     // Whole labels, small enough that none of the 30-odd problem types is skipped.
     categories->setTruncateLabels(false);
-    QFont small = categories->labelsFont();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
     categories->setLabelsFont(small);
     chart->addAxis(categories, Qt::AlignLeft);
     valueAxis(chart, Qt::AlignBottom, 0, 100, QStringLiteral("%, with 95 % confidence interval"))->setTickCount(11);
@@ -401,7 +413,6 @@ frmDashboard::frmDashboard()
     grdFigures->setObjectName(QStringLiteral("grdFigures"));
     prepareGrid(grdFigures);
     grdFigures->setModel(m_figureChanges);
-    grdFigures->horizontalHeader()->setStretchLastSection(false);
     lblRecords = plainLabel(comparison, QStringLiteral("lblRecords"));
     grdRecords = new QTableView(comparison);
     grdRecords->setObjectName(QStringLiteral("grdRecords"));
@@ -538,6 +549,16 @@ void frmDashboard::load(qint64 run)
     const int line = QFontMetrics(font()).height();
     chtSensitivity->setMinimumHeight(bars(chtSensitivity) * (line + 1) + 6 * line);
     chtSpecificity->setMinimumHeight(bars(chtSpecificity) * line * 3 / 2 + 6 * line);
+    // Room for the widest label beside a readable plot: where the window has
+    // less, the charts scroll rather than clip their labels.
+    for (QChartView* view : {chtSensitivity, chtSpecificity}) {
+        auto* categories = qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front());
+        const QFontMetrics metrics(categories->labelsFont());
+        int widest = 0;
+        for (const QString& label : categories->categories())
+            widest = std::max(widest, metrics.horizontalAdvance(label));
+        view->setMinimumWidth(widest + 20 * metrics.averageCharWidth() + 4 * line);
+    }
 
     // One list, set at once: a combo box adds ten thousand items one by one slowly.
     QStringList choices{QStringLiteral("(no comparison)")};
@@ -609,8 +630,10 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
                             .arg(m_comparison->changed.size()));
     offerValues(cboOutcome, QStringLiteral("Any outcome"), *m_records, {1, 2});
     grdFigures->resizeColumnsToContents();
-    // The figure's name takes the room the numbers leave.
-    grdFigures->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // The figure's name stays readable however narrow the window: the grid
+    // scrolls instead; the last column takes any room to spare.
+    grdFigures->setColumnWidth(0, std::clamp(grdFigures->columnWidth(0), 12 * grdFigures->fontMetrics().averageCharWidth(),
+                                             40 * grdFigures->fontMetrics().averageCharWidth()));
     grdRecords->resizeColumnsToContents();
     tabs->setCurrentIndex(1);
 }
