@@ -549,15 +549,16 @@ void frmDashboard::load(qint64 run)
     const int line = QFontMetrics(font()).height();
     chtSensitivity->setMinimumHeight(bars(chtSensitivity) * (line + 1) + 6 * line);
     chtSpecificity->setMinimumHeight(bars(chtSpecificity) * line * 3 / 2 + 6 * line);
-    // Room for the widest label beside a readable plot: where the window has
-    // less, the charts scroll rather than clip their labels.
+    // Room for the widest label beside a readable plot: the chart's layout cuts
+    // labels that take more than 40 % of its width. Where the window has less,
+    // the charts scroll rather than clip their labels.
     for (QChartView* view : {chtSensitivity, chtSpecificity}) {
         auto* categories = qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front());
         const QFontMetrics metrics(categories->labelsFont());
         int widest = 0;
         for (const QString& label : categories->categories())
             widest = std::max(widest, metrics.horizontalAdvance(label));
-        view->setMinimumWidth(widest + 20 * metrics.averageCharWidth() + 4 * line);
+        view->setMinimumWidth(widest * 5 / 2 + 4 * line);
     }
 
     // One list, set at once: a combo box adds ten thousand items one by one slowly.

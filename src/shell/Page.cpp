@@ -146,7 +146,12 @@ void fitOnScreen(QWidget* window)
             taken << other->frameGeometry().topLeft();
     // A top-level window's position is that of its frame.
     const QRect placed = placement(QRect(window->pos(), window->size().grownBy(frame)), areas, taken);
-    window->resize(placed.size().shrunkBy(frame));
+    const QSize size = placed.size().shrunkBy(frame);
+    // A page of fixed size gives way too: on a small or scaled screen its
+    // buttons would otherwise lie past the screen's edge.
+    if (window->minimumSize() == window->maximumSize() && size != window->size())
+        window->setFixedSize(size);
+    window->resize(size);
     window->move(placed.topLeft());
 }
 } // namespace pages

@@ -235,7 +235,7 @@ private slots:
             int widest = 0;
             for (const QString& label : categories->categories())
                 widest = std::max(widest, metrics.horizontalAdvance(label));
-            QVERIFY(view->width() >= widest + 20 * metrics.averageCharWidth());
+            QVERIFY(view->width() >= widest * 5 / 2); // the chart's layout gives its labels 40 % at most
         }
         QVERIFY(window->findChild<QScrollArea*>(QStringLiteral("charts"))->horizontalScrollBar()->maximum() > 0);
         window->tabs->setCurrentIndex(1);
