@@ -40,6 +40,8 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     lblEmpty = new QLabel(QStringLiteral("No records"), DataGrid1->viewport());
     lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
     lblEmpty->setAlignment(Qt::AlignCenter);
+    // The grid lays its viewport out after the window: the label follows the viewport.
+    DataGrid1->viewport()->installEventFilter(this);
 
     auto* copy = new QAction(DataGrid1);
     copy->setShortcut(QKeySequence::Copy);
@@ -120,7 +122,13 @@ void frmRep1::resizeEvent(QResizeEvent* event)
     if (layout())
         layout()->activate();
     applyColumnWidths();
-    lblEmpty->setGeometry(DataGrid1->viewport()->rect());
+}
+
+bool frmRep1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DataGrid1->viewport() && event->type() == QEvent::Resize)
+        lblEmpty->setGeometry(DataGrid1->viewport()->rect());
+    return ReportPage::eventFilter(watched, event);
 }
 
 void frmRep1::showEvent(QShowEvent* event)

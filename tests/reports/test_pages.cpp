@@ -211,7 +211,9 @@ private slots:
         QVERIFY(viewer && viewer->isVisible() && viewer->DataGrid1->isVisible());
         QCOMPARE(viewer->resultSet()->rowCount(), 0);
         QCOMPARE(shownColumns(viewer), int(reportAt(4)->rules.size()));
+        settle();
         QVERIFY(viewer->lblEmpty->isVisible());
+        QCOMPARE(viewer->lblEmpty->geometry(), viewer->DataGrid1->viewport()->rect()); // over the grid, not a speck in its corner
         QCOMPARE(viewer->lblEmpty->text(), QStringLiteral("No records"));
     }
 
