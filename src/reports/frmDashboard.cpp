@@ -388,6 +388,56 @@ frmDashboard::frmDashboard()
     auto* compareLabel = new QLabel(QStringLiteral("Compare &with..."), this);
     compareLabel->setBuddy(cboCompare);
 
+    tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("tabs"));
+    // On a small screen the charts scroll rather than skip every other label.
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("charts"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(chartsTab());
+    tabs->addTab(scroller, QStringLiteral("C&harts"));
+    tabs->addTab(comparisonTab(), QStringLiteral("Co&mparison"));
+
+    btnPrint = button(this, QStringLiteral("btnPrint"), QStringLiteral("&Print..."));
+    btnExportPdf = button(this, QStringLiteral("btnExportPdf"), QStringLiteral("Export P&DF..."));
+    btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
+
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(lblScores, 1);
+    top->addWidget(compareLabel, 0, Qt::AlignTop);
+    top->addWidget(cboCompare, 0, Qt::AlignTop);
+    layout->addLayout(top);
+    layout->addWidget(tabs, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnPrint);
+    buttons->addWidget(btnExportPdf);
+    lblSaved = plainLabel(this, QStringLiteral("lblSaved"));
+    buttons->addWidget(lblSaved, 1);
+    buttons->addWidget(btnClose);
+    layout->addLayout(buttons);
+
+    connect(cboCompare, &QComboBox::activated, this, [this](int index) {
+        try {
+            const qint64 run = index > 0 && size_t(index) < m_compareRuns.size() ? m_compareRuns[size_t(index)] : 0;
+            compareWith(run ? std::optional<qint64>(run) : std::nullopt);
+        } catch (...) {
+            showCurrentFailure(QStringLiteral("The comparison cannot be shown."));
+        }
+    });
+    connect(grdRecords, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        frmExplain::open(index.siblingAtColumn(0).data(Qt::UserRole).toLongLong(), this);
+    });
+    connect(btnPrint, &QPushButton::clicked, this, &frmDashboard::Print);
+    connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
+    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
+    restorePlace(this, QStringLiteral("windows/frmDashboard"), QSize(1280, 860));
+}
+
+// The charts: problem types down the left, the look-alikes and the trend on the right.
+QWidget* frmDashboard::chartsTab()
+{
     auto chartView = [this](const QString& name) {
         auto* view = new QChartView(new QChart, this);
         view->setObjectName(name);
@@ -406,7 +456,12 @@ frmDashboard::frmDashboard()
     grid->addWidget(chtTrend, 1, 1);
     grid->setColumnStretch(0, 6);
     grid->setColumnStretch(1, 5);
+    return charts;
+}
 
+// Two runs side by side: the figures, and the records whose outcome changed.
+QWidget* frmDashboard::comparisonTab()
+{
     auto* comparison = new QWidget(this);
     lblComparison = plainLabel(comparison, QStringLiteral("lblComparison"));
     grdFigures = new QTableView(comparison);
@@ -447,52 +502,7 @@ frmDashboard::frmDashboard()
         table->verticalHeader()->setMinimumSectionSize(0);
         table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     }
-
-    tabs = new QTabWidget(this);
-    tabs->setObjectName(QStringLiteral("tabs"));
-    // On a small screen the charts scroll rather than skip every other label.
-    auto* scroller = new QScrollArea(this);
-    scroller->setObjectName(QStringLiteral("charts"));
-    scroller->setFrameShape(QFrame::NoFrame);
-    scroller->setWidgetResizable(true);
-    scroller->setWidget(charts);
-    tabs->addTab(scroller, QStringLiteral("C&harts"));
-    tabs->addTab(comparison, QStringLiteral("Co&mparison"));
-
-    btnPrint = button(this, QStringLiteral("btnPrint"), QStringLiteral("&Print..."));
-    btnExportPdf = button(this, QStringLiteral("btnExportPdf"), QStringLiteral("Export P&DF..."));
-    btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
-
-    auto* layout = new QVBoxLayout(this);
-    auto* top = new QHBoxLayout;
-    top->addWidget(lblScores, 1);
-    top->addWidget(compareLabel, 0, Qt::AlignTop);
-    top->addWidget(cboCompare, 0, Qt::AlignTop);
-    layout->addLayout(top);
-    layout->addWidget(tabs, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnPrint);
-    buttons->addWidget(btnExportPdf);
-    lblSaved = plainLabel(this, QStringLiteral("lblSaved"));
-    buttons->addWidget(lblSaved, 1);
-    buttons->addWidget(btnClose);
-    layout->addLayout(buttons);
-
-    connect(cboCompare, &QComboBox::activated, this, [this](int index) {
-        try {
-            const qint64 run = index > 0 && size_t(index) < m_compareRuns.size() ? m_compareRuns[size_t(index)] : 0;
-            compareWith(run ? std::optional<qint64>(run) : std::nullopt);
-        } catch (...) {
-            showCurrentFailure(QStringLiteral("The comparison cannot be shown."));
-        }
-    });
-    connect(grdRecords, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        frmExplain::open(index.siblingAtColumn(0).data(Qt::UserRole).toLongLong(), this);
-    });
-    connect(btnPrint, &QPushButton::clicked, this, &frmDashboard::Print);
-    connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
-    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
-    restorePlace(this, QStringLiteral("windows/frmDashboard"), QSize(1280, 860));
+    return comparison;
 }
 
 frmDashboard::~frmDashboard()

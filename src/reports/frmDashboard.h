@@ -67,6 +67,8 @@ protected:
 
 private:
     frmDashboard();
+    QWidget* chartsTab();
+    QWidget* comparisonTab();
     // Shows that run, afresh. Throws DbError.
     void load(qint64 run);
     bool paint(QPagedPaintDevice& device, int fromPage, int toPage) const;
