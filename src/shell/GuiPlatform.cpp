@@ -1,5 +1,6 @@
 #include "GuiPlatform.h"
 
+#include "Page.h"
 #include "frmProcessing.h"
 #include "reports/DataWindow.h"
 
@@ -121,6 +122,8 @@ QString GuiPlatform::OpenFileName(const QString& caption, const QStringList& fil
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(0));
+    // The dialog's own size may be larger than a small or scaled screen.
+    pages::fitOnScreen(&dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return remembered(caption, dialog.selectedFiles().first());
@@ -129,7 +132,12 @@ QString GuiPlatform::OpenFileName(const QString& caption, const QStringList& fil
 QString GuiPlatform::SaveFileName(const QString& caption, const QString& suggested, const QString& filter)
 {
     const QString start = QFileInfo(suggested).isAbsolute() ? suggested : QDir(lastFolder(caption)).filePath(suggested);
-    return remembered(caption, QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, start, filter));
+    QFileDialog dialog(QApplication::activeWindow(), caption, start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    pages::fitOnScreen(&dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return remembered(caption, dialog.selectedFiles().first());
 }
 
 bool GuiPlatform::ChoosePrinter(QPagedPaintDevice& printer)
