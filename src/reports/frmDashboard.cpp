@@ -313,10 +313,11 @@ QStringList changeTexts(const FigureChange& c)
 // its group. A record new to a run is neither.
 QString changeWord(const QString& before, const QString& after)
 {
-    static const QHash<QString, int> rank{{QStringLiteral("caught"), 3},        {QStringLiteral("absent"), 3},
-                                          {QStringLiteral("kept_apart"), 3},    {QStringLiteral("flagged"), 2},
-                                          {QStringLiteral("missed"), 1},        {QStringLiteral("stranger_merge"), 0},
-                                          {QStringLiteral("lost"), 0}};
+    // A group's main record, found ("main"), fares as well as a duplicate caught.
+    static const QHash<QString, int> rank{
+        {QStringLiteral("main"), 3},    {QStringLiteral("caught"), 3},         {QStringLiteral("absent"), 3},
+        {QStringLiteral("kept_apart"), 3}, {QStringLiteral("flagged"), 2},     {QStringLiteral("missed"), 1},
+        {QStringLiteral("stranger_merge"), 0}, {QStringLiteral("lost"), 0}};
     if (!rank.contains(before) || !rank.contains(after) || rank[before] == rank[after])
         return QStringLiteral("neutral");
     return rank[after] > rank[before] ? QStringLiteral("better") : QStringLiteral("worse");
