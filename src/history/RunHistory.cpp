@@ -97,12 +97,15 @@ std::vector<Figure> runFigures(qint64 id)
     return figures;
 }
 
-std::vector<TrendPoint> trend()
+std::vector<TrendPoint> trend(qint64 fromRun)
 {
     std::vector<TrendPoint> points;
+    // The overall figures come first in every run: their positions find them by the index.
     for (QSqlQuery q = run(QStringLiteral(
              "SELECT r.RunID, r.RunTime, f.Name, f.Label, f.Successes, f.Trials FROM tblRuns r JOIN tblRunFigures f ON "
-             "f.RunID = r.RunID AND f.Name IN ('sensitivity', 'specificity') ORDER BY r.RunID, f.Position"));
+             "f.RunID = r.RunID AND f.Position < 2 AND f.Name IN ('sensitivity', 'specificity') WHERE r.RunID >= ? "
+             "ORDER BY r.RunID, f.Position"),
+                           {fromRun});
          q.next();) {
         const qint64 id = q.value(0).toLongLong();
         if (points.empty() || points.back().run != id)

@@ -64,7 +64,8 @@ struct TrendPoint {
     Figure sensitivity;
     Figure specificity;
 };
-std::vector<TrendPoint> trend();
+// From that run on (0: every run).
+std::vector<TrendPoint> trend(qint64 fromRun = 0);
 
 RunComparison compareRuns(qint64 from, qint64 to);
 

@@ -108,6 +108,24 @@ std::vector<RecordOutcome> outcomesOfProblem(int report, const QString& code)
     return readOutcomes(QStringLiteral("WHERE d.ProblemCode = ?"), {code});
 }
 
+QString problemWords(qint64 id)
+{
+    QSqlQuery q = run(QStringLiteral("SELECT d.ProblemCode, p.ProbDesc, s.ProbDesc FROM DupTestData d "
+                                     "LEFT JOIN tblProbDescMap p ON p.ProbCode = d.ProblemCode "
+                                     "LEFT JOIN tblSecondProbDescMap s ON s.ProbCode = d.SecondProblem WHERE d.ID = ?"),
+                      {id});
+    if (!q.next())
+        return QString();
+    if (!q.value(1).toString().isEmpty())
+        return q.value(1).toString();
+    if (q.value(0).toString().compare(QLatin1String("DL_BASE_RECORD"), Qt::CaseInsensitive) == 0)
+        return q.value(2).toString().isEmpty() ? QStringLiteral("Look-alike of another person")
+                                               : QStringLiteral("Look-alike of another person: ") + q.value(2).toString();
+    if (q.value(0).toString().compare(QLatin1String("BASE_RECORD"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Not a duplicate");
+    return q.value(0).toString();
+}
+
 QString outcomeWords(const QString& outcome)
 {
     if (outcome == QLatin1String("main"))
@@ -131,6 +149,24 @@ QString attemptWords(const std::optional<int>& attempt)
     default: return QStringLiteral("not found by any of the six looks");
     }
 }
+
+namespace {
+// Where a lost person probably went: the client that holds a look-alike, a
+// test person of another group with the same last name and the same birth
+// date, first name or mother. A registry that merges look-alikes merges
+// there. Empty when no look-alike was found.
+QString likelyAbsorber(const RecordOutcome& r)
+{
+    QSqlQuery q = run(QStringLiteral("SELECT o.ID, o.ClientID FROM DupTestData d JOIN DupTestData l ON l.ID <> d.ID AND "
+                                     "l.LastName = d.LastName AND (l.DOB = d.DOB OR l.FirstName = d.FirstName OR "
+                                     "l.MomMaiden = d.MomMaiden) JOIN tblRecordOutcomes o ON o.ID = l.ID AND o.GroupNo <> ? "
+                                     "AND o.ClientID IS NOT NULL WHERE d.ID = ? ORDER BY (l.DOB = d.DOB) DESC, o.ID LIMIT 1"),
+                      {r.group, r.id});
+    return q.next() ? QStringLiteral(" Its look-alike, test record %1, is client %2: the likely place it went.")
+                          .arg(q.value(0).toString(), q.value(1).toString())
+                    : QString();
+}
+} // namespace
 
 QString verdict(const RecordOutcome& r)
 {
@@ -158,7 +194,8 @@ QString verdict(const RecordOutcome& r)
         return QStringLiteral("Kept as a separate client, %1, without a potential-duplicate flag; the group's main client is %2.")
             .arg(client, mainClient);
     if (r.outcome == QLatin1String("lost"))
-        return QStringLiteral("Not in the registry's export, nor any other record of its group: the person was lost.");
+        return QStringLiteral("Not in the registry's export, nor any other record of its group: the person was lost.")
+            + likelyAbsorber(r);
     if (r.outcome == QLatin1String("absent")) {
         // A merge keeps the main record's names but the merged record's dose.
         QSqlQuery dose = run(QStringLiteral("SELECT 1 FROM IIS_LOADED_CHILD_ALL l JOIN DupTestVaccination v ON v.ID = ? "
@@ -213,7 +250,7 @@ ExplanationModel::ExplanationModel(qint64 id, QObject* parent) : QAbstractTableM
                                 .arg(m_record.id)
                                 .arg(m_record.place)
                                 .arg(m_record.group)
-                                .arg(m_record.problem, explain::outcomeWords(m_record.outcome));
+                                .arg(explain::problemWords(m_record.id), explain::outcomeWords(m_record.outcome));
 
     // The main record's values, which every other row is compared with.
     QStringList mainValues;

@@ -37,6 +37,8 @@ std::vector<RecordOutcome> outcomesSelected(const QString& selector);
 // or the TOTAL rows of the three summaries), for the drill-down of reports 1 to 3.
 std::vector<RecordOutcome> outcomesOfProblem(int report, const QString& problemCode);
 
+// The record's problem type as the reports word it; a look-alike by its kind.
+QString problemWords(qint64 id);
 // The outcome as a person says it: "main record", "kept apart", "merged with a stranger".
 QString outcomeWords(const QString& outcome);
 // How the record was found: "found by the mother's first name instead of her maiden name".

@@ -30,6 +30,44 @@ QString PageRenderer::family()
     return chosen;
 }
 
+PageRenderer::Fit PageRenderer::fit(const QString& text, const QFont& font, const QSizeF& box, double room,
+                                     const QPaintDevice* device)
+{
+    constexpr double kSmallest = 0.6, kStep = 0.05;
+    Fit result{font, false, false};
+    auto sized = [&](double factor) {
+        QFont f = font;
+        f.setPointSizeF(font.pointSizeF() * factor);
+        return f;
+    };
+    for (double factor = 1; factor >= kSmallest - 1e-9; factor -= kStep)
+        if (QFontMetricsF(sized(factor), device).horizontalAdvance(text) <= box.width()) {
+            result.font = sized(factor);
+            return result;
+        }
+    for (double factor = 1; factor >= kSmallest - 1e-9; factor -= kStep) {
+        const QFontMetricsF metrics(sized(factor), device);
+        const QRectF wrapped = metrics.boundingRect(QRectF(0, 0, box.width(), 1e6), Qt::AlignLeft | Qt::TextWordWrap, text);
+        if (wrapped.width() <= box.width() && wrapped.height() <= std::min(room, 2.5 * metrics.lineSpacing())) {
+            result.font = sized(factor);
+            result.twoLines = true;
+            return result;
+        }
+    }
+    result.cut = true;
+    return result;
+}
+
+int PageRenderer::roomBelow(const Section& section, size_t element)
+{
+    const Element& e = section.elements[element];
+    int room = section.height - e.top;
+    for (const Element& other : section.elements)
+        if (other.top > e.top && other.left < e.left + e.width && other.left + std::max(other.width, 1) > e.left)
+            room = std::min(room, other.top - e.top);
+    return std::max(room, e.height);
+}
+
 void PageRenderer::prepare(QPagedPaintDevice& device) const
 {
     const double inches = m_design.margin / kTwipsPerInch;
@@ -124,9 +162,16 @@ void PageRenderer::paintSection(QPainter& painter, const Section& section, doubl
                 continue;
             }
         }
-        // A value wider than its box ends in an ellipsis at the box's edge.
-        const QFontMetricsF metrics(font, painter.device());
-        painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, metrics.elidedText(text, Qt::ElideRight, box.width()));
+        // A name is worth more whole than at its size: smaller, or on two
+        // lines; only what fits neither way ends in an ellipsis.
+        const Fit fitted = fit(text, font, box.size(), roomBelow(section, i) * scale, painter.device());
+        painter.setFont(fitted.font);
+        if (fitted.twoLines)
+            painter.drawText(QRectF(box.topLeft(), QSizeF(box.width(), roomBelow(section, i) * scale)),
+                             Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+        else
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                             fitted.cut ? QFontMetricsF(font, painter.device()).elidedText(text, Qt::ElideRight, box.width()) : text);
     }
 }
 

@@ -2,10 +2,13 @@
 #include "PageDesign.h"
 
 #include <QDateTime>
+#include <QFont>
+#include <QSizeF>
 #include <vector>
 
 class QAbstractItemModel;
 class QPagedPaintDevice;
+class QPaintDevice;
 class QPainter;
 
 namespace marrowick {
@@ -27,6 +30,19 @@ public:
 
     // The font family: Arial where installed, otherwise its metric twin.
     static QString family();
+
+    // How a one-line value is drawn in its box on a device: at its size if it
+    // fits, else smaller down to 60 %, else on two lines in the room below
+    // the box's top; cut (at its size, with an ellipsis) only when none fits.
+    struct Fit {
+        QFont font;
+        bool twoLines = false;
+        bool cut = false;
+    };
+    static Fit fit(const QString& text, const QFont& font, const QSizeF& box, double room, const QPaintDevice* device);
+    // The room below an element's top, in twips: to the next element under
+    // it, or to its section's end.
+    static int roomBelow(const Section& section, size_t element);
 
 private:
     struct Page {

@@ -1,5 +1,6 @@
 #include "frmAnalysisReports.h"
 
+#include "DataWindow.h"
 #include "ReportCatalogue.h"
 #include "database/DbError.h"
 #include "frmDashboard.h"
@@ -46,6 +47,8 @@ frmAnalysisReports::frmAnalysisReports() : ReportPage(QSize(620, 460))
     btnView = makeButton(QStringLiteral("btnView"), QStringLiteral("&View"));
     cmdDashboard = makeButton(QStringLiteral("cmdDashboard"), QStringLiteral("&Dashboard"));
     addButtonRow(layout, {btnView, cmdDashboard});
+    lblRun = windows::plainLabel(this, QStringLiteral("lblRun"));
+    layout->addWidget(lblRun);
 
     connect(btnView, &QPushButton::clicked, this, &frmAnalysisReports::View);
     connect(cmdDashboard, &QPushButton::clicked, this, [this] { frmDashboard::open(this); });
@@ -54,6 +57,13 @@ frmAnalysisReports::frmAnalysisReports() : ReportPage(QSize(620, 460))
 
     lstReports->setCurrentRow(0);
     lstReports->setFocus();
+}
+
+void frmAnalysisReports::showEvent(QShowEvent* event)
+{
+    // The page stays loaded while evaluations come and go.
+    lblRun->setText(windows::currentRunLine());
+    ReportPage::showEvent(event);
 }
 
 int frmAnalysisReports::reportIndex() const

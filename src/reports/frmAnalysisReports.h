@@ -21,6 +21,11 @@ public:
     QPushButton* btnView;
     // Beyond the reports: the newest run's scores, charts and comparisons.
     QPushButton* cmdDashboard;
+    // Which evaluation the reports show: number, file and time.
+    QLabel* lblRun;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void View();

@@ -6,14 +6,19 @@
 #include "ReportPreview.h"
 #include "frmExplain.h"
 
+#include <QAreaSeries>
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QCursor>
+#include <QCompleter>
+#include <QDateTimeAxis>
 #include <QDir>
 #include <QGraphicsScene>
 #include <QGridLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QHorizontalBarSeries>
 #include <QKeyEvent>
@@ -28,11 +33,12 @@
 #include <QScrollArea>
 #include <QSettings>
 #include <QStandardItemModel>
-#include <QStandardPaths>
+#include <QStringListModel>
 #include <QTabWidget>
+#include <QToolTip>
 #include <QTableView>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <cmath>
 
 namespace marrowick {
@@ -113,20 +119,30 @@ QChart* barChart(const QString& title, const std::vector<Figure>& figures, bool 
     auto* set = new QBarSet(sensitivity ? QStringLiteral("Sensitivity") : QStringLiteral("Specificity"));
     set->setBrush(colour);
     set->setPen(QPen(Qt::black, 0.5));
+    auto* categories = new QBarCategoryAxis;
+    QFont small = categories->labelsFont();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    // A label longer than any the deck has is shortened; hovering its bar
+    // shows it whole, with its score.
+    const QFontMetrics metrics(small);
     QStringList labels;
     for (const Figure* f : shown) {
         set->append(*f->value());
-        labels << f->label;
+        const QString shortened = metrics.elidedText(f->label, Qt::ElideRight, 40 * metrics.averageCharWidth());
+        labels << (labels.contains(shortened) ? f->label : shortened);
     }
     auto* bars = new QHorizontalBarSeries;
     bars->append(set);
     bars->setBarWidth(0.65);
-    auto* categories = new QBarCategoryAxis;
+    QObject::connect(bars, &QHorizontalBarSeries::hovered, chart, [shown](bool status, int index) {
+        if (status && index >= 0 && size_t(index) < shown.size())
+            QToolTip::showText(QCursor::pos(), QStringLiteral("%1: %2").arg(shown[size_t(index)]->label, percent(*shown[size_t(index)]->value())));
+        else
+            QToolTip::hideText();
+    });
     categories->append(labels);
     // Whole labels, small enough that none of the 30-odd problem types is skipped.
     categories->setTruncateLabels(false);
-    QFont small = categories->labelsFont();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
     categories->setLabelsFont(small);
     chart->addAxis(categories, Qt::AlignLeft);
     valueAxis(chart, Qt::AlignBottom, 0, 100, QStringLiteral("%, with 95 % confidence interval"))->setTickCount(11);
@@ -155,8 +171,50 @@ QChart* specificityChart(const std::vector<Figure>& figures)
     return barChart(QStringLiteral("Specificity by kind of look-alike"), figures, false, kOrange);
 }
 
-QChart* trendChart(const std::vector<history::TrendPoint>& points)
+// The range each score spanned over the older runs, in at most sixty steps:
+// an area between the lowest and the highest.
+QAreaSeries* rangeBand(const std::vector<SavedRun>& runs, size_t count, bool sensitivity, const QColor& colour, Qt::BrushStyle pattern)
 {
+    constexpr size_t kBins = 60;
+    auto* upper = new QLineSeries;
+    auto* lower = new QLineSeries;
+    for (size_t bin = 0; bin < kBins; ++bin) {
+        const size_t first = bin * count / kBins, last = (bin + 1) * count / kBins;
+        if (first == last)
+            continue;
+        double low = 100, high = 0;
+        for (size_t i = first; i < last; ++i) {
+            const double v = sensitivity ? runs[i].sensitivity : runs[i].specificity;
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+        for (size_t i : {first, last - 1}) {
+            upper->append(double(runs[i].time.toMSecsSinceEpoch()), high);
+            lower->append(double(runs[i].time.toMSecsSinceEpoch()), low);
+        }
+    }
+    auto* band = new QAreaSeries(upper, lower);
+    upper->setParent(band);
+    lower->setParent(band);
+    band->setName(QStringLiteral("%1, runs %2–%3: range")
+                      .arg(sensitivity ? QStringLiteral("Sensitivity") : QStringLiteral("Specificity"))
+                      .arg(runs.front().run)
+                      .arg(runs[count - 1].run));
+    QColor light = colour;
+    light.setAlpha(90);
+    band->setBrush(QBrush(light, pattern));
+    band->setPen(QPen(colour, 0.5));
+    return band;
+}
+
+// The last hundred runs in full, by the date they were evaluated; older ones
+// as a band of the range their scores spanned, so that ten thousand runs
+// read as well as ten.
+QChart* trendChart(const std::vector<history::TrendPoint>& points, const std::vector<SavedRun>& runs)
+{
+    const size_t older = points.empty() ? runs.size()
+                                        : size_t(std::count_if(runs.begin(), runs.end(),
+                                                               [&](const SavedRun& r) { return r.run < points.front().run; }));
     QChart* chart = newChart(QStringLiteral("Overall scores by run"));
     // Markers while they stay apart; past that, packed markers would hide
     // the dashes, and the lines alone tell the two apart.
@@ -177,26 +235,41 @@ QChart* trendChart(const std::vector<history::TrendPoint>& points)
     squares->setBorderColor(kVermillion);
     double lowest = 100;
     for (const history::TrendPoint& p : points) {
+        const double at = double(p.time.toMSecsSinceEpoch());
         if (const std::optional<double> v = p.sensitivity.value()) {
-            sensitivity->append(double(p.run), *v);
+            sensitivity->append(at, *v);
             lowest = std::min(lowest, *v);
         }
         if (const std::optional<double> v = p.specificity.value()) {
-            specificity->append(double(p.run), *v);
-            squares->append(double(p.run), *v);
+            specificity->append(at, *v);
+            squares->append(at, *v);
             lowest = std::min(lowest, *v);
         }
     }
-    const double first = points.empty() ? 1 : double(points.front().run), last = points.empty() ? 1 : double(points.back().run);
-    QValueAxis* runs = valueAxis(chart, Qt::AlignBottom, first - 0.5, last + 0.5, QStringLiteral("Run"));
-    // Whole run numbers only, about ten of them.
-    runs->setTickType(QValueAxis::TicksDynamic);
-    runs->setTickAnchor(first);
-    runs->setTickInterval(std::max(1.0, std::ceil((last - first + 1) / 10)));
+    std::vector<QAbstractSeries*> series;
+    if (older) {
+        for (bool which : {true, false}) {
+            QAreaSeries* band = rangeBand(runs, older, which, which ? kBlue : kVermillion, which ? Qt::BDiagPattern : Qt::FDiagPattern);
+            for (const QPointF& p : band->lowerSeries()->points())
+                lowest = std::min(lowest, p.y());
+            series.push_back(band);
+        }
+    }
+    const QDateTime first = runs.empty() ? QDateTime::currentDateTimeUtc() : runs.front().time;
+    const QDateTime last = runs.empty() ? first : runs.back().time;
+    auto* dates = new QDateTimeAxis;
+    // Room either side of the first and last run; a day apart at least.
+    const qint64 span = std::max<qint64>(first.secsTo(last), 86400);
+    dates->setRange(first.addSecs(-span / 20), last.addSecs(span / 20));
+    dates->setFormat(span > 3 * 86400 ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("MM-dd HH:mm"));
+    dates->setTickCount(5);
+    dates->setTitleText(QStringLiteral("Evaluated (UTC)"));
+    chart->addAxis(dates, Qt::AlignBottom);
     // Scores sit near the top: a scale from 0 would flatten every change.
     valueAxis(chart, Qt::AlignLeft, std::max(0.0, std::floor((lowest - 2) / 5) * 5), 100, QStringLiteral("%"));
-    for (QAbstractSeries* series : std::initializer_list<QAbstractSeries*>{sensitivity, specificity, squares})
-        attach(chart, series);
+    series.insert(series.end(), {sensitivity, specificity, squares});
+    for (QAbstractSeries* s : series)
+        attach(chart, s);
     chart->legend()->markers(squares).front()->setVisible(false);
     return chart;
 }
@@ -232,6 +305,22 @@ QStringList changeTexts(const FigureChange& c)
                                       : QStringLiteral("–");
     const QString beyond = !a || !b ? QStringLiteral("–") : c.beyondIntervals() ? QStringLiteral("YES") : QStringLiteral("no");
     return {c.after.label, valueOrDash(c.before), valueOrDash(c.after), difference, beyond};
+}
+
+// Whether a record fared better or worse: a duplicate caught beats one
+// flagged, which beats one missed; a person kept whole beats one merged with
+// a stranger or lost. A record absent under its own names was merged into
+// its group. A record new to a run is neither.
+QString changeWord(const QString& before, const QString& after)
+{
+    // A group's main record, found ("main"), fares as well as a duplicate caught.
+    static const QHash<QString, int> rank{
+        {QStringLiteral("main"), 3},    {QStringLiteral("caught"), 3},         {QStringLiteral("absent"), 3},
+        {QStringLiteral("kept_apart"), 3}, {QStringLiteral("flagged"), 2},     {QStringLiteral("missed"), 1},
+        {QStringLiteral("stranger_merge"), 0}, {QStringLiteral("lost"), 0}};
+    if (!rank.contains(before) || !rank.contains(after) || rank[before] == rank[after])
+        return QStringLiteral("neutral");
+    return rank[after] > rank[before] ? QStringLiteral("better") : QStringLiteral("worse");
 }
 
 QString outcomeText(const QString& outcome)
@@ -290,9 +379,66 @@ frmDashboard::frmDashboard()
     // Room for a run's number, file and time; a long file name is cut, not the scores beside it.
     cboCompare->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboCompare->setMinimumContentsLength(32);
+    // Thousands of runs: typing any part of a run's number, file or date narrows the list.
+    m_choices = new QStringListModel(cboCompare);
+    cboCompare->setModel(m_choices);
+    cboCompare->setEditable(true);
+    cboCompare->setInsertPolicy(QComboBox::NoInsert);
+    cboCompare->completer()->setFilterMode(Qt::MatchContains);
+    cboCompare->completer()->setCompletionMode(QCompleter::PopupCompletion);
     auto* compareLabel = new QLabel(QStringLiteral("Compare &with..."), this);
     compareLabel->setBuddy(cboCompare);
 
+    tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("tabs"));
+    // On a small screen the charts scroll rather than skip every other label.
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("charts"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(chartsTab());
+    tabs->addTab(scroller, QStringLiteral("C&harts"));
+    tabs->addTab(comparisonTab(), QStringLiteral("Co&mparison"));
+
+    btnPrint = button(this, QStringLiteral("btnPrint"), QStringLiteral("&Print..."));
+    btnExportPdf = button(this, QStringLiteral("btnExportPdf"), QStringLiteral("Export P&DF..."));
+    btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
+
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(lblScores, 1);
+    top->addWidget(compareLabel, 0, Qt::AlignTop);
+    top->addWidget(cboCompare, 0, Qt::AlignTop);
+    layout->addLayout(top);
+    layout->addWidget(tabs, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnPrint);
+    buttons->addWidget(btnExportPdf);
+    lblSaved = plainLabel(this, QStringLiteral("lblSaved"));
+    buttons->addWidget(lblSaved, 1);
+    buttons->addWidget(btnClose);
+    layout->addLayout(buttons);
+
+    connect(cboCompare, &QComboBox::activated, this, [this](int index) {
+        try {
+            const qint64 run = index > 0 && size_t(index) < m_compareRuns.size() ? m_compareRuns[size_t(index)] : 0;
+            compareWith(run ? std::optional<qint64>(run) : std::nullopt);
+        } catch (...) {
+            showCurrentFailure(QStringLiteral("The comparison cannot be shown."));
+        }
+    });
+    connect(grdRecords, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        frmExplain::open(index.siblingAtColumn(0).data(Qt::UserRole).toLongLong(), this);
+    });
+    connect(btnPrint, &QPushButton::clicked, this, &frmDashboard::Print);
+    connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
+    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
+    restorePlace(this, QStringLiteral("windows/frmDashboard"), QSize(1280, 860));
+}
+
+// The charts: problem types down the left, the look-alikes and the trend on the right.
+QWidget* frmDashboard::chartsTab()
+{
     auto chartView = [this](const QString& name) {
         auto* view = new QChartView(new QChart, this);
         view->setObjectName(name);
@@ -311,77 +457,53 @@ frmDashboard::frmDashboard()
     grid->addWidget(chtTrend, 1, 1);
     grid->setColumnStretch(0, 6);
     grid->setColumnStretch(1, 5);
+    return charts;
+}
 
+// Two runs side by side: the figures, and the records whose outcome changed.
+QWidget* frmDashboard::comparisonTab()
+{
     auto* comparison = new QWidget(this);
     lblComparison = plainLabel(comparison, QStringLiteral("lblComparison"));
     grdFigures = new QTableView(comparison);
     grdFigures->setObjectName(QStringLiteral("grdFigures"));
     prepareGrid(grdFigures);
     grdFigures->setModel(m_figureChanges);
-    grdFigures->horizontalHeader()->setStretchLastSection(false);
     lblRecords = plainLabel(comparison, QStringLiteral("lblRecords"));
     grdRecords = new QTableView(comparison);
     grdRecords->setObjectName(QStringLiteral("grdRecords"));
     prepareGrid(grdRecords);
-    grdRecords->setModel(m_records);
+    RowFilter* filter = sortAndFilter(grdRecords, m_records);
+    cboChange = new QComboBox(comparison);
+    cboChange->setObjectName(QStringLiteral("cboChange"));
+    for (const auto& [caption, word] : {std::pair{"All changes", ""}, {"Worse only", "worse"}, {"Better only", "better"},
+                                        {"Neutral only", "neutral"}})
+        cboChange->addItem(QString::fromLatin1(caption), QString::fromLatin1(word));
+    connect(cboChange, &QComboBox::currentIndexChanged, filter,
+            [this, filter] { filter->require(0, {3}, cboChange->currentData().toString()); });
+    cboOutcome = filterChoice(comparison, QStringLiteral("cboOutcome"), filter, 1, {1, 2});
+    auto* choices = new QHBoxLayout;
+    auto* show = new QLabel(QStringLiteral("S&how:"), comparison);
+    show->setBuddy(cboChange);
+    choices->addWidget(show);
+    choices->addWidget(cboChange);
+    choices->addWidget(cboOutcome);
+    choices->addStretch(1);
     auto* compared = new QGridLayout(comparison);
     compared->addWidget(lblComparison, 0, 0, 1, 2);
-    compared->addWidget(grdFigures, 1, 0, 2, 1);
+    compared->addWidget(grdFigures, 1, 0, 3, 1);
     compared->addWidget(lblRecords, 1, 1);
-    compared->addWidget(grdRecords, 2, 1);
+    compared->addLayout(choices, 2, 1);
+    compared->addWidget(grdRecords, 3, 1);
     compared->setColumnStretch(0, 3);
     compared->setColumnStretch(1, 2);
-    compared->setRowStretch(2, 1);
+    compared->setRowStretch(3, 1);
     // A line a row: forty-odd figures and the changed records fit with little scrolling.
     for (QTableView* table : {grdFigures, grdRecords}) {
         table->verticalHeader()->setMinimumSectionSize(0);
         table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     }
-
-    tabs = new QTabWidget(this);
-    tabs->setObjectName(QStringLiteral("tabs"));
-    // On a small screen the charts scroll rather than skip every other label.
-    auto* scroller = new QScrollArea(this);
-    scroller->setObjectName(QStringLiteral("charts"));
-    scroller->setFrameShape(QFrame::NoFrame);
-    scroller->setWidgetResizable(true);
-    scroller->setWidget(charts);
-    tabs->addTab(scroller, QStringLiteral("C&harts"));
-    tabs->addTab(comparison, QStringLiteral("Co&mparison"));
-
-    btnPrint = button(this, QStringLiteral("btnPrint"), QStringLiteral("&Print..."));
-    btnExportPdf = button(this, QStringLiteral("btnExportPdf"), QStringLiteral("Export P&DF..."));
-    btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
-
-    auto* layout = new QVBoxLayout(this);
-    auto* top = new QHBoxLayout;
-    top->addWidget(lblScores, 1);
-    top->addWidget(compareLabel, 0, Qt::AlignTop);
-    top->addWidget(cboCompare, 0, Qt::AlignTop);
-    layout->addLayout(top);
-    layout->addWidget(tabs, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnPrint);
-    buttons->addWidget(btnExportPdf);
-    buttons->addStretch(1);
-    buttons->addWidget(btnClose);
-    layout->addLayout(buttons);
-
-    connect(cboCompare, &QComboBox::activated, this, [this](int index) {
-        try {
-            const QVariant run = cboCompare->itemData(index);
-            compareWith(run.isNull() ? std::nullopt : std::optional<qint64>(run.toLongLong()));
-        } catch (...) {
-            showCurrentFailure(QStringLiteral("The comparison cannot be shown."));
-        }
-    });
-    connect(grdRecords, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        frmExplain::open(m_records->index(index.row(), 0).data(Qt::UserRole).toLongLong(), this);
-    });
-    connect(btnPrint, &QPushButton::clicked, this, &frmDashboard::Print);
-    connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
-    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
-    restorePlace(this, QStringLiteral("windows/frmDashboard"), QSize(1280, 860));
+    return comparison;
 }
 
 frmDashboard::~frmDashboard()
@@ -390,6 +512,16 @@ frmDashboard::~frmDashboard()
     // The preview paints from this window's figures: it goes with them.
     if (m_preview)
         m_preview->close();
+}
+
+void frmDashboard::refresh()
+{
+    try {
+        if (const std::optional<qint64> newest = history::resolveRun(-1))
+            load(*newest);
+    } catch (...) {
+        close();
+    }
 }
 
 void frmDashboard::keyPressEvent(QKeyEvent* event)
@@ -405,15 +537,17 @@ void frmDashboard::load(qint64 run)
         throw DbError(DbError::NoCurrentRecord, QStringLiteral("Run %1 is not saved.").arg(run));
     m_run = *saved;
     m_figures = history::runFigures(run);
-    m_trend = history::trend();
-    setWindowTitle(QStringLiteral("Dashboard: run %1").arg(run));
+    // Every run for the list to compare with and the trend's band; the last hundred in full.
+    m_runs = history::savedRuns();
+    m_trend = history::trend(m_runs.size() > 100 ? m_runs[m_runs.size() - 100].run : 0);
+    setWindowTitle(QStringLiteral("Dashboard: run %1, %2").arg(run).arg(m_run.file));
     // Both scores on one line: the height is the charts'.
     const QStringList scores = scoreLines();
     lblScores->setText(scores[0] + QLatin1Char('\n') + scores[1] + QStringLiteral("      ") + scores[2]);
 
     // Each view owns its chart only until it is given another.
     for (auto [view, chart] : {std::pair{chtSensitivity, sensitivityChart(m_figures)},
-                               std::pair{chtSpecificity, specificityChart(m_figures)}, std::pair{chtTrend, trendChart(m_trend)}}) {
+                               std::pair{chtSpecificity, specificityChart(m_figures)}, std::pair{chtTrend, trendChart(m_trend, m_runs)}}) {
         QChart* old = view->chart();
         view->setChart(chart);
         delete old;
@@ -426,13 +560,27 @@ void frmDashboard::load(qint64 run)
     const int line = QFontMetrics(font()).height();
     chtSensitivity->setMinimumHeight(bars(chtSensitivity) * (line + 1) + 6 * line);
     chtSpecificity->setMinimumHeight(bars(chtSpecificity) * line * 3 / 2 + 6 * line);
+    // Room for the widest label beside a readable plot: the chart's layout cuts
+    // labels that take more than 40 % of its width. Where the window has less,
+    // the charts scroll rather than clip their labels.
+    for (QChartView* view : {chtSensitivity, chtSpecificity}) {
+        auto* categories = qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front());
+        const QFontMetrics metrics(categories->labelsFont());
+        int widest = 0;
+        for (const QString& label : categories->categories())
+            widest = std::max(widest, metrics.horizontalAdvance(label));
+        view->setMinimumWidth(widest * 5 / 2 + 4 * line);
+    }
 
-    cboCompare->clear();
-    cboCompare->addItem(QStringLiteral("(no comparison)"));
-    const std::vector<SavedRun> runs = history::savedRuns();
-    for (auto r = runs.rbegin(); r != runs.rend(); ++r)
-        if (r->run < run)
-            cboCompare->addItem(QStringLiteral("Run ") + runText(*r), r->run);
+    // One list, set at once: a combo box adds ten thousand items one by one slowly.
+    QStringList choices{QStringLiteral("(no comparison)")};
+    m_compareRuns.assign(1, 0);
+    for (auto r = m_runs.rbegin(); r != m_runs.rend(); ++r)
+        if (r->run < run) {
+            choices << QStringLiteral("Run ") + runText(*r);
+            m_compareRuns.push_back(r->run);
+        }
+    m_choices->setStringList(choices);
     cboCompare->setEnabled(cboCompare->count() > 1);
     compareWith(std::nullopt);
     if (m_preview)
@@ -455,7 +603,8 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
     m_records->clear();
     if (earlier)
         m_comparison = history::compareRuns(*earlier, m_run.run);
-    cboCompare->setCurrentIndex(std::max(0, cboCompare->findData(earlier ? QVariant(*earlier) : QVariant())));
+    const auto chosen = std::find(m_compareRuns.begin(), m_compareRuns.end(), earlier.value_or(0));
+    cboCompare->setCurrentIndex(chosen == m_compareRuns.end() ? 0 : int(chosen - m_compareRuns.begin()));
     tabs->setTabEnabled(1, m_comparison.has_value());
     if (!m_comparison) {
         tabs->setCurrentIndex(0);
@@ -480,20 +629,23 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
             }
         m_figureChanges->appendRow(row);
     }
-    m_records->setHorizontalHeaderLabels(
-        {QStringLiteral("Record"), QStringLiteral("Run %1").arg(*earlier), QStringLiteral("Run %1").arg(m_run.run)});
+    m_records->setHorizontalHeaderLabels({QStringLiteral("Record"), QStringLiteral("Run %1").arg(*earlier),
+                                          QStringLiteral("Run %1").arg(m_run.run), QStringLiteral("Change")});
     for (const OutcomeChange& o : m_comparison->changed) {
         QList<QStandardItem*> row{cell(QString::number(o.id), Qt::AlignRight | Qt::AlignVCenter), cell(outcomeText(o.before)),
-                                  cell(outcomeText(o.after))};
+                                  cell(outcomeText(o.after)), cell(changeWord(o.before, o.after))};
         row.front()->setData(o.id, Qt::UserRole);
         m_records->appendRow(row);
     }
     lblRecords->setText(QStringLiteral("Records whose outcome changed: %1. Double-click one, or press Enter on it, for its "
                                        "explanation; an explanation shows the latest evaluation.")
                             .arg(m_comparison->changed.size()));
+    offerValues(cboOutcome, QStringLiteral("Any outcome"), *m_records, {1, 2});
     grdFigures->resizeColumnsToContents();
-    // The figure's name takes the room the numbers leave.
-    grdFigures->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // The figure's name stays readable however narrow the window: the grid
+    // scrolls instead; the last column takes any room to spare.
+    grdFigures->setColumnWidth(0, std::clamp(grdFigures->columnWidth(0), 12 * grdFigures->fontMetrics().averageCharWidth(),
+                                             40 * grdFigures->fontMetrics().averageCharWidth()));
     grdRecords->resizeColumnsToContents();
     tabs->setCurrentIndex(1);
 }
@@ -516,18 +668,21 @@ void frmDashboard::Print()
 bool frmDashboard::ExportPdf(QString path)
 {
     if (path.isEmpty()) {
-        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
         path = platform().SaveFileName(QStringLiteral("Export PDF"),
-                                       QDir(documents).filePath(QStringLiteral("Dashboard-run-%1.pdf").arg(m_run.run)),
+                                       QStringLiteral("Dashboard-run-%1.pdf").arg(m_run.run),
                                        QStringLiteral("PDF Files (*.pdf)"));
         if (path.isEmpty())
             return false;
     }
     BusyPointer busy;
-    return writePdf(windowTitle(), path, [this](QPdfWriter& writer) {
+    lblSaved->clear();
+    const bool written = writePdf(windowTitle(), path, [this](QPdfWriter& writer) {
         writer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
         return paint(writer, 1, 0);
     });
+    if (written)
+        lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+    return written;
 }
 
 // The pages: the scores and the problem types' chart; the look-alikes and the
@@ -597,7 +752,7 @@ bool frmDashboard::paint(QPagedPaintDevice& device, int fromPage, int toPage) co
     startPage();
     chart(specificityChart(m_figures), 0.45);
     y += font(10, false);
-    chart(trendChart(m_trend), 0.45);
+    chart(trendChart(m_trend, m_runs), 0.45);
     if (!m_comparison)
         return true;
 

@@ -11,6 +11,7 @@ class QLabel;
 class QPagedPaintDevice;
 class QPushButton;
 class QStandardItemModel;
+class QStringListModel;
 class QTabWidget;
 class QTableView;
 
@@ -48,15 +49,26 @@ public:
     QTableView* grdFigures;
     QLabel* lblRecords;
     QTableView* grdRecords;
+    // Narrow the changed records: worse, better or neutral; one outcome.
+    QComboBox* cboChange;
+    QComboBox* cboOutcome;
     QPushButton* btnPrint;
     QPushButton* btnExportPdf;
+    // Where the last export went.
+    QLabel* lblSaved;
     QPushButton* btnClose;
+
+public slots:
+    // The newest run, after an evaluation.
+    void refresh();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     frmDashboard();
+    QWidget* chartsTab();
+    QWidget* comparisonTab();
     // Shows that run, afresh. Throws DbError.
     void load(qint64 run);
     bool paint(QPagedPaintDevice& device, int fromPage, int toPage) const;
@@ -64,7 +76,10 @@ private:
 
     SavedRun m_run;
     std::vector<Figure> m_figures;
-    std::vector<history::TrendPoint> m_trend;
+    std::vector<SavedRun> m_runs;
+    std::vector<history::TrendPoint> m_trend; // the last hundred runs
+    QStringListModel* m_choices;              // of cboCompare: no comparison, then the earlier runs, newest first
+    std::vector<qint64> m_compareRuns;        // their runs, 0 for none
     std::optional<RunComparison> m_comparison;
     QStandardItemModel* m_figureChanges;
     QStandardItemModel* m_records;

@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -29,13 +30,21 @@ public:
     QTableView* grdExplain;
     QPushButton* btnPrint;
     QPushButton* btnExportPdf;
+    // Where the last export went.
+    QLabel* lblSaved;
     QPushButton* btnClose;
+
+public slots:
+    // The same record, as the newest evaluation left it.
+    void refresh();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     explicit frmExplain(qint64 id);
+    void showModel(ExplanationModel* model);
+    const qint64 m_id;
     ExplanationModel* m_model;
 };
 
@@ -48,13 +57,23 @@ public:
     ~frmOutcomeList() override;
 
     QTableView* grdRecords;
+    // Narrows the list to one outcome.
+    QComboBox* cboOutcome;
     QPushButton* btnClose;
+
+public slots:
+    // The same records, with the outcomes of the newest evaluation.
+    void refresh();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     frmOutcomeList(int report, const QString& problemCode, const QString& caption);
+    void fill();
+    const int m_report;
+    const QString m_problemCode, m_caption;
+    QLabel* m_hint;
     QStandardItemModel* m_model;
 };
 

@@ -1,5 +1,6 @@
 #include "frmRep1.h"
 
+#include "DataWindow.h"
 #include "ReportModel.h"
 #include "frmExplain.h"
 #include "ReportPreview.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QSqlRecord>
@@ -34,6 +36,12 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     DataGrid1->verticalHeader()->setVisible(false);
     DataGrid1->verticalHeader()->setDefaultSectionSize(DataGrid1->fontMetrics().height() + 8);
     layout->addWidget(DataGrid1, 1);
+    // An empty report says so, where its rows would be.
+    lblEmpty = new QLabel(QStringLiteral("No records"), DataGrid1->viewport());
+    lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
+    lblEmpty->setAlignment(Qt::AlignCenter);
+    // The grid lays its viewport out after the window: the label follows the viewport.
+    DataGrid1->viewport()->installEventFilter(this);
 
     auto* copy = new QAction(DataGrid1);
     copy->setShortcut(QKeySequence::Copy);
@@ -43,6 +51,9 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
 
     btnPrint = makeButton(QStringLiteral("btnPrint"), QStringLiteral("&Print "));
     addButtonRow(layout, {btnPrint});
+    lblRun = windows::plainLabel(this, QStringLiteral("lblRun"));
+    lblRun->setText(windows::currentRunLine());
+    layout->addWidget(lblRun);
 
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmAnalysisReports>(); });
     connect(btnPrint, &QPushButton::clicked, this, &frmRep1::Print);
@@ -80,17 +91,29 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     layout->activate();
     applyColumnWidths();
+    lblEmpty->setVisible(m_model->rowCount() == 0);
+    windows::keepPlaceUnder(this, QStringLiteral("viewer/geometry"));
+    // Keys go to the rows first: Space must not press a button of the page.
+    DataGrid1->setFocus();
 }
 
 void frmRep1::applyColumnWidths()
 {
     // Widths are shares of the grid's width as laid out in the window: its
-    // inside, less the frame and a vertical scroll bar.
+    // inside, less the frame and a vertical scroll bar. A list's shares add up
+    // to more than the whole: no column gets narrower than its share at the
+    // design's size, a wider window shows more of them, and the rest scroll.
     const int gridWidth = DataGrid1->width() - 2 * DataGrid1->frameWidth()
         - DataGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DataGrid1);
+    if (m_designedWidth == 0)
+        m_designedWidth = gridWidth;
+    double shares = 0;
+    for (const ColumnRule& rule : m_report.rules)
+        shares += rule.width;
+    const double whole = std::max(double(m_designedWidth), shares > 1 ? gridWidth / shares : double(gridWidth));
     for (int column = 0; column < m_model->columnCount(); ++column)
         if (const ColumnRule* rule = ruleFor(m_report, m_model->record().fieldName(column)))
-            DataGrid1->setColumnWidth(column, int(rule->width * gridWidth));
+            DataGrid1->setColumnWidth(column, int(rule->width * whole));
 }
 
 void frmRep1::resizeEvent(QResizeEvent* event)
@@ -99,6 +122,13 @@ void frmRep1::resizeEvent(QResizeEvent* event)
     if (layout())
         layout()->activate();
     applyColumnWidths();
+}
+
+bool frmRep1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == DataGrid1->viewport() && event->type() == QEvent::Resize)
+        lblEmpty->setGeometry(DataGrid1->viewport()->rect());
+    return ReportPage::eventFilter(watched, event);
 }
 
 void frmRep1::showEvent(QShowEvent* event)

@@ -1,6 +1,7 @@
 #pragma once
 #include "ReportPage.h"
 
+class QLabel;
 class QPushButton;
 class QTableView;
 
@@ -23,6 +24,10 @@ public:
 
     QTableView* DataGrid1;
     QPushButton* btnPrint;
+    // Which evaluation the rows come from.
+    QLabel* lblRun;
+    // Over the grid when the report has no rows.
+    QLabel* lblEmpty;
 
     // Binds the report's page design to this result set and opens its
     // preview, hiding the viewer until the preview ends.
@@ -30,6 +35,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -38,6 +44,7 @@ private:
 
     const ReportDef& m_report;
     ReportModel* m_model;
+    int m_designedWidth = 0; // the grid's width at the design's size
 };
 
 } // namespace marrowick

@@ -1,6 +1,8 @@
 #include "GuiPlatform.h"
 
+#include "Page.h"
 #include "frmProcessing.h"
+#include "reports/DataWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -93,12 +95,16 @@ void GuiPlatform::SetBusyPointer(bool busy)
 
 namespace {
 
-// Each dialog opens in the folder it was last used in.
+// Each dialog opens in the folder it was last used in, else in Documents.
+// Only a folder that exists: the dialog takes any other path's last part for
+// a file name and opens elsewhere.
 QString lastFolder(const QString& caption)
 {
-    const QString folder = QSettings().value(QStringLiteral("folders/") + caption).toString();
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder
-                                                          : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    for (const QString& folder : {QSettings().value(QStringLiteral("folders/") + caption).toString(),
+                                  QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    return QDir::homePath();
 }
 
 QString remembered(const QString& caption, const QString& chosen)
@@ -116,6 +122,8 @@ QString GuiPlatform::OpenFileName(const QString& caption, const QStringList& fil
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(0));
+    // The dialog's own size may be larger than a small or scaled screen.
+    pages::fitOnScreen(&dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return remembered(caption, dialog.selectedFiles().first());
@@ -124,7 +132,12 @@ QString GuiPlatform::OpenFileName(const QString& caption, const QStringList& fil
 QString GuiPlatform::SaveFileName(const QString& caption, const QString& suggested, const QString& filter)
 {
     const QString start = QFileInfo(suggested).isAbsolute() ? suggested : QDir(lastFolder(caption)).filePath(suggested);
-    return remembered(caption, QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, start, filter));
+    QFileDialog dialog(QApplication::activeWindow(), caption, start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    pages::fitOnScreen(&dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return remembered(caption, dialog.selectedFiles().first());
 }
 
 bool GuiPlatform::ChoosePrinter(QPagedPaintDevice& printer)
@@ -139,6 +152,8 @@ bool GuiPlatform::ChoosePrinter(QPagedPaintDevice& printer)
 void GuiPlatform::EndProgram(int code)
 {
     // At once: no further window events run, even from inside an analysis.
+    // No destructor runs either: the windows' places are saved here.
+    windows::savePlaces();
     std::fflush(nullptr);
     std::_Exit(code);
 }

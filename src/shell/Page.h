@@ -36,8 +36,14 @@ Page* find(const QString& objectName);
 void remember(Page* page);
 void forget(Page* page);
 void place(QWidget* window);
-// Shrinks a window to the screen it is on and moves it wholly onto it, at any
-// scale factor.
+// Where a window's frame goes: on the screen area that holds most of it (the
+// first area when none does), shrunk to that area and moved wholly onto it,
+// then stepped down and right while its corner would land on one in `taken`,
+// so that windows of one kind cascade and never hide one another exactly.
+QRect placement(QRect frame, const QList<QRect>& areas, const QList<QPoint>& taken);
+// Puts a window where placement() says, on the screens there are, among the
+// other open windows of its kind (same object name), at any scale factor.
+// Every window is placed through here.
 void fitOnScreen(QWidget* window);
 
 // The loaded instance of that page, or null.

@@ -7,9 +7,9 @@
 #include "mdlGlobals.h"
 #include "platform/Platform.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFrame>
-#include <QStandardPaths>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -91,7 +91,13 @@ frmStep1::frmStep1() : WizardPage(QStringLiteral("frmStep1"), QStringLiteral("St
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmMain>(); });
     connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep2>(); });
     btnSaveTestData = makeButton(QStringLiteral("btnSaveTestData"), QStringLiteral("&Save test data\u2026"));
-    body->addWidget(btnSaveTestData, 0, Qt::AlignLeft);
+    lblSaved = new QLabel(this);
+    lblSaved->setObjectName(QStringLiteral("lblSaved"));
+    lblSaved->setTextFormat(Qt::PlainText); // a path
+    auto* row = new QHBoxLayout;
+    row->addWidget(btnSaveTestData);
+    row->addWidget(lblSaved, 1);
+    body->addLayout(row);
     connect(btnSaveTestData, &QPushButton::clicked, this, &frmStep1::SaveTestData);
     setPageText(PageTexts::Step1());
 }
@@ -99,17 +105,21 @@ frmStep1::frmStep1() : WizardPage(QStringLiteral("frmStep1"), QStringLiteral("St
 void frmStep1::SaveTestData()
 {
     try {
-        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        // A name alone: the dialog opens in the folder last saved to. Not the
+        // shipped file's name, which the program's folder holds.
         const QString path = platform().SaveFileName(
-            QStringLiteral("Save Test Data"), QDir(documents).filePath(QStringLiteral("DupTestData.txt")),
+            QStringLiteral("Save Test Data"), QStringLiteral("DupTestData %1.txt").arg(QDate::currentDate().toString(Qt::ISODate)),
             QStringLiteral("Test data file (*.txt);;CSV with a header row (*.csv);;HL7 2.5.1 VXU batch (*.hl7)"));
         if (path.isEmpty())
             return;
         BusyPointer busy;
         QString problem;
+        lblSaved->clear();
         if (!writeDeckFile(path, {deckFormatOfFile(path)}, problem))
             platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The test data could not be saved to ") + path
                                   + QStringLiteral(": ") + problem, MsgIcon::Critical, MsgButtons::Ok);
+        else
+            lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
     } catch (...) {
         showCurrentFailure(QStringLiteral("The test data was not saved."));
     }

@@ -42,6 +42,8 @@ public:
     frmStep1();
     // Writes the test deck as text, CSV or HL7, by the extension chosen.
     QPushButton* btnSaveTestData;
+    // Where the last save went.
+    QLabel* lblSaved;
 
 private:
     void SaveTestData();

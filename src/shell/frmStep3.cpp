@@ -5,6 +5,7 @@
 #include "database/DbError.h"
 #include "frmProcessing.h"
 #include "platform/Platform.h"
+#include "reports/DataWindow.h"
 #include "reports/frmAnalysisReports.h"
 
 #include <QFileInfo>
@@ -48,6 +49,8 @@ frmStep3::frmStep3() : WizardPage(QStringLiteral("frmStep3"), QStringLiteral("St
             Next();
     });
     setPageText(PageTexts::Step3());
+    // What is typed on arriving goes into the file name.
+    txtFileName->setFocus();
 }
 
 void frmStep3::Browse()
@@ -109,6 +112,8 @@ void frmStep3::Next()
                 return;
         }
 
+        // Explanations, lists and the dashboard left open show the new evaluation, not the old one.
+        windows::refreshAll();
         if (EvaluationRun::MostlyMissing()
             && platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt,
                                  MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgResult::Ok)

@@ -41,6 +41,8 @@ private slots:
         QTest::newRow("main record merged away") << Outcomes{three, one, "100:2:N 100:3:N", "absent caught caught"};
         QTest::newRow("nothing merged") << Outcomes{three, one, "100:1:N 200:2:N 300:3:N", "main missed missed"};
         QTest::newRow("lost") << Outcomes{three, one, "", "lost lost lost"};
+        QTest::newRow("twin lost, its twin kept")
+            << Outcomes{{twin(7, "ANA", "20200601"), twin(8, "EVA", "20200602")}, {{7}, {8}}, "700:7:N", "kept_apart lost"};
         QTest::newRow("twins kept apart")
             << Outcomes{{twin(7, "ANA", "20200601"), twin(8, "EVA", "20200602")}, {{7}, {8}}, "700:7:N 800:8:N", "kept_apart kept_apart"};
         // Identical twins merged into one client that carries both their doses.
@@ -69,6 +71,14 @@ private slots:
             const QString sentence = explain::verdict(r);
             QVERIFY2(r.client ? sentence.contains(QString::number(*r.client)) : sentence.startsWith(QLatin1String("Not in")),
                      qPrintable(sentence));
+            // A lost look-alike is said to have gone, probably, to the client of its look-alike.
+            if (r.outcome == QLatin1String("lost") && r.problem == QLatin1String("DL_BASE_RECORD"))
+                QVERIFY2(sentence.contains(QLatin1String("test record 7, is client 700")), qPrintable(sentence));
+            // One main record per group, the answer sheet's first, as the grid marks it.
+            QCOMPARE(sentence.contains(QLatin1String("The group's main record")), r.outcome == QLatin1String("main"));
+            // A person reads the problem type in words, not as its code.
+            const QString problem = explain::problemWords(r.id);
+            QVERIFY2(!problem.isEmpty() && !problem.contains(QLatin1Char('_')), qPrintable(problem));
         }
     }
 

@@ -4,9 +4,14 @@
 #include "PageSession.h"
 #include "reports/Explanation.h"
 #include "reports/ReportModel.h"
+#include "reports/frmDashboard.h"
 #include "reports/frmExplain.h"
+#include "shell/frmStep3.h"
 
+#include <QDir>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 
 class TestExplainWindow : public PageTest {
     Q_OBJECT
@@ -40,8 +45,15 @@ private slots:
             const QString code = shownRows.index(0, fieldColumn(shownRows, QStringLiteral("ProblemCode"))).data().toString();
             const QStringList expected = rows(ofType, QVariantList(ofType.count(QLatin1Char('?')), code));
             QCOMPARE(QString::number(lists.front()->grdRecords->model()->rowCount()), expected.value(0));
-            activateFirstRow(lists.front()->grdRecords, true);
-            id = lists.front()->grdRecords->model()->index(0, 0).data().toLongLong();
+            QVERIFY(!lists.front()->cboOutcome->currentData().isValid() || lists.front()->cboOutcome->currentData().toString().isEmpty());
+            // Narrowed to one outcome, sorted by record: the first row is then the one opened.
+            frmOutcomeList* list = lists.front();
+            list->cboOutcome->setCurrentIndex(1);
+            for (int row = 0; row < list->grdRecords->model()->rowCount(); ++row)
+                QCOMPARE(list->grdRecords->model()->index(row, 3).data().toString(), list->cboOutcome->currentText());
+            list->grdRecords->sortByColumn(0, Qt::DescendingOrder);
+            activateFirstRow(list->grdRecords, true);
+            id = list->grdRecords->model()->index(0, 0).data().toLongLong();
         }
 
         const QList<frmExplain*> shown = shownWindows<frmExplain>();
@@ -70,6 +82,7 @@ private slots:
         const QString pdf = s->db.folder() + QStringLiteral("/explain.pdf");
         s->host.fileAnswers << pdf;
         QTest::mouseClick(window->btnExportPdf, Qt::LeftButton);
+        QCOMPARE(window->lblSaved->text(), QStringLiteral("Saved to ") + QDir::toNativeSeparators(pdf));
         const QStringList pages = pdfPages(pdf);
         QCOMPARE(pages.size(), 1);
         const QString text = pages.front().simplified();
@@ -86,6 +99,40 @@ private slots:
         window->close();
         settle();
         QVERIFY(!ReportPreview::liveInstance(explanationReport())); // it went with the window's rows
+    }
+    // An evaluation on step 3 leaves no window showing the one before: an
+    // explanation keeps its record with the new outcome, a list its problem
+    // type with the new outcomes, the dashboard moves to the new run, and
+    // each title names the run.
+    void aNewEvaluationRefreshesTheOpenWindows()
+    {
+        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("aggressive")));
+        const qint64 id = explain::outcomesSelected(QStringLiteral("missed")).front().id;
+        frmExplain* explanation = frmExplain::open(id);
+        frmRep1* viewer = view(1);
+        const QString code
+            = viewer->resultSet()->index(0, fieldColumn(*viewer->resultSet(), QStringLiteral("ProblemCode"))).data().toString();
+        frmOutcomeList* list = frmOutcomeList::open(1, code, QStringLiteral("first type"));
+        frmDashboard* dashboard = frmDashboard::open();
+        QVERIFY(explanation && list && dashboard);
+        QVERIFY(explanation->windowTitle().endsWith(QStringLiteral("run 1, results-aggressive.txt")));
+
+        auto* step3 = pages::show<frmStep3>();
+        step3->txtFileName->setText(sample("perfect"));
+        QTest::mouseClick(step3->btnNext, Qt::LeftButton);
+        settle();
+        QVERIFY(pages::loaded<frmAnalysisReports>());
+        QCOMPARE(explanation->windowTitle(), QStringLiteral("Explanation of record %1 \u2014 run 2, results-perfect.txt").arg(id));
+        QCOMPARE(explanation->model()->record().id, id);
+        QCOMPARE(explanation->lblVerdict->text(), explain::verdict(explain::outcomesOf({id}).front()));
+        QCOMPARE(list->grdRecords->model()->index(0, 3).data().toString(),
+            explain::outcomeWords(explain::outcomesOfProblem(1, code).front().outcome));
+        QVERIFY(list->windowTitle().endsWith(QStringLiteral("run 2, results-perfect.txt")));
+        QCOMPARE(dashboard->run(), 2);
+        QVERIFY(pages::loaded<frmAnalysisReports>()->lblRun->text().contains(QStringLiteral("run 2, results-perfect.txt")));
+        for (QWidget* w : {static_cast<QWidget*>(explanation), static_cast<QWidget*>(list), static_cast<QWidget*>(dashboard)})
+            w->close();
+        settle();
     }
 };
 

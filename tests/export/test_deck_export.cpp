@@ -3,6 +3,8 @@
 #include "shell/WizardPage.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QSet>
 
@@ -300,7 +302,11 @@ private slots:
         QVERIFY(!QFileInfo::exists(csv));
         page.btnSaveTestData->click();
         QCOMPARE(fileBytes(csv), exportDeck({DeckFormat::Csv}));
-        QCOMPARE(host->lastFilters.value(0).section('/', -1), QStringLiteral("DupTestData.txt"));
+        QCOMPARE(page.lblSaved->text(), QStringLiteral("Saved to ") + QDir::toNativeSeparators(csv));
+        // A name alone, so the folder last saved to applies; never the shipped file's.
+        const QString suggested = host->lastFilters.value(0);
+        QVERIFY(!suggested.contains(QLatin1Char('/')) && suggested.endsWith(QLatin1String(".txt")));
+        QVERIFY(suggested != QLatin1String("DupTestData.txt"));
         page.btnSaveTestData->click();
         QVERIFY(fileBytes(dir.filePath("step1.hl7")).startsWith("FHS|^~\\&|"));
         QVERIFY(host->takeShown().isEmpty());

@@ -1,6 +1,7 @@
 // The dashboard: its charts read from the saved runs, the comparison with an
 // earlier run, one window beside the report pages, and its PDF.
 #include "PageSession.h"
+#include "database/Db.h"
 #include "history/RunHistory.h"
 #include "reports/Explanation.h"
 #include "reports/frmDashboard.h"
@@ -10,7 +11,11 @@
 #include <QBarSet>
 #include <QChartView>
 #include <QComboBox>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QCompleter>
 #include <QHorizontalBarSeries>
+#include <QDir>
 #include <QLabel>
 #include <QLineSeries>
 
@@ -42,6 +47,49 @@ private slots:
         settle();
     }
     void cleanupTestCase() { session.reset(); }
+
+    // The changed records sort by any column and narrow to worse (or better)
+    // changes, in words, or to one outcome; Tab reaches the list.
+    void changedRecordsSortAndFilter()
+    {
+        window->compareWith(1);
+        QAbstractItemModel* records = window->grdRecords->model();
+        const int all = records->rowCount();
+        QVERIFY(all > 2);
+        int worse = 0;
+        for (int r = 0; r < all; ++r) {
+            const QString before = records->index(r, 1).data().toString(), after = records->index(r, 2).data().toString();
+            const QString change = records->index(r, 3).data().toString();
+            if (before == QLatin1String("flagged") && after == QLatin1String("caught"))
+                QCOMPARE(change, QStringLiteral("better"));
+            if (before == QLatin1String("caught") && after != QLatin1String("caught") && after != QLatin1String("absent"))
+                QCOMPARE(change, QStringLiteral("worse"));
+            worse += change == QLatin1String("worse");
+        }
+        window->cboChange->setCurrentIndex(window->cboChange->findText(QStringLiteral("Worse only")));
+        QCOMPARE(records->rowCount(), worse);
+        for (int r = 0; r < records->rowCount(); ++r)
+            QCOMPARE(records->index(r, 3).data().toString(), QStringLiteral("worse"));
+        window->cboChange->setCurrentIndex(0);
+        const QString outcome = window->cboOutcome->itemText(1);
+        window->cboOutcome->setCurrentIndex(1);
+        QVERIFY(records->rowCount() > 0 && records->rowCount() < all);
+        for (int r = 0; r < records->rowCount(); ++r)
+            QVERIFY(records->index(r, 1).data().toString() == outcome || records->index(r, 2).data().toString() == outcome);
+        window->cboOutcome->setCurrentIndex(0);
+        QCOMPARE(records->rowCount(), all);
+
+        // Record numbers sort as numbers.
+        window->grdRecords->sortByColumn(0, Qt::DescendingOrder);
+        for (int r = 1; r < all; ++r)
+            QVERIFY(records->index(r - 1, 0).data().toLongLong() > records->index(r, 0).data().toLongLong());
+
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->grdFigures->setFocus();
+        for (int i = 0; i < 6 && QApplication::focusWidget() != window->grdRecords; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window->grdRecords);
+    }
 
     void opensOnceBesideTheReportPage()
     {
@@ -104,8 +152,10 @@ private slots:
         const QList<QLineSeries*> lines = window->chtTrend->chart()->findChildren<QLineSeries*>();
         QCOMPARE(lines.size(), 2);
         for (size_t i = 0; i < trend.size(); ++i) {
-            QCOMPARE(lines[0]->at(int(i)), QPointF(double(trend[i].run), *trend[i].sensitivity.value()));
-            QCOMPARE(lines[1]->at(int(i)), QPointF(double(trend[i].run), *trend[i].specificity.value()));
+            // By the date each run was evaluated.
+            const double at = double(trend[i].time.toMSecsSinceEpoch());
+            QCOMPARE(lines[0]->at(int(i)), QPointF(at, *trend[i].sensitivity.value()));
+            QCOMPARE(lines[1]->at(int(i)), QPointF(at, *trend[i].specificity.value()));
         }
         QVERIFY(lines[0]->pen().style() != lines[1]->pen().style()); // told apart without colour
     }
@@ -143,6 +193,7 @@ private slots:
         const QString pdf = session->db.folder() + QStringLiteral("/dashboard.pdf");
         session->host.fileAnswers << pdf;
         QTest::mouseClick(window->btnExportPdf, Qt::LeftButton);
+        QVERIFY(window->lblSaved->text().endsWith(QDir::toNativeSeparators(pdf)));
         const QStringList pages = pdfPages(pdf);
         QVERIFY(pages.size() >= 3);
         const QString text = pages.join(QLatin1Char(' ')).simplified();
@@ -168,6 +219,62 @@ private slots:
         settle();
         QVERIFY(shownWindows<ReportPreview>().isEmpty()); // it went with the window's figures
     }
+
+    // In a window narrower than the labels need (1024x600 at 1.5x is 683x400),
+    // the charts keep room for their widest label and scroll; the figure's
+    // name keeps a readable width.
+    void narrowWindowScrollsRatherThanClips()
+    {
+        window->resize(660, 380);
+        window->compareWith(1);
+        window->tabs->setCurrentIndex(0);
+        settle();
+        for (QChartView* view : {window->chtSensitivity, window->chtSpecificity}) {
+            auto* categories = qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front());
+            const QFontMetrics metrics(categories->labelsFont());
+            int widest = 0;
+            for (const QString& label : categories->categories())
+                widest = std::max(widest, metrics.horizontalAdvance(label));
+            QVERIFY(view->width() >= widest * 5 / 2); // the chart's layout gives its labels 40 % at most
+        }
+        QVERIFY(window->findChild<QScrollArea*>(QStringLiteral("charts"))->horizontalScrollBar()->maximum() > 0);
+        window->tabs->setCurrentIndex(1);
+        settle();
+        QVERIFY(window->grdFigures->columnWidth(0) >= 12 * window->grdFigures->fontMetrics().averageCharWidth());
+    }
+
+    // Past a hundred runs the trend draws the last hundred in full and the
+    // older ones as a band of their range; the list to compare with narrows
+    // as one types. The last test: it adds 110 runs.
+    void manyRunsStayReadable()
+    {
+        window->close();
+        settle();
+        for (int i = 0; i < 110; ++i) {
+            Savepoint unit;
+            history::saveRun(sample("typical"));
+            unit.commit();
+        }
+        window = frmDashboard::open();
+        QVERIFY(window);
+        QList<QLineSeries*> drawn;
+        for (QAbstractSeries* series : window->chtTrend->chart()->series())
+            if (auto* line = qobject_cast<QLineSeries*>(series); line && series->type() == QAbstractSeries::SeriesTypeLine)
+                drawn << line;
+        QCOMPARE(drawn.size(), 2);
+        QCOMPARE(drawn[0]->count(), 100);
+        int bands = 0;
+        for (QAbstractSeries* series : window->chtTrend->chart()->series())
+            bands += series->type() == QAbstractSeries::SeriesTypeArea;
+        QCOMPARE(bands, 2);
+
+        QCOMPARE(window->cboCompare->count(), 112);
+        window->cboCompare->completer()->setCompletionPrefix(QStringLiteral("results-aggressive"));
+        QCOMPARE(window->cboCompare->completer()->completionCount(), 1);
+        window->cboCompare->completer()->setCompletionPrefix(QStringLiteral("Run 11"));
+        QCOMPARE(window->cboCompare->completer()->completionCount(), 3); // runs 11, 110 and 111
+    }
+
 };
 
 QTEST_MAIN(TestDashboard)

@@ -202,12 +202,19 @@ private slots:
             QCOMPARE(pages::loaded<frmAnalysisReports>()->reportIndex(), report.index);
             QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
         }
-        // An empty report shows its headings only.
+        // An empty report shows its headings, and says it has no records.
+        QVERIFY(!view(4)->lblEmpty->isVisible());
+        QTest::mouseClick(pages::loaded<frmRep1>()->btnBack, Qt::LeftButton);
+        settle();
         run("DELETE FROM IIS_DUPLICATES");
         frmRep1* viewer = view(4);
         QVERIFY(viewer && viewer->isVisible() && viewer->DataGrid1->isVisible());
         QCOMPARE(viewer->resultSet()->rowCount(), 0);
         QCOMPARE(shownColumns(viewer), int(reportAt(4)->rules.size()));
+        settle();
+        QVERIFY(viewer->lblEmpty->isVisible());
+        QCOMPARE(viewer->lblEmpty->geometry(), viewer->DataGrid1->viewport()->rect()); // over the grid, not a speck in its corner
+        QCOMPARE(viewer->lblEmpty->text(), QStringLiteral("No records"));
     }
 
     // A failure is told, and the page it happened on stays: step 3 ready to try

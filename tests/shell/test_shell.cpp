@@ -155,6 +155,49 @@ private slots:
         frmProcessing::Unload();
     }
 
+    // Screens: 1280x1024 under a panel, 1024x600, 1280x1024 at 1.5x (in
+    // device-independent pixels), and two side by side. Whatever was saved,
+    // a window lands wholly on the screen that holds most of it, no larger
+    // than that screen, and never exactly on another window of its kind.
+    void placementKeepsWindowsOnScreen_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QList<QRect>>("areas");
+        QTest::addColumn<QList<QPoint>>("taken");
+        QTest::addColumn<int>("expectedArea");
+        const QList<QRect> large{{0, 0, 1280, 996}}, small{{0, 0, 1024, 576}}, scaled{{0, 0, 853, 664}},
+            pair{{0, 0, 1920, 1050}, {1920, 0, 1280, 996}};
+        QTest::newRow("fits: left where it is") << QRect(100, 100, 800, 600) << large << QList<QPoint>() << 0;
+        QTest::newRow("dashboard past the edge") << QRect(372, 381, 1272, 896) << large << QList<QPoint>() << 0;
+        QTest::newRow("too large for a small screen") << QRect(243, 300, 1272, 596) << small << QList<QPoint>() << 0;
+        QTest::newRow("scaled: explanation too wide") << QRect(243, 40, 1288, 596) << scaled << QList<QPoint>() << 0;
+        QTest::newRow("saved on a screen now gone") << QRect(2500, 300, 600, 400) << large << QList<QPoint>() << 0;
+        QTest::newRow("right screen of two") << QRect(2000, 100, 1400, 500) << pair << QList<QPoint>() << 1;
+        QTest::newRow("straddling, mostly left") << QRect(1500, 100, 600, 400) << pair << QList<QPoint>() << 0;
+        QTest::newRow("five of a kind stacked") << QRect(100, 100, 600, 400) << large
+                                                << QList<QPoint>{{100, 100}, {132, 132}, {164, 164}, {196, 196}} << 0;
+        QTest::newRow("cascade past the far corner") << QRect(600, 400, 600, 400) << scaled
+                                                     << QList<QPoint>{{253, 264}, {221, 232}, {0, 0}} << 0;
+        QTest::newRow("as large as the screen, taken") << QRect(0, 0, 1024, 576) << small << QList<QPoint>{{0, 0}} << 0;
+    }
+    void placementKeepsWindowsOnScreen()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QList<QRect>, areas);
+        QFETCH(QList<QPoint>, taken);
+        QFETCH(int, expectedArea);
+        const QRect placed = pages::placement(frame, areas, taken);
+        const QRect area = areas[expectedArea];
+        QVERIFY(area.contains(placed));
+        QVERIFY(placed.width() <= frame.width() && placed.height() <= frame.height());
+        // Shrunk only to fit, or to step clear of a window it would hide.
+        if (taken.isEmpty())
+            QCOMPARE(placed.size(), frame.size().boundedTo(area.size()));
+        if (taken.isEmpty() && area.contains(frame))
+            QCOMPARE(placed, frame);
+        for (const QPoint& other : taken)
+            QVERIFY((other - placed.topLeft()).manhattanLength() >= 16);
+    }
 };
 
 QTEST_MAIN(TestShell)
