@@ -3,11 +3,11 @@
 #include "database/CsvReader.h"
 #include "history/Scores.h"
 
+#include "platform/OutputFile.h"
 #include "platform/Platform.h"
 #include "reports/ReportModel.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -214,26 +214,26 @@ QByteArray jsonOf(const ReportModel& rows)
 
 bool writeOutput(const QByteArray& bytes, const QString& outputDir, const QString& name, const QString& what)
 {
+    QString problem;
+    QString target = QStringLiteral("standard output");
     if (outputDir.isEmpty()) {
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-        std::fflush(stdout);
-        return true;
+        if (writeStandardOutput(bytes, problem))
+            return true;
+    } else {
+        QDir().mkpath(outputDir);
+        target = QDir::toNativeSeparators(QDir(outputDir).filePath(name));
+        if (writeOutputFile(target, bytes, problem))
+            return true;
     }
-    QDir().mkpath(outputDir);
-    QFile file(QDir(outputDir).filePath(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("%1 could not be written to %2: %3")
-                                                       .arg(what, QDir::toNativeSeparators(file.fileName()), file.errorString()),
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return false;
-    }
-    return true;
+    platform().MsgBox(QStringLiteral("Error"), QStringLiteral("%1 could not be written to %2: %3").arg(what, target, problem),
+                      MsgIcon::Critical, MsgButtons::Ok);
+    return false;
 }
 
 bool writeReport(const ReportModel& rows, ReportFormat format, const QString& outputDir)
 {
     if (format == ReportFormat::Text)
-        return writeOutput(textTable(rows).toUtf8(), QString(), QString(), QString());
+        return writeOutput(textTable(rows).toUtf8(), QString(), QString(), QStringLiteral("The report"));
     return writeOutput(format == ReportFormat::Csv ? csvOf(rows) : jsonOf(rows), outputDir,
                        rows.report().fileName + formatExtension(format), QStringLiteral("The report"));
 }

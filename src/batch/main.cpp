@@ -10,6 +10,7 @@
 #include "database/EvalDatabase.h"
 #include "export/DeckExport.h"
 #include "history/RunHistory.h"
+#include "platform/OutputFile.h"
 #include "reports/Explanation.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportCatalogue.h"
@@ -37,11 +38,26 @@ int usage(const QString& problem)
     return Usage;
 }
 
-// Opens the evaluation database; false when it cannot be used (the message was shown).
+// Opens the evaluation database; false when it cannot be used (the message
+// was shown). Only evaluate may replace the file.
 bool openDatabase(const Options& o, QString& path)
 {
     path = o.database.isEmpty() ? defaultDatabasePath() : QDir::current().absoluteFilePath(o.database);
-    return openEvalDatabase(path, o.rebuild ? OnDamage::Rebuild : OnDamage::Ask);
+    const OnDamage mode = o.command != QLatin1String("evaluate") ? OnDamage::ReadOnly
+        : o.rebuild                                              ? OnDamage::Rebuild
+                                                                 : OnDamage::Refuse;
+    return openEvalDatabase(path, mode);
+}
+
+// Scores come only from an evaluation: without one, a command that reads it
+// refuses, as evaluate --reuse does.
+bool refusedWithoutEvaluation()
+{
+    if (EvaluationRun::HasPreviousLoad())
+        return false;
+    platform().MsgBox(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt, MsgIcon::Exclamation,
+                      MsgButtons::Ok);
+    return true;
 }
 
 // True when an overall score of the evaluation in the working tables, rounded
@@ -84,11 +100,8 @@ int evaluate(const Options& o, BatchPlatform& host)
         return Failed;
     CloseAtEnd close{path};
     if (o.reuse) {
-        if (!EvaluationRun::HasPreviousLoad()) {
-            platform().MsgBox(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt, MsgIcon::Exclamation,
-                              MsgButtons::Ok);
+        if (refusedWithoutEvaluation())
             return Refused;
-        }
     } else {
         const bool loaded = EvaluationRun::LoadAndAnalyze(o.positional.first());
         host.clearLine();
@@ -98,7 +111,13 @@ int evaluate(const Options& o, BatchPlatform& host)
     const qint64 loaded = countRows(QStringLiteral("IIS_LOADED_CHILD_ALL"));
     const qint64 duplicates = countRows(QStringLiteral("IIS_DUPLICATES"));
     const qint64 missing = countRows(QStringLiteral("IIS_MISSING_RECORDS"));
-    std::printf("%lld rows loaded; %lld duplicates kept as extra clients; %lld people missing.\n", loaded, duplicates, missing);
+    if (!writeOutput(QStringLiteral("%1 rows loaded; %2 duplicates kept as extra clients; %3 people missing.\n")
+                         .arg(loaded)
+                         .arg(duplicates)
+                         .arg(missing)
+                         .toUtf8(),
+                     QString(), QString(), QStringLiteral("The summary")))
+        return Failed;
     const bool incomplete = EvaluationRun::MostlyMissing();
     if (incomplete)
         platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt, MsgIcon::Exclamation,
@@ -134,6 +153,8 @@ int report(const Options& o)
     if (!openDatabase(o, path))
         return Failed;
     CloseAtEnd close{path};
+    if (refusedWithoutEvaluation())
+        return Refused;
     for (int index : indexes) {
         const ReportDef& def = *reportAt(index);
         if (!def.refillTable())
@@ -160,16 +181,15 @@ int deck(const Options& o)
     if (!o.positional.isEmpty())
         return usage(QStringLiteral("deck takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
     const DeckExportOptions options{*format, o.processingId.front()};
-    if (o.output.isEmpty()) {
-        const QByteArray bytes = exportDeck(options);
-        return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) && std::fflush(stdout) == 0
-            ? Done
-            : Failed;
-    }
     QString problem;
-    if (!writeDeckFile(QDir::current().absoluteFilePath(o.output), options, problem)) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The test data could not be written to ") + o.output
-                              + QStringLiteral(": ") + problem, MsgIcon::Critical, MsgButtons::Ok);
+    const bool written = o.output.isEmpty() ? writeStandardOutput(exportDeck(options), problem)
+                                            : writeDeckFile(QDir::current().absoluteFilePath(o.output), options, problem);
+    if (!written) {
+        platform().MsgBox(QStringLiteral("Error"),
+                          QStringLiteral("The test data could not be written to ")
+                              + (o.output.isEmpty() ? QStringLiteral("standard output") : o.output) + QStringLiteral(": ")
+                              + problem,
+                          MsgIcon::Critical, MsgButtons::Ok);
         return Failed;
     }
     return Done;
@@ -199,6 +219,8 @@ int explainRecords(const Options& o)
     if (!openDatabase(o, path))
         return Failed;
     CloseAtEnd close{path};
+    if (refusedWithoutEvaluation())
+        return Refused;
     const std::vector<RecordOutcome> records = selector.isEmpty() ? explain::outcomesOf(ids) : explain::outcomesSelected(selector);
     if (records.size() < size_t(ids.size())) {
         platform().MsgBox(QStringLiteral("Error"),
@@ -244,6 +266,8 @@ int compare(const Options& o)
     if (!openDatabase(o, path))
         return Failed;
     CloseAtEnd close{path};
+    if (refusedWithoutEvaluation())
+        return Refused;
     qint64 runs[2] = {};
     for (int k = 0; k < 2; ++k) {
         const std::optional<qint64> found = history::resolveRun(named[k]);

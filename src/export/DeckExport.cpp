@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "database/CsvReader.h"
+#include "platform/OutputFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QStringList>
 #include <stdexcept>
 
@@ -276,13 +276,7 @@ QByteArray exportDeck(const DeckExportOptions& options)
 
 bool writeDeckFile(const QString& path, const DeckExportOptions& options, QString& problem)
 {
-    const QByteArray bytes = exportDeck(options);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        problem = file.errorString();
-        return false;
-    }
-    return true;
+    return writeOutputFile(path, exportDeck(options), problem);
 }
 
 } // namespace marrowick
