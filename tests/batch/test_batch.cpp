@@ -388,6 +388,43 @@ private slots:
         QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
     }
 
+    void clientIdsInAnyForm_data()
+    {
+        QTest::addColumn<QString>("form"); // of each client number %1
+        QTest::newRow("negative") << "-%1";
+        QTest::newRow("zero-padded") << "0000%1";
+        QTest::newRow("fractional") << "%1.7";
+    }
+
+    // A client number in any form the loader accepts is the same client to the
+    // analysis: the same outcomes, the same report.
+    void clientIdsInAnyForm()
+    {
+        QFETCH(QString, form);
+        QString outcomes;
+        auto evaluated = [&](const QString& file) {
+            outcomes = evaluate({file}).out;
+            for (const QJsonValue r : json({"explain", "all"})["records"].toArray())
+                outcomes += QStringLiteral("%1 %2\n").arg(r["id"].toInteger()).arg(r["outcome"].toString());
+            FakePlatform host;
+            QVERIFY(openEvalDatabase(database));
+            outcomes += rows("SELECT rec_1, total_loaded FROM Answer_Sheet ORDER BY rec_1").join(' ');
+            closeEvalDatabase();
+            outcomes += report({"0"}).out;
+        };
+        QByteArray changed;
+        for (const QByteArray& line : fileBytes(sample("typical")).split('\n'))
+            if (!line.isEmpty())
+                changed += form.arg(line.left(line.indexOf(',')).toLongLong()).toUtf8() + line.mid(line.indexOf(',')) + '\n';
+        const QString file = dir.filePath(QStringLiteral("changed.txt"));
+        QVERIFY(writeBytes(file, changed));
+        evaluated(sample("typical"));
+        const QString expected = outcomes;
+        QVERIFY(expected.contains("Total New Clients"));
+        evaluated(file);
+        QCOMPARE(outcomes, expected);
+    }
+
     void outputTargets_data()
     {
         // A command, OUT standing for its output folder, and the file it writes there ("": standard output).
