@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "database/CsvReader.h"
+#include "database/SpreadsheetCsv.h"
 #include "platform/OutputFile.h"
 
 #include <QFile>
@@ -75,13 +76,13 @@ QByteArray csvDeck(const QList<Row>& rows)
     for (const auto& fields : {kTxtFields, kSubmissionFields})
         for (const auto& field : fields)
             header << QLatin1String(field.first);
-    QString text = csvRecord(header) + QStringLiteral("\r\n");
+    QString text = spreadsheetRecord(header) + QStringLiteral("\r\n");
     for (const Row& row : rows) {
         QStringList values;
         for (const auto& fields : {kTxtFields, kSubmissionFields})
             for (const auto& field : fields)
                 values << row.value(QLatin1String(field.second));
-        text += csvRecord(values) + QStringLiteral("\r\n");
+        text += spreadsheetRecord(values) + QStringLiteral("\r\n");
     }
     return text.toUtf8();
 }

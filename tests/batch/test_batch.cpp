@@ -425,6 +425,18 @@ private slots:
         QCOMPARE(outcomes, expected);
     }
 
+    // A results file's name can neither run in a spreadsheet nor break a text table.
+    void fileNamesStayText()
+    {
+        const QString file = dir.filePath(QStringLiteral("=HYPERLINK(1)\nx.txt"));
+        QVERIFY(QFile::copy(sample("perfect"), file));
+        QCOMPARE(evaluate({file}).code, 0);
+        QCOMPARE(csvRecords(batch({"history", "--database", database, "--format", "csv"}).out.toUtf8()).value(1).value(2),
+                 QStringLiteral("'=HYPERLINK(1)\nx.txt"));
+        const QString text = batch({"history", "--database", database}).out;
+        QVERIFY2(text.count('\n') == 3 && text.contains("=HYPERLINK(1)\\nx.txt"), qPrintable(text));
+    }
+
     void outputTargets_data()
     {
         // A command, OUT standing for its output folder, and the file it writes there ("": standard output).

@@ -1,6 +1,7 @@
 #include "Suite.h"
 #include "database/EvalDatabase.h"
 #include "database/Schema.h"
+#include "database/SpreadsheetCsv.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -161,6 +162,32 @@ private slots:
         QCOMPARE(got, records);
     }
 
+    void csvForSpreadsheets_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << "SMITH" << "SMITH";
+        QTest::newRow("comma") << "SMITH, JR" << "\"SMITH, JR\"";
+        QTest::newRow("quote") << "say \"hi\"" << "\"say \"\"hi\"\"\"";
+        QTest::newRow("line feed") << "two\nlines" << "\"two\nlines\"";
+        QTest::newRow("carriage return inside") << "a\rb" << "\"a\rb\"";
+        QTest::newRow("formula") << "=HYPERLINK(\"x\")" << "\"'=HYPERLINK(\"\"x\"\")\"";
+        QTest::newRow("at") << "@SUM(A1)" << "'@SUM(A1)";
+        QTest::newRow("plus text") << "+A1" << "'+A1";
+        QTest::newRow("minus alone") << "-" << "'-";
+        QTest::newRow("tab") << "\tx" << "'\tx";
+        QTest::newRow("leading carriage return") << "\rx" << "\"'\rx\"";
+        QTest::newRow("negative number") << "-12.5" << "-12.5";
+        QTest::newRow("signed number") << "+3" << "+3";
+    }
+
+    // Quoted as the reader reads it back, and never run by a spreadsheet as a formula.
+    void csvForSpreadsheets()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, written);
+        QCOMPARE(spreadsheetRecord({value, QStringLiteral("x")}), written + QStringLiteral(",x"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDatabaseLayer)
