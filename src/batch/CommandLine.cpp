@@ -227,8 +227,8 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
     QSet<QString> takesValue;
     for (const Command& command : commands())
         for (const QCommandLineOption& o : command.options)
-            if (!o.valueName().isEmpty())
-                takesValue.insert(QStringLiteral("--") + o.names().first());
+            if (!o.valueName().isEmpty()) // written with one dash or two
+                takesValue << QStringLiteral("--") + o.names().first() << QStringLiteral("-") + o.names().first();
     QStringList rest = arguments;
     Options options;
     for (qsizetype i = 1; i < rest.size(); ++i) {

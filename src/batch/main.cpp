@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QStringList>
 #include <cstdio>
@@ -31,6 +32,15 @@ using marrowick::batch::Options;
 namespace {
 
 enum Exit { Done = 0, Refused = 1, Usage = 2, Failed = 3, Incomplete = 4, BelowThreshold = 5 };
+
+// A number as a script writes it: digits, a minus sign at most, no blanks.
+std::optional<qint64> plainInteger(const QString& text)
+{
+    static const QRegularExpression digits(QStringLiteral("^-?[0-9]{1,18}$"));
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    return text.toLongLong();
+}
 
 int usage(const QString& problem)
 {
@@ -204,11 +214,11 @@ int explainRecords(const Options& o)
     QList<qint64> ids;
     QString selector;
     for (const QString& p : o.positional) {
-        bool ok = false;
-        const qint64 id = p.toLongLong(&ok);
-        if (ok && id > 0)
-            ids << id;
-        else if (selectors.contains(p) && o.positional.size() == 1)
+        const std::optional<qint64> id = plainInteger(p);
+        if (id && *id > 0) {
+            if (!ids.contains(*id))
+                ids << *id;
+        } else if (selectors.contains(p) && o.positional.size() == 1)
             selector = p;
         else
             return usage(QStringLiteral("explain takes test-record IDs, or one of all, missed, lost, strangers: ") + p);
@@ -223,8 +233,13 @@ int explainRecords(const Options& o)
         return Refused;
     const std::vector<RecordOutcome> records = selector.isEmpty() ? explain::outcomesOf(ids) : explain::outcomesSelected(selector);
     if (records.size() < size_t(ids.size())) {
+        for (const RecordOutcome& r : records)
+            ids.removeOne(r.id);
+        QStringList unknown;
+        for (qint64 id : ids)
+            unknown << QString::number(id);
         platform().MsgBox(QStringLiteral("Error"),
-                          QStringLiteral("Some of those IDs are not test records of the last evaluation; run evaluate first."),
+                          QStringLiteral("Not test records of the last evaluation: %1.").arg(unknown.join(QStringLiteral(", "))),
                           MsgIcon::Critical, MsgButtons::Ok);
         return Failed;
     }
@@ -257,9 +272,9 @@ int compare(const Options& o)
         return usage(QStringLiteral("compare takes two runs"));
     qint64 named[2] = {};
     for (int k = 0; k < 2; ++k) {
-        bool ok = false;
-        named[k] = o.positional[k].toLongLong(&ok);
-        if (!ok || named[k] == 0)
+        const std::optional<qint64> run = plainInteger(o.positional[k]);
+        named[k] = run.value_or(0);
+        if (named[k] == 0)
             return usage(QStringLiteral("a run is its number, or a negative count from the newest (-1): ") + o.positional[k]);
     }
     QString path;

@@ -65,6 +65,10 @@ private slots:
         QTest::newRow("explain selection mixed with ids") << QStringList{"explain", "12", "all"};
         QTest::newRow("explain format") << QStringList{"explain", "--format", "xml", "all"};
         QTest::newRow("a negative number outside compare") << QStringList{"explain", "-1"};
+        QTest::newRow("explain record zero") << QStringList{"explain", "0"};
+        QTest::newRow("explain a record with a blank") << QStringList{"explain", " 12"};
+        QTest::newRow("compare a run with a blank") << QStringList{"compare", " 1", "-1"};
+        QTest::newRow("compare a run with a plus") << QStringList{"compare", "+1", "-1"};
         QTest::newRow("history with an argument") << QStringList{"history", "1"};
         QTest::newRow("rebuild outside evaluate") << QStringList{"report", "--rebuild-database", "0"};
         QTest::newRow("compare one run") << QStringList{"compare", "-1"};
@@ -435,6 +439,20 @@ private slots:
                  QStringLiteral("'=HYPERLINK(1)\nx.txt"));
         const QString text = batch({"history", "--database", database}).out;
         QVERIFY2(text.count('\n') == 3 && text.contains("=HYPERLINK(1)\\nx.txt"), qPrintable(text));
+    }
+
+    // Unknown records are named, before anything is printed; a folder named
+    // like a run counted back is a folder, after one dash too.
+    void argumentsAsWritten()
+    {
+        QCOMPARE(evaluate({sample("perfect")}).code, 0);
+        const BatchRun r = batch({"explain", "--database", database, "216", "999", "998"});
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(r.err, QStringLiteral("Error: Not test records of the last evaluation: 999, 998.\n"));
+        const QString script = QStringLiteral("cd \"$0\" && exec \"$1\" compare --database \"$2\" -output -1 1 -1");
+        QCOMPARE(batch({"-c", script, dir.path(), kBatchProgram, database}, "sh").code, 0);
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("-1/compare.txt"))));
     }
 
     void outputTargets_data()

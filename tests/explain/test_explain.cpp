@@ -103,7 +103,8 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("file"); // written into the output folder, or empty for standard output
         QTest::newRow("json of missed") << QStringList{"--format", "json", "missed"} << "";
-        QTest::newRow("csv of ids into a folder") << QStringList{"--format", "csv", "--output", "OUT", "12", "153"} << "OUT/explain.csv";
+        QTest::newRow("csv of ids into a folder, one repeated") << QStringList{"--format", "csv", "--output", "OUT", "12", "153", "12"}
+                                                                << "OUT/explain.csv";
         QTest::newRow("text of ids") << QStringList{"376", "516"} << "";
     }
 
