@@ -33,21 +33,31 @@ private slots:
 
     void unusableFileIsRebuiltOnlyWithConsent_data()
     {
+        // The file, or else the statements that damage a new database; the cause told.
         QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QStringList>("damage");
         QTest::addColumn<QString>("cause");
         QTest::newRow("not a database") << QByteArray("this is not a database file at all, just text\n").repeated(40)
-                                        << QStringLiteral("not a database");
-        QTest::newRow("lacks a table") << QByteArray() << QStringLiteral("tblScoresByType");
+                                        << QStringList() << QStringLiteral("not a database");
+        QTest::newRow("lacks a table") << QByteArray() << QStringList{"DROP TABLE tblScoresByType"}
+                                       << QStringLiteral("tblScoresByType");
+        for (const char* added : {"tblRuns", "tblRunFigures", "tblRunOutcomes"})
+            QTest::newRow(added) << QByteArray()
+                                 << QStringList{QStringLiteral("DROP TABLE %1").arg(added),
+                                                QStringLiteral("CREATE TABLE %1 (Other INTEGER)").arg(added)}
+                                 << QStringLiteral("the column %1.").arg(added);
     }
 
     void unusableFileIsRebuiltOnlyWithConsent()
     {
         QFETCH(QByteArray, contents);
+        QFETCH(QStringList, damage);
         QFETCH(QString, cause);
         const QString path = s->db.folder() + QStringLiteral("/unusable.db");
         if (contents.isEmpty()) {
             QVERIFY(openEvalDatabase(path));
-            run("DROP TABLE tblScoresByType");
+            for (const QString& statement : damage)
+                run(statement);
             closeEvalDatabase();
             contents = fileBytes(path);
         }
