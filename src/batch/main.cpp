@@ -257,6 +257,9 @@ int listHistory(const Options& o)
     if (!openDatabase(o, path))
         return Failed;
     CloseAtEnd close{path};
+    for (const auto& [run, cause] : history::damagedRuns())
+        platform().MsgBox(QStringLiteral("Warning"), QStringLiteral("Run %1 is damaged: %2; it is left out.").arg(run).arg(cause),
+                          MsgIcon::Exclamation, MsgButtons::Ok);
     return writeOutput(historyText(*format), o.output, QStringLiteral("history") + formatExtension(*format),
                        QStringLiteral("The history"))
         ? Done
@@ -293,6 +296,11 @@ int compare(const Options& o)
             return Failed;
         }
         runs[k] = *found;
+        if (const std::optional<QString> cause = history::runDamage(*found)) {
+            platform().MsgBox(QStringLiteral("Error"), QStringLiteral("Run %1 is damaged: %2.").arg(*found).arg(*cause),
+                              MsgIcon::Critical, MsgButtons::Ok);
+            return Failed;
+        }
     }
     return writeOutput(comparisonText(runs[0], runs[1], *format), o.output,
                        QStringLiteral("compare") + formatExtension(*format), QStringLiteral("The comparison"))

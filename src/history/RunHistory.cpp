@@ -1,12 +1,15 @@
 #include "RunHistory.h"
 
 #include "database/Db.h"
+#include "database/DbError.h"
 #include "database/Schema.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMap>
+#include <QSet>
 
 namespace marrowick {
 
@@ -39,7 +42,52 @@ QString sha256Of(const QString& path)
     return QString::fromLatin1(hash.result().toHex());
 }
 
+// The values of tblRuns that every run has, as NULL checks.
+const QString kRequiredRunValues = QStringLiteral(
+    "RunTime IS NULL OR FileName IS NULL OR FileSize IS NULL OR Sha256 IS NULL OR RowsLoaded IS NULL OR Deck IS NULL "
+    "OR Sensitivity IS NULL OR Specificity IS NULL");
+
+QSet<qint64> damagedIds()
+{
+    QSet<qint64> ids;
+    for (const auto& [id, cause] : damagedRuns())
+        ids.insert(id);
+    return ids;
+}
+
 } // namespace
+
+std::vector<std::pair<qint64, QString>> damagedRuns()
+{
+    QMap<qint64, QString> damaged;
+    for (QSqlQuery q = run(QStringLiteral("SELECT RunID FROM tblRuns WHERE ") + kRequiredRunValues); q.next();)
+        damaged.insert(q.value(0).toLongLong(), QStringLiteral("a value it needs is missing"));
+    for (QSqlQuery q = run(QStringLiteral("SELECT RunID, Sensitivity, Specificity FROM tblRuns WHERE Sensitivity < 0 OR "
+                                          "Sensitivity > 100 OR Specificity < 0 OR Specificity > 100"));
+         q.next();)
+        damaged.insert(q.value(0).toLongLong(), QStringLiteral("its scores %1 and %2 are not both percentages")
+                                                    .arg(q.value(1).toString(), q.value(2).toString()));
+    for (QSqlQuery q = run(QStringLiteral("SELECT RunID, Name, Successes, Trials FROM tblRunFigures WHERE Name IS NULL OR "
+                                          "Successes IS NULL OR Trials IS NULL OR Successes < 0 OR Successes > Trials"));
+         q.next();)
+        damaged.insert(q.value(0).toLongLong(),
+                       q.isNull(1) || q.isNull(2) || q.isNull(3)
+                           ? QStringLiteral("a value it needs is missing")
+                           : QStringLiteral("%1 counts %2 successes of %3 trials")
+                                 .arg(q.value(1).toString(), q.value(2).toString(), q.value(3).toString()));
+    std::vector<std::pair<qint64, QString>> runs;
+    for (auto it = damaged.cbegin(); it != damaged.cend(); ++it)
+        runs.emplace_back(it.key(), it.value());
+    return runs;
+}
+
+std::optional<QString> runDamage(qint64 id)
+{
+    for (const auto& [damaged, cause] : damagedRuns())
+        if (damaged == id)
+            return cause;
+    return std::nullopt;
+}
 
 qint64 saveRun(const QString& file)
 {
@@ -74,9 +122,11 @@ qint64 saveRun(const QString& file)
 
 std::vector<SavedRun> savedRuns()
 {
+    const QSet<qint64> damaged = damagedIds();
     std::vector<SavedRun> runs;
     for (QSqlQuery q = run(QStringLiteral("SELECT ") + kRunColumns + QStringLiteral(" ORDER BY RunID")); q.next();)
-        runs.push_back(runOf(q));
+        if (!damaged.contains(q.value(0).toLongLong()))
+            runs.push_back(runOf(q));
     return runs;
 }
 
@@ -91,6 +141,8 @@ std::optional<qint64> resolveRun(qint64 named)
 
 std::optional<SavedRun> savedRun(qint64 id)
 {
+    if (const std::optional<QString> cause = runDamage(id))
+        throw DbError(DbError::General, QStringLiteral("Run %1 is damaged: %2.").arg(id).arg(*cause));
     QSqlQuery q = run(QStringLiteral("SELECT ") + kRunColumns + QStringLiteral(" WHERE RunID = ?"), {id});
     if (!q.next())
         return std::nullopt;
@@ -111,12 +163,15 @@ std::vector<Figure> runFigures(qint64 id)
 
 std::vector<TrendPoint> trend()
 {
+    const QSet<qint64> damaged = damagedIds();
     std::vector<TrendPoint> points;
     for (QSqlQuery q = run(QStringLiteral(
              "SELECT r.RunID, r.RunTime, f.Name, f.Label, f.Successes, f.Trials FROM tblRuns r JOIN tblRunFigures f ON "
              "f.RunID = r.RunID AND f.Name IN ('sensitivity', 'specificity') ORDER BY r.RunID, f.Position"));
          q.next();) {
         const qint64 id = q.value(0).toLongLong();
+        if (damaged.contains(id))
+            continue;
         if (points.empty() || points.back().run != id)
             points.push_back({id, QDateTime::fromString(q.value(1).toString(), Qt::ISODate), {}, {}});
         const Figure figure{q.value(2).toString(), q.value(3).toString(), 0, {q.value(4).toLongLong(), q.value(5).toLongLong()}};
@@ -127,6 +182,9 @@ std::vector<TrendPoint> trend()
 
 RunComparison compareRuns(qint64 from, qint64 to)
 {
+    for (qint64 id : {from, to})
+        if (const std::optional<QString> cause = runDamage(id))
+            throw DbError(DbError::General, QStringLiteral("Run %1 is damaged: %2.").arg(id).arg(*cause));
     RunComparison comparison{from, to, {}, {}};
     const std::vector<Figure> before = runFigures(from);
     QHash<QString, const Figure*> beforeByName;
