@@ -199,6 +199,8 @@ private slots:
         QTest::newRow("blank flag is not flagged") << Score{{5, 6}, {"5=", "6="}, 2, {"2|N|N"}, {}};
         QTest::newRow("blank flag, other flagged") << Score{{5, 6}, {"5=Y", "6="}, 2, {"2|N|Y"}, {}};
         QTest::newRow("client without a row") << Score{{5, 9}, {"5=N"}, 2, {"2|N|N"}, {}};
+        QTest::newRow("a later row of a client flagged") << Score{{5, 6}, {"5=N", "5=Y", "6=N"}, 2, {"2|N|Y"}, {}};
+        QTest::newRow("negative client numbers") << Score{{-5, 0, -6}, {"-5=N", "-6=N"}, 2, {"3|N|N"}, {}};
     }
 
     // Member n of the group is test record n.

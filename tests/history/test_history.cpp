@@ -51,7 +51,11 @@ private slots:
     void savedOnlyWhenCompletedAndCompared()
     {
         const QString typical = sample(QStringLiteral("typical"));
+        const QDateTime started = QDateTime::currentDateTimeUtc();
         QVERIFY(EvaluationRun::LoadAndAnalyze(typical));
+        // Kept to the second.
+        const QDateTime saved = history::savedRuns().front().time;
+        QVERIFY(saved.secsTo(started) <= 0 && saved <= QDateTime::currentDateTimeUtc());
         // Its fields are checked through the history command.
         QCOMPARE(countRows(QStringLiteral("tblRunOutcomes")), countRows(QStringLiteral("DupTestData")));
 
@@ -86,6 +90,7 @@ private slots:
         // 9 of 10 against 5 of 10 lies outside both intervals; against 7 of 10 inside the first.
         auto change = [](qint64 from, qint64 to) { return FigureChange{{"x", "", 0, {from, 10}}, {"x", "", 0, {to, 10}}}; };
         QVERIFY(change(9, 5).beyondIntervals() && !change(9, 7).beyondIntervals() && !change(9, 9).changed());
+        QVERIFY((Interval{10, 20}.contains(10) && Interval{10, 20}.contains(20))); // its ends belong to it
         QVERIFY(history::compareRuns(2, 2).changed.empty());
     }
 
