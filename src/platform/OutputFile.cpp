@@ -1,10 +1,9 @@
 #include "OutputFile.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -80,9 +79,7 @@ QString causeOfError(int error)
 
 bool writeOutputFile(const QString& path, const QByteArray& bytes, QString& problem)
 {
-    // A link is followed, as an editor saving through it would.
-    const QFileInfo info(path);
-    const QByteArray native = QFile::encodeName(info.exists() ? info.canonicalFilePath() : QDir::cleanPath(path));
+    const QByteArray native = QFile::encodeName(path);
     struct stat target {};
     int error = 0;
     if (::stat(native.constData(), &target) != 0) {
@@ -94,7 +91,10 @@ bool writeOutputFile(const QString& path, const QByteArray& bytes, QString& prob
         ::umask(mask);
         error = writeReplacing(native, bytes, 0666 & ~mask);
     } else if (S_ISREG(target.st_mode)) {
-        error = writeReplacing(native, bytes, target.st_mode & 07777);
+        // The file a link names is replaced, not the link, as an editor saving through it would.
+        char* real = ::realpath(native.constData(), nullptr);
+        error = writeReplacing(real ? QByteArray(real) : native, bytes, target.st_mode & 07777);
+        std::free(real);
     } else if (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode)) {
         error = writeDirectly(native, bytes);
     } else {

@@ -159,6 +159,7 @@ private slots:
         auto run = [](const QStringList& args) { return runBatch(QStringList{"deck"} + args); };
         const BatchRun text = run({});
         QVERIFY(text.code == 0 && text.out.toUtf8() == sourceBytes("data/DupTestData.txt"));
+        QCOMPARE(run({"--output", "/dev/stdout"}).out, text.out); // a pipe, written where it stands
         QCOMPARE(run({"--format", "csv"}).out.toUtf8(), exportDeck({DeckFormat::Csv}));
         const QString out = dir.filePath("deck.hl7");
         QCOMPARE(run({"--format", "hl7", "--processing-id", "P", "--output", out}).code, 0);
