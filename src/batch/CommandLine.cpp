@@ -210,11 +210,12 @@ QString helpText()
     }
     text += QStringLiteral(
         "\nMessages go to standard error as 'Title: text'.\n"
-        "Exit codes: 0 done, 1 the results file was refused (fix the file), 2 usage error,\n"
-        "3 database or other error (the database is in use, read-only, full or damaged: retry\n"
-        "later; or compare names a run that does not exist), 4 (with --strict) more than\n"
-        "20 percent of the test records are missing, 5 (with --fail-below) a score is below\n"
-        "its threshold.\n"
+        "Exit codes: 0 done, 1 the results file was refused (fix the file), or there is no\n"
+        "evaluation to report, explain or compare, 2 usage error, 3 database or other error\n"
+        "(the database is in use, read-only, full, damaged or of another version: retry later;\n"
+        "an output could not be written; or compare names a run that does not exist or is\n"
+        "damaged), 4 (with --strict) more than 20 percent of the test records are missing,\n"
+        "5 (with --fail-below) a score is below its threshold.\n"
         "Statements behind a database error are logged with\n"
         "QT_LOGGING_RULES=\"marrowick.sql.debug=true\".\n");
     return text;

@@ -222,9 +222,8 @@ bool mayRebuild(const QString& shown, State state, const QString& problem, OnDam
                                                        "results of the last evaluation; the old file is kept as a backup."),
                                  MsgIcon::Critical, MsgButtons::YesNo, MsgResult::No)
             == MsgResult::Yes;
-    text += onDamage == OnDamage::ReadOnly
-        ? QStringLiteral(" Nothing has been changed; only an evaluation replaces the file.")
-        : QStringLiteral(" Nothing has been changed; an evaluation with --rebuild-database rebuilds it.");
+    text += state == State::OtherDeck ? QStringLiteral(" Nothing has been changed; an evaluation replaces it.")
+                                      : QStringLiteral(" Nothing has been changed; an evaluation with --rebuild-database rebuilds it.");
     platform().MsgBox(QStringLiteral("Database Error"), text, MsgIcon::Critical, MsgButtons::Ok);
     return false;
 }
