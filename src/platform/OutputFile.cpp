@@ -93,8 +93,10 @@ bool writeOutputFile(const QString& path, const QByteArray& bytes, QString& prob
     } else if (S_ISREG(target.st_mode)) {
         // The file a link names is replaced, not the link, as an editor saving through it would.
         char* real = ::realpath(native.constData(), nullptr);
-        error = writeReplacing(real ? QByteArray(real) : native, bytes, target.st_mode & 07777);
+        const QByteArray file = real ? QByteArray(real) : native;
         std::free(real);
+        // A file that may not be written is not replaced either, though its folder may be written.
+        error = ::access(file.constData(), W_OK) != 0 ? errno : writeReplacing(file, bytes, target.st_mode & 07777);
     } else if (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode)) {
         error = writeDirectly(native, bytes);
     } else {

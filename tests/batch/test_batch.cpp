@@ -510,6 +510,18 @@ private slots:
         QCOMPARE(sorted(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System)), sorted({"filler", file}));
     }
 
+    // A file this user may not write is not replaced either, though its folder may be written.
+    void readOnlyFileIsNotReplaced()
+    {
+        if (!kRoot)
+            QSKIP("needs root: file modes do not bind a file's owner");
+        const QString target = sharedFolder(dir, QStringLiteral("shared")) + QStringLiteral("/deck.txt");
+        QVERIFY(writeBytes(target, "old") && QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+        const BatchRun r = batch({"deck", "--output", target}, kBatchProgram, true);
+        QVERIFY2(r.code == 3 && r.err.endsWith(": Permission denied.\n"), qPrintable(r.err));
+        QCOMPARE(fileBytes(target), QByteArray("old"));
+    }
+
     // Every completed evaluation is listed, and compare names exactly the scores
     // and records that differ between two of them.
     void historyKeepsRunsAndCompareNamesTheChanges()
