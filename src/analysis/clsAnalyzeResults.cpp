@@ -197,14 +197,10 @@ qint16 clsAnalyzeResults::FindNonZeroUniques(qint32 num1, qint32 num2, qint32 nu
 {
     QList<qint32> values{num1, num2, num3, num4, num5};
     BubSort(values, 5);
-    int p = 0;
-    while (p < 5 && values[p] == 0)
-        ++p;
-    if (p == 5)
-        return 0;
-    qint16 count = 1;
-    for (int q = p; q < 4; ++q)
-        if (values[q] != values[q + 1])
+    // Zero is the empty slot, wherever negative numbers sort it.
+    qint16 count = 0;
+    for (int q = 0; q < 5; ++q)
+        if (values[q] != 0 && (q == 0 || values[q] != values[q - 1]))
             ++count;
     return count;
 }
@@ -213,7 +209,9 @@ qint32 clsAnalyzeResults::ClientNumber(const QString& clientId)
 {
     bool ok = false;
     const double value = clientId.toDouble(&ok);
-    const double whole = ok ? std::nearbyint(value) : 0;
+    // The whole part, rounded down, as the loader checked it: a value it let
+    // through always fits.
+    const double whole = ok ? std::floor(value) : 0;
     if (!ok || !std::isfinite(value) || whole < std::numeric_limits<qint32>::min()
         || whole > std::numeric_limits<qint32>::max())
         throw DbError(DbError::Overflow, QStringLiteral("Overflow: client ID '%1' is not a 32-bit whole number").arg(clientId));

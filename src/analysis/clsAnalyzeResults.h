@@ -23,8 +23,8 @@ public:
     // Sorts a[0] .. a[maxnum - 1] (positions 1 to maxnum) in place, ascending.
     static void BubSort(QList<qint32>& a, int maxnum);
 
-    // A ClientID text as the registry client number: the number rounded to the
-    // nearest whole, a half to the even neighbour; throws when it does not fit 32 bits.
+    // A ClientID text as the registry client number: its whole part, rounded
+    // down, as the loader checks it; throws when it does not fit 32 bits.
     static qint32 ClientNumber(const QString& clientId);
 
     struct AnswerGroup {

@@ -24,6 +24,7 @@ QCommandLineOption option(const char* name, const char* description, const char*
     return o;
 }
 
+// The database every command reads; only evaluate may rebuild it.
 const QList<QCommandLineOption>& databaseOptions()
 {
     static const QList<QCommandLineOption> options{
@@ -33,11 +34,19 @@ const QList<QCommandLineOption>& databaseOptions()
                "there). A file that does not exist is created with the supplied test data. One program "
                "at a time uses a database; a second one is refused (exit code 3).",
                "FILE"),
-        option("rebuild-database",
-               "A database file that is not a database, or lacks tables, is rebuilt from the supplied "
-               "test data (the old file is kept as FILE.bak). Without it such a file is left alone "
-               "(exit code 3)."),
     };
+    return options;
+}
+
+const QList<QCommandLineOption>& rebuildOptions()
+{
+    static const QList<QCommandLineOption> options = databaseOptions()
+        + QList<QCommandLineOption>{option(
+            "rebuild-database",
+            "A database file that is not a database, or lacks tables, is rebuilt from the supplied "
+            "test data (the old file is kept as FILE.bak). Without it such a file is left alone "
+            "(exit code 3). The other commands never change a database's file: they refuse a damaged "
+            "one, or one of another version's test data (exit code 3).")};
     return options;
 }
 
@@ -69,7 +78,7 @@ const QList<Command>& commands()
          {QStringLiteral("RESULTS_FILE"), QStringLiteral("--reuse")},
          QStringLiteral("Loads a registry's results file (15 comma-delimited fields a line) and analyses it "
                         "against the answer sheet, as step 3 of the program does."),
-         databaseOptions()
+         rebuildOptions()
              + QList<QCommandLineOption>{
                  option("reuse", "Keeps the previous load and analysis instead of a new file."),
                  option("strict", "Exits with code 4 when more than 20 percent of the test records are missing "
@@ -232,11 +241,12 @@ QString helpText()
     }
     text += QStringLiteral(
         "\nMessages go to standard error as 'Title: text'.\n"
-        "Exit codes: 0 done, 1 the results file was refused (fix the file), 2 usage error,\n"
-        "3 database or other error (the database is in use, read-only, full or damaged: retry\n"
-        "later; or compare names a run that does not exist), 4 (with --strict) more than\n"
-        "20 percent of the test records are missing, 5 (with --fail-below) a score is below\n"
-        "its threshold.\n"
+        "Exit codes: 0 done, 1 the results file was refused (fix the file), or there is no\n"
+        "evaluation to report, explain or compare, 2 usage error, 3 database or other error\n"
+        "(the database is in use, read-only, full, damaged or of another version: retry later;\n"
+        "an output could not be written; or compare names a run that does not exist or is\n"
+        "damaged), 4 (with --strict) more than 20 percent of the test records are missing,\n"
+        "5 (with --fail-below) a score is below its threshold.\n"
         "Statements behind a database error are logged with\n"
         "QT_LOGGING_RULES=\"marrowick.sql.debug=true\".\n");
     return text;
@@ -247,8 +257,8 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
     QSet<QString> takesValue;
     for (const Command& command : commands())
         for (const QCommandLineOption& o : command.options)
-            if (!o.valueName().isEmpty())
-                takesValue.insert(QStringLiteral("--") + o.names().first());
+            if (!o.valueName().isEmpty()) // written with one dash or two
+                takesValue << QStringLiteral("--") + o.names().first() << QStringLiteral("-") + o.names().first();
     QStringList rest = arguments;
     Options options;
     options.command = takeCommand(rest, takesValue);
@@ -284,8 +294,8 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
     };
     auto flag = [&](const char* name) { return parser.isSet(QLatin1String(name)); };
     value("database", options.database);
-    options.rebuild = flag("rebuild-database");
     if (options.command == QLatin1String("evaluate")) {
+        options.rebuild = flag("rebuild-database");
         options.reuse = flag("reuse");
         options.strict = flag("strict");
         if (flag("fail-below")) {

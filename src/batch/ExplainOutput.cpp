@@ -1,6 +1,6 @@
 #include "ExplainOutput.h"
 
-#include "database/CsvReader.h"
+#include "database/SpreadsheetCsv.h"
 #include "reports/Explanation.h"
 
 #include <QJsonArray>
@@ -16,11 +16,11 @@ QString attemptText(const RecordOutcome& r) { return r.attempt ? QString::number
 
 QByteArray csvOf(const std::vector<RecordOutcome>& records)
 {
-    QStringList lines{csvRecord({QStringLiteral("id"), QStringLiteral("group"), QStringLiteral("problem"), QStringLiteral("outcome"),
+    QStringList lines{spreadsheetRecord({QStringLiteral("id"), QStringLiteral("group"), QStringLiteral("problem"), QStringLiteral("outcome"),
                                  QStringLiteral("attempt"), QStringLiteral("client"), QStringLiteral("flag"),
                                  QStringLiteral("differs")})};
     for (const RecordOutcome& r : records)
-        lines << csvRecord({QString::number(r.id), QString::number(r.group), r.problem, r.outcome, attemptText(r), clientText(r),
+        lines << spreadsheetRecord({QString::number(r.id), QString::number(r.group), r.problem, r.outcome, attemptText(r), clientText(r),
                             r.flag, r.differs.join(QLatin1Char(' '))});
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }

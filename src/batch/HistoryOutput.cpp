@@ -1,6 +1,6 @@
 #include "HistoryOutput.h"
 
-#include "database/CsvReader.h"
+#include "database/SpreadsheetCsv.h"
 #include "history/RunHistory.h"
 
 #include <QHash>
@@ -38,8 +38,11 @@ QString figureText(const Figure& f)
 
 // Rows of cells, each column as wide as its widest cell, a rule under each
 // heading of the first row.
-QString aligned(const QList<QStringList>& rows)
+QString aligned(QList<QStringList> rows)
 {
+    for (QStringList& row : rows)
+        for (QString& cell : row)
+            cell = oneLine(cell);
     QList<qsizetype> widths;
     for (const QStringList& row : rows)
         for (qsizetype k = 0; k < row.size(); ++k) {
@@ -72,7 +75,7 @@ QByteArray csvOf(const QList<QStringList>& rows)
 {
     QStringList lines;
     for (const QStringList& row : rows)
-        lines << csvRecord(row);
+        lines << spreadsheetRecord(row);
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
 
@@ -80,7 +83,7 @@ QByteArray jsonOf(const QJsonObject& object) { return QJsonDocument(object).toJs
 
 QString runText(const SavedRun& run)
 {
-    return QStringLiteral("run %1 (%2, %3)").arg(run.run).arg(run.time.toString(Qt::ISODate), run.file);
+    return QStringLiteral("run %1 (%2, %3)").arg(run.run).arg(run.time.toString(Qt::ISODate), oneLine(run.file));
 }
 
 } // namespace

@@ -1,13 +1,13 @@
 #include "ReportOutput.h"
 
-#include "database/CsvReader.h"
+#include "database/SpreadsheetCsv.h"
 #include "history/Scores.h"
 
+#include "platform/OutputFile.h"
 #include "platform/Platform.h"
 #include "reports/ReportModel.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -48,6 +48,13 @@ QVariant value(const ReportModel& rows, int row, int column) { return rows.index
 
 } // namespace
 
+QString oneLine(QString value)
+{
+    return value.replace(QLatin1Char('\n'), QStringLiteral("\\n"))
+        .replace(QLatin1Char('\r'), QStringLiteral("\\r"))
+        .replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+}
+
 QString textTable(const ReportModel& rows)
 {
     const ReportDef& report = rows.report();
@@ -66,7 +73,7 @@ QString textTable(const ReportModel& rows)
     }
     for (int row = 0; row < rows.rowCount(); ++row)
         for (qsizetype k = 0; k < columns.size(); ++k)
-            widths[k] = std::max(widths[k], value(rows, row, columns[k]).toString().size());
+            widths[k] = std::max(widths[k], oneLine(value(rows, row, columns[k]).toString()).size());
 
     auto line = [&](const QStringList& cells) {
         QStringList padded;
@@ -90,7 +97,7 @@ QString textTable(const ReportModel& rows)
     for (int row = 0; row < rows.rowCount(); ++row) {
         QStringList cells;
         for (int c : columns)
-            cells << value(rows, row, c).toString();
+            cells << oneLine(value(rows, row, c).toString());
         out += line(cells);
     }
     return out + QLatin1Char('\n');
@@ -167,7 +174,7 @@ QByteArray csvOf(const ReportModel& rows)
         header << fieldName(rows, c);
     for (const ScoreColumn& score : scores)
         header << score.field + QStringLiteral("Low") << score.field + QStringLiteral("High");
-    lines << csvRecord(header);
+    lines << spreadsheetRecord(header);
     for (int row = 0; row < rows.rowCount(); ++row) {
         QStringList cells;
         for (int c = 0; c < rows.columnCount(); ++c)
@@ -176,7 +183,7 @@ QByteArray csvOf(const ReportModel& rows)
             const std::optional<Interval>& i = score.intervals[size_t(row)];
             cells << (i ? QString::number(i->low, 'f', 2) : QString()) << (i ? QString::number(i->high, 'f', 2) : QString());
         }
-        lines << csvRecord(cells);
+        lines << spreadsheetRecord(cells);
     }
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
@@ -214,26 +221,26 @@ QByteArray jsonOf(const ReportModel& rows)
 
 bool writeOutput(const QByteArray& bytes, const QString& outputDir, const QString& name, const QString& what)
 {
+    QString problem;
+    QString target = QStringLiteral("standard output");
     if (outputDir.isEmpty()) {
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-        std::fflush(stdout);
-        return true;
+        if (writeStandardOutput(bytes, problem))
+            return true;
+    } else {
+        QDir().mkpath(outputDir);
+        target = QDir::toNativeSeparators(QDir(outputDir).filePath(name));
+        if (writeOutputFile(target, bytes, problem))
+            return true;
     }
-    QDir().mkpath(outputDir);
-    QFile file(QDir(outputDir).filePath(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("%1 could not be written to %2: %3")
-                                                       .arg(what, QDir::toNativeSeparators(file.fileName()), file.errorString()),
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return false;
-    }
-    return true;
+    platform().MsgBox(QStringLiteral("Error"), QStringLiteral("%1 could not be written to %2: %3").arg(what, target, problem),
+                      MsgIcon::Critical, MsgButtons::Ok);
+    return false;
 }
 
 bool writeReport(const ReportModel& rows, ReportFormat format, const QString& outputDir)
 {
     if (format == ReportFormat::Text)
-        return writeOutput(textTable(rows).toUtf8(), QString(), QString(), QString());
+        return writeOutput(textTable(rows).toUtf8(), QString(), QString(), QStringLiteral("The report"));
     return writeOutput(format == ReportFormat::Csv ? csvOf(rows) : jsonOf(rows), outputDir,
                        rows.report().fileName + formatExtension(format), QStringLiteral("The report"));
 }

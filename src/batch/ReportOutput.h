@@ -19,6 +19,10 @@ bool writeReport(const ReportModel& rows, ReportFormat format, const QString& ou
 // folder; false after an "Error" message that names what could not be written.
 bool writeOutput(const QByteArray& bytes, const QString& outputDir, const QString& name, const QString& what);
 
+// A value as a text table shows it, on one line: line breaks and tabs escaped
+// as \n, \r and \t, so a file name cannot break the table.
+QString oneLine(QString value);
+
 // The text table: title, the viewer's captions, a rule, and the rows, aligned.
 QString textTable(const ReportModel& rows);
 

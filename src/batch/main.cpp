@@ -10,6 +10,7 @@
 #include "database/EvalDatabase.h"
 #include "export/DeckExport.h"
 #include "history/RunHistory.h"
+#include "platform/OutputFile.h"
 #include "reports/Explanation.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportCatalogue.h"
@@ -19,6 +20,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QStringList>
 #include <cstdio>
@@ -32,17 +34,41 @@ namespace {
 
 enum Exit { Done = 0, Refused = 1, Usage = 2, Failed = 3, Incomplete = 4, BelowThreshold = 5 };
 
+// A number as a script writes it: digits, a minus sign at most, no blanks.
+std::optional<qint64> plainInteger(const QString& text)
+{
+    static const QRegularExpression digits(QStringLiteral("^-?[0-9]{1,18}$"));
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    return text.toLongLong();
+}
+
 int usage(const QString& problem)
 {
     std::fprintf(stderr, "marrowick-batch: %s\nTry 'marrowick-batch --help'.\n", qPrintable(problem));
     return Usage;
 }
 
-// Opens the evaluation database; false when it cannot be used (the message was shown).
+// Opens the evaluation database; false when it cannot be used (the message
+// was shown). Only evaluate may replace the file.
 bool openDatabase(const Options& o, QString& path)
 {
     path = o.database.isEmpty() ? defaultDatabasePath() : QDir::current().absoluteFilePath(o.database);
-    return openEvalDatabase(path, o.rebuild ? OnDamage::Rebuild : OnDamage::Ask);
+    const OnDamage mode = o.command != QLatin1String("evaluate") ? OnDamage::ReadOnly
+        : o.rebuild                                              ? OnDamage::Rebuild
+                                                                 : OnDamage::Refuse;
+    return openEvalDatabase(path, mode);
+}
+
+// Scores come only from an evaluation: without one, a command that reads it
+// refuses, as evaluate --reuse does.
+bool refusedWithoutEvaluation()
+{
+    if (EvaluationRun::HasPreviousLoad())
+        return false;
+    platform().MsgBox(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt, MsgIcon::Exclamation,
+                      MsgButtons::Ok);
+    return true;
 }
 
 // True when an overall score of the evaluation in the working tables, rounded
@@ -85,11 +111,8 @@ int evaluate(const Options& o, BatchPlatform& host)
         return Failed;
     CloseAtEnd close{path};
     if (o.reuse) {
-        if (!EvaluationRun::HasPreviousLoad()) {
-            platform().MsgBox(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt, MsgIcon::Exclamation,
-                              MsgButtons::Ok);
+        if (refusedWithoutEvaluation())
             return Refused;
-        }
     } else {
         const bool loaded = EvaluationRun::LoadAndAnalyze(o.positional.first());
         host.clearLine();
@@ -99,7 +122,13 @@ int evaluate(const Options& o, BatchPlatform& host)
     const qint64 loaded = countRows(QStringLiteral("IIS_LOADED_CHILD_ALL"));
     const qint64 duplicates = countRows(QStringLiteral("IIS_DUPLICATES"));
     const qint64 missing = countRows(QStringLiteral("IIS_MISSING_RECORDS"));
-    std::printf("%lld rows loaded; %lld duplicates kept as extra clients; %lld people missing.\n", loaded, duplicates, missing);
+    if (!writeOutput(QStringLiteral("%1 rows loaded; %2 duplicates kept as extra clients; %3 people missing.\n")
+                         .arg(loaded)
+                         .arg(duplicates)
+                         .arg(missing)
+                         .toUtf8(),
+                     QString(), QString(), QStringLiteral("The summary")))
+        return Failed;
     const bool incomplete = EvaluationRun::MostlyMissing();
     if (incomplete)
         platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt, MsgIcon::Exclamation,
@@ -135,6 +164,8 @@ int report(const Options& o)
     if (!openDatabase(o, path))
         return Failed;
     CloseAtEnd close{path};
+    if (refusedWithoutEvaluation())
+        return Refused;
     for (int index : indexes) {
         const ReportDef& def = *reportAt(index);
         if (!def.refillTable())
@@ -164,16 +195,15 @@ int deck(const Options& o)
     if (!o.at.isEmpty() && !at.isValid())
         return usage(QStringLiteral("--at takes a time as 2026-03-04T05:06:07, with or without an offset: ") + o.at);
     const DeckExportOptions options{*format, o.processingId.front(), at};
-    if (o.output.isEmpty()) {
-        const QByteArray bytes = exportDeck(options);
-        return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) && std::fflush(stdout) == 0
-            ? Done
-            : Failed;
-    }
     QString problem;
-    if (!writeDeckFile(QDir::current().absoluteFilePath(o.output), options, problem)) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The test data could not be written to ") + o.output
-                              + QStringLiteral(": ") + problem, MsgIcon::Critical, MsgButtons::Ok);
+    const bool written = o.output.isEmpty() ? writeStandardOutput(exportDeck(options), problem)
+                                            : writeDeckFile(QDir::current().absoluteFilePath(o.output), options, problem);
+    if (!written) {
+        platform().MsgBox(QStringLiteral("Error"),
+                          QStringLiteral("The test data could not be written to ")
+                              + (o.output.isEmpty() ? QStringLiteral("standard output") : o.output) + QStringLiteral(": ")
+                              + problem,
+                          MsgIcon::Critical, MsgButtons::Ok);
         return Failed;
     }
     return Done;
@@ -188,11 +218,11 @@ int explainRecords(const Options& o)
     QList<qint64> ids;
     QString selector;
     for (const QString& p : o.positional) {
-        bool ok = false;
-        const qint64 id = p.toLongLong(&ok);
-        if (ok && id > 0)
-            ids << id;
-        else if (selectors.contains(p) && o.positional.size() == 1)
+        const std::optional<qint64> id = plainInteger(p);
+        if (id && *id > 0) {
+            if (!ids.contains(*id))
+                ids << *id;
+        } else if (selectors.contains(p) && o.positional.size() == 1)
             selector = p;
         else
             return usage(QStringLiteral("explain takes test-record IDs, or one of all, missed, lost, strangers: ") + p);
@@ -203,10 +233,17 @@ int explainRecords(const Options& o)
     if (!openDatabase(o, path))
         return Failed;
     CloseAtEnd close{path};
+    if (refusedWithoutEvaluation())
+        return Refused;
     const std::vector<RecordOutcome> records = selector.isEmpty() ? explain::outcomesOf(ids) : explain::outcomesSelected(selector);
     if (records.size() < size_t(ids.size())) {
+        for (const RecordOutcome& r : records)
+            ids.removeOne(r.id);
+        QStringList unknown;
+        for (qint64 id : ids)
+            unknown << QString::number(id);
         platform().MsgBox(QStringLiteral("Error"),
-                          QStringLiteral("Some of those IDs are not test records of the last evaluation; run evaluate first."),
+                          QStringLiteral("Not test records of the last evaluation: %1.").arg(unknown.join(QStringLiteral(", "))),
                           MsgIcon::Critical, MsgButtons::Ok);
         return Failed;
     }
@@ -224,6 +261,9 @@ int listHistory(const Options& o)
     if (!openDatabase(o, path))
         return Failed;
     CloseAtEnd close{path};
+    for (const auto& [run, cause] : history::damagedRuns())
+        platform().MsgBox(QStringLiteral("Warning"), QStringLiteral("Run %1 is damaged: %2; it is left out.").arg(run).arg(cause),
+                          MsgIcon::Exclamation, MsgButtons::Ok);
     return writeOutput(historyText(*format), o.output, QStringLiteral("history") + formatExtension(*format),
                        QStringLiteral("The history"))
         ? Done
@@ -239,15 +279,17 @@ int compare(const Options& o)
         return usage(QStringLiteral("compare takes two runs"));
     qint64 named[2] = {};
     for (int k = 0; k < 2; ++k) {
-        bool ok = false;
-        named[k] = o.positional[k].toLongLong(&ok);
-        if (!ok || named[k] == 0)
+        const std::optional<qint64> run = plainInteger(o.positional[k]);
+        named[k] = run.value_or(0);
+        if (named[k] == 0)
             return usage(QStringLiteral("a run is its number, or a negative count from the newest (-1): ") + o.positional[k]);
     }
     QString path;
     if (!openDatabase(o, path))
         return Failed;
     CloseAtEnd close{path};
+    if (refusedWithoutEvaluation())
+        return Refused;
     qint64 runs[2] = {};
     for (int k = 0; k < 2; ++k) {
         const std::optional<qint64> found = history::resolveRun(named[k]);
@@ -258,6 +300,11 @@ int compare(const Options& o)
             return Failed;
         }
         runs[k] = *found;
+        if (const std::optional<QString> cause = history::runDamage(*found)) {
+            platform().MsgBox(QStringLiteral("Error"), QStringLiteral("Run %1 is damaged: %2.").arg(*found).arg(*cause),
+                              MsgIcon::Critical, MsgButtons::Ok);
+            return Failed;
+        }
     }
     return writeOutput(comparisonText(runs[0], runs[1], *format), o.output,
                        QStringLiteral("compare") + formatExtension(*format), QStringLiteral("The comparison"))

@@ -11,9 +11,13 @@ inline constexpr const char* kDatabaseFileName = "DupTestDataFin.db";
 // seeded fresh.
 QString defaultDatabasePath();
 
-// What to do with an existing file that is damaged: ask the user, or rebuild it
-// at once (a script that asked for it).
-enum class OnDamage { Ask, Rebuild };
+// What to do with an existing file that is damaged, or holds another version's
+// test data: Ask the user about a damaged one (the windows); Rebuild either at
+// once (a script that asked for it); Refuse a damaged one (a script that did
+// not ask). These three replace another version's file, as an evaluation
+// needs; ReadOnly refuses both (a command that only reads). Only Ask offers
+// the windows' buttons.
+enum class OnDamage { Ask, Rebuild, Refuse, ReadOnly };
 
 // Takes the one-writer lock beside the file, creates and seeds the file when it
 // does not exist, clears its read-only mark once it is known to be a database,

@@ -225,7 +225,16 @@ QString schemaProblem()
     QSet<QString> present;
     while (tables.next())
         present.insert(tables.value(0).toString().toLower());
-    for (const TableDef& table : schemaTables()) {
+    // An added table may be missing (a database of an earlier version gains it
+    // empty), but one that is there must have its columns too.
+    std::vector<const TableDef*> checked;
+    for (const TableDef& table : schemaTables())
+        checked.push_back(&table);
+    for (const TableDef& table : addedTables())
+        if (present.contains(QString::fromLatin1(table.name).toLower()))
+            checked.push_back(&table);
+    for (const TableDef* definition : checked) {
+        const TableDef& table = *definition;
         if (!present.contains(QString::fromLatin1(table.name).toLower()))
             return QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
         QSqlQuery info = run(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table.name)));

@@ -33,8 +33,9 @@ void addMissingTables();
 void createSchema();
 // Fills the reference tables from the data files compiled into the program.
 void seedReferenceData();
-// Empty when cnEval holds every table and column; otherwise the cause. Throws
-// DatabaseFault when the file cannot be read.
+// Empty when cnEval holds every table and column (an added table may be
+// missing, not damaged); otherwise the cause. Throws DatabaseFault when the
+// file cannot be read.
 QString schemaProblem();
 
 // A short fingerprint of the supplied test data (the reference tables as this

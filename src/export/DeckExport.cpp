@@ -3,11 +3,12 @@
 #include <cstdlib>
 
 #include "database/CsvReader.h"
+#include "database/SpreadsheetCsv.h"
+#include "platform/OutputFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QStringList>
 #include <stdexcept>
 
@@ -75,13 +76,13 @@ QByteArray csvDeck(const QList<Row>& rows)
     for (const auto& fields : {kTxtFields, kSubmissionFields})
         for (const auto& field : fields)
             header << QLatin1String(field.first);
-    QString text = csvRecord(header) + QStringLiteral("\r\n");
+    QString text = spreadsheetRecord(header) + QStringLiteral("\r\n");
     for (const Row& row : rows) {
         QStringList values;
         for (const auto& fields : {kTxtFields, kSubmissionFields})
             for (const auto& field : fields)
                 values << row.value(QLatin1String(field.second));
-        text += csvRecord(values) + QStringLiteral("\r\n");
+        text += spreadsheetRecord(values) + QStringLiteral("\r\n");
     }
     return text.toUtf8();
 }
@@ -446,13 +447,7 @@ QByteArray exportDeck(const DeckExportOptions& options)
 
 bool writeDeckFile(const QString& path, const DeckExportOptions& options, QString& problem)
 {
-    const QByteArray bytes = exportDeck(options);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        problem = file.errorString();
-        return false;
-    }
-    return true;
+    return writeOutputFile(path, exportDeck(options), problem);
 }
 
 } // namespace marrowick

@@ -1,10 +1,13 @@
 #include "RunHistory.h"
 
 #include "database/Db.h"
+#include "database/DbError.h"
 #include "database/Schema.h"
 
 #include <QFileInfo>
 #include <QHash>
+#include <QMap>
+#include <QSet>
 
 namespace marrowick {
 
@@ -28,7 +31,52 @@ SavedRun runOf(const QSqlQuery& q)
             q.value(7).toDouble(), q.value(8).toDouble()};
 }
 
+// The values of tblRuns that every run has, as NULL checks.
+const QString kRequiredRunValues = QStringLiteral(
+    "RunTime IS NULL OR FileName IS NULL OR FileSize IS NULL OR Sha256 IS NULL OR RowsLoaded IS NULL OR Deck IS NULL "
+    "OR Sensitivity IS NULL OR Specificity IS NULL");
+
+QSet<qint64> damagedIds()
+{
+    QSet<qint64> ids;
+    for (const auto& [id, cause] : damagedRuns())
+        ids.insert(id);
+    return ids;
+}
+
 } // namespace
+
+std::vector<std::pair<qint64, QString>> damagedRuns()
+{
+    QMap<qint64, QString> damaged;
+    for (QSqlQuery q = run(QStringLiteral("SELECT RunID FROM tblRuns WHERE ") + kRequiredRunValues); q.next();)
+        damaged.insert(q.value(0).toLongLong(), QStringLiteral("a value it needs is missing"));
+    for (QSqlQuery q = run(QStringLiteral("SELECT RunID, Sensitivity, Specificity FROM tblRuns WHERE Sensitivity < 0 OR "
+                                          "Sensitivity > 100 OR Specificity < 0 OR Specificity > 100"));
+         q.next();)
+        damaged.insert(q.value(0).toLongLong(), QStringLiteral("its scores %1 and %2 are not both percentages")
+                                                    .arg(q.value(1).toString(), q.value(2).toString()));
+    for (QSqlQuery q = run(QStringLiteral("SELECT RunID, Name, Successes, Trials FROM tblRunFigures WHERE Name IS NULL OR "
+                                          "Successes IS NULL OR Trials IS NULL OR Successes < 0 OR Successes > Trials"));
+         q.next();)
+        damaged.insert(q.value(0).toLongLong(),
+                       q.isNull(1) || q.isNull(2) || q.isNull(3)
+                           ? QStringLiteral("a value it needs is missing")
+                           : QStringLiteral("%1 counts %2 successes of %3 trials")
+                                 .arg(q.value(1).toString(), q.value(2).toString(), q.value(3).toString()));
+    std::vector<std::pair<qint64, QString>> runs;
+    for (auto it = damaged.cbegin(); it != damaged.cend(); ++it)
+        runs.emplace_back(it.key(), it.value());
+    return runs;
+}
+
+std::optional<QString> runDamage(qint64 id)
+{
+    for (const auto& [damaged, cause] : damagedRuns())
+        if (damaged == id)
+            return cause;
+    return std::nullopt;
+}
 
 qint64 saveRun(const QString& file, qint64 size, const QString& sha256)
 {
@@ -62,9 +110,11 @@ qint64 saveRun(const QString& file, qint64 size, const QString& sha256)
 
 std::vector<SavedRun> savedRuns()
 {
+    const QSet<qint64> damaged = damagedIds();
     std::vector<SavedRun> runs;
     for (QSqlQuery q = run(QStringLiteral("SELECT ") + kRunColumns + QStringLiteral(" ORDER BY RunID")); q.next();)
-        runs.push_back(runOf(q));
+        if (!damaged.contains(q.value(0).toLongLong()))
+            runs.push_back(runOf(q));
     return runs;
 }
 
@@ -79,6 +129,8 @@ std::optional<qint64> resolveRun(qint64 named)
 
 std::optional<SavedRun> savedRun(qint64 id)
 {
+    if (const std::optional<QString> cause = runDamage(id))
+        throw DbError(DbError::General, QStringLiteral("Run %1 is damaged: %2.").arg(id).arg(*cause));
     QSqlQuery q = run(QStringLiteral("SELECT ") + kRunColumns + QStringLiteral(" WHERE RunID = ?"), {id});
     if (!q.next())
         return std::nullopt;
@@ -99,6 +151,7 @@ std::vector<Figure> runFigures(qint64 id)
 
 std::vector<TrendPoint> trend(qint64 fromRun)
 {
+    const QSet<qint64> damaged = damagedIds();
     std::vector<TrendPoint> points;
     // The overall figures come first in every run: their positions find them by the index.
     for (QSqlQuery q = run(QStringLiteral(
@@ -108,6 +161,8 @@ std::vector<TrendPoint> trend(qint64 fromRun)
                            {fromRun});
          q.next();) {
         const qint64 id = q.value(0).toLongLong();
+        if (damaged.contains(id))
+            continue;
         if (points.empty() || points.back().run != id)
             points.push_back({id, QDateTime::fromString(q.value(1).toString(), Qt::ISODate), {}, {}});
         const Figure figure{q.value(2).toString(), q.value(3).toString(), 0, {q.value(4).toLongLong(), q.value(5).toLongLong()}};
@@ -118,6 +173,9 @@ std::vector<TrendPoint> trend(qint64 fromRun)
 
 RunComparison compareRuns(qint64 from, qint64 to)
 {
+    for (qint64 id : {from, to})
+        if (const std::optional<QString> cause = runDamage(id))
+            throw DbError(DbError::General, QStringLiteral("Run %1 is damaged: %2.").arg(id).arg(*cause));
     RunComparison comparison{from, to, {}, {}};
     const std::vector<Figure> before = runFigures(from);
     QHash<QString, const Figure*> beforeByName;

@@ -49,10 +49,18 @@ namespace history {
 // run. Part of the caller's unit of work; throws DbError.
 qint64 saveRun(const QString& file, qint64 size, const QString& sha256);
 
-// Every saved run, oldest first.
+// Runs whose stored values cannot be a run's (edited by hand, say): a value
+// it needs is missing, or counts more successes than trials. By number, each
+// with its cause; every function below leaves them out or refuses them.
+std::vector<std::pair<qint64, QString>> damagedRuns();
+// The cause when that run is damaged.
+std::optional<QString> runDamage(qint64 run);
+
+// Every saved run that is not damaged, oldest first.
 std::vector<SavedRun> savedRuns();
 // A run named by its number, or counted back from the newest: -1 is the newest.
 std::optional<qint64> resolveRun(qint64 named);
+// Throws DbError when the run is damaged.
 std::optional<SavedRun> savedRun(qint64 run);
 // The figures of a saved run, in currentFigures()'s order.
 std::vector<Figure> runFigures(qint64 run);

@@ -209,6 +209,8 @@ QString verdict(const RecordOutcome& r)
     }
     if (r.outcome == QLatin1String("kept_apart"))
         return QStringLiteral("Kept as a client of its own, %1, apart from every other test person.").arg(client);
+    if (r.outcome == QLatin1String("stranger_merge") && !r.client)
+        return QStringLiteral("Merged with a different person, but the evaluation does not record the client.");
     if (r.outcome == QLatin1String("stranger_merge")) {
         QStringList others;
         QSqlQuery q = run(QStringLiteral("SELECT ID, GroupNo FROM tblRecordOutcomes WHERE ClientID = ? AND GroupNo <> ? ORDER BY ID"),

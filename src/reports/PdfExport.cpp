@@ -2,10 +2,11 @@
 
 #include "PageRenderer.h"
 #include "ReportCatalogue.h"
+#include "platform/OutputFile.h"
 #include "platform/Platform.h"
 
+#include <QBuffer>
 #include <QDir>
-#include <QFile>
 #include <QPdfWriter>
 
 namespace marrowick {
@@ -25,34 +26,24 @@ bool exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, co
 
 bool writePdf(const QString& title, const QString& path, const std::function<bool(QPdfWriter&)>& paint)
 {
-    // Written beside the target first, so a failure never leaves half a file.
-    const QString partial = path + QStringLiteral(".part");
-    bool written = false;
+    // Laid out in memory first, so that a file is written only whole, and a
+    // device named as the target is written to, never replaced.
+    QBuffer pages;
+    pages.open(QIODevice::WriteOnly);
+    bool laidOut = false;
     {
-        QPdfWriter writer(partial);
+        QPdfWriter writer(&pages);
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("Marrowick"));
-        written = paint(writer);
+        laidOut = paint(writer);
     }
-    QString cause;
-    if (!written) {
-        // The writer does not say why; opening the file does.
-        QFile probe(partial);
-        cause = probe.open(QIODevice::WriteOnly) ? QStringLiteral("the pages could not be laid out") : probe.errorString();
-    } else {
-        QFile::remove(path);
-        QFile renamed(partial);
-        written = renamed.rename(path);
-        if (!written)
-            cause = renamed.errorString();
-    }
-    if (!written) {
-        QFile::remove(partial);
-        platform().MsgBox(QStringLiteral("Error"),
-                          QStringLiteral("The report could not be written to %1: %2.").arg(QDir::toNativeSeparators(path), cause),
-                          MsgIcon::Critical, MsgButtons::Ok);
-    }
-    return written;
+    QString cause = QStringLiteral("The pages could not be laid out.");
+    if (laidOut && writeOutputFile(path, pages.data(), cause))
+        return true;
+    platform().MsgBox(QStringLiteral("Error"),
+                      QStringLiteral("The report could not be written to %1: %2").arg(QDir::toNativeSeparators(path), cause),
+                      MsgIcon::Critical, MsgButtons::Ok);
+    return false;
 }
 
 } // namespace marrowick

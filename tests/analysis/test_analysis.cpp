@@ -42,9 +42,12 @@ private slots:
         for (const QString& c : QStringList{"MARY ANN=MARY", "ANNE=ANNE", " ANN=", "ANN =ANN ", " = ", "A=A"})
             QCOMPARE(clsAnalyzeResults::FirstPart(c.section('=', 0, 0)), c.section('=', 1));
         // The count of a group's clients (FindNonZeroUniques) is the scoring table's total_loaded.
-        QCOMPARE(clsAnalyzeResults::ClientNumber("000123"), 123);
-        QCOMPARE(clsAnalyzeResults::ClientNumber("12.5"), 12); // to even
-        QCOMPARE(clsAnalyzeResults::ClientNumber("13.5"), 14);
+        // A client number is the whole part rounded down, as the loader checks it.
+        for (const QString& c : QStringList{"000123=123", "12.7=12", "13.5=13", "-12.5=-13", "2147483647.5=2147483647"})
+            QCOMPARE(clsAnalyzeResults::ClientNumber(c.section('=', 0, 0)), c.section('=', 1).toInt());
+        // Zero is the empty slot, also where negative numbers sort before it.
+        QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(-5, 0, 3, -5, 0), 2);
+        QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(-2, -1, 0, 0, 0), 2);
     }
 
     void earliestAttemptDecides_data()
@@ -228,6 +231,8 @@ private slots:
         QTest::newRow("blank flag is not flagged") << Score{{5, 6}, {"5=", "6="}, 2, {"2|N|N"}, {}};
         QTest::newRow("blank flag, other flagged") << Score{{5, 6}, {"5=Y", "6="}, 2, {"2|N|Y"}, {}};
         QTest::newRow("client without a row") << Score{{5, 9}, {"5=N"}, 2, {"2|N|N"}, {}};
+        QTest::newRow("a later row of a client flagged") << Score{{5, 6}, {"5=N", "5=Y", "6=N"}, 2, {"2|N|Y"}, {}};
+        QTest::newRow("negative client numbers") << Score{{-5, 0, -6}, {"-5=N", "-6=N"}, 2, {"3|N|N"}, {}};
     }
 
     // Member n of the group is test record n.

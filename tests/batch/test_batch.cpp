@@ -6,10 +6,14 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlRecord>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -62,7 +66,12 @@ private slots:
         QTest::newRow("explain selection mixed with ids") << QStringList{"explain", "12", "all"};
         QTest::newRow("explain format") << QStringList{"explain", "--format", "xml", "all"};
         QTest::newRow("a negative number outside compare") << QStringList{"explain", "-1"};
+        QTest::newRow("explain record zero") << QStringList{"explain", "0"};
+        QTest::newRow("explain a record with a blank") << QStringList{"explain", " 12"};
+        QTest::newRow("compare a run with a blank") << QStringList{"compare", " 1", "-1"};
+        QTest::newRow("compare a run with a plus") << QStringList{"compare", "+1", "-1"};
         QTest::newRow("history with an argument") << QStringList{"history", "1"};
+        QTest::newRow("rebuild outside evaluate") << QStringList{"report", "--rebuild-database", "0"};
         QTest::newRow("compare one run") << QStringList{"compare", "-1"};
         QTest::newRow("compare run zero") << QStringList{"compare", "0", "-1"};
         QTest::newRow("compare a word") << QStringList{"compare", "-1", "newest"};
@@ -80,7 +89,7 @@ private slots:
 
     void refusedFilesExitWithOne_data()
     {
-        // The file's contents ("<missing>": no file; "<reuse>": no earlier data),
+        // The file's contents ("<missing>": no file; "<command ...>": that command on a new database),
         // and what the batch says (its start, without a line end); breaks become LF.
         QTest::addColumn<QString>("contents");
         QTest::addColumn<QString>("error");
@@ -91,7 +100,9 @@ private slots:
                                         << "Invalid Results File: Record number 1 has the following errors:\n\nInvalid questionable "
                                            "match (potential duplicate) flag.\n";
         QTest::newRow("missing file") << "<missing>" << "Error: Error reading results file.";
-        QTest::newRow("reuse without earlier data") << "<reuse>" << "File Name Missing: Please specify the file name for the results file.\n";
+        // Nor does any command that reads an evaluation find scores where there is none.
+        for (const char* command : {"<evaluate --reuse>", "<report 0>", "<explain 1>", "<compare 1 1>"})
+            QTest::newRow(command) << command << "File Name Missing: Please specify the file name for the results file.\n";
     }
 
     void refusedFilesExitWithOne()
@@ -102,7 +113,10 @@ private slots:
         QFile::remove(file);
         if (!contents.startsWith(QLatin1Char('<')))
             QVERIFY(writeBytes(file, contents.toUtf8()));
-        const BatchRun r = evaluate({contents == QLatin1String("<reuse>") ? QStringLiteral("--reuse") : file});
+        const QStringList words = contents.mid(1).chopped(1).split(' ');
+        const BatchRun r = contents.startsWith(QLatin1Char('<')) && contents != QLatin1String("<missing>")
+            ? batch(QStringList{words.first(), "--database", database} + words.mid(1))
+            : evaluate({file});
         QCOMPARE(r.code, 1);
         QVERIFY2(error.endsWith('\n') ? r.err == error : r.err.startsWith(error), qPrintable(r.err));
     }
@@ -140,6 +154,22 @@ private slots:
         QCOMPARE(rebuilt.code, 0);
         QVERIFY2(rebuilt.err.startsWith("Database Rebuilt: "), qPrintable(rebuilt.err));
         QVERIFY(fileBytes(database + QStringLiteral(".bak")).startsWith("not a database"));
+        // Another deck's database: the commands that read refuse it and leave it be; an evaluation replaces it.
+        {
+            FakePlatform host;
+            QVERIFY(openEvalDatabase(database));
+            run("PRAGMA user_version = 1");
+            closeEvalDatabase();
+        }
+        const QByteArray other = fileBytes(database);
+        for (const QStringList& args : {QStringList{"history"}, {"report", "0"}, {"explain", "1"}, {"compare", "1", "1"}}) {
+            const BatchRun refused = batch(QStringList{args.first(), "--database", database} + args.mid(1));
+            QVERIFY2(refused.code == 3 && refused.err.contains("another version of Marrowick. Nothing has been changed"),
+                     qPrintable(refused.err));
+        }
+        QCOMPARE(fileBytes(database), other);
+        QVERIFY(!QFile::exists(database + QStringLiteral(".2.bak")));
+        QVERIFY(evaluate({sample("perfect")}).err.startsWith("New Test Data: "));
         // A folder named as the database is refused and left as it was.
         const auto before = QFile::permissions(dir.path());
         const BatchRun folder = batch({"report", "--database", dir.path(), "0"});
@@ -195,7 +225,9 @@ private slots:
         const BatchRun r = batch({"evaluate", "--database", database, sample("typical")}, kBatchProgram, readOnly);
         QCOMPARE(r.code, 3);
         QVERIFY2(r.err.startsWith("Database Error: ") && r.err.contains(message), qPrintable(r.err));
-        QVERIFY2(!r.err.contains("INSERT") && !r.err.contains("Rebuild"), qPrintable(r.err));
+        // The batch offers its own choice, not the window's buttons.
+        QVERIFY2(!r.err.contains("INSERT") && !r.err.contains("Rebuild") && !r.err.contains("Retry"), qPrintable(r.err));
+        QVERIFY2(readOnly || full || r.err.contains("Run the command again when the other "), qPrintable(r.err));
         lock.reset();
         closeEvalDatabase();
         QCOMPARE(fileBytes(database), before);
@@ -230,6 +262,34 @@ private slots:
         const BatchRun again = evaluate({"--reuse"});
         QCOMPARE(again.code, 0);
         QVERIFY(again.out.contains("550 rows loaded"));
+    }
+
+    // A lock that names no process, or a time to come, is taken over after 5 s.
+    void ownerlessLockIsTakenOver_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<int>("age");
+        QTest::newRow("empty, a minute old") << QByteArray() << 60;
+        QTest::newRow("no process, fresh: its writer may still be at work") << QByteArray("0\nmarrowick-batch\nhost\n") << 0;
+        QTest::newRow("an hour to come") << QByteArray("garbage") << -3600;
+    }
+
+    void ownerlessLockIsTakenOver()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(int, age);
+        const QString lock = database + QStringLiteral(".lock");
+        QVERIFY(writeBytes(lock, contents));
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::ReadWrite)
+                && file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
+        file.close();
+        QElapsedTimer waited;
+        waited.start();
+        const BatchRun r = evaluate({sample("perfect")});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(r.err));
+        QVERIFY(waited.elapsed() < 8000);
+        QCOMPARE(waited.elapsed() >= 4500, age == 0);
     }
 
     // Installed where users cannot write, with a database another user left there:
@@ -332,6 +392,134 @@ private slots:
         r = report({"0"});
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
+    }
+
+    void clientIdsInAnyForm_data()
+    {
+        QTest::addColumn<QString>("form"); // of each client number %1
+        QTest::newRow("negative") << "-%1";
+        QTest::newRow("zero-padded") << "0000%1";
+        QTest::newRow("fractional") << "%1.7";
+    }
+
+    // A client number in any form the loader accepts is the same client to the
+    // analysis: the same outcomes, the same count of clients per group.
+    void clientIdsInAnyForm()
+    {
+        QFETCH(QString, form);
+        QByteArray changed;
+        for (const QByteArray& line : fileBytes(sample("typical")).split('\n'))
+            if (!line.isEmpty())
+                changed += form.arg(line.left(line.indexOf(',')).toLongLong()).toUtf8() + line.mid(line.indexOf(',')) + '\n';
+        QVERIFY(writeBytes(dir.filePath(QStringLiteral("changed.txt")), changed));
+        QStringList evaluations;
+        for (const QString& file : {sample("typical"), dir.filePath(QStringLiteral("changed.txt"))}) {
+            QCOMPARE(evaluate({file}).code, 0);
+            FakePlatform host;
+            QVERIFY(openEvalDatabase(database));
+            evaluations << rows("SELECT o.ID, o.Outcome, a.total_loaded FROM tblRecordOutcomes o "
+                                "LEFT JOIN Answer_Sheet a ON a.rec_1 = o.ID ORDER BY o.ID").join(' ');
+            closeEvalDatabase();
+        }
+        QCOMPARE(evaluations[1], evaluations[0]);
+    }
+
+    // A results file's name can neither run in a spreadsheet nor break a text table.
+    void fileNamesStayText()
+    {
+        const QString file = dir.filePath(QStringLiteral("=HYPERLINK(1)\nx.txt"));
+        QVERIFY(QFile::copy(sample("perfect"), file));
+        QCOMPARE(evaluate({file}).code, 0);
+        QCOMPARE(csvRecords(batch({"history", "--database", database, "--format", "csv"}).out.toUtf8()).value(1).value(2),
+                 QStringLiteral("'=HYPERLINK(1)\nx.txt"));
+        const QString text = batch({"history", "--database", database}).out;
+        QVERIFY2(text.count('\n') == 3 && text.contains("=HYPERLINK(1)\\nx.txt"), qPrintable(text));
+    }
+
+    // Unknown records are named, before anything is printed; a folder named
+    // like a run counted back is a folder, after one dash too.
+    void argumentsAsWritten()
+    {
+        QCOMPARE(evaluate({sample("perfect")}).code, 0);
+        const BatchRun r = batch({"explain", "--database", database, "216", "999", "998"});
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(r.err, QStringLiteral("Error: Not test records of the last evaluation: 999, 998.\n"));
+        const QString script = QStringLiteral("cd \"$0\" && exec \"$1\" compare --database \"$2\" -output -1 1 -1");
+        QCOMPARE(batch({"-c", script, dir.path(), kBatchProgram, database}, "sh").code, 0);
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("-1/compare.txt"))));
+    }
+
+    void outputTargets_data()
+    {
+        // A command, OUT standing for its output folder, and the file it writes there ("": standard output).
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("evaluate") << QStringList{"evaluate", "--reuse"} << "";
+        QTest::newRow("report text") << QStringList{"report", "0"} << "";
+        QTest::newRow("report csv") << QStringList{"report", "--format", "csv", "--output", "OUT", "0"} << "rptOverall.csv";
+        QTest::newRow("report pdf") << QStringList{"report", "--pdf", "OUT", "0"} << "rptOverall.pdf";
+        QTest::newRow("explain") << QStringList{"explain", "--output", "OUT", "216"} << "explain.txt";
+        QTest::newRow("history") << QStringList{"history"} << "";
+        QTest::newRow("compare") << QStringList{"compare", "--format", "json", "--output", "OUT", "1", "-1"} << "compare.json";
+        QTest::newRow("deck") << QStringList{"deck", "--output", "OUT/deck.hl7", "--format", "hl7"} << "deck.hl7";
+        QTest::newRow("deck to standard output") << QStringList{"deck"} << "";
+    }
+
+    // A device is written where it stands, never replaced by a file; a full one
+    // fails with its cause; anything else is refused; a full disk leaves the old file whole.
+    void outputTargets()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, file);
+        QCOMPARE(evaluate({sample("perfect")}).code, 0);
+        const QString out = dir.filePath(QStringLiteral("out%1").arg(serial)), target = out + '/' + file;
+        QStringList command{args.first()};
+        if (args.first() != QLatin1String("deck"))
+            command << "--database" << database;
+        for (QString word : args.mid(1))
+            command << word.replace(QStringLiteral("OUT"), out);
+        auto refused = [&](const QString& cause) {
+            const BatchRun r = file.isEmpty() ? batch(QStringList{"-c", "exec \"$0\" \"$@\" >/dev/full", kBatchProgram} + command, "sh")
+                                              : batch(command);
+            return r.code == 3 && r.err.startsWith("Error: ") && r.err.endsWith(": " + cause + '\n');
+        };
+        // As root, a scratch node: a fault must never get to replace the system's own device.
+        auto device = [&](int minor) { return ::mknod(QFile::encodeName(target).constData(), S_IFCHR | 0666, makedev(1, minor)) == 0; };
+        auto isDevice = [&] {
+            struct stat node {};
+            return ::stat(QFile::encodeName(target).constData(), &node) == 0 && S_ISCHR(node.st_mode);
+        };
+        QVERIFY(QDir().mkpath(out));
+        QVERIFY(file.isEmpty() || (kRoot ? device(7) : QFile::link(QStringLiteral("/dev/full"), target)));
+        QVERIFY(refused(QStringLiteral("The disk is full.")));
+        if (file.isEmpty())
+            return;
+        QVERIFY(isDevice() && QFile::remove(target) && QDir().mkpath(target));
+        QVERIFY(refused(QStringLiteral("It is not a file, a character device or a pipe.")));
+        if (!kRoot)
+            QSKIP("needs root: a device node and a small disk");
+        QVERIFY(QDir(target).removeRecursively() && device(3)); // as /dev/null
+        QCOMPARE(batch(command).code, 0);
+        QVERIFY(isDevice() && QFile::remove(target));
+        QVERIFY(QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", out}) == 0);
+        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {out}); });
+        QVERIFY(writeBytes(target, "old") && writeBytes(out + "/filler", QByteArray(60 * 1024, 'x')));
+        QVERIFY(refused(QStringLiteral("The disk is full.")));
+        QCOMPARE(fileBytes(target), QByteArray("old"));
+        QCOMPARE(sorted(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System)), sorted({"filler", file}));
+    }
+
+    // A file this user may not write is not replaced either, though its folder may be written.
+    void readOnlyFileIsNotReplaced()
+    {
+        if (!kRoot)
+            QSKIP("needs root: file modes do not bind a file's owner");
+        const QString target = sharedFolder(dir, QStringLiteral("shared")) + QStringLiteral("/deck.txt");
+        QVERIFY(writeBytes(target, "old") && QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+        const BatchRun r = batch({"deck", "--output", target}, kBatchProgram, true);
+        QVERIFY2(r.code == 3 && r.err.endsWith(": Permission denied.\n"), qPrintable(r.err));
+        QCOMPARE(fileBytes(target), QByteArray("old"));
     }
 
     // Every completed evaluation is listed, and compare names exactly the scores

@@ -2,6 +2,7 @@
 #include "database/CsvReader.h"
 #include "database/EvalDatabase.h"
 #include "database/Schema.h"
+#include "database/SpreadsheetCsv.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -33,21 +34,31 @@ private slots:
 
     void unusableFileIsRebuiltOnlyWithConsent_data()
     {
+        // The file, or else the statements that damage a new database; the cause told.
         QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QStringList>("damage");
         QTest::addColumn<QString>("cause");
         QTest::newRow("not a database") << QByteArray("this is not a database file at all, just text\n").repeated(40)
-                                        << QStringLiteral("not a database");
-        QTest::newRow("lacks a table") << QByteArray() << QStringLiteral("tblScoresByType");
+                                        << QStringList() << QStringLiteral("not a database");
+        QTest::newRow("lacks a table") << QByteArray() << QStringList{"DROP TABLE tblScoresByType"}
+                                       << QStringLiteral("tblScoresByType");
+        for (const char* added : {"tblRuns", "tblRunFigures", "tblRunOutcomes"})
+            QTest::newRow(added) << QByteArray()
+                                 << QStringList{QStringLiteral("DROP TABLE %1").arg(added),
+                                                QStringLiteral("CREATE TABLE %1 (Other INTEGER)").arg(added)}
+                                 << QStringLiteral("the column %1.").arg(added);
     }
 
     void unusableFileIsRebuiltOnlyWithConsent()
     {
         QFETCH(QByteArray, contents);
+        QFETCH(QStringList, damage);
         QFETCH(QString, cause);
         const QString path = s->db.folder() + QStringLiteral("/unusable.db");
         if (contents.isEmpty()) {
             QVERIFY(openEvalDatabase(path));
-            run("DROP TABLE tblScoresByType");
+            for (const QString& statement : damage)
+                run(statement);
             closeEvalDatabase();
             contents = fileBytes(path);
         }
@@ -199,6 +210,33 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QCOMPARE(CsvReader::utf8Text(bytes), text.toUtf8());
+    }
+
+    void csvForSpreadsheets_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << "SMITH" << "SMITH";
+        QTest::newRow("comma") << "SMITH, JR" << "\"SMITH, JR\"";
+        QTest::newRow("quote") << "say \"hi\"" << "\"say \"\"hi\"\"\"";
+        QTest::newRow("line feed") << "two\nlines" << "\"two\nlines\"";
+        QTest::newRow("carriage return inside") << "a\rb" << "\"a\rb\"";
+        QTest::newRow("formula") << "=HYPERLINK(\"x\")" << "\"'=HYPERLINK(\"\"x\"\")\"";
+        QTest::newRow("at") << "@SUM(A1)" << "'@SUM(A1)";
+        QTest::newRow("plus text") << "+A1" << "'+A1";
+        QTest::newRow("minus alone") << "-" << "'-";
+        QTest::newRow("tab") << "\tx" << "'\tx";
+        QTest::newRow("leading carriage return") << "\rx" << "\"'\rx\"";
+        QTest::newRow("negative number") << "-12.5" << "-12.5";
+        QTest::newRow("signed number") << "+3" << "+3";
+    }
+
+    // Quoted as the reader reads it back, and never run by a spreadsheet as a formula.
+    void csvForSpreadsheets()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, written);
+        QCOMPARE(spreadsheetRecord({value, QStringLiteral("x")}), written + QStringLiteral(",x"));
     }
 };
 

@@ -82,6 +82,43 @@ private slots:
         }
     }
 
+    void verdictsNameTheMainClient_data()
+    {
+        // The registry's rows of the group {1, 2, 3} as "client:record:flag", a record, its verdict.
+        QTest::addColumn<QString>("registry");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("the main record is the first found") << "200:2:N 200:3:N" << 2 << "The group's main record, kept as client 200.";
+        QTest::newRow("merged into it") << "200:2:N 200:3:N" << 3 << "Merged into the group's main client, 200.";
+        QTest::newRow("the main client is not the lowest")
+            << "300:1:N 200:2:N" << 2
+            << "Kept as a separate client, 200, without a potential-duplicate flag; the group's main client is 300.";
+        QTest::newRow("its own flag") << "100:1:N 200:2:N 300:3:Y" << 3
+                                      << "Kept as a separate client, 300, with a potential-duplicate flag; the group's main client is 100.";
+        QTest::newRow("another client's flag")
+            << "100:1:N 200:2:N 300:3:Y" << 2
+            << "Kept as a separate client, 200, without a flag of its own, but another client of its group is flagged as a potential "
+               "duplicate; the group's main client is 100.";
+        QTest::newRow("a stranger merge without its client") << "<edited>" << 2
+                                                             << "Merged with a different person, but the evaluation does not record the client.";
+    }
+
+    void verdictsNameTheMainClient()
+    {
+        QFETCH(QString, registry);
+        QFETCH(int, id);
+        QFETCH(QString, verdict);
+        const QList<Person> people{kMain, kDup, kThird};
+        deck(people, {{1, 2, 3}});
+        for (const QString& row : registry.split(QLatin1Char(' ')))
+            if (row.count(':') == 2)
+                registryRow(row.section(':', 0, 0), row.section(':', 2), people[row.section(':', 1, 1).toInt() - 1]);
+        clsAnalyzeResults().Analyze_IIS_LOAD();
+        if (registry == QLatin1String("<edited>"))
+            run("UPDATE tblRecordOutcomes SET Outcome = 'stranger_merge', ClientID = NULL WHERE ID = ?", {id});
+        QCOMPARE(explain::verdict(explain::outcomesOf({id}).front()), verdict);
+    }
+
     void differingFieldsAreMarked()
     {
         deck({kMain, kDup, kThird}, {{1, 2, 3}});
@@ -109,6 +146,9 @@ private slots:
         QVERIFY(model.index(2, fieldColumn(model, QStringLiteral("Row"))).data().toString().contains(QLatin1String("this")));
         QCOMPARE(model.verdictText(),
                  QStringLiteral("Kept as a separate client, 200, without a potential-duplicate flag; the group's main client is 100."));
+        // Letter case and stray blanks never make a value differ.
+        run("UPDATE DupTestData SET FirstName = ' mary Ann', LastName = 'o''brien ' WHERE ID = 3");
+        QCOMPARE(explain::outcomesOf({3}).front().differs, QStringList());
     }
 
     void explainCommand_data()
@@ -116,7 +156,8 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("file"); // written into the output folder, or empty for standard output
         QTest::newRow("json of missed") << QStringList{"--format", "json", "missed"} << "";
-        QTest::newRow("csv of ids into a folder") << QStringList{"--format", "csv", "--output", "OUT", "12", "153"} << "OUT/explain.csv";
+        QTest::newRow("csv of ids into a folder, one repeated") << QStringList{"--format", "csv", "--output", "OUT", "12", "153", "12"}
+                                                                << "OUT/explain.csv";
         QTest::newRow("text of ids") << QStringList{"376", "516"} << "";
     }
 

@@ -45,7 +45,7 @@ struct Segment {
                 out += codes.value(text.mid(i + 1, end - i - 1));
                 i = end;
             } else {
-                out += text[i];
+                out += text[i] == u'\\' ? QChar::ReplacementCharacter : text[i]; // a bare escape character is a fault
             }
         }
         return out;
@@ -182,7 +182,7 @@ private slots:
             const bool old = r["Historical"] == "Y", mother = !r["MomLast"].isEmpty() || !r["MomFirst"].isEmpty();
             const QStringList got{msh.raw(2), msh.raw(9), msh.raw(11), msh.raw(12), msh.raw(21), msh.value(4), msh.component(22, 1),
                 pid.component(3, 1), pid.component(3, 4), pid.component(3, 5), pid.component(5, 1), pid.component(5, 2),
-                pid.component(5, 3), pid.component(5, 4), pid.component(5, 7), pid.component(6, 1),
+                pid.component(5, 3), pid.component(5, 4), pid.component(5, 7), pid.component(6, 1), pid.component(6, 2),
                 r["MomMaiden"].isEmpty() ? "" : pid.component(6, 7), pid.value(7), pid.value(8), pid.component(11, 1),
                 pid.component(11, 3), pid.component(11, 4), pid.component(11, 5), pid.component(13, 6) + pid.component(13, 7),
                 pid.value(24), pid.value(25), QString::number(m.contains("NK1")), nk1.raw(3), nk1.component(2, 1),
@@ -191,13 +191,17 @@ private slots:
                 rxa.value(20), rxa.component(9, 1), rxa.component(9, 3), QString::number(m.contains("RXR"))};
             const QStringList want{"^~\\&", "VXU^V04^VXU_V04", "T", "2.5.1", "Z22^CDCPHINVS", r["FacilityID"], r["FacilityName"],
                 r["MRN"], r["FacilityID"], "MR", r["LastName"], r["FirstName"], r["MiddleName"], r["Suffix"], "L", r["MomMaiden"],
-                r["MomMaiden"].isEmpty() ? "" : "M", r["DOB"], r["Sex"], r["Street"], r["City"], r["State"], r["Zip"], r["Phone"],
+                r["MomMaiden"].isEmpty() ? "" : r["MomFirst"], r["MomMaiden"].isEmpty() ? "" : "M", r["DOB"], r["Sex"], r["Street"], r["City"], r["State"], r["Zip"], r["Phone"],
                 r["MultipleBirth"], r["BirthOrder"], QString::number(mother), mother ? "MTH^Mother^HL70063" : "",
                 r["MomLast"], r["MomFirst"], mother ? r["MomMiddle"] : "", mother ? "L" : "", "RE", r["VacDate"], r["VacCode"], "CVX",
                 r["VacMfr"], "MVX", r["LotNumber"], "CP", old ? "01" : "00", "NIP001", QString::number(!old)};
             QCOMPARE(got, want);
+            // Injections in the thigh before the third birthday, else the arm; odd IDs on the left.
+            const QDate born = QDate::fromString(r["DOB"], "yyyyMMdd"), given = QDate::fromString(r["VacDate"], "yyyyMMdd");
+            const QString site = rxr.value(1) == "C38288" ? QString()
+                                                          : QString(r["ID"].toInt() % 2 ? "L" : "R") + (given < born.addYears(3) ? "T" : "A");
             if (!old)
-                QVERIFY2(rxr.component(1, 3) == "NCIT" && rxr.raw(2).isEmpty() == (rxr.value(1) == "C38288"), qPrintable(r["ID"]));
+                QVERIFY2(rxr.component(1, 3) == "NCIT" && rxr.value(2) == site, qPrintable(r["ID"]));
             apostrophes += pid.raw(5).contains(u'\'');
             historical += old;
             placeholdersWithoutOrder += r["MultipleBirth"] == "Y" && pid.value(25).isEmpty();
@@ -282,6 +286,7 @@ private slots:
         auto run = [](const QStringList& args) { return runBatch(QStringList{"deck"} + args); };
         const BatchRun text = run({});
         QVERIFY(text.code == 0 && text.out.toUtf8() == sourceBytes("data/DupTestData.txt"));
+        QCOMPARE(run({"--output", "/dev/stdout"}).out, text.out); // a pipe, written where it stands
         QCOMPARE(run({"--format", "csv"}).out.toUtf8(), exportDeck({DeckFormat::Csv}));
         const QString out = dir.filePath("deck.hl7");
         QCOMPARE(run({"--format", "hl7", "--processing-id", "P", "--output", out}).code, 0);

@@ -52,7 +52,11 @@ private slots:
     void savedOnlyWhenCompletedAndCompared()
     {
         const QString typical = sample(QStringLiteral("typical"));
+        const QDateTime started = QDateTime::currentDateTimeUtc();
         QVERIFY(EvaluationRun::LoadAndAnalyze(typical));
+        // Kept to the second.
+        const QDateTime saved = history::savedRuns().front().time;
+        QVERIFY(saved.secsTo(started) <= 0 && saved <= QDateTime::currentDateTimeUtc());
         // Its fields are checked through the history command.
         QCOMPARE(countRows(QStringLiteral("tblRunOutcomes")), countRows(QStringLiteral("DupTestData")));
 
@@ -87,6 +91,7 @@ private slots:
         // 9 of 10 against 5 of 10 lies outside both intervals; against 7 of 10 inside the first.
         auto change = [](qint64 from, qint64 to) { return FigureChange{{"x", "", 0, {from, 10}}, {"x", "", 0, {to, 10}}}; };
         QVERIFY(change(9, 5).beyondIntervals() && !change(9, 7).beyondIntervals() && !change(9, 9).changed());
+        QVERIFY((Interval{10, 20}.contains(10) && Interval{10, 20}.contains(20))); // its ends belong to it
         QVERIFY(history::compareRuns(2, 2).changed.empty());
     }
 
@@ -101,6 +106,35 @@ private slots:
         QVERIFY(saved);
         QCOMPARE(saved->size, loaded.size());
         QCOMPARE(saved->sha256, QString::fromLatin1(QCryptographicHash::hash(loaded, QCryptographicHash::Sha256).toHex()));
+    }
+
+    void damagedRunsAreLeftOut_data()
+    {
+        QTest::addColumn<QString>("damage"); // a statement on run 1 of two
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("more successes than trials") << "UPDATE tblRunFigures SET Successes = Trials + 1 WHERE RunID = 1 AND Position = 0"
+                                                    << "sensitivity counts ";
+        QTest::newRow("negative successes") << "UPDATE tblRunFigures SET Successes = -1 WHERE RunID = 1 AND Position = 1"
+                                            << "specificity counts -1 successes";
+        QTest::newRow("no trials") << "UPDATE tblRunFigures SET Trials = NULL WHERE RunID = 1" << "a value it needs is missing";
+        QTest::newRow("no time") << "UPDATE tblRuns SET RunTime = NULL WHERE RunID = 1" << "a value it needs is missing";
+        QTest::newRow("score beyond 100") << "UPDATE tblRuns SET Sensitivity = 200 WHERE RunID = 1" << "are not both percentages";
+    }
+
+    // A run edited by hand is named with its cause, and never shown as a score.
+    void damagedRunsAreLeftOut()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, cause);
+        for (int k = 0; k < 2; ++k)
+            QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("perfect"))));
+        run(damage);
+        QCOMPARE(history::damagedRuns().size(), size_t(1));
+        QVERIFY2(history::runDamage(1).value_or(QString()).contains(cause), qPrintable(history::runDamage(1).value_or("none")));
+        QCOMPARE(history::savedRuns().size() * 10 + history::trend().size(), size_t(11));
+        QCOMPARE(history::trend().front().run, 2);
+        QVERIFY_THROWS_EXCEPTION(DbError, history::savedRun(1));
+        QVERIFY_THROWS_EXCEPTION(DbError, history::compareRuns(1, 2));
     }
 
     // A database of an earlier version opens and gains every added table empty.

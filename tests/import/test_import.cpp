@@ -77,6 +77,7 @@ private slots:
         QTest::newRow("empty sex") << QStringList{"7="} << "\rInvalid sex";
         QTest::newRow("lower-case sex") << QStringList{"7=m"} << "\rInvalid sex";
         QTest::newRow("vaccine 5") << QStringList{"12=12345"} << "\rInvalid Vaccine ID";
+        QTest::newRow("vaccine 4") << QStringList{"12=1234"} << "";
         QTest::newRow("vaccination date 9") << QStringList{"13=202105140"} << "\rInvalid Immunization Date";
         QTest::newRow("manufacturer 4") << QStringList{"14=PMCX"} << "\rInvalid vaccine manufacturer";
         QTest::newRow("letters outside the basic plane count once")
