@@ -88,7 +88,9 @@ private slots:
         QTest::addColumn<QString>("registry");
         QTest::addColumn<int>("id");
         QTest::addColumn<QString>("verdict");
-        QTest::newRow("the main record is the first found") << "200:2:N 200:3:N" << 2 << "The group's main record, kept as client 200.";
+        QTest::newRow("the first found holds the group")
+            << "200:2:N 200:3:N" << 2
+            << "Under the group's client, 200; the group's main record is not in the registry's export under its own names: merged.";
         QTest::newRow("merged into it") << "200:2:N 200:3:N" << 3 << "Merged into the group's main client, 200.";
         QTest::newRow("the main client is not the lowest")
             << "300:1:N 200:2:N" << 2

@@ -252,7 +252,7 @@ private slots:
         settle();
         for (int i = 0; i < 110; ++i) {
             Savepoint unit;
-            history::saveRun(sample("typical"));
+            history::saveRun(sample("typical"), 1, QStringLiteral("0"));
             unit.commit();
         }
         window = frmDashboard::open();
