@@ -46,18 +46,30 @@ QSet<qint64> damagedIds()
 
 } // namespace
 
-std::vector<std::pair<qint64, QString>> damagedRuns()
+namespace {
+
+// The damaged runs among all, or among one run only: naming the run lets the
+// index answer instead of a scan of every run's figures.
+std::vector<std::pair<qint64, QString>> damagedAmong(const std::optional<qint64>& only)
 {
+    const QString oneRun = only ? QStringLiteral(" AND RunID = ?") : QString();
+    const QVariantList bound = only ? QVariantList{*only} : QVariantList{};
     QMap<qint64, QString> damaged;
-    for (QSqlQuery q = run(QStringLiteral("SELECT RunID FROM tblRuns WHERE ") + kRequiredRunValues); q.next();)
+    for (QSqlQuery q = run(QStringLiteral("SELECT RunID FROM tblRuns WHERE (") + kRequiredRunValues + QStringLiteral(")") + oneRun,
+                           bound);
+         q.next();)
         damaged.insert(q.value(0).toLongLong(), QStringLiteral("a value it needs is missing"));
-    for (QSqlQuery q = run(QStringLiteral("SELECT RunID, Sensitivity, Specificity FROM tblRuns WHERE Sensitivity < 0 OR "
-                                          "Sensitivity > 100 OR Specificity < 0 OR Specificity > 100"));
+    for (QSqlQuery q = run(QStringLiteral("SELECT RunID, Sensitivity, Specificity FROM tblRuns WHERE (Sensitivity < 0 OR "
+                                          "Sensitivity > 100 OR Specificity < 0 OR Specificity > 100)")
+                               + oneRun,
+                           bound);
          q.next();)
         damaged.insert(q.value(0).toLongLong(), QStringLiteral("its scores %1 and %2 are not both percentages")
                                                     .arg(q.value(1).toString(), q.value(2).toString()));
-    for (QSqlQuery q = run(QStringLiteral("SELECT RunID, Name, Successes, Trials FROM tblRunFigures WHERE Name IS NULL OR "
-                                          "Successes IS NULL OR Trials IS NULL OR Successes < 0 OR Successes > Trials"));
+    for (QSqlQuery q = run(QStringLiteral("SELECT RunID, Name, Successes, Trials FROM tblRunFigures WHERE (Name IS NULL OR "
+                                          "Successes IS NULL OR Trials IS NULL OR Successes < 0 OR Successes > Trials)")
+                               + oneRun,
+                           bound);
          q.next();)
         damaged.insert(q.value(0).toLongLong(),
                        q.isNull(1) || q.isNull(2) || q.isNull(3)
@@ -70,12 +82,14 @@ std::vector<std::pair<qint64, QString>> damagedRuns()
     return runs;
 }
 
+} // namespace
+
+std::vector<std::pair<qint64, QString>> damagedRuns() { return damagedAmong(std::nullopt); }
+
 std::optional<QString> runDamage(qint64 id)
 {
-    for (const auto& [damaged, cause] : damagedRuns())
-        if (damaged == id)
-            return cause;
-    return std::nullopt;
+    const std::vector<std::pair<qint64, QString>> damaged = damagedAmong(id);
+    return damaged.empty() ? std::nullopt : std::optional<QString>(damaged.front().second);
 }
 
 qint64 saveRun(const QString& file, qint64 size, const QString& sha256)
