@@ -247,7 +247,9 @@ struct Batch {
 QString msh(const Row& r, int id, const Batch& b)
 {
     const QString facility = r.value(QStringLiteral("FacilityID"));
-    const QString control = QStringLiteral("%1%2").arg(b.controlPrefix).arg(id, 4, 10, QLatin1Char('0'));
+    // HL7 2.5.1 allows MSH-10 20 characters: the 17 of the time and the record's
+    // number in three digits, which the deck's 550 records fit.
+    const QString control = QStringLiteral("%1%2").arg(b.controlPrefix).arg(id, 3, 10, QLatin1Char('0'));
     // MSH-1 and MSH-2 are the delimiters themselves: this is the one segment written by hand.
     return QStringLiteral("MSH|^~\\&|")
         + QStringList{QStringLiteral("MARROWICK"), hl7Escape(facility), QString(), QString(), b.time, QString(),
@@ -315,7 +317,7 @@ QString orc(const Row& r, int id, const Derived& d, bool administered)
 {
     QStringList f(12);
     f[0] = QStringLiteral("RE");
-    f[2] = components({QStringLiteral("DT%1").arg(id, 4, 10, QLatin1Char('0')), r.value(QStringLiteral("FacilityID"))});
+    f[2] = components({QStringLiteral("DT%1").arg(id, 3, 10, QLatin1Char('0')), r.value(QStringLiteral("FacilityID"))});
     if (administered)
         f[11] = d.physician;
     return segment(QStringLiteral("ORC"), f);

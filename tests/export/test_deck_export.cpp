@@ -97,7 +97,7 @@ const QString kProvider = QStringLiteral("/^[^^]+\\^[^^]+\\^[^^]+\\^\\^\\^\\^\\^
 const QList<Rule> kRules{
     // MSH-7 to the second with the offset; MSH-10 the export's time, then the message's place.
     {"MSH", "7", "R", {"/^\\d{14}[+-]\\d{4}$/"}}, {"MSH", "9", "R", {"/^VXU\\^V04\\^VXU_V04$/"}},
-    {"MSH", "10", "R", {"/^\\d{17}\\d{4,}$/"}}, {"MSH", "11", "R", {"P", "T", "D"}} /* HL70103 */, {"MSH", "12", "R", {"2.5.1"}},
+    {"MSH", "10", "R", {"/^\\d{20}$/"}}, {"MSH", "11", "R", {"P", "T", "D"}} /* HL70103 */, {"MSH", "12", "R", {"2.5.1"}},
     {"MSH", "15", "RE", {"AL", "ER", "NE", "SU"}}, {"MSH", "16", "RE", {"AL", "ER", "NE", "SU"}} /* HL70155 */,
     {"MSH", "21", "RE", {"/^Z22\\^CDCPHINVS$/"}},
     {"PID", "3", "R", {}}, {"PID", "3.5", "R", {"MR"}} /* HL70203 */, {"PID", "5.7", "R", {"L"}}, {"PID", "6.7", "RE", {"M"}} /* HL70200 */,
