@@ -161,15 +161,6 @@ void addMissingTables()
         createTable(table, true);
     run(QStringLiteral("CREATE INDEX IF NOT EXISTS idxRunFigures ON tblRunFigures (RunID, Position)"));
     run(QStringLiteral("CREATE INDEX IF NOT EXISTS idxRunOutcomes ON tblRunOutcomes (RunID, ID)"));
-    // Earlier versions called a group's main record, in place 1, caught; it is
-    // main now, so that comparing an older run with a newer one shows only
-    // real changes. The test for it reads first: a database that needs no
-    // change is not written to.
-    const QString mainIds = QStringLiteral("Outcome = 'caught' AND ID IN (SELECT rec_1 FROM Answer_Sheet)");
-    for (const char* table : {"tblRecordOutcomes", "tblRunOutcomes"}) {
-        if (run(QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1").arg(QLatin1String(table), mainIds)).next())
-            run(QStringLiteral("UPDATE %1 SET Outcome = 'main' WHERE %2").arg(QLatin1String(table), mainIds));
-    }
 }
 
 void createSchema()

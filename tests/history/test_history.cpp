@@ -153,23 +153,6 @@ private slots:
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("typical"))));
         QCOMPARE(history::savedRuns().size(), size_t(1));
     }
-
-    // Runs kept by a version that called main records caught read main when
-    // the database opens, so a newer run of the same file changes no record.
-    void mainRecordsOfEarlierRunsReadMain()
-    {
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("typical"))));
-        const QStringList kept = rows(QStringLiteral("SELECT ID, Outcome FROM tblRecordOutcomes ORDER BY ID"));
-        QVERIFY(count(QStringLiteral("SELECT count(*) FROM tblRunOutcomes WHERE Outcome = 'main'")) > 0);
-        for (const char* table : {"tblRecordOutcomes", "tblRunOutcomes"})
-            run(QStringLiteral("UPDATE %1 SET Outcome = 'caught' WHERE Outcome = 'main'").arg(QLatin1String(table)));
-        closeEvalDatabase();
-        QVERIFY(openEvalDatabase(s->db.path()));
-        QCOMPARE(rows(QStringLiteral("SELECT ID, Outcome FROM tblRecordOutcomes ORDER BY ID")), kept);
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("typical"))));
-        QVERIFY(history::compareRuns(1, 2).changed.empty());
-    }
-
 };
 
 QTEST_GUILESS_MAIN(TestHistory)
