@@ -38,6 +38,9 @@ bool RowFilter::lessThan(const QModelIndex& left, const QModelIndex& right) cons
     const double a = left.data().toString().toDouble(&leftIsNumber), b = right.data().toString().toDouble(&rightIsNumber);
     if (leftIsNumber && rightIsNumber)
         return a < b;
+    // Numbers before text, so that a column of both still sorts in one order.
+    if (leftIsNumber != rightIsNumber)
+        return leftIsNumber;
     return QString::localeAwareCompare(left.data().toString(), right.data().toString()) < 0;
 }
 

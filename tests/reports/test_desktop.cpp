@@ -2,6 +2,7 @@
 // zoom, pages, printing, export and keys, and the viewer's size.
 #include "PageSession.h"
 #include "reports/ReportCatalogue.h"
+#include "reports/DataWindow.h"
 #include "reports/ReportModel.h"
 
 #include <QHeaderView>
@@ -13,6 +14,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSqlRecord>
+#include <QStandardItemModel>
+#include <QTableView>
 
 namespace {
 
@@ -134,6 +137,26 @@ private slots:
         QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
         settle();
         QCOMPARE(view(5)->size(), QSize(700, 420));
+    }
+
+    // Numbers sort as numbers and before text, in either direction, so a
+    // column of both keeps one order.
+    void listsSortNumbersBeforeText()
+    {
+        QStandardItemModel rows;
+        for (const char* value : {"b", "10", "1a", "9", "-2"})
+            rows.appendRow(new QStandardItem(QString::fromLatin1(value)));
+        QTableView grid;
+        windows::sortAndFilter(&grid, &rows);
+        QStringList ascending, descending;
+        grid.sortByColumn(0, Qt::AscendingOrder);
+        for (int row = 0; row < rows.rowCount(); ++row)
+            ascending << grid.model()->index(row, 0).data().toString();
+        grid.sortByColumn(0, Qt::DescendingOrder);
+        for (int row = rows.rowCount() - 1; row >= 0; --row)
+            descending << grid.model()->index(row, 0).data().toString();
+        QCOMPARE(ascending, (QStringList{"-2", "9", "10", "1a", "b"}));
+        QCOMPARE(descending, ascending);
     }
 
 private:
