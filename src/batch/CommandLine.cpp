@@ -84,11 +84,11 @@ const QList<Command>& commands()
                  option("strict", "Exits with code 4 when more than 20 percent of the test records are missing "
                                   "from the results file."),
                  option("fail-below",
-                        "Exits with code 5 when overall sensitivity is below SENS or overall specificity below SPEC "
+                        "Exits with code 5 when overall sensitivity is below SENSITIVITY or overall specificity below SPECIFICITY "
                         "(percentages, as in 90,98 or 90.5,98; the scores rounded as the reports show them), after a "
                         "message naming the score. With --reuse the previous evaluation is checked. When --strict's "
                         "code 4 applies too, the code is 4.",
-                        "SENS,SPEC"),
+                        "SENSITIVITY,SPECIFICITY"),
              }},
         {QStringLiteral("report"),
          {QStringLiteral("INDEX... | all")},
@@ -208,7 +208,7 @@ QString takeCommand(QStringList& words, const QSet<QString>& takesValue)
     return {};
 }
 
-// SENS,SPEC as two percentages; nullopt unless both are 0 to 100.
+// SENSITIVITY,SPECIFICITY as two percentages; nullopt unless both are 0 to 100.
 std::optional<Thresholds> thresholdsOf(const QString& text)
 {
     const QStringList parts = text.split(QLatin1Char(','));
@@ -302,7 +302,7 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
             const QString text = parser.value(QStringLiteral("fail-below"));
             options.failBelow = thresholdsOf(text);
             if (!options.failBelow) {
-                problem = QStringLiteral("--fail-below takes two percentages, SENS,SPEC: ") + text;
+                problem = QStringLiteral("--fail-below takes two percentages, SENSITIVITY,SPECIFICITY: ") + text;
                 return std::nullopt;
             }
         }
