@@ -45,6 +45,12 @@ private slots:
         QCOMPARE(clsAnalyzeResults::ClientNumber("000123"), 123);
         QCOMPARE(clsAnalyzeResults::ClientNumber("12.5"), 12); // to even
         QCOMPARE(clsAnalyzeResults::ClientNumber("13.5"), 14);
+        // Plain digits up to nine, and longer or padded IDs, read alike.
+        QCOMPARE(clsAnalyzeResults::ClientNumber("999999999"), 999999999);
+        QCOMPARE(clsAnalyzeResults::ClientNumber("2147483647"), 2147483647);
+        QCOMPARE(clsAnalyzeResults::ClientNumber(" 42"), 42);
+        QVERIFY_THROWS_EXCEPTION(DbError, clsAnalyzeResults::ClientNumber("2147483648"));
+        QVERIFY_THROWS_EXCEPTION(DbError, clsAnalyzeResults::ClientNumber("12a"));
     }
 
     void earliestAttemptDecides_data()
