@@ -36,19 +36,24 @@ private slots:
     {
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("damage");
         QTest::newRow("not a database") << QByteArray("this is not a database file at all, just text\n").repeated(40)
-                                        << QStringLiteral("not a database");
-        QTest::newRow("lacks a table") << QByteArray() << QStringLiteral("tblScoresByType");
+                                        << QStringLiteral("not a database") << QString();
+        QTest::newRow("lacks a table") << QByteArray() << QStringLiteral("the table tblScoresByType is missing")
+                                       << QStringLiteral("DROP TABLE tblScoresByType");
+        QTest::newRow("lacks a column") << QByteArray() << QStringLiteral("the column IIS_DUPLICATES.OtherQM is missing")
+                                        << QStringLiteral("ALTER TABLE IIS_DUPLICATES DROP COLUMN OtherQM");
     }
 
     void unusableFileIsRebuiltOnlyWithConsent()
     {
         QFETCH(QByteArray, contents);
         QFETCH(QString, cause);
+        QFETCH(QString, damage);
         const QString path = s->db.folder() + QStringLiteral("/unusable.db");
         if (contents.isEmpty()) {
             QVERIFY(openEvalDatabase(path));
-            run("DROP TABLE tblScoresByType");
+            run(damage);
             closeEvalDatabase();
             contents = fileBytes(path);
         }
