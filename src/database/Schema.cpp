@@ -4,7 +4,6 @@
 #include "Db.h"
 
 #include <QFile>
-#include <QHash>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -206,18 +205,19 @@ qint32 storedDeckFingerprint()
 
 QString schemaProblem()
 {
-    // Every table's columns in one statement, rather than one per table.
-    QSqlQuery info = run(QStringLiteral("SELECT lower(m.name), lower(c.name) FROM sqlite_master m "
-                                        "JOIN pragma_table_info(m.name) c WHERE m.type = 'table'"));
-    QHash<QString, QSet<QString>> columnsOf;
-    while (info.next())
-        columnsOf[info.value(0).toString()].insert(info.value(1).toString());
+    QSqlQuery tables = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
+    QSet<QString> present;
+    while (tables.next())
+        present.insert(tables.value(0).toString().toLower());
     for (const TableDef& table : schemaTables()) {
-        const auto columns = columnsOf.constFind(QString::fromLatin1(table.name).toLower());
-        if (columns == columnsOf.constEnd())
+        if (!present.contains(QString::fromLatin1(table.name).toLower()))
             return QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
+        QSqlQuery info = run(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table.name)));
+        QSet<QString> columns;
+        while (info.next())
+            columns.insert(info.value(1).toString().toLower());
         for (const ColumnDef& column : table.columns)
-            if (!columns->contains(QString::fromLatin1(column.name).toLower()))
+            if (!columns.contains(QString::fromLatin1(column.name).toLower()))
                 return QStringLiteral("the column %1.%2 is missing").arg(QLatin1String(table.name), QLatin1String(column.name));
     }
     return {};
