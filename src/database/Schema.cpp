@@ -176,9 +176,7 @@ void createSchema()
     for (const TableDef& table : schemaTables())
         createTable(table);
     addMissingTables();
-    // The matching looks test records up by name and birth date; the summaries
-    // look records up by ID in the working tables.
-    run(QLatin1String(kLoadedNameIndex));
+    // The summaries look records up by ID in the working tables.
     run(QStringLiteral("CREATE UNIQUE INDEX idxAnswerRec1 ON Answer_Sheet (rec_1)"));
     run(QStringLiteral("CREATE INDEX idxDuplicatesID ON IIS_DUPLICATES (ID)"));
     run(QStringLiteral("CREATE INDEX idxMissingID ON IIS_MISSING_RECORDS (ID)"));
