@@ -207,6 +207,20 @@ qint16 clsAnalyzeResults::FindNonZeroUniques(qint32 num1, qint32 num2, qint32 nu
 
 qint32 clsAnalyzeResults::ClientNumber(const QString& clientId)
 {
+    // Nearly every ID is a few plain digits, which read as a number exactly as
+    // below, far quicker than the general conversion.
+    if (!clientId.isEmpty() && clientId.size() <= 9) {
+        qint32 digits = 0;
+        for (const QChar c : clientId) {
+            if (c < u'0' || c > u'9') {
+                digits = -1;
+                break;
+            }
+            digits = digits * 10 + (c.unicode() - u'0');
+        }
+        if (digits >= 0)
+            return digits;
+    }
     bool ok = false;
     const double value = clientId.toDouble(&ok);
     // The whole part, rounded down, as the loader checked it: a value it let

@@ -3,7 +3,6 @@
 #include "CsvReader.h"
 #include "Db.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QSet>
 #include <QSqlError>
@@ -168,9 +167,7 @@ void createSchema()
     for (const TableDef& table : schemaTables())
         createTable(table);
     addMissingTables();
-    // The matching looks test records up by name and birth date; the summaries
-    // look records up by ID in the working tables.
-    run(QLatin1String(kLoadedNameIndex));
+    // The summaries look records up by ID in the working tables.
     run(QStringLiteral("CREATE UNIQUE INDEX idxAnswerRec1 ON Answer_Sheet (rec_1)"));
     run(QStringLiteral("CREATE INDEX idxDuplicatesID ON IIS_DUPLICATES (ID)"));
     run(QStringLiteral("CREATE INDEX idxMissingID ON IIS_MISSING_RECORDS (ID)"));
@@ -187,22 +184,7 @@ void seedReferenceData()
 
 qint32 deckFingerprint()
 {
-    static const qint32 fingerprint = [] {
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        for (const TableDef& table : schemaTables()) {
-            if (!table.reference)
-                continue;
-            QFile file(QStringLiteral(":/data/%1.csv").arg(QLatin1String(table.name)));
-            if (file.open(QIODevice::ReadOnly))
-                hash.addData(file.readAll());
-        }
-        const QByteArray digest = hash.result();
-        qint32 value = 0;
-        for (int i = 0; i < 4; ++i)
-            value = (value << 8) | static_cast<unsigned char>(digest[i]);
-        return (value & 0x7fffffff) | 1; // positive, and never the 0 of an unstamped file
-    }();
-    return fingerprint;
+    return MARROWICK_DECK_FINGERPRINT;
 }
 
 qint32 storedDeckFingerprint()

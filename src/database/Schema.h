@@ -16,10 +16,6 @@ struct TableDef {
     bool reference; // seeded from the supplied data files
 };
 
-// The index that the matching's look-ups by name and birth date use.
-inline constexpr const char* kLoadedNameIndex =
-    "CREATE INDEX IF NOT EXISTS idxLoadedName ON IIS_LOADED_CHILD_ALL (LastName, FirstName, DOB)";
-
 // Every table of the evaluation database, reference tables first.
 const std::vector<TableDef>& schemaTables();
 

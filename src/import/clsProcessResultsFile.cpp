@@ -3,7 +3,6 @@
 #include "database/CsvReader.h"
 #include "database/Db.h"
 #include "database/NativeStatement.h"
-#include "database/Schema.h"
 #include "platform/Platform.h"
 
 #include <QCryptographicHash>
@@ -246,13 +245,13 @@ bool clsProcessResultsFile::ReadResults(const QString& strFile)
             fieldCount = int(values.size());
         } else {
             Savepoint unit;
-            // The name index is built once after the rows are in, which is
-            // quicker than keeping it up to date row by row.
+            // Earlier versions kept an index of the loaded rows by name; the
+            // matching reads the rows into memory now, and nothing else looks
+            // them up by name, so building it only slowed every load.
             run(QStringLiteral("DROP INDEX IF EXISTS idxLoadedName"));
             run(QStringLiteral("delete from IIS_LOADED_CHILD_ALL"));
             invalid = storeRecords(reader, values);
             if (invalid.record == 0) {
-                run(QLatin1String(kLoadedNameIndex));
                 unit.commit();
                 m_loaded = LoadedFile{bytes.size(), QString::fromLatin1(hash.result().toHex())};
             }

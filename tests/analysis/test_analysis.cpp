@@ -48,6 +48,12 @@ private slots:
         // Zero is the empty slot, also where negative numbers sort before it.
         QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(-5, 0, 3, -5, 0), 2);
         QCOMPARE(clsAnalyzeResults::FindNonZeroUniques(-2, -1, 0, 0, 0), 2);
+        // Plain digits up to nine, and longer or padded IDs, read alike.
+        QCOMPARE(clsAnalyzeResults::ClientNumber("999999999"), 999999999);
+        QCOMPARE(clsAnalyzeResults::ClientNumber("2147483647"), 2147483647);
+        QCOMPARE(clsAnalyzeResults::ClientNumber(" 42"), 42);
+        QVERIFY_THROWS_EXCEPTION(DbError, clsAnalyzeResults::ClientNumber("2147483648"));
+        QVERIFY_THROWS_EXCEPTION(DbError, clsAnalyzeResults::ClientNumber("12a"));
     }
 
     void earliestAttemptDecides_data()

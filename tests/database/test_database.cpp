@@ -4,6 +4,7 @@
 #include "database/Schema.h"
 #include "database/SpreadsheetCsv.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 
@@ -47,6 +48,8 @@ private slots:
                                  << QStringList{QStringLiteral("DROP TABLE %1").arg(added),
                                                 QStringLiteral("CREATE TABLE %1 (Other INTEGER)").arg(added)}
                                  << QStringLiteral("the column %1.").arg(added);
+        QTest::newRow("lacks a column") << QByteArray() << QStringList{"ALTER TABLE IIS_DUPLICATES DROP COLUMN OtherQM"}
+                                        << QStringLiteral("the column IIS_DUPLICATES.OtherQM is missing");
     }
 
     void unusableFileIsRebuiltOnlyWithConsent()
@@ -127,6 +130,18 @@ private slots:
         QCOMPARE(storedDeckFingerprint(), deckFingerprint());
         QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);
         QCOMPARE(fileBytes(s->db.path() + QStringLiteral(".bak")), old);
+    }
+
+    // The fingerprint is fixed when the program is built: it must still be the
+    // hash of the reference files it carries, taken in the schema's order.
+    void deckFingerprintIsThatOfTheCarriedData()
+    {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        for (const TableDef& table : schemaTables())
+            if (table.reference)
+                hash.addData(fileBytes(QStringLiteral(":/data/%1.csv").arg(QLatin1String(table.name))));
+        const QByteArray head = hash.result().left(4).toHex();
+        QCOMPARE(deckFingerprint(), qint32((head.toUInt(nullptr, 16) & 0x7fffffffu) | 1u));
     }
 
     void savepointsNestAndRollBack()
