@@ -21,6 +21,9 @@ struct Score { QList<int> clients; QStringList flags; int totalLoaded; QStringLi
 // match both, in this order, as "client:code:date" and a flag "Y" when flagged.
 struct Found { QStringList registry; QString findings; QStringList duplicates; QList<int> group = {1, 2}; };
 
+// The first attempt that runs, whether the group has another member, and the client found.
+struct Attempt { int from; bool otherMember; int client; };
+
 const Person kMary{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "F", "SUE"};
 
 } // namespace
@@ -61,24 +64,21 @@ private slots:
         // For member 1 of the group {1, 2} the registry holds one client per
         // attempt from `from` to 6, each findable by that attempt alone, so the
         // earliest attempt that runs decides the client (attempt k's is 11 * k).
-        QTest::addColumn<int>("from");
-        QTest::addColumn<bool>("otherMember");
-        QTest::addColumn<int>("client");
-        QTest::newRow("attempt 1, names in another case") << 1 << true << 11;
-        QTest::newRow("attempt 2: first part of the first name") << 2 << true << 22;
-        QTest::newRow("attempt 3: other member's maiden name") << 3 << true << 33;
-        QTest::newRow("attempts 3 and 4 need another member") << 3 << false << 55;
-        QTest::newRow("attempt 4: other member's birth date") << 4 << true << 44;
-        QTest::newRow("attempt 5: mother's first name") << 5 << true << 55;
-        QTest::newRow("attempt 6: apostrophe dropped") << 6 << false << 66;
-        QTest::newRow("nothing finds a changed sex") << 7 << true << 0;
+        QTest::addColumn<Attempt>("c");
+        QTest::newRow("attempt 1, names in another case") << Attempt{1, true, 11};
+        QTest::newRow("attempt 2: first part of the first name") << Attempt{2, true, 22};
+        QTest::newRow("attempt 3: other member's maiden name") << Attempt{3, true, 33};
+        QTest::newRow("attempts 3 and 4 need another member") << Attempt{3, false, 55};
+        QTest::newRow("attempt 4: other member's birth date") << Attempt{4, true, 44};
+        QTest::newRow("attempt 5: mother's first name") << Attempt{5, true, 55};
+        QTest::newRow("attempt 6: apostrophe dropped") << Attempt{6, false, 66};
+        QTest::newRow("nothing finds a changed sex") << Attempt{7, true, 0};
     }
 
     void earliestAttemptDecides()
     {
-        QFETCH(int, from);
-        QFETCH(bool, otherMember);
-        QFETCH(int, client);
+        QFETCH(Attempt, c);
+        const auto [from, otherMember, client] = c;
         const Person other{2, "MARY", "O'BRIEN", "SMYTHE", "19990111", "F", "SUSAN"};
         deck({kMary, other}, otherMember ? QList<QList<int>>{{1, 2}} : QList<QList<int>>{{1}, {2}});
         QList<Person> stored(6, kMary);
@@ -170,6 +170,9 @@ private slots:
                      "1|1|0|7|9|0|2", {"2|N|N"}};
         // The flag of the client written "000123" is seen: the group is flagged.
         QTest::newRow("client numbers by value") << Found{{"000123:03:20200101:Y", "124:08:20200301"}, "1|1|0|123|124|0|2", {"2|N|Y"}};
+        // A client number in any form the loader accepts is that number's client: the whole part, rounded down.
+        QTest::newRow("a fraction is its whole part") << Found{{"12.7:03:20200101", "12:08:20200301"}, "1|1|0|12|12|0|1", {}};
+        QTest::newRow("a negative fraction rounded down") << Found{{"-12.5:03:20200101", "-13:08:20200301"}, "1|1|0|-13|-13|0|1", {}};
         QTest::newRow("an empty slot is skipped") << Found{{"5:03:20200101", "6:08:20200301:Y"}, "1|0|1|5|0|6|2", {"2|Y|<null>"}, {1, 0, 2}};
     }
 

@@ -8,6 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+// The file, or else the statements that damage a new database; the cause told.
+struct Unusable { QByteArray contents; QStringList damage; QString cause; };
+} // namespace
+
 class TestDatabaseLayer : public SessionTest {
     Q_OBJECT
 private slots:
@@ -35,34 +40,26 @@ private slots:
 
     void unusableFileIsRebuiltOnlyWithConsent_data()
     {
-        // The file, or else the statements that damage a new database; the cause told.
-        QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<QStringList>("damage");
-        QTest::addColumn<QString>("cause");
-        QTest::newRow("not a database") << QByteArray("this is not a database file at all, just text\n").repeated(40)
-                                        << QStringList() << QStringLiteral("not a database");
-        QTest::newRow("lacks a table") << QByteArray() << QStringList{"DROP TABLE tblScoresByType"}
-                                       << QStringLiteral("tblScoresByType");
-        for (const char* added : {"tblRuns", "tblRunFigures", "tblRunOutcomes"})
-            QTest::newRow(added) << QByteArray()
-                                 << QStringList{QStringLiteral("DROP TABLE %1").arg(added),
-                                                QStringLiteral("CREATE TABLE %1 (Other INTEGER)").arg(added)}
-                                 << QStringLiteral("the column %1.").arg(added);
-        QTest::newRow("lacks a column") << QByteArray() << QStringList{"ALTER TABLE IIS_DUPLICATES DROP COLUMN OtherQM"}
-                                        << QStringLiteral("the column IIS_DUPLICATES.OtherQM is missing");
+        QTest::addColumn<Unusable>("c");
+        QTest::newRow("not a database") << Unusable{QByteArray("this is not a database file at all, just text\n").repeated(40), {}, "not a database"};
+        QTest::newRow("lacks a table") << Unusable{{}, {"DROP TABLE tblScoresByType"}, "tblScoresByType"};
+        for (const QString added : {"tblRuns", "tblRunFigures", "tblRunOutcomes"})
+            QTest::newRow(qPrintable(added)) << Unusable{{}, {"DROP TABLE " + added, "CREATE TABLE " + added + " (Other INTEGER)"},
+                                                         "the column " + added + '.'};
+        QTest::newRow("lacks a column")
+            << Unusable{{}, {"ALTER TABLE IIS_DUPLICATES DROP COLUMN OtherQM"}, "the column IIS_DUPLICATES.OtherQM is missing"};
     }
 
     void unusableFileIsRebuiltOnlyWithConsent()
     {
-        QFETCH(QByteArray, contents);
-        QFETCH(QStringList, damage);
-        QFETCH(QString, cause);
+        QFETCH(Unusable, c);
+        auto& [contents, damage, cause] = c;
         const QString path = s->db.folder() + QStringLiteral("/unusable.db");
         if (contents.isEmpty()) {
-            QVERIFY(openEvalDatabase(path));
-            for (const QString& statement : damage)
-                run(statement);
-            closeEvalDatabase();
+            QVERIFY(onDatabase(path, [&] {
+                for (const QString& statement : c.damage)
+                    run(statement);
+            }));
             contents = fileBytes(path);
         }
         QVERIFY(writeBytes(path, contents));

@@ -20,6 +20,9 @@ Person twin(int id, const char* first, const char* date) { return {id, first, "L
 
 // A deck, its groups, the registry's rows as "client:record:flag" (the
 // record as given) and the outcomes in ID order.
+// The registry's rows as for Outcomes, a record and its verdict.
+struct Verdict { QString registry; int id; QString verdict; };
+
 struct Outcomes { QList<Person> people; QList<QList<int>> groups; QString registry, expected; };
 
 } // namespace
@@ -85,31 +88,25 @@ private slots:
     void verdictsNameTheMainClient_data()
     {
         // The registry's rows of the group {1, 2, 3} as "client:record:flag", a record, its verdict.
-        QTest::addColumn<QString>("registry");
-        QTest::addColumn<int>("id");
-        QTest::addColumn<QString>("verdict");
-        QTest::newRow("the first found holds the group")
-            << "200:2:N 200:3:N" << 2
-            << "Under the group's client, 200; the group's main record is not in the registry's export under its own names: merged.";
-        QTest::newRow("merged into it") << "200:2:N 200:3:N" << 3 << "Merged into the group's main client, 200.";
-        QTest::newRow("the main client is not the lowest")
-            << "300:1:N 200:2:N" << 2
-            << "Kept as a separate client, 200, without a potential-duplicate flag; the group's main client is 300.";
-        QTest::newRow("its own flag") << "100:1:N 200:2:N 300:3:Y" << 3
-                                      << "Kept as a separate client, 300, with a potential-duplicate flag; the group's main client is 100.";
-        QTest::newRow("another client's flag")
-            << "100:1:N 200:2:N 300:3:Y" << 2
-            << "Kept as a separate client, 200, without a flag of its own, but another client of its group is flagged as a potential "
-               "duplicate; the group's main client is 100.";
-        QTest::newRow("a stranger merge without its client") << "<edited>" << 2
-                                                             << "Merged with a different person, but the evaluation does not record the client.";
+        QTest::addColumn<Verdict>("c");
+        QTest::newRow("the first found holds the group") << Verdict{"200:2:N 200:3:N", 2,
+            "Under the group's client, 200; the group's main record is not in the registry's export under its own names: merged."};
+        QTest::newRow("merged into it") << Verdict{"200:2:N 200:3:N", 3, "Merged into the group's main client, 200."};
+        QTest::newRow("the main client is not the lowest") << Verdict{"300:1:N 200:2:N", 2,
+            "Kept as a separate client, 200, without a potential-duplicate flag; the group's main client is 300."};
+        QTest::newRow("its own flag") << Verdict{"100:1:N 200:2:N 300:3:Y", 3,
+            "Kept as a separate client, 300, with a potential-duplicate flag; the group's main client is 100."};
+        QTest::newRow("another client's flag") << Verdict{"100:1:N 200:2:N 300:3:Y", 2,
+            "Kept as a separate client, 200, without a flag of its own, but another client of its group is flagged as a potential "
+            "duplicate; the group's main client is 100."};
+        QTest::newRow("a stranger merge without its client")
+            << Verdict{"<edited>", 2, "Merged with a different person, but the evaluation does not record the client."};
     }
 
     void verdictsNameTheMainClient()
     {
-        QFETCH(QString, registry);
-        QFETCH(int, id);
-        QFETCH(QString, verdict);
+        QFETCH(Verdict, c);
+        const auto& [registry, id, verdict] = c;
         const QList<Person> people{kMain, kDup, kThird};
         deck(people, {{1, 2, 3}});
         for (const QString& row : registry.split(QLatin1Char(' ')))

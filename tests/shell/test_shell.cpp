@@ -16,6 +16,12 @@
 #include <QPointer>
 #include <QProgressBar>
 
+namespace {
+// A window's saved frame, the screens' areas, the places other windows of its kind
+// hold, and the area it must land on.
+struct Placement { QRect frame; QList<QRect> areas; QList<QPoint> taken; int area = 0; };
+} // namespace
+
 class TestShell : public PageTest {
     Q_OBJECT
 private slots:
@@ -161,31 +167,24 @@ private slots:
     // than that screen, and never exactly on another window of its kind.
     void placementKeepsWindowsOnScreen_data()
     {
-        QTest::addColumn<QRect>("frame");
-        QTest::addColumn<QList<QRect>>("areas");
-        QTest::addColumn<QList<QPoint>>("taken");
-        QTest::addColumn<int>("expectedArea");
+        QTest::addColumn<Placement>("c");
         const QList<QRect> large{{0, 0, 1280, 996}}, small{{0, 0, 1024, 576}}, scaled{{0, 0, 853, 664}},
             pair{{0, 0, 1920, 1050}, {1920, 0, 1280, 996}};
-        QTest::newRow("fits: left where it is") << QRect(100, 100, 800, 600) << large << QList<QPoint>() << 0;
-        QTest::newRow("dashboard past the edge") << QRect(372, 381, 1272, 896) << large << QList<QPoint>() << 0;
-        QTest::newRow("too large for a small screen") << QRect(243, 300, 1272, 596) << small << QList<QPoint>() << 0;
-        QTest::newRow("scaled: explanation too wide") << QRect(243, 40, 1288, 596) << scaled << QList<QPoint>() << 0;
-        QTest::newRow("saved on a screen now gone") << QRect(2500, 300, 600, 400) << large << QList<QPoint>() << 0;
-        QTest::newRow("right screen of two") << QRect(2000, 100, 1400, 500) << pair << QList<QPoint>() << 1;
-        QTest::newRow("straddling, mostly left") << QRect(1500, 100, 600, 400) << pair << QList<QPoint>() << 0;
-        QTest::newRow("five of a kind stacked") << QRect(100, 100, 600, 400) << large
-                                                << QList<QPoint>{{100, 100}, {132, 132}, {164, 164}, {196, 196}} << 0;
-        QTest::newRow("cascade past the far corner") << QRect(600, 400, 600, 400) << scaled
-                                                     << QList<QPoint>{{253, 264}, {221, 232}, {0, 0}} << 0;
-        QTest::newRow("as large as the screen, taken") << QRect(0, 0, 1024, 576) << small << QList<QPoint>{{0, 0}} << 0;
+        QTest::newRow("fits: left where it is") << Placement{{100, 100, 800, 600}, large, {}};
+        QTest::newRow("dashboard past the edge") << Placement{{372, 381, 1272, 896}, large, {}};
+        QTest::newRow("too large for a small screen") << Placement{{243, 300, 1272, 596}, small, {}};
+        QTest::newRow("scaled: explanation too wide") << Placement{{243, 40, 1288, 596}, scaled, {}};
+        QTest::newRow("saved on a screen now gone") << Placement{{2500, 300, 600, 400}, large, {}};
+        QTest::newRow("right screen of two") << Placement{{2000, 100, 1400, 500}, pair, {}, 1};
+        QTest::newRow("straddling, mostly left") << Placement{{1500, 100, 600, 400}, pair, {}};
+        QTest::newRow("five of a kind stacked") << Placement{{100, 100, 600, 400}, large, {{100, 100}, {132, 132}, {164, 164}, {196, 196}}};
+        QTest::newRow("cascade past the far corner") << Placement{{600, 400, 600, 400}, scaled, {{253, 264}, {221, 232}, {0, 0}}};
+        QTest::newRow("as large as the screen, taken") << Placement{{0, 0, 1024, 576}, small, {{0, 0}}};
     }
     void placementKeepsWindowsOnScreen()
     {
-        QFETCH(QRect, frame);
-        QFETCH(QList<QRect>, areas);
-        QFETCH(QList<QPoint>, taken);
-        QFETCH(int, expectedArea);
+        QFETCH(Placement, c);
+        const auto& [frame, areas, taken, expectedArea] = c;
         const QRect placed = pages::placement(frame, areas, taken);
         const QRect area = areas[expectedArea];
         QVERIFY(area.contains(placed));

@@ -47,6 +47,8 @@ struct Percent { int part, whole; QString text, locale = QStringLiteral("C"); };
 // it passes the failure up), and a query of the rows it saved before it failed.
 struct Failure { int summary; QString damage, title, message, saved; QStringList savedRows; };
 
+struct Flagged { QString groups, registry; int counted; };
+
 // Each summary: its table, the column that orders it, and its refill.
 struct Summary { const char *table, *order; bool (*refill)(); };
 const Summary kSummaries[] = {
@@ -143,25 +145,22 @@ private slots:
     // "Non-duplicates flagged as possible duplicates" counts people, not rows.
     void flaggedPeopleWithoutDuplicate_data()
     {
-        QTest::addColumn<QString>("groups");   // groups of "record:client" members; client 0: not found
-        QTest::addColumn<QString>("registry"); // its rows as "client:flag"
-        QTest::addColumn<int>("counted");
-        QTest::newRow("flagged, no duplicate") << "1:100" << "100:Y" << 1;
-        QTest::newRow("flagged, with a duplicate") << "1:100,2:100" << "100:Y" << 0;
-        QTest::newRow("several flagged rows of one client") << "1:100" << "100:Y 100:Y 100:Y" << 1;
-        QTest::newRow("the flag on a later row") << "1:100" << "100:N 100:Y" << 1;
-        QTest::newRow("not flagged") << "1:100" << "100:N" << 0;
-        QTest::newRow("not found, another client flagged") << "1:0" << "100:Y" << 0;
-        QTest::newRow("client number with leading zeros") << "1:42" << "0042:Y" << 1;
-        QTest::newRow("two people alone, a family, a client of nobody")
-            << "1:100 2:200 3:300,4:400" << "100:Y 200:N 300:Y 400:Y 500:Y" << 1;
+        // Groups of "record:client" members (client 0: not found), the registry's rows as "client:flag", the count.
+        QTest::addColumn<Flagged>("c");
+        QTest::newRow("flagged, no duplicate") << Flagged{"1:100", "100:Y", 1};
+        QTest::newRow("flagged, with a duplicate") << Flagged{"1:100,2:100", "100:Y", 0};
+        QTest::newRow("several flagged rows of one client") << Flagged{"1:100", "100:Y 100:Y 100:Y", 1};
+        QTest::newRow("the flag on a later row") << Flagged{"1:100", "100:N 100:Y", 1};
+        QTest::newRow("not flagged") << Flagged{"1:100", "100:N", 0};
+        QTest::newRow("not found, another client flagged") << Flagged{"1:0", "100:Y", 0};
+        QTest::newRow("client number with leading zeros") << Flagged{"1:42", "0042:Y", 1};
+        QTest::newRow("two people alone, a family, a client of nobody") << Flagged{"1:100 2:200 3:300,4:400", "100:Y 200:N 300:Y 400:Y 500:Y", 1};
     }
 
     void flaggedPeopleWithoutDuplicate()
     {
-        QFETCH(QString, groups);
-        QFETCH(QString, registry);
-        QFETCH(int, counted);
+        QFETCH(Flagged, c);
+        const auto& [groups, registry, counted] = c;
         knownEvaluation();
         for (const QString& group : groups.split(u' ')) {
             QStringList columns;

@@ -1,4 +1,5 @@
 #include "TestDatabase.h"
+#include "FakePlatform.h"
 
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
@@ -38,6 +39,16 @@ QString TestDatabase::writeFile(const QString& name, const QByteArray& bytes) co
     const QString file = m_dir.path() + QLatin1Char('/') + name;
     writeBytes(file, bytes);
     return file;
+}
+
+bool onDatabase(const QString& path, const std::function<void()>& work)
+{
+    FakePlatform host;
+    const bool opened = openEvalDatabase(path);
+    if (opened)
+        work();
+    closeEvalDatabase();
+    return opened;
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes)

@@ -2,6 +2,7 @@
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 
 namespace marrowick::test {
 
@@ -36,6 +37,10 @@ private:
     QSqlDatabase m_db;
     bool m_held = false;
 };
+
+// Opens a database file with a host of its own, does the work on it and closes it
+// again; false when it does not open.
+bool onDatabase(const QString& path, const std::function<void()>& work);
 
 // Rows of a query, each row's columns joined with "|"; and the number a query gives (-1: none).
 QStringList rows(const QString& sql, const QVariantList& binds = {});

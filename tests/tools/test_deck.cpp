@@ -28,6 +28,7 @@ QList<QStringList> listRows(const QString& file)
 QString day(const QString& column) { return QStringLiteral("julianday(substr(%1,1,4)||'-'||substr(%1,5,2)||'-'||substr(%1,7,2))").arg(column); }
 
 const QString kNonDup = QStringLiteral("ProblemCode IN ('BASE_RECORD','DL_BASE_RECORD')");
+const QString kDup = QStringLiteral("d.ProblemCode NOT IN ('BASE_RECORD','DL_BASE_RECORD')");
 
 QString sameMother(const QString& a, const QString& b)
 {
@@ -141,11 +142,50 @@ private slots:
             QVERIFY2(sourceBytes("data/" + it.key()) == it.value(), qPrintable(it.key() + " differs from a fresh generation"));
     }
 
-    // Each rule is a query over the deck's tables that finds what breaks it.
     void deckRules_data()
     {
         QTest::addColumn<QString>("offenders");
-        const QString dup = QStringLiteral("d.ProblemCode NOT IN ('BASE_RECORD','DL_BASE_RECORD')");
+        structureRules();
+        matchingAndVaccinationRules();
+        namesAndHomesRules();
+    }
+
+    void deckRules()
+    {
+        QFETCH(QString, offenders);
+        const QStringList found = rows(offenders);
+        QVERIFY2(found.isEmpty(), qPrintable(QStringLiteral("%1 offenders, first: %2").arg(found.size()).arg(found.mid(0, 6).join(QStringLiteral("; ")))));
+    }
+
+    void testFileMatchesTheTables()
+    {
+        const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
+        const QStringList stored = rows(QStringLiteral("SELECT LastName, FirstName, DOB, Sex, MomMaiden, MomFirst, VacCode, VacDate, VacMfr "
+                                                       "FROM DupTestData LEFT JOIN DupTestVaccination USING (ID) ORDER BY ID"))
+                                       .replaceInStrings(QStringLiteral("<null>"), QString());
+        QCOMPARE(records.size(), stored.size());
+        for (qsizetype i = 0; i < records.size(); ++i) {
+            const sim::TestRecord& r = records[i];
+            QCOMPARE(QStringList({r.last, r.first, r.dob, r.sex, r.momMaiden, r.momFirst, r.cvx, r.vacDate, r.mvx}).join('|'), stored[i]);
+        }
+    }
+
+    // A fresh run of each policy gives the committed samples byte for byte (so the
+    // simulator is deterministic too), and refuses nothing but duplicates.
+    void samplesAreTheSimulatorsCurrentOutput()
+    {
+        for (const QString& name : sim::policyNames()) {
+            const sim::Simulation run = simulate(*sim::policyNamed(name));
+            QVERIFY2(fileBytes(sample(name)) == run.resultsFile, qPrintable(name));
+            QVERIFY2(sourceBytes("samples/truth-" + name + ".csv") == run.truth, qPrintable(name));
+            QVERIFY2(!run.truth.contains(",rejected,"), qPrintable(name));
+        }
+    }
+
+private:
+    // Each rule is a query over the deck's tables that finds what breaks it; QTest rows of deckRules.
+    void structureRules()
+    {
         QTest::newRow("550 records numbered from 1")
             << QStringLiteral("SELECT * FROM (SELECT count(*) AS n, min(ID) AS lo, max(ID) AS hi FROM DupTestData) WHERE n<>550 OR lo<>1 OR hi<>550");
         QTest::newRow("every record in one group, as its base when it is no duplicate")
@@ -160,7 +200,7 @@ private slots:
         QTest::newRow("every problem type described and of at least 6 records")
             << QStringLiteral("SELECT ProbCode FROM tblProbDescMap LEFT JOIN DupTestData ON ProblemCode=ProbCode GROUP BY ProbCode "
                               "HAVING count(ID) < 6 UNION ALL SELECT DISTINCT ProblemCode FROM DupTestData d WHERE %1 AND "
-                              "ProblemCode NOT IN (SELECT ProbCode FROM tblProbDescMap)") .arg(dup);
+                              "ProblemCode NOT IN (SELECT ProbCode FROM tblProbDescMap)") .arg(kDup);
         QTest::newRow("every look-alike of a described kind that imitates described types")
             << QStringLiteral("SELECT ProbCode FROM tblSecondProbDescMap WHERE ProbCode NOT IN (SELECT SecondProblem FROM DupTestData) "
                               "UNION ALL SELECT ID FROM DupTestData WHERE ProblemCode='DL_BASE_RECORD' AND (SecondProblem NOT IN "
@@ -174,6 +214,10 @@ private slots:
                               "a.LastName=b.LastName AND ifnull(a.MomMaiden,'')=ifnull(b.MomMaiden,'') AND a.DOB=b.DOB AND a.Sex=b.Sex "
                               "JOIN DupTestVaccination va ON va.ID=a.ID JOIN DupTestVaccination vb ON vb.ID=b.ID "
                               "WHERE CAST(va.VacCode AS INTEGER)=CAST(vb.VacCode AS INTEGER) AND va.VacDate=vb.VacDate");
+    }
+
+    void matchingAndVaccinationRules()
+    {
         // The attempts of the matching: own values, the other members' mother's
         // maiden name or birth date, the first name up to a blank, the names
         // without apostrophes, the mother's first name for her maiden name. The
@@ -227,6 +271,10 @@ private slots:
         QTest::newRow("a lot is one maker's lot of one vaccine")
             << QStringLiteral("SELECT s.Lot FROM Sent s JOIN DupTestVaccination v ON v.ID=s.ID GROUP BY s.Lot "
                               "HAVING count(DISTINCT CAST(v.VacCode AS INTEGER)||v.VacMfr) > 1");
+    }
+
+    void namesAndHomesRules()
+    {
         QStringList same;
         for (const char* c : kDemographics)
             same << QStringLiteral("ifnull(a.%1,'')=ifnull(b.%1,'')").arg(QLatin1String(c));
@@ -256,7 +304,7 @@ private slots:
                               "AS spelling FROM DupTestData) WHERE middle <= spelling OR spelling <= (SELECT max(n) FROM (SELECT count(*) "
                               "AS n FROM DupTestData d WHERE %1 AND ProblemCode NOT IN ('MIDDLE_MISSING','MIDDLE_AS_FIRST',"
                               "'FIRST_MIDDLE_SWAPPED','LAST_MIDDLE_SWAPPED','FN_TYPO','FN_TRANSPOSE','FN_SOUNDALIKE','LN_TYPO') "
-                              "GROUP BY ProblemCode))").arg(dup);
+                              "GROUP BY ProblemCode))").arg(kDup);
         QStringList differs;
         for (const char* c : kDemographics)
             differs << QStringLiteral("(ifnull(d.%1,'')<>ifnull(b.%1,''))").arg(QLatin1String(c));
@@ -301,39 +349,6 @@ private slots:
                               "SELECT 'mother' WHERE (SELECT count(*) FROM DupTestData WHERE MomMaiden LIKE '%''%') < 2");
     }
 
-    void deckRules()
-    {
-        QFETCH(QString, offenders);
-        const QStringList found = rows(offenders);
-        QVERIFY2(found.isEmpty(), qPrintable(QStringLiteral("%1 offenders, first: %2").arg(found.size()).arg(found.mid(0, 6).join(QStringLiteral("; ")))));
-    }
-
-    void testFileMatchesTheTables()
-    {
-        const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
-        const QStringList stored = rows(QStringLiteral("SELECT LastName, FirstName, DOB, Sex, MomMaiden, MomFirst, VacCode, VacDate, VacMfr "
-                                                       "FROM DupTestData LEFT JOIN DupTestVaccination USING (ID) ORDER BY ID"))
-                                       .replaceInStrings(QStringLiteral("<null>"), QString());
-        QCOMPARE(records.size(), stored.size());
-        for (qsizetype i = 0; i < records.size(); ++i) {
-            const sim::TestRecord& r = records[i];
-            QCOMPARE(QStringList({r.last, r.first, r.dob, r.sex, r.momMaiden, r.momFirst, r.cvx, r.vacDate, r.mvx}).join('|'), stored[i]);
-        }
-    }
-
-    // A fresh run of each policy gives the committed samples byte for byte (so the
-    // simulator is deterministic too), and refuses nothing but duplicates.
-    void samplesAreTheSimulatorsCurrentOutput()
-    {
-        for (const QString& name : sim::policyNames()) {
-            const sim::Simulation run = simulate(*sim::policyNamed(name));
-            QVERIFY2(fileBytes(sample(name)) == run.resultsFile, qPrintable(name));
-            QVERIFY2(sourceBytes("samples/truth-" + name + ".csv") == run.truth, qPrintable(name));
-            QVERIFY2(!run.truth.contains(",rejected,"), qPrintable(name));
-        }
-    }
-
-private:
     // Duplicates that speak as much for another person as for their own, or
     // for their own on nothing beyond first name, birth date and sex.
     void undecided(const QList<QStringList>& deck)
