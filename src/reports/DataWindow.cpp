@@ -1,5 +1,7 @@
 #include "DataWindow.h"
 
+#include <QHBoxLayout>
+
 #include "history/RunHistory.h"
 #include "shell/Page.h"
 
@@ -165,6 +167,19 @@ QPushButton* button(QWidget* parent, const QString& objectName, const QString& c
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(objectName);
     b->setAutoDefault(false);
+    return b;
+}
+
+OutputButtons outputButtons(QWidget* parent)
+{
+    OutputButtons b{button(parent, QStringLiteral("btnPrint"), QStringLiteral("&Print...")),
+                    button(parent, QStringLiteral("btnExportPdf"), QStringLiteral("Export P&DF...")),
+                    plainLabel(parent, QStringLiteral("lblSaved")),
+                    button(parent, QStringLiteral("btnClose"), QStringLiteral("&Close")), new QHBoxLayout};
+    b.row->addWidget(b.print);
+    b.row->addWidget(b.exportPdf);
+    b.row->addWidget(b.saved, 1);
+    b.row->addWidget(b.close);
     return b;
 }
 

@@ -17,6 +17,8 @@ class QSize;
 class QTableView;
 class QWidget;
 
+class QHBoxLayout;
+
 namespace marrowick::windows {
 
 // A list as an analyst works it: sorted by any column (numbers as numbers),
@@ -65,6 +67,15 @@ void prepareGrid(QTableView* grid);
 // A label for text from the data: plain, wrapped, selectable.
 QLabel* plainLabel(QWidget* parent, const QString& objectName);
 QPushButton* button(QWidget* parent, const QString& objectName, const QString& caption);
+// Print, Export PDF, the "Saved to" line and Close, in the row every data window ends with.
+struct OutputButtons {
+    QPushButton* print;
+    QPushButton* exportPdf;
+    QLabel* saved;
+    QPushButton* close;
+    QHBoxLayout* row;
+};
+OutputButtons outputButtons(QWidget* parent);
 // Beside the window it was opened from, unless the user has placed it before.
 void placeNear(QWidget* window, QWidget* near);
 // Escape closes a data window, wherever in it the focus is.

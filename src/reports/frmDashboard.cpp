@@ -39,6 +39,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <tuple>
 #include <cmath>
 
 namespace marrowick {
@@ -400,9 +401,9 @@ frmDashboard::frmDashboard()
     tabs->addTab(scroller, QStringLiteral("C&harts"));
     tabs->addTab(comparisonTab(), QStringLiteral("Co&mparison"));
 
-    btnPrint = button(this, QStringLiteral("btnPrint"), QStringLiteral("&Print..."));
-    btnExportPdf = button(this, QStringLiteral("btnExportPdf"), QStringLiteral("Export P&DF..."));
-    btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
+    const OutputButtons buttons = outputButtons(this);
+    std::tie(btnPrint, btnExportPdf, lblSaved, btnClose) =
+        std::tuple(buttons.print, buttons.exportPdf, buttons.saved, buttons.close);
 
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -411,13 +412,7 @@ frmDashboard::frmDashboard()
     top->addWidget(cboCompare, 0, Qt::AlignTop);
     layout->addLayout(top);
     layout->addWidget(tabs, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnPrint);
-    buttons->addWidget(btnExportPdf);
-    lblSaved = plainLabel(this, QStringLiteral("lblSaved"));
-    buttons->addWidget(lblSaved, 1);
-    buttons->addWidget(btnClose);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     connect(cboCompare, &QComboBox::activated, this, [this](int index) {
         try {

@@ -18,6 +18,7 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace marrowick {
 
@@ -47,20 +48,14 @@ frmExplain::frmExplain(qint64 id) : m_id(id), m_model(nullptr)
     grdExplain->setObjectName(QStringLiteral("grdExplain"));
     prepareGrid(grdExplain);
 
-    btnPrint = button(this, QStringLiteral("btnPrint"), QStringLiteral("&Print..."));
-    btnExportPdf = button(this, QStringLiteral("btnExportPdf"), QStringLiteral("Export P&DF..."));
-    btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnPrint);
-    buttons->addWidget(btnExportPdf);
-    lblSaved = plainLabel(this, QStringLiteral("lblSaved"));
-    buttons->addWidget(lblSaved, 1);
-    buttons->addWidget(btnClose);
+    const OutputButtons buttons = outputButtons(this);
+    std::tie(btnPrint, btnExportPdf, lblSaved, btnClose) =
+        std::tuple(buttons.print, buttons.exportPdf, buttons.saved, buttons.close);
     layout->addWidget(lblHeading);
     layout->addWidget(lblVerdict);
     layout->addWidget(legend);
     layout->addWidget(grdExplain, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     connect(btnPrint, &QPushButton::clicked, this, &frmExplain::Print);
     connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
