@@ -7,9 +7,9 @@
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "history/RunHistory.h"
-#include "reports/ReportPreview.h"
-#include "reports/frmAnalysisReports.h"
-#include "reports/frmDashboard.h"
+#include "windows/ReportPreview.h"
+#include "windows/frmAnalysisReports.h"
+#include "windows/frmDashboard.h"
 
 #include <QApplication>
 #include <QDir>

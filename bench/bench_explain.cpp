@@ -4,7 +4,7 @@
 #include "analysis/EvaluationRun.h"
 #include "database/EvalDatabase.h"
 #include "reports/Explanation.h"
-#include "reports/frmExplain.h"
+#include "windows/frmExplain.h"
 
 #include <QApplication>
 #include <QDir>

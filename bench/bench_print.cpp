@@ -5,7 +5,7 @@
 #include "database/EvalDatabase.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportModel.h"
-#include "reports/ReportPreview.h"
+#include "windows/ReportPreview.h"
 
 #include <QApplication>
 #include <QPrintPreviewWidget>

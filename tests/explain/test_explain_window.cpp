@@ -4,8 +4,8 @@
 #include "PageSession.h"
 #include "reports/Explanation.h"
 #include "reports/ReportModel.h"
-#include "reports/frmDashboard.h"
-#include "reports/frmExplain.h"
+#include "windows/frmDashboard.h"
+#include "windows/frmExplain.h"
 #include "shell/frmStep3.h"
 
 #include <QDir>

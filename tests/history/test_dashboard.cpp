@@ -4,8 +4,8 @@
 #include "database/Db.h"
 #include "history/RunHistory.h"
 #include "reports/Explanation.h"
-#include "reports/frmDashboard.h"
-#include "reports/frmExplain.h"
+#include "windows/frmDashboard.h"
+#include "windows/frmExplain.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>

@@ -2,7 +2,7 @@
 // zoom, pages, printing, export and keys, and the viewer's size.
 #include "PageSession.h"
 #include "reports/ReportCatalogue.h"
-#include "reports/DataWindow.h"
+#include "windows/DataWindow.h"
 #include "reports/ReportModel.h"
 
 #include <QHeaderView>

@@ -5,9 +5,9 @@
 #include "PdfText.h"
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
-#include "reports/ReportPreview.h"
-#include "reports/frmAnalysisReports.h"
-#include "reports/frmRep1.h"
+#include "windows/ReportPreview.h"
+#include "windows/frmAnalysisReports.h"
+#include "windows/frmRep1.h"
 #include "shell/Page.h"
 #include "shell/mdlGlobals.h"
 

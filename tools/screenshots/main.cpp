@@ -1,10 +1,10 @@
 // Walks the wizard on a sample results file and saves every page as a PNG,
 // for the README and for looking at the windows as a user sees them.
 #include "database/EvalDatabase.h"
-#include "reports/frmAnalysisReports.h"
+#include "windows/frmAnalysisReports.h"
 #include "reports/ReportCatalogue.h"
-#include "reports/ReportPreview.h"
-#include "reports/frmRep1.h"
+#include "windows/ReportPreview.h"
+#include "windows/frmRep1.h"
 #include "shell/GuiPlatform.h"
 #include "shell/WizardPage.h"
 #include "shell/frmStep3.h"

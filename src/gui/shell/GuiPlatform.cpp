@@ -2,7 +2,7 @@
 
 #include "Page.h"
 #include "frmProcessing.h"
-#include "reports/DataWindow.h"
+#include "windows/DataWindow.h"
 
 #include <QApplication>
 #include <QDir>

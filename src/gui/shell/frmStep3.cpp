@@ -5,8 +5,8 @@
 #include "database/DbError.h"
 #include "frmProcessing.h"
 #include "platform/Platform.h"
-#include "reports/DataWindow.h"
-#include "reports/frmAnalysisReports.h"
+#include "windows/DataWindow.h"
+#include "windows/frmAnalysisReports.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "frmAnalysisReports.h"
 
 #include "DataWindow.h"
-#include "ReportCatalogue.h"
+#include "reports/ReportCatalogue.h"
 #include "database/DbError.h"
 #include "frmDashboard.h"
 #include "frmRep1.h"

@@ -1,7 +1,7 @@
 #include "frmRep1.h"
 
 #include "DataWindow.h"
-#include "ReportModel.h"
+#include "reports/ReportModel.h"
 #include "frmExplain.h"
 #include "ReportPreview.h"
 #include "database/DbError.h"

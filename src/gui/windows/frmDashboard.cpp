@@ -1,8 +1,8 @@
 #include "frmDashboard.h"
 
 #include "DataWindow.h"
-#include "Explanation.h"
-#include "PdfExport.h"
+#include "reports/Explanation.h"
+#include "reports/PdfExport.h"
 #include "ReportPreview.h"
 #include "frmExplain.h"
 

@@ -1,8 +1,8 @@
 #include "ReportPreview.h"
 
-#include "PageRenderer.h"
-#include "PdfExport.h"
-#include "ReportCatalogue.h"
+#include "reports/PageRenderer.h"
+#include "reports/PdfExport.h"
+#include "reports/ReportCatalogue.h"
 #include "platform/Platform.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 #include "frmExplain.h"
 
 #include "DataWindow.h"
-#include "Explanation.h"
-#include "PdfExport.h"
+#include "reports/Explanation.h"
+#include "reports/PdfExport.h"
 #include "ReportPreview.h"
 #include "database/DbError.h"
 #include "platform/Platform.h"
