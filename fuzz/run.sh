@@ -3,9 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DMARROWICK_FUZZ=ON -DMARROWICK_SANITIZE=ON >/dev/null
-cmake --build build-fuzz -j2 --target fuzz_results_file
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 mkdir -p build-fuzz/corpus
 cp -n fuzz/corpus/* build-fuzz/corpus/ 2>/dev/null || true
 cd build-fuzz

@@ -22,11 +22,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # CI keeps the build free of warnings.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARROWICK_WERROR="${CI:+ON}"
-cmake --build build -j2
+cmake --preset default -DMARROWICK_WERROR="${CI:+ON}"
+cmake --build --preset default
 
 case "${1:-run}" in
   run) exec build/bin/marrowick ;;
-  test) cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -LE long ;;
+  test) ctest --preset default ;;
   *) echo "usage: $0 [run|test]"; exit 2 ;;
 esac
