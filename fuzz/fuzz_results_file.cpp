@@ -1,7 +1,7 @@
 // libFuzzer target: arbitrary bytes as a registry's results file. The reader and
 // the record checks must end every input in acceptance or a refusal that leaves
 // the previous load whole, without a crash, a leak or undefined behaviour.
-#include "database/CsvReader.h"
+#include "database/Csv.h"
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "import/clsProcessResultsFile.h"

@@ -1,8 +1,7 @@
 #include "Suite.h"
-#include "database/CsvReader.h"
+#include "database/Csv.h"
 #include "database/EvalDatabase.h"
 #include "database/Schema.h"
-#include "database/SpreadsheetCsv.h"
 
 #include <QCryptographicHash>
 #include <QFile>

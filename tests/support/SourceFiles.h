@@ -2,7 +2,7 @@
 // Files of the source tree: the shipped data, the deck lists and the
 // simulator's sample results; and the built batch program.
 #include "TestDatabase.h"
-#include "database/CsvReader.h"
+#include "database/Csv.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #include "DeckGenerator.h"
 
-#include "database/CsvReader.h"
+#include "database/Csv.h"
 
 #include <QFile>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "RegistrySimulator.h"
 
-#include "database/CsvReader.h"
+#include "database/Csv.h"
 
 #include <QHash>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #include "Schema.h"
 
-#include "CsvReader.h"
+#include "Csv.h"
 #include "Db.h"
 
 #include <QFile>

@@ -2,8 +2,7 @@
 
 #include <cstdlib>
 
-#include "database/CsvReader.h"
-#include "database/SpreadsheetCsv.h"
+#include "database/Csv.h"
 #include "platform/OutputFile.h"
 
 #include <QFile>
@@ -76,15 +75,15 @@ QByteArray csvDeck(const QList<Row>& rows)
     for (const auto& fields : {kTxtFields, kSubmissionFields})
         for (const auto& field : fields)
             header << QLatin1String(field.first);
-    QString text = spreadsheetRecord(header) + QStringLiteral("\r\n");
+    QList<QStringList> records{header};
     for (const Row& row : rows) {
         QStringList values;
         for (const auto& fields : {kTxtFields, kSubmissionFields})
             for (const auto& field : fields)
                 values << row.value(QLatin1String(field.second));
-        text += spreadsheetRecord(values) + QStringLiteral("\r\n");
+        records << values;
     }
-    return text.toUtf8();
+    return spreadsheetDocument(records);
 }
 
 QString manufacturerName(const QString& mvx)

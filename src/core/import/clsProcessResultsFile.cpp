@@ -1,6 +1,6 @@
 #include "clsProcessResultsFile.h"
 
-#include "database/CsvReader.h"
+#include "database/Csv.h"
 #include "database/Db.h"
 #include "database/NativeStatement.h"
 #include "platform/Platform.h"

@@ -1,6 +1,6 @@
 #include "ReportOutput.h"
 
-#include "database/SpreadsheetCsv.h"
+#include "database/Csv.h"
 #include "history/Scores.h"
 
 #include "platform/OutputFile.h"
@@ -168,13 +168,13 @@ std::vector<ScoreColumn> scoreColumns(const ReportModel& rows)
 QByteArray csvOf(const ReportModel& rows)
 {
     const std::vector<ScoreColumn> scores = scoreColumns(rows);
-    QStringList lines;
+    QList<QStringList> lines;
     QStringList header;
     for (int c = 0; c < rows.columnCount(); ++c)
         header << fieldName(rows, c);
     for (const ScoreColumn& score : scores)
         header << score.field + QStringLiteral("Low") << score.field + QStringLiteral("High");
-    lines << spreadsheetRecord(header);
+    lines << header;
     for (int row = 0; row < rows.rowCount(); ++row) {
         QStringList cells;
         for (int c = 0; c < rows.columnCount(); ++c)
@@ -183,9 +183,9 @@ QByteArray csvOf(const ReportModel& rows)
             const std::optional<Interval>& i = score.intervals[size_t(row)];
             cells << (i ? QString::number(i->low, 'f', 2) : QString()) << (i ? QString::number(i->high, 'f', 2) : QString());
         }
-        lines << spreadsheetRecord(cells);
+        lines << cells;
     }
-    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+    return spreadsheetDocument(lines);
 }
 
 QByteArray jsonOf(const ReportModel& rows)

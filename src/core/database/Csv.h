@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -27,10 +28,19 @@ public:
     // The last record ended inside a quoted value.
     bool endedInQuote() const { return m_endedInQuote; }
 
+    // Where a value of a record lies: in the text, or in the buffer of quoted
+    // values (which may grow while the record is read, so views are made after).
+    struct Span {
+        bool unquoted;
+        qsizetype start, size;
+    };
+
 private:
     QString m_text;
     qsizetype m_pos = 0;
     bool m_endedInQuote = false;
+    QString m_unquoted;
+    std::vector<Span> m_spans;
 };
 
 // The same reading over UTF-8 text held whole in memory, for the results file:
@@ -49,13 +59,7 @@ private:
     qsizetype m_pos = 0;
     bool m_endedInQuote = false;
     QByteArray m_unquoted;
-    // Where each value lies: in the text, or in m_unquoted (which may grow
-    // while the record is read, so views are made at its end).
-    struct Span {
-        bool unquoted;
-        qsizetype start, size;
-    };
-    std::vector<Span> m_spans;
+    std::vector<CsvReader::Span> m_spans;
 };
 
 // The writing side: a value with a comma, a quote or a line break is quoted,
@@ -63,5 +67,14 @@ private:
 QString csvField(const QString& value);
 // Values as one record, without its line end.
 QString csvRecord(const QStringList& values);
+
+// A value of a csv file meant for people's spreadsheets: a text that a
+// spreadsheet would run as a formula (it begins with =, +, -, @, a tab or a
+// carriage return) gains a leading apostrophe; numbers are left as they are.
+QString spreadsheetField(const QString& value);
+// Values as one such record, quoted as csvRecord quotes them, without its line end.
+QString spreadsheetRecord(const QStringList& values);
+// Records for people's spreadsheets as a whole file: each ends in CRLF.
+QByteArray spreadsheetDocument(const QList<QStringList>& records);
 
 } // namespace marrowick

@@ -1,5 +1,6 @@
-#include "CsvReader.h"
+#include "Csv.h"
 
+#include <QLocale>
 #include <QStringDecoder>
 
 namespace marrowick {
@@ -86,137 +87,127 @@ QString csvRecord(const QStringList& values)
 CsvReader::CsvReader(QString text) : m_text(std::move(text)) {}
 
 namespace {
+
+void append(QString& to, const char16_t* from, qsizetype n) { to.append(QStringView(from, n)); }
+void append(QByteArray& to, const char* from, qsizetype n) { to.append(from, n); }
+
+// The record at pos, as where each value lies: in the text, or unquoted into
+// the buffer. False at the end of the text. Both readers split with this one
+// loop, so the results file and the reference data cannot be read differently.
+template <typename Char, typename Buffer>
+bool readRecord(const Char* text, qsizetype n, qsizetype& pos, bool& endedInQuote, Buffer& unquoted,
+                std::vector<CsvReader::Span>& spans)
+{
+    spans.clear();
+    unquoted.clear();
+    // Empty lines are no records.
+    while (pos < n && (text[pos] == '\n' || text[pos] == '\r'))
+        ++pos;
+    if (pos >= n)
+        return false;
+
+    endedInQuote = false;
+    auto endsValue = [](Char c) { return c == ',' || c == '\r' || c == '\n'; };
+    for (;;) {
+        // Blanks before an opening quote are not part of the value.
+        qsizetype p = pos;
+        while (p < n && (text[p] == ' ' || text[p] == '\t'))
+            ++p;
+        if (p < n && text[p] == '"') {
+            const qsizetype start = unquoted.size();
+            pos = p + 1;
+            bool closed = false;
+            while (pos < n && !closed) {
+                if (text[pos] != '"') {
+                    append(unquoted, text + pos++, 1);
+                } else if (pos + 1 < n && text[pos + 1] == '"') {
+                    append(unquoted, text + pos, 1);
+                    pos += 2;
+                } else {
+                    closed = true;
+                    ++pos;
+                }
+            }
+            endedInQuote = !closed;
+            // Anything between the closing quote and the separator is kept.
+            const qsizetype rest = pos;
+            while (pos < n && !endsValue(text[pos]))
+                ++pos;
+            append(unquoted, text + rest, pos - rest);
+            spans.push_back({true, start, unquoted.size() - start});
+        } else {
+            // The common case: a plain value, taken whole.
+            p = pos;
+            while (p < n && !endsValue(text[p]))
+                ++p;
+            spans.push_back({false, pos, p - pos});
+            pos = p;
+        }
+        if (pos < n && text[pos] == ',') {
+            ++pos;
+            continue;
+        }
+        if (pos < n) {
+            if (text[pos] == '\r' && pos + 1 < n && text[pos + 1] == '\n')
+                ++pos;
+            ++pos;
+        }
+        return true;
+    }
+}
+
 // An empty value is empty text, never a null string (which SQL would store as Null).
 QString valueOf(const QString& value) { return value.isNull() ? QStringLiteral("") : value; }
+
 } // namespace
 
 bool CsvReader::next(QStringList& fields)
 {
     fields.clear();
-    const qsizetype n = m_text.size();
-    // Empty lines are no records.
-    while (m_pos < n && (m_text[m_pos] == u'\n' || m_text[m_pos] == u'\r'))
-        ++m_pos;
-    if (m_pos >= n)
+    const auto* text = reinterpret_cast<const char16_t*>(m_text.constData());
+    if (!readRecord(text, m_text.size(), m_pos, m_endedInQuote, m_unquoted, m_spans))
         return false;
-
-    m_endedInQuote = false;
-    auto endsValue = [](QChar c) { return c == u',' || c == u'\r' || c == u'\n'; };
-    for (;;) {
-        // Blanks before an opening quote are not part of the value.
-        qsizetype p = m_pos;
-        while (p < n && (m_text[p] == u' ' || m_text[p] == u'\t'))
-            ++p;
-        QString value;
-        if (p < n && m_text[p] == u'"') {
-            m_pos = p + 1;
-            bool closed = false;
-            while (m_pos < n && !closed) {
-                const QChar c = m_text[m_pos];
-                if (c != u'"') {
-                    value.append(c);
-                    ++m_pos;
-                } else if (m_pos + 1 < n && m_text[m_pos + 1] == u'"') {
-                    value.append(u'"');
-                    m_pos += 2;
-                } else {
-                    closed = true;
-                    ++m_pos;
-                }
-            }
-            m_endedInQuote = !closed;
-            // Anything between the closing quote and the separator is kept.
-            const qsizetype rest = m_pos;
-            while (m_pos < n && !endsValue(m_text[m_pos]))
-                ++m_pos;
-            value.append(QStringView(m_text).mid(rest, m_pos - rest));
-        } else {
-            // The common case: a plain value, taken whole.
-            p = m_pos;
-            while (p < n && !endsValue(m_text[p]))
-                ++p;
-            value = m_text.mid(m_pos, p - m_pos);
-            m_pos = p;
-        }
-        fields.append(valueOf(value));
-        if (m_pos >= n)
-            return true;
-        if (m_text[m_pos] == u',') {
-            ++m_pos;
-            continue;
-        }
-        if (m_text[m_pos] == u'\r' && m_pos + 1 < n && m_text[m_pos + 1] == u'\n')
-            ++m_pos;
-        ++m_pos;
-        return true;
-    }
+    for (const Span& span : m_spans)
+        fields.append(valueOf((span.unquoted ? m_unquoted : m_text).mid(span.start, span.size)));
+    return true;
 }
-
-} // namespace marrowick
-
-namespace marrowick {
 
 bool CsvByteReader::next(std::vector<QByteArrayView>& fields)
 {
     fields.clear();
-    m_spans.clear();
-    m_unquoted.clear();
-    const qsizetype n = m_text.size();
-    const char* const text = m_text.data();
-    while (m_pos < n && (text[m_pos] == '\n' || text[m_pos] == '\r'))
-        ++m_pos;
-    if (m_pos >= n)
+    if (!readRecord(m_text.data(), m_text.size(), m_pos, m_endedInQuote, m_unquoted, m_spans))
         return false;
-
-    m_endedInQuote = false;
-    auto endsValue = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
-    for (;;) {
-        qsizetype p = m_pos;
-        while (p < n && (text[p] == ' ' || text[p] == '\t'))
-            ++p;
-        if (p < n && text[p] == '"') {
-            const qsizetype start = m_unquoted.size();
-            m_pos = p + 1;
-            bool closed = false;
-            while (m_pos < n && !closed) {
-                if (text[m_pos] != '"') {
-                    m_unquoted.append(text[m_pos++]);
-                } else if (m_pos + 1 < n && text[m_pos + 1] == '"') {
-                    m_unquoted.append('"');
-                    m_pos += 2;
-                } else {
-                    closed = true;
-                    ++m_pos;
-                }
-            }
-            m_endedInQuote = !closed;
-            const qsizetype rest = m_pos;
-            while (m_pos < n && !endsValue(text[m_pos]))
-                ++m_pos;
-            m_unquoted.append(text + rest, m_pos - rest);
-            m_spans.push_back({true, start, m_unquoted.size() - start});
-        } else {
-            p = m_pos;
-            while (p < n && !endsValue(text[p]))
-                ++p;
-            m_spans.push_back({false, m_pos, p - m_pos});
-            m_pos = p;
-        }
-        if (m_pos < n && text[m_pos] == ',') {
-            ++m_pos;
-            continue;
-        }
-        if (m_pos < n) {
-            if (text[m_pos] == '\r' && m_pos + 1 < n && text[m_pos + 1] == '\n')
-                ++m_pos;
-            ++m_pos;
-        }
-        break;
-    }
-    for (const Span& span : m_spans)
+    for (const CsvReader::Span& span : m_spans)
         fields.push_back(span.unquoted ? QByteArrayView(m_unquoted).sliced(span.start, span.size)
                                        : m_text.sliced(span.start, span.size));
     return true;
+}
+
+QString spreadsheetField(const QString& value)
+{
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+    if (value.isEmpty() || !kFormulaStarts.contains(value.front()))
+        return value;
+    bool number = false;
+    QLocale::c().toDouble(value, &number);
+    return number ? value : QLatin1Char('\'') + value;
+}
+
+QString spreadsheetRecord(const QStringList& values)
+{
+    QStringList fields;
+    fields.reserve(values.size());
+    for (const QString& value : values)
+        fields << spreadsheetField(value);
+    return csvRecord(fields);
+}
+
+QByteArray spreadsheetDocument(const QList<QStringList>& records)
+{
+    QString text;
+    for (const QStringList& record : records)
+        text += spreadsheetRecord(record) + QStringLiteral("\r\n");
+    return text.toUtf8();
 }
 
 } // namespace marrowick

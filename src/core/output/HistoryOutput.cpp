@@ -1,6 +1,6 @@
 #include "HistoryOutput.h"
 
-#include "database/SpreadsheetCsv.h"
+#include "database/Csv.h"
 #include "history/RunHistory.h"
 
 #include <QHash>
@@ -71,14 +71,6 @@ QString aligned(QList<QStringList> rows)
     return out;
 }
 
-QByteArray csvOf(const QList<QStringList>& rows)
-{
-    QStringList lines;
-    for (const QStringList& row : rows)
-        lines << spreadsheetRecord(row);
-    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
-}
-
 QByteArray jsonOf(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Indented); }
 
 QString runText(const SavedRun& run)
@@ -120,7 +112,8 @@ QByteArray historyText(ReportFormat format)
         rows << cells;
         array.append(object);
     }
-    return format == ReportFormat::Csv ? csvOf(rows) : jsonOf(QJsonObject{{QStringLiteral("runs"), array}});
+    return format == ReportFormat::Csv ? spreadsheetDocument(rows)
+                                       : jsonOf(QJsonObject{{QStringLiteral("runs"), array}});
 }
 
 QByteArray comparisonText(qint64 from, qint64 to, ReportFormat format)
@@ -160,7 +153,7 @@ QByteArray comparisonText(qint64 from, qint64 to, ReportFormat format)
         for (const OutcomeChange& c : comparison.changed)
             rows << QStringList{QStringLiteral("record"), QString::number(c.id), c.before, QString(), QString(), c.after,
                                 QString(), QString(), QString()};
-        return csvOf(rows);
+        return spreadsheetDocument(rows);
     }
 
     const QString before = QStringLiteral("Run %1").arg(from), after = QStringLiteral("Run %1").arg(to);

@@ -1,6 +1,6 @@
 #include "ExplainOutput.h"
 
-#include "database/SpreadsheetCsv.h"
+#include "database/Csv.h"
 #include "reports/Explanation.h"
 
 #include <QJsonArray>
@@ -16,13 +16,13 @@ QString attemptText(const RecordOutcome& r) { return r.attempt ? QString::number
 
 QByteArray csvOf(const std::vector<RecordOutcome>& records)
 {
-    QStringList lines{spreadsheetRecord({QStringLiteral("id"), QStringLiteral("group"), QStringLiteral("problem"), QStringLiteral("outcome"),
-                                 QStringLiteral("attempt"), QStringLiteral("client"), QStringLiteral("flag"),
-                                 QStringLiteral("differs")})};
+    QList<QStringList> lines{{QStringLiteral("id"), QStringLiteral("group"), QStringLiteral("problem"),
+                              QStringLiteral("outcome"), QStringLiteral("attempt"), QStringLiteral("client"),
+                              QStringLiteral("flag"), QStringLiteral("differs")}};
     for (const RecordOutcome& r : records)
-        lines << spreadsheetRecord({QString::number(r.id), QString::number(r.group), r.problem, r.outcome, attemptText(r), clientText(r),
-                            r.flag, r.differs.join(QLatin1Char(' '))});
-    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+        lines << QStringList{QString::number(r.id), QString::number(r.group), r.problem, r.outcome, attemptText(r),
+                             clientText(r), r.flag, r.differs.join(QLatin1Char(' '))};
+    return spreadsheetDocument(lines);
 }
 
 QByteArray jsonOf(const std::vector<RecordOutcome>& records)
