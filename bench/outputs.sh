@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Writes everything an evaluation shows (evaluate's lines, the eight reports in
-# text, csv and json, explain of every record, the history without its times)
-# for every sample and for a 30,000-line file, one folder each, so that two
-# builds can be compared byte for byte:
+# text, csv and json, explain of every record, the history, and compare of the
+# run with one of another sample, all without their times) for every sample and
+# for a 30,000-line file, one folder each, so that two builds can be compared
+# byte for byte:
 #   bench/outputs.sh build-old/bin/marrowick-batch /tmp/before
 #   bench/outputs.sh build/bin/marrowick-batch /tmp/after
 #   diff -r /tmp/before /tmp/after
@@ -15,6 +16,7 @@ work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 
 bash bench/results-file.sh 30000 >"$work/results-30000.txt"
+times='s/[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z?/TIME/g'
 for file in samples/results-*.txt "$work/results-30000.txt"; do
   name=$(basename "$file" .txt)
   dir="$out/$name"
@@ -27,4 +29,11 @@ for file in samples/results-*.txt "$work/results-30000.txt"; do
   "$batch" explain all --database "$db" --format json >"$dir/explain.json" 2>&1
   # The run's time is the one figure that differs between two evaluations.
   "$batch" history --database "$db" --format json 2>&1 | sed -E 's/"time": *"[^"]*"/"time": ""/' >"$dir/history.json"
+  # A second run to compare with: the typical sample, or for that one the aggressive.
+  other=samples/results-typical.txt
+  [ "$name" != results-typical ] || other=samples/results-aggressive.txt
+  "$batch" evaluate --database "$db" "$other" >/dev/null 2>&1
+  "$batch" compare --database "$db" -1 -2 2>&1 | sed -E "$times" >"$dir/compare.txt"
+  "$batch" compare --database "$db" --format csv 1 2 >"$dir/compare.csv" 2>&1
+  "$batch" compare --database "$db" --format json -2 -1 >"$dir/compare.json" 2>&1
 done
