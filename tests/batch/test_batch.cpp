@@ -94,9 +94,11 @@ private slots:
                                            "match (potential duplicate) flag.\n";
         QTest::newRow("missing file") << load << QByteArray() << 1 << "Error: Error reading results file.";
         // Nor does any command that reads an evaluation find scores where there is none.
-        for (const QStringList& args : {QStringList{"evaluate", "--reuse"}, {"report", "0"}, {"explain", "1"}, {"compare", "1", "1"}})
-            QTest::newRow(qPrintable(args.join(' '))) << QStringList{args.first(), "--database", "DB"} + args.mid(1) << QByteArray() << 1
-                                                      << "File Name Missing: Please specify the file name for the results file.\n";
+        const QString noEvaluation = "File Name Missing: Please specify the file name for the results file.\n";
+        for (const QStringList& args :
+             {QStringList{"evaluate", "--reuse"}, {"report", "0"}, {"explain", "1"}, {"compare", "1", "1"}})
+            QTest::newRow(qPrintable(args.join(' ')))
+                << QStringList{args.first(), "--database", "DB"} + args.mid(1) << QByteArray() << 1 << noEvaluation;
     }
 
     void exitCodes()
@@ -108,7 +110,8 @@ private slots:
         const QString file = dir.filePath(QStringLiteral("bad.txt"));
         QFile::remove(file);
         QVERIFY(contents.isNull() || writeBytes(file, contents));
-        const BatchRun r = batch(args.replaceInStrings(QStringLiteral("DB"), database).replaceInStrings(QStringLiteral("FILE"), file));
+        args.replaceInStrings(QStringLiteral("DB"), database).replaceInStrings(QStringLiteral("FILE"), file);
+        const BatchRun r = batch(args);
         QCOMPARE(r.code, code);
         QVERIFY2(error.endsWith('\n') ? r.err == error : r.err.startsWith(error), qPrintable(r.err));
         QVERIFY2(code != 2 || r.err.contains("--help"), qPrintable(r.err));
