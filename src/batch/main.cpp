@@ -31,10 +31,8 @@ int main(int argc, char* argv[])
     qInstallMessageHandler(quietQt);
     // Only the page renderer needs a graphical application (fonts, not a display).
     bool pages = false;
-    for (int i = 1; i < argc; ++i)
-        pages = pages || qstrcmp(argv[i], "--pdf") == 0;
-    if (pages && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    for (int i = 1; i < argc; ++i) pages = pages || qstrcmp(argv[i], "--pdf") == 0;
+    if (pages && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app(pages ? new QGuiApplication(argc, argv) : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("Marrowick"));
     QCoreApplication::setOrganizationName(QStringLiteral("Marrowick"));
@@ -48,8 +46,7 @@ int main(int argc, char* argv[])
     }
     QString problem;
     const auto options = batch::parseCommandLine(args, problem);
-    if (!options)
-        return batch::usage(problem);
+    if (!options) return batch::usage(problem);
     try {
         return batch::commandNamed(options->command)->run(*options, host);
     } catch (...) {

@@ -14,16 +14,14 @@ namespace marrowick::batch {
 const Command* commandNamed(const QString& name)
 {
     for (const auto& command : commands())
-        if (command->name == name)
-            return command.get();
+        if (command->name == name) return command.get();
     return nullptr;
 }
 
 QCommandLineOption option(const char* name, const char* description, const char* value)
 {
     QCommandLineOption o{QString::fromLatin1(name), QString::fromLatin1(description)};
-    if (value)
-        o.setValueName(QLatin1String(value));
+    if (value) o.setValueName(QLatin1String(value));
     return o;
 }
 
@@ -42,8 +40,7 @@ const QList<QCommandLineOption>& databaseOptions()
 
 void readValue(const QCommandLineParser& parser, const char* name, QString& into)
 {
-    if (parser.isSet(QLatin1String(name)))
-        into = parser.value(QLatin1String(name));
+    if (parser.isSet(QLatin1String(name))) into = parser.value(QLatin1String(name));
 }
 
 OutputCommand::OutputCommand(const QString& commandName, QStringList usageLines, QString text)
@@ -77,8 +74,7 @@ int usage(const QString& problem)
 std::optional<qint64> plainInteger(const QString& text)
 {
     static const QRegularExpression digits(QStringLiteral("^-?[0-9]{1,18}$"));
-    if (!digits.match(text).hasMatch())
-        return std::nullopt;
+    if (!digits.match(text).hasMatch()) return std::nullopt;
     return text.toLongLong();
 }
 
@@ -90,8 +86,7 @@ struct CloseAtEnd {
     ~CloseAtEnd()
     {
         closeEvalDatabase();
-        if (!path.isEmpty())
-            setFileReadOnly(path, true);
+        if (!path.isEmpty()) setFileReadOnly(path, true);
     }
 };
 
@@ -101,10 +96,9 @@ int withDatabase(const Options& o, Needs needs, const std::function<int()>& work
 {
     const QString path = o.database.isEmpty() ? defaultDatabasePath() : QDir::current().absoluteFilePath(o.database);
     const OnDamage mode = o.command != QLatin1String("evaluate") ? OnDamage::ReadOnly
-        : o.rebuild                                              ? OnDamage::Rebuild
+                          : o.rebuild                            ? OnDamage::Rebuild
                                                                  : OnDamage::Refuse;
-    if (!openEvalDatabase(path, mode))
-        return Failed;
+    if (!openEvalDatabase(path, mode)) return Failed;
     CloseAtEnd close{path};
     if (needs == Needs::Evaluation && !EvaluationRun::HasPreviousLoad()) {
         platform().MsgBox(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt,

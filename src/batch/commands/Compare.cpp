@@ -12,16 +12,16 @@ class Compare final : public OutputCommand {
 public:
     Compare()
         : OutputCommand(
-              QStringLiteral("compare"), {QStringLiteral("RUN_A RUN_B")},
-              QStringLiteral(
-                  "Shows what changed from RUN_A to RUN_B: each score whose value changed, with its 95 percent "
-                  "interval in both runs (a change beyond both intervals is one that chance alone rarely makes), "
-                  "and the test records whose outcome changed, in explain's words. A run is its number in "
-                  "history, or a negative count from the newest: -1 is the newest, -2 the one before. A run that "
-                  "does not exist is an error (exit code 3).\n"
-                  "csv has one row per change under Kind,Name,Before,BeforeLow,BeforeHigh,After,AfterLow,AfterHigh,"
-                  "BeyondIntervals: Kind figure names a score; Kind record names a test-record ID, with its "
-                  "outcomes in Before and After and the other fields empty."))
+            QStringLiteral("compare"), {QStringLiteral("RUN_A RUN_B")},
+            QStringLiteral(
+                "Shows what changed from RUN_A to RUN_B: each score whose value changed, with its 95 percent "
+                "interval in both runs (a change beyond both intervals is one that chance alone rarely makes), "
+                "and the test records whose outcome changed, in explain's words. A run is its number in "
+                "history, or a negative count from the newest: -1 is the newest, -2 the one before. A run that "
+                "does not exist is an error (exit code 3).\n"
+                "csv has one row per change under Kind,Name,Before,BeforeLow,BeforeHigh,After,AfterLow,AfterHigh,"
+                "BeyondIntervals: Kind figure names a score; Kind record names a test-record ID, with its "
+                "outcomes in Before and After and the other fields empty."))
     {
     }
 
@@ -30,10 +30,8 @@ public:
     int run(const Options& o, BatchPlatform&) const override
     {
         const auto format = reportFormatNamed(o.format);
-        if (!format)
-            return usage(QStringLiteral("--format takes text, csv or json"));
-        if (o.positional.size() != 2)
-            return usage(QStringLiteral("compare takes two runs"));
+        if (!format) return usage(QStringLiteral("--format takes text, csv or json"));
+        if (o.positional.size() != 2) return usage(QStringLiteral("compare takes two runs"));
         qint64 named[2] = {};
         for (int k = 0; k < 2; ++k) {
             named[k] = plainInteger(o.positional[k]).value_or(0);
@@ -44,12 +42,11 @@ public:
         return withDatabase(o, Needs::Evaluation, [&] {
             qint64 runs[2] = {};
             for (int k = 0; k < 2; ++k)
-                if (!resolve(named[k], runs[k]))
-                    return int(Failed);
+                if (!resolve(named[k], runs[k])) return int(Failed);
             return writeOutput(comparisonText(runs[0], runs[1], *format), o.output,
                                QStringLiteral("compare") + formatExtension(*format), QStringLiteral("The comparison"))
-                ? int(Done)
-                : int(Failed);
+                       ? int(Done)
+                       : int(Failed);
         });
     }
 

@@ -47,22 +47,22 @@ bool belowThresholds(const Thresholds& thresholds)
 QList<QCommandLineOption> evaluateOptions()
 {
     return databaseOptions()
-        + QList<QCommandLineOption>{
-            option("rebuild-database",
-                   "A database file that is not a database, or lacks tables, is rebuilt from the supplied "
-                   "test data (the old file is kept as FILE.bak). Without it such a file is left alone "
-                   "(exit code 3). The other commands never change a database's file: they refuse a damaged "
-                   "one, or one of another version's test data (exit code 3)."),
-            option("reuse", "Keeps the previous load and analysis instead of a new file."),
-            option("strict", "Exits with code 4 when more than 20 percent of the test records are missing "
-                             "from the results file."),
-            option("fail-below",
-                   "Exits with code 5 when overall sensitivity is below SENSITIVITY or overall specificity below "
-                   "SPECIFICITY (percentages, as in 90,98 or 90.5,98; the scores rounded as the reports show them), "
-                   "after a message naming the score. With --reuse the previous evaluation is checked. When "
-                   "--strict's code 4 applies too, the code is 4.",
-                   "SENSITIVITY,SPECIFICITY"),
-        };
+           + QList<QCommandLineOption>{
+               option("rebuild-database",
+                      "A database file that is not a database, or lacks tables, is rebuilt from the supplied "
+                      "test data (the old file is kept as FILE.bak). Without it such a file is left alone "
+                      "(exit code 3). The other commands never change a database's file: they refuse a damaged "
+                      "one, or one of another version's test data (exit code 3)."),
+               option("reuse", "Keeps the previous load and analysis instead of a new file."),
+               option("strict", "Exits with code 4 when more than 20 percent of the test records are missing "
+                                "from the results file."),
+               option("fail-below",
+                      "Exits with code 5 when overall sensitivity is below SENSITIVITY or overall specificity below "
+                      "SPECIFICITY (percentages, as in 90,98 or 90.5,98; the scores rounded as the reports show them), "
+                      "after a message naming the score. With --reuse the previous evaluation is checked. When "
+                      "--strict's code 4 applies too, the code is 4.",
+                      "SENSITIVITY,SPECIFICITY"),
+           };
 }
 
 class Evaluate final : public Command {
@@ -80,8 +80,7 @@ public:
         into.rebuild = parser.isSet(QStringLiteral("rebuild-database"));
         into.reuse = parser.isSet(QStringLiteral("reuse"));
         into.strict = parser.isSet(QStringLiteral("strict"));
-        if (!parser.isSet(QStringLiteral("fail-below")))
-            return true;
+        if (!parser.isSet(QStringLiteral("fail-below"))) return true;
         const QString text = parser.value(QStringLiteral("fail-below"));
         into.failBelow = thresholdsOf(text);
         if (!into.failBelow)
@@ -97,8 +96,7 @@ public:
             if (!o.reuse) {
                 const bool loaded = EvaluationRun::LoadAndAnalyze(o.positional.first());
                 host.clearLine();
-                if (!loaded)
-                    return int(Refused);
+                if (!loaded) return int(Refused);
             }
             return summarise(o);
         });
@@ -124,8 +122,7 @@ private:
             platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt,
                               MsgIcon::Exclamation, MsgButtons::OkCancel);
         const bool below = o.failBelow && belowThresholds(*o.failBelow);
-        if (incomplete && o.strict)
-            return Incomplete;
+        if (incomplete && o.strict) return Incomplete;
         return below ? BelowThreshold : Done;
     }
 };

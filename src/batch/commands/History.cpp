@@ -12,20 +12,19 @@ class History final : public OutputCommand {
 public:
     History()
         : OutputCommand(
-              QStringLiteral("history"), {QString()},
-              QStringLiteral("Lists the saved runs, oldest first: every evaluation that completed, numbered from 1, "
-                             "with its time (UTC), the results file's name, size and SHA-256, the rows loaded, the "
-                             "test data's fingerprint (deck) and the overall sensitivity and specificity. text shows "
-                             "each score with its 95 percent interval; csv and json carry the fields run, time, "
-                             "file, size, sha256, rows, deck, sensitivity, specificity."))
+            QStringLiteral("history"), {QString()},
+            QStringLiteral("Lists the saved runs, oldest first: every evaluation that completed, numbered from 1, "
+                           "with its time (UTC), the results file's name, size and SHA-256, the rows loaded, the "
+                           "test data's fingerprint (deck) and the overall sensitivity and specificity. text shows "
+                           "each score with its 95 percent interval; csv and json carry the fields run, time, "
+                           "file, size, sha256, rows, deck, sensitivity, specificity."))
     {
     }
 
     int run(const Options& o, BatchPlatform&) const override
     {
         const auto format = reportFormatNamed(o.format);
-        if (!format)
-            return usage(QStringLiteral("--format takes text, csv or json"));
+        if (!format) return usage(QStringLiteral("--format takes text, csv or json"));
         if (!o.positional.isEmpty())
             return usage(QStringLiteral("history takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
         return withDatabase(o, Needs::Database, [&] {
@@ -35,8 +34,8 @@ public:
                                   MsgIcon::Exclamation, MsgButtons::Ok);
             return writeOutput(historyText(*format), o.output, QStringLiteral("history") + formatExtension(*format),
                                QStringLiteral("The history"))
-                ? Done
-                : Failed;
+                       ? Done
+                       : Failed;
         });
     }
 };

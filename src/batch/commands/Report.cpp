@@ -30,8 +30,7 @@ public:
                                  "named after its page design, headed by field names; each score field X gains "
                                  "XLow and XHigh, its 95 percent interval, after the report's own fields.",
                                  "text|csv|json"),
-                          option("output", "The folder for csv and json files (default: the current folder).",
-                                 "DIR"),
+                          option("output", "The folder for csv and json files (default: the current folder).", "DIR"),
                           option("pdf",
                                  "Also writes one PDF per report into DIR, named after its page design "
                                  "(rptOverall.pdf, ...).",
@@ -51,27 +50,22 @@ public:
     int run(const Options& o, BatchPlatform&) const override
     {
         const auto format = reportFormatNamed(o.format);
-        if (!format)
-            return usage(QStringLiteral("--format takes text, csv or json"));
+        if (!format) return usage(QStringLiteral("--format takes text, csv or json"));
         QList<int> indexes;
         for (const QString& p : o.positional) {
             if (p == QLatin1String("all")) {
-                for (const ReportDef& r : reportCatalogue())
-                    indexes << r.index;
+                for (const ReportDef& r : reportCatalogue()) indexes << r.index;
                 continue;
             }
             bool ok = false;
             const int index = p.toInt(&ok);
-            if (!ok || !reportAt(index))
-                return usage(QStringLiteral("a report index is 0 to 7, or all: ") + p);
+            if (!ok || !reportAt(index)) return usage(QStringLiteral("a report index is 0 to 7, or all: ") + p);
             indexes << index;
         }
-        if (indexes.isEmpty())
-            return usage(QStringLiteral("report needs report indexes, or all"));
+        if (indexes.isEmpty()) return usage(QStringLiteral("report needs report indexes, or all"));
         return withDatabase(o, Needs::Evaluation, [&] {
             for (int index : indexes)
-                if (!write(*reportAt(index), *format, o))
-                    return int(Failed);
+                if (!write(*reportAt(index), *format, o)) return int(Failed);
             return int(Done);
         });
     }
@@ -80,13 +74,10 @@ private:
     // One report refilled, printed, and written as a PDF when asked.
     static bool write(const ReportDef& def, ReportFormat format, const Options& o)
     {
-        if (!def.refillTable())
-            return false;
+        if (!def.refillTable()) return false;
         const ReportModel rows(def);
-        if (!writeReport(rows, format, o.output))
-            return false;
-        if (o.pdf.isEmpty())
-            return true;
+        if (!writeReport(rows, format, o.output)) return false;
+        if (o.pdf.isEmpty()) return true;
         QDir().mkpath(o.pdf);
         return exportReportPdf(def, rows, QDir(o.pdf).filePath(def.fileName + QStringLiteral(".pdf")));
     }
