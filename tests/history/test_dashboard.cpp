@@ -48,9 +48,9 @@ private slots:
     void cleanupTestCase() { session.reset(); }
 
     // Chosen by keyboard, the earlier run: each figure judged against both
-    // intervals, the changed records in words. They sort by any column and
-    // narrow to worse (or better) changes, in words, or to one outcome; Tab
-    // reaches the list, and a row opens its explanation.
+    // intervals, the changed records in words. They narrow to worse (or
+    // better) changes, in words, or to one outcome; Tab reaches the list, and
+    // a row opens its explanation.
     void comparesWithTheEarlierRun()
     {
         QVERIFY(!window->comparison());
