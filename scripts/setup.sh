@@ -4,8 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make qt6-base-dev qt6-charts-dev libqt6sql6-sqlite libsqlite3-dev libgl-dev fonts-liberation2 fonts-dejavu-core poppler-utils)
-# The sanitizer build, the fuzz run, the permission tests and the package check of CI.
-[ "${1:-run}" = test ] && packages+=(clang libclang-rt-14-dev util-linux lintian)
+# The sanitizer build, the fuzz run, the permission tests, the package check and the function-size check of CI.
+[ "${1:-run}" = test ] && packages+=(clang libclang-rt-14-dev util-linux lintian clang-tidy)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -19,6 +19,13 @@ constexpr int kRecords = 550;
 constexpr int kMaxDuplicatesPerGroup = 4;
 // Births to one mother closer than this are one multiple birth or impossible.
 constexpr int kMinDaysBetweenBirths = 270;
+// Names common enough in the deck's birth years to be shared by strangers.
+const QStringList kCommonBoys{QStringLiteral("LIAM"), QStringLiteral("NOAH"), QStringLiteral("MATEO"),
+                              QStringLiteral("JAMES"), QStringLiteral("SANTIAGO")};
+const QStringList kCommonGirls{QStringLiteral("OLIVIA"), QStringLiteral("EMMA"), QStringLiteral("SOFIA"),
+                               QStringLiteral("CAMILA"), QStringLiteral("AVA")};
+const QStringList kCommonLast{QStringLiteral("GARCIA"), QStringLiteral("SMITH"), QStringLiteral("NGUYEN"),
+                              QStringLiteral("HERNANDEZ"), QStringLiteral("JOHNSON"), QStringLiteral("MARTINEZ")};
 
 // A data file's records; lines starting with # are remarks.
 QList<QStringList> readTable(const QString& path, bool header)
@@ -1158,33 +1165,202 @@ int DeckGenerator::addRecord(Deck& deck, Record record)
     return index;
 }
 
+const std::vector<DeckGenerator::LookAlike>& DeckGenerator::lookAlikes()
+{
+    using G = DeckGenerator;
+    static const std::vector<LookAlike> table{
+        {"TWIN_SAME_SEX", &G::sameSexBirth, true},
+        {"TWIN_OPP_SEX", &G::oppositeSexTwins, true},
+        {"TWIN_PLACEHOLDER", &G::placeholderTwins, true},
+        {"TRIPLETS", &G::anySexBirth, true},
+        {"SIBLINGS", &G::siblings, false},
+        {"COMMON_NAME_DOB", &G::commonNameAndDob, false},
+        {"COUSINS", &G::cousins, false},
+        {"DOB_ONE_OFF", &G::nearBirthDate, false},
+    };
+    return table;
+}
+
+const DeckGenerator::LookAlike& DeckGenerator::lookAlikeOf(const QString& code)
+{
+    for (const LookAlike& l : lookAlikes())
+        if (code == QLatin1String(l.code))
+            return l;
+    throw std::runtime_error(("unknown kind of look-alike " + code).toStdString());
+}
+
+void DeckGenerator::giveFreshFirst(Record& r, const QStringList& taken)
+{
+    QStringList avoid = taken;
+    // Siblings whose names share an initial would make an initial ambiguous.
+    for (const Name& n : r.sex == QLatin1String("F") ? m_data.girls : m_data.boys)
+        for (const QString& t : taken)
+            if (n.name.startsWith(t.left(1)))
+                avoid << n.name;
+    r.first = firstNameFor(r.sex, r.origin, r.dob.year(), false, false, avoid);
+    // A middle name a sibling has as well would fit either of them.
+    const QStringList siblings = taken + QStringList{r.first};
+    r.middle = m_rng.chance(0.6) ? firstNameFor(r.sex, r.origin, r.dob.year(), false, false, siblings) : QString();
+}
+
+bool DeckGenerator::multipleBirth(std::vector<Record>& members, int size, Sexes sexes)
+{
+    const Record a = members.front();
+    for (int m = 1; m < size; ++m) {
+        Record b = a;
+        if (sexes == Sexes::Opposite)
+            b.sex = otherSex(a.sex);
+        else if (sexes == Sexes::Either)
+            b.sex = m_rng.chance(0.5) ? QStringLiteral("M") : QStringLiteral("F");
+        QStringList taken;
+        for (const Record& r : members)
+            taken << r.first << r.middle;
+        taken.removeAll(QString());
+        giveFreshFirst(b, taken);
+        members.push_back(b);
+    }
+    return true;
+}
+
+bool DeckGenerator::sameSexBirth(std::vector<Record>& members, int size)
+{
+    return multipleBirth(members, size, Sexes::Same);
+}
+
+bool DeckGenerator::oppositeSexTwins(std::vector<Record>& members, int size)
+{
+    return multipleBirth(members, size, Sexes::Opposite);
+}
+
+bool DeckGenerator::anySexBirth(std::vector<Record>& members, int size)
+{
+    return multipleBirth(members, size, Sexes::Either);
+}
+
+bool DeckGenerator::placeholderTwins(std::vector<Record>& members, int)
+{
+    Record a = members.front();
+    Record b = a;
+    a.middle.clear();
+    b.middle.clear();
+    if (m_rng.chance(0.5)) {
+        const QString stem = a.sex == QLatin1String("M") ? QStringLiteral("BABY BOY") : QStringLiteral("BABY GIRL");
+        a.first = stem + QStringLiteral(" A");
+        b.first = stem + QStringLiteral(" B");
+    } else {
+        a.sex = QStringLiteral("M");
+        b.sex = QStringLiteral("F");
+        a.first = QStringLiteral("BABY BOY");
+        b.first = QStringLiteral("BABY GIRL");
+    }
+    members = {a, b};
+    return true;
+}
+
+bool DeckGenerator::siblings(std::vector<Record>& members, int)
+{
+    const Record& a = members.front();
+    Record b = a;
+    b.sex = m_rng.chance(0.5) ? QStringLiteral("M") : QStringLiteral("F");
+    const int months = 10 + m_rng.below(6);
+    b.dob = a.dob.addMonths(a.dob.year() >= 2024 ? -months : months).addDays(m_rng.below(20));
+    if (b.dob > kLastBirthDay || b.dob < kFirstBirthDay || std::abs(a.dob.daysTo(b.dob)) < kMinDaysBetweenBirths)
+        return false;
+    giveFreshFirst(b, a.middle.isEmpty() ? QStringList{a.first} : QStringList{a.first, a.middle});
+    members.push_back(b);
+    return true;
+}
+
+bool DeckGenerator::commonNameAndDob(std::vector<Record>& members, int)
+{
+    Record& a = members.front();
+    a.first = m_rng.pick(a.sex == QLatin1String("M") ? kCommonBoys : kCommonGirls);
+    a.last = m_rng.pick(kCommonLast);
+    a.momLast = m_rng.chance(0.6) ? a.last : a.momMaiden;
+    return otherMothersChild(members, a);
+}
+
+bool DeckGenerator::cousins(std::vector<Record>& members, int)
+{
+    Record b = members.front();
+    b.dob = b.dob.addDays((m_rng.chance(0.5) ? 1 : -1) * (30 + m_rng.below(200)));
+    return otherMothersChild(members, b);
+}
+
+bool DeckGenerator::nearBirthDate(std::vector<Record>& members, int)
+{
+    const std::optional<QDate> off = oneDigitOff(members.front().dob);
+    if (!off)
+        return false;
+    Record b = members.front();
+    b.dob = *off;
+    return otherMothersChild(members, b);
+}
+
+bool DeckGenerator::otherMothersChild(std::vector<Record>& members, Record b)
+{
+    const Record& a = members.front();
+    for (int attempt = 0; attempt < 50 && (b.momMaiden == a.momMaiden || b.mother() == a.mother()); ++attempt)
+        giveMother(b, b.origin, m_rng.chance(0.6), false);
+    if (b.dob > kLastBirthDay || b.dob < kFirstBirthDay || b.momMaiden == a.momMaiden)
+        return false;
+    b.middle = m_rng.chance(0.5) ? QString() : firstNameFor(b.sex, b.origin, b.dob.year(), false, false, {b.first});
+    members.push_back(b);
+    return true;
+}
+
+void DeckGenerator::markSet(std::vector<Record>& members, const DeckData::LookAlikeKind& kind, bool multiple)
+{
+    for (size_t m = 0; m < members.size(); ++m) {
+        Record& r = members[m];
+        r.trueDob = r.dob;
+        r.problemCode = QStringLiteral("DL_BASE_RECORD");
+        r.secondProblem = kind.code;
+        r.combo = kind.combo;
+        if (multiple) {
+            r.birthOrder = int(m) + 1;
+            for (const Record& o : members)
+                r.sameSexMultiple = r.sameSexMultiple || (&o != &r && o.sex == r.sex);
+        }
+    }
+}
+
+// Children of one birth come to their visits together.
+bool DeckGenerator::vaccinateSet(std::vector<Record>& members, bool multiple)
+{
+    for (size_t m = 0; m < members.size(); ++m) {
+        Record& r = members[m];
+        if (multiple && m > 0) {
+            r.cvx = members[0].cvx;
+            r.mvx = members[0].mvx;
+            r.vacDate = members[0].vacDate;
+        } else if (r.first.startsWith(QLatin1String("BABY"))) {
+            birthDose(r);
+        } else if (!vaccinate(r, r.dob)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void DeckGenerator::addSet(Deck& deck, std::vector<Record>& members)
+{
+    const int family = int(deck.records.size());
+    QList<int> indexes;
+    for (Record& r : members) {
+        r.family = family;
+        indexes << addRecord(deck, r);
+    }
+    for (int i : indexes)
+        for (int j : indexes)
+            if (i != j)
+                deck.records[size_t(i)].related << j;
+}
+
 void DeckGenerator::addLookAlikes(Deck& deck)
 {
-    // Names common enough in the deck's birth years to be shared by strangers.
-    static const QStringList commonBoys{QStringLiteral("LIAM"), QStringLiteral("NOAH"), QStringLiteral("MATEO"),
-                                        QStringLiteral("JAMES"), QStringLiteral("SANTIAGO")};
-    static const QStringList commonGirls{QStringLiteral("OLIVIA"), QStringLiteral("EMMA"), QStringLiteral("SOFIA"),
-                                         QStringLiteral("CAMILA"), QStringLiteral("AVA")};
-    static const QStringList commonLast{QStringLiteral("GARCIA"), QStringLiteral("SMITH"), QStringLiteral("NGUYEN"),
-                                        QStringLiteral("HERNANDEZ"), QStringLiteral("JOHNSON"), QStringLiteral("MARTINEZ")};
-
-    auto freshFirst = [&](Record& r, const QStringList& taken) {
-        QStringList avoid = taken;
-        // Siblings whose names share an initial would make an initial ambiguous.
-        for (const Name& n : r.sex == QLatin1String("F") ? m_data.girls : m_data.boys)
-            for (const QString& t : taken)
-                if (n.name.startsWith(t.left(1)))
-                    avoid << n.name;
-        r.first = firstNameFor(r.sex, r.origin, r.dob.year(), false, false, avoid);
-        // A middle name a sibling has as well would fit either of them.
-        r.middle = m_rng.chance(0.6) ? firstNameFor(r.sex, r.origin, r.dob.year(), false, false, taken + QStringList{r.first}) : QString();
-    };
-    auto otherMother = [&](Record& r, const Record& first) {
-        for (int attempt = 0; attempt < 50 && (r.momMaiden == first.momMaiden || r.mother() == first.mother()); ++attempt)
-            giveMother(r, r.origin, m_rng.chance(0.6), false);
-    };
-
     for (const DeckData::LookAlikeKind& kind : m_data.lookAlikeKinds) {
+        const LookAlike& lookAlike = lookAlikeOf(kind.code);
         for (int set = 0; set < kind.sets; ++set) {
             for (int attempt = 0;; ++attempt) {
                 if (attempt > 200)
@@ -1194,107 +1370,12 @@ void DeckGenerator::addLookAlikes(Deck& deck)
                 if (a.origin == QLatin1String("HISPANIC_DOUBLE") || a.origin == QLatin1String("PARTICLE"))
                     a.origin = QStringLiteral("HISPANIC");
                 std::vector<Record> members{a};
-                const QString& code = kind.code;
-                const bool multiple = code == QLatin1String("TWIN_SAME_SEX") || code == QLatin1String("TWIN_OPP_SEX")
-                    || code == QLatin1String("TRIPLETS") || code == QLatin1String("TWIN_PLACEHOLDER");
-                if (code == QLatin1String("TWIN_SAME_SEX") || code == QLatin1String("TWIN_OPP_SEX")
-                    || code == QLatin1String("TRIPLETS")) {
-                    for (int m = 1; m < kind.members; ++m) {
-                        Record b = a;
-                        if (code == QLatin1String("TWIN_OPP_SEX"))
-                            b.sex = otherSex(a.sex);
-                        else if (code == QLatin1String("TRIPLETS"))
-                            b.sex = m_rng.chance(0.5) ? QStringLiteral("M") : QStringLiteral("F");
-                        QStringList taken;
-                        for (const Record& r : members)
-                            taken << r.first << r.middle;
-                        taken.removeAll(QString());
-                        freshFirst(b, taken);
-                        members.push_back(b);
-                    }
-                } else if (code == QLatin1String("TWIN_PLACEHOLDER")) {
-                    Record b = a;
-                    a.middle.clear();
-                    b.middle.clear();
-                    if (m_rng.chance(0.5)) {
-                        const QString stem = a.sex == QLatin1String("M") ? QStringLiteral("BABY BOY") : QStringLiteral("BABY GIRL");
-                        a.first = stem + QStringLiteral(" A");
-                        b.first = stem + QStringLiteral(" B");
-                    } else {
-                        a.sex = QStringLiteral("M");
-                        b.sex = QStringLiteral("F");
-                        a.first = QStringLiteral("BABY BOY");
-                        b.first = QStringLiteral("BABY GIRL");
-                    }
-                    members = {a, b};
-                } else if (code == QLatin1String("SIBLINGS")) {
-                    Record b = a;
-                    b.sex = m_rng.chance(0.5) ? QStringLiteral("M") : QStringLiteral("F");
-                    const int months = 10 + m_rng.below(6);
-                    b.dob = a.dob.addMonths(a.dob.year() >= 2024 ? -months : months).addDays(m_rng.below(20));
-                    if (b.dob > kLastBirthDay || b.dob < kFirstBirthDay || std::abs(a.dob.daysTo(b.dob)) < kMinDaysBetweenBirths)
-                        continue;
-                    freshFirst(b, a.middle.isEmpty() ? QStringList{a.first} : QStringList{a.first, a.middle});
-                    members.push_back(b);
-                } else {
-                    if (code == QLatin1String("COMMON_NAME_DOB")) {
-                        members[0].first = m_rng.pick(members[0].sex == QLatin1String("M") ? commonBoys : commonGirls);
-                        members[0].last = m_rng.pick(commonLast);
-                        members[0].momLast = m_rng.chance(0.6) ? members[0].last : members[0].momMaiden;
-                    }
-                    Record b = members[0];
-                    if (code == QLatin1String("COUSINS"))
-                        b.dob = a.dob.addDays((m_rng.chance(0.5) ? 1 : -1) * (30 + m_rng.below(200)));
-                    if (code == QLatin1String("DOB_ONE_OFF")) {
-                        const auto off = oneDigitOff(a.dob);
-                        if (!off)
-                            continue;
-                        b.dob = *off;
-                    }
-                    otherMother(b, members[0]);
-                    if (b.dob > kLastBirthDay || b.dob < kFirstBirthDay || b.momMaiden == members[0].momMaiden)
-                        continue;
-                    b.middle = m_rng.chance(0.5) ? QString() : firstNameFor(b.sex, b.origin, b.dob.year(), false, false, {b.first});
-                    members.push_back(b);
-                }
-                for (size_t m = 0; m < members.size(); ++m) {
-                    Record& r = members[m];
-                    r.trueDob = r.dob;
-                    r.problemCode = QStringLiteral("DL_BASE_RECORD");
-                    r.secondProblem = kind.code;
-                    r.combo = kind.combo;
-                    if (multiple) {
-                        r.birthOrder = int(m) + 1;
-                        for (const Record& o : members)
-                            r.sameSexMultiple = r.sameSexMultiple || (&o != &r && o.sex == r.sex);
-                    }
-                }
-                // Children of one birth come to their visits together.
-                bool vaccinated = true;
-                for (size_t m = 0; m < members.size() && vaccinated; ++m) {
-                    Record& r = members[m];
-                    if (multiple && m > 0) {
-                        r.cvx = members[0].cvx;
-                        r.mvx = members[0].mvx;
-                        r.vacDate = members[0].vacDate;
-                    } else if (r.first.startsWith(QLatin1String("BABY"))) {
-                        birthDose(r);
-                    } else {
-                        vaccinated = vaccinate(r, r.dob);
-                    }
-                }
-                if (!vaccinated || !setFits(members))
+                if (!(this->*lookAlike.make)(members, kind.members))
                     continue;
-                const int family = int(deck.records.size());
-                QList<int> indexes;
-                for (Record& r : members) {
-                    r.family = family;
-                    indexes << addRecord(deck, r);
-                }
-                for (int i : indexes)
-                    for (int j : indexes)
-                        if (i != j)
-                            deck.records[size_t(i)].related << j;
+                markSet(members, kind, lookAlike.multiple);
+                if (!vaccinateSet(members, lookAlike.multiple) || !setFits(members))
+                    continue;
+                addSet(deck, members);
                 break;
             }
         }
@@ -1321,11 +1402,42 @@ bool DeckGenerator::setFits(const std::vector<Record>& members) const
     return true;
 }
 
-Deck DeckGenerator::generate()
+QList<int> DeckGenerator::basesFor(const Deck& deck, const Needs& needs) const
 {
-    Deck deck;
-    addLookAlikes(deck);
+    QList<int> candidates;
+    for (const auto& group : deck.groups) {
+        const Record& r = deck.records[size_t(group.front())];
+        if (r.dupCount < kMaxDuplicatesPerGroup && satisfies(r, needs))
+            candidates << group.front();
+    }
+    return candidates;
+}
 
+bool DeckGenerator::addDuplicateOf(Deck& deck, const Record& base, const QString& code)
+{
+    const std::optional<Record> dup = duplicate(base, code);
+    if (dup)
+        addRecord(deck, *dup);
+    return dup.has_value();
+}
+
+bool DeckGenerator::addPersonWithDuplicate(Deck& deck, const Needs& needs, const QString& code)
+{
+    Record person = makePerson(needs);
+    person.problemCode = QStringLiteral("BASE_RECORD");
+    person.group = person.family = int(deck.records.size());
+    if (!satisfies(person, needs) || !vaccinate(person, person.dob) || !fits(person, person.group, person.family, {}))
+        return false;
+    const std::optional<Record> dup = duplicate(person, code);
+    if (!dup)
+        return false;
+    addRecord(deck, person);
+    addRecord(deck, *dup);
+    return true;
+}
+
+void DeckGenerator::addDuplicates(Deck& deck)
+{
     for (const DeckData::ProblemType& type : m_data.problemTypes) {
         const Needs needs = problemOf(type.code).needs;
         for (int made = 0, attempts = 0; made < type.records; ++attempts) {
@@ -1334,36 +1446,22 @@ Deck DeckGenerator::generate()
             // Most duplicates join a person who has some already: groups of every
             // size from one to five occur, and 550 records hold every type.
             if (m_rng.chance(0.8)) {
-                QList<int> candidates;
-                for (const auto& group : deck.groups) {
-                    const Record& r = deck.records[size_t(group.front())];
-                    if (r.dupCount < kMaxDuplicatesPerGroup && satisfies(r, needs))
-                        candidates << group.front();
-                }
+                const QList<int> candidates = basesFor(deck, needs);
                 if (!candidates.isEmpty()) {
-                    const std::optional<Record> dup = duplicate(deck.records[size_t(m_rng.pick(candidates))], type.code);
-                    if (dup) {
-                        addRecord(deck, *dup);
+                    if (addDuplicateOf(deck, deck.records[size_t(m_rng.pick(candidates))], type.code))
                         ++made;
-                    }
                     continue;
                 }
             }
-            Record person = makePerson(needs);
-            person.problemCode = QStringLiteral("BASE_RECORD");
-            person.group = person.family = int(deck.records.size());
-            if (!satisfies(person, needs) || !vaccinate(person, person.dob) || !fits(person, person.group, person.family, {}))
-                continue;
-            const std::optional<Record> dup = duplicate(person, type.code);
-            if (!dup)
-                continue;
-            addRecord(deck, person);
-            addRecord(deck, *dup);
-            ++made;
+            if (addPersonWithDuplicate(deck, needs, type.code))
+                ++made;
         }
     }
+}
 
-    // People without duplicates fill the deck.
+// People without duplicates fill the deck.
+void DeckGenerator::fillDeck(Deck& deck)
+{
     while (int(deck.records.size()) < kRecords) {
         Record person = makePerson({});
         person.problemCode = QStringLiteral("BASE_RECORD");
@@ -1372,8 +1470,11 @@ Deck DeckGenerator::generate()
     }
     if (int(deck.records.size()) != kRecords)
         throw std::runtime_error("the deck does not hold 550 records");
+}
 
-    // A few groups leave an empty slot between their members.
+// A few groups leave an empty slot between their members.
+void DeckGenerator::leaveGaps(Deck& deck)
+{
     int gaps = 0;
     for (auto& group : deck.groups) {
         if (gaps < 5 && group.size() >= 2 && group.size() <= 4 && m_rng.chance(0.15)) {
@@ -1381,8 +1482,11 @@ Deck DeckGenerator::generate()
             ++gaps;
         }
     }
+}
 
-    // IDs in shuffled order, no duplicate next to its base record.
+// IDs in shuffled order, no duplicate next to its base record.
+void DeckGenerator::assignIds(Deck& deck)
+{
     std::vector<int> order(kRecords);
     for (int i = 0; i < kRecords; ++i)
         order[size_t(i)] = i;
@@ -1406,38 +1510,44 @@ Deck DeckGenerator::generate()
             }
         }
     }
+}
 
-    // Notes name other records by their IDs.
+QString DeckGenerator::lookAlikeNote(const Deck& deck, const Record& r)
+{
+    QStringList others;
+    for (int j : r.related)
+        others << QString::number(deck.idOf[size_t(j)]);
+    const QString other = others.value(0);
+    const QString& kind = r.secondProblem;
+    if (kind == QLatin1String("TWIN_SAME_SEX") || kind == QLatin1String("TWIN_OPP_SEX"))
+        return QStringLiteral("Twin of record %1").arg(other);
+    if (kind == QLatin1String("TWIN_PLACEHOLDER"))
+        return QStringLiteral("Twin of record %1, both still on newborn names").arg(other);
+    if (kind == QLatin1String("TRIPLETS"))
+        return QStringLiteral("Triplet of records %1").arg(joined(others));
+    if (kind == QLatin1String("SIBLINGS"))
+        return QStringLiteral("Sibling of record %1, same mother, born %2 days apart")
+            .arg(other)
+            .arg(std::abs(r.dob.daysTo(deck.records[size_t(r.related.value(0))].dob)));
+    if (kind == QLatin1String("COMMON_NAME_DOB"))
+        return QStringLiteral("Same name and birth date as record %1; another mother's child").arg(other);
+    if (kind == QLatin1String("COUSINS"))
+        return QStringLiteral("Cousin of record %1 with the same name").arg(other);
+    return QStringLiteral("Same name as record %1, birth date one digit off; a different child").arg(other);
+}
+
+// Notes name other records by their IDs.
+void DeckGenerator::writeNotes(Deck& deck)
+{
     auto id = [&](int index) { return QString::number(deck.idOf[size_t(index)]); };
     for (int i = 0; i < kRecords; ++i) {
         Record& r = deck.records[size_t(i)];
-        const QString& kind = r.secondProblem;
-        if (r.problemCode == QLatin1String("DL_BASE_RECORD")) {
-            QStringList others;
-            for (int j : r.related)
-                others << id(j);
-            const QString other = others.value(0);
-            if (kind == QLatin1String("TWIN_SAME_SEX") || kind == QLatin1String("TWIN_OPP_SEX"))
-                r.note = QStringLiteral("Twin of record %1").arg(other);
-            else if (kind == QLatin1String("TWIN_PLACEHOLDER"))
-                r.note = QStringLiteral("Twin of record %1, both still on newborn names").arg(other);
-            else if (kind == QLatin1String("TRIPLETS"))
-                r.note = QStringLiteral("Triplet of records %1").arg(joined(others));
-            else if (kind == QLatin1String("SIBLINGS"))
-                r.note = QStringLiteral("Sibling of record %1, same mother, born %2 days apart")
-                             .arg(other)
-                             .arg(std::abs(r.dob.daysTo(deck.records[size_t(r.related.value(0))].dob)));
-            else if (kind == QLatin1String("COMMON_NAME_DOB"))
-                r.note = QStringLiteral("Same name and birth date as record %1; another mother's child").arg(other);
-            else if (kind == QLatin1String("COUSINS"))
-                r.note = QStringLiteral("Cousin of record %1 with the same name").arg(other);
-            else
-                r.note = QStringLiteral("Same name as record %1, birth date one digit off; a different child").arg(other);
-        } else if (r.problemCode == QLatin1String("BASE_RECORD")) {
+        if (r.problemCode == QLatin1String("DL_BASE_RECORD"))
+            r.note = lookAlikeNote(deck, r);
+        else if (r.problemCode == QLatin1String("BASE_RECORD"))
             r.note = QStringLiteral("Base record");
-        } else {
+        else
             r.note += QStringLiteral(" (duplicate of record %1)").arg(id(r.group));
-        }
         if (r.problemCode != QLatin1String("BASE_RECORD") && r.problemCode != QLatin1String("DL_BASE_RECORD"))
             continue;
         if (r.dupCount > 0) {
@@ -1451,6 +1561,17 @@ Deck DeckGenerator::generate()
                                                                        dups.join(QStringLiteral(", ")));
         }
     }
+}
+
+Deck DeckGenerator::generate()
+{
+    Deck deck;
+    addLookAlikes(deck);
+    addDuplicates(deck);
+    fillDeck(deck);
+    leaveGaps(deck);
+    assignIds(deck);
+    writeNotes(deck);
     return deck;
 }
 

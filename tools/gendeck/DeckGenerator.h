@@ -137,7 +137,41 @@ private:
     QString typo(const QString& word);
     QString swapAdjacent(const QString& word);
     std::optional<QDate> oneDigitOff(const QDate& date);
+    // Makes the other members of a look-alike set beside its first; false when this draw cannot.
+    using MakeSet = bool (DeckGenerator::*)(std::vector<Record>& members, int size);
+    struct LookAlike {
+        const char* code;
+        MakeSet make;
+        bool multiple; // one birth: the children share the visit and a birth order
+    };
+    static const std::vector<LookAlike>& lookAlikes();
+    static const LookAlike& lookAlikeOf(const QString& code);
+    enum class Sexes { Same, Opposite, Either };
+    bool multipleBirth(std::vector<Record>& members, int size, Sexes sexes);
+    bool sameSexBirth(std::vector<Record>& members, int size);
+    bool oppositeSexTwins(std::vector<Record>& members, int size);
+    bool anySexBirth(std::vector<Record>& members, int size);
+    bool placeholderTwins(std::vector<Record>& members, int size);
+    bool siblings(std::vector<Record>& members, int size);
+    bool commonNameAndDob(std::vector<Record>& members, int size);
+    bool cousins(std::vector<Record>& members, int size);
+    bool nearBirthDate(std::vector<Record>& members, int size);
+    bool otherMothersChild(std::vector<Record>& members, Record b);
+    void giveFreshFirst(Record& r, const QStringList& taken);
+    static void markSet(std::vector<Record>& members, const DeckData::LookAlikeKind& kind, bool multiple);
+    bool vaccinateSet(std::vector<Record>& members, bool multiple);
+    void addSet(Deck& deck, std::vector<Record>& members);
     void addLookAlikes(Deck& deck);
+    // The steps of generate(), in order.
+    QList<int> basesFor(const Deck& deck, const Needs& needs) const;
+    bool addDuplicateOf(Deck& deck, const Record& base, const QString& code);
+    bool addPersonWithDuplicate(Deck& deck, const Needs& needs, const QString& code);
+    void addDuplicates(Deck& deck);
+    void fillDeck(Deck& deck);
+    void leaveGaps(Deck& deck);
+    void assignIds(Deck& deck);
+    static QString lookAlikeNote(const Deck& deck, const Record& r);
+    static void writeNotes(Deck& deck);
     int addRecord(Deck& deck, Record record);
     bool fits(const Record& r, int group, int family, const QList<Record>& members) const;
     bool decidable(const Record& r, int group, const QList<Record>& members) const;

@@ -1,5 +1,7 @@
 #include "PageRenderer.h"
 
+#include "PageCursor.h"
+
 #include <algorithm>
 #include <QAbstractItemModel>
 #include <QFontDatabase>
@@ -126,10 +128,10 @@ void PageRenderer::paintSection(QPainter& painter, const Section& section, doubl
             painter.drawLine(box.topLeft(), e.kind == Element::HRule ? box.topRight() : box.bottomLeft());
             continue;
         }
-        const FontStyle spec = e.font.value_or(m_design.defaultFont);
+        const FontStyle style = e.font.value_or(m_design.defaultFont);
         QFont font(family());
-        font.setPointSizeF(spec.points);
-        font.setBold(spec.bold);
+        font.setPointSizeF(style.points);
+        font.setBold(style.bold);
         painter.setFont(font);
         painter.setPen(Qt::black);
         QString text;
@@ -185,25 +187,25 @@ bool PageRenderer::render(QPagedPaintDevice& device, int first, int last) const
     const double scale = device.logicalDpiY() / kTwipsPerInch;
     const double pageBottom = paint.height() * kTwipsPerInch * scale;
     const int total = int(pages.size());
-    const int from = std::max(first, 1) - 1;
-    const int to = last > 0 ? std::min(last, total) : total;
-    for (int p = from; p < to; ++p) {
-        if (p > from && !device.newPage())
+    // Rules on a section's edge print whole: nothing is clipped.
+    PageCursor cursor(device, painter, first, last, PageCursor::KeepOverflow);
+    for (int p = 0; p < total; ++p) {
+        if (!cursor.nextPage())
             return false;
+        if (!cursor.printed())
+            continue;
         const Page& page = pages[size_t(p)];
-        double y = 0;
-        if (page.reportHeader) {
-            paintSection(painter, m_design.reportHeader, y, scale, -1, p + 1, total);
-            y += m_design.reportHeader.height * scale;
-        }
-        paintSection(painter, m_design.pageHeader, y, scale, -1, p + 1, total);
-        y += m_design.pageHeader.height * scale;
-        for (int row = page.firstRow; row < page.firstRow + page.rowCount; ++row) {
-            paintSection(painter, m_design.detail, y, scale, row, p + 1, total);
-            y += m_design.detail.height * scale;
-        }
+        auto section = [&](const Section& s, int row) {
+            paintSection(painter, s, cursor.y(), scale, row, p + 1, total);
+            cursor.advance(s.height * scale);
+        };
+        if (page.reportHeader)
+            section(m_design.reportHeader, -1);
+        section(m_design.pageHeader, -1);
+        for (int row = page.firstRow; row < page.firstRow + page.rowCount; ++row)
+            section(m_design.detail, row);
         if (page.reportFooter)
-            paintSection(painter, m_design.reportFooter, y, scale, -1, p + 1, total);
+            section(m_design.reportFooter, -1);
         paintSection(painter, m_design.pageFooter, pageBottom - m_design.pageFooter.height * scale, scale, -1, p + 1, total);
     }
     return painter.end();

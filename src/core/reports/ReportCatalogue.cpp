@@ -2,6 +2,8 @@
 
 #include "summaries/Summaries.h"
 
+#include <iterator>
+
 namespace marrowick {
 
 namespace {
@@ -28,13 +30,10 @@ std::vector<ColumnRule> listRules(bool withProblemType, const QString& notesFiel
     return rules;
 }
 
-} // namespace
-
-// SQLite names a result column after the table's declared column, not as the
-// query spells it; report 5 spells Notes with a capital, so it says so with AS.
-const std::vector<ReportDef>& reportCatalogue()
+// The four summaries, each refilled from the evaluation before it is shown.
+std::vector<ReportDef> summaryReports()
 {
-    static const std::vector<ReportDef> reports{
+    return {
         {.index = 0,
          .item = QStringLiteral("Summary of Results"),
          .title = QStringLiteral("Summary of Results"),
@@ -82,6 +81,15 @@ const std::vector<ReportDef>& reportCatalogue()
                    {QStringLiteral("Specificity"), QStringLiteral("Specificity Score"), 0.25, true}},
          .page = designs::rptScoresByType(),
          .fileName = QStringLiteral("rptScoresByType")},
+    };
+}
+
+// The four lists of test records, straight from their queries.
+// SQLite names a result column after the table's declared column, not as the
+// query spells it; report 5 spells Notes with a capital, so it says so with AS.
+std::vector<ReportDef> listReports()
+{
+    return {
         {.index = 4,
          .item = QStringLiteral("Duplicate Records Missed"),
          .title = QStringLiteral("List of Duplicate Records Missed (Not Detected)"),
@@ -139,6 +147,18 @@ const std::vector<ReportDef>& reportCatalogue()
          .page = designs::rptAllDupsList(),
          .fileName = QStringLiteral("rptAllDupsList")},
     };
+}
+
+} // namespace
+
+const std::vector<ReportDef>& reportCatalogue()
+{
+    static const std::vector<ReportDef> reports = [] {
+        std::vector<ReportDef> all = summaryReports();
+        std::vector<ReportDef> lists = listReports();
+        all.insert(all.end(), std::make_move_iterator(lists.begin()), std::make_move_iterator(lists.end()));
+        return all;
+    }();
     return reports;
 }
 

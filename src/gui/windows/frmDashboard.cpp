@@ -1,60 +1,46 @@
 #include "frmDashboard.h"
 
+#include "DashboardCharts.h"
 #include "DataWindow.h"
 #include "reports/Explanation.h"
+#include "reports/PageCursor.h"
 #include "reports/PdfExport.h"
 #include "ReportPreview.h"
 #include "frmExplain.h"
 
-#include <QAreaSeries>
 #include <QBarCategoryAxis>
-#include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
-#include <QCursor>
 #include <QCompleter>
-#include <QDateTimeAxis>
 #include <QDir>
 #include <QGraphicsScene>
 #include <QGridLayout>
 #include <QHash>
 #include <QHeaderView>
-#include <QHorizontalBarSeries>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QScrollArea>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QStringListModel>
 #include <QTabWidget>
-#include <QToolTip>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <tuple>
-#include <cmath>
 
 namespace marrowick {
 
 using namespace windows;
+using namespace dashboard;
 
 namespace {
 
 QPointer<frmDashboard> g_dashboard;
-
-// Okabe–Ito colours, which colour-blind eyes tell apart. Every series differs
-// by line, marker or place as well, so black-and-white print reads too.
-const QColor kSkyBlue(0x56, 0xB4, 0xE9), kOrange(0xE6, 0x9F, 0x00), kBlue(0x00, 0x72, 0xB2), kVermillion(0xD5, 0x5E, 0x00);
-
-QString percent(double value) { return QStringLiteral("%1 %").arg(value, 0, 'f', 2); }
 
 QString figureText(const Figure& f)
 {
@@ -62,217 +48,15 @@ QString figureText(const Figure& f)
     if (!value)
         return QStringLiteral("no records");
     const Interval ci = f.interval();
-    return QStringLiteral("%1 (95 % CI %2–%3 %)").arg(percent(*value)).arg(ci.low, 0, 'f', 2).arg(ci.high, 0, 'f', 2);
+    return QStringLiteral("%1 (95 % CI %2–%3 %)")
+        .arg(percent(*value))
+        .arg(ci.low, 0, 'f', 2)
+        .arg(ci.high, 0, 'f', 2);
 }
 
 QString runText(const SavedRun& r)
 {
     return QStringLiteral("%1 (%2, %3 UTC)").arg(r.run).arg(r.file, r.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
-}
-
-QChart* newChart(const QString& title)
-{
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    QFont bold = chart->titleFont();
-    bold.setBold(true);
-    chart->setTitleFont(bold);
-    chart->setBackgroundRoundness(0);
-    chart->setDropShadowEnabled(false);
-    chart->setMargins(QMargins(4, 4, 12, 4));
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    // Lines in the legend as they are drawn: solid, dashed, a whisker.
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
-    return chart;
-}
-
-QValueAxis* valueAxis(QChart* chart, Qt::Alignment side, double low, double high, const QString& title)
-{
-    auto* axis = new QValueAxis;
-    axis->setRange(low, high);
-    axis->setLabelFormat(QStringLiteral("%d"));
-    axis->setTitleText(title);
-    chart->addAxis(axis, side);
-    return axis;
-}
-
-void attach(QChart* chart, QAbstractSeries* series)
-{
-    chart->addSeries(series);
-    for (QAbstractAxis* axis : chart->axes())
-        series->attachAxis(axis);
-}
-
-// One kind's figures as horizontal bars, worst at the top, each with a whisker
-// across its interval: with a dozen records a type's score moves by several
-// points on chance alone, and the whisker shows how far. Equal scores keep the
-// reports' order. Bars are added from the bottom, as a category axis counts.
-QChart* barChart(const QString& title, const std::vector<Figure>& figures, bool sensitivity, const QColor& colour)
-{
-    std::vector<const Figure*> shown;
-    for (const Figure& f : figures)
-        if (!f.isOverall() && f.isSensitivity() == sensitivity && f.value())
-            shown.push_back(&f);
-    std::stable_sort(shown.begin(), shown.end(), [](const Figure* a, const Figure* b) { return *a->value() < *b->value(); });
-    std::reverse(shown.begin(), shown.end());
-
-    QChart* chart = newChart(title);
-    auto* set = new QBarSet(sensitivity ? QStringLiteral("Sensitivity") : QStringLiteral("Specificity"));
-    set->setBrush(colour);
-    set->setPen(QPen(Qt::black, 0.5));
-    auto* categories = new QBarCategoryAxis;
-    QFont small = categories->labelsFont();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    // A label longer than any the deck has is shortened; hovering its bar
-    // shows it whole, with its score.
-    const QFontMetrics metrics(small);
-    QStringList labels;
-    for (const Figure* f : shown) {
-        set->append(*f->value());
-        const QString shortened = metrics.elidedText(f->label, Qt::ElideRight, 40 * metrics.averageCharWidth());
-        labels << (labels.contains(shortened) ? f->label : shortened);
-    }
-    auto* bars = new QHorizontalBarSeries;
-    bars->append(set);
-    bars->setBarWidth(0.65);
-    QObject::connect(bars, &QHorizontalBarSeries::hovered, chart, [shown](bool status, int index) {
-        if (status && index >= 0 && size_t(index) < shown.size())
-            QToolTip::showText(QCursor::pos(), QStringLiteral("%1: %2").arg(shown[size_t(index)]->label, percent(*shown[size_t(index)]->value())));
-        else
-            QToolTip::hideText();
-    });
-    categories->append(labels);
-    // Whole labels, small enough that none of the 30-odd problem types is skipped.
-    categories->setTruncateLabels(false);
-    categories->setLabelsFont(small);
-    chart->addAxis(categories, Qt::AlignLeft);
-    valueAxis(chart, Qt::AlignBottom, 0, 100, QStringLiteral("%, with 95 % confidence interval"))->setTickCount(11);
-    attach(chart, bars);
-    for (size_t i = 0; i < shown.size(); ++i) {
-        const Interval ci = shown[i]->interval();
-        const double at = double(i), cap = 0.22;
-        auto* whisker = new QLineSeries;
-        whisker->setName(QStringLiteral("95 % confidence interval"));
-        whisker->setPen(QPen(Qt::black, 1.5));
-        // An I on its side: a cap, the span, a cap.
-        whisker->append({{ci.low, at - cap}, {ci.low, at + cap}, {ci.low, at}, {ci.high, at}, {ci.high, at + cap},
-                         {ci.high, at - cap}});
-        attach(chart, whisker);
-    }
-    // The title names the bars and the axis the whiskers: the room is the labels'.
-    chart->legend()->hide();
-    return chart;
-}
-QChart* sensitivityChart(const std::vector<Figure>& figures)
-{
-    return barChart(QStringLiteral("Sensitivity by problem type"), figures, true, kSkyBlue);
-}
-QChart* specificityChart(const std::vector<Figure>& figures)
-{
-    return barChart(QStringLiteral("Specificity by kind of look-alike"), figures, false, kOrange);
-}
-
-// The range each score spanned over the older runs, in at most sixty steps:
-// an area between the lowest and the highest.
-QAreaSeries* rangeBand(const std::vector<SavedRun>& runs, size_t count, bool sensitivity, const QColor& colour, Qt::BrushStyle pattern)
-{
-    constexpr size_t kBins = 60;
-    auto* upper = new QLineSeries;
-    auto* lower = new QLineSeries;
-    for (size_t bin = 0; bin < kBins; ++bin) {
-        const size_t first = bin * count / kBins, last = (bin + 1) * count / kBins;
-        if (first == last)
-            continue;
-        double low = 100, high = 0;
-        for (size_t i = first; i < last; ++i) {
-            const double v = sensitivity ? runs[i].sensitivity : runs[i].specificity;
-            low = std::min(low, v);
-            high = std::max(high, v);
-        }
-        for (size_t i : {first, last - 1}) {
-            upper->append(double(runs[i].time.toMSecsSinceEpoch()), high);
-            lower->append(double(runs[i].time.toMSecsSinceEpoch()), low);
-        }
-    }
-    auto* band = new QAreaSeries(upper, lower);
-    upper->setParent(band);
-    lower->setParent(band);
-    band->setName(QStringLiteral("%1, runs %2–%3: range")
-                      .arg(sensitivity ? QStringLiteral("Sensitivity") : QStringLiteral("Specificity"))
-                      .arg(runs.front().run)
-                      .arg(runs[count - 1].run));
-    QColor light = colour;
-    light.setAlpha(90);
-    band->setBrush(QBrush(light, pattern));
-    band->setPen(QPen(colour, 0.5));
-    return band;
-}
-
-// The last hundred runs in full, by the date they were evaluated; older ones
-// as a band of the range their scores spanned, so that ten thousand runs
-// read as well as ten.
-QChart* trendChart(const std::vector<history::TrendPoint>& points, const std::vector<SavedRun>& runs)
-{
-    const size_t older = points.empty() ? runs.size()
-                                        : size_t(std::count_if(runs.begin(), runs.end(),
-                                                               [&](const SavedRun& r) { return r.run < points.front().run; }));
-    QChart* chart = newChart(QStringLiteral("Overall scores by run"));
-    // Markers while they stay apart; past that, packed markers would hide
-    // the dashes, and the lines alone tell the two apart.
-    const bool markers = points.size() <= 40;
-    auto* sensitivity = new QLineSeries;
-    sensitivity->setName(markers ? QStringLiteral("Sensitivity (solid, circles)") : QStringLiteral("Sensitivity (solid)"));
-    sensitivity->setPen(QPen(kBlue, 2.5));
-    sensitivity->setPointsVisible(markers);
-    sensitivity->setMarkerSize(5);
-    auto* specificity = new QLineSeries;
-    specificity->setName(markers ? QStringLiteral("Specificity (dashed, squares)") : QStringLiteral("Specificity (dashed)"));
-    specificity->setPen(QPen(kVermillion, 2.5, Qt::DashLine));
-    auto* squares = new QScatterSeries;
-    squares->setVisible(markers);
-    squares->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-    squares->setMarkerSize(9);
-    squares->setColor(kVermillion);
-    squares->setBorderColor(kVermillion);
-    double lowest = 100;
-    for (const history::TrendPoint& p : points) {
-        const double at = double(p.time.toMSecsSinceEpoch());
-        if (const std::optional<double> v = p.sensitivity.value()) {
-            sensitivity->append(at, *v);
-            lowest = std::min(lowest, *v);
-        }
-        if (const std::optional<double> v = p.specificity.value()) {
-            specificity->append(at, *v);
-            squares->append(at, *v);
-            lowest = std::min(lowest, *v);
-        }
-    }
-    std::vector<QAbstractSeries*> series;
-    if (older) {
-        for (bool which : {true, false}) {
-            QAreaSeries* band = rangeBand(runs, older, which, which ? kBlue : kVermillion, which ? Qt::BDiagPattern : Qt::FDiagPattern);
-            for (const QPointF& p : band->lowerSeries()->points())
-                lowest = std::min(lowest, p.y());
-            series.push_back(band);
-        }
-    }
-    const QDateTime first = runs.empty() ? QDateTime::currentDateTimeUtc() : runs.front().time;
-    const QDateTime last = runs.empty() ? first : runs.back().time;
-    auto* dates = new QDateTimeAxis;
-    // Room either side of the first and last run; a day apart at least.
-    const qint64 span = std::max<qint64>(first.secsTo(last), 86400);
-    dates->setRange(first.addSecs(-span / 20), last.addSecs(span / 20));
-    dates->setFormat(span > 3 * 86400 ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("MM-dd HH:mm"));
-    dates->setTickCount(5);
-    dates->setTitleText(QStringLiteral("Evaluated (UTC)"));
-    chart->addAxis(dates, Qt::AlignBottom);
-    // Scores sit near the top: a scale from 0 would flatten every change.
-    valueAxis(chart, Qt::AlignLeft, std::max(0.0, std::floor((lowest - 2) / 5) * 5), 100, QStringLiteral("%"));
-    series.insert(series.end(), {sensitivity, specificity, squares});
-    for (QAbstractSeries* s : series)
-        attach(chart, s);
-    chart->legend()->markers(squares).front()->setVisible(false);
-    return chart;
 }
 
 QStandardItem* cell(const QString& text, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter)
@@ -329,6 +113,85 @@ QString outcomeText(const QString& outcome)
     return outcome.isEmpty() ? QStringLiteral("(not in run)") : explain::outcomeWords(outcome);
 }
 
+// Printing: the window's font at a size, without ligatures, so that the PDF's
+// text reads and searches as written.
+QFont printFont(QFont font, double points, bool bold)
+{
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    return font;
+}
+
+// A chart across the page, a share of its height high. It is laid out as on a
+// screen of the page's size and scaled onto it, so its text keeps its proportion.
+void printChart(PageCursor& cursor, QChart* chart, double share, double scale)
+{
+    const double height = cursor.height() * share;
+    cursor.makeRoom(height);
+    QGraphicsScene scene; // owns the chart from here
+    scene.addItem(chart);
+    chart->resize(cursor.width() / scale, height / scale);
+    scene.render(&cursor.painter(), QRectF(0, cursor.y(), cursor.width(), height), QRectF(QPointF(), chart->size()));
+    cursor.advance(height);
+}
+
+// One line of the figures' table, in the painter's font.
+void printFigureRow(PageCursor& cursor, const QStringList& cells, double row)
+{
+    static constexpr double kColumns[] = {0, 0.33, 0.55, 0.77, 0.86, 1};
+    cursor.makeRoom(row);
+    QPainter& painter = cursor.painter();
+    const double width = cursor.width();
+    for (size_t i = 0; i < 5; ++i) {
+        const QRectF box(width * kColumns[i], cursor.y(), width * (kColumns[i + 1] - kColumns[i]) - width * 0.01, row);
+        const Qt::Alignment side = i == 0 || i == 4 ? Qt::AlignLeft : Qt::AlignRight;
+        // Only a figure's name can be too long; numbers are never cut.
+        const QString& text = cells[qsizetype(i)];
+        painter.drawText(box, side | Qt::AlignVCenter | Qt::TextDontClip,
+                         i ? text : painter.fontMetrics().elidedText(text, Qt::ElideRight, int(box.width())));
+    }
+    cursor.advance(row);
+}
+
+// Three to a line: there may be many.
+void printChangedRecords(PageCursor& cursor, const std::vector<OutcomeChange>& changed, double row)
+{
+    const double width = cursor.width();
+    for (size_t i = 0; i < changed.size(); i += 3) {
+        cursor.makeRoom(row);
+        for (size_t j = i; j < std::min(i + 3, changed.size()); ++j) {
+            const OutcomeChange& o = changed[j];
+            const QString text =
+                QStringLiteral("%1: %2 → %3").arg(o.id).arg(outcomeText(o.before), outcomeText(o.after));
+            cursor.painter().drawText(QRectF(width * double(j - i) / 3, cursor.y(), width / 3, row),
+                                      Qt::AlignLeft | Qt::AlignVCenter, text);
+        }
+        cursor.advance(row);
+    }
+}
+
+// The comparison's page: what it says, the figures' table, the changed records.
+void printComparison(PageCursor& cursor, const RunComparison& c, const QString& intro, const QFont& base)
+{
+    cursor.nextPage();
+    cursor.setFont(printFont(base, 10, true));
+    cursor.paragraph(intro);
+    const double row = cursor.setFont(printFont(base, 8, false)) * 1.25;
+    cursor.advance(row / 2);
+    cursor.setFont(printFont(base, 8, true));
+    printFigureRow(cursor, changeHeadings(c), row);
+    for (const FigureChange& f : c.figures) {
+        cursor.setFont(printFont(base, 8, f.beyondIntervals()));
+        printFigureRow(cursor, changeTexts(f), row);
+    }
+    cursor.advance(row);
+    cursor.setFont(printFont(base, 11, true));
+    cursor.paragraph(QStringLiteral("Records whose outcome changed: %1").arg(c.changed.size()));
+    cursor.setFont(printFont(base, 8, false));
+    printChangedRecords(cursor, c.changed, row);
+}
+
 } // namespace
 
 frmDashboard* frmDashboard::open(QWidget* near)
@@ -370,7 +233,24 @@ frmDashboard::frmDashboard()
     setObjectName(QStringLiteral("frmDashboard"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlag(Qt::Window);
+    // Made in the order that Tab follows.
+    QLayout* top = scoresRow();
+    buildTabs();
+    const OutputButtons buttons = outputButtons(this);
+    std::tie(btnPrint, btnExportPdf, lblSaved, btnClose) =
+        std::tuple(buttons.print, buttons.exportPdf, buttons.saved, buttons.close);
 
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(tabs, 1);
+    layout->addLayout(buttons.row);
+    connectActions();
+    restorePlace(this, QStringLiteral("windows/frmDashboard"), QSize(1280, 860));
+}
+
+// The overall scores, and the run to compare with beside them.
+QLayout* frmDashboard::scoresRow()
+{
     lblScores = plainLabel(this, QStringLiteral("lblScores"));
     QFont larger = lblScores->font();
     larger.setPointSizeF(larger.pointSizeF() * 1.15);
@@ -390,6 +270,15 @@ frmDashboard::frmDashboard()
     auto* compareLabel = new QLabel(QStringLiteral("Compare &with..."), this);
     compareLabel->setBuddy(cboCompare);
 
+    auto* top = new QHBoxLayout;
+    top->addWidget(lblScores, 1);
+    top->addWidget(compareLabel, 0, Qt::AlignTop);
+    top->addWidget(cboCompare, 0, Qt::AlignTop);
+    return top;
+}
+
+void frmDashboard::buildTabs()
+{
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabs"));
     // On a small screen the charts scroll rather than skip every other label.
@@ -400,20 +289,10 @@ frmDashboard::frmDashboard()
     scroller->setWidget(chartsTab());
     tabs->addTab(scroller, QStringLiteral("C&harts"));
     tabs->addTab(comparisonTab(), QStringLiteral("Co&mparison"));
+}
 
-    const OutputButtons buttons = outputButtons(this);
-    std::tie(btnPrint, btnExportPdf, lblSaved, btnClose) =
-        std::tuple(buttons.print, buttons.exportPdf, buttons.saved, buttons.close);
-
-    auto* layout = new QVBoxLayout(this);
-    auto* top = new QHBoxLayout;
-    top->addWidget(lblScores, 1);
-    top->addWidget(compareLabel, 0, Qt::AlignTop);
-    top->addWidget(cboCompare, 0, Qt::AlignTop);
-    layout->addLayout(top);
-    layout->addWidget(tabs, 1);
-    layout->addLayout(buttons.row);
-
+void frmDashboard::connectActions()
+{
     connect(cboCompare, &QComboBox::activated, this, [this](int index) {
         try {
             const qint64 run = index > 0 && size_t(index) < m_compareRuns.size() ? m_compareRuns[size_t(index)] : 0;
@@ -428,7 +307,6 @@ frmDashboard::frmDashboard()
     connect(btnPrint, &QPushButton::clicked, this, &frmDashboard::Print);
     connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
     connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
-    restorePlace(this, QStringLiteral("windows/frmDashboard"), QSize(1280, 860));
 }
 
 // The charts: problem types down the left, the look-alikes and the trend on the right.
@@ -549,23 +427,14 @@ void frmDashboard::load(qint64 run)
     }
     // Room for each bar's label, which is smaller than the window's text, and
     // for the title and the scale.
-    const auto bars = [](QChartView* view) {
-        return int(qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front())->count());
-    };
     const int line = QFontMetrics(font()).height();
-    chtSensitivity->setMinimumHeight(bars(chtSensitivity) * (line + 1) + 6 * line);
-    chtSpecificity->setMinimumHeight(bars(chtSpecificity) * line * 3 / 2 + 6 * line);
+    chtSensitivity->setMinimumHeight(int(categoryAxis(*chtSensitivity->chart())->count()) * (line + 1) + 6 * line);
+    chtSpecificity->setMinimumHeight(int(categoryAxis(*chtSpecificity->chart())->count()) * line * 3 / 2 + 6 * line);
     // Room for the widest label beside a readable plot: the chart's layout cuts
     // labels that take more than 40 % of its width. Where the window has less,
     // the charts scroll rather than clip their labels.
-    for (QChartView* view : {chtSensitivity, chtSpecificity}) {
-        auto* categories = qobject_cast<QBarCategoryAxis*>(view->chart()->axes(Qt::Vertical).front());
-        const QFontMetrics metrics(categories->labelsFont());
-        int widest = 0;
-        for (const QString& label : categories->categories())
-            widest = std::max(widest, metrics.horizontalAdvance(label));
-        view->setMinimumWidth(widest * 5 / 2 + 4 * line);
-    }
+    for (QChartView* view : {chtSensitivity, chtSpecificity})
+        view->setMinimumWidth(widestCategory(*view->chart()) * 5 / 2 + 4 * line);
 
     // One list, set at once: a combo box adds ten thousand items one by one slowly.
     QStringList choices{QStringLiteral("(no comparison)")};
@@ -682,111 +551,31 @@ bool frmDashboard::ExportPdf(QString path)
 
 // The pages: the scores and the problem types' chart; the look-alikes and the
 // trend; then the comparison, if one is shown; those of the range asked for
-// (to 0: to the end). Charts are laid out as on a
-// screen of the page's size and scaled onto it, so their text keeps its proportion.
+// (to 0: to the end).
 bool frmDashboard::paint(QPagedPaintDevice& device, int fromPage, int toPage) const
 {
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    const double width = device.width(), height = device.height(), scale = device.logicalDpiY() / 96.0;
-    double y = 0;
-    int page = 0;
-    bool begun = false; // a page is printed: the next printed one takes a new sheet
-    // Pages outside the range asked for are laid out all the same, so that the
-    // others fall where they always do, but nothing of them is drawn.
-    auto startPage = [&] {
-        ++page;
-        y = 0;
-        const bool printed = page >= fromPage && (toPage == 0 || page <= toPage);
-        painter.setClipRect(printed ? QRectF(0, 0, width, height) : QRectF());
-        if (printed && begun)
-            device.newPage();
-        begun = begun || printed;
-    };
-    auto room = [&](double needed) {
-        if (y > 0 && y + needed > height)
-            startPage();
-    };
-    auto font = [&](double points, bool bold) {
-        QFont f = this->font();
-        f.setPointSizeF(points);
-        f.setBold(bold);
-        // No ligatures: the PDF's text then reads and searches as written.
-        f.setStyleStrategy(QFont::PreferNoShaping);
-        painter.setFont(f);
-        return QFontMetricsF(f, &device).lineSpacing();
-    };
-    auto text = [&](const QString& line) {
-        const QRectF box = painter.boundingRect(QRectF(0, 0, width, height), Qt::TextWordWrap, line);
-        room(box.height());
-        painter.drawText(QRectF(0, y, width, box.height()), Qt::TextWordWrap, line);
-        y += box.height();
-    };
-    auto chart = [&](QChart* c, double share) {
-        const double h = height * share;
-        room(h);
-        QGraphicsScene scene;
-        scene.addItem(c);
-        c->resize(width / scale, h / scale);
-        scene.render(&painter, QRectF(0, y, width, h), QRectF(QPointF(), c->size()));
-        y += h;
-    };
-
-    startPage();
-    font(14, true);
-    text(QStringLiteral("Dashboard"));
+    const double scale = device.logicalDpiY() / 96.0;
+    PageCursor cursor(device, painter, fromPage, toPage, PageCursor::ClipOverflow);
+    cursor.nextPage();
+    cursor.setFont(printFont(font(), 14, true));
+    cursor.paragraph(QStringLiteral("Dashboard"));
     const QStringList lines = scoreLines();
-    font(10, false);
-    text(lines[0]);
-    font(11, true);
-    text(lines[1]);
-    text(lines[2]);
-    y += font(10, false);
-    chart(sensitivityChart(m_figures), 0.8);
-    startPage();
-    chart(specificityChart(m_figures), 0.45);
-    y += font(10, false);
-    chart(trendChart(m_trend, m_runs), 0.45);
-    if (!m_comparison)
-        return true;
-
-    startPage();
-    font(10, true);
-    text(lblComparison->text());
-    const double row = font(8, false) * 1.25;
-    const double columns[] = {0, 0.33, 0.55, 0.77, 0.86, 1};
-    auto tableRow = [&](const QStringList& cells) {
-        room(row);
-        for (int i = 0; i < 5; ++i) {
-            const QRectF box(width * columns[i], y, width * (columns[i + 1] - columns[i]) - width * 0.01, row);
-            // Only a figure's name can be too long; numbers are never cut.
-            painter.drawText(box, (i == 0 || i == 4 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter | Qt::TextDontClip,
-                             i ? cells[i] : painter.fontMetrics().elidedText(cells[i], Qt::ElideRight, int(box.width())));
-        }
-        y += row;
-    };
-    y += row / 2;
-    font(8, true);
-    tableRow(changeHeadings(*m_comparison));
-    for (const FigureChange& c : m_comparison->figures) {
-        font(8, c.beyondIntervals());
-        tableRow(changeTexts(c));
-    }
-    y += row;
-    font(11, true);
-    text(QStringLiteral("Records whose outcome changed: %1").arg(m_comparison->changed.size()));
-    font(8, false);
-    // Three to a line: there may be many.
-    for (size_t i = 0; i < m_comparison->changed.size(); i += 3) {
-        room(row);
-        for (size_t j = i; j < std::min(i + 3, m_comparison->changed.size()); ++j) {
-            const OutcomeChange& o = m_comparison->changed[j];
-            painter.drawText(QRectF(width * double(j - i) / 3, y, width / 3, row), Qt::AlignLeft | Qt::AlignVCenter,
-                             QStringLiteral("%1: %2 → %3").arg(o.id).arg(outcomeText(o.before), outcomeText(o.after)));
-        }
-        y += row;
-    }
+    cursor.setFont(printFont(font(), 10, false));
+    cursor.paragraph(lines[0]);
+    cursor.setFont(printFont(font(), 11, true));
+    cursor.paragraph(lines[1]);
+    cursor.paragraph(lines[2]);
+    cursor.advance(cursor.setFont(printFont(font(), 10, false)));
+    printChart(cursor, sensitivityChart(m_figures), 0.8, scale);
+    cursor.nextPage();
+    printChart(cursor, specificityChart(m_figures), 0.45, scale);
+    cursor.advance(cursor.setFont(printFont(font(), 10, false)));
+    printChart(cursor, trendChart(m_trend, m_runs), 0.45, scale);
+    if (m_comparison)
+        printComparison(cursor, *m_comparison, lblComparison->text(), font());
     return true;
 }
 

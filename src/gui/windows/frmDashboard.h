@@ -8,6 +8,7 @@ class QChart;
 class QChartView;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QPagedPaintDevice;
 class QPushButton;
 class QStandardItemModel;
@@ -67,8 +68,11 @@ protected:
 
 private:
     frmDashboard();
+    QLayout* scoresRow();
+    void buildTabs();
     QWidget* chartsTab();
     QWidget* comparisonTab();
+    void connectActions();
     // Shows that run, afresh. Throws DbError.
     void load(qint64 run);
     bool paint(QPagedPaintDevice& device, int fromPage, int toPage) const;
