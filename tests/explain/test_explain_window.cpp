@@ -126,7 +126,7 @@ private slots:
         QCOMPARE(explanation->model()->record().id, id);
         QCOMPARE(explanation->lblVerdict->text(), explain::verdict(explain::outcomesOf({id}).front()));
         QCOMPARE(list->grdRecords->model()->index(0, 3).data().toString(),
-            explain::outcomeWords(explain::outcomesOfProblem(1, code).front().outcome));
+            outcomeWords(explain::outcomesOfProblem(DrillDown::ProblemType, code).front().outcome));
         QVERIFY(list->windowTitle().endsWith(QStringLiteral("run 2, results-perfect.txt")));
         QCOMPARE(dashboard->run(), 2);
         QVERIFY(pages::loaded<frmAnalysisReports>()->lblRun->text().contains(QStringLiteral("run 2, results-perfect.txt")));

@@ -1,4 +1,5 @@
 #include "Suite.h"
+#include "analysis/ProblemCode.h"
 #include "gendeck/DeckGenerator.h"
 #include "simregistry/RegistrySimulator.h"
 
@@ -27,8 +28,8 @@ QList<QStringList> listRows(const QString& file)
 // The day of a yyyymmdd column, for date arithmetic.
 QString day(const QString& column) { return QStringLiteral("julianday(substr(%1,1,4)||'-'||substr(%1,5,2)||'-'||substr(%1,7,2))").arg(column); }
 
-const QString kNonDup = QStringLiteral("ProblemCode IN ('BASE_RECORD','DL_BASE_RECORD')");
-const QString kDup = QStringLiteral("d.ProblemCode NOT IN ('BASE_RECORD','DL_BASE_RECORD')");
+const QString kNonDup = problem::isNotDuplicate();
+const QString kDup = problem::isDuplicate(QStringLiteral("d.ProblemCode"));
 
 QString sameMother(const QString& a, const QString& b)
 {
@@ -203,9 +204,11 @@ private:
                               "ProblemCode NOT IN (SELECT ProbCode FROM tblProbDescMap)") .arg(kDup);
         QTest::newRow("every look-alike of a described kind that imitates described types")
             << QStringLiteral("SELECT ProbCode FROM tblSecondProbDescMap WHERE ProbCode NOT IN (SELECT SecondProblem FROM DupTestData) "
-                              "UNION ALL SELECT ID FROM DupTestData WHERE ProblemCode='DL_BASE_RECORD' AND (SecondProblem NOT IN "
+                              "UNION ALL SELECT ID FROM DupTestData WHERE %1 AND (SecondProblem NOT IN "
                               "(SELECT ProbCode FROM tblSecondProbDescMap) OR ComboCode NOT IN (SELECT ComboCode FROM tblComboMap)) "
-                              "UNION ALL SELECT ProbCode FROM tblComboMap WHERE ProbCode NOT IN (SELECT ProbCode FROM tblProbDescMap)");
+                              "UNION ALL SELECT ProbCode FROM tblComboMap WHERE ProbCode NOT IN "
+                              "(SELECT ProbCode FROM tblProbDescMap)")
+                   .arg(problem::isLookAlike());
         QTest::newRow("codes without apostrophes, orders below 99")
             << QStringLiteral("SELECT ProbCode FROM tblProbDescMap WHERE ProbOrder >= 99 OR ProbCode LIKE '%''%' UNION ALL "
                               "SELECT ProbCode FROM tblSecondProbDescMap WHERE ProbOrder >= 99 OR ProbCode LIKE '%''%'");
