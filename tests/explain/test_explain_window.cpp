@@ -2,6 +2,7 @@
 // Enter on a record's row, or through the list of a summary row's records;
 // beside the viewer, closed by Escape, printed through the renderer.
 #include "PageSession.h"
+#include "analysis/ProblemCode.h"
 #include "reports/Explanation.h"
 #include "reports/ReportModel.h"
 #include "windows/frmDashboard.h"
@@ -25,8 +26,8 @@ private slots:
         QTest::newRow("duplicates") << 1 << "SELECT count(*) FROM DupTestData WHERE ProblemCode = ?";
         QTest::newRow("look-alikes") << 2 << "SELECT count(*) FROM DupTestData WHERE SecondProblem = ?";
         QTest::newRow("scores") << 3
-                                << "SELECT count(*) FROM DupTestData WHERE ProblemCode = ? OR (ProblemCode = 'DL_BASE_RECORD' "
-                                   "AND ComboCode IN (SELECT ComboCode FROM tblComboMap WHERE ProbCode = ?))";
+                                << "SELECT count(*) FROM DupTestData WHERE ProblemCode = ? OR (" + problem::isLookAlike()
+                                       + " AND ComboCode IN (SELECT ComboCode FROM tblComboMap WHERE ProbCode = ?))";
     }
 
     void opensFromTheRows()
