@@ -24,9 +24,5 @@ inline QString isLookAlike(const QString& column = QStringLiteral("ProblemCode")
 }
 
 inline bool isLookAlikeCode(const QString& code) { return code.compare(kLookAlike, Qt::CaseInsensitive) == 0; }
-inline bool isDuplicateCode(const QString& code)
-{
-    return code.compare(kBaseRecord, Qt::CaseInsensitive) != 0 && !isLookAlikeCode(code);
-}
 
 } // namespace marrowick::problem

@@ -3,6 +3,7 @@
 #include "ProblemCode.h"
 #include "database/Db.h"
 
+#include <QHash>
 #include <QSqlQuery>
 
 namespace marrowick::explain {
@@ -125,11 +126,13 @@ std::vector<RecordOutcome> outcomesOf(const QList<qint64>& ids)
 
 std::vector<RecordOutcome> outcomesSelected(const QString& selector)
 {
-    if (selector == QLatin1String("missed") || selector == QLatin1String("lost"))
-        return readOutcomes(QStringLiteral("WHERE o.Outcome = ?"), {selector});
-    if (selector == QLatin1String("strangers"))
-        return readOutcomes(QStringLiteral("WHERE o.Outcome = ?"), {outcomeCode(Outcome::StrangerMerge)});
-    return readOutcomes(QString(), {});
+    // The selectors of one outcome; "all", like any other, selects every record.
+    static const QHash<QString, Outcome> only{{QStringLiteral("missed"), Outcome::Missed},
+                                              {QStringLiteral("lost"), Outcome::Lost},
+                                              {QStringLiteral("strangers"), Outcome::StrangerMerge}};
+    const auto it = only.constFind(selector);
+    return it == only.cend() ? readOutcomes(QString(), {})
+                             : readOutcomes(QStringLiteral("WHERE o.Outcome = ?"), {outcomeCode(*it)});
 }
 
 std::vector<RecordOutcome> outcomesOfProblem(DrillDown rows, const QString& code)
