@@ -17,10 +17,7 @@ QString outcomes() { return rows(QStringLiteral("SELECT Outcome FROM tblRecordOu
 const Person kMain{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "F", "SUE"};
 const Person kDup{2, "MARY", "OBRIEN", "SMITH", "19990202", "F", "SUE", "03", "20200202", "NICKNAME"};
 const Person kThird{3, "MAREE", "OBRIEN", "JONES", "19990101", "F", "SUE", "03", "20200303", "FN_TYPO"};
-Person twin(int id, const char* first, const char* date)
-{
-    return {id, first, "LEE", "KIM", "20200505", "F", "ANN", "03", date, problem::kLookAlike};
-}
+Person twin(int id, const char* first, const char* date) { return {id, first, "LEE", "KIM", "20200505", "F", "ANN", "03", date, "DL_BASE_RECORD"}; }
 
 // A deck, its groups, the registry's rows as "client:record:flag" (the
 // record as given) and the outcomes in ID order.

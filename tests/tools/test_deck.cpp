@@ -123,6 +123,23 @@ private slots:
         for (const QStringList& v : csvRecords(sourceBytes("data/DupTestSubmission.csv")).mid(1))
             run("INSERT INTO Sent VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                 {v[0].toInt(), v[1], v[3], v[4], v[5], v[7], v[8], v[9], v[10], v[12]});
+        // Each look-up that the matching makes for a record, with each member of
+        // its group (itself too) as the other record.
+        run("CREATE TEMP TABLE Probe (ID INTEGER, Base INTEGER, ByMomFirst INTEGER, First, Last, Mother, DOB, Sex)");
+        QSqlQuery q = run("SELECT r.ID, m.Base, r.Sex, r.FirstName, r.LastName, ifnull(r.MomMaiden,''), "
+                          "ifnull(r.MomFirst,''), r.DOB, o.FirstName, o.LastName, ifnull(o.MomMaiden,''), "
+                          "ifnull(o.MomFirst,''), o.DOB FROM DupTestData r JOIN Member m ON m.ID=r.ID "
+                          "JOIN Member mo ON mo.Base=m.Base JOIN DupTestData o ON o.ID=mo.ID");
+        auto values = [&](int at) {
+            auto v = [&](int c) { return q.value(at + c).toString(); };
+            return MatchValues{v(0), v(1), v(2), v(3), v(4)};
+        };
+        while (q.next())
+            for (const MatchAttempt& attempt : matchAttempts()) {
+                const Lookup l = attempt.lookup(values(3), values(8));
+                run("INSERT INTO Probe VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+                    {q.value(0), q.value(1), l.byMomFirst, l.first, l.last, l.mother, l.dob, q.value(2)});
+            }
         undecided(csvRecords(sourceBytes("data/DupTestData.csv")).mid(1));
         run("CREATE TEMP TABLE Vaccines (Cvx INTEGER, Mvx TEXT, UseFrom TEXT)");
         run("CREATE TEMP TABLE Antigens (Cvx INTEGER, Antigen TEXT)");
@@ -157,40 +174,6 @@ private slots:
         QFETCH(QString, offenders);
         const QStringList found = rows(offenders);
         QVERIFY2(found.isEmpty(), qPrintable(QStringLiteral("%1 offenders, first: %2").arg(found.size()).arg(found.mid(0, 6).join(QStringLiteral("; ")))));
-    }
-
-    // No attempt of the matching, made with any member of the group as the
-    // other record (or with the record itself), finds another group's record.
-    void noMatchingAttemptLeadsToAnotherGroup()
-    {
-        struct Rec { QString id; qint64 base; MatchValues values; QString sex; };
-        std::vector<Rec> deck;
-        for (QSqlQuery q = run("SELECT d.ID, m.Base, FirstName, LastName, ifnull(MomMaiden,''), ifnull(MomFirst,''), "
-                               "DOB, Sex FROM DupTestData d JOIN Member m ON m.ID=d.ID");
-             q.next();)
-            deck.push_back({q.value(0).toString(), q.value(1).toLongLong(),
-                            {q.value(2).toString(), q.value(3).toString(), q.value(4).toString(), q.value(5).toString(),
-                             q.value(6).toString()},
-                            q.value(7).toString()});
-        auto key = [](const Lookup& l, const QString& sex) {
-            return QStringList{l.first, l.last, l.mother, l.dob, sex, l.byMomFirst ? "F" : "M"}.join('|');
-        };
-        QMultiHash<QString, const Rec*> byKey;
-        QMultiHash<qint64, const Rec*> members;
-        for (const Rec& x : deck) {
-            const MatchValues& v = x.values;
-            byKey.insert(key({v.first, v.last, v.momMaiden, v.dob, false}, x.sex), &x);
-            byKey.insert(key({v.first, v.last, v.momFirst, v.dob, true}, x.sex), &x);
-            members.insert(x.base, &x);
-        }
-        QStringList offenders;
-        for (const Rec& r : deck)
-            for (const Rec* o : members.values(r.base))
-                for (const MatchAttempt& attempt : matchAttempts())
-                    for (const Rec* x : byKey.values(key(attempt.lookup(r.values, o->values), r.sex)))
-                        if (x->base != r.base)
-                            offenders << r.id + '>' + x->id;
-        QVERIFY2(offenders.isEmpty(), qPrintable(offenders.mid(0, 6).join(' ')));
     }
 
     void testFileMatchesTheTables()
@@ -256,6 +239,11 @@ private:
 
     void matchingAndVaccinationRules()
     {
+        QTest::newRow("no matching attempt leads to another group's record")
+            << QStringLiteral("SELECT DISTINCT p.ID, x.ID FROM Probe p JOIN DupTestData x ON "
+                              "x.FirstName=p.First AND x.LastName=p.Last AND x.DOB=p.DOB AND x.Sex=p.Sex AND "
+                              "ifnull(CASE WHEN p.ByMomFirst THEN x.MomFirst ELSE x.MomMaiden END,'')=p.Mother "
+                              "JOIN Member mx ON mx.ID=x.ID WHERE mx.Base<>p.Base");
         QTest::newRow("no mother shared by unrelated families")
             << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 JOIN Family fa ON fa.ID=a.ID "
                               "JOIN Family fb ON fb.ID=b.ID WHERE fa.Family<>fb.Family") .arg(sameMother("a", "b"));
