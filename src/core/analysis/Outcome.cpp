@@ -28,8 +28,7 @@ QString outcomeCode(Outcome outcome) { return QLatin1String(kNames[size_t(outcom
 std::optional<Outcome> parseOutcome(const QString& code)
 {
     for (const OutcomeName& name : kNames)
-        if (code == QLatin1String(name.code))
-            return name.outcome;
+        if (code == QLatin1String(name.code)) return name.outcome;
     return std::nullopt;
 }
 

@@ -31,10 +31,8 @@ std::vector<RecordOutcome> readOutcomes(const QString& where, const QVariantList
         r.place = q.value(2).toInt();
         r.problem = q.value(3).toString();
         r.outcome = parseOutcome(q.value(4).toString()).value_or(Outcome::Main);
-        if (!q.isNull(5))
-            r.attempt = q.value(5).toInt();
-        if (!q.isNull(6))
-            r.client = qint32(q.value(6).toLongLong());
+        if (!q.isNull(5)) r.attempt = q.value(5).toInt();
+        if (!q.isNull(6)) r.client = qint32(q.value(6).toLongLong());
         r.flag = q.value(7).toString();
         for (int f = 0; f < kFieldCount; ++f)
             if (!sameValue(q.value(kFieldsAt + f), q.value(kFieldsAt + kFieldCount + f)))
@@ -84,8 +82,7 @@ QString strangerVerdict(const RecordOutcome& r)
     QSqlQuery q = run(QStringLiteral("SELECT ID, GroupNo FROM tblRecordOutcomes WHERE ClientID = ? AND GroupNo <> ? "
                                      "ORDER BY ID"),
                       {*r.client, r.group});
-    while (q.next())
-        others << QStringLiteral("%1 (group %2)").arg(q.value(0).toString(), q.value(1).toString());
+    while (q.next()) others << QStringLiteral("%1 (group %2)").arg(q.value(0).toString(), q.value(1).toString());
     return QStringLiteral("Merged with a different person: client %1 also holds test record %2.")
         .arg(QString::number(*r.client), others.join(QStringLiteral(", ")));
 }
@@ -140,10 +137,8 @@ std::vector<RecordOutcome> outcomesOfProblem(DrillDown rows, const QString& code
     const QString where = QStringLiteral("WHERE ");
     const QString column = QStringLiteral("d.ProblemCode");
     if (rows == DrillDown::LookAlikeKind) {
-        if (code == QLatin1String("TOTAL_DUPLIKE"))
-            return readOutcomes(where + problem::isLookAlike(column), {});
-        if (code == QLatin1String("TOTAL"))
-            return readOutcomes(where + problem::isNotDuplicate(column), {});
+        if (code == QLatin1String("TOTAL_DUPLIKE")) return readOutcomes(where + problem::isLookAlike(column), {});
+        if (code == QLatin1String("TOTAL")) return readOutcomes(where + problem::isNotDuplicate(column), {});
         return readOutcomes(QStringLiteral("WHERE d.SecondProblem = ?"), {code});
     }
     if (code == QLatin1String("TOTAL"))
@@ -186,7 +181,7 @@ QString verdict(const RecordOutcome& r)
             .arg(client, mainClient);
     case Outcome::Lost:
         return QStringLiteral("Not in the registry's export, nor any other record of its group: the person was lost.")
-            + likelyAbsorber(r);
+               + likelyAbsorber(r);
     case Outcome::Absent:
         return absentVerdict(r, mainClient);
     case Outcome::KeptApart:

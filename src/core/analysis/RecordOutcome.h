@@ -15,8 +15,8 @@ namespace marrowick {
 struct RecordOutcome {
     qint64 id = 0;
     int group = 0;
-    int place = 0;       // 1 to 5 on the answer sheet; 1 is the group's main record
-    QString problem;     // DupTestData.ProblemCode
+    int place = 0;   // 1 to 5 on the answer sheet; 1 is the group's main record
+    QString problem; // DupTestData.ProblemCode
     Outcome outcome = Outcome::Main;
     std::optional<int> attempt;
     std::optional<qint32> client;

@@ -17,13 +17,11 @@ QHash<QString, Counts> figuresFor(const std::vector<ScoreField>& fields)
     QHash<QString, Counts> figures;
     if (std::none_of(fields.begin(), fields.end(), [](const ScoreField& f) { return !f.keyField.isEmpty(); }))
         return figures;
-    for (const Figure& f : currentFigures())
-        figures.insert(f.name, f.counts);
+    for (const Figure& f : currentFigures()) figures.insert(f.name, f.counts);
     auto usesKept = [](const ScoreField& f) { return f.figurePrefix == kLookAlikesKept; };
     if (std::any_of(fields.begin(), fields.end(), usesKept)) {
         const QHash<QString, Counts> kept = lookAlikesKeptByType();
-        for (auto it = kept.begin(); it != kept.end(); ++it)
-            figures.insert(kLookAlikesKept + it.key(), it.value());
+        for (auto it = kept.begin(); it != kept.end(); ++it) figures.insert(kLookAlikesKept + it.key(), it.value());
     }
     return figures;
 }
@@ -32,8 +30,7 @@ QHash<QString, Counts> figuresFor(const std::vector<ScoreField>& fields)
 QString figureName(const ScoreField& field, const QString& key)
 {
     for (const auto& [value, name] : field.figures)
-        if (value == key)
-            return name;
+        if (value == key) return name;
     return field.figurePrefix.isEmpty() ? QString() : field.figurePrefix + key;
 }
 
@@ -45,8 +42,7 @@ std::vector<ScoreColumn> scoreColumns(const ReportModel& rows)
     const QHash<QString, Counts> figures = figuresFor(fields);
     auto cell = [&](int row, const QString& field) {
         for (int c = 0; c < rows.columnCount(); ++c)
-            if (rows.headerData(c, Qt::Horizontal, FieldRole).toString() == field)
-                return rows.index(row, c).data();
+            if (rows.headerData(c, Qt::Horizontal, FieldRole).toString() == field) return rows.index(row, c).data();
         return QVariant();
     };
     auto countsOf = [&](const ScoreField& field, int row) -> std::optional<Counts> {
