@@ -104,7 +104,7 @@ private slots:
         // The record's outcome keeps the attempt that found it, and says so.
         QCOMPARE(rows("SELECT Attempt, ClientID, QMflag FROM tblRecordOutcomes WHERE ID=1").value(0),
                  client ? QStringLiteral("%1|%2|N").arg(client / 11).arg(client) : QStringLiteral("<null>|<null>|<null>"));
-        QVERIFY(explain::attemptWords(explain::outcomesOf({1}).front().attempt).startsWith(client ? "found by" : "not found"));
+        QVERIFY(attemptWords(explain::outcomesOf({1}).front().attempt).startsWith(client ? "found by" : "not found"));
     }
 
     void lookupsCompareAsTheColumnsDo_data()

@@ -2,6 +2,7 @@
 // Enter on a record's row, or through the list of a summary row's records;
 // beside the viewer, closed by Escape, printed through the renderer.
 #include "PageSession.h"
+#include "analysis/ProblemCode.h"
 #include "reports/Explanation.h"
 #include "reports/ReportModel.h"
 #include "windows/frmDashboard.h"
@@ -25,8 +26,8 @@ private slots:
         QTest::newRow("duplicates") << 1 << "SELECT count(*) FROM DupTestData WHERE ProblemCode = ?";
         QTest::newRow("look-alikes") << 2 << "SELECT count(*) FROM DupTestData WHERE SecondProblem = ?";
         QTest::newRow("scores") << 3
-                                << "SELECT count(*) FROM DupTestData WHERE ProblemCode = ? OR (ProblemCode = 'DL_BASE_RECORD' "
-                                   "AND ComboCode IN (SELECT ComboCode FROM tblComboMap WHERE ProbCode = ?))";
+                                << "SELECT count(*) FROM DupTestData WHERE ProblemCode = ? OR (" + problem::isLookAlike()
+                                       + " AND ComboCode IN (SELECT ComboCode FROM tblComboMap WHERE ProbCode = ?))";
     }
 
     void opensFromTheRows()
@@ -126,7 +127,7 @@ private slots:
         QCOMPARE(explanation->model()->record().id, id);
         QCOMPARE(explanation->lblVerdict->text(), explain::verdict(explain::outcomesOf({id}).front()));
         QCOMPARE(list->grdRecords->model()->index(0, 3).data().toString(),
-            explain::outcomeWords(explain::outcomesOfProblem(1, code).front().outcome));
+            outcomeWords(explain::outcomesOfProblem(DrillDown::ProblemType, code).front().outcome));
         QVERIFY(list->windowTitle().endsWith(QStringLiteral("run 2, results-perfect.txt")));
         QCOMPARE(dashboard->run(), 2);
         QVERIFY(pages::loaded<frmAnalysisReports>()->lblRun->text().contains(QStringLiteral("run 2, results-perfect.txt")));

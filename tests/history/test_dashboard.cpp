@@ -72,8 +72,8 @@ private slots:
             const OutcomeChange& c = expected.changed[size_t(r)];
             const QString before = records->index(r, 1).data().toString(), after = records->index(r, 2).data().toString();
             QCOMPARE(records->index(r, 0).data().toLongLong(), c.id);
-            QCOMPARE(before, explain::outcomeWords(c.before));
-            QCOMPARE(after, explain::outcomeWords(c.after));
+            QCOMPARE(before, outcomeWords(c.before));
+            QCOMPARE(after, outcomeWords(c.after));
             const QString change = records->index(r, 3).data().toString();
             if (before == QLatin1String("flagged") && after == QLatin1String("caught"))
                 QCOMPARE(change, QStringLiteral("better"));

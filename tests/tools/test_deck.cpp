@@ -1,4 +1,6 @@
 #include "Suite.h"
+#include "analysis/MatchAttempts.h"
+#include "analysis/ProblemCode.h"
 #include "gendeck/DeckGenerator.h"
 #include "simregistry/RegistrySimulator.h"
 
@@ -27,8 +29,8 @@ QList<QStringList> listRows(const QString& file)
 // The day of a yyyymmdd column, for date arithmetic.
 QString day(const QString& column) { return QStringLiteral("julianday(substr(%1,1,4)||'-'||substr(%1,5,2)||'-'||substr(%1,7,2))").arg(column); }
 
-const QString kNonDup = QStringLiteral("ProblemCode IN ('BASE_RECORD','DL_BASE_RECORD')");
-const QString kDup = QStringLiteral("d.ProblemCode NOT IN ('BASE_RECORD','DL_BASE_RECORD')");
+const QString kNonDup = problem::isNotDuplicate();
+const QString kDup = problem::isDuplicate(QStringLiteral("d.ProblemCode"));
 
 QString sameMother(const QString& a, const QString& b)
 {
@@ -121,6 +123,23 @@ private slots:
         for (const QStringList& v : csvRecords(sourceBytes("data/DupTestSubmission.csv")).mid(1))
             run("INSERT INTO Sent VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                 {v[0].toInt(), v[1], v[3], v[4], v[5], v[7], v[8], v[9], v[10], v[12]});
+        // Each look-up that the matching makes for a record, with each member of
+        // its group (itself too) as the other record.
+        run("CREATE TEMP TABLE Probe (ID INTEGER, Base INTEGER, ByMomFirst INTEGER, First, Last, Mother, DOB, Sex)");
+        QSqlQuery q = run("SELECT r.ID, m.Base, r.Sex, r.FirstName, r.LastName, ifnull(r.MomMaiden,''), "
+                          "ifnull(r.MomFirst,''), r.DOB, o.FirstName, o.LastName, ifnull(o.MomMaiden,''), "
+                          "ifnull(o.MomFirst,''), o.DOB FROM DupTestData r JOIN Member m ON m.ID=r.ID "
+                          "JOIN Member mo ON mo.Base=m.Base JOIN DupTestData o ON o.ID=mo.ID");
+        auto values = [&](int at) {
+            auto v = [&](int c) { return q.value(at + c).toString(); };
+            return MatchValues{v(0), v(1), v(2), v(3), v(4)};
+        };
+        while (q.next())
+            for (const MatchAttempt& attempt : matchAttempts()) {
+                const Lookup l = attempt.lookup(values(3), values(8));
+                run("INSERT INTO Probe VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+                    {q.value(0), q.value(1), l.byMomFirst, l.first, l.last, l.mother, l.dob, q.value(2)});
+            }
         undecided(csvRecords(sourceBytes("data/DupTestData.csv")).mid(1));
         run("CREATE TEMP TABLE Vaccines (Cvx INTEGER, Mvx TEXT, UseFrom TEXT)");
         run("CREATE TEMP TABLE Antigens (Cvx INTEGER, Antigen TEXT)");
@@ -203,9 +222,11 @@ private:
                               "ProblemCode NOT IN (SELECT ProbCode FROM tblProbDescMap)") .arg(kDup);
         QTest::newRow("every look-alike of a described kind that imitates described types")
             << QStringLiteral("SELECT ProbCode FROM tblSecondProbDescMap WHERE ProbCode NOT IN (SELECT SecondProblem FROM DupTestData) "
-                              "UNION ALL SELECT ID FROM DupTestData WHERE ProblemCode='DL_BASE_RECORD' AND (SecondProblem NOT IN "
+                              "UNION ALL SELECT ID FROM DupTestData WHERE %1 AND (SecondProblem NOT IN "
                               "(SELECT ProbCode FROM tblSecondProbDescMap) OR ComboCode NOT IN (SELECT ComboCode FROM tblComboMap)) "
-                              "UNION ALL SELECT ProbCode FROM tblComboMap WHERE ProbCode NOT IN (SELECT ProbCode FROM tblProbDescMap)");
+                              "UNION ALL SELECT ProbCode FROM tblComboMap WHERE ProbCode NOT IN "
+                              "(SELECT ProbCode FROM tblProbDescMap)")
+                   .arg(problem::isLookAlike());
         QTest::newRow("codes without apostrophes, orders below 99")
             << QStringLiteral("SELECT ProbCode FROM tblProbDescMap WHERE ProbOrder >= 99 OR ProbCode LIKE '%''%' UNION ALL "
                               "SELECT ProbCode FROM tblSecondProbDescMap WHERE ProbOrder >= 99 OR ProbCode LIKE '%''%'");
@@ -218,19 +239,11 @@ private:
 
     void matchingAndVaccinationRules()
     {
-        // The attempts of the matching: own values, the other members' mother's
-        // maiden name or birth date, the first name up to a blank, the names
-        // without apostrophes, the mother's first name for her maiden name. The
-        // first attempt with a member's own values (o = r) finds any record of
-        // another group with the same matching values.
-        const QString firstPart = QStringLiteral("CASE WHEN instr(r.FirstName,' ')>0 THEN substr(r.FirstName,1,instr(r.FirstName,' ')-1) ELSE r.FirstName END");
         QTest::newRow("no matching attempt leads to another group's record")
-            << QStringLiteral("SELECT DISTINCT r.ID, x.ID FROM DupTestData r JOIN Member mr ON mr.ID=r.ID JOIN Member mo ON mo.Base=mr.Base "
-                              "JOIN DupTestData o ON o.ID=mo.ID JOIN DupTestData x ON x.Sex=r.Sex JOIN Member mx ON mx.ID=x.ID AND mx.Base<>mr.Base "
-                              "WHERE (x.FirstName=r.FirstName AND x.LastName=r.LastName AND ((x.DOB=r.DOB AND ifnull(x.MomMaiden,'')=ifnull(o.MomMaiden,'')) "
-                              "OR (x.DOB=o.DOB AND ifnull(x.MomMaiden,'')=ifnull(r.MomMaiden,'')) OR (x.DOB=r.DOB AND ifnull(x.MomFirst,'')=ifnull(r.MomFirst,'')))) "
-                              "OR (x.DOB=r.DOB AND ifnull(x.MomMaiden,'')=ifnull(r.MomMaiden,'') AND ((x.FirstName=%1 AND x.LastName=r.LastName) "
-                              "OR (x.FirstName=replace(r.FirstName,'''','') AND x.LastName=replace(r.LastName,'''',''))))") .arg(firstPart);
+            << QStringLiteral("SELECT DISTINCT p.ID, x.ID FROM Probe p JOIN DupTestData x ON "
+                              "x.FirstName=p.First AND x.LastName=p.Last AND x.DOB=p.DOB AND x.Sex=p.Sex AND "
+                              "ifnull(CASE WHEN p.ByMomFirst THEN x.MomFirst ELSE x.MomMaiden END,'')=p.Mother "
+                              "JOIN Member mx ON mx.ID=x.ID WHERE mx.Base<>p.Base");
         QTest::newRow("no mother shared by unrelated families")
             << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 JOIN Family fa ON fa.ID=a.ID "
                               "JOIN Family fb ON fb.ID=b.ID WHERE fa.Family<>fb.Family") .arg(sameMother("a", "b"));

@@ -1,5 +1,6 @@
 #include "DeckGenerator.h"
 
+#include "analysis/MatchAttempts.h"
 #include "database/Csv.h"
 
 #include <QFile>
@@ -1002,22 +1003,23 @@ bool DeckGenerator::nameCut(Record& d, const Record&)
     return true;
 }
 
-// The values each attempt of the matching looks a record up by: its own, its
-// first name up to a blank, the mother's maiden name and the birth date of
-// another member, the mother's first name instead of her maiden name, and its
-// names without apostrophes.
+// The values each attempt of the matching looks a record up by: its own for
+// every attempt, and for those that take the group's other record, each
+// other member in turn.
 QStringList DeckGenerator::probesOf(const Record& r, const QList<Record>& members)
 {
-    auto maidenKey = [&](const QString& first, const QString& last, const QString& maiden, const QDate& dob) {
-        return QStringList{QStringLiteral("M"), first, last, maiden, dateText(dob), r.sex}.join(QLatin1Char('|'));
+    auto values = [](const Record& x) { return MatchValues{x.first, x.last, x.momMaiden, x.momFirst, x.dobText()}; };
+    auto key = [&](const Lookup& l) {
+        const QString third = l.byMomFirst ? QStringLiteral("F") : QStringLiteral("M");
+        return QStringList{third, l.first, l.last, l.mother, l.dob, r.sex}.join(QLatin1Char('|'));
     };
-    const qsizetype blank = r.first.indexOf(QLatin1Char(' '));
-    QStringList probes{maidenKey(r.first, r.last, r.momMaiden, r.dob),
-                       maidenKey(blank >= 0 && blank < r.first.size() - 1 ? r.first.left(blank) : r.first, r.last, r.momMaiden, r.dob),
-                       maidenKey(QString(r.first).remove(QLatin1Char('\'')), QString(r.last).remove(QLatin1Char('\'')), r.momMaiden, r.dob),
-                       QStringList{QStringLiteral("F"), r.first, r.last, r.momFirst, r.dobText(), r.sex}.join(QLatin1Char('|'))};
-    for (const Record& o : members) {
-        probes << maidenKey(r.first, r.last, o.momMaiden, r.dob) << maidenKey(r.first, r.last, r.momMaiden, o.dob);
+    QStringList probes;
+    for (const MatchAttempt& attempt : matchAttempts()) {
+        if (!attempt.needsOther)
+            probes << key(attempt.lookup(values(r), {}));
+        for (const Record& o : members)
+            if (attempt.needsOther)
+                probes << key(attempt.lookup(values(r), values(o)));
     }
     return probes;
 }

@@ -1,5 +1,8 @@
 #include "clsAnalyzeResults.h"
 
+#include "MatchAttempts.h"
+#include "Outcome.h"
+#include "ProblemCode.h"
 #include "database/Db.h"
 #include "database/NativeStatement.h"
 #include "platform/Platform.h"
@@ -39,7 +42,8 @@ std::optional<int> vaccineNumber(const QString& code)
 }
 
 struct TestRecord {
-    QString firstName, lastName, sex, dob, momMaiden, momFirst;
+    MatchValues values;
+    QString sex;
     bool nullName = false; // FirstName, LastName or Sex is Null
     std::optional<int> vacCode;
     QString vacDate;
@@ -54,22 +58,13 @@ QHash<qint64, TestRecord> readTestRecords()
                           "v.VacCode, v.VacDate from DupTestData d LEFT JOIN DupTestVaccination v ON v.ID = d.ID");
     while (query.step())
         records.insert(query.integer(0),
-                       TestRecord{query.string(1), query.string(2), query.string(3), query.string(4), query.string(5),
-                                  query.string(6), query.isNull(1) || query.isNull(2) || query.isNull(3),
+                       TestRecord{{query.string(1), query.string(2), query.string(5), query.string(6), query.string(4)},
+                                  query.string(3), query.isNull(1) || query.isNull(2) || query.isNull(3),
                                   vaccineNumber(query.string(7)), query.string(8)});
     return records;
 }
 
 } // namespace
-
-// What the scoring saw of one group, for the outcomes.
-struct clsAnalyzeResults::ScoredGroup {
-    std::array<qint64, 5> rec{};
-    std::array<bool, 5> loaded{};
-    std::array<qint32, 5> client{};
-    std::array<QString, 5> flag;   // of the member's client, "Y" or "N"
-    std::array<QString, 5> listed; // "flagged" or "missed" for the member IIS_DUPLICATES names
-};
 
 // The loaded rows as the matching's attempts look them up, read in one pass:
 // one hash look-up per attempt instead of a query. A key holds the five
@@ -333,26 +328,21 @@ int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
         return true;
     };
 
-    using enum LoadedIndex::Third;
-    if (found(MomMaiden, self.firstName, self.lastName, self.momMaiden, self.dob))
-        return 1;
-    if (found(MomMaiden, FirstPart(self.firstName), self.lastName, self.momMaiden, self.dob))
-        return 2;
     int other = -1;
     for (int k = 0; k < 5 && other < 0; ++k)
         if (group.rec[k] != 0 && k != j)
             other = k;
-    if (other >= 0) {
-        const TestRecord& otherRecord = st.testRecord(group.rec[other]);
-        if (found(MomMaiden, self.firstName, self.lastName, otherRecord.momMaiden, self.dob))
-            return 3;
-        if (found(MomMaiden, self.firstName, self.lastName, self.momMaiden, otherRecord.dob))
-            return 4;
+    // The other record is read only when an attempt needs it: reading it may fail.
+    std::optional<MatchValues> otherValues;
+    for (const MatchAttempt& attempt : matchAttempts()) {
+        if (attempt.needsOther && other < 0)
+            continue;
+        if (attempt.needsOther && !otherValues)
+            otherValues = st.testRecord(group.rec[other]).values;
+        const Lookup l = attempt.lookup(self.values, otherValues.value_or(MatchValues{}));
+        if (found(l.byMomFirst ? LoadedIndex::MomFirst : LoadedIndex::MomMaiden, l.first, l.last, l.mother, l.dob))
+            return attempt.number;
     }
-    if (found(MomFirst, self.firstName, self.lastName, self.momFirst, self.dob))
-        return 5;
-    if (found(MomMaiden, NoQuote(self.firstName), NoQuote(self.lastName), self.momMaiden, self.dob))
-        return 6;
     group.rec_loaded[j] = false;
     return 0;
 }
@@ -421,92 +411,118 @@ SheetRow sheetRow(const NativeStatement& sheet)
 
 } // namespace
 
-void clsAnalyzeResults::Score()
+namespace {
+
+// What the scoring saw of one group, for the outcomes.
+struct ScoredGroup {
+    std::array<qint64, 5> rec{};
+    std::array<bool, 5> loaded{};
+    std::array<qint32, 5> client{};
+    std::array<QString, 5> flag;                  // of the member's client, "Y" or "N"
+    std::array<std::optional<Outcome>, 5> listed; // flagged or missed, for the member IIS_DUPLICATES names
+};
+
+// The statements the scoring writes with, prepared once for all groups.
+struct ScoreWriters {
+    NativeStatement missing{"INSERT INTO IIS_MISSING_RECORDS (ID) VALUES (?)"};
+    NativeStatement duplicate{"INSERT INTO IIS_DUPLICATES (ID, QM, OtherQM) VALUES (?, ?, ?)"};
+    NativeStatement correct{"UPDATE Answer_Sheet SET total_loaded=? WHERE rowid=?"};
+};
+
+// Names every surplus client of a group in IIS_DUPLICATES. The group's own
+// client is rec_1's, or else the first found member's; every other client is
+// named once, by its member in the highest column. When all clients differ
+// these are the found members from the highest column down, rec_1 (or the
+// first found) left out.
+void listSurplusClients(const SheetRow& row, qint16 totalLoaded, const QHash<qint32, Client>& clients,
+                        bool groupFlagged, ScoredGroup& seen, NativeStatement& duplicate)
 {
-    platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
-    const qint64 groups = countRows(QStringLiteral("Answer_Sheet"));
-    const double step = groups == 0 ? 0 : (100.0 - kMatchingShare) / double(groups);
-    run(QStringLiteral("DELETE FROM IIS_MISSING_RECORDS"));
-    run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
-
-    const QHash<qint32, Client> clients = readClients();
-
-    NativeStatement missing("INSERT INTO IIS_MISSING_RECORDS (ID) VALUES (?)");
-    NativeStatement duplicate("INSERT INTO IIS_DUPLICATES (ID, QM, OtherQM) VALUES (?, ?, ?)");
-    NativeStatement correct("UPDATE Answer_Sheet SET total_loaded=? WHERE rowid=?");
-
-    NativeStatement sheet(kSheetInOrder);
-    std::vector<ScoredGroup> scored;
-    while (sheet.step()) {
-        platform().IncrementProgressBar(step);
-        const SheetRow row = sheetRow(sheet);
-        const auto& [rec, loaded, iisId] = std::tie(row.rec, row.loaded, row.iisId);
-        qint16 totalLoaded = row.totalLoaded;
-        ScoredGroup& seen = scored.emplace_back();
-        for (int n = 0; n < 5; ++n) {
-            seen.rec[n] = rec[n];
-            seen.loaded[n] = rec[n] != 0 && loaded[n];
-            seen.client[n] = seen.loaded[n] ? iisId[n] : 0;
-            seen.flag[n] = clients.value(iisId[n]).firstFlag == QLatin1String("Y") ? QStringLiteral("Y") : QStringLiteral("N");
-        }
-
-        if (totalLoaded == 0) {
-            missing.bindInt(1, rec[0]);
-            missing.exec();
+    const auto& [rec, loaded, iisId] = std::tie(row.rec, row.loaded, row.iisId);
+    int own = 0;
+    while (own < 4 && (rec[own] == 0 || !loaded[own]))
+        ++own;
+    QSet<qint32> named{iisId[own]};
+    int written = 0;
+    for (int n = 4; n >= 0; --n) {
+        if (rec[n] == 0 || !loaded[n] || named.contains(iisId[n]) || written >= totalLoaded - 1)
             continue;
-        }
-        // Members that were not found enter with their 0, as the group's count does.
-        bool groupFlagged = false;
-        for (qint32 id : iisId)
-            groupFlagged = groupFlagged || clients.value(id).anyFlagged;
+        named.insert(iisId[n]);
+        // A blank flag, or no row under that number, means not flagged.
+        QString qm = clients.value(iisId[n]).firstFlag;
+        if (qm != QLatin1String("Y"))
+            qm = QStringLiteral("N");
+        duplicate.bindInt(1, rec[n]);
+        duplicate.bindText(2, qm);
         const QString groupFlag = groupFlagged ? QStringLiteral("Y") : QStringLiteral("N");
-
-        if (totalLoaded > 1) {
-            const qint16 unique = FindNonZeroUniques(iisId[0], iisId[1], iisId[2], iisId[3], iisId[4]);
-            if (unique != totalLoaded) {
-                totalLoaded = unique;
-                correct.bindInt(1, totalLoaded);
-                correct.bindInt(2, row.rowid);
-                correct.exec();
-            }
-        }
-        if (totalLoaded > 1) {
-            // The group's own client is rec_1's, or else the first found member's;
-            // every other client is named once, by its member in the highest
-            // column. When all clients differ these are the found members from
-            // the highest column down, rec_1 (or the first found) left out.
-            int own = 0;
-            while (own < 4 && (rec[own] == 0 || !loaded[own]))
-                ++own;
-            QSet<qint32> named{iisId[own]};
-            int written = 0;
-            for (int n = 4; n >= 0; --n) {
-                if (rec[n] == 0 || !loaded[n] || named.contains(iisId[n]) || written >= totalLoaded - 1)
-                    continue;
-                named.insert(iisId[n]);
-                // A blank flag, or no row under that number, means not flagged.
-                QString qm = clients.value(iisId[n]).firstFlag;
-                if (qm != QLatin1String("Y"))
-                    qm = QStringLiteral("N");
-                duplicate.bindInt(1, rec[n]);
-                duplicate.bindText(2, qm);
-                duplicate.bindText(3, qm == QLatin1String("N") ? groupFlag : QString()); // Null for a flagged client
-                duplicate.exec();
-                seen.listed[n] = qm == QLatin1String("Y") || groupFlagged ? QStringLiteral("flagged") : QStringLiteral("missed");
-                ++written;
-            }
-        }
+        duplicate.bindText(3, qm == QLatin1String("N") ? groupFlag : QString()); // Null for a flagged client
+        duplicate.exec();
+        seen.listed[n] = qm == QLatin1String("Y") || groupFlagged ? Outcome::Flagged : Outcome::Missed;
+        ++written;
     }
-    writeOutcomes(scored);
-    // Full exactly when the work is done, whatever rounding the steps left.
-    platform().SetProgressBar(100);
 }
 
-void clsAnalyzeResults::writeOutcomes(const std::vector<ScoredGroup>& groups) const
+// Scores one Answer_Sheet row: a group not found at all is missing, and a
+// group found under several clients has a surplus of duplicates.
+ScoredGroup scoreGroup(const SheetRow& row, const QHash<qint32, Client>& clients, ScoreWriters& out)
+{
+    ScoredGroup seen;
+    for (int n = 0; n < 5; ++n) {
+        seen.rec[n] = row.rec[n];
+        seen.loaded[n] = row.rec[n] != 0 && row.loaded[n];
+        seen.client[n] = seen.loaded[n] ? row.iisId[n] : 0;
+        const bool flagged = clients.value(row.iisId[n]).firstFlag == QLatin1String("Y");
+        seen.flag[n] = flagged ? QStringLiteral("Y") : QStringLiteral("N");
+    }
+    if (row.totalLoaded == 0) {
+        out.missing.bindInt(1, row.rec[0]);
+        out.missing.exec();
+        return seen;
+    }
+    // Members that were not found enter with their 0, as the group's count does.
+    bool groupFlagged = false;
+    for (qint32 id : row.iisId)
+        groupFlagged = groupFlagged || clients.value(id).anyFlagged;
+    qint16 totalLoaded = row.totalLoaded;
+    if (totalLoaded > 1) {
+        const auto& id = row.iisId;
+        const qint16 unique = clsAnalyzeResults::FindNonZeroUniques(id[0], id[1], id[2], id[3], id[4]);
+        if (unique != totalLoaded) {
+            totalLoaded = unique;
+            out.correct.bindInt(1, totalLoaded);
+            out.correct.bindInt(2, row.rowid);
+            out.correct.exec();
+        }
+    }
+    if (totalLoaded > 1)
+        listSurplusClients(row, totalLoaded, clients, groupFlagged, seen, out.duplicate);
+    return seen;
+}
+
+// The outcome of member n of a group whose first found member is own (-1 when none is).
+std::optional<Outcome> memberOutcome(const ScoredGroup& group, int n, int own, bool lookAlike, bool sharesClient)
+{
+    if (!group.loaded[n])
+        return own < 0 ? Outcome::Lost : Outcome::Absent;
+    if (group.listed[n])
+        return group.listed[n];
+    if (lookAlike)
+        return sharesClient ? Outcome::StrangerMerge : Outcome::KeptApart;
+    if (n == 0) // the record the others are duplicates of: nothing to catch
+        return Outcome::Main;
+    if (group.client[n] == group.client[own])
+        return Outcome::Caught;
+    // A second record in a surplus client: the scores count that client once, under its other record.
+    for (int m = 0; m < 5; ++m)
+        if (group.loaded[m] && group.client[m] == group.client[n] && group.listed[m])
+            return group.listed[m];
+    return std::nullopt;
+}
+
+void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, int>& attempts)
 {
     run(QStringLiteral("DELETE FROM tblRecordOutcomes"));
     QSet<qint64> lookAlikes;
-    for (QSqlQuery q = run(QStringLiteral("SELECT ID FROM DupTestData WHERE ProblemCode='DL_BASE_RECORD'")); q.next();)
+    for (QSqlQuery q = run(QStringLiteral("SELECT ID FROM DupTestData WHERE ") + problem::isLookAlike()); q.next();)
         lookAlikes.insert(q.value(0).toLongLong());
     // Which groups each registry client holds a found record of: two people
     // under one client is a merge the scores cannot show.
@@ -527,23 +543,9 @@ void clsAnalyzeResults::writeOutcomes(const std::vector<ScoredGroup>& groups) co
         for (int n = 0; n < 5; ++n) {
             if (group.rec[n] == 0)
                 continue;
-            QString outcome;
-            if (!group.loaded[n])
-                outcome = own < 0 ? QStringLiteral("lost") : QStringLiteral("absent");
-            else if (!group.listed[n].isEmpty())
-                outcome = group.listed[n];
-            else if (lookAlikes.contains(group.rec[n]))
-                outcome = groupsOfClient.value(group.client[n]).size() > 1 ? QStringLiteral("stranger_merge")
-                                                                          : QStringLiteral("kept_apart");
-            else if (n == 0) // the record the others are duplicates of: nothing to catch
-                outcome = QStringLiteral("main");
-            else if (group.client[n] == group.client[own])
-                outcome = QStringLiteral("caught");
-            else // a second record in a surplus client: the scores count that client once, under its other record
-                for (int m = 0; m < 5 && outcome.isEmpty(); ++m)
-                    if (group.loaded[m] && group.client[m] == group.client[n])
-                        outcome = group.listed[m];
-            const int attempt = m_attempts.value(group.rec[n]);
+            const std::optional<Outcome> outcome = memberOutcome(group, n, own, lookAlikes.contains(group.rec[n]),
+                                                                 groupsOfClient.value(group.client[n]).size() > 1);
+            const int attempt = attempts.value(group.rec[n]);
             insert.bindInt(1, group.rec[n]);
             insert.bindInt(2, qint64(g + 1));
             insert.bindInt(3, n + 1);
@@ -558,10 +560,33 @@ void clsAnalyzeResults::writeOutcomes(const std::vector<ScoredGroup>& groups) co
                 insert.bindNull(5);
                 insert.bindNull(6);
             }
-            insert.bindText(7, outcome);
+            insert.bindText(7, outcome ? outcomeCode(*outcome) : QString());
             insert.exec();
         }
     }
+}
+
+} // namespace
+
+void clsAnalyzeResults::Score()
+{
+    platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
+    const qint64 groups = countRows(QStringLiteral("Answer_Sheet"));
+    const double step = groups == 0 ? 0 : (100.0 - kMatchingShare) / double(groups);
+    run(QStringLiteral("DELETE FROM IIS_MISSING_RECORDS"));
+    run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
+
+    const QHash<qint32, Client> clients = readClients();
+    ScoreWriters writers;
+    NativeStatement sheet(kSheetInOrder);
+    std::vector<ScoredGroup> scored;
+    while (sheet.step()) {
+        platform().IncrementProgressBar(step);
+        scored.push_back(scoreGroup(sheetRow(sheet), clients, writers));
+    }
+    writeOutcomes(scored, m_attempts);
+    // Full exactly when the work is done, whatever rounding the steps left.
+    platform().SetProgressBar(100);
 }
 
 } // namespace marrowick

@@ -37,10 +37,8 @@ public:
 private:
     class LoadedIndex;
     struct Matching;
-    struct ScoredGroup;
     // The attempt (1 to 6) that found the member; 0 when none did.
     int matchRecord(Matching& st, AnswerGroup& group, int j);
-    void writeOutcomes(const std::vector<ScoredGroup>& groups) const;
 
     // The attempt that found each test record, by ID, for the outcomes.
     QHash<qint64, int> m_attempts;

@@ -2,8 +2,11 @@
 
 #include "database/Db.h"
 #include "summaries/PercentText.h"
+#include "summaries/SummaryCounts.h"
 
+#include <QSqlQuery>
 #include <cmath>
+#include <functional>
 
 namespace marrowick {
 
@@ -11,34 +14,22 @@ namespace {
 
 double twoDecimals(double percent) { return std::nearbyint(percent * 100.0) / 100.0; }
 
-// The same counting statements as the summary reports, one pass per kind
-// instead of one statement per problem code. The records lost are counted once
-// per second problem, not by a scan of the test data for each group.
-const QString kTypeSensitivity = QStringLiteral(
-    "SELECT d.ProblemCode, (SELECT ProbDesc FROM tblProbDescMap WHERE ProbCode = d.ProblemCode), "
-    "(SELECT ProbOrder FROM tblProbDescMap WHERE ProbCode = d.ProblemCode), count(*), "
-    "ifnull(sum(d.ID NOT IN (SELECT ID FROM IIS_DUPLICATES)), 0) + "
-    "sum((SELECT count(*) FROM IIS_DUPLICATES x WHERE x.ID = d.ID AND (x.QM = 'Y' OR x.OTHERQM = 'Y'))) "
-    "FROM DupTestData d WHERE d.ProblemCode <> 'BASE_RECORD' AND d.ProblemCode <> 'DL_BASE_RECORD' "
-    "GROUP BY d.ProblemCode");
-const QString kLookAlikeSpecificity = QStringLiteral(
-    "SELECT d.SecondProblem, (SELECT ProbDesc FROM tblSecondProbDescMap WHERE ProbCode = d.SecondProblem), "
-    "(SELECT ProbOrder FROM tblSecondProbDescMap WHERE ProbCode = d.SecondProblem), count(*), "
-    "ifnull(lost.n, 0) FROM DupTestData d "
-    "LEFT JOIN (SELECT o.SecondProblem AS SecondProblem, count(*) AS n FROM IIS_MISSING_RECORDS m "
-    "JOIN DupTestData o ON o.ID = m.ID GROUP BY o.SecondProblem) lost ON lost.SecondProblem = d.SecondProblem "
-    "WHERE d.ProblemCode = 'DL_BASE_RECORD' GROUP BY d.SecondProblem");
+// A code's description and the reports' order of it, from one of the two
+// description tables; empty and 0 when it has none.
+std::pair<QString, int> described(const QString& table, const QString& code)
+{
+    QSqlQuery q = run(QStringLiteral("SELECT ProbDesc, ProbOrder FROM %1 WHERE ProbCode = ?").arg(table), {code});
+    return q.next() ? std::pair{q.value(0).toString(), q.value(1).toInt()} : std::pair{QString(), 0};
+}
 
-qint64 count(const QString& sql) { return scalar(sql, QStringLiteral("n")).toLongLong(); }
-
-void appendRows(std::vector<Figure>& figures, const QString& kind, const QString& sql, bool lostCounted)
+// One figure per code, in the reports' order.
+void appendFigures(std::vector<Figure>& figures, const QString& kind, const QString& table,
+                   const std::vector<summary::CodeCount>& codes, const std::function<qint64(const QString&)>& successes)
 {
     const qsizetype first = qsizetype(figures.size());
-    for (QSqlQuery q = run(sql); q.next();) {
-        const qint64 trials = q.value(3).toLongLong();
-        const qint64 fifth = q.value(4).toLongLong();
-        figures.push_back({kind + QLatin1Char(':') + q.value(0).toString(), q.value(1).toString(), q.value(2).toInt(),
-                           {lostCounted ? trials - fifth : fifth, trials}});
+    for (const summary::CodeCount& c : codes) {
+        const auto [label, order] = described(table, c.code);
+        figures.push_back({kind + QLatin1Char(':') + c.code, label, order, {successes(c.code), c.records}});
     }
     std::stable_sort(figures.begin() + first, figures.end(), [](const Figure& a, const Figure& b) { return a.order < b.order; });
 }
@@ -67,32 +58,33 @@ std::optional<double> Figure::value() const
 
 std::vector<Figure> currentFigures()
 {
-    const qint64 duplicates = count(QStringLiteral(
-        "SELECT count(*) AS n FROM DupTestData WHERE ProblemCode <> 'BASE_RECORD' AND ProblemCode <> 'DL_BASE_RECORD'"));
-    const qint64 undetected =
-        count(QStringLiteral("SELECT count(*) AS n FROM IIS_DUPLICATES WHERE QM <> 'Y' AND OTHERQM <> 'Y'"));
-    const qint64 others = count(QStringLiteral(
-        "SELECT count(*) AS n FROM DupTestData WHERE ProblemCode = 'BASE_RECORD' OR ProblemCode = 'DL_BASE_RECORD'"));
-    const qint64 lost = count(QStringLiteral("SELECT count(*) AS n FROM IIS_MISSING_RECORDS"));
+    using namespace summary;
+    const qint64 duplicates = duplicatesInDeck();
+    const qint64 others = nonDuplicatesInDeck();
     std::vector<Figure> figures{
-        {QStringLiteral("sensitivity"), QStringLiteral("Overall sensitivity"), 0, {duplicates - undetected, duplicates}},
-        {QStringLiteral("specificity"), QStringLiteral("Overall specificity"), 0, {others - lost, others}},
+        {QStringLiteral("sensitivity"), QStringLiteral("Overall sensitivity"), 0,
+         {duplicates - undetectedDuplicates(), duplicates}},
+        {QStringLiteral("specificity"), QStringLiteral("Overall specificity"), 0, {others - missingGroups(), others}},
     };
-    appendRows(figures, QStringLiteral("sensitivity"), kTypeSensitivity, false);
-    appendRows(figures, QStringLiteral("specificity"), kLookAlikeSpecificity, true);
+    appendFigures(figures, QStringLiteral("sensitivity"), QStringLiteral("tblProbDescMap"), duplicateTypes(),
+                  [](const QString& code) { return unlistedOfType(code) + flaggedOfType(code); });
+    const std::vector<CodeCount> kinds = lookAlikeKinds();
+    QHash<QString, qint64> records;
+    for (const CodeCount& c : kinds)
+        records.insert(c.code, c.records);
+    appendFigures(figures, QStringLiteral("specificity"), QStringLiteral("tblSecondProbDescMap"), kinds,
+                  [&](const QString& code) { return records.value(code) - lostOfKind(code); });
     return figures;
 }
 
 QHash<QString, Counts> lookAlikesKeptByType()
 {
     QHash<QString, Counts> counts;
-    const QString combos = QStringLiteral("ComboCode IN (SELECT ComboCode FROM tblComboMap WHERE ProbCode = p.ProbCode)");
-    for (QSqlQuery q = run(QStringLiteral("SELECT p.ProbCode, (SELECT count(*) FROM DupTestData WHERE ProblemCode = 'DL_BASE_RECORD' AND %1), "
-                                          "(SELECT count(*) FROM IIS_MISSING_RECORDS m JOIN DupTestData d ON d.ID = m.ID WHERE d.%1) "
-                                          "FROM (SELECT DISTINCT ProbCode FROM tblComboMap) p")
-                               .arg(combos));
-         q.next();)
-        counts.insert(q.value(0).toString(), {q.value(1).toLongLong() - q.value(2).toLongLong(), q.value(1).toLongLong()});
+    for (QSqlQuery q = run(QStringLiteral("SELECT DISTINCT ProbCode FROM tblComboMap")); q.next();) {
+        const QString code = q.value(0).toString();
+        const qint64 lookAlikes = summary::lookAlikesOfType(code);
+        counts.insert(code, {lookAlikes - summary::lostLookAlikesOfType(code), lookAlikes});
+    }
     return counts;
 }
 

@@ -20,8 +20,8 @@ QByteArray csvOf(const std::vector<RecordOutcome>& records)
                               QStringLiteral("outcome"), QStringLiteral("attempt"), QStringLiteral("client"),
                               QStringLiteral("flag"), QStringLiteral("differs")}};
     for (const RecordOutcome& r : records)
-        lines << QStringList{QString::number(r.id), QString::number(r.group), r.problem, r.outcome, attemptText(r),
-                             clientText(r), r.flag, r.differs.join(QLatin1Char(' '))};
+        lines << QStringList{QString::number(r.id), QString::number(r.group), r.problem, outcomeCode(r.outcome),
+                             attemptText(r), clientText(r), r.flag, r.differs.join(QLatin1Char(' '))};
     return spreadsheetDocument(lines);
 }
 
@@ -32,7 +32,7 @@ QByteArray jsonOf(const std::vector<RecordOutcome>& records)
         array.append(QJsonObject{{QStringLiteral("id"), r.id},
                                  {QStringLiteral("group"), r.group},
                                  {QStringLiteral("problem"), r.problem},
-                                 {QStringLiteral("outcome"), r.outcome},
+                                 {QStringLiteral("outcome"), outcomeCode(r.outcome)},
                                  {QStringLiteral("attempt"), r.attempt ? QJsonValue(*r.attempt) : QJsonValue()},
                                  {QStringLiteral("client"), r.client ? QJsonValue(clientText(r)) : QJsonValue()},
                                  {QStringLiteral("flag"), r.flag.isEmpty() ? QJsonValue() : QJsonValue(r.flag)},
@@ -48,10 +48,10 @@ QByteArray textOf(const std::vector<RecordOutcome>& records)
         out += QStringLiteral("Record %1  group %2  %3  %4  attempt %5  client %6  flag %7  differs: %8\n")
                    .arg(r.id)
                    .arg(r.group)
-                   .arg(r.problem, r.outcome, r.attempt ? attemptText(r) : QStringLiteral("-"),
+                   .arg(r.problem, outcomeCode(r.outcome), r.attempt ? attemptText(r) : QStringLiteral("-"),
                         r.client ? clientText(r) : QStringLiteral("-"), r.flag.isEmpty() ? QStringLiteral("-") : r.flag,
                         r.differs.isEmpty() ? QStringLiteral("-") : r.differs.join(QStringLiteral(", ")));
-        out += QStringLiteral("  %1.\n  %2\n\n").arg(explain::attemptWords(r.attempt), explain::verdict(r));
+        out += QStringLiteral("  %1.\n  %2\n\n").arg(attemptWords(r.attempt), explain::verdict(r));
     }
     return out.toUtf8();
 }

@@ -6,6 +6,7 @@
 #include "platform/OutputFile.h"
 #include "platform/Platform.h"
 #include "reports/ReportModel.h"
+#include "reports/ReportScores.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -104,66 +105,6 @@ QString textTable(const ReportModel& rows)
 }
 
 namespace {
-
-// A score field of a report and the 95 % interval of each row's score; none
-// where the row has no score.
-struct ScoreColumn {
-    QString field;
-    std::vector<std::optional<Interval>> intervals;
-};
-
-std::vector<ScoreColumn> scoreColumns(const ReportModel& rows)
-{
-    auto cell = [&](int row, const char* field) {
-        for (int c = 0; c < rows.columnCount(); ++c)
-            if (fieldName(rows, c) == QLatin1String(field))
-                return value(rows, row, c);
-        return QVariant();
-    };
-    auto column = [&](const char* field, const std::function<std::optional<Counts>(int)>& countsOf) {
-        ScoreColumn score{QLatin1String(field), {}};
-        for (int row = 0; row < rows.rowCount(); ++row) {
-            const std::optional<Counts> c = countsOf(row);
-            score.intervals.push_back(c && c->trials > 0 ? std::optional(wilsonInterval(c->successes, c->trials)) : std::nullopt);
-        }
-        return score;
-    };
-    // The summary rows carry their own counts: those judged, and those that failed.
-    auto fromRow = [&](const char* judged, const char* failed) {
-        return [=](int row) -> std::optional<Counts> {
-            const qint64 n = cell(row, judged).toLongLong();
-            return Counts{n - cell(row, failed).toLongLong(), n};
-        };
-    };
-    QHash<QString, Counts> figures;
-    if (rows.report().index == 0 || rows.report().index == 3)
-        for (const Figure& f : currentFigures())
-            figures.insert(f.name, f.counts);
-    auto overall = [&](int row) -> std::optional<Counts> {
-        const int code = cell(row, "ResultCode").toInt();
-        if (code != 14 && code != 15) // the sensitivity and specificity rows
-            return std::nullopt;
-        return figures.value(code == 14 ? QStringLiteral("sensitivity") : QStringLiteral("specificity"));
-    };
-    const QString total = QStringLiteral("TOTAL");
-    switch (rows.report().index) {
-    case 0: return {column("ResultValue", overall)};
-    case 1: return {column("Sensitivity", fromRow("ProblemCount", "TotalMissed"))};
-    case 2: return {column("Specificity", fromRow("ProblemCount", "TotalDupMistake"))};
-    case 3: {
-        const QHash<QString, Counts> kept = lookAlikesKeptByType();
-        return {column("Sensitivity", [&](int row) {
-                    const QString code = cell(row, "ProblemCode").toString();
-                    return figures.value(code == total ? QStringLiteral("sensitivity") : QStringLiteral("sensitivity:") + code);
-                }),
-                column("Specificity", [&](int row) {
-                    const QString code = cell(row, "ProblemCode").toString();
-                    return code == total ? figures.value(QStringLiteral("specificity")) : kept.value(code);
-                })};
-    }
-    }
-    return {};
-}
 
 QByteArray csvOf(const ReportModel& rows)
 {

@@ -1,5 +1,6 @@
 #include "Explanation.h"
 
+#include "analysis/ProblemCode.h"
 #include "database/Db.h"
 
 #include <QBrush>
@@ -11,102 +12,7 @@
 
 namespace marrowick {
 
-namespace {
-
-const QString kOutcomeSelect = QStringLiteral(
-    "SELECT o.ID, o.GroupNo, o.Place, d.ProblemCode, o.Outcome, o.Attempt, o.ClientID, o.QMflag, "
-    "d.LastName, d.FirstName, d.MiddleName, d.Suffix, d.DOB, d.Sex, d.MomMaiden, d.MomLast, d.MomFirst, d.MomMiddle, "
-    "m.LastName, m.FirstName, m.MiddleName, m.Suffix, m.DOB, m.Sex, m.MomMaiden, m.MomLast, m.MomFirst, m.MomMiddle "
-    "FROM tblRecordOutcomes o JOIN DupTestData d ON d.ID = o.ID "
-    "LEFT JOIN tblRecordOutcomes mo ON mo.GroupNo = o.GroupNo AND mo.Place = 1 "
-    "LEFT JOIN DupTestData m ON m.ID = mo.ID ");
-constexpr int kFieldsAt = 8;
-constexpr int kFieldCount = 10;
-
-// Registries differ in case and stray blanks; neither makes a value differ.
-bool sameValue(const QVariant& a, const QVariant& b)
-{
-    return a.toString().trimmed().compare(b.toString().trimmed(), Qt::CaseInsensitive) == 0;
-}
-
-std::vector<RecordOutcome> readOutcomes(const QString& where, const QVariantList& binds)
-{
-    std::vector<RecordOutcome> records;
-    QSqlQuery q = run(kOutcomeSelect + where + QStringLiteral(" ORDER BY o.GroupNo, o.Place"), binds);
-    while (q.next()) {
-        RecordOutcome r;
-        r.id = q.value(0).toLongLong();
-        r.group = q.value(1).toInt();
-        r.place = q.value(2).toInt();
-        r.problem = q.value(3).toString();
-        r.outcome = q.value(4).toString();
-        if (!q.isNull(5))
-            r.attempt = q.value(5).toInt();
-        if (!q.isNull(6))
-            r.client = qint32(q.value(6).toLongLong());
-        r.flag = q.value(7).toString();
-        for (int f = 0; f < kFieldCount; ++f)
-            if (!sameValue(q.value(kFieldsAt + f), q.value(kFieldsAt + kFieldCount + f)))
-                r.differs << explain::comparedFields()[size_t(f)].first;
-        records.push_back(r);
-    }
-    return records;
-}
-
-} // namespace
-
 namespace explain {
-
-const std::vector<std::pair<QString, QString>>& comparedFields()
-{
-    static const std::vector<std::pair<QString, QString>> fields{
-        {QStringLiteral("LastName"), QStringLiteral("Last Name")},   {QStringLiteral("FirstName"), QStringLiteral("First Name")},
-        {QStringLiteral("MiddleName"), QStringLiteral("Middle Name")}, {QStringLiteral("Suffix"), QStringLiteral("Suffix")},
-        {QStringLiteral("DOB"), QStringLiteral("DOB")},               {QStringLiteral("Sex"), QStringLiteral("Sex")},
-        {QStringLiteral("MomMaiden"), QStringLiteral("Mom Maiden")},  {QStringLiteral("MomLast"), QStringLiteral("Mom Last")},
-        {QStringLiteral("MomFirst"), QStringLiteral("Mom First")},    {QStringLiteral("MomMiddle"), QStringLiteral("Mom Middle")},
-    };
-    return fields;
-}
-
-std::vector<RecordOutcome> outcomesOf(const QList<qint64>& ids)
-{
-    std::vector<RecordOutcome> records;
-    for (qint64 id : ids) {
-        std::vector<RecordOutcome> one = readOutcomes(QStringLiteral("WHERE o.ID = ?"), {id});
-        records.insert(records.end(), one.begin(), one.end());
-    }
-    return records;
-}
-
-std::vector<RecordOutcome> outcomesSelected(const QString& selector)
-{
-    if (selector == QLatin1String("missed") || selector == QLatin1String("lost"))
-        return readOutcomes(QStringLiteral("WHERE o.Outcome = ?"), {selector});
-    if (selector == QLatin1String("strangers"))
-        return readOutcomes(QStringLiteral("WHERE o.Outcome = 'stranger_merge'"), {});
-    return readOutcomes(QString(), {});
-}
-
-std::vector<RecordOutcome> outcomesOfProblem(int report, const QString& code)
-{
-    const QString dups = QStringLiteral("d.ProblemCode NOT IN ('BASE_RECORD', 'DL_BASE_RECORD')");
-    const QString nonDups = QStringLiteral("d.ProblemCode IN ('BASE_RECORD', 'DL_BASE_RECORD')");
-    if (report == 2) {
-        if (code == QLatin1String("TOTAL_DUPLIKE"))
-            return readOutcomes(QStringLiteral("WHERE d.ProblemCode = 'DL_BASE_RECORD'"), {});
-        if (code == QLatin1String("TOTAL"))
-            return readOutcomes(QStringLiteral("WHERE ") + nonDups, {});
-        return readOutcomes(QStringLiteral("WHERE d.SecondProblem = ?"), {code});
-    }
-    if (code == QLatin1String("TOTAL"))
-        return readOutcomes(report == 3 ? QString() : QStringLiteral("WHERE ") + dups, {});
-    if (report == 3) // the type's duplicates, and the look-alikes that its specificity counts
-        return readOutcomes(QStringLiteral("WHERE d.ProblemCode = ? OR (d.ProblemCode = 'DL_BASE_RECORD' AND d.ComboCode IN "
-                                           "(SELECT ComboCode FROM tblComboMap WHERE ProbCode = ?))"),
-                            {code, code});
-    return readOutcomes(QStringLiteral("WHERE d.ProblemCode = ?"), {code});
-}
 
 QString problemWords(qint64 id)
 {
@@ -118,114 +24,20 @@ QString problemWords(qint64 id)
         return QString();
     if (!q.value(1).toString().isEmpty())
         return q.value(1).toString();
-    if (q.value(0).toString().compare(QLatin1String("DL_BASE_RECORD"), Qt::CaseInsensitive) == 0)
+    if (problem::isLookAlikeCode(q.value(0).toString()))
         return q.value(2).toString().isEmpty() ? QStringLiteral("Look-alike of another person")
                                                : QStringLiteral("Look-alike of another person: ") + q.value(2).toString();
-    if (q.value(0).toString().compare(QLatin1String("BASE_RECORD"), Qt::CaseInsensitive) == 0)
+    if (q.value(0).toString().compare(problem::kBaseRecord, Qt::CaseInsensitive) == 0)
         return QStringLiteral("Not a duplicate");
     return q.value(0).toString();
-}
-
-QString outcomeWords(const QString& outcome)
-{
-    if (outcome == QLatin1String("main"))
-        return QStringLiteral("main record");
-    if (outcome == QLatin1String("kept_apart"))
-        return QStringLiteral("kept apart");
-    if (outcome == QLatin1String("stranger_merge"))
-        return QStringLiteral("merged with a stranger");
-    return outcome;
-}
-
-QString attemptWords(const std::optional<int>& attempt)
-{
-    switch (attempt.value_or(0)) {
-    case 1: return QStringLiteral("found by its own names, mother's maiden name and birth date");
-    case 2: return QStringLiteral("found by the first name up to its first blank");
-    case 3: return QStringLiteral("found by the mother's maiden name of the group's other record");
-    case 4: return QStringLiteral("found by the birth date of the group's other record");
-    case 5: return QStringLiteral("found by the mother's first name instead of her maiden name");
-    case 6: return QStringLiteral("found by the names without apostrophes");
-    default: return QStringLiteral("not found by any of the six looks");
-    }
-}
-
-namespace {
-// Where a lost person probably went: the client that holds a look-alike, a
-// test person of another group with the same last name and the same birth
-// date, first name or mother. A registry that merges look-alikes merges
-// there. Empty when no look-alike was found.
-QString likelyAbsorber(const RecordOutcome& r)
-{
-    QSqlQuery q = run(QStringLiteral("SELECT o.ID, o.ClientID FROM DupTestData d JOIN DupTestData l ON l.ID <> d.ID AND "
-                                     "l.LastName = d.LastName AND (l.DOB = d.DOB OR l.FirstName = d.FirstName OR "
-                                     "l.MomMaiden = d.MomMaiden) JOIN tblRecordOutcomes o ON o.ID = l.ID AND o.GroupNo <> ? "
-                                     "AND o.ClientID IS NOT NULL WHERE d.ID = ? ORDER BY (l.DOB = d.DOB) DESC, o.ID LIMIT 1"),
-                      {r.group, r.id});
-    return q.next() ? QStringLiteral(" Its look-alike, test record %1, is client %2: the likely place it went.")
-                          .arg(q.value(0).toString(), q.value(1).toString())
-                    : QString();
-}
-} // namespace
-
-QString verdict(const RecordOutcome& r)
-{
-    const QString client = r.client ? QString::number(*r.client) : QString();
-    QSqlQuery main = run(QStringLiteral("SELECT ClientID, Place FROM tblRecordOutcomes WHERE GroupNo = ? AND ClientID IS NOT NULL "
-                                        "ORDER BY Place LIMIT 1"),
-                         {r.group});
-    const bool anyFound = main.next();
-    const QString mainClient = anyFound ? main.value(0).toString() : QString();
-    const bool isMain = anyFound && main.value(1).toInt() == r.place;
-    if (r.outcome == QLatin1String("main"))
-        return QStringLiteral("The group's main record, kept as client %1.").arg(client);
-    if (r.outcome == QLatin1String("caught"))
-        return isMain ? QStringLiteral("Under the group's client, %1; the group's main record is not in the registry's export "
-                                       "under its own names: merged.")
-                            .arg(client)
-                      : QStringLiteral("Merged into the group's main client, %1.").arg(client);
-    if (r.outcome == QLatin1String("flagged"))
-        return (r.flag == QLatin1String("Y")
-                    ? QStringLiteral("Kept as a separate client, %1, with a potential-duplicate flag; the group's main client is %2.")
-                    : QStringLiteral("Kept as a separate client, %1, without a flag of its own, but another client of its group "
-                                     "is flagged as a potential duplicate; the group's main client is %2."))
-            .arg(client, mainClient);
-    if (r.outcome == QLatin1String("missed"))
-        return QStringLiteral("Kept as a separate client, %1, without a potential-duplicate flag; the group's main client is %2.")
-            .arg(client, mainClient);
-    if (r.outcome == QLatin1String("lost"))
-        return QStringLiteral("Not in the registry's export, nor any other record of its group: the person was lost.")
-            + likelyAbsorber(r);
-    if (r.outcome == QLatin1String("absent")) {
-        // A merge keeps the main record's names but the merged record's dose.
-        QSqlQuery dose = run(QStringLiteral("SELECT 1 FROM IIS_LOADED_CHILD_ALL l JOIN DupTestVaccination v ON v.ID = ? "
-                                            "WHERE CAST(l.ClientID AS INTEGER) = ? AND CAST(l.VacCode AS INTEGER) = "
-                                            "CAST(v.VacCode AS INTEGER) AND l.VacDate = v.VacDate LIMIT 1"),
-                             {r.id, mainClient.toLongLong()});
-        return dose.next() ? QStringLiteral("Not in the registry's export under its own names, but its vaccination is under the "
-                                            "group's main client, %1: merged.")
-                                 .arg(mainClient)
-                           : QStringLiteral("Not in the registry's export, but its group is, as client %1.").arg(mainClient);
-    }
-    if (r.outcome == QLatin1String("kept_apart"))
-        return QStringLiteral("Kept as a client of its own, %1, apart from every other test person.").arg(client);
-    if (r.outcome == QLatin1String("stranger_merge") && !r.client)
-        return QStringLiteral("Merged with a different person, but the evaluation does not record the client.");
-    if (r.outcome == QLatin1String("stranger_merge")) {
-        QStringList others;
-        QSqlQuery q = run(QStringLiteral("SELECT ID, GroupNo FROM tblRecordOutcomes WHERE ClientID = ? AND GroupNo <> ? ORDER BY ID"),
-                          {*r.client, r.group});
-        while (q.next())
-            others << QStringLiteral("%1 (group %2)").arg(q.value(0).toString(), q.value(1).toString());
-        return QStringLiteral("Merged with a different person: client %1 also holds test record %2.").arg(client, others.join(QStringLiteral(", ")));
-    }
-    return QString();
 }
 
 } // namespace explain
 
 namespace {
-enum Column { Verdict, Heading, RowName, FirstCompared, Vaccination = FirstCompared + kFieldCount, Client, Flag, Found, Outcome, Differs, ColumnCount };
+constexpr int kFieldCount = 10;
+enum Column { Verdict, Heading, RowName, FirstCompared, Vaccination = FirstCompared + kFieldCount, Client, Flag, Found,
+              OutcomeWords, Differs, ColumnCount };
 } // namespace
 
 const QStringList& ExplanationModel::fields()
@@ -252,7 +64,7 @@ ExplanationModel::ExplanationModel(qint64 id, QObject* parent) : QAbstractTableM
                                 .arg(m_record.id)
                                 .arg(m_record.place)
                                 .arg(m_record.group)
-                                .arg(explain::problemWords(m_record.id), explain::outcomeWords(m_record.outcome));
+                                .arg(explain::problemWords(m_record.id), outcomeWords(m_record.outcome));
 
     // The main record's values, which every other row is compared with.
     QStringList mainValues;
@@ -273,7 +85,7 @@ ExplanationModel::ExplanationModel(qint64 id, QObject* parent) : QAbstractTableM
         QStringList differing;
         for (int f = 0; f < kFieldCount; ++f) {
             row.cells << values[f].toString();
-            if (f < mainValues.size() && !sameValue(values[f], mainValues[f])) {
+            if (f < mainValues.size() && !explain::sameValue(values[f], mainValues[f])) {
                 row.differing.insert(FirstCompared + f);
                 differing << explain::comparedFields()[size_t(f)].second;
             }
@@ -301,8 +113,8 @@ ExplanationModel::ExplanationModel(qint64 id, QObject* parent) : QAbstractTableM
         else if (member.place == 1)
             name += QStringLiteral(" (main)");
         addRow(true, name, values, QStringLiteral("%1 %2").arg(d.value(10).toString(), d.value(11).toString()).trimmed(),
-               member.client ? QString::number(*member.client) : QString(), member.flag, explain::attemptWords(member.attempt),
-               explain::outcomeWords(member.outcome));
+               member.client ? QString::number(*member.client) : QString(), member.flag, attemptWords(member.attempt),
+               outcomeWords(member.outcome));
         if (!member.client || shownClients.contains(*member.client))
             continue;
         shownClients.insert(*member.client);

@@ -1,5 +1,6 @@
 #include "ReportCatalogue.h"
 
+#include "analysis/ProblemCode.h"
 #include "summaries/Summaries.h"
 
 #include <iterator>
@@ -42,7 +43,11 @@ std::vector<ReportDef> summaryReports()
          .query = QStringLiteral("SELECT * from tblOverallResults order by ResultCode"),
          .rules = {{QStringLiteral("ResultDesc"), QString(), 0.8, false}, {QStringLiteral("ResultValue"), QString(), 0.16, true}},
          .page = designs::rptOverall(),
-         .fileName = QStringLiteral("rptOverall")},
+         .fileName = QStringLiteral("rptOverall"),
+         .scores = {{.field = QStringLiteral("ResultValue"),
+                     .keyField = QStringLiteral("ResultCode"),
+                     .figures = {{QStringLiteral("14"), QStringLiteral("sensitivity")},
+                                 {QStringLiteral("15"), QStringLiteral("specificity")}}}}},
         {.index = 1,
          .item = QStringLiteral("Results for Duplicate Records"),
          .title = QStringLiteral("Results for Duplicate Records"),
@@ -56,7 +61,11 @@ std::vector<ReportDef> summaryReports()
                    {QStringLiteral("TotalMissed"), QStringLiteral("Missed"), 0.11, true},
                    {QStringLiteral("Sensitivity"), QStringLiteral("Score"), 0.12, true}},
          .page = designs::rptProbTypeSummary(),
-         .fileName = QStringLiteral("rptProbTypeSummary")},
+         .fileName = QStringLiteral("rptProbTypeSummary"),
+         .drillDown = DrillDown::ProblemType,
+         .scores = {{.field = QStringLiteral("Sensitivity"),
+                     .judged = QStringLiteral("ProblemCount"),
+                     .failed = QStringLiteral("TotalMissed")}}},
         {.index = 2,
          .item = QStringLiteral("Results for Non-duplicate  Records"),
          .title = QStringLiteral("Results for Non-Duplicate Records"),
@@ -69,7 +78,11 @@ std::vector<ReportDef> summaryReports()
                    {QStringLiteral("TotalDupMistake"), QStringLiteral("Mistaken as Duplicate"), 0.14, true},
                    {QStringLiteral("Specificity"), QStringLiteral("Score"), 0.12, true}},
          .page = designs::rptDupLikeSummary(),
-         .fileName = QStringLiteral("rptDupLikeSummary")},
+         .fileName = QStringLiteral("rptDupLikeSummary"),
+         .drillDown = DrillDown::LookAlikeKind,
+         .scores = {{.field = QStringLiteral("Specificity"),
+                     .judged = QStringLiteral("ProblemCount"),
+                     .failed = QStringLiteral("TotalDupMistake")}}},
         {.index = 3,
          .item = QStringLiteral("Scores by Problem Type"),
          .title = QStringLiteral("Scores by Problem Type"),
@@ -80,7 +93,16 @@ std::vector<ReportDef> summaryReports()
                    {QStringLiteral("Sensitivity"), QStringLiteral("Sensitivity Score"), 0.25, true},
                    {QStringLiteral("Specificity"), QStringLiteral("Specificity Score"), 0.25, true}},
          .page = designs::rptScoresByType(),
-         .fileName = QStringLiteral("rptScoresByType")},
+         .fileName = QStringLiteral("rptScoresByType"),
+         .drillDown = DrillDown::TypeScores,
+         .scores = {{.field = QStringLiteral("Sensitivity"),
+                     .keyField = QStringLiteral("ProblemCode"),
+                     .figures = {{QStringLiteral("TOTAL"), QStringLiteral("sensitivity")}},
+                     .figurePrefix = QStringLiteral("sensitivity:")},
+                    {.field = QStringLiteral("Specificity"),
+                     .keyField = QStringLiteral("ProblemCode"),
+                     .figures = {{QStringLiteral("TOTAL"), QStringLiteral("specificity")}},
+                     .figurePrefix = QStringLiteral("lookAlikesKept:")}}},
     };
 }
 
@@ -104,7 +126,8 @@ std::vector<ReportDef> listReports()
              "DupTestData.ProblemCode"),
          .rules = listRules(true, QStringLiteral("notes")),
          .page = designs::rptDupsMissed(),
-         .fileName = QStringLiteral("rptDupsMissed")},
+         .fileName = QStringLiteral("rptDupsMissed"),
+         .drillDown = DrillDown::Record},
         {.index = 5,
          .item = QStringLiteral("Non-duplicate Records Lost"),
          .title = QStringLiteral("List of Non-Duplicate Records Lost"),
@@ -117,7 +140,8 @@ std::vector<ReportDef> listReports()
              "DupTestData ON IIS_MISSING_RECORDS.ID = DupTestData.ID ORDER BY DupTestData.ProblemCode"),
          .rules = listRules(false, QStringLiteral("Notes")),
          .page = designs::rptNonDupsLost(),
-         .fileName = QStringLiteral("rptNonDupsLost")},
+         .fileName = QStringLiteral("rptNonDupsLost"),
+         .drillDown = DrillDown::Record},
         {.index = 6,
          .item = QStringLiteral("List of All Non-duplicate in Test Data"),
          .title = QStringLiteral("List of All Non-duplicate Records in Test Data"),
@@ -126,11 +150,12 @@ std::vector<ReportDef> listReports()
          .query = QStringLiteral(
              "SELECT DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, DupTestData.Suffix, "
              "DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, DupTestData.MomFirst, "
-             "DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From DupTestData WHERE "
-             "(ProblemCode='BASE_RECORD' or ProblemCode='DL_BASE_RECORD')"),
+             "DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From DupTestData WHERE ")
+             + problem::isNotDuplicate(),
          .rules = listRules(false, QStringLiteral("notes")),
          .page = designs::rptAllNonDupList(),
-         .fileName = QStringLiteral("rptAllNonDupList")},
+         .fileName = QStringLiteral("rptAllNonDupList"),
+         .drillDown = DrillDown::Record},
         {.index = 7,
          .item = QStringLiteral("List of All Duplicates in Test Data"),
          .title = QStringLiteral("List of All Duplicate Records in Test Data"),
@@ -140,12 +165,13 @@ std::vector<ReportDef> listReports()
              "SELECT tblProbDescMap.ProbDesc,DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, "
              "DupTestData.Suffix, DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, "
              "DupTestData.MomFirst, DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From "
-             "tblProbDescMap, DupTestData WHERE (ProblemCode<>'BASE_RECORD' AND "
-             "ProblemCode<>'DL_BASE_RECORD')AND tblProbDescMap.ProbCode=DupTestData.ProblemCode ORDER BY "
-             "DupTestData.ProblemCode"),
+             "tblProbDescMap, DupTestData WHERE ")
+             + problem::isDuplicate() + QStringLiteral(" AND tblProbDescMap.ProbCode=DupTestData.ProblemCode ORDER BY "
+                                                       "DupTestData.ProblemCode"),
          .rules = listRules(true, QStringLiteral("notes")),
          .page = designs::rptAllDupsList(),
-         .fileName = QStringLiteral("rptAllDupsList")},
+         .fileName = QStringLiteral("rptAllDupsList"),
+         .drillDown = DrillDown::Record},
     };
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "PageDesign.h"
+#include "analysis/RecordOutcome.h"
 
 #include <QString>
 #include <vector>
@@ -14,6 +15,17 @@ struct ColumnRule {
     bool centred;
 };
 
+// A score column of a report, and where the counts behind each row's score
+// come from: the row's own columns, or one of the evaluation's figures picked
+// by the row's key column.
+struct ScoreField {
+    QString field{};        // the column that shows the score
+    QString judged{}, failed{}; // the row's columns of the records judged and of those that failed; empty for a figure
+    QString keyField{};     // the column whose value names the row's figure
+    std::vector<std::pair<QString, QString>> figures{}; // key value, figure name
+    QString figurePrefix{}; // the figure of any other key value: this followed by the value; none when empty
+};
+
 // One of the eight reports, everything that the grid, the printed page and
 // the batch output take from it.
 struct ReportDef {
@@ -26,6 +38,8 @@ struct ReportDef {
     std::vector<ColumnRule> rules;
     PageDesign page;
     QString fileName;       // of its PDF, csv and json files, without the extension
+    DrillDown drillDown = DrillDown::None; // what opening one of its rows shows
+    std::vector<ScoreField> scores{};      // the columns whose 95 % intervals the csv and json add
 
     // Runs the refill where there is one. False after the refill's own
     // message; DbError for what the refill passes up.

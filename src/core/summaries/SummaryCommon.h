@@ -1,4 +1,5 @@
 #pragma once
+#include "analysis/ProblemCode.h"
 #include "database/Db.h"
 #include "platform/Platform.h"
 
@@ -7,13 +8,14 @@
 namespace marrowick::summary {
 
 // The shared counting statements.
-inline const QString kTotalDup = QStringLiteral(
-    "SELECT count(*) AS TotalDup From DupTestData WHERE ((ProblemCode<>'BASE_RECORD') and (ProblemCode<>'DL_BASE_RECORD'))");
-inline const QString kTotalNonDup = QStringLiteral(
-    "SELECT count(*) AS Total From DupTestData WHERE ((ProblemCode='BASE_RECORD') or (ProblemCode='DL_BASE_RECORD'))");
-inline const QString kDupTypes = QStringLiteral(
-    "SELECT ProblemCode, count(*) AS Total From DupTestData WHERE ((ProblemCode<>'BASE_RECORD') and "
-    "(ProblemCode<>'DL_BASE_RECORD')) GROUP BY ProblemCode");
+inline const QString kTotalDup =
+    QStringLiteral("SELECT count(*) AS TotalDup From DupTestData WHERE ") + problem::isDuplicate();
+inline const QString kTotalNonDup =
+    QStringLiteral("SELECT count(*) AS Total From DupTestData WHERE ") + problem::isNotDuplicate();
+inline const QString kDupTypes = QStringLiteral("SELECT ProblemCode, count(*) AS Total From DupTestData WHERE ")
+    + problem::isDuplicate() + QStringLiteral(" GROUP BY ProblemCode");
+inline const QString kLookAlikeKinds = QStringLiteral("SELECT SecondProblem, count(*) AS Total From DupTestData WHERE ")
+    + problem::isLookAlike() + QStringLiteral(" GROUP BY SecondProblem;");
 inline const QString kProbDesc = QStringLiteral("SELECT ProbDesc, ProbOrder From tblProbDescMap where ProbCode = ?;");
 inline const QString kUndetected =
     QStringLiteral("SELECT Count(*) AS DupTotal From IIS_DUPLICATES WHERE (QM <> 'Y' AND OTHERQM <>'Y');");

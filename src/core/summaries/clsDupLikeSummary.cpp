@@ -1,5 +1,6 @@
 #include "PercentText.h"
 #include "SummaryCommon.h"
+#include "SummaryCounts.h"
 #include "Summaries.h"
 
 namespace marrowick {
@@ -15,8 +16,7 @@ bool clsDupLikeSummary::RefillDupLikeSummary()
     qint16 countSum = 0, uniqueSum = 0, mistakeSum = 0;
     QList<QPair<qint64, QString>> rows;
     {
-        QSqlQuery g = firstRow(QStringLiteral(
-            "SELECT SecondProblem, count(*) AS Total From DupTestData WHERE (ProblemCode='DL_BASE_RECORD') GROUP BY SecondProblem;"));
+        QSqlQuery g = firstRow(kLookAlikeKinds);
         do {
             const QString code = g.value(QStringLiteral("SecondProblem")).toString();
             const qint64 total = g.value(QStringLiteral("Total")).toLongLong();
@@ -37,11 +37,7 @@ bool clsDupLikeSummary::RefillDupLikeSummary()
                                      QStringLiteral("Total"), {code})
                                   .toLongLong();
         run(QStringLiteral("UPDATE tblDupLikeSummary SET TotalUnique=? WHERE rowid=?"), {unique, rowid});
-        const qint64 mistaken =
-            scalar(QStringLiteral("SELECT count(*) AS MissTotal FROM IIS_MISSING_RECORDS  INNER JOIN DupTestData ON "
-                                  "IIS_MISSING_RECORDS.ID = DupTestData.ID WHERE (SecondProblem=?);"),
-                   QStringLiteral("MissTotal"), {code})
-                .toLongLong();
+        const qint64 mistaken = lostOfKind(code);
         const qint64 count =
             scalar(QStringLiteral("SELECT ProblemCount FROM tblDupLikeSummary WHERE rowid=?"), QStringLiteral("ProblemCount"), {rowid})
                 .toLongLong();
@@ -59,7 +55,7 @@ bool clsDupLikeSummary::RefillDupLikeSummary()
                                                     {"ProblemDesc", QStringLiteral("TOTAL for duplicate look alikes")},
                                                     {"ProbOrder", 99}});
 
-    const qint16 T = count16(kTotalNonDup, QStringLiteral("Total"));
+    const qint16 T = checked16(nonDuplicatesInDeck());
     QSqlQuery insert = run(QStringLiteral("INSERT INTO tblDupLikeSummary (ProblemCode, ProblemCount) VALUES ('TOTAL', ?)"), {T});
     const qint64 totalRow = insert.lastInsertId().toLongLong();
     const qint64 lost = scalar(QStringLiteral("SELECT count(*) AS Total From IIS_MISSING_RECORDS"), QStringLiteral("Total")).toLongLong();

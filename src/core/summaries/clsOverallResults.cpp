@@ -1,5 +1,6 @@
 #include "PercentText.h"
 #include "SummaryCommon.h"
+#include "SummaryCounts.h"
 #include "Summaries.h"
 #include "analysis/clsAnalyzeResults.h"
 
@@ -53,9 +54,9 @@ bool clsOverallResults::RefillOverallResults()
 
         row(0, QStringLiteral("Actual Total Records in Test Data"),
             QString::number(scalar(QStringLiteral("SELECT count(*) AS Total From DupTestData"), QStringLiteral("Total")).toLongLong()));
-        const qint16 D = count16(kTotalDup, QStringLiteral("TotalDup"));
+        const qint16 D = checked16(duplicatesInDeck());
         row(1, QStringLiteral("     Total Duplicates in Test Data"), QString::number(D));
-        const qint16 N = count16(kTotalNonDup, QStringLiteral("Total"));
+        const qint16 N = checked16(nonDuplicatesInDeck());
         row(2, QStringLiteral("     Total Non-duplicates in Test Data"), QString::number(N));
         row(3, notSet, notSet);
         row(4, QStringLiteral("TEST RESULTS:"), notSet);
@@ -63,7 +64,7 @@ bool clsOverallResults::RefillOverallResults()
         for (QSqlQuery q4 = run(QStringLiteral("SELECT Count(*) AS Total From IIS_LOADED_CHILD_ALL GROUP BY ClientID;")); q4.next();)
             ++clients;
         row(5, QStringLiteral("Total New Clients Added to Registry (Unique IDs)"), QString::number(clients));
-        const qint16 U = count16(kUndetected, QStringLiteral("DupTotal"));
+        const qint16 U = checked16(undetectedDuplicates());
         row(6, QStringLiteral("Undetected duplicates added as new records"), QString::number(U));
         const qint16 C = checked16(qint64(D) - U);
         row(7, QStringLiteral("Duplicate records merged, rejected, or flagged as duplicates"), QString::number(C));
@@ -71,7 +72,7 @@ bool clsOverallResults::RefillOverallResults()
         row(8, QStringLiteral("     Records handled as certain duplicates (merged with match or rejected)"), QString::number(C - flagged));
         const qint16 F = checked16(flagged);
         row(9, QStringLiteral("     Records handled as potential duplicates (flagged)"), QString::number(F));
-        const qint16 M = count16(kMissingGroups, QStringLiteral("MisTotal"));
+        const qint16 M = checked16(missingGroups());
         row(10, QStringLiteral("Missing records (mistaken for duplicates or rejected)"), QString::number(M));
         const qint16 kept = checked16(qint64(N) - M);
         row(11, QStringLiteral("Records correctly identified as non-duplicates"), QString::number(kept));

@@ -1,5 +1,6 @@
 #include "PercentText.h"
 #include "SummaryCommon.h"
+#include "SummaryCounts.h"
 #include "Summaries.h"
 
 #include <QSqlRecord>
@@ -43,9 +44,9 @@ bool clsProblemTypeSummary::RefillProblemTypeSummary()
                 run(QStringLiteral("UPDATE tblDupProblemTypeSummary SET ProblemDesc=?, ProbOrder=? WHERE rowid=?"),
                     {l.value(QStringLiteral("ProbDesc")), l.value(QStringLiteral("ProbOrder")), row.rowid});
             }
-            const qint64 caught = scalar(kNotInDuplicates, QStringLiteral("Total"), {row.code}).toLongLong();
+            const qint64 caught = unlistedOfType(row.code);
             run(QStringLiteral("UPDATE tblDupProblemTypeSummary SET TotalCaught=? WHERE rowid=?"), {caught, row.rowid});
-            const qint64 flagged = scalar(kFlaggedOfType, QStringLiteral("Total"), {row.code}).toLongLong();
+            const qint64 flagged = flaggedOfType(row.code);
             // The row's values as stored, read back.
             const qint64 count =
                 scalar(QStringLiteral("SELECT ProblemCount FROM tblDupProblemTypeSummary WHERE rowid=?"), QStringLiteral("ProblemCount"),

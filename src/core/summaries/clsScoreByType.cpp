@@ -1,5 +1,6 @@
 #include "PercentText.h"
 #include "SummaryCommon.h"
+#include "SummaryCounts.h"
 #include "Summaries.h"
 
 namespace marrowick {
@@ -21,12 +22,6 @@ bool clsScoreByType::RefillScoresByType()
             rows.append({insert.lastInsertId().toLongLong(), g.value(QStringLiteral("ProblemCode")).toString()});
         }
     }
-    const QString lookAlikesOfType = QStringLiteral(
-        "SELECT count(*) AS Total From DupTestData WHERE (ProblemCode='DL_BASE_RECORD' AND ComboCode in "
-        "(Select ComboCode from tblComboMap WHERE ProbCode =?));");
-    const QString lostOfType = QStringLiteral(
-        "SELECT count(*) AS MissTotal FROM IIS_MISSING_RECORDS  INNER JOIN DupTestData ON IIS_MISSING_RECORDS.ID = "
-        "DupTestData.ID WHERE ComboCode in (Select ComboCode from tblComboMap WHERE ProbCode =?);");
     for (const auto& [rowid, code] : rows) {
         {
             QSqlQuery l = firstRow(kProbDesc, {code});
@@ -34,10 +29,10 @@ bool clsScoreByType::RefillScoresByType()
                 {l.value(QStringLiteral("ProbDesc")), l.value(QStringLiteral("ProbOrder")), rowid});
         }
         run(QStringLiteral("UPDATE tblScoresByType SET NonDupProblemCount=? WHERE rowid=?"),
-            {scalar(lookAlikesOfType, QStringLiteral("Total"), {code}), rowid});
-        const qint16 caught = count16(kNotInDuplicates, QStringLiteral("Total"), {code});
-        const qint16 flagged = count16(kFlaggedOfType, QStringLiteral("Total"), {code});
-        const qint16 lostLookAlikes = count16(lostOfType, QStringLiteral("MissTotal"), {code});
+            {lookAlikesOfType(code), rowid});
+        const qint16 caught = checked16(unlistedOfType(code));
+        const qint16 flagged = checked16(flaggedOfType(code));
+        const qint16 lostLookAlikes = checked16(lostLookAlikesOfType(code));
         // The counts of the row as stored, read back.
         QSqlQuery stored = firstRow(QStringLiteral("SELECT DupProblemCount, NonDupProblemCount FROM tblScoresByType WHERE rowid=?"), {rowid});
         const qint16 dupCount = checked16(stored.value(0).toLongLong());
@@ -49,10 +44,10 @@ bool clsScoreByType::RefillScoresByType()
             : PercentText(checked16(qint64(nonDupCount) - lostLookAlikes), nonDupCount);
         run(QStringLiteral("UPDATE tblScoresByType SET Sensitivity=?, Specificity=? WHERE rowid=?"), {sensitivity, specificity, rowid});
     }
-    const qint16 totalDup = count16(kTotalDup, QStringLiteral("TotalDup"));
-    const qint16 totalNonDup = count16(kTotalNonDup, QStringLiteral("Total"));
-    const qint16 undetected = count16(kUndetected, QStringLiteral("DupTotal"));
-    const qint16 missingGroups = count16(kMissingGroups, QStringLiteral("MisTotal"));
+    const qint16 totalDup = checked16(duplicatesInDeck());
+    const qint16 totalNonDup = checked16(nonDuplicatesInDeck());
+    const qint16 undetected = checked16(undetectedDuplicates());
+    const qint16 missing = checked16(missingGroups());
     appendRow(QStringLiteral("tblScoresByType"),
               {{"ProblemCode", QStringLiteral("TOTAL")},
                {"ProbOrder", 99},
@@ -60,7 +55,7 @@ bool clsScoreByType::RefillScoresByType()
                {"DupProblemCount", totalDup},
                {"NonDupProblemCount", totalNonDup},
                {"Sensitivity", PercentText(checked16(qint64(totalDup) - undetected), totalDup)},
-               {"Specificity", PercentText(checked16(qint64(totalNonDup) - missingGroups), totalNonDup)}});
+               {"Specificity", PercentText(checked16(qint64(totalNonDup) - missing), totalNonDup)}});
     return true;
 }
 

@@ -99,18 +99,27 @@ QStringList changeTexts(const FigureChange& c)
 QString changeWord(const QString& before, const QString& after)
 {
     // A group's main record, found ("main"), fares as well as a duplicate caught.
-    static const QHash<QString, int> rank{
-        {QStringLiteral("main"), 3},    {QStringLiteral("caught"), 3},         {QStringLiteral("absent"), 3},
-        {QStringLiteral("kept_apart"), 3}, {QStringLiteral("flagged"), 2},     {QStringLiteral("missed"), 1},
-        {QStringLiteral("stranger_merge"), 0}, {QStringLiteral("lost"), 0}};
-    if (!rank.contains(before) || !rank.contains(after) || rank[before] == rank[after])
+    auto rank = [](const QString& code) -> std::optional<int> {
+        const std::optional<Outcome> outcome = parseOutcome(code);
+        if (!outcome)
+            return std::nullopt;
+        switch (*outcome) {
+        case Outcome::Main: case Outcome::Caught: case Outcome::Absent: case Outcome::KeptApart: return 3;
+        case Outcome::Flagged: return 2;
+        case Outcome::Missed: return 1;
+        case Outcome::StrangerMerge: case Outcome::Lost: return 0;
+        }
+        return std::nullopt;
+    };
+    const std::optional<int> was = rank(before), is = rank(after);
+    if (!was || !is || *was == *is)
         return QStringLiteral("neutral");
-    return rank[after] > rank[before] ? QStringLiteral("better") : QStringLiteral("worse");
+    return *is > *was ? QStringLiteral("better") : QStringLiteral("worse");
 }
 
 QString outcomeText(const QString& outcome)
 {
-    return outcome.isEmpty() ? QStringLiteral("(not in run)") : explain::outcomeWords(outcome);
+    return outcome.isEmpty() ? QStringLiteral("(not in run)") : outcomeWords(outcome);
 }
 
 // Printing: the window's font at a size, without ligatures, so that the PDF's

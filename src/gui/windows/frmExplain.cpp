@@ -209,9 +209,10 @@ void frmOutcomeList::fill()
     m_model->setHorizontalHeaderLabels({QStringLiteral("Record"), QStringLiteral("Group"), QStringLiteral("Problem"),
                                         QStringLiteral("Outcome"), QStringLiteral("Attempt"), QStringLiteral("Client"),
                                         QStringLiteral("Flag"), QStringLiteral("Differs")});
-    for (const RecordOutcome& r : explain::outcomesOfProblem(m_report, m_problemCode)) {
+    for (const RecordOutcome& r : explain::outcomesOfProblem(reportAt(m_report)->drillDown, m_problemCode)) {
         QList<QStandardItem*> row;
-        for (const QString& text : {QString::number(r.id), QString::number(r.group), explain::problemWords(r.id), explain::outcomeWords(r.outcome),
+        for (const QString& text : {QString::number(r.id), QString::number(r.group), explain::problemWords(r.id),
+                                    outcomeWords(r.outcome),
                                     r.attempt ? QString::number(*r.attempt) : QString(), r.client ? QString::number(*r.client) : QString(),
                                     r.flag, r.differs.join(QStringLiteral(", "))})
             row << new QStandardItem(text);

@@ -60,12 +60,12 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     // Double-click or Enter: a listed record opens its explanation; a problem
     // type lists its records.
     connect(DataGrid1, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        const QString field = m_report.index >= 4 ? QStringLiteral("ID") : QStringLiteral("ProblemCode");
-        const int column = m_model->record().indexOf(field);
-        if (m_report.index < 1 || column < 0)
+        const bool record = m_report.drillDown == DrillDown::Record;
+        const int column = m_model->record().indexOf(record ? QStringLiteral("ID") : QStringLiteral("ProblemCode"));
+        if (m_report.drillDown == DrillDown::None || column < 0)
             return;
         const QVariant value = m_model->index(index.row(), column).data();
-        if (m_report.index >= 4)
+        if (record)
             frmExplain::open(value.toLongLong(), this);
         else
             frmOutcomeList::open(m_report.index, value.toString(),

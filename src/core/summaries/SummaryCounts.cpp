@@ -1,0 +1,55 @@
+#include "SummaryCounts.h"
+
+#include "SummaryCommon.h"
+
+namespace marrowick::summary {
+
+namespace {
+qint64 count(const QString& sql, const char* alias, const QVariantList& binds = {})
+{
+    return scalar(sql, QLatin1String(alias), binds).toLongLong();
+}
+
+std::vector<CodeCount> codeCounts(const QString& sql, const char* codeField)
+{
+    std::vector<CodeCount> counts;
+    for (QSqlQuery q = run(sql); q.next();)
+        counts.push_back({q.value(QLatin1String(codeField)).toString(), q.value(QStringLiteral("Total")).toLongLong()});
+    return counts;
+}
+} // namespace
+
+qint64 duplicatesInDeck() { return count(kTotalDup, "TotalDup"); }
+qint64 nonDuplicatesInDeck() { return count(kTotalNonDup, "Total"); }
+qint64 undetectedDuplicates() { return count(kUndetected, "DupTotal"); }
+qint64 missingGroups() { return count(kMissingGroups, "MisTotal"); }
+
+std::vector<CodeCount> duplicateTypes() { return codeCounts(kDupTypes, "ProblemCode"); }
+std::vector<CodeCount> lookAlikeKinds() { return codeCounts(kLookAlikeKinds, "SecondProblem"); }
+
+qint64 unlistedOfType(const QString& code) { return count(kNotInDuplicates, "Total", {code}); }
+qint64 flaggedOfType(const QString& code) { return count(kFlaggedOfType, "Total", {code}); }
+
+qint64 lostOfKind(const QString& secondProblem)
+{
+    return count(QStringLiteral("SELECT count(*) AS MissTotal FROM IIS_MISSING_RECORDS  INNER JOIN DupTestData ON "
+                                "IIS_MISSING_RECORDS.ID = DupTestData.ID WHERE (SecondProblem=?);"),
+                 "MissTotal", {secondProblem});
+}
+
+qint64 lookAlikesOfType(const QString& code)
+{
+    return count(QStringLiteral("SELECT count(*) AS Total From DupTestData WHERE ") + problem::isLookAlike()
+                     + QStringLiteral(" AND ComboCode in (Select ComboCode from tblComboMap WHERE ProbCode =?);"),
+                 "Total", {code});
+}
+
+qint64 lostLookAlikesOfType(const QString& code)
+{
+    return count(QStringLiteral("SELECT count(*) AS MissTotal FROM IIS_MISSING_RECORDS  INNER JOIN DupTestData ON "
+                                "IIS_MISSING_RECORDS.ID = DupTestData.ID WHERE ComboCode in (Select ComboCode from "
+                                "tblComboMap WHERE ProbCode =?);"),
+                 "MissTotal", {code});
+}
+
+} // namespace marrowick::summary
