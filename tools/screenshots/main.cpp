@@ -1,6 +1,7 @@
 // Walks the wizard on a sample results file and saves every page as a PNG,
 // for the README and for looking at the windows as a user sees them.
 #include "database/EvalDatabase.h"
+#include "platform/NullPlatform.h"
 #include "windows/frmAnalysisReports.h"
 #include "reports/ReportCatalogue.h"
 #include "windows/ReportPreview.h"
@@ -23,7 +24,7 @@ using namespace marrowick;
 
 namespace {
 // Answers every box with its first button, so the walk never waits.
-class Answering final : public Platform {
+class Answering final : public NullPlatform {
 public:
     MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon, MsgButtons buttons,
                      std::optional<MsgResult>) override
@@ -36,7 +37,6 @@ public:
     void SetProgressBar(int a) override { gui.SetProgressBar(a); }
     void IncrementProgressBar(double d) override { gui.IncrementProgressBar(d); }
     void SetBusyPointer(bool b) override { gui.SetBusyPointer(b); }
-    void EndProgram(int code) override { std::exit(code); }
     GuiPlatform gui;
 };
 
