@@ -29,30 +29,4 @@ protected:
     QVBoxLayout* body;
 };
 
-class frmMain : public WizardPage {
-    Q_OBJECT
-public:
-    frmMain();
-    QLabel* Label1;
-};
-
-class frmStep1 : public WizardPage {
-    Q_OBJECT
-public:
-    frmStep1();
-    // Writes the test deck as text, CSV or HL7, by the extension chosen.
-    QPushButton* btnSaveTestData;
-    // Where the last save went.
-    QLabel* lblSaved;
-
-private:
-    void SaveTestData();
-};
-
-class frmStep2 : public WizardPage {
-    Q_OBJECT
-public:
-    frmStep2();
-};
-
 } // namespace marrowick
