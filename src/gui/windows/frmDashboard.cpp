@@ -1,6 +1,6 @@
 #include "frmDashboard.h"
 
-#include "DataWindow.h"
+#include "RowFilter.h"
 #include "reports/Explanation.h"
 #include "reports/PdfExport.h"
 #include "ReportPreview.h"
@@ -365,12 +365,9 @@ frmDashboard* frmDashboard::open(QWidget* near)
 }
 
 frmDashboard::frmDashboard()
-    : m_figureChanges(new QStandardItemModel(this)), m_records(new QStandardItemModel(this))
+    : DataWindow(QStringLiteral("frmDashboard")), m_figureChanges(new QStandardItemModel(this)),
+      m_records(new QStandardItemModel(this))
 {
-    setObjectName(QStringLiteral("frmDashboard"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlag(Qt::Window);
-
     lblScores = plainLabel(this, QStringLiteral("lblScores"));
     QFont larger = lblScores->font();
     larger.setPointSizeF(larger.pointSizeF() * 1.15);
@@ -401,9 +398,7 @@ frmDashboard::frmDashboard()
     tabs->addTab(scroller, QStringLiteral("C&harts"));
     tabs->addTab(comparisonTab(), QStringLiteral("Co&mparison"));
 
-    const OutputButtons buttons = outputButtons(this);
-    std::tie(btnPrint, btnExportPdf, lblSaved, btnClose) =
-        std::tuple(buttons.print, buttons.exportPdf, buttons.saved, buttons.close);
+    QHBoxLayout* buttons = outputRow();
 
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -412,7 +407,7 @@ frmDashboard::frmDashboard()
     top->addWidget(cboCompare, 0, Qt::AlignTop);
     layout->addLayout(top);
     layout->addWidget(tabs, 1);
-    layout->addLayout(buttons.row);
+    layout->addLayout(buttons);
 
     connect(cboCompare, &QComboBox::activated, this, [this](int index) {
         try {
@@ -427,8 +422,7 @@ frmDashboard::frmDashboard()
     });
     connect(btnPrint, &QPushButton::clicked, this, &frmDashboard::Print);
     connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
-    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
-    restorePlace(this, QStringLiteral("windows/frmDashboard"), QSize(1280, 860));
+    restorePlace(QSize(1280, 860));
 }
 
 // The charts: problem types down the left, the look-alikes and the trend on the right.
@@ -503,7 +497,6 @@ QWidget* frmDashboard::comparisonTab()
 
 frmDashboard::~frmDashboard()
 {
-    QSettings().setValue(QStringLiteral("windows/frmDashboard"), saveGeometry());
     // The preview paints from this window's figures: it goes with them.
     if (m_preview)
         m_preview->close();
@@ -517,12 +510,6 @@ void frmDashboard::refresh()
     } catch (...) {
         close();
     }
-}
-
-void frmDashboard::keyPressEvent(QKeyEvent* event)
-{
-    if (!closedByEscape(this, event))
-        QWidget::keyPressEvent(event);
 }
 
 void frmDashboard::load(qint64 run)
