@@ -5,14 +5,19 @@
 #include "PdfText.h"
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
+#include "reports/Explanation.h"
+#include "reports/ReportModel.h"
 #include "windows/ReportPreview.h"
 #include "windows/frmAnalysisReports.h"
+#include "windows/frmExplain.h"
+#include "windows/frmOutcomeList.h"
 #include "windows/frmRep1.h"
 #include "shell/Page.h"
 #include "shell/mdlGlobals.h"
 
 #include <QApplication>
 #include <QListWidget>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTableView>
 
@@ -31,6 +36,16 @@ inline frmRep1* view(int index)
     reports->lstReports->setCurrentRow(index);
     QTest::mouseClick(reports->btnView, Qt::LeftButton);
     return pages::loaded<frmRep1>();
+}
+
+// The rows a viewer shows, and the explanation a window shows.
+inline const ReportModel& shownRows(const frmRep1* viewer)
+{
+    return *static_cast<const ReportModel*>(viewer->DataGrid1->model());
+}
+inline const ExplanationModel& explained(const frmExplain* window)
+{
+    return *static_cast<const ExplanationModel*>(window->grdExplain->model());
 }
 
 // Row 0 of a grid, laid out, activated by double-click or by Enter.
@@ -83,6 +98,7 @@ public:
     {
         mdlGlobals::SetDatabasePath(db.path());
         mdlGlobals::OpenDatabase(); // as the program's start does
+        frmAnalysisReports::enroll();
     }
     ~PageSession()
     {

@@ -5,8 +5,12 @@
 #include "windows/frmAnalysisReports.h"
 #include "reports/ReportCatalogue.h"
 #include "windows/ReportPreview.h"
+#include "windows/frmDashboard.h"
+#include "windows/frmExplain.h"
+#include "windows/frmOutcomeList.h"
 #include "windows/frmRep1.h"
 #include "shell/GuiPlatform.h"
+#include "shell/frmMain.h"
 #include "shell/WizardPage.h"
 #include "shell/frmStep3.h"
 #include "shell/mdlGlobals.h"
@@ -18,6 +22,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QPrintPreviewWidget>
+#include <QTableView>
 #include <cstdio>
 
 using namespace marrowick;
@@ -45,6 +50,16 @@ void save(QWidget* window, const QDir& out, const QString& name)
     QApplication::processEvents();
     window->grab().save(out.filePath(name + QStringLiteral(".png")));
 }
+
+// The data window that a row of the viewer opened, saved and closed.
+template <class Window> void saveOpened(const QDir& out, const QString& name)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<Window*>(w); window && window->isVisible()) {
+            save(window, out, name);
+            window->close();
+        }
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -56,6 +71,7 @@ int main(int argc, char* argv[])
     }
     Answering host;
     installPlatform(&host);
+    frmAnalysisReports::enroll();
     mdlGlobals::SetDatabasePath(QString::fromLocal8Bit(argv[1]));
     const QDir out(QString::fromLocal8Bit(argv[3]));
     QDir().mkpath(out.path());
@@ -105,8 +121,15 @@ int main(int argc, char* argv[])
                 preview->close();
             }
         }
+        if (index == 1 || index == 4) {
+            emit viewer->DataGrid1->activated(viewer->DataGrid1->model()->index(0, 0));
+            saveOpened<frmOutcomeList>(out, QStringLiteral("8-records%1").arg(index));
+            saveOpened<frmExplain>(out, QStringLiteral("8-explanation%1").arg(index));
+        }
         viewer->btnBack->click();
         QApplication::processEvents();
     }
+    if (frmDashboard* dashboard = frmDashboard::open(reports))
+        save(dashboard, out, QStringLiteral("9-dashboard"));
     return 0;
 }
