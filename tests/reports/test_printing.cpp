@@ -167,7 +167,7 @@ private slots:
         };
 
         Shown shown = print(1);
-        QVERIFY(shown.second && shown.second->isVisible() && shown.second->pageCount() >= 1);
+        QVERIFY(shown.second && shown.second->isVisible() && shown.second->preview->pageCount() >= 1);
         QCOMPARE(shown.second->windowTitle(), reportAt(1)->caption);
         QVERIFY(!shown.first->isVisible() && !reports->isVisible() && !s->host.busy);
         closeAndBack(shown);
