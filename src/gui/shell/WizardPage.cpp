@@ -42,11 +42,11 @@ WizardPage::WizardPage(const QString& name, const QString& caption, const QStrin
     body = new QVBoxLayout;
     layout->addLayout(body);
 
-    Line1 = new QFrame(this);
-    Line1->setObjectName(QStringLiteral("Line1"));
-    Line1->setFrameShape(QFrame::HLine);
-    Line1->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(Line1);
+    auto* line = new QFrame(this);
+    line->setObjectName(QStringLiteral("Line1"));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(line);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

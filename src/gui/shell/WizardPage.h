@@ -4,7 +4,6 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QFrame;
 class QVBoxLayout;
 
 namespace marrowick {
@@ -18,7 +17,6 @@ public:
 
     QLabel* lblTitle;
     QPlainTextEdit* textBox;
-    QFrame* Line1;
     QPushButton* btnBack;
     QPushButton* btnNext;
     QPushButton* btnExit;
