@@ -118,8 +118,7 @@ private slots:
 
         auto* step3 = pages::show<frmStep3>();
         step3->txtFileName->setText(sample("perfect"));
-        QTest::mouseClick(step3->btnNext, Qt::LeftButton);
-        settle();
+        press(step3->btnNext);
         QVERIFY(pages::loaded<frmAnalysisReports>());
         QCOMPARE(explanation->windowTitle(), QStringLiteral("Explanation of record %1 \u2014 run 2, results-perfect.txt").arg(id));
         QCOMPARE(explained(explanation).record().id, id);

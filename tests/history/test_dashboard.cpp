@@ -115,8 +115,7 @@ private slots:
         settle();
         auto* page = pages::show<frmAnalysisReports>();
         QTest::mouseClick(page->cmdDashboard, Qt::LeftButton);
-        QTest::mouseClick(page->cmdDashboard, Qt::LeftButton);
-        settle();
+        press(page->cmdDashboard);
         QCOMPARE(shownWindows<frmDashboard>().size(), 1);
         QCOMPARE(shownWindows<frmDashboard>().front()->run(), 2);
         QVERIFY(!QApplication::activeModalWidget() && page->isVisible() && page->isEnabled());

@@ -117,8 +117,7 @@ private slots:
         }
         QVERIFY(lastShown[0] > lastShown[1]);
         QVERIFY(!viewer->lblEmpty->isVisible());
-        QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
-        settle();
+        press(viewer->btnBack);
         QCOMPARE(view(5)->size(), QSize(700, 420));
     }
 
@@ -145,8 +144,7 @@ private slots:
 private:
     ReportPreview* print(int index)
     {
-        QTest::mouseClick(view(index)->btnPrint, Qt::LeftButton);
-        settle();
+        press(view(index)->btnPrint);
         return ReportPreview::liveInstance(*reportAt(index));
     }
 

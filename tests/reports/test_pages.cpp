@@ -52,8 +52,7 @@ private slots:
         for (MsgResult answer : earlierData ? QList<MsgResult>{MsgResult::No, MsgResult::Yes} : QList<MsgResult>{MsgResult::Ok}) {
             if (earlierData)
                 s->host.expect(answer);
-            QTest::mouseClick(page->btnNext, Qt::LeftButton);
-            settle();
+            press(page->btnNext);
             QCOMPARE(s->host.shown.value(0).buttons, earlierData ? MsgButtons::YesNo : MsgButtons::Ok);
             QVERIFY(s->host.showedOne(title, prompt, MsgIcon::Exclamation));
             const bool movedOn = answer == MsgResult::Yes;
@@ -140,8 +139,7 @@ private slots:
         QVERIFY(!s->host.busy);
         // Back to step 3; a new visit starts again at the first report.
         reports->lstReports->setCurrentRow(5);
-        QTest::mouseClick(reports->btnBack, Qt::LeftButton);
-        settle();
+        press(reports->btnBack);
         QVERIFY(pages::loaded<frmStep3>());
         QCOMPARE(pages::show<frmAnalysisReports>()->reportIndex(), 0);
     }
@@ -189,16 +187,14 @@ private slots:
             for (const ColumnRule& rule : report.rules)
                 cells << model.index(0, fieldColumn(model, rule.field)).data().toString();
             QCOMPARE(QApplication::clipboard()->text(), cells.join(QLatin1Char('\t')) + QLatin1Char('\n'));
-            QTest::mouseClick(viewer->btnBack, Qt::LeftButton);
-            settle();
+            press(viewer->btnBack);
             QVERIFY(!pages::loaded<frmRep1>());
             QCOMPARE(pages::loaded<frmAnalysisReports>()->reportIndex(), report.index);
             QVERIFY(pages::loaded<frmAnalysisReports>()->isVisible());
         }
         // An empty report shows its headings, and says it has no records.
         QVERIFY(!view(4)->lblEmpty->isVisible());
-        QTest::mouseClick(pages::loaded<frmRep1>()->btnBack, Qt::LeftButton);
-        settle();
+        press(pages::loaded<frmRep1>()->btnBack);
         run("DELETE FROM IIS_DUPLICATES");
         frmRep1* viewer = view(4);
         QVERIFY(viewer && viewer->isVisible() && viewer->DataGrid1->isVisible());
@@ -256,8 +252,7 @@ private:
     {
         auto* page = step3();
         page->txtFileName->setText(name);
-        QTest::mouseClick(page->btnNext, Qt::LeftButton);
-        settle();
+        press(page->btnNext);
         return page;
     }
 

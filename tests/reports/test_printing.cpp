@@ -162,8 +162,7 @@ private slots:
         auto closeAndBack = [&](const Shown& shown) {
             shown.second->close();
             settle();
-            QTest::mouseClick(shown.first->btnBack, Qt::LeftButton);
-            settle();
+            press(shown.first->btnBack);
         };
 
         Shown shown = print(1);

@@ -38,6 +38,13 @@ inline frmRep1* view(int index)
     return pages::loaded<frmRep1>();
 }
 
+// A button clicked, and what it set going done.
+inline void press(QAbstractButton* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+    settle();
+}
+
 // The rows a viewer shows, and the explanation a window shows.
 inline const ReportModel& shownRows(const frmRep1* viewer)
 {
