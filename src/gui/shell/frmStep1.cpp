@@ -17,7 +17,8 @@
 namespace marrowick {
 
 frmStep1::frmStep1()
-    : WizardPage(QStringLiteral("frmStep1"), QStringLiteral("Step 1"), QStringLiteral("Step 1."), QStringLiteral("txtStep1"))
+    : WizardPage(QStringLiteral("frmStep1"), QStringLiteral("Step 1"), QStringLiteral("Step 1."),
+                 QStringLiteral("txtStep1"))
 {
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmMain>(); });
     connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep2>(); });

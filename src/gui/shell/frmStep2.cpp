@@ -9,7 +9,8 @@
 namespace marrowick {
 
 frmStep2::frmStep2()
-    : WizardPage(QStringLiteral("frmStep2"), QStringLiteral("Step 2"), QStringLiteral("Step 2."), QStringLiteral("txtStep2"))
+    : WizardPage(QStringLiteral("frmStep2"), QStringLiteral("Step 2"), QStringLiteral("Step 2."),
+                 QStringLiteral("txtStep2"))
 {
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmStep1>(); });
     connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep3>(); });
