@@ -128,9 +128,6 @@ private slots:
         QVERIFY(list->windowTitle().endsWith(QStringLiteral("run 2, results-perfect.txt")));
         QCOMPARE(dashboard->run(), 2);
         QVERIFY(pages::loaded<frmAnalysisReports>()->lblRun->text().contains(QStringLiteral("run 2, results-perfect.txt")));
-        for (QWidget* w : {static_cast<QWidget*>(explanation), static_cast<QWidget*>(list), static_cast<QWidget*>(dashboard)})
-            w->close();
-        settle();
     }
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 // For tests that drive the pages: a scripted host and a fresh database that
-// the program opens, which they fill through an evaluation run; every page and
-// preview left open is closed at the end.
+// the program opens, which they fill through an evaluation run; every page,
+// preview and data window left open is closed at the end.
 #include "PdfText.h"
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
@@ -112,7 +112,7 @@ public:
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (auto* page = qobject_cast<Page*>(w))
                 page->unload();
-            else if (qobject_cast<ReportPreview*>(w))
+            else if (qobject_cast<ReportPreview*>(w) || qobject_cast<DataWindow*>(w))
                 w->close();
         }
         settle();
