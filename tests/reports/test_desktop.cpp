@@ -40,7 +40,8 @@ private slots:
 
     void previewZoomsPagesPrintsAndExports()
     {
-        ReportPreview* preview = print(7);
+        press(view(7)->btnPrint);
+        ReportPreview* preview = ReportPreview::liveInstance(*reportAt(7));
         QVERIFY(preview && preview->preview->pageCount() > 3);
         preview->resize(900, 700);
         settle();
@@ -140,14 +141,6 @@ private slots:
         QCOMPARE(ascending, (QStringList{"-2", "9", "10", "1a", "b"}));
         QCOMPARE(descending, ascending);
     }
-
-private:
-    ReportPreview* print(int index)
-    {
-        press(view(index)->btnPrint);
-        return ReportPreview::liveInstance(*reportAt(index));
-    }
-
 };
 
 QTEST_MAIN(TestDesktop)
