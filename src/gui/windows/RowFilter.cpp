@@ -16,7 +16,9 @@ void RowFilter::require(int key, const QList<int>& columns, const QString& value
 bool RowFilter::filterAcceptsRow(int row, const QModelIndex& parent) const
 {
     for (const auto& [key, condition] : m_required) {
-        const auto& [columns, value] = condition;
+        // Named, not bound: the clang of the function-size check (14) cannot capture a structured binding.
+        const auto& columns = condition.first;
+        const QString& value = condition.second;
         if (!value.isEmpty() && std::none_of(columns.begin(), columns.end(), [&](int column) {
                 return sourceModel()->index(row, column, parent).data().toString() == value;
             }))
