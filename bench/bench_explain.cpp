@@ -5,6 +5,7 @@
 #include "database/EvalDatabase.h"
 #include "reports/Explanation.h"
 #include "windows/frmExplain.h"
+#include "windows/frmOutcomeList.h"
 
 #include <QApplication>
 #include <QDir>

@@ -42,7 +42,7 @@ int main(int argc, char* argv[])
         preview->bind(&model);
         preview->show();
         QApplication::processEvents();
-        pages = preview->pageCount();
+        pages = preview->preview->pageCount();
         preview->close();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     });

@@ -5,7 +5,7 @@
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "import/clsProcessResultsFile.h"
-#include "platform/Platform.h"
+#include "platform/NullPlatform.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -17,26 +17,12 @@ using namespace marrowick;
 
 namespace {
 
-class Silent final : public Platform {
-public:
-    MsgResult MsgBox(const QString&, const QString&, MsgIcon, MsgButtons buttons, std::optional<MsgResult>) override
-    {
-        return safeAnswer(buttons);
-    }
-    void UpdateProgressText(const QString&) override {}
-    void ResetProgressBar() override {}
-    void SetProgressBar(int) override {}
-    void IncrementProgressBar(double) override {}
-    void SetBusyPointer(bool) override {}
-    void EndProgram(int code) override { std::exit(code); }
-};
-
 struct Setup {
     int argc = 1;
     char name[8] = "fuzz";
     char* argv[2] = {name, nullptr};
     QCoreApplication app{argc, argv};
-    Silent host;
+    NullPlatform host;
     QTemporaryDir dir;
     QString input = dir.filePath(QStringLiteral("results.txt"));
 

@@ -1,12 +1,12 @@
 #pragma once
-#include "platform/Platform.h"
+#include "platform/NullPlatform.h"
 
 namespace marrowick {
 
 // The host on a terminal: boxes go to stderr as "Title: text"; questions are
 // answered the safe way (No, Cancel), since nobody is there to answer them;
 // progress is a one-line bar, and only on a terminal.
-class BatchPlatform final : public Platform {
+class BatchPlatform final : public NullPlatform {
 public:
     BatchPlatform();
     MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon icon, MsgButtons buttons,
@@ -15,7 +15,6 @@ public:
     void ResetProgressBar() override;
     void SetProgressBar(int intAmount) override;
     void IncrementProgressBar(double dblIncrement) override;
-    void SetBusyPointer(bool) override {}
     void EndProgram(int code) override;
     // Takes the progress line off the terminal.
     void clearLine();

@@ -36,14 +36,14 @@ private slots:
         QFETCH(QString, ofType);
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("aggressive")));
         frmRep1* viewer = view(report);
-        QVERIFY(viewer && viewer->resultSet()->rowCount() > 0);
+        QVERIFY(viewer && shownRows(viewer).rowCount() > 0);
         activateFirstRow(viewer->DataGrid1, report % 2);
-        const ReportModel& shownRows = *viewer->resultSet();
-        qint64 id = shownRows.index(0, fieldColumn(shownRows, QStringLiteral("ID"))).data().toLongLong();
+        const ReportModel& listed = shownRows(viewer);
+        qint64 id = listed.index(0, fieldColumn(listed, QStringLiteral("ID"))).data().toLongLong();
         const QList<frmOutcomeList*> lists = shownWindows<frmOutcomeList>();
         QCOMPARE(lists.size(), ofType.isEmpty() ? 0 : 1);
         if (!ofType.isEmpty()) {
-            const QString code = shownRows.index(0, fieldColumn(shownRows, QStringLiteral("ProblemCode"))).data().toString();
+            const QString code = listed.index(0, fieldColumn(listed, QStringLiteral("ProblemCode"))).data().toString();
             const QStringList expected = rows(ofType, QVariantList(ofType.count(QLatin1Char('?')), code));
             QCOMPARE(QString::number(lists.front()->grdRecords->model()->rowCount()), expected.value(0));
             QVERIFY(!lists.front()->cboOutcome->currentData().isValid() || lists.front()->cboOutcome->currentData().toString().isEmpty());
@@ -59,7 +59,7 @@ private slots:
 
         const QList<frmExplain*> shown = shownWindows<frmExplain>();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.front()->model()->record().id, id);
+        QCOMPARE(explained(shown.front()).record().id, id);
         QCOMPARE(shown.front()->lblVerdict->text(), explain::verdict(explain::outcomesOf({id}).front()));
         QCOMPARE(shown.front()->lblVerdict->textFormat(), Qt::PlainText);
         // Beside the viewer, not over it.
@@ -96,7 +96,7 @@ private slots:
 
         window->Print();
         ReportPreview* preview = ReportPreview::liveInstance(explanationReport());
-        QVERIFY(preview && preview->isVisible() && preview->pageCount() == 1);
+        QVERIFY(preview && preview->isVisible() && preview->preview->pageCount() == 1);
         window->close();
         settle();
         QVERIFY(!ReportPreview::liveInstance(explanationReport())); // it went with the window's rows
@@ -110,9 +110,8 @@ private slots:
         QVERIFY(EvaluationRun::LoadAndAnalyze(sample("aggressive")));
         const qint64 id = explain::outcomesSelected(QStringLiteral("missed")).front().id;
         frmExplain* explanation = frmExplain::open(id);
-        frmRep1* viewer = view(1);
-        const QString code
-            = viewer->resultSet()->index(0, fieldColumn(*viewer->resultSet(), QStringLiteral("ProblemCode"))).data().toString();
+        const ReportModel& listed = shownRows(view(1));
+        const QString code = listed.index(0, fieldColumn(listed, QStringLiteral("ProblemCode"))).data().toString();
         frmOutcomeList* list = frmOutcomeList::open(1, code, QStringLiteral("first type"));
         frmDashboard* dashboard = frmDashboard::open();
         QVERIFY(explanation && list && dashboard);
@@ -120,20 +119,16 @@ private slots:
 
         auto* step3 = pages::show<frmStep3>();
         step3->txtFileName->setText(sample("perfect"));
-        QTest::mouseClick(step3->btnNext, Qt::LeftButton);
-        settle();
+        press(step3->btnNext);
         QVERIFY(pages::loaded<frmAnalysisReports>());
         QCOMPARE(explanation->windowTitle(), QStringLiteral("Explanation of record %1 \u2014 run 2, results-perfect.txt").arg(id));
-        QCOMPARE(explanation->model()->record().id, id);
+        QCOMPARE(explained(explanation).record().id, id);
         QCOMPARE(explanation->lblVerdict->text(), explain::verdict(explain::outcomesOf({id}).front()));
         QCOMPARE(list->grdRecords->model()->index(0, 3).data().toString(),
             outcomeWords(explain::outcomesOfProblem(DrillDown::ProblemType, code).front().outcome));
         QVERIFY(list->windowTitle().endsWith(QStringLiteral("run 2, results-perfect.txt")));
         QCOMPARE(dashboard->run(), 2);
         QVERIFY(pages::loaded<frmAnalysisReports>()->lblRun->text().contains(QStringLiteral("run 2, results-perfect.txt")));
-        for (QWidget* w : {static_cast<QWidget*>(explanation), static_cast<QWidget*>(list), static_cast<QWidget*>(dashboard)})
-            w->close();
-        settle();
     }
 };
 

@@ -1,6 +1,6 @@
 #include "Suite.h"
 #include "export/DeckExport.h"
-#include "shell/WizardPage.h"
+#include "shell/frmStep1.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,7 +4,6 @@
 #include "reports/Explanation.h"
 #include "windows/DashboardCharts.h"
 #include "windows/frmDashboard.h"
-#include "windows/frmExplain.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>
@@ -102,7 +101,7 @@ private slots:
 
         activateFirstRow(window->grdRecords, false);
         QCOMPARE(shownWindows<frmExplain>().size(), 1);
-        QCOMPARE(shownWindows<frmExplain>().front()->model()->record().id, records->index(0, 0).data().toLongLong());
+        QCOMPARE(explained(shownWindows<frmExplain>().front()).record().id, records->index(0, 0).data().toLongLong());
     }
 
     void opensOnceBesideTheReportPage()
@@ -111,8 +110,7 @@ private slots:
         settle();
         auto* page = pages::show<frmAnalysisReports>();
         QTest::mouseClick(page->cmdDashboard, Qt::LeftButton);
-        QTest::mouseClick(page->cmdDashboard, Qt::LeftButton);
-        settle();
+        press(page->cmdDashboard);
         QCOMPARE(shownWindows<frmDashboard>().size(), 1);
         QCOMPARE(shownWindows<frmDashboard>().front()->run(), 2);
         QVERIFY(!QApplication::activeModalWidget() && page->isVisible() && page->isEnabled());
@@ -197,7 +195,7 @@ private slots:
         // Through the preview; pages 2 to 2 of the print dialog print that page alone.
         QTest::mouseClick(window->btnPrint, Qt::LeftButton);
         ReportPreview* preview = shownWindows<ReportPreview>().value(0);
-        QVERIFY(preview && preview->pageCount() == pages.size());
+        QVERIFY(preview && preview->preview->pageCount() == pages.size());
         const QStringList second = printedPages(preview, session->host, session->db.folder() + QStringLiteral("/printed.pdf"), 2, 2);
         QCOMPARE(second.size(), 1);
         QVERIFY(second.front().contains(QLatin1String("Overall scores by run")));

@@ -157,12 +157,11 @@ private slots:
         auto closeAndBack = [&](const Shown& shown) {
             shown.second->close();
             settle();
-            QTest::mouseClick(shown.first->btnBack, Qt::LeftButton);
-            settle();
+            press(shown.first->btnBack);
         };
 
         Shown shown = print(1);
-        QVERIFY(shown.second && shown.second->isVisible() && shown.second->pageCount() >= 1);
+        QVERIFY(shown.second && shown.second->isVisible() && shown.second->preview->pageCount() >= 1);
         QCOMPARE(shown.second->windowTitle(), reportAt(1)->caption);
         QVERIFY(!shown.first->isVisible() && !reports->isVisible() && !s->host.busy);
         closeAndBack(shown);

@@ -1,18 +1,23 @@
 #pragma once
 // For tests that drive the pages: a scripted host and a fresh database that
-// the program opens, which they fill through an evaluation run; every page and
-// preview left open is closed at the end.
+// the program opens, which they fill through an evaluation run; every page,
+// preview and data window left open is closed at the end.
 #include "PdfText.h"
 #include "Suite.h"
 #include "analysis/EvaluationRun.h"
+#include "reports/Explanation.h"
+#include "reports/ReportModel.h"
 #include "windows/ReportPreview.h"
 #include "windows/frmAnalysisReports.h"
+#include "windows/frmExplain.h"
+#include "windows/frmOutcomeList.h"
 #include "windows/frmRep1.h"
 #include "shell/Page.h"
 #include "shell/mdlGlobals.h"
 
 #include <QApplication>
 #include <QListWidget>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTableView>
 
@@ -31,6 +36,23 @@ inline frmRep1* view(int index)
     reports->lstReports->setCurrentRow(index);
     QTest::mouseClick(reports->btnView, Qt::LeftButton);
     return pages::loaded<frmRep1>();
+}
+
+// A button clicked, and what it set going done.
+inline void press(QAbstractButton* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+    settle();
+}
+
+// The rows a viewer shows, and the explanation a window shows.
+inline const ReportModel& shownRows(const frmRep1* viewer)
+{
+    return *static_cast<const ReportModel*>(viewer->DataGrid1->model());
+}
+inline const ExplanationModel& explained(const frmExplain* window)
+{
+    return *static_cast<const ExplanationModel*>(window->grdExplain->model());
 }
 
 // Row 0 of a grid, laid out, activated by double-click or by Enter.
@@ -83,13 +105,14 @@ public:
     {
         mdlGlobals::SetDatabasePath(db.path());
         mdlGlobals::OpenDatabase(); // as the program's start does
+        frmAnalysisReports::enroll();
     }
     ~PageSession()
     {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (auto* page = qobject_cast<Page*>(w))
                 page->unload();
-            else if (qobject_cast<ReportPreview*>(w))
+            else if (qobject_cast<ReportPreview*>(w) || qobject_cast<DataWindow*>(w))
                 w->close();
         }
         settle();

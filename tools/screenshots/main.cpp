@@ -1,11 +1,16 @@
 // Walks the wizard on a sample results file and saves every page as a PNG,
 // for the README and for looking at the windows as a user sees them.
 #include "database/EvalDatabase.h"
+#include "platform/NullPlatform.h"
 #include "windows/frmAnalysisReports.h"
 #include "reports/ReportCatalogue.h"
 #include "windows/ReportPreview.h"
+#include "windows/frmDashboard.h"
+#include "windows/frmExplain.h"
+#include "windows/frmOutcomeList.h"
 #include "windows/frmRep1.h"
 #include "shell/GuiPlatform.h"
+#include "shell/frmMain.h"
 #include "shell/WizardPage.h"
 #include "shell/frmStep3.h"
 #include "shell/mdlGlobals.h"
@@ -17,13 +22,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QPrintPreviewWidget>
+#include <QTableView>
 #include <cstdio>
 
 using namespace marrowick;
 
 namespace {
 // Answers every box with its first button, so the walk never waits.
-class Answering final : public Platform {
+class Answering final : public NullPlatform {
 public:
     MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon, MsgButtons buttons,
                      std::optional<MsgResult>) override
@@ -36,7 +42,6 @@ public:
     void SetProgressBar(int a) override { gui.SetProgressBar(a); }
     void IncrementProgressBar(double d) override { gui.IncrementProgressBar(d); }
     void SetBusyPointer(bool b) override { gui.SetBusyPointer(b); }
-    void EndProgram(int code) override { std::exit(code); }
     GuiPlatform gui;
 };
 
@@ -44,6 +49,16 @@ void save(QWidget* window, const QDir& out, const QString& name)
 {
     QApplication::processEvents();
     window->grab().save(out.filePath(name + QStringLiteral(".png")));
+}
+
+// The data window that a row of the viewer opened, saved and closed.
+template <class Window> void saveOpened(const QDir& out, const QString& name)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<Window*>(w); window && window->isVisible()) {
+            save(window, out, name);
+            window->close();
+        }
 }
 } // namespace
 
@@ -56,6 +71,7 @@ int main(int argc, char* argv[])
     }
     Answering host;
     installPlatform(&host);
+    frmAnalysisReports::enroll();
     mdlGlobals::SetDatabasePath(QString::fromLocal8Bit(argv[1]));
     const QDir out(QString::fromLocal8Bit(argv[3]));
     QDir().mkpath(out.path());
@@ -105,8 +121,15 @@ int main(int argc, char* argv[])
                 preview->close();
             }
         }
+        if (index == 1 || index == 4) {
+            emit viewer->DataGrid1->activated(viewer->DataGrid1->model()->index(0, 0));
+            saveOpened<frmOutcomeList>(out, QStringLiteral("8-records%1").arg(index));
+            saveOpened<frmExplain>(out, QStringLiteral("8-explanation%1").arg(index));
+        }
         viewer->btnBack->click();
         QApplication::processEvents();
     }
+    if (frmDashboard* dashboard = frmDashboard::open(reports))
+        save(dashboard, out, QStringLiteral("9-dashboard"));
     return 0;
 }

@@ -1,14 +1,15 @@
 #include "Platform.h"
 
+#include "NullPlatform.h"
+
 #include <cstdio>
-#include <cstdlib>
 
 namespace marrowick {
 namespace {
 
 // Used until a host installs its own: writes boxes to stderr and answers the
 // safe way (Cancel / No), so a forgotten installation never loses data.
-class StderrPlatform final : public Platform {
+class StderrPlatform final : public NullPlatform {
 public:
     MsgResult MsgBox(const QString& title, const QString& prompt, MsgIcon, MsgButtons buttons,
                      std::optional<MsgResult>) override
@@ -18,12 +19,6 @@ public:
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
         return safeAnswer(buttons);
     }
-    void UpdateProgressText(const QString&) override {}
-    void ResetProgressBar() override {}
-    void SetProgressBar(int) override {}
-    void IncrementProgressBar(double) override {}
-    void SetBusyPointer(bool) override {}
-    void EndProgram(int code) override { std::exit(code); }
 };
 
 StderrPlatform g_default;

@@ -49,13 +49,4 @@ MsgResult safeAnswer(MsgButtons buttons);
 // Installs the host's implementation; returns the previous one.
 Platform* installPlatform(Platform* host);
 
-// Sets the busy pointer for a scope and restores the arrow on every path.
-class BusyPointer {
-public:
-    BusyPointer() { platform().SetBusyPointer(true); }
-    ~BusyPointer() { platform().SetBusyPointer(false); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
-
 } // namespace marrowick

@@ -1,8 +1,7 @@
 #include "GuiPlatform.h"
 
-#include "Page.h"
 #include "frmProcessing.h"
-#include "windows/DataWindow.h"
+#include "Page.h"
 
 #include <QApplication>
 #include <QDir>
@@ -153,7 +152,7 @@ void GuiPlatform::EndProgram(int code)
 {
     // At once: no further window events run, even from inside an analysis.
     // No destructor runs either: the windows' places are saved here.
-    windows::savePlaces();
+    pages::savePlaces();
     std::fflush(nullptr);
     std::_Exit(code);
 }

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 
 namespace marrowick {
 
@@ -36,6 +37,14 @@ QPushButton* Page::makeButton(const QString& objectName, const QString& caption)
     return button;
 }
 
+Page* Page::goTo(const QString& objectName)
+{
+    Page* target = pages::show(objectName);
+    if (target)
+        unload();
+    return target;
+}
+
 void Page::closeEvent(QCloseEvent* event)
 {
     if (m_unloading) {
@@ -60,12 +69,20 @@ Page* find(const QMetaObject& kind)
     return registry().value(QByteArray(kind.className())).data();
 }
 
-Page* find(const QString& objectName)
+namespace {
+QHash<QString, std::function<Page*()>>& enrolled()
 {
-    for (const QPointer<Page>& page : std::as_const(registry()))
-        if (page && page->objectName() == objectName)
-            return page.data();
-    return nullptr;
+    static QHash<QString, std::function<Page*()>> shows;
+    return shows;
+}
+} // namespace
+
+void enroll(const QString& objectName, std::function<Page*()> show) { enrolled().insert(objectName, std::move(show)); }
+
+Page* show(const QString& objectName)
+{
+    const auto show = enrolled().value(objectName);
+    return show ? show() : nullptr;
 }
 
 void remember(Page* page) { registry().insert(QByteArray(page->metaObject()->className()), page); }
@@ -153,6 +170,28 @@ void fitOnScreen(QWidget* window)
         window->setFixedSize(size);
     window->resize(size);
     window->move(placed.topLeft());
+}
+
+namespace {
+const char* const kPlaceKey = "placeKey";
+}
+
+void keepPlaceUnder(QWidget* window, const QString& key) { window->setProperty(kPlaceKey, key); }
+
+void savePlaces()
+{
+    QSettings settings;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (const QString key = window->property(kPlaceKey).toString(); !key.isEmpty() && window->isVisible())
+            settings.setValue(key, window->saveGeometry());
+    settings.sync();
+}
+
+void refreshAll()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->metaObject()->indexOfMethod("refresh()") >= 0)
+            QMetaObject::invokeMethod(window, "refresh");
 }
 } // namespace pages
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QPushButton;
 
@@ -18,6 +19,8 @@ public:
     void unload();
     // Moves to another page: shows the target first, then unloads this one.
     template <class T> T* goTo();
+    // The same, to a page of the windows above this folder, by its object name.
+    Page* goTo(const QString& objectName);
 
 protected:
     // A button of the page's row: its object name, its caption with the access key.
@@ -31,9 +34,12 @@ private:
 
 namespace pages {
 Page* find(const QMetaObject& kind);
-// The loaded page of that object name (frmStep3), or null.
-Page* find(const QString& objectName);
 void remember(Page* page);
+// The pages above this folder (the reports) are shown by their object name:
+// the wizard leads on to them without including them.
+void enroll(const QString& objectName, std::function<Page*()> show);
+// The enrolled page of that name, shown; null when none is enrolled.
+Page* show(const QString& objectName);
 void forget(Page* page);
 void place(QWidget* window);
 // Where a window's frame goes: on the screen area that holds most of it (the
@@ -45,6 +51,14 @@ QRect placement(QRect frame, const QList<QRect>& areas, const QList<QPoint>& tak
 // other open windows of its kind (same object name), at any scale factor.
 // Every window is placed through here.
 void fitOnScreen(QWidget* window);
+// The key a window's size and place are saved under by savePlaces().
+void keepPlaceUnder(QWidget* window, const QString& key);
+// Saves where every open window with a key is, and writes the settings out:
+// the program may end without running another destructor.
+void savePlaces();
+// After an evaluation, or a reuse of one: every open window that shows its
+// data shows it afresh (through its refresh() slot).
+void refreshAll();
 
 // The loaded instance of that page, or null.
 template <class T> T* loaded() { return static_cast<T*>(find(T::staticMetaObject)); }

@@ -1,14 +1,7 @@
 #include "WizardPage.h"
 
-#include "PageTexts.h"
-#include "database/DbError.h"
-#include "export/DeckExport.h"
-#include "frmStep3.h"
 #include "mdlGlobals.h"
-#include "platform/Platform.h"
 
-#include <QDate>
-#include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -49,11 +42,11 @@ WizardPage::WizardPage(const QString& name, const QString& caption, const QStrin
     body = new QVBoxLayout;
     layout->addLayout(body);
 
-    Line1 = new QFrame(this);
-    Line1->setObjectName(QStringLiteral("Line1"));
-    Line1->setFrameShape(QFrame::HLine);
-    Line1->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(Line1);
+    auto* line = new QFrame(this);
+    line->setObjectName(QStringLiteral("Line1"));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(line);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -71,65 +64,6 @@ void WizardPage::setPageText(const QString& text)
 {
     // The text box shows lines.
     textBox->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-}
-
-frmMain::frmMain() : WizardPage(QStringLiteral("frmMain"), QStringLiteral("Marrowick"), QStringLiteral("Marrowick "), QStringLiteral("txtDescription"))
-{
-    Label1 = new QLabel(QStringLiteral("6/25/2002"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    body->addWidget(Label1, 0, Qt::AlignRight);
-    btnBack->setEnabled(false);
-    connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep1>(); });
-
-    setPageText(PageTexts::Welcome());
-    if (!mdlGlobals::DatabaseIsOpen() && !mdlGlobals::OpenDatabase())
-        platform().EndProgram(3);
-}
-
-frmStep1::frmStep1() : WizardPage(QStringLiteral("frmStep1"), QStringLiteral("Step 1"), QStringLiteral("Step 1."), QStringLiteral("txtStep1"))
-{
-    connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmMain>(); });
-    connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep2>(); });
-    btnSaveTestData = makeButton(QStringLiteral("btnSaveTestData"), QStringLiteral("&Save test data\u2026"));
-    lblSaved = new QLabel(this);
-    lblSaved->setObjectName(QStringLiteral("lblSaved"));
-    lblSaved->setTextFormat(Qt::PlainText); // a path
-    auto* row = new QHBoxLayout;
-    row->addWidget(btnSaveTestData);
-    row->addWidget(lblSaved, 1);
-    body->addLayout(row);
-    connect(btnSaveTestData, &QPushButton::clicked, this, &frmStep1::SaveTestData);
-    setPageText(PageTexts::Step1());
-}
-
-void frmStep1::SaveTestData()
-{
-    try {
-        // A name alone: the dialog opens in the folder last saved to. Not the
-        // shipped file's name, which the program's folder holds.
-        const QString path = platform().SaveFileName(
-            QStringLiteral("Save Test Data"), QStringLiteral("DupTestData %1.txt").arg(QDate::currentDate().toString(Qt::ISODate)),
-            QStringLiteral("Test data file (*.txt);;CSV with a header row (*.csv);;HL7 2.5.1 VXU batch (*.hl7)"));
-        if (path.isEmpty())
-            return;
-        BusyPointer busy;
-        QString problem;
-        lblSaved->clear();
-        if (!writeDeckFile(path, {deckFormatOfFile(path)}, problem))
-            platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The test data could not be saved to ") + path
-                                  + QStringLiteral(": ") + problem, MsgIcon::Critical, MsgButtons::Ok);
-        else
-            lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
-    } catch (...) {
-        showCurrentFailure(QStringLiteral("The test data was not saved."));
-    }
-}
-
-frmStep2::frmStep2() : WizardPage(QStringLiteral("frmStep2"), QStringLiteral("Step 2"), QStringLiteral("Step 2."), QStringLiteral("txtStep2"))
-{
-    connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmStep1>(); });
-    connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep3>(); });
-    setPageText(PageTexts::Step2());
 }
 
 } // namespace marrowick

@@ -4,7 +4,6 @@
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QFrame;
 class QVBoxLayout;
 
 namespace marrowick {
@@ -18,7 +17,6 @@ public:
 
     QLabel* lblTitle;
     QPlainTextEdit* textBox;
-    QFrame* Line1;
     QPushButton* btnBack;
     QPushButton* btnNext;
     QPushButton* btnExit;
@@ -27,32 +25,6 @@ protected:
     void setPageText(const QString& text);
     // Where a page adds controls between its text and the line.
     QVBoxLayout* body;
-};
-
-class frmMain : public WizardPage {
-    Q_OBJECT
-public:
-    frmMain();
-    QLabel* Label1;
-};
-
-class frmStep1 : public WizardPage {
-    Q_OBJECT
-public:
-    frmStep1();
-    // Writes the test deck as text, CSV or HL7, by the extension chosen.
-    QPushButton* btnSaveTestData;
-    // Where the last save went.
-    QLabel* lblSaved;
-
-private:
-    void SaveTestData();
-};
-
-class frmStep2 : public WizardPage {
-    Q_OBJECT
-public:
-    frmStep2();
 };
 
 } // namespace marrowick

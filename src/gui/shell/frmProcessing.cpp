@@ -46,8 +46,6 @@ frmProcessing* frmProcessing::instance()
     return g_instance;
 }
 
-frmProcessing* frmProcessing::loadedInstance() { return g_instance; }
-
 void frmProcessing::Unload()
 {
     if (g_instance) {

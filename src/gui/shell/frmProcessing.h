@@ -13,15 +13,12 @@ class frmProcessing : public QWidget {
 public:
     // The one instance, loaded (not shown) on first use.
     static frmProcessing* instance();
-    static frmProcessing* loadedInstance();
     static void Unload();
 
     void UpdateProgressText(const QString& strProgress);
     void ResetProgressBar();
     void SetProgressBar(int intAmount);
     void IncrementProgressBar(double dblIncrement);
-    // The bar's value; fractions of a point accumulate.
-    float value() const { return m_value; }
 
     QLabel* lblProcessing;
     QProgressBar* ProgressBar1;
@@ -35,7 +32,7 @@ private:
     void setValue(float value);
     void focusIfVisible();
 
-    float m_value = 0;
+    float m_value = 0; // fractions of a point accumulate
 };
 
 } // namespace marrowick

@@ -4,9 +4,8 @@
 #include "analysis/EvaluationRun.h"
 #include "database/DbError.h"
 #include "frmProcessing.h"
+#include "frmStep2.h"
 #include "platform/Platform.h"
-#include "windows/DataWindow.h"
-#include "windows/frmAnalysisReports.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -113,7 +112,7 @@ void frmStep3::Next()
         }
 
         // Explanations, lists and the dashboard left open show the new evaluation, not the old one.
-        windows::refreshAll();
+        pages::refreshAll();
         if (EvaluationRun::MostlyMissing()
             && platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt,
                                  MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgResult::Ok)
@@ -122,7 +121,7 @@ void frmStep3::Next()
         showCurrentFailure(QStringLiteral("The evaluation could not be completed; the previous evaluation is unchanged."));
         return;
     }
-    goTo<frmAnalysisReports>();
+    goTo(QStringLiteral("frmAnalysisReports"));
 }
 
 } // namespace marrowick

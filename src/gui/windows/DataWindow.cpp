@@ -1,12 +1,9 @@
 #include "DataWindow.h"
 
-#include <QHBoxLayout>
-
+#include "database/DbError.h"
 #include "history/RunHistory.h"
-#include "shell/Page.h"
 
-#include <QApplication>
-#include <QComboBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,100 +11,65 @@
 #include <QSettings>
 #include <QTableView>
 
-namespace marrowick::windows {
+namespace marrowick {
 
-void RowFilter::require(int key, const QList<int>& columns, const QString& value)
+using namespace windows;
+
+DataWindow::DataWindow(const QString& objectName)
 {
-    m_required[key] = {columns, value};
-    invalidateFilter();
+    setObjectName(objectName);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlag(Qt::Window);
 }
 
-bool RowFilter::filterAcceptsRow(int row, const QModelIndex& parent) const
+DataWindow::~DataWindow() { QSettings().setValue(placeKey(), saveGeometry()); }
+
+QString DataWindow::placeKey() const { return QStringLiteral("windows/") + objectName(); }
+
+QHBoxLayout* DataWindow::outputRow()
 {
-    for (const auto& [key, condition] : m_required) {
-        // Named, not bound: the clang of the function-size check (14) cannot capture a structured binding.
-        const auto& columns = condition.first;
-        const QString& value = condition.second;
-        if (!value.isEmpty() && std::none_of(columns.begin(), columns.end(), [&](int column) {
-                return sourceModel()->index(row, column, parent).data().toString() == value;
-            }))
-            return false;
-    }
-    return true;
+    btnPrint = button(this, QStringLiteral("btnPrint"), QStringLiteral("&Print..."));
+    btnExportPdf = button(this, QStringLiteral("btnExportPdf"), QStringLiteral("Export P&DF..."));
+    lblSaved = plainLabel(this, QStringLiteral("lblSaved"));
+    auto* row = new QHBoxLayout;
+    row->addWidget(btnPrint);
+    row->addWidget(btnExportPdf);
+    row->addWidget(lblSaved, 1);
+    row->addWidget(closeButton());
+    return row;
 }
 
-bool RowFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const
+QPushButton* DataWindow::closeButton()
 {
-    bool leftIsNumber = false, rightIsNumber = false;
-    const double a = left.data().toString().toDouble(&leftIsNumber), b = right.data().toString().toDouble(&rightIsNumber);
-    if (leftIsNumber && rightIsNumber)
-        return a < b;
-    // Numbers before text, so that a column of both still sorts in one order.
-    if (leftIsNumber != rightIsNumber)
-        return leftIsNumber;
-    return QString::localeAwareCompare(left.data().toString(), right.data().toString()) < 0;
+    btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
+    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
+    return btnClose;
 }
 
-RowFilter* sortAndFilter(QTableView* grid, QAbstractItemModel* rows)
+void DataWindow::restorePlace(QSize size)
 {
-    auto* filter = new RowFilter(grid);
-    filter->setSourceModel(rows);
-    grid->setModel(filter);
-    grid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    grid->setSortingEnabled(true);
-    return filter;
+    pages::keepPlaceUnder(this, placeKey());
+    const QByteArray saved = QSettings().value(placeKey()).toByteArray();
+    if (saved.isEmpty() || !restoreGeometry(saved))
+        resize(size);
+    pages::fitOnScreen(this);
 }
 
-QComboBox* filterChoice(QWidget* parent, const QString& objectName, RowFilter* filter, int key, const QList<int>& columns)
+void DataWindow::placeNear(QWidget* near)
 {
-    auto* choice = new QComboBox(parent);
-    choice->setObjectName(objectName);
-    choice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    QObject::connect(choice, &QComboBox::currentIndexChanged, filter,
-                     [=] { filter->require(key, columns, choice->currentData().toString()); });
-    return choice;
+    if (near && QSettings().value(placeKey()).isNull())
+        move(near->geometry().topLeft() + QPoint(40, 40));
 }
 
-void offerValues(QComboBox* choice, const QString& all, const QAbstractItemModel& rows, const QList<int>& columns)
+void DataWindow::keyPressEvent(QKeyEvent* event)
 {
-    const QString kept = choice->currentData().toString();
-    QStringList values;
-    for (int row = 0; row < rows.rowCount(); ++row)
-        for (int column : columns)
-            if (const QString value = rows.index(row, column).data().toString(); !value.isEmpty() && !values.contains(value))
-                values << value;
-    values.sort();
-    choice->clear();
-    choice->addItem(all, QString());
-    for (const QString& value : values)
-        choice->addItem(value, value);
-    choice->setCurrentIndex(std::max(0, choice->findData(kept)));
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }
 
-namespace {
-const char* const kPlaceKey = "placeKey";
-}
-
-void keepPlaceUnder(QWidget* window, const QString& key) { window->setProperty(kPlaceKey, key); }
-
-void restorePlace(QWidget* window, const QString& key, QSize size)
-{
-    keepPlaceUnder(window, key);
-    const QByteArray saved = QSettings().value(key).toByteArray();
-    if (saved.isEmpty() || !window->restoreGeometry(saved))
-        window->resize(size);
-    pages::fitOnScreen(window);
-}
-
-void savePlaces()
-{
-    QSettings settings;
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (const QString key = window->property(kPlaceKey).toString(); !key.isEmpty() && window->isVisible())
-            settings.setValue(key, window->saveGeometry());
-    settings.sync();
-}
-
+namespace windows {
 namespace {
 // A title without its run is better than a window that does not open.
 std::optional<SavedRun> currentRun()
@@ -134,13 +96,6 @@ QString currentRunLine()
                      .arg(run->run)
                      .arg(run->file, run->time.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
                : QStringLiteral("The reports show data loaded before runs were kept.");
-}
-
-void refreshAll()
-{
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->metaObject()->indexOfMethod("refresh()") >= 0)
-            QMetaObject::invokeMethod(window, "refresh");
 }
 
 void prepareGrid(QTableView* grid)
@@ -172,37 +127,11 @@ QPushButton* button(QWidget* parent, const QString& objectName, const QString& c
     return b;
 }
 
-OutputButtons outputButtons(QWidget* parent)
-{
-    OutputButtons b{button(parent, QStringLiteral("btnPrint"), QStringLiteral("&Print...")),
-                    button(parent, QStringLiteral("btnExportPdf"), QStringLiteral("Export P&DF...")),
-                    plainLabel(parent, QStringLiteral("lblSaved")),
-                    button(parent, QStringLiteral("btnClose"), QStringLiteral("&Close")), new QHBoxLayout};
-    b.row->addWidget(b.print);
-    b.row->addWidget(b.exportPdf);
-    b.row->addWidget(b.saved, 1);
-    b.row->addWidget(b.close);
-    return b;
-}
-
-void placeNear(QWidget* window, QWidget* near)
-{
-    if (near && QSettings().value(QStringLiteral("windows/%1").arg(window->objectName())).isNull())
-        window->move(near->geometry().topLeft() + QPoint(40, 40));
-}
-
-bool closedByEscape(QWidget* window, QKeyEvent* event)
-{
-    if (event->key() != Qt::Key_Escape || event->modifiers() != Qt::NoModifier)
-        return false;
-    window->close();
-    return true;
-}
-
 void showAndActivate(QWidget* window)
 {
     window->show();
     window->activateWindow();
 }
+} // namespace windows
 
-} // namespace marrowick::windows
+} // namespace marrowick

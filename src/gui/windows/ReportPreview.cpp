@@ -3,7 +3,7 @@
 #include "reports/PageRenderer.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportCatalogue.h"
-#include "platform/Platform.h"
+#include "platform/BusyPointer.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -124,9 +124,6 @@ void ReportPreview::bind(const QAbstractItemModel* rows)
     preview->updatePreview();
     updatePageLabel();
 }
-
-int ReportPreview::pageCount() const { return preview->pageCount(); }
-int ReportPreview::currentPage() const { return preview->currentPage(); }
 
 void ReportPreview::updatePageLabel()
 {

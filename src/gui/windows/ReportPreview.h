@@ -29,10 +29,8 @@ public:
 
     // Binds the design afresh to a result set and lays it out again.
     void bind(const QAbstractItemModel* rows);
-    int pageCount() const;
     // The result set it is bound to.
     const QAbstractItemModel* rows() const { return m_rows; }
-    int currentPage() const;
 
     // Exports through the same renderer; false after its message. Empty path: ask.
     bool exportPdf(QString path = QString());

@@ -59,6 +59,11 @@ frmAnalysisReports::frmAnalysisReports() : ReportPage(QSize(620, 460))
     lstReports->setFocus();
 }
 
+void frmAnalysisReports::enroll()
+{
+    pages::enroll(QStringLiteral("frmAnalysisReports"), [] { return pages::show<frmAnalysisReports>(); });
+}
+
 void frmAnalysisReports::showEvent(QShowEvent* event)
 {
     // The page stays loaded while evaluations come and go.

@@ -12,6 +12,8 @@ class frmAnalysisReports : public ReportPage {
     Q_OBJECT
 public:
     frmAnalysisReports();
+    // Lets step 3 lead on to this page by its name.
+    static void enroll();
 
     // The report index: the position of the selected item, -1 when none.
     int reportIndex() const;

@@ -1,7 +1,7 @@
 #include "frmDashboard.h"
 
 #include "DashboardCharts.h"
-#include "DataWindow.h"
+#include "RowFilter.h"
 #include "reports/Explanation.h"
 #include "reports/PageCursor.h"
 #include "reports/PdfExport.h"
@@ -18,20 +18,17 @@
 #include <QGridLayout>
 #include <QHash>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QSettings>
 #include <QStandardItemModel>
 #include <QStringListModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <tuple>
 
 namespace marrowick {
 
@@ -237,24 +234,20 @@ frmDashboard* frmDashboard::open(QWidget* near)
 }
 
 frmDashboard::frmDashboard()
-    : m_figureChanges(new QStandardItemModel(this)), m_records(new QStandardItemModel(this))
+    : DataWindow(QStringLiteral("frmDashboard")), m_figureChanges(new QStandardItemModel(this)),
+      m_records(new QStandardItemModel(this))
 {
-    setObjectName(QStringLiteral("frmDashboard"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlag(Qt::Window);
     // Made in the order that Tab follows.
     QLayout* top = scoresRow();
     buildTabs();
-    const OutputButtons buttons = outputButtons(this);
-    std::tie(btnPrint, btnExportPdf, lblSaved, btnClose) =
-        std::tuple(buttons.print, buttons.exportPdf, buttons.saved, buttons.close);
+    QHBoxLayout* buttons = outputRow();
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(tabs, 1);
-    layout->addLayout(buttons.row);
+    layout->addLayout(buttons);
     connectActions();
-    restorePlace(this, QStringLiteral("windows/frmDashboard"), QSize(1280, 860));
+    restorePlace(QSize(1280, 860));
 }
 
 // The overall scores, and the run to compare with beside them.
@@ -315,7 +308,6 @@ void frmDashboard::connectActions()
     });
     connect(btnPrint, &QPushButton::clicked, this, &frmDashboard::Print);
     connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
-    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
 }
 
 // The charts: problem types down the left, the look-alikes and the trend on the right.
@@ -390,7 +382,6 @@ QWidget* frmDashboard::comparisonTab()
 
 frmDashboard::~frmDashboard()
 {
-    QSettings().setValue(QStringLiteral("windows/frmDashboard"), saveGeometry());
     // The preview paints from this window's figures: it goes with them.
     if (m_preview)
         m_preview->close();
@@ -404,12 +395,6 @@ void frmDashboard::refresh()
     } catch (...) {
         close();
     }
-}
-
-void frmDashboard::keyPressEvent(QKeyEvent* event)
-{
-    if (!closedByEscape(this, event))
-        QWidget::keyPressEvent(event);
 }
 
 void frmDashboard::load(qint64 run)

@@ -1,8 +1,8 @@
 #pragma once
+#include "DataWindow.h"
 #include "history/RunHistory.h"
 
 #include <QPointer>
-#include <QWidget>
 
 class QChart;
 class QChartView;
@@ -24,7 +24,7 @@ class ReportPreview;
 // the scores per problem type and per kind of look-alike as bar charts, the
 // trend across every run, and what changed since any earlier run. One window,
 // beside the report pages, never blocking them.
-class frmDashboard : public QWidget {
+class frmDashboard : public DataWindow {
     Q_OBJECT
 public:
     // The dashboard on the newest run, raised if it is open already; a message
@@ -53,18 +53,10 @@ public:
     // Narrow the changed records: worse, better or neutral; one outcome.
     QComboBox* cboChange;
     QComboBox* cboOutcome;
-    QPushButton* btnPrint;
-    QPushButton* btnExportPdf;
-    // Where the last export went.
-    QLabel* lblSaved;
-    QPushButton* btnClose;
 
 public slots:
     // The newest run, after an evaluation.
     void refresh();
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     frmDashboard();

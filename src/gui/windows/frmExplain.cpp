@@ -1,24 +1,18 @@
 #include "frmExplain.h"
 
-#include "DataWindow.h"
 #include "reports/Explanation.h"
 #include "reports/PdfExport.h"
 #include "ReportPreview.h"
 #include "database/DbError.h"
 #include "platform/Platform.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
-#include <QKeyEvent>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <tuple>
 
 namespace marrowick {
 
@@ -29,12 +23,8 @@ frmExplain* frmExplain::open(qint64 id, QWidget* near)
     return openBeside(near, QStringLiteral("The explanation cannot be shown."), [id] { return new frmExplain(id); });
 }
 
-frmExplain::frmExplain(qint64 id) : m_id(id), m_model(nullptr)
+frmExplain::frmExplain(qint64 id) : DataWindow(QStringLiteral("frmExplain")), m_id(id), m_model(nullptr)
 {
-    setObjectName(QStringLiteral("frmExplain"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlag(Qt::Window);
-
     auto* layout = new QVBoxLayout(this);
     lblHeading = plainLabel(this, QStringLiteral("lblHeading"));
     QFont bold = lblHeading->font();
@@ -48,20 +38,17 @@ frmExplain::frmExplain(qint64 id) : m_id(id), m_model(nullptr)
     grdExplain->setObjectName(QStringLiteral("grdExplain"));
     prepareGrid(grdExplain);
 
-    const OutputButtons buttons = outputButtons(this);
-    std::tie(btnPrint, btnExportPdf, lblSaved, btnClose) =
-        std::tuple(buttons.print, buttons.exportPdf, buttons.saved, buttons.close);
+    QHBoxLayout* buttons = outputRow();
     layout->addWidget(lblHeading);
     layout->addWidget(lblVerdict);
     layout->addWidget(legend);
     layout->addWidget(grdExplain, 1);
-    layout->addLayout(buttons.row);
+    layout->addLayout(buttons);
 
     connect(btnPrint, &QPushButton::clicked, this, &frmExplain::Print);
     connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
-    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
     showModel(new ExplanationModel(id, this));
-    restorePlace(this, QStringLiteral("windows/frmExplain"), QSize(1280, 560));
+    restorePlace(QSize(1280, 560));
     grdExplain->setFocus();
 }
 
@@ -108,22 +95,9 @@ void frmExplain::refresh()
 
 frmExplain::~frmExplain()
 {
-    QSettings().setValue(QStringLiteral("windows/frmExplain"), saveGeometry());
     // The preview reads this window's rows: it goes with them.
     if (ReportPreview* preview = ReportPreview::liveInstance(explanationReport()); preview && preview->rows() == m_model)
         preview->close();
-}
-
-void frmExplain::keyPressEvent(QKeyEvent* event)
-{
-    if (!closedByEscape(this, event))
-        QWidget::keyPressEvent(event);
-}
-
-void frmOutcomeList::keyPressEvent(QKeyEvent* event)
-{
-    if (!closedByEscape(this, event))
-        QWidget::keyPressEvent(event);
 }
 
 void frmExplain::Print()
@@ -157,85 +131,5 @@ bool frmExplain::ExportPdf(QString path)
     lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
     return true;
 }
-
-namespace {
-constexpr int kOutcomeColumn = 3;
-}
-
-frmOutcomeList* frmOutcomeList::open(int report, const QString& problemCode, const QString& caption, QWidget* near)
-{
-    return openBeside(near, QStringLiteral("The records cannot be listed."),
-                      [&] { return new frmOutcomeList(report, problemCode, caption); });
-}
-
-frmOutcomeList::frmOutcomeList(int report, const QString& problemCode, const QString& caption)
-    : m_report(report), m_problemCode(problemCode), m_caption(caption), m_model(new QStandardItemModel(this))
-{
-    setObjectName(QStringLiteral("frmOutcomeList"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlag(Qt::Window);
-
-    auto* layout = new QVBoxLayout(this);
-    m_hint = plainLabel(this, QStringLiteral("lblHint"));
-    grdRecords = new QTableView(this);
-    grdRecords->setObjectName(QStringLiteral("grdRecords"));
-    prepareGrid(grdRecords);
-    RowFilter* filter = sortAndFilter(grdRecords, m_model);
-    cboOutcome = filterChoice(this, QStringLiteral("cboOutcome"), filter, 0, {kOutcomeColumn});
-    auto* show = new QLabel(QStringLiteral("&Show:"), this);
-    show->setBuddy(cboOutcome);
-    btnClose = button(this, QStringLiteral("btnClose"), QStringLiteral("&Close"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(show);
-    buttons->addWidget(cboOutcome);
-    buttons->addStretch(1);
-    buttons->addWidget(btnClose);
-    layout->addWidget(m_hint);
-    layout->addWidget(grdRecords, 1);
-    layout->addLayout(buttons);
-    connect(grdRecords, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        frmExplain::open(index.siblingAtColumn(0).data(Qt::UserRole).toLongLong(), this);
-    });
-    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
-    fill();
-    restorePlace(this, QStringLiteral("windows/frmOutcomeList"), QSize(760, 480));
-    grdRecords->setFocus();
-}
-
-void frmOutcomeList::fill()
-{
-    setWindowTitle(QStringLiteral("Records: %1 \u2014 %2").arg(m_caption, currentRunCaption()));
-    m_model->clear();
-    m_model->setHorizontalHeaderLabels({QStringLiteral("Record"), QStringLiteral("Group"), QStringLiteral("Problem"),
-                                        QStringLiteral("Outcome"), QStringLiteral("Attempt"), QStringLiteral("Client"),
-                                        QStringLiteral("Flag"), QStringLiteral("Differs")});
-    for (const RecordOutcome& r : explain::outcomesOfProblem(reportAt(m_report)->drillDown, m_problemCode)) {
-        QList<QStandardItem*> row;
-        for (const QString& text : {QString::number(r.id), QString::number(r.group), explain::problemWords(r.id),
-                                    outcomeWords(r.outcome),
-                                    r.attempt ? QString::number(*r.attempt) : QString(), r.client ? QString::number(*r.client) : QString(),
-                                    r.flag, r.differs.join(QStringLiteral(", "))})
-            row << new QStandardItem(text);
-        row.front()->setData(r.id, Qt::UserRole);
-        m_model->appendRow(row);
-    }
-    m_hint->setText(QStringLiteral("%1: %2 records. Double-click a record, or press Enter on it, for its explanation; "
-                                   "click a heading to sort.")
-                        .arg(m_caption)
-                        .arg(m_model->rowCount()));
-    offerValues(cboOutcome, QStringLiteral("All outcomes"), *m_model, {kOutcomeColumn});
-    grdRecords->resizeColumnsToContents();
-}
-
-void frmOutcomeList::refresh()
-{
-    try {
-        fill();
-    } catch (...) {
-        close();
-    }
-}
-
-frmOutcomeList::~frmOutcomeList() { QSettings().setValue(QStringLiteral("windows/frmOutcomeList"), saveGeometry()); }
 
 } // namespace marrowick

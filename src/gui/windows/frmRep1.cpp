@@ -3,6 +3,7 @@
 #include "DataWindow.h"
 #include "reports/ReportModel.h"
 #include "frmExplain.h"
+#include "frmOutcomeList.h"
 #include "ReportPreview.h"
 #include "database/DbError.h"
 #include "frmAnalysisReports.h"
@@ -92,7 +93,7 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     layout->activate();
     applyColumnWidths();
     lblEmpty->setVisible(m_model->rowCount() == 0);
-    windows::keepPlaceUnder(this, QStringLiteral("viewer/geometry"));
+    pages::keepPlaceUnder(this, QStringLiteral("viewer/geometry"));
     // Keys go to the rows first: Space must not press a button of the page.
     DataGrid1->setFocus();
 }

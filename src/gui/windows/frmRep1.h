@@ -17,8 +17,6 @@ public:
     // Runs the report's query; throws DbError when it fails.
     explicit frmRep1(const ReportDef& report);
 
-    // The open result set of the report.
-    ReportModel* resultSet() const { return m_model; }
     // Copies the selected cells as tab-separated text.
     void copySelection() const;
 

@@ -1,6 +1,9 @@
-#include "GuiPlatform.h"
-#include "Page.h"
-#include "WizardPage.h"
+// The program: the host on Qt, the report pages enrolled with the wizard's
+// navigation, and the wizard's first page.
+#include "shell/GuiPlatform.h"
+#include "shell/Page.h"
+#include "shell/frmMain.h"
+#include "windows/frmAnalysisReports.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -17,6 +20,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon); // every window's
     marrowick::GuiPlatform host;
     marrowick::installPlatform(&host);
+    marrowick::frmAnalysisReports::enroll();
     marrowick::pages::show<marrowick::frmMain>();
     return QApplication::exec();
 }

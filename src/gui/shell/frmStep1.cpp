@@ -1,0 +1,61 @@
+#include "frmStep1.h"
+
+#include "PageTexts.h"
+#include "database/DbError.h"
+#include "export/DeckExport.h"
+#include "frmMain.h"
+#include "frmStep2.h"
+#include "platform/BusyPointer.h"
+
+#include <QDate>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace marrowick {
+
+frmStep1::frmStep1()
+    : WizardPage(QStringLiteral("frmStep1"), QStringLiteral("Step 1"), QStringLiteral("Step 1."),
+                 QStringLiteral("txtStep1"))
+{
+    connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmMain>(); });
+    connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep2>(); });
+    btnSaveTestData = makeButton(QStringLiteral("btnSaveTestData"), QStringLiteral("&Save test data\u2026"));
+    lblSaved = new QLabel(this);
+    lblSaved->setObjectName(QStringLiteral("lblSaved"));
+    lblSaved->setTextFormat(Qt::PlainText); // a path
+    auto* row = new QHBoxLayout;
+    row->addWidget(btnSaveTestData);
+    row->addWidget(lblSaved, 1);
+    body->addLayout(row);
+    connect(btnSaveTestData, &QPushButton::clicked, this, &frmStep1::SaveTestData);
+    setPageText(PageTexts::Step1());
+}
+
+void frmStep1::SaveTestData()
+{
+    try {
+        // A name alone: the dialog opens in the folder last saved to. Not the
+        // shipped file's name, which the program's folder holds.
+        const QString path = platform().SaveFileName(
+            QStringLiteral("Save Test Data"),
+            QStringLiteral("DupTestData %1.txt").arg(QDate::currentDate().toString(Qt::ISODate)),
+            QStringLiteral("Test data file (*.txt);;CSV with a header row (*.csv);;HL7 2.5.1 VXU batch (*.hl7)"));
+        if (path.isEmpty())
+            return;
+        BusyPointer busy;
+        QString problem;
+        lblSaved->clear();
+        if (!writeDeckFile(path, {deckFormatOfFile(path)}, problem))
+            platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The test data could not be saved to ") + path
+                                  + QStringLiteral(": ") + problem, MsgIcon::Critical, MsgButtons::Ok);
+        else
+            lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+    } catch (...) {
+        showCurrentFailure(QStringLiteral("The test data was not saved."));
+    }
+}
+
+} // namespace marrowick
