@@ -10,6 +10,7 @@
 #include "database/EvalDatabase.h"
 #include "export/DeckExport.h"
 #include "history/RunHistory.h"
+#include "platform/FileRefused.h"
 #include "platform/OutputFile.h"
 #include "reports/Explanation.h"
 #include "reports/PdfExport.h"
@@ -49,15 +50,15 @@ int usage(const QString& problem)
     return Usage;
 }
 
-// Opens the evaluation database; false when it cannot be used (the message
-// was shown). Only evaluate may replace the file.
-bool openDatabase(const Options& o, QString& path)
+// Opens the evaluation database; throws FileRefused when it cannot be used.
+// Only evaluate may replace the file.
+void openDatabase(const Options& o, QString& path)
 {
     path = o.database.isEmpty() ? defaultDatabasePath() : QDir::current().absoluteFilePath(o.database);
     const OnDamage mode = o.command != QLatin1String("evaluate") ? OnDamage::ReadOnly
         : o.rebuild                                              ? OnDamage::Rebuild
                                                                  : OnDamage::Refuse;
-    return openEvalDatabase(path, mode);
+    openEvalDatabase(path, mode);
 }
 
 // Scores come only from an evaluation: without one, a command that reads it
@@ -107,28 +108,24 @@ int evaluate(const Options& o, BatchPlatform& host)
     if (o.reuse == !o.positional.isEmpty() || o.positional.size() > 1)
         return usage(QStringLiteral("evaluate takes one results file, or --reuse"));
     QString path;
-    if (!openDatabase(o, path))
-        return Failed;
+    openDatabase(o, path);
     CloseAtEnd close{path};
     if (o.reuse) {
         if (refusedWithoutEvaluation())
             return Refused;
     } else {
-        const bool loaded = EvaluationRun::LoadAndAnalyze(o.positional.first());
+        EvaluationRun::LoadAndAnalyze(o.positional.first());
         host.clearLine();
-        if (!loaded)
-            return Refused;
     }
     const qint64 loaded = countRows(QStringLiteral("IIS_LOADED_CHILD_ALL"));
     const qint64 duplicates = countRows(QStringLiteral("IIS_DUPLICATES"));
     const qint64 missing = countRows(QStringLiteral("IIS_MISSING_RECORDS"));
-    if (!writeOutput(QStringLiteral("%1 rows loaded; %2 duplicates kept as extra clients; %3 people missing.\n")
-                         .arg(loaded)
-                         .arg(duplicates)
-                         .arg(missing)
-                         .toUtf8(),
-                     QString(), QString(), QStringLiteral("The summary")))
-        return Failed;
+    writeOutput(QStringLiteral("%1 rows loaded; %2 duplicates kept as extra clients; %3 people missing.\n")
+                    .arg(loaded)
+                    .arg(duplicates)
+                    .arg(missing)
+                    .toUtf8(),
+                QString(), QString(), QStringLiteral("The summary"));
     const bool incomplete = EvaluationRun::MostlyMissing();
     if (incomplete)
         platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt, MsgIcon::Exclamation,
@@ -161,8 +158,7 @@ int report(const Options& o)
     if (indexes.isEmpty())
         return usage(QStringLiteral("report needs report indexes, or all"));
     QString path;
-    if (!openDatabase(o, path))
-        return Failed;
+    openDatabase(o, path);
     CloseAtEnd close{path};
     if (refusedWithoutEvaluation())
         return Refused;
@@ -171,8 +167,7 @@ int report(const Options& o)
         if (!def.refillTable())
             return Failed;
         const ReportModel rows(def);
-        if (!writeReport(rows, *format, o.output))
-            return Failed;
+        writeReport(rows, *format, o.output);
         if (!o.pdf.isEmpty()) {
             QDir().mkpath(o.pdf);
             if (!exportReportPdf(def, rows, QDir(o.pdf).filePath(def.fileName + QStringLiteral(".pdf"))))
@@ -195,17 +190,10 @@ int deck(const Options& o)
     if (!o.at.isEmpty() && !at.isValid())
         return usage(QStringLiteral("--at takes a time as 2026-03-04T05:06:07, with or without an offset: ") + o.at);
     const DeckExportOptions options{*format, o.processingId.front(), at};
-    QString problem;
-    const bool written = o.output.isEmpty() ? writeStandardOutput(exportDeck(options), problem)
-                                            : writeDeckFile(QDir::current().absoluteFilePath(o.output), options, problem);
-    if (!written) {
-        platform().MsgBox(QStringLiteral("Error"),
-                          QStringLiteral("The test data could not be written to ")
-                              + (o.output.isEmpty() ? QStringLiteral("standard output") : o.output) + QStringLiteral(": ")
-                              + problem,
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return Failed;
-    }
+    const QString path = o.output.isEmpty() ? QString() : QDir::current().absoluteFilePath(o.output);
+    writeOutputOrRefuse(path, exportDeck(options),
+                        QStringLiteral("The test data could not be written to ")
+                            + (o.output.isEmpty() ? QStringLiteral("standard output") : o.output));
     return Done;
 }
 
@@ -230,8 +218,7 @@ int explainRecords(const Options& o)
     if (ids.isEmpty() && selector.isEmpty())
         return usage(QStringLiteral("explain needs test-record IDs, or all, missed, lost or strangers"));
     QString path;
-    if (!openDatabase(o, path))
-        return Failed;
+    openDatabase(o, path);
     CloseAtEnd close{path};
     if (refusedWithoutEvaluation())
         return Refused;
@@ -247,7 +234,8 @@ int explainRecords(const Options& o)
                           MsgIcon::Critical, MsgButtons::Ok);
         return Failed;
     }
-    return writeExplanations(records, *format, o.output) ? Done : Failed;
+    writeExplanations(records, *format, o.output);
+    return Done;
 }
 
 int listHistory(const Options& o)
@@ -258,16 +246,14 @@ int listHistory(const Options& o)
     if (!o.positional.isEmpty())
         return usage(QStringLiteral("history takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
     QString path;
-    if (!openDatabase(o, path))
-        return Failed;
+    openDatabase(o, path);
     CloseAtEnd close{path};
     for (const auto& [run, cause] : history::damagedRuns())
         platform().MsgBox(QStringLiteral("Warning"), QStringLiteral("Run %1 is damaged: %2; it is left out.").arg(run).arg(cause),
                           MsgIcon::Exclamation, MsgButtons::Ok);
-    return writeOutput(historyText(*format), o.output, QStringLiteral("history") + formatExtension(*format),
-                       QStringLiteral("The history"))
-        ? Done
-        : Failed;
+    writeOutput(historyText(*format), o.output, QStringLiteral("history") + formatExtension(*format),
+                QStringLiteral("The history"));
+    return Done;
 }
 
 int compare(const Options& o)
@@ -285,8 +271,7 @@ int compare(const Options& o)
             return usage(QStringLiteral("a run is its number, or a negative count from the newest (-1): ") + o.positional[k]);
     }
     QString path;
-    if (!openDatabase(o, path))
-        return Failed;
+    openDatabase(o, path);
     CloseAtEnd close{path};
     if (refusedWithoutEvaluation())
         return Refused;
@@ -306,10 +291,9 @@ int compare(const Options& o)
             return Failed;
         }
     }
-    return writeOutput(comparisonText(runs[0], runs[1], *format), o.output,
-                       QStringLiteral("compare") + formatExtension(*format), QStringLiteral("The comparison"))
-        ? Done
-        : Failed;
+    writeOutput(comparisonText(runs[0], runs[1], *format), o.output,
+                QStringLiteral("compare") + formatExtension(*format), QStringLiteral("The comparison"));
+    return Done;
 }
 
 } // namespace
@@ -364,6 +348,10 @@ int main(int argc, char* argv[])
         if (options->command == QLatin1String("compare"))
             return compare(*options);
         return usage(QStringLiteral("unknown command ") + options->command);
+    } catch (const FileRefused& refused) {
+        // Told whole; a refused results file is the user's to fix, anything else a fault.
+        showCurrentFailure(QStringLiteral("The previous evaluation is unchanged."));
+        return refused.role() == FileRefused::Role::Results ? Refused : Failed;
     } catch (...) {
         showCurrentFailure(QStringLiteral("The previous evaluation is unchanged."));
         return Failed;

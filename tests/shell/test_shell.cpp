@@ -148,7 +148,7 @@ private slots:
         const QString path = folder + QStringLiteral("/DupTestDataFin.db");
         QVERIFY(writeBytes(path, QByteArray("<b>not</b> a database\n").repeated(50)));
         s->host.expect(MsgResult::No);
-        QVERIFY(!openEvalDatabase(path));
+        QVERIFY_THROWS_EXCEPTION(FileRefused, openEvalDatabase(path));
         const QList<ShownBox> shown = s->host.takeShown();
         QCOMPARE(shown.size(), 1);
         const ShownBox& asked = shown.first();

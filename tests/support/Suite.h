@@ -5,14 +5,27 @@
 #include "FakePlatform.h"
 #include "SourceFiles.h"
 #include "database/Db.h"
+#include "platform/FileRefused.h"
 
 #include <QTest>
 #include <memory>
+#include <optional>
 
 namespace marrowick::test {
 
 // A scripted host and a fresh database that lives as long as it does.
 struct DbSession { FakePlatform host; TestDatabase db; };
+
+// What work threw when it refused a file; nothing when it went through.
+template <class Work> std::optional<FileRefused> refusal(Work&& work)
+{
+    try {
+        work();
+        return std::nullopt;
+    } catch (const FileRefused& refused) {
+        return refused;
+    }
+}
 
 // A test object whose every test function has a session of its own, as newSession() makes it.
 class SessionTest : public QObject {

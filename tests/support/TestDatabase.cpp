@@ -3,6 +3,7 @@
 
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
+#include "platform/FileRefused.h"
 #include "summaries/Summaries.h"
 
 #include <QFile>
@@ -44,11 +45,15 @@ QString TestDatabase::writeFile(const QString& name, const QByteArray& bytes) co
 bool onDatabase(const QString& path, const std::function<void()>& work)
 {
     FakePlatform host;
-    const bool opened = openEvalDatabase(path);
-    if (opened)
-        work();
+    try {
+        openEvalDatabase(path);
+    } catch (const FileRefused&) {
+        closeEvalDatabase();
+        return false;
+    }
+    work();
     closeEvalDatabase();
-    return opened;
+    return true;
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes)

@@ -5,6 +5,7 @@
 #include "export/DeckExport.h"
 #include "frmStep3.h"
 #include "mdlGlobals.h"
+#include "platform/OutputFile.h"
 #include "platform/Platform.h"
 
 #include <QDate>
@@ -113,13 +114,10 @@ void frmStep1::SaveTestData()
         if (path.isEmpty())
             return;
         BusyPointer busy;
-        QString problem;
         lblSaved->clear();
-        if (!writeDeckFile(path, {deckFormatOfFile(path)}, problem))
-            platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The test data could not be saved to ") + path
-                                  + QStringLiteral(": ") + problem, MsgIcon::Critical, MsgButtons::Ok);
-        else
-            lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+        writeOutputOrRefuse(path, exportDeck({deckFormatOfFile(path)}),
+                            QStringLiteral("The test data could not be saved to ") + path);
+        lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
     } catch (...) {
         showCurrentFailure(QStringLiteral("The test data was not saved."));
     }
