@@ -21,7 +21,7 @@ QList<QHash<QString, QString>> table(const QString& resource)
 {
     QFile file(resource);
     if (!file.open(QIODevice::ReadOnly))
-        throw FileRefused(FileRefused::Role::Output,
+        throw FileRefused(FileRefused::Role::Input,
                           QStringLiteral("the test data %1 is missing from the program").arg(resource));
     CsvReader reader(CsvReader::decode(file.readAll()));
     QStringList header, values;
@@ -44,7 +44,7 @@ QList<Row> deckRows()
     const QList<Row> vaccinations = table(QStringLiteral(":/data/DupTestVaccination.csv"));
     const QList<Row> submissions = table(QStringLiteral(":/data/DupTestSubmission.csv"));
     if (vaccinations.size() != rows.size() || submissions.size() != rows.size())
-        throw FileRefused(FileRefused::Role::Output, QStringLiteral("the compiled-in test data files do not agree"));
+        throw FileRefused(FileRefused::Role::Input, QStringLiteral("the compiled-in test data files do not agree"));
     for (qsizetype i = 0; i < rows.size(); ++i) {
         rows[i].insert(vaccinations[i]);
         rows[i].insert(submissions[i]);
@@ -441,7 +441,7 @@ QByteArray exportDeck(const DeckExportOptions& options)
     if (options.format == DeckFormat::Txt) {
         QFile file(QStringLiteral(":/data/DupTestData.txt"));
         if (!file.open(QIODevice::ReadOnly))
-            throw FileRefused(FileRefused::Role::Output,
+            throw FileRefused(FileRefused::Role::Input,
                               QStringLiteral("the test data file is missing from the program"));
         return file.readAll();
     }

@@ -25,7 +25,7 @@ struct DeckExportOptions {
     QDateTime stamp{};
 };
 
-// The whole deck in one format. Throws FileRefused (Output) when the
+// The whole deck in one format. Throws FileRefused (Input) when the
 // compiled-in deck cannot be read.
 QByteArray exportDeck(const DeckExportOptions& options);
 
