@@ -93,26 +93,32 @@ bool looksLikeDatabase(const QString& path)
 
 enum class State { Usable, Damaged, OtherDeck };
 
-// Opens the file and reads its schema. Damaged: the cause is in problem.
-// OtherDeck: a sound database that holds another version's test data. A fault
-// (in use, unreadable) is thrown.
-State openAndCheck(const QString& path, QString& problem)
+// What reading a file's schema found; problem says why a damaged file cannot be used.
+struct Checked {
+    State state = State::Damaged;
+    QString problem;
+};
+
+// Opens the file and reads its schema. OtherDeck: a sound database that holds
+// another version's test data. A fault (in use, unreadable) is thrown.
+Checked openAndCheck(const QString& path)
 {
     openConnection(path);
+    Checked checked;
     try {
-        problem = schemaProblem();
+        checked.problem = schemaProblem();
     } catch (const DatabaseFault& fault) {
         const int primary = fault.number() & 0xff;
         if (primary != 11 && primary != 26) // SQLITE_CORRUPT, SQLITE_NOTADB
             throw;
-        problem = fault.plainCause();
+        checked.problem = fault.plainCause();
     }
-    if (!problem.isEmpty())
-        return State::Damaged;
-    if (storedDeckFingerprint() != deckFingerprint())
-        return State::OtherDeck;
-    addMissingTables();
-    return State::Usable;
+    if (!checked.problem.isEmpty())
+        return checked;
+    checked.state = storedDeckFingerprint() != deckFingerprint() ? State::OtherDeck : State::Usable;
+    if (checked.state == State::Usable)
+        addMissingTables();
+    return checked;
 }
 
 // The first free name of the form FILE.bak, FILE.2.bak, ...
@@ -220,8 +226,9 @@ namespace {
 
 // Whether a damaged file, or one of another deck, may be moved aside and
 // rebuilt: asks in the windows; throws FileRefused when it may not.
-void consentToRebuild(const QString& shown, State state, const QString& problem, OnDamage onDamage)
+void consentToRebuild(const QString& shown, const Checked& found, OnDamage onDamage)
 {
+    const auto& [state, problem] = found;
     if (onDamage == OnDamage::Rebuild || (state == State::OtherDeck && onDamage != OnDamage::ReadOnly))
         return;
     QString text = state == State::OtherDeck
@@ -244,16 +251,17 @@ void consentToRebuild(const QString& shown, State state, const QString& problem,
 }
 
 // Moves the file aside and writes a new one in its place, then says what became of the old one.
-void rebuild(const QString& path, State state, const QString& problem, OnDamage onDamage)
+void rebuild(const QString& path, const Checked& found, OnDamage onDamage)
 {
+    const auto& [state, problem] = found;
     const QString shown = QDir::toNativeSeparators(path);
     const QString backup = backupName(path);
     if (!QFile::rename(path, backup))
         throw DbError(DbError::General, QStringLiteral("the old file could not be moved aside to ") + backup);
     createDatabaseFile(path);
-    QString rebuiltProblem;
-    if (openAndCheck(path, rebuiltProblem) != State::Usable)
-        throw DbError(DbError::General, rebuiltProblem);
+    const Checked rebuilt = openAndCheck(path);
+    if (rebuilt.state != State::Usable)
+        throw DbError(DbError::General, rebuilt.problem);
     if (state == State::OtherDeck)
         platform().MsgBox(QStringLiteral("New Test Data"),
                           QStringLiteral("The database file %1 holds the test data of another version of Marrowick. "
@@ -279,8 +287,7 @@ struct Opening {
     QString shown; // the path as the messages show it
     OnDamage onDamage;
     bool existed = false;
-    State state = State::Damaged;
-    QString problem; // why a damaged file cannot be used
+    Checked found;
 };
 
 // Never touches a folder or device.
@@ -309,14 +316,12 @@ Step create(Opening& o)
 Step openFile(Opening& o)
 {
     try {
-        o.problem.clear();
-        o.state = State::Damaged;
         if (!looksLikeDatabase(o.path)) {
-            o.problem = QStringLiteral("the file is not a database");
+            o.found = Checked{State::Damaged, QStringLiteral("the file is not a database")};
         } else {
             setFileReadOnly(o.path, false);
-            o.state = openAndCheck(o.path, o.problem);
-            if (o.state == State::Usable)
+            o.found = openAndCheck(o.path);
+            if (o.found.state == State::Usable)
                 return Step::Done;
         }
     } catch (const DatabaseFault& fault) {
@@ -335,13 +340,13 @@ Step openFile(Opening& o)
 
 Step consent(Opening& o)
 {
-    consentToRebuild(o.shown, o.state, o.problem, o.onDamage);
+    consentToRebuild(o.shown, o.found, o.onDamage);
     return Step::Rebuild;
 }
 
 Step rebuildFile(Opening& o)
 {
-    rebuild(o.path, o.state, o.problem, o.onDamage);
+    rebuild(o.path, o.found, o.onDamage);
     return Step::Done;
 }
 
