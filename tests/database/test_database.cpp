@@ -69,7 +69,7 @@ private slots:
 
         s->host.expect(MsgResult::No);
         // Declined: the question was the message, nothing is left to tell.
-        QCOMPARE(refusal([&] { openEvalDatabase(path); }).value().text(), QString());
+        QCOMPARE(thrown<FileRefused>([&] { openEvalDatabase(path); }).value().text(), QString());
         const QList<ShownBox> boxes = s->host.shown;
         QVERIFY(s->host.showedOne("Database Error", "The database file " + path, MsgIcon::Critical, true));
         QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);

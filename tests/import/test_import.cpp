@@ -31,7 +31,7 @@ QStringList loaded() { return rows("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY 
 // How loading the file ended: nothing when it was stored, else its refusal.
 std::optional<FileRefused> load(const QString& file)
 {
-    return refusal([&] { clsProcessResultsFile().ReadResults(file); });
+    return thrown<FileRefused>([&] { clsProcessResultsFile().ReadResults(file); });
 }
 
 } // namespace
@@ -217,13 +217,11 @@ private slots:
             lock.emplace(s->db.path());
         else
             run(fault.arg(scalar("PRAGMA page_count", "page_count").toLongLong()));
-        try {
-            clsProcessResultsFile().ReadResults(s->db.writeFile("r.txt", validFile(400)));
-            QFAIL("the fault was not reported");
-        } catch (const DatabaseFault& thrown) {
-            QCOMPARE(thrown.number() & 0xff, code);
-            QVERIFY2(!thrown.plainCause().contains(QLatin1String("INSERT")), qPrintable(thrown.plainCause()));
-        }
+        const QString file = s->db.writeFile("r.txt", validFile(400));
+        const auto reported = thrown<DatabaseFault>([&] { clsProcessResultsFile().ReadResults(file); });
+        QVERIFY(reported);
+        QCOMPARE(reported->number() & 0xff, code);
+        QVERIFY2(!reported->plainCause().contains(QLatin1String("INSERT")), qPrintable(reported->plainCause()));
         lock.reset();
         run("PRAGMA query_only = OFF");
         run("PRAGMA max_page_count = 1073741823");

@@ -16,14 +16,14 @@ namespace marrowick::test {
 // A scripted host and a fresh database that lives as long as it does.
 struct DbSession { FakePlatform host; TestDatabase db; };
 
-// What work threw when it refused a file; nothing when it went through.
-template <class Work> std::optional<FileRefused> refusal(Work&& work)
+// The failure of that type that work threw; nothing when it went through.
+template <class Failure, class Work> std::optional<Failure> thrown(Work&& work)
 {
     try {
         work();
         return std::nullopt;
-    } catch (const FileRefused& refused) {
-        return refused;
+    } catch (const Failure& failure) {
+        return failure;
     }
 }
 
