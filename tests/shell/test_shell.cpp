@@ -116,6 +116,31 @@ private slots:
         QCOMPARE(schemaProblem(), QString());
     }
 
+    // A database that stays unusable ends the program at its start, told once:
+    // by the rebuild question the user declined, or by its cause.
+    void unusableDatabaseEndsTheStart_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("rebuilding declined") << false << "The database file %1 cannot be used";
+        QTest::newRow("a folder") << true << "The database file %1 cannot be opened: it is not a file";
+    }
+
+    void unusableDatabaseEndsTheStart()
+    {
+        QFETCH(bool, folder);
+        QFETCH(QString, prompt);
+        const QString path = s->db.folder() + QStringLiteral("/start.db");
+        QVERIFY(folder ? QDir().mkpath(path) : writeBytes(path, "not a database\n"));
+        mdlGlobals::CloseDatabase();
+        mdlGlobals::SetDatabasePath(path);
+        if (!folder)
+            s->host.expect(MsgResult::No);
+        frmMain page;
+        QVERIFY(s->host.showedOne("Database Error", prompt.arg(path), MsgIcon::Critical, true));
+        QCOMPARE(s->host.endedWith, 3);
+    }
+
     void progressBarStopsAtItsLimits()
     {
         frmProcessing* progress = frmProcessing::instance();

@@ -25,7 +25,10 @@ public:
     // The user was asked about the file and declined: nothing is left to tell.
     static FileRefused declined(Role role) { return {role, QString(), QString(), true}; }
     // This cause after what was being done: "The report could not be written to x: " + cause.
-    FileRefused toldAs(const QString& title, const QString& context) const { return told(m_role, title, context + m_text); }
+    FileRefused toldAs(const QString& title, const QString& context) const
+    {
+        return told(m_role, title, context + m_text);
+    }
 
     Role role() const { return m_role; }
     // Whether title() and text() make the whole message; else text() is a cause.
