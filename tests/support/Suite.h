@@ -5,27 +5,14 @@
 #include "FakePlatform.h"
 #include "SourceFiles.h"
 #include "database/Db.h"
-#include "platform/FileRefused.h"
 
 #include <QTest>
 #include <memory>
-#include <optional>
 
 namespace marrowick::test {
 
 // A scripted host and a fresh database that lives as long as it does.
 struct DbSession { FakePlatform host; TestDatabase db; };
-
-// The failure of that type that work threw; nothing when it went through.
-template <class Failure, class Work> std::optional<Failure> thrown(Work&& work)
-{
-    try {
-        work();
-        return std::nullopt;
-    } catch (const Failure& failure) {
-        return failure;
-    }
-}
 
 // A test object whose every test function has a session of its own, as newSession() makes it.
 class SessionTest : public QObject {

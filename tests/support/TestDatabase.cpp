@@ -3,7 +3,6 @@
 
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
-#include "platform/FileRefused.h"
 #include "summaries/Summaries.h"
 
 #include <QFile>
@@ -45,15 +44,11 @@ QString TestDatabase::writeFile(const QString& name, const QByteArray& bytes) co
 bool onDatabase(const QString& path, const std::function<void()>& work)
 {
     FakePlatform host;
-    try {
-        openEvalDatabase(path);
-    } catch (const FileRefused&) {
-        closeEvalDatabase();
-        return false;
-    }
-    work();
+    const bool opened = !thrown<FileRefused>([&] { openEvalDatabase(path); });
+    if (opened)
+        work();
     closeEvalDatabase();
-    return true;
+    return opened;
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes)
