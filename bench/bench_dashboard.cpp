@@ -44,8 +44,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString typical = QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-typical.txt");
-    if (!openEvalDatabase(dir.filePath(QStringLiteral("bench.db"))) || !EvaluationRun::LoadAndAnalyze(typical))
-        return 3;
+    openEvalDatabase(dir.filePath(QStringLiteral("bench.db")));
+    EvaluationRun::LoadAndAnalyze(typical);
     // 98 more like it, then a different registry's run, so the trend and the comparison have something to show.
     const SavedRun first = *history::savedRun(1);
     for (int i = 0; i < 98; ++i) {
@@ -53,8 +53,8 @@ int main(int argc, char* argv[])
         history::saveRun(typical, first.size, first.sha256);
         unit.commit();
     }
-    if (!EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-aggressive.txt"))
-        || history::savedRuns().size() != 100)
+    EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-aggressive.txt"));
+    if (history::savedRuns().size() != 100)
         return 3;
     const double ms = bench::medianMs(11, [&] {
         frmDashboard* window = frmDashboard::open();

@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "commands/Command.h"
 #include "database/DbError.h"
+#include "platform/FileRefused.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
@@ -49,6 +50,10 @@ int main(int argc, char* argv[])
     if (!options) return batch::usage(problem);
     try {
         return batch::commandNamed(options->command)->run(*options, host);
+    } catch (const FileRefused& refused) {
+        // Told whole; a refused results file is the user's to fix, anything else a fault.
+        showCurrentFailure(QStringLiteral("The previous evaluation is unchanged."));
+        return refused.role() == FileRefused::Role::Results ? batch::Refused : batch::Failed;
     } catch (...) {
         showCurrentFailure(QStringLiteral("The previous evaluation is unchanged."));
         return batch::Failed;

@@ -19,7 +19,7 @@ private slots:
     void newFileHoldsSchemaAndReferenceData()
     {
         const QString path = s->db.folder() + QStringLiteral("/new.db");
-        QVERIFY(openEvalDatabase(path));
+        openEvalDatabase(path);
         QVERIFY(s->host.shown.isEmpty());
         QCOMPARE(schemaProblem(), QString());
         QCOMPARE(countRows("IIS_LOADED_CHILD_ALL"), 0);
@@ -67,7 +67,8 @@ private slots:
         const QFileDevice::Permissions mode = QFile::permissions(path);
 
         s->host.expect(MsgResult::No);
-        QVERIFY(!openEvalDatabase(path));
+        // Declined: the question was the message, nothing is left to tell.
+        QCOMPARE(thrown<FileRefused>([&] { openEvalDatabase(path); }).value().text(), QString());
         const QList<ShownBox> boxes = s->host.shown;
         QVERIFY(s->host.showedOne("Database Error", "The database file " + path, MsgIcon::Critical, true));
         QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);
@@ -80,7 +81,7 @@ private slots:
         // Yes rebuilds, and the old file is kept beside it, a second time too.
         for (const char* backup : {".bak", ".2.bak"}) {
             s->host.expect(MsgResult::Yes);
-            QVERIFY(openEvalDatabase(path));
+            openEvalDatabase(path);
             QCOMPARE(s->host.takeShown().size(), 1);
             QCOMPARE(schemaProblem(), QString());
             QVERIFY(countRows("DupTestData") > 0);
@@ -99,7 +100,7 @@ private slots:
             ForeignLock lock(s->db.path());
             QVERIFY(lock.held());
             s->host.expect(MsgResult::Cancel);
-            QVERIFY(!openEvalDatabase(s->db.path()));
+            QVERIFY_THROWS_EXCEPTION(FileRefused, openEvalDatabase(s->db.path()));
             const QList<ShownBox> boxes = s->host.takeShown();
             QCOMPARE(boxes.size(), 1);
             QCOMPARE(boxes[0].buttons, MsgButtons::RetryCancel);
@@ -108,7 +109,7 @@ private slots:
         }
         QCOMPARE(fileBytes(s->db.path()), before);
         QVERIFY(!QFileInfo::exists(s->db.path() + QStringLiteral(".bak")));
-        QVERIFY(openEvalDatabase(s->db.path()));
+        openEvalDatabase(s->db.path());
     }
 
     // An evaluation made against another version's test data cannot be read
@@ -121,7 +122,7 @@ private slots:
         closeEvalDatabase();
         const QByteArray old = fileBytes(s->db.path());
 
-        QVERIFY(openEvalDatabase(s->db.path()));
+        openEvalDatabase(s->db.path());
         QVERIFY(s->host.showedOne("New Test Data", "The database file " + s->db.path(), MsgIcon::Information, true));
         QCOMPARE(storedDeckFingerprint(), deckFingerprint());
         QCOMPARE(countRows("IIS_MISSING_RECORDS"), 0);

@@ -34,7 +34,7 @@ private slots:
     {
         QFETCH(int, report);
         QFETCH(QString, ofType);
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("aggressive")));
+        EvaluationRun::LoadAndAnalyze(sample("aggressive"));
         frmRep1* viewer = view(report);
         QVERIFY(viewer && shownRows(viewer).rowCount() > 0);
         activateFirstRow(viewer->DataGrid1, report % 2);
@@ -76,7 +76,7 @@ private slots:
 
     void exportsThroughTheRenderer()
     {
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("typical")));
+        EvaluationRun::LoadAndAnalyze(sample("typical"));
         const RecordOutcome missed = explain::outcomesSelected(QStringLiteral("missed")).front();
         frmExplain* window = frmExplain::open(missed.id);
         QVERIFY(window);
@@ -107,7 +107,7 @@ private slots:
     // each title names the run.
     void aNewEvaluationRefreshesTheOpenWindows()
     {
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample("aggressive")));
+        EvaluationRun::LoadAndAnalyze(sample("aggressive"));
         const qint64 id = explain::outcomesSelected(QStringLiteral("missed")).front().id;
         frmExplain* explanation = frmExplain::open(id);
         const ReportModel& listed = shownRows(view(1));

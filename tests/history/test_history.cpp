@@ -50,7 +50,7 @@ private slots:
     {
         const QString typical = sample(QStringLiteral("typical"));
         const QDateTime started = QDateTime::currentDateTimeUtc();
-        QVERIFY(EvaluationRun::LoadAndAnalyze(typical));
+        EvaluationRun::LoadAndAnalyze(typical);
         // Kept to the second.
         const QDateTime saved = history::savedRuns().front().time;
         QVERIFY(saved.secsTo(started) <= 0 && saved <= QDateTime::currentDateTimeUtc());
@@ -58,12 +58,12 @@ private slots:
         QCOMPARE(countRows(QStringLiteral("tblRunOutcomes")), countRows(QStringLiteral("DupTestData")));
 
         const QStringList before = snapshot({"tblRuns", "tblRunFigures", "tblRunOutcomes"});
-        QVERIFY(!EvaluationRun::LoadAndAnalyze(s->db.writeFile(QStringLiteral("bad.txt"), "not,a,results,file\n")));
-        QVERIFY(s->host.showedOne(QStringLiteral("Data Format Error"), QStringLiteral("4 field(s)"), MsgIcon::Critical, true));
+        const QString bad = s->db.writeFile(QStringLiteral("bad.txt"), "not,a,results,file\n");
+        QVERIFY_THROWS_EXCEPTION(FileRefused, EvaluationRun::LoadAndAnalyze(bad));
         QVERIFY_THROWS_EXCEPTION(DbError, EvaluationRun::LoadAndAnalyze(typical, [] { throw DbError(DbError::General, "stop"); }));
         QCOMPARE(snapshot({"tblRuns", "tblRunFigures", "tblRunOutcomes"}), before);
 
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("aggressive"))));
+        EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("aggressive")));
         QCOMPARE(history::savedRuns().size(), size_t(2));
         QCOMPARE((QList<std::optional<qint64>>{history::resolveRun(-1), history::resolveRun(-2), history::resolveRun(-3),
                                                history::resolveRun(2), history::resolveRun(3), history::resolveRun(0)}),
@@ -98,7 +98,7 @@ private slots:
     {
         const QByteArray loaded = sourceBytes(QStringLiteral("samples/results-typical.txt"));
         const QString file = s->db.writeFile(QStringLiteral("results.txt"), loaded);
-        QVERIFY(EvaluationRun::LoadAndAnalyze(file, [&] { s->db.writeFile(QStringLiteral("results.txt"), "changed\n"); }));
+        EvaluationRun::LoadAndAnalyze(file, [&] { s->db.writeFile(QStringLiteral("results.txt"), "changed\n"); });
         const std::optional<SavedRun> saved = history::savedRun(1);
         QVERIFY(saved);
         QCOMPARE(saved->size, loaded.size());
@@ -124,7 +124,7 @@ private slots:
         QFETCH(QString, damage);
         QFETCH(QString, cause);
         for (int k = 0; k < 2; ++k)
-            QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("perfect"))));
+            EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("perfect")));
         run(damage);
         QCOMPARE(history::damagedRuns().size(), size_t(1));
         QVERIFY2(history::runDamage(1).value_or(QString()).contains(cause), qPrintable(history::runDamage(1).value_or("none")));
@@ -138,17 +138,17 @@ private slots:
     // A database of an earlier version opens and gains every added table empty.
     void earlierDatabaseGainsTheTablesEmpty()
     {
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("typical"))));
+        EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("typical")));
         const qint64 loaded = countRows(QStringLiteral("IIS_LOADED_CHILD_ALL"));
         for (const TableDef& table : addedTables())
             run(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table.name)));
         closeEvalDatabase();
-        QVERIFY(openEvalDatabase(s->db.path()));
+        openEvalDatabase(s->db.path());
         QVERIFY(s->host.takeShown().isEmpty() && !QFileInfo::exists(s->db.path() + QStringLiteral(".bak")));
         for (const TableDef& table : addedTables())
             QCOMPARE(countRows(QLatin1String(table.name)), 0);
         QCOMPARE(countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), loaded);
-        QVERIFY(EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("typical"))));
+        EvaluationRun::LoadAndAnalyze(sample(QStringLiteral("typical")));
         QCOMPARE(history::savedRuns().size(), size_t(1));
     }
 };

@@ -136,7 +136,10 @@ private slots:
         const QString path = folder + QStringLiteral("/DupTestDataFin.db");
         QVERIFY(writeBytes(path, QByteArray("<b>not</b> a database\n").repeated(50)));
         s->host.expect(MsgResult::No);
-        QVERIFY(!openEvalDatabase(path));
+        mdlGlobals::CloseDatabase();
+        mdlGlobals::SetDatabasePath(path);
+        frmMain start; // declined, the database stays unusable: the start ends, told once
+        QCOMPARE(s->host.endedWith, 3);
         const QList<ShownBox> shown = s->host.takeShown();
         QCOMPARE(shown.size(), 1);
         const ShownBox& asked = shown.first();

@@ -1,10 +1,24 @@
 #pragma once
+#include "platform/FileRefused.h"
+
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <optional>
 
 namespace marrowick::test {
+
+// The failure of that type that work threw; nothing when it went through.
+template <class Failure, class Work> std::optional<Failure> thrown(Work&& work)
+{
+    try {
+        work();
+        return std::nullopt;
+    } catch (const Failure& failure) {
+        return failure;
+    }
+}
 
 // A fresh copy of a new program database in its own folder, opened as cnEval;
 // closed again at the end of the scope.

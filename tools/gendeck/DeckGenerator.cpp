@@ -2,11 +2,11 @@
 
 #include "analysis/MatchAttempts.h"
 #include "database/Csv.h"
+#include "platform/FileRefused.h"
 
 #include <QFile>
 #include <algorithm>
 #include <iterator>
-#include <stdexcept>
 
 namespace marrowick::deck {
 
@@ -17,6 +17,9 @@ const QDate kLastVaccinationDay(2026, 11, 30);
 const QDate kFirstBirthDay(2019, 1, 1);
 const QDate kLastBirthDay(2025, 12, 31);
 constexpr int kRecords = 550;
+
+// The deck data cannot be read, or cannot make a deck.
+[[noreturn]] void refuse(const QString& why) { throw FileRefused(FileRefused::Role::Input, why); }
 constexpr int kMaxDuplicatesPerGroup = 4;
 // Births to one mother closer than this are one multiple birth or impossible.
 constexpr int kMinDaysBetweenBirths = 270;
@@ -33,7 +36,7 @@ QList<QStringList> readTable(const QString& path, bool header)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(("cannot read " + path).toStdString());
+        refuse("cannot read " + path);
     CsvReader reader(CsvReader::decode(file.readAll()));
     QList<QStringList> rows;
     QStringList fields;
@@ -296,7 +299,7 @@ const DeckGenerator::Problem& DeckGenerator::problemOf(const QString& code)
     for (const Problem& p : problems())
         if (code == QLatin1String(p.code))
             return p;
-    throw std::runtime_error(("unknown problem type " + code).toStdString());
+    refuse("unknown problem type " + code);
 }
 
 bool DeckGenerator::satisfies(const Record& r, const Needs& n) const
@@ -381,7 +384,7 @@ void DeckGenerator::giveMother(Record& r, const QString& childOrigin, bool marri
         r.momLast = married ? r.last : maiden;
         return;
     }
-    throw std::runtime_error("no unused mother left");
+    refuse(QStringLiteral("no unused mother left"));
 }
 
 QDate DeckGenerator::randomDob()
@@ -1188,7 +1191,7 @@ const DeckGenerator::LookAlike& DeckGenerator::lookAlikeOf(const QString& code)
     for (const LookAlike& l : lookAlikes())
         if (code == QLatin1String(l.code))
             return l;
-    throw std::runtime_error(("unknown kind of look-alike " + code).toStdString());
+    refuse("unknown kind of look-alike " + code);
 }
 
 void DeckGenerator::giveFreshFirst(Record& r, const QStringList& taken)
@@ -1366,7 +1369,7 @@ void DeckGenerator::addLookAlikes(Deck& deck)
         for (int set = 0; set < kind.sets; ++set) {
             for (int attempt = 0;; ++attempt) {
                 if (attempt > 200)
-                    throw std::runtime_error("cannot place look-alikes of " + kind.code.toStdString());
+                    refuse("cannot place look-alikes of " + kind.code);
                 Record a = makePerson({});
                 a.suffix.clear();
                 if (a.origin == QLatin1String("HISPANIC_DOUBLE") || a.origin == QLatin1String("PARTICLE"))
@@ -1444,7 +1447,7 @@ void DeckGenerator::addDuplicates(Deck& deck)
         const Needs needs = problemOf(type.code).needs;
         for (int made = 0, attempts = 0; made < type.records; ++attempts) {
             if (attempts > 5000)
-                throw std::runtime_error("cannot make duplicates of " + type.code.toStdString());
+                refuse("cannot make duplicates of " + type.code);
             // Most duplicates join a person who has some already: groups of every
             // size from one to five occur, and 550 records hold every type.
             if (m_rng.chance(0.8)) {
@@ -1471,7 +1474,7 @@ void DeckGenerator::fillDeck(Deck& deck)
             addRecord(deck, person);
     }
     if (int(deck.records.size()) != kRecords)
-        throw std::runtime_error("the deck does not hold 550 records");
+        refuse(QStringLiteral("the deck does not hold 550 records"));
 }
 
 // A few groups leave an empty slot between their members.

@@ -98,7 +98,7 @@ int withDatabase(const Options& o, Needs needs, const std::function<int()>& work
     const OnDamage mode = o.command != QLatin1String("evaluate") ? OnDamage::ReadOnly
                           : o.rebuild                            ? OnDamage::Rebuild
                                                                  : OnDamage::Refuse;
-    if (!openEvalDatabase(path, mode)) return Failed;
+    openEvalDatabase(path, mode);
     CloseAtEnd close{path};
     if (needs == Needs::Evaluation && !EvaluationRun::HasPreviousLoad()) {
         platform().MsgBox(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt,

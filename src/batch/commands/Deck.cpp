@@ -56,17 +56,11 @@ public:
             return usage(QStringLiteral("--at takes a time as 2026-03-04T05:06:07, with or without an offset: ")
                          + o.at);
         const DeckExportOptions deck{*format, o.processingId.front(), at};
-        QString problem;
-        const bool written = o.output.isEmpty()
-                                 ? writeStandardOutput(exportDeck(deck), problem)
-                                 : writeDeckFile(QDir::current().absoluteFilePath(o.output), deck, problem);
-        if (written) return Done;
-        platform().MsgBox(QStringLiteral("Error"),
-                          QStringLiteral("The test data could not be written to ")
-                              + (o.output.isEmpty() ? QStringLiteral("standard output") : o.output)
-                              + QStringLiteral(": ") + problem,
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return Failed;
+        const QString path = o.output.isEmpty() ? QString() : QDir::current().absoluteFilePath(o.output);
+        writeOutputOrRefuse(path, exportDeck(deck),
+                            QStringLiteral("The test data could not be written to ")
+                                + (o.output.isEmpty() ? QStringLiteral("standard output") : o.output));
+        return Done;
     }
 };
 

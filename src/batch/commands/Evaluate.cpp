@@ -94,9 +94,8 @@ public:
             return usage(QStringLiteral("evaluate takes one results file, or --reuse"));
         return withDatabase(o, o.reuse ? Needs::Evaluation : Needs::Database, [&] {
             if (!o.reuse) {
-                const bool loaded = EvaluationRun::LoadAndAnalyze(o.positional.first());
+                EvaluationRun::LoadAndAnalyze(o.positional.first());
                 host.clearLine();
-                if (!loaded) return int(Refused);
             }
             return summarise(o);
         });
@@ -110,13 +109,12 @@ private:
         const qint64 loaded = countRows(QStringLiteral("IIS_LOADED_CHILD_ALL"));
         const qint64 duplicates = countRows(QStringLiteral("IIS_DUPLICATES"));
         const qint64 missing = countRows(QStringLiteral("IIS_MISSING_RECORDS"));
-        if (!writeOutput(QStringLiteral("%1 rows loaded; %2 duplicates kept as extra clients; %3 people missing.\n")
-                             .arg(loaded)
-                             .arg(duplicates)
-                             .arg(missing)
-                             .toUtf8(),
-                         QString(), QString(), QStringLiteral("The summary")))
-            return Failed;
+        writeOutput(QStringLiteral("%1 rows loaded; %2 duplicates kept as extra clients; %3 people missing.\n")
+                        .arg(loaded)
+                        .arg(duplicates)
+                        .arg(missing)
+                        .toUtf8(),
+                    QString(), QString(), QStringLiteral("The summary"));
         const bool incomplete = EvaluationRun::MostlyMissing();
         if (incomplete)
             platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt,

@@ -32,10 +32,9 @@ public:
                 platform().MsgBox(QStringLiteral("Warning"),
                                   QStringLiteral("Run %1 is damaged: %2; it is left out.").arg(number).arg(cause),
                                   MsgIcon::Exclamation, MsgButtons::Ok);
-            return writeOutput(historyText(*format), o.output, QStringLiteral("history") + formatExtension(*format),
-                               QStringLiteral("The history"))
-                       ? Done
-                       : Failed;
+            writeOutput(historyText(*format), o.output, QStringLiteral("history") + formatExtension(*format),
+                        QStringLiteral("The history"));
+            return Done;
         });
     }
 };

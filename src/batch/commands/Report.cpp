@@ -76,7 +76,7 @@ private:
     {
         if (!def.refillTable()) return false;
         const ReportModel rows(def);
-        if (!writeReport(rows, format, o.output)) return false;
+        writeReport(rows, format, o.output);
         if (o.pdf.isEmpty()) return true;
         QDir().mkpath(o.pdf);
         return exportReportPdf(def, rows, QDir(o.pdf).filePath(def.fileName + QStringLiteral(".pdf")));

@@ -7,19 +7,17 @@
 
 namespace marrowick::EvaluationRun {
 
-bool LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeAnalysis)
+void LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeAnalysis)
 {
     Savepoint unit;
     clsProcessResultsFile loader;
-    if (!loader.ReadResults(strFile))
-        return false;
+    loader.ReadResults(strFile);
     if (beforeAnalysis)
         beforeAnalysis();
     clsAnalyzeResults analysis;
     analysis.Analyze_IIS_LOAD();
     history::saveRun(strFile, loader.Loaded().size, loader.Loaded().sha256);
     unit.commit();
-    return true;
 }
 
 bool HasPreviousLoad()

@@ -5,10 +5,10 @@
 namespace marrowick::EvaluationRun {
 
 // Loads the results file, analyses it and saves the run as one unit of work:
-// either all land, or the previous load and evaluation stay whole. False when the loader
-// refused the file (it showed its message); throws DbError on any other
-// failure, after rolling back. beforeAnalysis runs between the two steps.
-bool LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeAnalysis = {});
+// either all land, or the previous load and evaluation stay whole. Throws,
+// after rolling back: FileRefused when the loader refused the file, DbError on
+// any other failure. beforeAnalysis runs between the two steps.
+void LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeAnalysis = {});
 
 // Whether an earlier load left rows to reuse.
 bool HasPreviousLoad();

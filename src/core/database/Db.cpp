@@ -1,5 +1,6 @@
 #include "Db.h"
 
+#include "platform/FileRefused.h"
 #include "platform/Platform.h"
 
 #include <QLoggingCategory>
@@ -66,6 +67,13 @@ void showCurrentFailure(const QString& consequence)
     } catch (const DatabaseFault& fault) {
         showDatabaseFault(fault, consequence);
         return;
+    } catch (const FileRefused& refused) {
+        if (refused.whole()) {
+            if (!refused.text().isEmpty())
+                platform().MsgBox(refused.title(), refused.text(), MsgIcon::Critical, MsgButtons::Ok);
+            return;
+        }
+        cause = refused.text();
     } catch (const DbError& error) {
         cause = error.numbered();
     } catch (const std::exception& error) {

@@ -49,8 +49,9 @@ public:
 void showDatabaseFault(const DatabaseFault& fault, const QString& consequence);
 
 // Inside a catch block, whatever was caught: tells the user what failed and
-// what that means ("Database Error" for a fault of the database, "Error" for
-// anything else), so that nothing escapes into the event loop.
+// what that means ("Database Error" for a fault of the database, a refused
+// file's own message, "Error" for anything else), so that nothing escapes into
+// the event loop.
 void showCurrentFailure(const QString& consequence);
 
 } // namespace marrowick

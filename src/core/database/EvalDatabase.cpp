@@ -2,6 +2,7 @@
 
 #include "Db.h"
 #include "Schema.h"
+#include "platform/FileRefused.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
@@ -92,26 +93,32 @@ bool looksLikeDatabase(const QString& path)
 
 enum class State { Usable, Damaged, OtherDeck };
 
-// Opens the file and reads its schema. Damaged: the cause is in problem.
-// OtherDeck: a sound database that holds another version's test data. A fault
-// (in use, unreadable) is thrown.
-State openAndCheck(const QString& path, QString& problem)
+// What reading a file's schema found; problem says why a damaged file cannot be used.
+struct Checked {
+    State state = State::Damaged;
+    QString problem;
+};
+
+// Opens the file and reads its schema. OtherDeck: a sound database that holds
+// another version's test data. A fault (in use, unreadable) is thrown.
+Checked openAndCheck(const QString& path)
 {
     openConnection(path);
+    Checked checked;
     try {
-        problem = schemaProblem();
+        checked.problem = schemaProblem();
     } catch (const DatabaseFault& fault) {
         const int primary = fault.number() & 0xff;
         if (primary != 11 && primary != 26) // SQLITE_CORRUPT, SQLITE_NOTADB
             throw;
-        problem = fault.plainCause();
+        checked.problem = fault.plainCause();
     }
-    if (!problem.isEmpty())
-        return State::Damaged;
-    if (storedDeckFingerprint() != deckFingerprint())
-        return State::OtherDeck;
-    addMissingTables();
-    return State::Usable;
+    if (!checked.problem.isEmpty())
+        return checked;
+    checked.state = storedDeckFingerprint() != deckFingerprint() ? State::OtherDeck : State::Usable;
+    if (checked.state == State::Usable)
+        addMissingTables();
+    return checked;
 }
 
 // The first free name of the form FILE.bak, FILE.2.bak, ...
@@ -131,8 +138,6 @@ QString whenInUse(OnDamage mode, const QString& close, const char* other)
                                  : QStringLiteral("Run the command again when the other %1 has finished.").arg(QLatin1String(other));
 }
 
-MsgButtons inUseButtons(OnDamage mode) { return mode == OnDamage::Ask ? MsgButtons::RetryCancel : MsgButtons::Ok; }
-
 // A lock that names no live process was left by a run that crashed while
 // taking it, or carries a clock's wrong time; it is taken over once it has
 // been seen for 5 s, or its time is further than that from now either way.
@@ -146,12 +151,24 @@ void takeOverOwnerlessLock(const QString& lockPath, const QElapsedTimer& waited)
         g_lock->removeStaleLockFile();
 }
 
-// Another copy of the program holds the file: false when the user gives up.
-bool takeLock(const QString& path, OnDamage mode)
+// Tells that the database is in use: in the windows, as a question whether to
+// retry; otherwise thrown whole, as a script can only be run again.
+void askToRetry(OnDamage mode, const QString& text)
+{
+    if (mode != OnDamage::Ask)
+        throw FileRefused::told(FileRefused::Role::Database, QStringLiteral("Database Error"), text);
+    if (platform().MsgBox(QStringLiteral("Database Error"), text, MsgIcon::Critical, MsgButtons::RetryCancel)
+        != MsgResult::Retry)
+        throw FileRefused::declined(FileRefused::Role::Database);
+}
+
+// Another copy of the program holds the file: waits while the user retries,
+// throws FileRefused when the user gives up.
+void takeLock(const QString& path, OnDamage mode)
 {
     const QString lockPath = path + QStringLiteral(".lock");
     if (g_lock && g_lock->isLocked() && g_lock->fileName() == lockPath)
-        return true;
+        return;
     g_lock = std::make_unique<QLockFile>(lockPath);
     // A lock is stale only when its process is gone: an evaluation may take long.
     g_lock->setStaleLockTime(0);
@@ -159,24 +176,24 @@ bool takeLock(const QString& path, OnDamage mode)
     waited.start();
     for (;;) {
         if (g_lock->tryLock(0))
-            return true;
+            return;
         if (g_lock->error() != QLockFile::LockFailedError)
-            return true; // the folder cannot be written: nothing to share, and the database says why
+            return; // the folder cannot be written: nothing to share, and the database says why
         qint64 pid = 0;
         QString host, application;
         if (!g_lock->getLockInfo(&pid, &host, &application) || pid <= 0) {
             takeOverOwnerlessLock(lockPath, waited);
             continue;
         }
-        const MsgResult answer = platform().MsgBox(
-            QStringLiteral("Database Error"),
-            QStringLiteral("The evaluation database is in use by another copy of Marrowick (process %1 on %2): %3.\r\r%4")
-                .arg(pid)
-                .arg(host, QDir::toNativeSeparators(path), whenInUse(mode, QStringLiteral("Close that copy"), "copy")),
-            MsgIcon::Critical, inUseButtons(mode));
-        if (answer != MsgResult::Retry) {
+        try {
+            askToRetry(mode, QStringLiteral("The evaluation database is in use by another copy of Marrowick "
+                                            "(process %1 on %2): %3.\r\r%4")
+                                 .arg(pid)
+                                 .arg(host, QDir::toNativeSeparators(path),
+                                      whenInUse(mode, QStringLiteral("Close that copy"), "copy")));
+        } catch (const FileRefused&) {
             g_lock.reset();
-            return false;
+            throw;
         }
     }
 }
@@ -208,37 +225,43 @@ void createDatabaseFile(const QString& path)
 namespace {
 
 // Whether a damaged file, or one of another deck, may be moved aside and
-// rebuilt; false after saying why not.
-bool mayRebuild(const QString& shown, State state, const QString& problem, OnDamage onDamage)
+// rebuilt: asks in the windows; throws FileRefused when it may not.
+void consentToRebuild(const QString& shown, const Checked& found, OnDamage onDamage)
 {
+    const auto& [state, problem] = found;
     if (onDamage == OnDamage::Rebuild || (state == State::OtherDeck && onDamage != OnDamage::ReadOnly))
-        return true;
+        return;
     QString text = state == State::OtherDeck
         ? QStringLiteral("The database file %1 holds the test data of another version of Marrowick.").arg(shown)
         : QStringLiteral("The database file %1 cannot be used: %2.").arg(shown, problem);
-    if (onDamage == OnDamage::Ask)
-        return platform().MsgBox(QStringLiteral("Database Error"),
-                                 text + QStringLiteral("\r\rRebuild it from the supplied reference data? This discards the "
-                                                       "results of the last evaluation; the old file is kept as a backup."),
-                                 MsgIcon::Critical, MsgButtons::YesNo, MsgResult::No)
-            == MsgResult::Yes;
-    text += state == State::OtherDeck ? QStringLiteral(" Nothing has been changed; an evaluation replaces it.")
-                                      : QStringLiteral(" Nothing has been changed; an evaluation with --rebuild-database rebuilds it.");
-    platform().MsgBox(QStringLiteral("Database Error"), text, MsgIcon::Critical, MsgButtons::Ok);
-    return false;
+    if (onDamage == OnDamage::Ask) {
+        if (platform().MsgBox(QStringLiteral("Database Error"),
+                              text + QStringLiteral("\r\rRebuild it from the supplied reference data? This discards "
+                                                    "the results of the last evaluation; the old file is kept as a "
+                                                    "backup."),
+                              MsgIcon::Critical, MsgButtons::YesNo, MsgResult::No)
+            != MsgResult::Yes)
+            throw FileRefused::declined(FileRefused::Role::Database);
+        return;
+    }
+    text += state == State::OtherDeck
+        ? QStringLiteral(" Nothing has been changed; an evaluation replaces it.")
+        : QStringLiteral(" Nothing has been changed; an evaluation with --rebuild-database rebuilds it.");
+    throw FileRefused::told(FileRefused::Role::Database, QStringLiteral("Database Error"), text);
 }
 
 // Moves the file aside and writes a new one in its place, then says what became of the old one.
-void rebuild(const QString& path, State state, const QString& problem, OnDamage onDamage)
+void rebuild(const QString& path, const Checked& found, OnDamage onDamage)
 {
+    const auto& [state, problem] = found;
     const QString shown = QDir::toNativeSeparators(path);
     const QString backup = backupName(path);
     if (!QFile::rename(path, backup))
         throw DbError(DbError::General, QStringLiteral("the old file could not be moved aside to ") + backup);
     createDatabaseFile(path);
-    QString rebuiltProblem;
-    if (openAndCheck(path, rebuiltProblem) != State::Usable)
-        throw DbError(DbError::General, rebuiltProblem);
+    const Checked rebuilt = openAndCheck(path);
+    if (rebuilt.state != State::Usable)
+        throw DbError(DbError::General, rebuilt.problem);
     if (state == State::OtherDeck)
         platform().MsgBox(QStringLiteral("New Test Data"),
                           QStringLiteral("The database file %1 holds the test data of another version of Marrowick. "
@@ -255,72 +278,118 @@ void rebuild(const QString& path, State state, const QString& problem, OnDamage 
                           MsgIcon::Information, MsgButtons::Ok);
 }
 
-// Opens a locked, existing file; false when it stays unusable (the message was shown).
-bool openLocked(const QString& path, OnDamage onDamage)
+// Opening the file is a sequence of steps, each of which names the next.
+enum class Step { Locate, Lock, Create, Open, Consent, Rebuild, Done };
+
+struct Opening {
+    Opening(const QString& file, OnDamage mode) : path(file), shown(QDir::toNativeSeparators(file)), onDamage(mode) {}
+    QString path;
+    QString shown; // the path as the messages show it
+    OnDamage onDamage;
+    bool existed = false;
+    Checked found;
+};
+
+// Never touches a folder or device.
+Step locate(Opening& o)
 {
-    const QString shown = QDir::toNativeSeparators(path);
-    for (;;) {
-        QString problem;
-        State state = State::Damaged;
-        try {
-            if (!looksLikeDatabase(path)) {
-                problem = QStringLiteral("the file is not a database");
-            } else {
-                setFileReadOnly(path, false);
-                state = openAndCheck(path, problem);
-                if (state == State::Usable)
-                    return true;
-            }
-        } catch (const DatabaseFault& fault) {
-            cnEval().close();
-            if (!fault.busy())
-                throw;
-            const MsgResult answer = platform().MsgBox(
-                QStringLiteral("Database Error"),
-                QStringLiteral("The evaluation database is in use by another program: %1.\r\r%2 Nothing has been changed.")
-                    .arg(shown, whenInUse(onDamage, QStringLiteral("Close the other program"), "program")),
-                MsgIcon::Critical, inUseButtons(onDamage));
-            if (answer == MsgResult::Retry)
-                continue;
-            return false;
+    const QFileInfo info(o.path);
+    o.existed = info.exists();
+    if (o.existed && !info.isFile())
+        throw DbError(DbError::General, QStringLiteral("it is not a file"));
+    return Step::Lock;
+}
+
+Step lock(Opening& o)
+{
+    takeLock(o.path, o.onDamage);
+    return o.existed ? Step::Open : Step::Create;
+}
+
+Step create(Opening& o)
+{
+    createDatabaseFile(o.path);
+    return Step::Open;
+}
+
+// Reads the file's schema; a file in use is retried as the user chooses.
+Step openFile(Opening& o)
+{
+    try {
+        if (!looksLikeDatabase(o.path)) {
+            o.found = Checked{State::Damaged, QStringLiteral("the file is not a database")};
+        } else {
+            setFileReadOnly(o.path, false);
+            o.found = openAndCheck(o.path);
+            if (o.found.state == State::Usable)
+                return Step::Done;
         }
+    } catch (const DatabaseFault& fault) {
         cnEval().close();
-        if (!mayRebuild(shown, state, problem, onDamage))
-            return false;
-        rebuild(path, state, problem, onDamage);
-        return true;
+        if (!fault.busy())
+            throw;
+        askToRetry(o.onDamage, QStringLiteral("The evaluation database is in use by another program: %1.\r\r%2 "
+                                              "Nothing has been changed.")
+                                   .arg(o.shown, whenInUse(o.onDamage, QStringLiteral("Close the other program"),
+                                                           "program")));
+        return Step::Open;
     }
+    cnEval().close();
+    return Step::Consent;
+}
+
+Step consent(Opening& o)
+{
+    consentToRebuild(o.shown, o.found, o.onDamage);
+    return Step::Rebuild;
+}
+
+Step rebuildFile(Opening& o)
+{
+    rebuild(o.path, o.found, o.onDamage);
+    return Step::Done;
+}
+
+Step advance(Step step, Opening& o)
+{
+    switch (step) {
+    case Step::Locate: return locate(o);
+    case Step::Lock: return lock(o);
+    case Step::Create: return create(o);
+    case Step::Open: return openFile(o);
+    case Step::Consent: return consent(o);
+    case Step::Rebuild: return rebuildFile(o);
+    case Step::Done: break;
+    }
+    return Step::Done;
+}
+
+FileRefused cannotOpen(const Opening& o, const QString& cause)
+{
+    return FileRefused::told(FileRefused::Role::Database, QStringLiteral("Database Error"),
+                             QStringLiteral("The database file %1 cannot be opened: %2").arg(o.shown, cause));
 }
 
 } // namespace
 
-bool openEvalDatabase(const QString& path, OnDamage onDamage)
+void openEvalDatabase(const QString& path, OnDamage onDamage)
 {
-    const QString shown = QDir::toNativeSeparators(path);
+    Opening o(path, onDamage);
+    Step step = Step::Locate;
     try {
-        const QFileInfo info(path);
-        if (info.exists() && !info.isFile())
-            throw DbError(DbError::General, QStringLiteral("it is not a file")); // never touch a folder or device
-        if (!takeLock(path, onDamage))
-            return false;
-        if (!info.exists())
-            createDatabaseFile(path);
-        if (openLocked(path, onDamage))
-            return true;
-        closeEvalDatabase();
-        return false;
+        while (step != Step::Done)
+            step = advance(step, o);
+    } catch (const FileRefused&) {
+        // A lock not taken leaves alone whatever this program had open.
+        if (step != Step::Lock)
+            closeEvalDatabase();
+        throw;
     } catch (const DatabaseFault& fault) {
         closeEvalDatabase();
-        platform().MsgBox(QStringLiteral("Database Error"),
-                          QStringLiteral("The database file %1 cannot be opened: %2.").arg(shown, fault.plainCause()),
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return false;
+        throw cannotOpen(o, fault.plainCause() + QLatin1Char('.'));
     } catch (const DbError& error) {
         closeEvalDatabase();
-        platform().MsgBox(QStringLiteral("Database Error"),
-                          QStringLiteral("The database file %1 cannot be opened: %2").arg(shown, error.description()),
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return false;
+        throw cannotOpen(o, error.description());
     }
 }
 

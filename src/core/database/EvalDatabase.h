@@ -23,8 +23,9 @@ enum class OnDamage { Ask, Rebuild, Refuse, ReadOnly };
 // does not exist, clears its read-only mark once it is known to be a database,
 // and opens cnEval on it. Only a file that is not a database, or lacks tables,
 // is rebuilt, and the old one is kept as a backup; a file in use is never
-// touched. False when it stays unusable (the message was shown).
-bool openEvalDatabase(const QString& path, OnDamage onDamage = OnDamage::Ask);
+// touched. Throws FileRefused (Database) when it stays unusable: told whole,
+// or declined when the user answered not to go on.
+void openEvalDatabase(const QString& path, OnDamage onDamage = OnDamage::Ask);
 // Closes cnEval, rolling back any unit of work still open, and gives up the lock.
 void closeEvalDatabase();
 

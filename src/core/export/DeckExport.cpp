@@ -3,13 +3,13 @@
 #include <cstdlib>
 
 #include "database/Csv.h"
+#include "platform/FileRefused.h"
 #include "platform/OutputFile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QStringList>
-#include <stdexcept>
 
 namespace marrowick {
 
@@ -20,7 +20,8 @@ QList<QHash<QString, QString>> table(const QString& resource)
 {
     QFile file(resource);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("the test data " + resource.toStdString() + " is missing from the program");
+        throw FileRefused(FileRefused::Role::Input,
+                          QStringLiteral("the test data %1 is missing from the program").arg(resource));
     CsvReader reader(CsvReader::decode(file.readAll()));
     QStringList header, values;
     reader.next(header);
@@ -42,7 +43,7 @@ QList<Row> deckRows()
     const QList<Row> vaccinations = table(QStringLiteral(":/data/DupTestVaccination.csv"));
     const QList<Row> submissions = table(QStringLiteral(":/data/DupTestSubmission.csv"));
     if (vaccinations.size() != rows.size() || submissions.size() != rows.size())
-        throw std::runtime_error("the compiled-in test data files do not agree");
+        throw FileRefused(FileRefused::Role::Input, QStringLiteral("the compiled-in test data files do not agree"));
     for (qsizetype i = 0; i < rows.size(); ++i) {
         rows[i].insert(vaccinations[i]);
         rows[i].insert(submissions[i]);
@@ -439,16 +440,12 @@ QByteArray exportDeck(const DeckExportOptions& options)
     if (options.format == DeckFormat::Txt) {
         QFile file(QStringLiteral(":/data/DupTestData.txt"));
         if (!file.open(QIODevice::ReadOnly))
-            throw std::runtime_error("the test data file is missing from the program");
+            throw FileRefused(FileRefused::Role::Input,
+                              QStringLiteral("the test data file is missing from the program"));
         return file.readAll();
     }
     const QList<Row> rows = deckRows();
     return options.format == DeckFormat::Csv ? csvDeck(rows) : hl7Deck(rows, options);
-}
-
-bool writeDeckFile(const QString& path, const DeckExportOptions& options, QString& problem)
-{
-    return writeOutputFile(path, exportDeck(options), problem);
 }
 
 } // namespace marrowick

@@ -25,15 +25,12 @@ struct DeckExportOptions {
     QDateTime stamp{};
 };
 
-// The whole deck in one format. Throws std::runtime_error when the compiled-in
-// deck cannot be read.
+// The whole deck in one format. Throws FileRefused (Input) when the
+// compiled-in deck cannot be read.
 QByteArray exportDeck(const DeckExportOptions& options);
 
 // A value as HL7 carries it: the five delimiters (| ^ ~ \ &) written as
 // escape sequences.
 QString hl7Escape(const QString& value);
-
-// Writes the deck to a file; false, with the reason in problem, when it cannot.
-bool writeDeckFile(const QString& path, const DeckExportOptions& options, QString& problem);
 
 } // namespace marrowick

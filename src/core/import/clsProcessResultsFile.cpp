@@ -3,6 +3,7 @@
 #include "database/Csv.h"
 #include "database/Db.h"
 #include "database/NativeStatement.h"
+#include "platform/FileRefused.h"
 #include "platform/Platform.h"
 
 #include <QCryptographicHash>
@@ -13,7 +14,6 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
-#include <optional>
 
 namespace marrowick {
 
@@ -117,10 +117,12 @@ bool isHeaderLine(const std::vector<QByteArrayView>& fields)
     return true;
 }
 
-// A results file that cannot be read; the text follows "Error reading results file.".
-struct Refusal {
-    QString description;
-};
+// A results file that cannot be read, and why.
+FileRefused refusal(const QString& description)
+{
+    return FileRefused::told(FileRefused::Role::Results, QStringLiteral("Error"),
+                             QStringLiteral("Error reading results file.") + description);
+}
 
 constexpr int kMaxRecords = std::numeric_limits<qint16>::max();
 // The largest valid file is about 13 MB; anything far beyond it is refused unread.
@@ -153,11 +155,11 @@ namespace {
 
 constexpr qint64 kChunk = 64 * 1024;
 
-Refusal tooLarge()
+FileRefused tooLarge()
 {
-    return Refusal{QStringLiteral("The file is larger than %1 MiB; a results file of %2 records is far smaller")
+    return refusal(QStringLiteral("The file is larger than %1 MiB; a results file of %2 records is far smaller")
                        .arg(kMaxFileBytes / (1024 * 1024))
-                       .arg(kMaxRecords)};
+                       .arg(kMaxRecords));
 }
 
 // The file's bytes, read once: the hash of the saved run is of these very
@@ -166,21 +168,22 @@ QByteArray readOnce(const QString& strFile, QCryptographicHash& hash)
 {
     const QFileInfo info(strFile);
     if (!info.exists())
-        throw Refusal{QStringLiteral("File not found")};
+        throw refusal(QStringLiteral("File not found"));
     // A folder, device or pipe could block or never end: only files are read.
     if (!info.isFile())
-        throw Refusal{QStringLiteral("Path/File access error: not a regular file")};
+        throw refusal(QStringLiteral("Path/File access error: not a regular file"));
     if (info.size() > kMaxFileBytes)
         throw tooLarge();
     QFile file(strFile);
     if (!file.open(QIODevice::ReadOnly))
-        throw Refusal{QStringLiteral("Path/File access error: ") + file.errorString()};
+        throw refusal(QStringLiteral("Path/File access error: ") + file.errorString());
     QByteArray bytes;
     bytes.reserve(info.size());
     while (!file.atEnd()) {
         const QByteArray chunk = file.read(kChunk);
         if (chunk.isEmpty())
-            throw Refusal{QStringLiteral("Device I/O error: ") + file.errorString()}; // not at the end, yet nothing came
+            // Not at the end, yet nothing came.
+            throw refusal(QStringLiteral("Device I/O error: ") + file.errorString());
         hash.addData(chunk);
         bytes += chunk;
         if (bytes.size() > kMaxFileBytes) // it grew while being read
@@ -207,10 +210,11 @@ Invalid storeRecords(CsvByteReader& reader, std::vector<QByteArrayView>& values)
     int intRecordNo = 0;
     do {
         if (intRecordNo == kMaxRecords)
-            throw Refusal{QStringLiteral("Overflow: the file holds more than %1 records").arg(kMaxRecords)};
+            throw refusal(QStringLiteral("Overflow: the file holds more than %1 records").arg(kMaxRecords));
         ++intRecordNo;
         if (reader.endedInQuote())
-            throw Refusal{QStringLiteral("Input past end of file: record number %1 ends inside a quoted value").arg(intRecordNo)};
+            throw refusal(QStringLiteral("Input past end of file: record number %1 ends inside a quoted value")
+                              .arg(intRecordNo));
         const QString strErrors = recordErrors(values);
         if (!strErrors.isEmpty())
             return Invalid{intRecordNo, strErrors};
@@ -223,62 +227,40 @@ Invalid storeRecords(CsvByteReader& reader, std::vector<QByteArrayView>& values)
 
 } // namespace
 
-bool clsProcessResultsFile::ReadResults(const QString& strFile)
+void clsProcessResultsFile::ReadResults(const QString& strFile)
 {
     platform().UpdateProgressText(QStringLiteral("Reading results file...."));
 
-    // What went wrong, told after the new rows have been rolled back.
-    std::optional<int> fieldCount;
-    Invalid invalid;
-    try {
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        const QByteArray bytes = readOnce(strFile, hash);
-        const QByteArray text = CsvReader::utf8Text(bytes);
-        CsvByteReader reader(text);
-        std::vector<QByteArrayView> values;
-        bool any = reader.next(values);
-        if (any && isHeaderLine(values))
-            any = reader.next(values);
-        if (!any)
-            throw Refusal{QStringLiteral("Input past end of file: the file holds no records")};
-        if (values.size() != kFieldCount) {
-            fieldCount = int(values.size());
-        } else {
-            Savepoint unit;
-            // Earlier versions kept an index of the loaded rows by name; the
-            // matching reads the rows into memory now, and nothing else looks
-            // them up by name, so building it only slowed every load.
-            run(QStringLiteral("DROP INDEX IF EXISTS idxLoadedName"));
-            run(QStringLiteral("delete from IIS_LOADED_CHILD_ALL"));
-            invalid = storeRecords(reader, values);
-            if (invalid.record == 0) {
-                unit.commit();
-                m_loaded = LoadedFile{bytes.size(), QString::fromLatin1(hash.result().toHex())};
-            }
-        }
-    } catch (const Refusal& refusal) {
-        // A fault of the database is no refusal of the file: it goes to the caller.
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("Error reading results file.") + refusal.description,
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return false;
-    }
-
-    if (fieldCount) {
-        platform().MsgBox(QStringLiteral("Data Format Error"),
-                          QString::number(*fieldCount)
-                              + QStringLiteral(" field(s) found in the data. Please verify that the file is in comma "
-                                               "delimited format and all 15 fields required for processing have been included."),
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return false;
-    }
-    if (invalid.record != 0) {
-        platform().MsgBox(QStringLiteral("Invalid Results File"),
-                          QStringLiteral("Record number ") + QString::number(invalid.record)
-                              + QStringLiteral(" has the following errors:") + kCR + invalid.errors,
-                          MsgIcon::Critical, MsgButtons::Ok);
-        return false;
-    }
-    return true;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const QByteArray bytes = readOnce(strFile, hash);
+    const QByteArray text = CsvReader::utf8Text(bytes);
+    CsvByteReader reader(text);
+    std::vector<QByteArrayView> values;
+    bool any = reader.next(values);
+    if (any && isHeaderLine(values))
+        any = reader.next(values);
+    if (!any)
+        throw refusal(QStringLiteral("Input past end of file: the file holds no records"));
+    if (values.size() != kFieldCount)
+        throw FileRefused::told(
+            FileRefused::Role::Results, QStringLiteral("Data Format Error"),
+            QString::number(values.size())
+                + QStringLiteral(" field(s) found in the data. Please verify that the file is in comma delimited "
+                                 "format and all 15 fields required for processing have been included."));
+    // Thrown past this unit, a refusal is told after the new rows have been rolled back.
+    Savepoint unit;
+    // Earlier versions kept an index of the loaded rows by name; the matching
+    // reads the rows into memory now, and nothing else looks them up by name,
+    // so building it only slowed every load.
+    run(QStringLiteral("DROP INDEX IF EXISTS idxLoadedName"));
+    run(QStringLiteral("delete from IIS_LOADED_CHILD_ALL"));
+    const Invalid invalid = storeRecords(reader, values);
+    if (invalid.record != 0)
+        throw FileRefused::told(FileRefused::Role::Results, QStringLiteral("Invalid Results File"),
+                                QStringLiteral("Record number ") + QString::number(invalid.record)
+                                    + QStringLiteral(" has the following errors:") + kCR + invalid.errors);
+    unit.commit();
+    m_loaded = LoadedFile{bytes.size(), QString::fromLatin1(hash.result().toHex())};
 }
 
 } // namespace marrowick

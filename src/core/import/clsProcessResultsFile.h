@@ -7,10 +7,10 @@ namespace marrowick {
 // IIS_LOADED_CHILD_ALL, all or nothing.
 class clsProcessResultsFile {
 public:
-    // True when every record was accepted and stored; false after its own
-    // message about the file. A fault of the database is thrown (DatabaseFault)
-    // for the caller to report: it is no fault of the file.
-    bool ReadResults(const QString& strFile);
+    // Stores every record, or refuses the file and stores none: FileRefused
+    // (Results), told whole. A fault of the database is thrown (DatabaseFault):
+    // it is no fault of the file.
+    void ReadResults(const QString& strFile);
 
     // The text converts to a number whose whole part (rounded down) fits 32 bits.
     static bool ValidNumber(const QString& strClientID);

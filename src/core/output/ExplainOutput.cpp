@@ -68,10 +68,10 @@ QByteArray explainText(const std::vector<RecordOutcome>& records, ReportFormat f
     return textOf(records);
 }
 
-bool writeExplanations(const std::vector<RecordOutcome>& records, ReportFormat format, const QString& outputDir)
+void writeExplanations(const std::vector<RecordOutcome>& records, ReportFormat format, const QString& outputDir)
 {
-    return writeOutput(explainText(records, format), outputDir, QStringLiteral("explain") + formatExtension(format),
-                       QStringLiteral("The explanations"));
+    writeOutput(explainText(records, format), outputDir, QStringLiteral("explain") + formatExtension(format),
+                QStringLiteral("The explanations"));
 }
 
 } // namespace marrowick

@@ -13,7 +13,7 @@ struct RecordOutcome;
 QByteArray explainText(const std::vector<RecordOutcome>& records, ReportFormat format);
 
 // To standard output when outputDir is empty, else into explain.txt, .csv or
-// .json there. False after an "Error" message.
-bool writeExplanations(const std::vector<RecordOutcome>& records, ReportFormat format, const QString& outputDir);
+// .json there. Throws FileRefused (Output) when it cannot.
+void writeExplanations(const std::vector<RecordOutcome>& records, ReportFormat format, const QString& outputDir);
 
 } // namespace marrowick

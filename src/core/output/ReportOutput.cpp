@@ -160,30 +160,23 @@ QByteArray jsonOf(const ReportModel& rows)
 
 } // namespace
 
-bool writeOutput(const QByteArray& bytes, const QString& outputDir, const QString& name, const QString& what)
+void writeOutput(const QByteArray& bytes, const QString& outputDir, const QString& name, const QString& what)
 {
-    QString problem;
+    QString path;
     QString target = QStringLiteral("standard output");
-    if (outputDir.isEmpty()) {
-        if (writeStandardOutput(bytes, problem))
-            return true;
-    } else {
+    if (!outputDir.isEmpty()) {
         QDir().mkpath(outputDir);
-        target = QDir::toNativeSeparators(QDir(outputDir).filePath(name));
-        if (writeOutputFile(target, bytes, problem))
-            return true;
+        path = target = QDir::toNativeSeparators(QDir(outputDir).filePath(name));
     }
-    platform().MsgBox(QStringLiteral("Error"), QStringLiteral("%1 could not be written to %2: %3").arg(what, target, problem),
-                      MsgIcon::Critical, MsgButtons::Ok);
-    return false;
+    writeOutputOrRefuse(path, bytes, QStringLiteral("%1 could not be written to %2").arg(what, target));
 }
 
-bool writeReport(const ReportModel& rows, ReportFormat format, const QString& outputDir)
+void writeReport(const ReportModel& rows, ReportFormat format, const QString& outputDir)
 {
     if (format == ReportFormat::Text)
         return writeOutput(textTable(rows).toUtf8(), QString(), QString(), QStringLiteral("The report"));
-    return writeOutput(format == ReportFormat::Csv ? csvOf(rows) : jsonOf(rows), outputDir,
-                       rows.report().fileName + formatExtension(format), QStringLiteral("The report"));
+    writeOutput(format == ReportFormat::Csv ? csvOf(rows) : jsonOf(rows), outputDir,
+                rows.report().fileName + formatExtension(format), QStringLiteral("The report"));
 }
 
 } // namespace marrowick

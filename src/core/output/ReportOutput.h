@@ -12,12 +12,13 @@ QString formatExtension(ReportFormat format);
 class ReportModel;
 
 // Text goes to standard output; csv and json to a file named after the report
-// in outputDir. False after an "Error" message.
-bool writeReport(const ReportModel& rows, ReportFormat format, const QString& outputDir);
+// in outputDir. Throws FileRefused (Output), told whole, when it cannot.
+void writeReport(const ReportModel& rows, ReportFormat format, const QString& outputDir);
 
 // Bytes to standard output (an empty folder) or to a file of that name in the
-// folder; false after an "Error" message that names what could not be written.
-bool writeOutput(const QByteArray& bytes, const QString& outputDir, const QString& name, const QString& what);
+// folder; throws FileRefused (Output), told as an "Error" that names what could
+// not be written where.
+void writeOutput(const QByteArray& bytes, const QString& outputDir, const QString& name, const QString& what);
 
 // A value as a text table shows it, on one line: line breaks and tabs escaped
 // as \n, \r and \t, so a file name cannot break the table.

@@ -1,5 +1,7 @@
 #include "OutputFile.h"
 
+#include "FileRefused.h"
+
 #include <QFile>
 #include <cerrno>
 #include <cstdio>
@@ -77,16 +79,14 @@ QString causeOfError(int error)
     return text + QLatin1Char('.');
 }
 
-bool writeOutputFile(const QString& path, const QByteArray& bytes, QString& problem)
+void writeOutputFile(const QString& path, const QByteArray& bytes)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat target {};
     int error = 0;
     if (::stat(native.constData(), &target) != 0) {
-        if (errno != ENOENT) {
-            problem = causeOfError(errno);
-            return false;
-        }
+        if (errno != ENOENT)
+            throw FileRefused(FileRefused::Role::Output, causeOfError(errno));
         const mode_t mask = ::umask(0);
         ::umask(mask);
         error = writeReplacing(native, bytes, 0666 & ~mask);
@@ -100,23 +100,33 @@ bool writeOutputFile(const QString& path, const QByteArray& bytes, QString& prob
     } else if (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode)) {
         error = writeDirectly(native, bytes);
     } else {
-        problem = QStringLiteral("It is not a file, a character device or a pipe.");
-        return false;
+        throw FileRefused(FileRefused::Role::Output, QStringLiteral("It is not a file, a character device or a pipe."));
     }
     if (error != 0)
-        problem = causeOfError(error);
-    return error == 0;
+        throw FileRefused(FileRefused::Role::Output, causeOfError(error));
 }
 
-bool writeStandardOutput(const QByteArray& bytes, QString& problem)
+void writeStandardOutput(const QByteArray& bytes)
 {
     errno = 0;
     const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
     if (std::fflush(stdout) == 0 && written)
-        return true;
-    problem = causeOfError(errno != 0 ? errno : EIO);
+        return;
+    const int error = errno != 0 ? errno : EIO;
     std::clearerr(stdout);
-    return false;
+    throw FileRefused(FileRefused::Role::Output, causeOfError(error));
+}
+
+void writeOutputOrRefuse(const QString& path, const QByteArray& bytes, const QString& failed)
+{
+    try {
+        if (path.isEmpty())
+            writeStandardOutput(bytes);
+        else
+            writeOutputFile(path, bytes);
+    } catch (const FileRefused& refused) {
+        throw refused.toldAs(QStringLiteral("Error"), failed + QStringLiteral(": "));
+    }
 }
 
 } // namespace marrowick

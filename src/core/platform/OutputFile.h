@@ -8,12 +8,17 @@ namespace marrowick {
 // written beside itself and renamed into place, so a failure leaves the old
 // contents (or nothing) under its name; a character device or a pipe is
 // written directly, since renaming over it would replace it; anything else is
-// refused. False, with the cause as a sentence in problem, when it fails.
-bool writeOutputFile(const QString& path, const QByteArray& bytes, QString& problem);
+// refused. A failure throws FileRefused (Output) with the cause as a sentence.
+void writeOutputFile(const QString& path, const QByteArray& bytes);
 
-// Writes bytes to standard output and flushes it; false, with the cause in
-// problem, when either fails.
-bool writeStandardOutput(const QByteArray& bytes, QString& problem);
+// Writes bytes to standard output and flushes it; a failure of either throws
+// FileRefused (Output) with the cause.
+void writeStandardOutput(const QByteArray& bytes);
+
+// Bytes to the file at path, or to standard output when path is empty. A
+// failure is thrown told whole: "Error", failed + ": " + the cause, where
+// failed says what could not be written where.
+void writeOutputOrRefuse(const QString& path, const QByteArray& bytes, const QString& failed);
 
 // The cause of a failed system call as a sentence: "The disk is full.".
 QString causeOfError(int error);

@@ -2,6 +2,7 @@
 
 #include "PageRenderer.h"
 #include "ReportCatalogue.h"
+#include "platform/FileRefused.h"
 #include "platform/OutputFile.h"
 #include "platform/Platform.h"
 
@@ -38,8 +39,14 @@ bool writePdf(const QString& title, const QString& path, const std::function<boo
         laidOut = paint(writer);
     }
     QString cause = QStringLiteral("The pages could not be laid out.");
-    if (laidOut && writeOutputFile(path, pages.data(), cause))
-        return true;
+    try {
+        if (laidOut) {
+            writeOutputFile(path, pages.data());
+            return true;
+        }
+    } catch (const FileRefused& refused) {
+        cause = refused.text();
+    }
     platform().MsgBox(QStringLiteral("Error"),
                       QStringLiteral("The report could not be written to %1: %2").arg(QDir::toNativeSeparators(path), cause),
                       MsgIcon::Critical, MsgButtons::Ok);

@@ -6,6 +6,7 @@
 #include "frmMain.h"
 #include "frmStep2.h"
 #include "platform/BusyPointer.h"
+#include "platform/OutputFile.h"
 
 #include <QDate>
 #include <QDir>
@@ -46,13 +47,10 @@ void frmStep1::SaveTestData()
         if (path.isEmpty())
             return;
         BusyPointer busy;
-        QString problem;
         lblSaved->clear();
-        if (!writeDeckFile(path, {deckFormatOfFile(path)}, problem))
-            platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The test data could not be saved to ") + path
-                                  + QStringLiteral(": ") + problem, MsgIcon::Critical, MsgButtons::Ok);
-        else
-            lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+        writeOutputOrRefuse(path, exportDeck({deckFormatOfFile(path)}),
+                            QStringLiteral("The test data could not be saved to ") + path);
+        lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
     } catch (...) {
         showCurrentFailure(QStringLiteral("The test data was not saved."));
     }

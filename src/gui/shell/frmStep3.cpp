@@ -98,7 +98,7 @@ void frmStep3::Next()
                         button->setEnabled(true);
                 }
             } restore{this};
-            const bool loaded = EvaluationRun::LoadAndAnalyze(name, [this] {
+            EvaluationRun::LoadAndAnalyze(name, [this] {
                 frmProcessing* progress = frmProcessing::instance();
                 // A dialog of this page stays above it.
                 progress->setParent(this, progress->windowFlags());
@@ -107,8 +107,6 @@ void frmStep3::Next()
                 progress->raise();
                 progress->ResetProgressBar();
             });
-            if (!loaded)
-                return;
         }
 
         // Explanations, lists and the dashboard left open show the new evaluation, not the old one.

@@ -2,6 +2,7 @@
 
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
+#include "platform/FileRefused.h"
 #include "platform/Platform.h"
 
 namespace marrowick::mdlGlobals {
@@ -17,7 +18,13 @@ void SetDatabasePath(const QString& path) { g_pathOverride = path; }
 bool OpenDatabase()
 {
     strDBPath = g_pathOverride.isEmpty() ? defaultDatabasePath() : g_pathOverride;
-    return openEvalDatabase(strDBPath);
+    try {
+        openEvalDatabase(strDBPath);
+        return true;
+    } catch (const FileRefused&) {
+        showCurrentFailure(QString()); // a refused database file is told whole
+        return false;
+    }
 }
 
 void CloseDatabase() { closeEvalDatabase(); }
