@@ -27,7 +27,8 @@ inline double medianMs(int runs, const std::function<void()>& work)
 
 inline void report(const char* what, double value, const char* unit, double target)
 {
-    std::printf("%-58s %10.1f %-3s (target %.0f %s: %s)\n", what, value, unit, target, unit, value <= target ? "met" : "MISSED");
+    std::printf("%-58s %10.1f %-3s (target %.0f %s: %s)\n", what, value, unit, target, unit,
+                value <= target ? "met" : "MISSED");
     std::fflush(stdout);
 }
 
@@ -40,13 +41,11 @@ inline QByteArray resultsFile(const QString& sample, int lines)
     const QList<QByteArray> source = file.readAll().split('\n');
     QList<QByteArray> rows;
     for (const QByteArray& l : source)
-        if (!l.trimmed().isEmpty())
-            rows << l.trimmed();
+        if (!l.trimmed().isEmpty()) rows << l.trimmed();
     QByteArray out;
     for (int i = 0; i < lines; ++i) {
         QList<QByteArray> fields = rows[i % rows.size()].split(',');
-        if (i >= rows.size())
-            fields[13] = QByteArray::number(20200101 + (i / rows.size()) % 28);
+        if (i >= rows.size()) fields[13] = QByteArray::number(20200101 + (i / rows.size()) % 28);
         out += fields.join(',') + "\r\n";
     }
     return out;

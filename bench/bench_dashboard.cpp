@@ -24,14 +24,17 @@ namespace {
 bool addRuns(int count)
 {
     Savepoint unit;
-    run(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
-                       "INSERT INTO tblRuns (RunTime, FileName, FileSize, Sha256, RowsLoaded, Deck, Sensitivity, Specificity) "
-                       "SELECT strftime('%Y-%m-%dT%H:%M:%SZ', RunTime, '-' || (? - i + 1) || ' hours'), FileName, FileSize, Sha256, "
-                       "RowsLoaded, Deck, Sensitivity, Specificity FROM tblRuns, n WHERE RunID = 1 ORDER BY i"),
+    run(QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+            "INSERT INTO tblRuns (RunTime, FileName, FileSize, Sha256, RowsLoaded, Deck, Sensitivity, Specificity) "
+            "SELECT strftime('%Y-%m-%dT%H:%M:%SZ', RunTime, '-' || (? - i + 1) || ' hours'), FileName, FileSize, "
+            "Sha256, "
+            "RowsLoaded, Deck, Sensitivity, Specificity FROM tblRuns, n WHERE RunID = 1 ORDER BY i"),
         {count, count});
-    run(QStringLiteral("INSERT INTO tblRunFigures (RunID, Position, Name, Label, FigureOrder, Successes, Trials) "
-                       "SELECT r.RunID, f.Position, f.Name, f.Label, f.FigureOrder, max(0, f.Successes - r.RunID % 7), f.Trials "
-                       "FROM tblRuns r JOIN tblRunFigures f ON f.RunID = 1 WHERE r.RunID > (SELECT max(RunID) FROM tblRuns) - ?"),
+    run(QStringLiteral(
+            "INSERT INTO tblRunFigures (RunID, Position, Name, Label, FigureOrder, Successes, Trials) "
+            "SELECT r.RunID, f.Position, f.Name, f.Label, f.FigureOrder, max(0, f.Successes - r.RunID % 7), f.Trials "
+            "FROM tblRuns r JOIN tblRunFigures f ON f.RunID = 1 WHERE r.RunID > (SELECT max(RunID) FROM tblRuns) - ?"),
         {count});
     unit.commit();
     return history::savedRuns().size() == size_t(100 + count);
@@ -54,8 +57,7 @@ int main(int argc, char* argv[])
         unit.commit();
     }
     EvaluationRun::LoadAndAnalyze(QStringLiteral(MARROWICK_SOURCE_DIR "/samples/results-aggressive.txt"));
-    if (history::savedRuns().size() != 100)
-        return 3;
+    if (history::savedRuns().size() != 100) return 3;
     const double ms = bench::medianMs(11, [&] {
         frmDashboard* window = frmDashboard::open();
         QApplication::processEvents();
@@ -63,8 +65,7 @@ int main(int argc, char* argv[])
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     });
     bench::report("open the dashboard (100 saved runs)", ms, "ms", 300);
-    if (!addRuns(9900))
-        return 3;
+    if (!addRuns(9900)) return 3;
     const double many = bench::medianMs(5, [&] {
         frmDashboard* window = frmDashboard::open();
         QApplication::processEvents();

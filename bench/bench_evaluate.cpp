@@ -16,11 +16,9 @@ namespace {
 bool runOnce(const QStringList& args, double& ms, double& peakMiB)
 {
     std::vector<QByteArray> bytes;
-    for (const QString& a : args)
-        bytes.push_back(a.toLocal8Bit());
+    for (const QString& a : args) bytes.push_back(a.toLocal8Bit());
     std::vector<char*> argv;
-    for (QByteArray& b : bytes)
-        argv.push_back(b.data());
+    for (QByteArray& b : bytes) argv.push_back(b.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -28,8 +26,7 @@ bool runOnce(const QStringList& args, double& ms, double& peakMiB)
     QElapsedTimer timer;
     timer.start();
     pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        return false;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return false;
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
@@ -67,8 +64,7 @@ int main(int argc, char* argv[])
             ok = runOnce(args, ms, peak) && ok;
             maxPeak = std::max(maxPeak, peak);
         });
-        if (!ok)
-            return 3;
+        if (!ok) return 3;
         bench::report(c.label, median, "ms", c.target);
         std::printf("%-58s %10.1f MiB\n", "  peak memory of that process", maxPeak);
     }

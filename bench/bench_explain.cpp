@@ -26,8 +26,7 @@ int main(int argc, char* argv[])
     size_t largest = 0;
     for (const RecordOutcome& r : explain::outcomesSelected(QStringLiteral("missed"))) {
         size_t members = 0;
-        for (const RecordOutcome& m : explain::outcomesSelected(QStringLiteral("all")))
-            members += m.group == r.group;
+        for (const RecordOutcome& m : explain::outcomesSelected(QStringLiteral("all"))) members += m.group == r.group;
         if (members > largest) {
             largest = members;
             id = r.id;
@@ -45,7 +44,8 @@ int main(int argc, char* argv[])
         frmExplain* window = frmExplain::open(id);
         QApplication::processEvents();
         window->grab().save(QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("explain-window.png")));
-        frmOutcomeList* list = frmOutcomeList::open(1, explain::outcomesOf({id}).front().problem, QStringLiteral("Bench"));
+        frmOutcomeList* list =
+            frmOutcomeList::open(1, explain::outcomesOf({id}).front().problem, QStringLiteral("Bench"));
         QApplication::processEvents();
         list->grab().save(QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("outcome-list.png")));
         window->ExportPdf(QDir(QString::fromLocal8Bit(argv[1])).filePath(QStringLiteral("explain.pdf")));

@@ -20,7 +20,8 @@ int main(int argc, char* argv[])
         const char* label;
         double target;
     };
-    for (const Case c : {Case{550, "load a 550-line results file", 10}, Case{30000, "load a 30,000-line results file", 300}}) {
+    for (const Case c :
+         {Case{550, "load a 550-line results file", 10}, Case{30000, "load a 30,000-line results file", 300}}) {
         const QString path = dir.filePath(QStringLiteral("r%1.txt").arg(c.lines));
         QFile out(path);
         out.open(QIODevice::WriteOnly);

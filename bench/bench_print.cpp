@@ -15,8 +15,7 @@ using namespace marrowick;
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
     openEvalDatabase(dir.filePath(QStringLiteral("bench.db")));
@@ -29,8 +28,7 @@ int main(int argc, char* argv[])
         rows = model.rowCount();
         ok = exportReportPdf(report, model, dir.filePath(QStringLiteral("all.pdf"))) && ok;
     });
-    if (!ok)
-        return 3;
+    if (!ok) return 3;
     std::printf("(%d records)\n", rows);
     bench::report("lay out and write the List of All Duplicate Records PDF", pdfMs, "ms", 1000);
 

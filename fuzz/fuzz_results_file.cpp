@@ -43,8 +43,7 @@ QString loadedRows()
     QString all;
     QSqlQuery rows = run(QStringLiteral("SELECT * FROM IIS_LOADED_CHILD_ALL ORDER BY rowid"));
     while (rows.next())
-        for (int i = 0; i < 15; ++i)
-            all += rows.value(i).toString() + QLatin1Char('\x1f');
+        for (int i = 0; i < 15; ++i) all += rows.value(i).toString() + QLatin1Char('\x1f');
     return all;
 }
 
@@ -58,20 +57,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The reader on text, as the reference data is read.
     CsvReader text(CsvReader::decode(bytes));
     QStringList fields;
-    for (int records = 0; text.next(fields) && records < 100000; ++records) {
-    }
+    for (int records = 0; text.next(fields) && records < 100000; ++records) {}
 
     QFile file(setup.input);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        std::abort();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
     file.write(bytes);
     file.close();
     const QString before = loadedRows();
     try {
         clsProcessResultsFile().ReadResults(setup.input);
     } catch (const FileRefused&) {
-        if (loadedRows() != before)
-            std::abort(); // a refusal changed the previous load
+        if (loadedRows() != before) std::abort(); // a refusal changed the previous load
     }
     return 0;
 }

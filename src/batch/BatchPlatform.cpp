@@ -30,11 +30,9 @@ MsgResult BatchPlatform::MsgBox(const QString& title, const QString& prompt, Msg
 
 void BatchPlatform::draw(bool force)
 {
-    if (!m_terminal)
-        return;
+    if (!m_terminal) return;
     const int percent = int(m_value);
-    if (!force && percent == m_drawn)
-        return;
+    if (!force && percent == m_drawn) return;
     m_drawn = percent;
     const int filled = percent * 30 / 100;
     std::fprintf(stderr, "\r\033[K%s [%.*s%*s] %3d%%", m_text.toLocal8Bit().constData(), filled,

@@ -16,8 +16,7 @@ QString wrapped(const QString& text, int indent, int width = 92)
     for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
         int column = indent;
         bool first = true;
-        if (!out.isEmpty())
-            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+        if (!out.isEmpty()) out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
         for (const QString& word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             if (!first && column + 1 + word.size() > width) {
                 out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
@@ -39,8 +38,7 @@ QString wrapped(const QString& text, int indent, int width = 92)
 QString optionSynopsis(const QCommandLineOption& o)
 {
     QString text = QStringLiteral("--") + o.names().first();
-    if (!o.valueName().isEmpty())
-        text += QLatin1Char(' ') + o.valueName();
+    if (!o.valueName().isEmpty()) text += QLatin1Char(' ') + o.valueName();
     return text;
 }
 
@@ -71,21 +69,20 @@ QString helpText()
         text += QStringLiteral("\n%1\n  %2\n").arg(command->name, wrapped(command->description, 2));
         for (const QCommandLineOption& o : command->options) {
             const QString name = optionSynopsis(o);
-            text += QStringLiteral("  %1%2%3\n")
-                        .arg(name, QString(qMax(1, 26 - int(name.size())), QLatin1Char(' ')),
-                             wrapped(o.description(), 28));
+            text +=
+                QStringLiteral("  %1%2%3\n")
+                    .arg(name, QString(qMax(1, 26 - int(name.size())), QLatin1Char(' ')), wrapped(o.description(), 28));
         }
     }
-    text += QStringLiteral(
-        "\nMessages go to standard error as 'Title: text'.\n"
-        "Exit codes: 0 done, 1 the results file was refused (fix the file), or there is no\n"
-        "evaluation to report, explain or compare, 2 usage error, 3 database or other error\n"
-        "(the database is in use, read-only, full, damaged or of another version: retry later;\n"
-        "an output could not be written; or compare names a run that does not exist or is\n"
-        "damaged), 4 (with --strict) more than 20 percent of the test records are missing,\n"
-        "5 (with --fail-below) a score is below its threshold.\n"
-        "Statements behind a database error are logged with\n"
-        "QT_LOGGING_RULES=\"marrowick.sql.debug=true\".\n");
+    text += QStringLiteral("\nMessages go to standard error as 'Title: text'.\n"
+                           "Exit codes: 0 done, 1 the results file was refused (fix the file), or there is no\n"
+                           "evaluation to report, explain or compare, 2 usage error, 3 database or other error\n"
+                           "(the database is in use, read-only, full, damaged or of another version: retry later;\n"
+                           "an output could not be written; or compare names a run that does not exist or is\n"
+                           "damaged), 4 (with --strict) more than 20 percent of the test records are missing,\n"
+                           "5 (with --fail-below) a score is below its threshold.\n"
+                           "Statements behind a database error are logged with\n"
+                           "QT_LOGGING_RULES=\"marrowick.sql.debug=true\".\n");
     return text;
 }
 
@@ -115,8 +112,7 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
     for (qsizetype i = 1; counted && i < rest.size(); ++i) {
         bool number = false;
         rest[i].toLongLong(&number);
-        if (number && rest[i].startsWith(QLatin1Char('-')) && !takesValue.contains(rest[i - 1]))
-            rest[i][0] = minus;
+        if (number && rest[i].startsWith(QLatin1Char('-')) && !takesValue.contains(rest[i - 1])) rest[i][0] = minus;
     }
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -126,12 +122,10 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
         return std::nullopt;
     }
     readValue(parser, "database", options.database);
-    if (!command->read(parser, options, problem))
-        return std::nullopt;
+    if (!command->read(parser, options, problem)) return std::nullopt;
     options.positional = parser.positionalArguments();
     for (QString& word : options.positional)
-        if (counted && word.startsWith(minus))
-            word[0] = QLatin1Char('-');
+        if (counted && word.startsWith(minus)) word[0] = QLatin1Char('-');
     return options;
 }
 

@@ -28,24 +28,21 @@ const QStringList kCommonBoys{QStringLiteral("LIAM"), QStringLiteral("NOAH"), QS
                               QStringLiteral("JAMES"), QStringLiteral("SANTIAGO")};
 const QStringList kCommonGirls{QStringLiteral("OLIVIA"), QStringLiteral("EMMA"), QStringLiteral("SOFIA"),
                                QStringLiteral("CAMILA"), QStringLiteral("AVA")};
-const QStringList kCommonLast{QStringLiteral("GARCIA"), QStringLiteral("SMITH"), QStringLiteral("NGUYEN"),
+const QStringList kCommonLast{QStringLiteral("GARCIA"),    QStringLiteral("SMITH"),   QStringLiteral("NGUYEN"),
                               QStringLiteral("HERNANDEZ"), QStringLiteral("JOHNSON"), QStringLiteral("MARTINEZ")};
 
 // A data file's records; lines starting with # are remarks.
 QList<QStringList> readTable(const QString& path, bool header)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        refuse("cannot read " + path);
+    if (!file.open(QIODevice::ReadOnly)) refuse("cannot read " + path);
     CsvReader reader(CsvReader::decode(file.readAll()));
     QList<QStringList> rows;
     QStringList fields;
     bool first = true;
     while (reader.next(fields)) {
-        if (fields.first().startsWith(QLatin1Char('#')))
-            continue;
-        if (!(first && header))
-            rows << fields;
+        if (fields.first().startsWith(QLatin1Char('#'))) continue;
+        if (!(first && header)) rows << fields;
         first = false;
     }
     return rows;
@@ -69,23 +66,20 @@ QList<Name> readNames(const QString& path)
 bool lettersOnly(const QString& word)
 {
     for (const QChar c : word)
-        if (!c.isLetter())
-            return false;
+        if (!c.isLetter()) return false;
     return !word.isEmpty();
 }
 
-const QStringList kKeyboardRows = {QStringLiteral("QWERTYUIOP"), QStringLiteral("ASDFGHJKL"), QStringLiteral("ZXCVBNM")};
+const QStringList kKeyboardRows = {QStringLiteral("QWERTYUIOP"), QStringLiteral("ASDFGHJKL"),
+                                   QStringLiteral("ZXCVBNM")};
 
 QChar keyboardNeighbour(QChar c, Rng& rng)
 {
     for (const QString& row : kKeyboardRows) {
         const qsizetype p = row.indexOf(c);
-        if (p < 0)
-            continue;
-        if (p == 0)
-            return row[1];
-        if (p == row.size() - 1)
-            return row[p - 1];
+        if (p < 0) continue;
+        if (p == 0) return row[1];
+        if (p == row.size() - 1) return row[p - 1];
         return row[rng.chance(0.5) ? p - 1 : p + 1];
     }
     return c;
@@ -101,37 +95,31 @@ QString visitOf(const Record& r) { return QString::number(r.cvx.toInt()) + QLati
 
 QString joined(const QStringList& names)
 {
-    if (names.size() < 2)
-        return names.value(0);
-    return QStringList(names.mid(0, names.size() - 1)).join(QStringLiteral(", ")) + QStringLiteral(" and ") + names.last();
+    if (names.size() < 2) return names.value(0);
+    return QStringList(names.mid(0, names.size() - 1)).join(QStringLiteral(", ")) + QStringLiteral(" and ")
+           + names.last();
 }
 
 // One letter changed, left out or added, or two neighbours swapped.
 bool nearSpelling(QStringView a, QStringView b)
 {
     const qsizetype n = a.size(), m = b.size();
-    if (a == b)
-        return true;
-    if (std::abs(n - m) > 1)
-        return false;
+    if (a == b) return true;
+    if (std::abs(n - m) > 1) return false;
     qsizetype i = 0;
-    while (i < std::min(n, m) && a[i] == b[i])
-        ++i;
-    if (n != m)
-        return n > m ? a.mid(i + 1) == b.mid(i) : a.mid(i) == b.mid(i + 1);
+    while (i < std::min(n, m) && a[i] == b[i]) ++i;
+    if (n != m) return n > m ? a.mid(i + 1) == b.mid(i) : a.mid(i) == b.mid(i + 1);
     return a.mid(i + 1) == b.mid(i + 1)
-        || (i + 1 < n && a[i] == b[i + 1] && a[i + 1] == b[i] && a.mid(i + 2) == b.mid(i + 2));
+           || (i + 1 < n && a[i] == b[i + 1] && a[i + 1] == b[i] && a.mid(i + 2) == b.mid(i + 2));
 }
 
 // A name agrees with one of another record's names: the same, an initial for
 // it, or a near spelling.
 bool nameAgrees(const QString& name, const Record& o)
 {
-    if (name.isEmpty())
-        return false;
+    if (name.isEmpty()) return false;
     for (const QString* theirs : {&o.last, &o.first, &o.middle}) {
-        if (theirs->isEmpty())
-            continue;
+        if (theirs->isEmpty()) continue;
         if ((name.size() == 1 || theirs->size() == 1) ? name[0] == theirs->front() : nearSpelling(name, *theirs))
             return true;
     }
@@ -143,15 +131,15 @@ bool datesNear(const QDate& a, const QDate& b)
 {
     int x = a.year() * 10000 + a.month() * 100 + a.day(), y = b.year() * 10000 + b.month() * 100 + b.day();
     int differ = 0;
-    for (; x > 0 || y > 0; x /= 10, y /= 10)
-        differ += x % 10 != y % 10;
+    for (; x > 0 || y > 0; x /= 10, y /= 10) differ += x % 10 != y % 10;
     return differ <= 1 || (a.year() == b.year() && a.month() == b.day() && a.day() == b.month());
 }
 
 bool motherAgrees(const Record& a, const Record& b)
 {
     return (!a.momMaiden.isEmpty() && a.momMaiden == b.momMaiden) || (!a.momLast.isEmpty() && a.momLast == b.momLast)
-        || (!a.momFirst.isEmpty() && a.momFirst == b.momFirst) || (!a.momMiddle.isEmpty() && a.momMiddle == b.momMiddle);
+           || (!a.momFirst.isEmpty() && a.momFirst == b.momFirst)
+           || (!a.momMiddle.isEmpty() && a.momMiddle == b.momMiddle);
 }
 
 // How much of what a registry reads of record a speaks for b's person: its
@@ -159,7 +147,9 @@ bool motherAgrees(const Record& a, const Record& b)
 int evidence(const Record& a, const Record& b)
 {
     int score = int(nameAgrees(a.last, b)) + int(nameAgrees(a.first, b)) + int(nameAgrees(a.middle, b));
-    for (const auto& [x, y] : {std::pair{&a.momMaiden, &b.momMaiden}, {&a.momLast, &b.momLast}, {&a.momFirst, &b.momFirst},
+    for (const auto& [x, y] : {std::pair{&a.momMaiden, &b.momMaiden},
+                               {&a.momLast, &b.momLast},
+                               {&a.momFirst, &b.momFirst},
                                {&a.momMiddle, &b.momMiddle}})
         score += !x->isEmpty() && *x == *y;
     return score + int(datesNear(a.dob, b.dob)) + int(a.sex == b.sex);
@@ -183,12 +173,10 @@ quint64 Rng::next()
 
 int Rng::below(int n)
 {
-    if (n <= 0)
-        throw std::logic_error("Rng::below of an empty range");
+    if (n <= 0) throw std::logic_error("Rng::below of an empty range");
     const quint64 limit = ~0ULL - (~0ULL % quint64(n));
     quint64 value;
-    do
-        value = next();
+    do value = next();
     while (value >= limit);
     return int(value % quint64(n));
 }
@@ -211,7 +199,11 @@ DeckData DeckData::load(const QString& folder)
         d.soundalikes.insert(row.value(1), row.value(0));
     }
     for (const QStringList& row : readTable(folder + QStringLiteral("/vaccines.csv"), true)) {
-        Vaccine v{row.value(0), row.value(1), row.value(2), {}, QDate::fromString(row.value(5), Qt::ISODate),
+        Vaccine v{row.value(0),
+                  row.value(1),
+                  row.value(2),
+                  {},
+                  QDate::fromString(row.value(5), Qt::ISODate),
                   row.value(6).split(QLatin1Char(';'), Qt::SkipEmptyParts)};
         for (const QString& dose : row.value(4).split(QLatin1Char(';'))) {
             const QStringList range = dose.split(QLatin1Char('-'));
@@ -229,19 +221,14 @@ DeckData DeckData::load(const QString& folder)
     return d;
 }
 
-QString Record::key() const
-{
-    return QStringList{first, last, momMaiden, dobText(), sex}.join(QLatin1Char('|'));
-}
+QString Record::key() const { return QStringList{first, last, momMaiden, dobText(), sex}.join(QLatin1Char('|')); }
 
-QString Record::identity() const
-{
-    return QStringList{last, first, middle, dobText(), sex}.join(QLatin1Char('|'));
-}
+QString Record::identity() const { return QStringList{last, first, middle, dobText(), sex}.join(QLatin1Char('|')); }
 
 QString Record::demographics() const
 {
-    return QStringList{last, first, middle, suffix, dobText(), sex, momMaiden, momLast, momFirst, momMiddle}.join(QLatin1Char('|'));
+    return QStringList{last, first, middle, suffix, dobText(), sex, momMaiden, momLast, momFirst, momMiddle}.join(
+        QLatin1Char('|'));
 }
 
 QString Record::mother() const
@@ -297,34 +284,32 @@ const std::vector<DeckGenerator::Problem>& DeckGenerator::problems()
 const DeckGenerator::Problem& DeckGenerator::problemOf(const QString& code)
 {
     for (const Problem& p : problems())
-        if (code == QLatin1String(p.code))
-            return p;
+        if (code == QLatin1String(p.code)) return p;
     refuse("unknown problem type " + code);
 }
 
 bool DeckGenerator::satisfies(const Record& r, const Needs& n) const
 {
-    if (r.first.startsWith(QLatin1String("BABY")))
-        return false;
+    if (r.first.startsWith(QLatin1String("BABY"))) return false;
     const bool plainLast = lettersOnly(r.last);
     const bool doubleLast = r.last.contains(QLatin1Char('-')) || r.origin == QLatin1String("HISPANIC_DOUBLE");
-    return (!n.nickname || m_data.nicknames.contains(r.first)) && (!n.soundalike || m_data.soundalikes.contains(r.first))
-        && (!n.middle || r.middle.size() > 1) && (!n.noMiddle || r.middle.isEmpty())
-        && (!n.compound || r.first.contains(QLatin1Char(' ')))
-        && (!n.apostrophe || r.last.contains(QLatin1Char('\''))) && (!n.hyphen || r.last.contains(QLatin1Char('-')))
-        && (!n.doubleSurname || doubleLast) && (!n.hispanicDouble || r.origin == QLatin1String("HISPANIC_DOUBLE"))
-        && (!n.particle || r.origin == QLatin1String("PARTICLE")) && (!n.suffix || !r.suffix.isEmpty())
-        && (!n.dayBelow13 || (r.dob.day() <= 12 && r.dob.day() != r.dob.month()))
-        && (!n.momMarried || (r.momLast == r.last && r.momLast != r.momMaiden))
-        && (!n.momNickname || m_data.nicknames.contains(r.momFirst))
-        && (!n.longFirst || (lettersOnly(r.first) && r.first.size() >= 4))
-        && (!n.longLast || (plainLast && r.last.size() >= 4)) && (!n.singleBirth || r.birthOrder == 0)
-        && (!n.momOwnName || (!r.momLast.isEmpty() && r.momLast != r.last))
-        && (!n.longName || std::max(r.first.size(), r.last.size()) > 8);
+    return (!n.nickname || m_data.nicknames.contains(r.first))
+           && (!n.soundalike || m_data.soundalikes.contains(r.first)) && (!n.middle || r.middle.size() > 1)
+           && (!n.noMiddle || r.middle.isEmpty()) && (!n.compound || r.first.contains(QLatin1Char(' ')))
+           && (!n.apostrophe || r.last.contains(QLatin1Char('\''))) && (!n.hyphen || r.last.contains(QLatin1Char('-')))
+           && (!n.doubleSurname || doubleLast) && (!n.hispanicDouble || r.origin == QLatin1String("HISPANIC_DOUBLE"))
+           && (!n.particle || r.origin == QLatin1String("PARTICLE")) && (!n.suffix || !r.suffix.isEmpty())
+           && (!n.dayBelow13 || (r.dob.day() <= 12 && r.dob.day() != r.dob.month()))
+           && (!n.momMarried || (r.momLast == r.last && r.momLast != r.momMaiden))
+           && (!n.momNickname || m_data.nicknames.contains(r.momFirst))
+           && (!n.longFirst || (lettersOnly(r.first) && r.first.size() >= 4))
+           && (!n.longLast || (plainLast && r.last.size() >= 4)) && (!n.singleBirth || r.birthOrder == 0)
+           && (!n.momOwnName || (!r.momLast.isEmpty() && r.momLast != r.last))
+           && (!n.longName || std::max(r.first.size(), r.last.size()) > 8);
 }
 
 QString DeckGenerator::firstNameFor(const QString& sex, const QString& origin, int year, bool nickname, bool soundalike,
-                                   const QStringList& avoid)
+                                    const QStringList& avoid)
 {
     const QList<Name>& list = sex == QLatin1String("F") ? m_data.girls : m_data.boys;
     QList<QString> fits, anyOrigin;
@@ -333,8 +318,7 @@ QString DeckGenerator::firstNameFor(const QString& sex, const QString& origin, i
             || (soundalike && !m_data.soundalikes.contains(n.name)) || avoid.contains(n.name))
             continue;
         anyOrigin << n.name;
-        if (n.origin == origin)
-            fits << n.name;
+        if (n.origin == origin) fits << n.name;
     }
     return m_rng.pick(fits.isEmpty() ? anyOrigin : fits);
 }
@@ -343,11 +327,9 @@ QString DeckGenerator::surnameFor(const QString& origin, const QStringList& avoi
 {
     QList<QString> fits, all;
     for (const Name& n : m_data.surnames) {
-        if (avoid.contains(n.name))
-            continue;
+        if (avoid.contains(n.name)) continue;
         all << n.name;
-        if (n.origin == origin)
-            fits << n.name;
+        if (n.origin == origin) fits << n.name;
     }
     return m_rng.pick(fits.isEmpty() ? all : fits);
 }
@@ -358,26 +340,21 @@ void DeckGenerator::giveMother(Record& r, const QString& childOrigin, bool marri
 {
     QStringList origins;
     for (const Name& n : m_data.mothers)
-        if (!origins.contains(n.origin))
-            origins << n.origin;
+        if (!origins.contains(n.origin)) origins << n.origin;
     for (int attempt = 0; attempt < 200; ++attempt) {
         const QString origin = origins.contains(childOrigin) && m_rng.chance(0.85) ? childOrigin : m_rng.pick(origins);
         QList<QString> firsts, middles, apostrophes;
         for (const Name& n : m_data.mothers)
-            if (n.origin == origin && (!nickname || m_data.nicknames.contains(n.name)))
-                firsts << n.name;
-        if (firsts.isEmpty())
-            continue;
+            if (n.origin == origin && (!nickname || m_data.nicknames.contains(n.name))) firsts << n.name;
+        if (firsts.isEmpty()) continue;
         for (const Name& n : m_data.apostropheSurnames)
-            if (n.origin == origin)
-                apostrophes << n.name;
+            if (n.origin == origin) apostrophes << n.name;
         const QString first = m_rng.pick(firsts);
-        const QString maiden = !apostrophes.isEmpty() && m_rng.chance(0.1) ? m_rng.pick(apostrophes) : surnameFor(origin, {r.last});
-        if (maiden == r.last || m_mothers.contains(maiden + QLatin1Char('|') + first))
-            continue;
+        const QString maiden =
+            !apostrophes.isEmpty() && m_rng.chance(0.1) ? m_rng.pick(apostrophes) : surnameFor(origin, {r.last});
+        if (maiden == r.last || m_mothers.contains(maiden + QLatin1Char('|') + first)) continue;
         for (const Name& n : m_data.mothersMiddle)
-            if (n.origin == origin && n.name != first)
-                middles << n.name;
+            if (n.origin == origin && n.name != first) middles << n.name;
         r.momFirst = first;
         r.momMaiden = maiden;
         r.momMiddle = !middles.isEmpty() && m_rng.chance(0.7) ? m_rng.pick(middles) : QString();
@@ -403,14 +380,12 @@ bool DeckGenerator::vaccinate(Record& r, const QDate& earliest, const QList<Reco
         const auto& dose = m_rng.pick(v.doses);
         const int months = dose.first + m_rng.below(dose.second - dose.first + 1);
         const QDate date = r.trueDob.addMonths(months).addDays(months == 0 ? 0 : m_rng.below(21));
-        if (date < earliest || date > kLastVaccinationDay || (v.useFrom.isValid() && date < v.useFrom))
-            continue;
+        if (date < earliest || date > kLastVaccinationDay || (v.useFrom.isValid() && date < v.useFrom)) continue;
         Record trial = r;
         trial.cvx = v.cvx;
         trial.mvx = v.mvx;
         trial.vacDate = date;
-        if (taken.contains(visitOf(trial)) || !dosesAgree(trial, person))
-            continue;
+        if (taken.contains(visitOf(trial)) || !dosesAgree(trial, person)) continue;
         r = trial;
         return true;
     }
@@ -420,8 +395,7 @@ bool DeckGenerator::vaccinate(Record& r, const QDate& earliest, const QList<Reco
 QStringList DeckGenerator::antigensOf(const QString& cvx) const
 {
     for (const Vaccine& v : m_data.vaccines)
-        if (v.cvx == cvx)
-            return v.antigens;
+        if (v.cvx == cvx) return v.antigens;
     return {};
 }
 
@@ -433,13 +407,12 @@ bool DeckGenerator::dosesAgree(const Record& r, const QList<Record>& person) con
     constexpr int kGraceDays = 4;
     const QStringList antigens = antigensOf(r.cvx);
     for (const Record& o : person) {
-        if (!o.vacDate.isValid())
-            continue;
+        if (!o.vacDate.isValid()) continue;
         const qint64 days = std::abs(o.vacDate.daysTo(r.vacDate));
         for (const QString& antigen : antigensOf(o.cvx)) {
-            if (!antigens.contains(antigen))
-                continue;
-            if (days == 0 ? o.cvx != r.cvx || o.mvx != r.mvx : days < m_data.minimumInterval.value(antigen) - kGraceDays)
+            if (!antigens.contains(antigen)) continue;
+            if (days == 0 ? o.cvx != r.cvx || o.mvx != r.mvx
+                          : days < m_data.minimumInterval.value(antigen) - kGraceDays)
                 return false;
         }
     }
@@ -464,8 +437,7 @@ Record DeckGenerator::makePerson(const Needs& needs)
     if (needs.dayBelow13) {
         const int month = r.dob.month();
         int day = 1 + m_rng.below(12);
-        if (day == month)
-            day = day % 12 + 1;
+        if (day == month) day = day % 12 + 1;
         r.dob = QDate(r.dob.year(), month, day);
     }
     r.trueDob = r.dob;
@@ -494,20 +466,17 @@ Record DeckGenerator::makePerson(const Needs& needs)
         origin = n.origin;
         if (hyphen) {
             QString other;
-            do
-                other = m_rng.pick(m_data.surnames).name;
+            do other = m_rng.pick(m_data.surnames).name;
             while (other == r.last);
             r.last += QLatin1Char('-') + other;
         }
     }
-    if (r.origin.isEmpty())
-        r.origin = origin;
+    if (r.origin.isEmpty()) r.origin = origin;
     const int year = r.dob.year();
     if (needs.compound) {
         QList<QString> fits;
         for (const Name& n : m_data.compoundFirst)
-            if (n.origin == r.sex)
-                fits << n.name;
+            if (n.origin == r.sex) fits << n.name;
         r.first = m_rng.pick(fits);
     } else {
         r.first = firstNameFor(r.sex, origin, year, needs.nickname, needs.soundalike);
@@ -519,7 +488,8 @@ Record DeckGenerator::makePerson(const Needs& needs)
     else if (r.sex == QLatin1String("M") && m_rng.chance(0.03))
         r.suffix = QStringLiteral("JR");
     const bool plainChildLast = lettersOnly(r.last) || r.last.contains(QLatin1Char('\''));
-    giveMother(r, origin, !needs.momOwnName && (needs.momMarried || (plainChildLast && m_rng.chance(0.65))), needs.momNickname);
+    giveMother(r, origin, !needs.momOwnName && (needs.momMarried || (plainChildLast && m_rng.chance(0.65))),
+               needs.momNickname);
     return r;
 }
 
@@ -529,12 +499,17 @@ QString DeckGenerator::typo(const QString& word)
         QString result = word;
         const int p = 1 + m_rng.below(int(word.size()) - 1);
         switch (m_rng.below(3)) {
-        case 0: result[p] = keyboardNeighbour(word[p], m_rng); break; // struck the key beside
-        case 1: result.remove(p, 1); break;                               // a letter left out
-        default: result.insert(p, word[p]); break;                        // a letter doubled
+        case 0:
+            result[p] = keyboardNeighbour(word[p], m_rng);
+            break; // struck the key beside
+        case 1:
+            result.remove(p, 1);
+            break; // a letter left out
+        default:
+            result.insert(p, word[p]);
+            break; // a letter doubled
         }
-        if (result != word && result.size() >= 2 && !m_data.nicknames.contains(result))
-            return result;
+        if (result != word && result.size() >= 2 && !m_data.nicknames.contains(result)) return result;
     }
     return word;
 }
@@ -543,10 +518,8 @@ QString DeckGenerator::swapAdjacent(const QString& word)
 {
     QList<int> places;
     for (int p = 1; p + 1 < word.size(); ++p)
-        if (word[p] != word[p + 1])
-            places << p;
-    if (places.isEmpty())
-        return word;
+        if (word[p] != word[p + 1]) places << p;
+    if (places.isEmpty()) return word;
     const int p = m_rng.pick(places);
     QString result = word;
     std::swap(result[p], result[p + 1]);
@@ -561,8 +534,7 @@ std::optional<QDate> DeckGenerator::oneDigitOff(const QDate& date)
         const int p = QList<int>{3, 5, 6, 7}[m_rng.below(4)];
         changed[p] = QChar(u'0' + m_rng.below(10));
         const QDate result = QDate::fromString(changed, QStringLiteral("yyyyMMdd"));
-        if (changed != text && result.isValid() && result >= kFirstBirthDay && result <= kLastBirthDay)
-            return result;
+        if (changed != text && result.isValid() && result >= kFirstBirthDay && result <= kLastBirthDay) return result;
     }
     return std::nullopt;
 }
@@ -575,8 +547,7 @@ void DeckGenerator::note(Record& r, const QString& text) const
 bool DeckGenerator::nickname(Record& d, const Record&)
 {
     const QList<QString> nicks = m_data.nicknames.values(d.first);
-    if (nicks.isEmpty())
-        return false;
+    if (nicks.isEmpty()) return false;
     const QString nick = m_rng.pick(nicks);
     note(d, QStringLiteral("Nickname %1 for %2").arg(nick, d.first));
     d.first = nick;
@@ -586,8 +557,7 @@ bool DeckGenerator::nickname(Record& d, const Record&)
 bool DeckGenerator::fnTypo(Record& d, const Record&)
 {
     const QString t = lettersOnly(d.first) && d.first.size() >= 3 ? typo(d.first) : d.first;
-    if (t == d.first)
-        return false;
+    if (t == d.first) return false;
     note(d, QStringLiteral("First name typo %1 for %2").arg(t, d.first));
     d.first = t;
     return true;
@@ -596,8 +566,7 @@ bool DeckGenerator::fnTypo(Record& d, const Record&)
 bool DeckGenerator::fnTranspose(Record& d, const Record&)
 {
     const QString t = swapAdjacent(d.first);
-    if (t == d.first || !lettersOnly(d.first))
-        return false;
+    if (t == d.first || !lettersOnly(d.first)) return false;
     note(d, QStringLiteral("Letters swapped in first name: %1 for %2").arg(t, d.first));
     d.first = t;
     return true;
@@ -605,8 +574,7 @@ bool DeckGenerator::fnTranspose(Record& d, const Record&)
 
 bool DeckGenerator::fnSoundalike(Record& d, const Record&)
 {
-    if (!m_data.soundalikes.contains(d.first))
-        return false;
+    if (!m_data.soundalikes.contains(d.first)) return false;
     const QString s = m_data.soundalikes.value(d.first);
     note(d, QStringLiteral("First name spelled %1 for %2").arg(s, d.first));
     d.first = s;
@@ -615,8 +583,7 @@ bool DeckGenerator::fnSoundalike(Record& d, const Record&)
 
 bool DeckGenerator::firstInitial(Record& d, const Record& b)
 {
-    if (b.birthOrder > 0 || !lettersOnly(d.first))
-        return false;
+    if (b.birthOrder > 0 || !lettersOnly(d.first)) return false;
     note(d, QStringLiteral("Initial %1 for the first name %2").arg(d.first.left(1), d.first));
     d.first = d.first.left(1);
     return true;
@@ -624,8 +591,7 @@ bool DeckGenerator::firstInitial(Record& d, const Record& b)
 
 bool DeckGenerator::middleMissing(Record& d, const Record&)
 {
-    if (d.middle.size() < 2)
-        return false;
+    if (d.middle.size() < 2) return false;
     if (m_rng.chance(0.5)) {
         note(d, QStringLiteral("Middle name %1 missing").arg(d.middle));
         d.middle.clear();
@@ -638,8 +604,7 @@ bool DeckGenerator::middleMissing(Record& d, const Record&)
 
 bool DeckGenerator::middleAsFirst(Record& d, const Record&)
 {
-    if (d.middle.size() < 2)
-        return false;
+    if (d.middle.size() < 2) return false;
     note(d, QStringLiteral("Goes by the middle name %1 instead of %2").arg(d.middle, d.first));
     d.first = d.middle;
     d.middle.clear();
@@ -648,8 +613,7 @@ bool DeckGenerator::middleAsFirst(Record& d, const Record&)
 
 bool DeckGenerator::firstMiddleSwapped(Record& d, const Record&)
 {
-    if (d.middle.size() < 2)
-        return false;
+    if (d.middle.size() < 2) return false;
     note(d, QStringLiteral("First and middle names swapped: %1 %2").arg(d.middle, d.first));
     std::swap(d.first, d.middle);
     return true;
@@ -657,8 +621,7 @@ bool DeckGenerator::firstMiddleSwapped(Record& d, const Record&)
 
 bool DeckGenerator::compoundSplit(Record& d, const Record&)
 {
-    if (!d.first.contains(QLatin1Char(' ')) || !d.middle.isEmpty())
-        return false;
+    if (!d.first.contains(QLatin1Char(' ')) || !d.middle.isEmpty()) return false;
     note(d, QStringLiteral("Compound first name %1 split into first and middle name").arg(d.first));
     d.middle = d.first.section(QLatin1Char(' '), 1);
     d.first = d.first.section(QLatin1Char(' '), 0, 0);
@@ -667,9 +630,9 @@ bool DeckGenerator::compoundSplit(Record& d, const Record&)
 
 bool DeckGenerator::compoundJoined(Record& d, const Record&)
 {
-    if (!d.first.contains(QLatin1Char(' ')))
-        return false;
-    const QString together = QString(d.first).replace(QLatin1Char(' '), m_rng.chance(0.7) ? QString() : QStringLiteral("-"));
+    if (!d.first.contains(QLatin1Char(' '))) return false;
+    const QString together =
+        QString(d.first).replace(QLatin1Char(' '), m_rng.chance(0.7) ? QString() : QStringLiteral("-"));
     note(d, QStringLiteral("Compound first name %1 written %2").arg(d.first, together));
     d.first = together;
     return true;
@@ -686,8 +649,7 @@ bool DeckGenerator::nameTransposed(Record& d, const Record&)
 // single births and twins of opposite sex get one.
 bool DeckGenerator::newbornName(Record& d, const Record& b)
 {
-    if ((d.sex != QLatin1String("M") && d.sex != QLatin1String("F")) || b.sameSexMultiple)
-        return false;
+    if ((d.sex != QLatin1String("M") && d.sex != QLatin1String("F")) || b.sameSexMultiple) return false;
     const QString placeholder = d.sex == QLatin1String("M") ? QStringLiteral("BABY BOY") : QStringLiteral("BABY GIRL");
     note(d, QStringLiteral("Newborn record %1 before the name %2 was given").arg(placeholder, d.first));
     d.first = placeholder;
@@ -697,14 +659,15 @@ bool DeckGenerator::newbornName(Record& d, const Record& b)
 
 bool DeckGenerator::newbornOther(Record& d, const Record& b)
 {
-    if (b.sameSexMultiple)
-        return false;
+    if (b.sameSexMultiple) return false;
     QString placeholder;
     if (b.birthOrder > 0) {
-        placeholder = (b.related.size() > 1 ? QStringLiteral("TRIPLET ") : QStringLiteral("TWIN ")) + QChar(u'A' + b.birthOrder - 1);
+        placeholder = (b.related.size() > 1 ? QStringLiteral("TRIPLET ") : QStringLiteral("TWIN "))
+                      + QChar(u'A' + b.birthOrder - 1);
     } else {
         const bool boy = d.sex == QLatin1String("M");
-        placeholder = m_rng.pick(QList<QString>{QStringLiteral("INFANT"), boy ? QStringLiteral("INFANT BOY") : QStringLiteral("INFANT GIRL"),
+        placeholder = m_rng.pick(QList<QString>{QStringLiteral("INFANT"),
+                                                boy ? QStringLiteral("INFANT BOY") : QStringLiteral("INFANT GIRL"),
                                                 boy ? QStringLiteral("BB") : QStringLiteral("BG")});
     }
     note(d, QStringLiteral("Newborn record %1 before the name %2 was given").arg(placeholder, d.first));
@@ -715,8 +678,7 @@ bool DeckGenerator::newbornOther(Record& d, const Record& b)
 
 bool DeckGenerator::apostrophe(Record& d, const Record&)
 {
-    if (!d.last.contains(QLatin1Char('\'')))
-        return false;
+    if (!d.last.contains(QLatin1Char('\''))) return false;
     const QString plain = QString(d.last).remove(QLatin1Char('\''));
     note(d, QStringLiteral("Apostrophe dropped: %1 for %2").arg(plain, d.last));
     d.last = plain;
@@ -726,8 +688,7 @@ bool DeckGenerator::apostrophe(Record& d, const Record&)
 bool DeckGenerator::hyphenDropped(Record& d, const Record&)
 {
     const QStringList parts = d.last.split(QLatin1Char('-'), Qt::SkipEmptyParts);
-    if (parts.size() < 2)
-        return false;
+    if (parts.size() < 2) return false;
     const QString kept = m_rng.pick(parts);
     note(d, QStringLiteral("Hyphenated last name %1 given as %2").arg(d.last, kept));
     d.last = kept;
@@ -750,8 +711,7 @@ bool DeckGenerator::hyphenSpace(Record& d, const Record&)
 
 bool DeckGenerator::hispanicSurnames(Record& d, const Record& b)
 {
-    if (b.origin != QLatin1String("HISPANIC_DOUBLE"))
-        return false;
+    if (b.origin != QLatin1String("HISPANIC_DOUBLE")) return false;
     const QString a = d.last.section(QLatin1Char(' '), 0, 0);
     const QString c = d.last.section(QLatin1Char(' '), 1, 1);
     const QString variant = m_rng.chance(0.6) ? a : a + c;
@@ -762,18 +722,15 @@ bool DeckGenerator::hispanicSurnames(Record& d, const Record& b)
 
 bool DeckGenerator::surnameParticle(Record& d, const Record& b)
 {
-    if (b.origin != QLatin1String("PARTICLE"))
-        return false;
+    if (b.origin != QLatin1String("PARTICLE")) return false;
     QString other;
     if (d.last.contains(QLatin1Char(' '))) {
         other = QString(d.last).remove(QLatin1Char(' '));
     } else {
         for (const Name& n : m_data.particleSurnames)
-            if (QString(n.name).remove(QLatin1Char(' ')) == d.last)
-                other = n.name;
+            if (QString(n.name).remove(QLatin1Char(' ')) == d.last) other = n.name;
     }
-    if (other.isEmpty())
-        return false;
+    if (other.isEmpty()) return false;
     note(d, QStringLiteral("Last name %1 written %2").arg(d.last, other));
     d.last = other;
     return true;
@@ -784,8 +741,7 @@ bool DeckGenerator::surnameParticle(Record& d, const Record& b)
 // their birth records on purpose.)
 bool DeckGenerator::surnameChanged(Record& d, const Record& b)
 {
-    if (b.momLast.isEmpty() || b.momLast == b.last)
-        return false;
+    if (b.momLast.isEmpty() || b.momLast == b.last) return false;
     note(d, QStringLiteral("Last name %1 before paternity gave the father's name %2").arg(b.momLast, b.last));
     d.last = b.momLast;
     return true;
@@ -793,8 +749,7 @@ bool DeckGenerator::surnameChanged(Record& d, const Record& b)
 
 bool DeckGenerator::momMaidenSurname(Record& d, const Record& b)
 {
-    if (b.momMaiden.isEmpty() || b.momMaiden == b.last)
-        return false;
+    if (b.momMaiden.isEmpty() || b.momMaiden == b.last) return false;
     note(d, QStringLiteral("Newborn registered under the mother's maiden name %1").arg(b.momMaiden));
     d.last = b.momMaiden;
     return birthDose(d);
@@ -802,8 +757,7 @@ bool DeckGenerator::momMaidenSurname(Record& d, const Record& b)
 
 bool DeckGenerator::suffix(Record& d, const Record&)
 {
-    if (d.suffix.isEmpty())
-        return false;
+    if (d.suffix.isEmpty()) return false;
     if (m_rng.chance(0.5)) {
         note(d, QStringLiteral("Suffix %1 missing").arg(d.suffix));
     } else {
@@ -816,11 +770,9 @@ bool DeckGenerator::suffix(Record& d, const Record&)
 
 bool DeckGenerator::lnTypo(Record& d, const Record&)
 {
-    if (!lettersOnly(d.last) || d.last.size() < 4)
-        return false;
+    if (!lettersOnly(d.last) || d.last.size() < 4) return false;
     const QString t = typo(d.last);
-    if (t == d.last)
-        return false;
+    if (t == d.last) return false;
     note(d, QStringLiteral("Last name typo %1 for %2").arg(t, d.last));
     d.last = t;
     return true;
@@ -828,8 +780,7 @@ bool DeckGenerator::lnTypo(Record& d, const Record&)
 
 bool DeckGenerator::dobDayMonth(Record& d, const Record&)
 {
-    if (d.dob.day() > 12 || d.dob.day() == d.dob.month())
-        return false;
+    if (d.dob.day() > 12 || d.dob.day() == d.dob.month()) return false;
     const QDate swapped(d.dob.year(), d.dob.day(), d.dob.month());
     note(d, QStringLiteral("Day and month of birth swapped: %1 for %2").arg(dateText(swapped), d.dobText()));
     d.dob = swapped;
@@ -839,8 +790,7 @@ bool DeckGenerator::dobDayMonth(Record& d, const Record&)
 bool DeckGenerator::dobDigit(Record& d, const Record&)
 {
     const auto off = oneDigitOff(d.dob);
-    if (!off)
-        return false;
+    if (!off) return false;
     note(d, QStringLiteral("Birth date %1 for %2").arg(dateText(*off), d.dobText()));
     d.dob = *off;
     return true;
@@ -849,8 +799,7 @@ bool DeckGenerator::dobDigit(Record& d, const Record&)
 bool DeckGenerator::dobYear(Record& d, const Record&)
 {
     int year = d.dob.year() + (m_rng.chance(0.5) ? 1 : -1);
-    if (year < kFirstBirthDay.year() || year > kLastBirthDay.year())
-        year = d.dob.year() * 2 - year;
+    if (year < kFirstBirthDay.year() || year > kLastBirthDay.year()) year = d.dob.year() * 2 - year;
     const QDate moved(year, d.dob.month(), std::min(d.dob.day(), QDate(year, d.dob.month(), 1).daysInMonth()));
     note(d, QStringLiteral("Birth year %1 for %2").arg(year).arg(d.dob.year()));
     d.dob = moved;
@@ -861,8 +810,7 @@ bool DeckGenerator::dobYear(Record& d, const Record&)
 bool DeckGenerator::dobFirstVisit(Record& d, const Record&)
 {
     const QDate visit = d.trueDob.addDays(56 + m_rng.below(20));
-    if (visit > kLastBirthDay)
-        return false;
+    if (visit > kLastBirthDay) return false;
     QList<const Vaccine*> due;
     for (const Vaccine& v : m_data.vaccines)
         if (v.doses.first().first <= 2 && v.doses.first().second >= 2 && (!v.useFrom.isValid() || v.useFrom <= visit))
@@ -887,9 +835,9 @@ bool DeckGenerator::sexWrong(Record& d, const Record&)
 
 bool DeckGenerator::momMarriedAsMaiden(Record& d, const Record&)
 {
-    if (d.momLast.isEmpty() || d.momLast == d.momMaiden)
-        return false;
-    note(d, QStringLiteral("Mother's maiden name given as her married name %1 (maiden %2)").arg(d.momLast, d.momMaiden));
+    if (d.momLast.isEmpty() || d.momLast == d.momMaiden) return false;
+    note(d,
+         QStringLiteral("Mother's maiden name given as her married name %1 (maiden %2)").arg(d.momLast, d.momMaiden));
     d.momMaiden = d.momLast;
     return true;
 }
@@ -897,8 +845,7 @@ bool DeckGenerator::momMarriedAsMaiden(Record& d, const Record&)
 bool DeckGenerator::momNickname(Record& d, const Record&)
 {
     const QList<QString> nicks = m_data.nicknames.values(d.momFirst);
-    if (nicks.isEmpty())
-        return false;
+    if (nicks.isEmpty()) return false;
     const QString nick = m_rng.pick(nicks);
     note(d, QStringLiteral("Mother's first name %1 for %2").arg(nick, d.momFirst));
     d.momFirst = nick;
@@ -938,9 +885,11 @@ bool DeckGenerator::copiesBase(const QString& code)
 // many as make `count` fields differ from the base's.
 bool DeckGenerator::severalProblems(Record& d, const Record& b, int count, bool fields)
 {
-    QStringList simple{QStringLiteral("NICKNAME"), QStringLiteral("FN_TYPO"), QStringLiteral("DOB_DIGIT"),
-                       QStringLiteral("MOM_MARRIED_AS_MAIDEN"), QStringLiteral("SEX_WRONG"), QStringLiteral("LN_TYPO"),
-                       QStringLiteral("MIDDLE_MISSING"), QStringLiteral("MOM_NICKNAME"), QStringLiteral("DOB_DAY_MONTH")};
+    QStringList simple{QStringLiteral("NICKNAME"),       QStringLiteral("FN_TYPO"),
+                       QStringLiteral("DOB_DIGIT"),      QStringLiteral("MOM_MARRIED_AS_MAIDEN"),
+                       QStringLiteral("SEX_WRONG"),      QStringLiteral("LN_TYPO"),
+                       QStringLiteral("MIDDLE_MISSING"), QStringLiteral("MOM_NICKNAME"),
+                       QStringLiteral("DOB_DAY_MONTH")};
     auto reached = [&](int applied) { return (fields ? changedFields(d, b) : applied) >= count; };
     int applied = 0;
     while (!reached(applied) && !simple.isEmpty()) {
@@ -962,15 +911,13 @@ int DeckGenerator::changedFields(const Record& a, const Record& b)
 {
     const QStringList x = a.demographics().split(QLatin1Char('|')), y = b.demographics().split(QLatin1Char('|'));
     int changed = 0;
-    for (qsizetype i = 0; i < x.size(); ++i)
-        changed += x[i] != y[i];
+    for (qsizetype i = 0; i < x.size(); ++i) changed += x[i] != y[i];
     return changed;
 }
 
 bool DeckGenerator::lastMiddleSwapped(Record& d, const Record&)
 {
-    if (d.middle.size() < 2 || d.middle == d.last)
-        return false;
+    if (d.middle.size() < 2 || d.middle == d.last) return false;
     note(d, QStringLiteral("Last and middle names swapped: %1 for %2 %3").arg(d.middle, d.middle, d.last));
     std::swap(d.last, d.middle);
     return true;
@@ -981,7 +928,8 @@ bool DeckGenerator::newbornMother(Record& d, const Record& b)
 {
     if (b.birthOrder > 0 || !lettersOnly(b.momFirst) || (d.sex != QLatin1String("M") && d.sex != QLatin1String("F")))
         return false;
-    const QString placeholder = b.momFirst + (d.sex == QLatin1String("M") ? QStringLiteral("SBOY") : QStringLiteral("SGIRL"));
+    const QString placeholder =
+        b.momFirst + (d.sex == QLatin1String("M") ? QStringLiteral("SBOY") : QStringLiteral("SGIRL"));
     note(d, QStringLiteral("Newborn record %1 before the name %2 was given").arg(placeholder, d.first));
     d.first = placeholder;
     d.middle.clear();
@@ -994,13 +942,10 @@ bool DeckGenerator::nameCut(Record& d, const Record&)
     QString& name = d.last.size() >= d.first.size() ? d.last : d.first;
     QList<int> limits;
     for (int limit : {8, 10, 12})
-        if (limit < name.size())
-            limits << limit;
-    if (limits.isEmpty())
-        return false;
+        if (limit < name.size()) limits << limit;
+    if (limits.isEmpty()) return false;
     QString cut = name.left(m_rng.pick(limits));
-    while (!cut.isEmpty() && !cut.back().isLetter())
-        cut.chop(1);
+    while (!cut.isEmpty() && !cut.back().isLetter()) cut.chop(1);
     note(d, QStringLiteral("Name %1 cut short to %2").arg(name, cut));
     name = cut;
     return true;
@@ -1018,11 +963,9 @@ QStringList DeckGenerator::probesOf(const Record& r, const QList<Record>& member
     };
     QStringList probes;
     for (const MatchAttempt& attempt : matchAttempts()) {
-        if (!attempt.needsOther)
-            probes << key(attempt.lookup(values(r), {}));
+        if (!attempt.needsOther) probes << key(attempt.lookup(values(r), {}));
         for (const Record& o : members)
-            if (attempt.needsOther)
-                probes << key(attempt.lookup(values(r), values(o)));
+            if (attempt.needsOther) probes << key(attempt.lookup(values(r), values(o)));
     }
     return probes;
 }
@@ -1044,24 +987,19 @@ bool DeckGenerator::fits(const Record& r, int group, int family, const QList<Rec
         || r.dob > kLastBirthDay)
         return false;
     const auto key = m_keys.constFind(r.key());
-    if (key != m_keys.constEnd() && key.value() != group)
-        return false;
+    if (key != m_keys.constEnd() && key.value() != group) return false;
     QStringList probes = probesOf(r, members);
-    for (const Record& m : members)
-        probes << probesOf(m, {r});
+    for (const Record& m : members) probes << probesOf(m, {r});
     for (const QString& p : probes) {
         const auto row = m_rows.constFind(p);
-        if (row != m_rows.constEnd() && row.value() != group)
-            return false;
+        if (row != m_rows.constEnd() && row.value() != group) return false;
     }
     for (const QString& row : rowsOf(r)) {
         const QSet<int> lookers = m_probes.value(row);
-        if (!lookers.isEmpty() && lookers != QSet<int>{group})
-            return false;
+        if (!lookers.isEmpty() && lookers != QSet<int>{group}) return false;
     }
     const auto mother = m_mothers.constFind(r.mother());
-    if (!r.mother().isEmpty() && mother != m_mothers.constEnd() && mother.value() != family)
-        return false;
+    if (!r.mother().isEmpty() && mother != m_mothers.constEnd() && mother.value() != family) return false;
     const auto identity = m_identities.constFind(r.identity());
     if ((identity != m_identities.constEnd() && identity.value() != group) || !decidable(r, group, members))
         return false;
@@ -1084,14 +1022,13 @@ bool DeckGenerator::decidable(const Record& r, int group, const QList<Record>& m
             own = std::max(own, evidence(r, m));
             beyond = beyond || nameAgrees(r.last, m) || nameAgrees(r.middle, m) || motherAgrees(r, m);
         }
-        if (!beyond)
-            return false;
+        if (!beyond) return false;
     }
     for (size_t i = 0; i < m_placed.size(); ++i) {
         const Record& p = m_placed[i];
-        if (p.group == group)
-            continue;
-        if ((own >= 0 && evidence(r, p) >= own) || (!isBaseCode(p.problemCode) && evidence(p, r) >= m_ownEvidence.value(int(i))))
+        if (p.group == group) continue;
+        if ((own >= 0 && evidence(r, p) >= own)
+            || (!isBaseCode(p.problemCode) && evidence(p, r) >= m_ownEvidence.value(int(i))))
             return false;
     }
     return true;
@@ -1109,19 +1046,15 @@ std::optional<Record> DeckGenerator::duplicate(const Record& base, const QString
         d.secondProblem.clear();
         d.combo = 0;
         d.vaccinated = false;
-        if (!(this->*problem.apply)(d, base))
-            continue;
-        if (!copiesBase(code) && d.demographics() == base.demographics())
-            continue;
-        const QList<Record> members = m_members.contains(base.group) ? m_members.value(base.group) : QList<Record>{base};
+        if (!(this->*problem.apply)(d, base)) continue;
+        if (!copiesBase(code) && d.demographics() == base.demographics()) continue;
+        const QList<Record> members =
+            m_members.contains(base.group) ? m_members.value(base.group) : QList<Record>{base};
         const QDate earliest = std::max(d.dob, d.trueDob);
-        if (d.vaccinated ? d.vacDate < earliest || !dosesAgree(d, members) : !vaccinate(d, earliest, members))
-            continue;
+        if (d.vaccinated ? d.vacDate < earliest || !dosesAgree(d, members) : !vaccinate(d, earliest, members)) continue;
         // The base may not be in the deck yet.
-        if (d.key() == base.key() && visitOf(d) == visitOf(base))
-            continue;
-        if (fits(d, base.group, base.family, members))
-            return d;
+        if (d.key() == base.key() && visitOf(d) == visitOf(base)) continue;
+        if (fits(d, base.group, base.family, members)) return d;
     }
     return std::nullopt;
 }
@@ -1137,34 +1070,28 @@ int DeckGenerator::addRecord(Deck& deck, Record record)
         deck.groups[size_t(m_groupOf.value(record.group))].push_back(index);
         deck.records[size_t(record.group)].dupCount++;
     }
-    if (record.family < 0)
-        record.family = record.group;
+    if (record.family < 0) record.family = record.group;
     m_keys.insert(record.key(), record.group);
     m_visits[record.key()].insert(visitOf(record));
     if (m_demographics.contains(record.demographics()))
         m_exactCopied.insert(record.group);
     else
         m_demographics.insert(record.demographics(), index);
-    if (!record.mother().isEmpty())
-        m_mothers.insert(record.mother(), record.family);
+    if (!record.mother().isEmpty()) m_mothers.insert(record.mother(), record.family);
     m_identities.insert(record.identity(), record.group);
     QList<Record>& members = m_members[record.group];
     for (size_t i = 0; i < m_placed.size(); ++i) {
-        if (m_placed[i].group != record.group)
-            continue;
+        if (m_placed[i].group != record.group) continue;
         if (!isBaseCode(record.problemCode))
             m_ownEvidence[index] = std::max(m_ownEvidence.value(index), evidence(record, m_placed[i]));
         if (!isBaseCode(m_placed[i].problemCode))
             m_ownEvidence[int(i)] = std::max(m_ownEvidence.value(int(i)), evidence(m_placed[i], record));
     }
     m_placed.push_back(record);
-    for (const QString& p : probesOf(record, members))
-        m_probes[p].insert(record.group);
+    for (const QString& p : probesOf(record, members)) m_probes[p].insert(record.group);
     for (const Record& m : members)
-        for (const QString& p : probesOf(m, {record}))
-            m_probes[p].insert(record.group);
-    for (const QString& row : rowsOf(record))
-        m_rows.insert(row, record.group);
+        for (const QString& p : probesOf(m, {record})) m_probes[p].insert(record.group);
+    for (const QString& row : rowsOf(record)) m_rows.insert(row, record.group);
     members << record;
     deck.records.push_back(std::move(record));
     return index;
@@ -1189,8 +1116,7 @@ const std::vector<DeckGenerator::LookAlike>& DeckGenerator::lookAlikes()
 const DeckGenerator::LookAlike& DeckGenerator::lookAlikeOf(const QString& code)
 {
     for (const LookAlike& l : lookAlikes())
-        if (code == QLatin1String(l.code))
-            return l;
+        if (code == QLatin1String(l.code)) return l;
     refuse("unknown kind of look-alike " + code);
 }
 
@@ -1200,8 +1126,7 @@ void DeckGenerator::giveFreshFirst(Record& r, const QStringList& taken)
     // Siblings whose names share an initial would make an initial ambiguous.
     for (const Name& n : r.sex == QLatin1String("F") ? m_data.girls : m_data.boys)
         for (const QString& t : taken)
-            if (n.name.startsWith(t.left(1)))
-                avoid << n.name;
+            if (n.name.startsWith(t.left(1))) avoid << n.name;
     r.first = firstNameFor(r.sex, r.origin, r.dob.year(), false, false, avoid);
     // A middle name a sibling has as well would fit either of them.
     const QStringList siblings = taken + QStringList{r.first};
@@ -1218,8 +1143,7 @@ bool DeckGenerator::multipleBirth(std::vector<Record>& members, int size, Sexes 
         else if (sexes == Sexes::Either)
             b.sex = m_rng.chance(0.5) ? QStringLiteral("M") : QStringLiteral("F");
         QStringList taken;
-        for (const Record& r : members)
-            taken << r.first << r.middle;
+        for (const Record& r : members) taken << r.first << r.middle;
         taken.removeAll(QString());
         giveFreshFirst(b, taken);
         members.push_back(b);
@@ -1295,8 +1219,7 @@ bool DeckGenerator::cousins(std::vector<Record>& members, int)
 bool DeckGenerator::nearBirthDate(std::vector<Record>& members, int)
 {
     const std::optional<QDate> off = oneDigitOff(members.front().dob);
-    if (!off)
-        return false;
+    if (!off) return false;
     Record b = members.front();
     b.dob = *off;
     return otherMothersChild(members, b);
@@ -1307,8 +1230,7 @@ bool DeckGenerator::otherMothersChild(std::vector<Record>& members, Record b)
     const Record& a = members.front();
     for (int attempt = 0; attempt < 50 && (b.momMaiden == a.momMaiden || b.mother() == a.mother()); ++attempt)
         giveMother(b, b.origin, m_rng.chance(0.6), false);
-    if (b.dob > kLastBirthDay || b.dob < kFirstBirthDay || b.momMaiden == a.momMaiden)
-        return false;
+    if (b.dob > kLastBirthDay || b.dob < kFirstBirthDay || b.momMaiden == a.momMaiden) return false;
     b.middle = m_rng.chance(0.5) ? QString() : firstNameFor(b.sex, b.origin, b.dob.year(), false, false, {b.first});
     members.push_back(b);
     return true;
@@ -1324,8 +1246,7 @@ void DeckGenerator::markSet(std::vector<Record>& members, const DeckData::LookAl
         r.combo = kind.combo;
         if (multiple) {
             r.birthOrder = int(m) + 1;
-            for (const Record& o : members)
-                r.sameSexMultiple = r.sameSexMultiple || (&o != &r && o.sex == r.sex);
+            for (const Record& o : members) r.sameSexMultiple = r.sameSexMultiple || (&o != &r && o.sex == r.sex);
         }
     }
 }
@@ -1358,8 +1279,7 @@ void DeckGenerator::addSet(Deck& deck, std::vector<Record>& members)
     }
     for (int i : indexes)
         for (int j : indexes)
-            if (i != j)
-                deck.records[size_t(i)].related << j;
+            if (i != j) deck.records[size_t(i)].related << j;
 }
 
 void DeckGenerator::addLookAlikes(Deck& deck)
@@ -1368,18 +1288,15 @@ void DeckGenerator::addLookAlikes(Deck& deck)
         const LookAlike& lookAlike = lookAlikeOf(kind.code);
         for (int set = 0; set < kind.sets; ++set) {
             for (int attempt = 0;; ++attempt) {
-                if (attempt > 200)
-                    refuse("cannot place look-alikes of " + kind.code);
+                if (attempt > 200) refuse("cannot place look-alikes of " + kind.code);
                 Record a = makePerson({});
                 a.suffix.clear();
                 if (a.origin == QLatin1String("HISPANIC_DOUBLE") || a.origin == QLatin1String("PARTICLE"))
                     a.origin = QStringLiteral("HISPANIC");
                 std::vector<Record> members{a};
-                if (!(this->*lookAlike.make)(members, kind.members))
-                    continue;
+                if (!(this->*lookAlike.make)(members, kind.members)) continue;
                 markSet(members, kind, lookAlike.multiple);
-                if (!vaccinateSet(members, lookAlike.multiple) || !setFits(members))
-                    continue;
+                if (!vaccinateSet(members, lookAlike.multiple) || !setFits(members)) continue;
                 addSet(deck, members);
                 break;
             }
@@ -1392,16 +1309,12 @@ void DeckGenerator::addLookAlikes(Deck& deck)
 bool DeckGenerator::setFits(const std::vector<Record>& members) const
 {
     for (const Record& r : members) {
-        if (!fits(r, -1, -1, {}))
-            return false;
+        if (!fits(r, -1, -1, {})) return false;
         for (const Record& o : members) {
-            if (&o == &r)
-                continue;
-            if (o.identity() == r.identity())
-                return false;
+            if (&o == &r) continue;
+            if (o.identity() == r.identity()) return false;
             for (const QString& p : probesOf(r, {}))
-                if (rowsOf(o).contains(p))
-                    return false;
+                if (rowsOf(o).contains(p)) return false;
         }
     }
     return true;
@@ -1412,8 +1325,7 @@ QList<int> DeckGenerator::basesFor(const Deck& deck, const Needs& needs) const
     QList<int> candidates;
     for (const auto& group : deck.groups) {
         const Record& r = deck.records[size_t(group.front())];
-        if (r.dupCount < kMaxDuplicatesPerGroup && satisfies(r, needs))
-            candidates << group.front();
+        if (r.dupCount < kMaxDuplicatesPerGroup && satisfies(r, needs)) candidates << group.front();
     }
     return candidates;
 }
@@ -1421,8 +1333,7 @@ QList<int> DeckGenerator::basesFor(const Deck& deck, const Needs& needs) const
 bool DeckGenerator::addDuplicateOf(Deck& deck, const Record& base, const QString& code)
 {
     const std::optional<Record> dup = duplicate(base, code);
-    if (dup)
-        addRecord(deck, *dup);
+    if (dup) addRecord(deck, *dup);
     return dup.has_value();
 }
 
@@ -1434,8 +1345,7 @@ bool DeckGenerator::addPersonWithDuplicate(Deck& deck, const Needs& needs, const
     if (!satisfies(person, needs) || !vaccinate(person, person.dob) || !fits(person, person.group, person.family, {}))
         return false;
     const std::optional<Record> dup = duplicate(person, code);
-    if (!dup)
-        return false;
+    if (!dup) return false;
     addRecord(deck, person);
     addRecord(deck, *dup);
     return true;
@@ -1446,20 +1356,17 @@ void DeckGenerator::addDuplicates(Deck& deck)
     for (const DeckData::ProblemType& type : m_data.problemTypes) {
         const Needs needs = problemOf(type.code).needs;
         for (int made = 0, attempts = 0; made < type.records; ++attempts) {
-            if (attempts > 5000)
-                refuse("cannot make duplicates of " + type.code);
+            if (attempts > 5000) refuse("cannot make duplicates of " + type.code);
             // Most duplicates join a person who has some already: groups of every
             // size from one to five occur, and 550 records hold every type.
             if (m_rng.chance(0.8)) {
                 const QList<int> candidates = basesFor(deck, needs);
                 if (!candidates.isEmpty()) {
-                    if (addDuplicateOf(deck, deck.records[size_t(m_rng.pick(candidates))], type.code))
-                        ++made;
+                    if (addDuplicateOf(deck, deck.records[size_t(m_rng.pick(candidates))], type.code)) ++made;
                     continue;
                 }
             }
-            if (addPersonWithDuplicate(deck, needs, type.code))
-                ++made;
+            if (addPersonWithDuplicate(deck, needs, type.code)) ++made;
         }
     }
 }
@@ -1470,11 +1377,9 @@ void DeckGenerator::fillDeck(Deck& deck)
     while (int(deck.records.size()) < kRecords) {
         Record person = makePerson({});
         person.problemCode = QStringLiteral("BASE_RECORD");
-        if (vaccinate(person, person.dob) && fits(person, -1, -1, {}))
-            addRecord(deck, person);
+        if (vaccinate(person, person.dob) && fits(person, -1, -1, {})) addRecord(deck, person);
     }
-    if (int(deck.records.size()) != kRecords)
-        refuse(QStringLiteral("the deck does not hold 550 records"));
+    if (int(deck.records.size()) != kRecords) refuse(QStringLiteral("the deck does not hold 550 records"));
 }
 
 // A few groups leave an empty slot between their members.
@@ -1493,10 +1398,8 @@ void DeckGenerator::leaveGaps(Deck& deck)
 void DeckGenerator::assignIds(Deck& deck)
 {
     std::vector<int> order(kRecords);
-    for (int i = 0; i < kRecords; ++i)
-        order[size_t(i)] = i;
-    for (int i = kRecords - 1; i > 0; --i)
-        std::swap(order[size_t(i)], order[size_t(m_rng.below(i + 1))]);
+    for (int i = 0; i < kRecords; ++i) order[size_t(i)] = i;
+    for (int i = kRecords - 1; i > 0; --i) std::swap(order[size_t(i)], order[size_t(m_rng.below(i + 1))]);
     deck.idOf.assign(kRecords, 0);
     auto assign = [&] {
         for (int position = 0; position < kRecords; ++position)
@@ -1520,24 +1423,21 @@ void DeckGenerator::assignIds(Deck& deck)
 QString DeckGenerator::lookAlikeNote(const Deck& deck, const Record& r)
 {
     QStringList others;
-    for (int j : r.related)
-        others << QString::number(deck.idOf[size_t(j)]);
+    for (int j : r.related) others << QString::number(deck.idOf[size_t(j)]);
     const QString other = others.value(0);
     const QString& kind = r.secondProblem;
     if (kind == QLatin1String("TWIN_SAME_SEX") || kind == QLatin1String("TWIN_OPP_SEX"))
         return QStringLiteral("Twin of record %1").arg(other);
     if (kind == QLatin1String("TWIN_PLACEHOLDER"))
         return QStringLiteral("Twin of record %1, both still on newborn names").arg(other);
-    if (kind == QLatin1String("TRIPLETS"))
-        return QStringLiteral("Triplet of records %1").arg(joined(others));
+    if (kind == QLatin1String("TRIPLETS")) return QStringLiteral("Triplet of records %1").arg(joined(others));
     if (kind == QLatin1String("SIBLINGS"))
         return QStringLiteral("Sibling of record %1, same mother, born %2 days apart")
             .arg(other)
             .arg(std::abs(r.dob.daysTo(deck.records[size_t(r.related.value(0))].dob)));
     if (kind == QLatin1String("COMMON_NAME_DOB"))
         return QStringLiteral("Same name and birth date as record %1; another mother's child").arg(other);
-    if (kind == QLatin1String("COUSINS"))
-        return QStringLiteral("Cousin of record %1 with the same name").arg(other);
+    if (kind == QLatin1String("COUSINS")) return QStringLiteral("Cousin of record %1 with the same name").arg(other);
     return QStringLiteral("Same name as record %1, birth date one digit off; a different child").arg(other);
 }
 
@@ -1553,17 +1453,15 @@ void DeckGenerator::writeNotes(Deck& deck)
             r.note = QStringLiteral("Base record");
         else
             r.note += QStringLiteral(" (duplicate of record %1)").arg(id(r.group));
-        if (r.problemCode != QLatin1String("BASE_RECORD") && r.problemCode != QLatin1String("DL_BASE_RECORD"))
-            continue;
+        if (r.problemCode != QLatin1String("BASE_RECORD") && r.problemCode != QLatin1String("DL_BASE_RECORD")) continue;
         if (r.dupCount > 0) {
             QStringList dups;
             for (const auto& group : deck.groups)
                 if (group.front() == i)
                     for (size_t k = 1; k < group.size(); ++k)
-                        if (group[k] >= 0)
-                            dups << id(group[k]);
-            r.note += QStringLiteral("; duplicated by record%1 %2").arg(dups.size() > 1 ? QStringLiteral("s") : QString(),
-                                                                       dups.join(QStringLiteral(", ")));
+                        if (group[k] >= 0) dups << id(group[k]);
+            r.note += QStringLiteral("; duplicated by record%1 %2")
+                          .arg(dups.size() > 1 ? QStringLiteral("s") : QString(), dups.join(QStringLiteral(", ")));
         }
     }
 }
@@ -1587,13 +1485,13 @@ namespace {
 QByteArray vaccinationTable(const Deck& deck)
 {
     std::vector<const Record*> byId(deck.records.size());
-    for (size_t i = 0; i < deck.records.size(); ++i)
-        byId[size_t(deck.idOf[i] - 1)] = &deck.records[i];
+    for (size_t i = 0; i < deck.records.size(); ++i) byId[size_t(deck.idOf[i] - 1)] = &deck.records[i];
     QString csv = QStringLiteral("ID,VacCode,VacDate,VacMfr\n");
     for (size_t id = 1; id <= byId.size(); ++id) {
         const Record& r = *byId[id - 1];
         csv += QStringLiteral("%1,%2,%3,%4\n")
-                   .arg(QString::number(id), csvField(r.cvx), r.vacDate.toString(QStringLiteral("yyyyMMdd")), csvField(r.mvx));
+                   .arg(QString::number(id), csvField(r.cvx), r.vacDate.toString(QStringLiteral("yyyyMMdd")),
+                        csvField(r.mvx));
     }
     return csv.toUtf8();
 }
@@ -1604,19 +1502,33 @@ QMap<QString, QByteArray> DeckGenerator::render(const Deck& deck, const DeckData
 {
     QMap<QString, QByteArray> files;
     std::vector<int> byId(deck.records.size());
-    for (size_t i = 0; i < deck.records.size(); ++i)
-        byId[size_t(deck.idOf[i] - 1)] = int(i);
+    for (size_t i = 0; i < deck.records.size(); ++i) byId[size_t(deck.idOf[i] - 1)] = int(i);
 
-    QString test = QStringLiteral("ID,LastName,FirstName,MiddleName,Suffix,DOB,Sex,MomMaiden,MomLast,MomFirst,MomMiddle,notes,ProblemCode,SecondProblem,ComboCode\n");
+    QString test = QStringLiteral("ID,LastName,FirstName,MiddleName,Suffix,DOB,Sex,MomMaiden,MomLast,MomFirst,"
+                                  "MomMiddle,notes,ProblemCode,SecondProblem,ComboCode\n");
     QString txt;
     for (size_t id = 1; id <= byId.size(); ++id) {
         const Record& r = deck.records[size_t(byId[id - 1])];
-        const QStringList values{QString::number(id), r.last, r.first, r.middle, r.suffix, r.dobText(), r.sex,
-                                 r.momMaiden, r.momLast, r.momFirst, r.momMiddle, r.note, r.problemCode,
-                                 r.secondProblem, r.combo ? QString::number(r.combo) : QString()};
+        const QStringList values{QString::number(id),
+                                 r.last,
+                                 r.first,
+                                 r.middle,
+                                 r.suffix,
+                                 r.dobText(),
+                                 r.sex,
+                                 r.momMaiden,
+                                 r.momLast,
+                                 r.momFirst,
+                                 r.momMiddle,
+                                 r.note,
+                                 r.problemCode,
+                                 r.secondProblem,
+                                 r.combo ? QString::number(r.combo) : QString()};
         test += csvRecord(values) + QLatin1Char('\n');
-        const QStringList fields{r.last, r.first, r.middle, r.suffix, r.dobText(), r.sex, r.momMaiden, r.momLast,
-                                 r.momFirst, r.momMiddle, r.cvx, r.vacDate.toString(QStringLiteral("yyyyMMdd")), r.mvx};
+        const QStringList fields{r.last,      r.first,     r.middle,    r.suffix,
+                                 r.dobText(), r.sex,       r.momMaiden, r.momLast,
+                                 r.momFirst,  r.momMiddle, r.cvx,       r.vacDate.toString(QStringLiteral("yyyyMMdd")),
+                                 r.mvx};
         txt += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     }
     files.insert(QStringLiteral("DupTestData.csv"), test.toUtf8());
@@ -1645,8 +1557,7 @@ QMap<QString, QByteArray> DeckGenerator::render(const Deck& deck, const DeckData
     QString combos = QStringLiteral("ProbCode,ComboCode\n");
     for (const auto& kind : data.lookAlikeKinds) {
         kinds += QStringLiteral("%1,%2,%3\n").arg(kind.code, csvField(kind.description)).arg(kind.order);
-        for (const QString& code : kind.imitates)
-            combos += QStringLiteral("%1,%2\n").arg(code).arg(kind.combo);
+        for (const QString& code : kind.imitates) combos += QStringLiteral("%1,%2\n").arg(code).arg(kind.combo);
     }
     files.insert(QStringLiteral("tblSecondProbDescMap.csv"), kinds.toUtf8());
     files.insert(QStringLiteral("tblComboMap.csv"), combos.toUtf8());
@@ -1672,10 +1583,8 @@ struct Clinic {
 };
 // Made-up clinics; one name carries the characters a message must escape.
 const Clinic kClinics[] = {
-    {"NGP", "NORTHGATE PEDIATRICS"},
-    {"SBC", "ST. BRIGID'S CHILDREN & FAMILY CLINIC"},
-    {"WCF", "WILLOW CREEK FAMILY MEDICINE"},
-    {"HCH", "HARBORVIEW COMMUNITY HEALTH"},
+    {"NGP", "NORTHGATE PEDIATRICS"},         {"SBC", "ST. BRIGID'S CHILDREN & FAMILY CLINIC"},
+    {"WCF", "WILLOW CREEK FAMILY MEDICINE"}, {"HCH", "HARBORVIEW COMMUNITY HEALTH"},
     {"LKC", "LAKESIDE KIDS CARE"},
 };
 constexpr int kClinicCount = int(std::size(kClinics));
@@ -1688,14 +1597,15 @@ const Town kTowns[] = {
     {"ALDER FALLS", "53911", "608"}, {"BRANTWOOD CROSSING", "54022", "715"}, {"CEDAR HOLLOW", "53574", "608"},
     {"DUNMORE", "54130", "920"},     {"EASTON RIDGE", "53089", "262"},       {"FOXMEADOW", "54481", "715"},
 };
-const char* const kStreets[] = {"MAPLE",      "OAK",        "BIRCH",   "HICKORY",  "CHERRY",  "MILL POND", "O'CONNELL",
-                                "BAKER-HILL", "LAKEVIEW",   "PRAIRIE", "SUMMIT",   "WILLOW",  "ORCHARD",   "ST. CLAIR",
-                                "RIVERSIDE",  "FOUNTAIN",   "JUNIPER", "KINGSLEY", "MEADOW",  "PINE KNOLL"};
+const char* const kStreets[] = {"MAPLE",      "OAK",      "BIRCH",   "HICKORY",  "CHERRY", "MILL POND", "O'CONNELL",
+                                "BAKER-HILL", "LAKEVIEW", "PRAIRIE", "SUMMIT",   "WILLOW", "ORCHARD",   "ST. CLAIR",
+                                "RIVERSIDE",  "FOUNTAIN", "JUNIPER", "KINGSLEY", "MEADOW", "PINE KNOLL"};
 const char* const kStreetKinds[] = {"ST", "AVE", "RD", "DR", "LN", "CT", "WAY", "BLVD"};
 
 bool sameMotherKind(const QString& kind)
 {
-    return kind.startsWith(QLatin1String("TWIN_")) || kind == QLatin1String("TRIPLETS") || kind == QLatin1String("SIBLINGS");
+    return kind.startsWith(QLatin1String("TWIN_")) || kind == QLatin1String("TRIPLETS")
+           || kind == QLatin1String("SIBLINGS");
 }
 
 // A household's clinic, street, town, ZIP and phone; no two households share
@@ -1711,10 +1621,10 @@ QStringList drawHome(const QString& seedText, QSet<QString>& taken)
                                    .arg(QLatin1String(kStreets[rng.below(int(std::size(kStreets)))]),
                                         QLatin1String(kStreetKinds[rng.below(int(std::size(kStreetKinds)))]));
         // 555-0100 to 555-0199 is the range set aside for fiction.
-        const QString phone = QLatin1String(town.areaCode) + QStringLiteral("5550") + QString::number(100 + rng.below(100)).right(3);
+        const QString phone =
+            QLatin1String(town.areaCode) + QStringLiteral("5550") + QString::number(100 + rng.below(100)).right(3);
         const QString address = street + QLatin1Char('|') + QLatin1String(town.city);
-        if (taken.contains(address) || taken.contains(phone))
-            continue;
+        if (taken.contains(address) || taken.contains(phone)) continue;
         taken << address << phone;
         return {clinic, street, QLatin1String(town.city), QLatin1String(town.zip), phone};
     }
@@ -1725,8 +1635,7 @@ QString freshNumber(const QString& seedText, QSet<QString>& numbers)
 {
     Rng rng(stableSeed(seedText));
     QString number;
-    do
-        number = QString::number(1000000 + rng.below(9000000));
+    do number = QString::number(1000000 + rng.below(9000000));
     while (numbers.contains(number));
     numbers.insert(number);
     return number;
@@ -1739,11 +1648,9 @@ QString lotOf(const QString& seedText, const QString& product, QHash<QString, QS
     QString lot;
     do {
         lot.clear();
-        for (int k = 0, letters = 1 + rng.below(2); k < letters; ++k)
-            lot += QChar(u'A' + rng.below(26));
+        for (int k = 0, letters = 1 + rng.below(2); k < letters; ++k) lot += QChar(u'A' + rng.below(26));
         lot += QString::number(1000 + rng.below(9000));
-        if (rng.chance(0.5))
-            lot += QChar(u'A' + rng.below(26));
+        if (rng.chance(0.5)) lot += QChar(u'A' + rng.below(26));
     } while (owner.value(lot, product) != product);
     owner.insert(lot, product);
     return lot;
@@ -1754,8 +1661,7 @@ QString lotOf(const QString& seedText, const QString& product, QHash<QString, QS
 QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& data)
 {
     std::vector<int> byId(deck.records.size());
-    for (size_t i = 0; i < deck.records.size(); ++i)
-        byId[size_t(deck.idOf[i] - 1)] = int(i);
+    for (size_t i = 0; i < deck.records.size(); ++i) byId[size_t(deck.idOf[i] - 1)] = int(i);
     auto idOf = [&](int index) { return QString::number(deck.idOf[size_t(index)]); };
 
     // A household: the children of one mother, with every record sent of them.
@@ -1763,8 +1669,7 @@ QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& da
     // A record sent after the family moved has a home of its own.
     auto household = [&](int index) {
         const Record& r = deck.records[size_t(index)];
-        if (r.problemCode == QLatin1String("FAMILY_MOVED"))
-            return int(deck.records.size()) + index;
+        if (r.problemCode == QLatin1String("FAMILY_MOVED")) return int(deck.records.size()) + index;
         const Record& base = deck.records[size_t(r.group)];
         return sameMotherKind(base.secondProblem) ? base.family : base.group;
     };
@@ -1787,12 +1692,11 @@ QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& da
     };
 
     QHash<QString, QString> vaccineNames;
-    for (const Vaccine& v : data.vaccines)
-        vaccineNames.insert(v.cvx, v.vaccine);
+    for (const Vaccine& v : data.vaccines) vaccineNames.insert(v.cvx, v.vaccine);
 
-    QSet<QString> numbers;          // unique across clinics, so one never passes for another's
+    QSet<QString> numbers;            // unique across clinics, so one never passes for another's
     QHash<QString, QString> lotOwner; // lot -> the vaccine and maker it belongs to
-    QHash<QString, int> givenAt;    // child and dose -> the clinic that gave it (-1: unknown)
+    QHash<QString, int> givenAt;      // child and dose -> the clinic that gave it (-1: unknown)
     QString csv = QStringLiteral("ID,FacilityID,FacilityName,MRN,Street,City,State,Zip,Phone,MultipleBirth,BirthOrder,"
                                  "VaccineName,LotNumber,Historical\n");
     for (size_t id = 1; id <= byId.size(); ++id) {
@@ -1802,8 +1706,7 @@ QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& da
         const QStringList& h = home(index);
         int clinic = h[0].toInt();
         // Another clinic sends some duplicates: the child was seen there too.
-        if (!isBase(r) && rng.chance(0.5))
-            clinic = (clinic + 1 + rng.below(kClinicCount - 1)) % kClinicCount;
+        if (!isBase(r) && rng.chance(0.5)) clinic = (clinic + 1 + rng.below(kClinicCount - 1)) % kClinicCount;
 
         // Every record its own number: a duplicate comes from another clinic, or
         // from the same clinic registering the child again by mistake.
@@ -1817,17 +1720,19 @@ QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& da
         if (given == givenAt.end())
             given = givenAt.insert(dose, rng.chance(0.08) ? -1 : clinic); // some from a paper card
         const bool historical = *given != clinic;
-        const QString lotNumber = lotOf(QStringLiteral("lot %1 %2 %3").arg(product, r.vacDate.toString(Qt::ISODate)).arg(*given),
-                                        product, lotOwner);
+        const QString lotNumber =
+            lotOf(QStringLiteral("lot %1 %2 %3").arg(product, r.vacDate.toString(Qt::ISODate)).arg(*given), product,
+                  lotOwner);
 
         // Placeholder names are often sent before anyone records the birth order.
         const bool placeholder = r.first.startsWith(QLatin1String("BABY"));
-        const QString order = r.birthOrder > 0 && !(placeholder && rng.chance(0.5)) ? QString::number(r.birthOrder) : QString();
-        csv += csvRecord({QString::number(id), QLatin1String(kClinics[clinic].id), QLatin1String(kClinics[clinic].name), mrn,
-                          h[1], h[2], QStringLiteral("WI"), h[3], h[4],
-                          r.birthOrder > 0 ? QStringLiteral("Y") : QStringLiteral("N"), order, vaccineNames.value(r.cvx),
-                          lotNumber, historical ? QStringLiteral("Y") : QStringLiteral("N")})
-            + QLatin1Char('\n');
+        const QString order =
+            r.birthOrder > 0 && !(placeholder && rng.chance(0.5)) ? QString::number(r.birthOrder) : QString();
+        csv += csvRecord({QString::number(id), QLatin1String(kClinics[clinic].id), QLatin1String(kClinics[clinic].name),
+                          mrn, h[1], h[2], QStringLiteral("WI"), h[3], h[4],
+                          r.birthOrder > 0 ? QStringLiteral("Y") : QStringLiteral("N"), order,
+                          vaccineNames.value(r.cvx), lotNumber, historical ? QStringLiteral("Y") : QStringLiteral("N")})
+               + QLatin1Char('\n');
     }
     return csv.toUtf8();
 }

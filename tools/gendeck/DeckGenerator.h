@@ -19,7 +19,11 @@ public:
     quint64 next();
     int below(int n); // 0 .. n-1
     bool chance(double p) { return below(1000000) < int(p * 1000000); }
-    template <class T> const T& pick(const QList<T>& list) { return list[below(int(list.size()))]; }
+    template <class T>
+    const T& pick(const QList<T>& list)
+    {
+        return list[below(int(list.size()))];
+    }
 
 private:
     quint64 m_state;
@@ -43,7 +47,7 @@ struct Vaccine {
 // vaccines, and the problem types and look-alike kinds to cover.
 struct DeckData {
     QList<Name> boys, girls, mothers, mothersMiddle, surnames, apostropheSurnames, particleSurnames;
-    QList<Name> compoundFirst; // origin holds the sex
+    QList<Name> compoundFirst;              // origin holds the sex
     QMultiHash<QString, QString> nicknames; // formal -> nickname
     QHash<QString, QString> soundalikes;    // both directions
     QList<Vaccine> vaccines;
@@ -75,12 +79,12 @@ struct Record {
     QDate vacDate;
     bool vaccinated = false; // the problem fixed the visit (a birth dose, the first visit)
     QString origin;
-    int group = -1;         // index of the group's base record
-    int family = -1;        // index of the first record of the family (group or look-alike set)
-    int birthOrder = 0;     // 1, 2, 3 within a multiple birth; 0 for a single birth
+    int group = -1;               // index of the group's base record
+    int family = -1;              // index of the first record of the family (group or look-alike set)
+    int birthOrder = 0;           // 1, 2, 3 within a multiple birth; 0 for a single birth
     bool sameSexMultiple = false; // a multiple birth with a sibling of the same sex
-    QList<int> related;     // look-alikes: the other members of the set
-    int dupCount = 0;       // base records: duplicates made of it so far
+    QList<int> related;           // look-alikes: the other members of the set
+    int dupCount = 0;             // base records: duplicates made of it so far
 
     QString dobText() const { return dob.toString(QStringLiteral("yyyyMMdd")); }
     QString key() const;          // what the first matching attempt compares
@@ -90,8 +94,8 @@ struct Record {
 };
 
 struct Deck {
-    std::vector<Record> records; // index order; ids below
-    std::vector<int> idOf;       // index -> ID 1..550
+    std::vector<Record> records;          // index order; ids below
+    std::vector<int> idOf;                // index -> ID 1..550
     std::vector<std::vector<int>> groups; // base index, then up to 4 slots (-1 = empty)
 };
 

@@ -15,9 +15,11 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Generates the Marrowick test deck."));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("deckdata"), QStringLiteral("Folder of the name, nickname and vaccine lists."), QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("deckdata"), QStringLiteral("Folder of the name, nickname and vaccine lists."),
+                      QStringLiteral("DIR")});
     parser.addOption({QStringLiteral("out"), QStringLiteral("Folder to write the deck into."), QStringLiteral("DIR")});
-    parser.addOption({QStringLiteral("seed"), QStringLiteral("Seed of the generator."), QStringLiteral("N"), QStringLiteral("20020625")});
+    parser.addOption({QStringLiteral("seed"), QStringLiteral("Seed of the generator."), QStringLiteral("N"),
+                      QStringLiteral("20020625")});
     parser.process(app);
     if (!parser.isSet(QStringLiteral("deckdata")) || !parser.isSet(QStringLiteral("out"))) {
         std::fprintf(stderr, "usage: marrowick-gendeck --deckdata DIR --out DIR [--seed N]\n");

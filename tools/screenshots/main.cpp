@@ -52,7 +52,8 @@ void save(QWidget* window, const QDir& out, const QString& name)
 }
 
 // The data window that a row of the viewer opened, saved and closed.
-template <class Window> void saveOpened(const QDir& out, const QString& name)
+template <class Window>
+void saveOpened(const QDir& out, const QString& name)
 {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* window = qobject_cast<Window*>(w); window && window->isVisible()) {
@@ -83,8 +84,7 @@ int main(int argc, char* argv[])
         QApplication::processEvents();
         page = QApplication::activeWindow() ? QApplication::activeWindow() : page;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && qobject_cast<WizardPage*>(w))
-                page = w;
+            if (w->isVisible() && qobject_cast<WizardPage*>(w)) page = w;
         save(page, out, QLatin1String(name));
     }
     static_cast<WizardPage*>(page)->btnNext->click();
@@ -93,15 +93,13 @@ int main(int argc, char* argv[])
     save(step3, out, QStringLiteral("4-step3"));
     step3->btnNext->click();
     auto* reports = pages::loaded<frmAnalysisReports>();
-    if (!reports)
-        return 3;
+    if (!reports) return 3;
     save(reports, out, QStringLiteral("5-reports"));
     for (int index = 0; index < 8; ++index) {
         reports->lstReports->setCurrentRow(index);
         reports->btnView->click();
         auto* viewer = pages::loaded<frmRep1>();
-        if (!viewer)
-            return 3;
+        if (!viewer) return 3;
         save(viewer, out, QStringLiteral("6-report%1").arg(index));
         if (index == 4) {
             // As a window manager maximises it: the whole available screen.
@@ -129,7 +127,6 @@ int main(int argc, char* argv[])
         viewer->btnBack->click();
         QApplication::processEvents();
     }
-    if (frmDashboard* dashboard = frmDashboard::open(reports))
-        save(dashboard, out, QStringLiteral("9-dashboard"));
+    if (frmDashboard* dashboard = frmDashboard::open(reports)) save(dashboard, out, QStringLiteral("9-dashboard"));
     return 0;
 }

@@ -21,15 +21,33 @@ QList<QStringList> records(const QByteArray& text)
     CsvReader reader(CsvReader::decode(text));
     QList<QStringList> all;
     QStringList fields;
-    while (reader.next(fields))
-        all << fields;
+    while (reader.next(fields)) all << fields;
     return all;
+}
+
+// One row of the results file: the client's kept demographics with the
+// record's own vaccination.
+QString resultsLine(const Client& c, const TestRecord& record, Policy policy)
+{
+    const TestRecord& s = c.survivor;
+    // The typical registry pads its client numbers; the aggressive one leaves
+    // the flag empty when nothing is flagged.
+    const QString id =
+        policy == Policy::Typical ? QStringLiteral("%1").arg(c.id, 9, 10, QLatin1Char('0')) : QString::number(c.id);
+    const QString flagText =
+        c.flagged ? QStringLiteral("Y") : (policy == Policy::Aggressive ? QString() : QStringLiteral("N"));
+    // The fifteen fields in file order.
+    // clang-format off
+    const QStringList fields{id, flagText, s.last, s.first, s.middle, s.suffix, s.dob, s.sex, s.momMaiden, s.momLast,
+                             s.momFirst, s.momMiddle, record.cvx, record.vacDate, record.mvx};
+    // clang-format on
+    return csvRecord(fields) + QStringLiteral("\r\n");
 }
 
 bool motherAgrees(const TestRecord& a, const TestRecord& b)
 {
     return (!a.momMaiden.isEmpty() && a.momMaiden == b.momMaiden)
-        || (!a.momFirst.isEmpty() && a.momFirst == b.momFirst && a.momLast == b.momLast);
+           || (!a.momFirst.isEmpty() && a.momFirst == b.momFirst && a.momLast == b.momLast);
 }
 
 bool motherUnknown(const TestRecord& a, const TestRecord& b)
@@ -41,10 +59,9 @@ bool motherUnknown(const TestRecord& a, const TestRecord& b)
 bool sameDemographics(const TestRecord& a, const TestRecord& b)
 {
     return a.last == b.last && a.first == b.first && a.middle == b.middle && a.suffix == b.suffix && a.dob == b.dob
-        && a.sex == b.sex && a.momMaiden == b.momMaiden && a.momLast == b.momLast && a.momFirst == b.momFirst
-        && a.momMiddle == b.momMiddle;
+           && a.sex == b.sex && a.momMaiden == b.momMaiden && a.momLast == b.momLast && a.momFirst == b.momFirst
+           && a.momMiddle == b.momMiddle;
 }
-
 
 } // namespace
 
@@ -52,8 +69,7 @@ std::optional<Policy> policyNamed(const QString& name)
 {
     const QStringList names = policyNames();
     const qsizetype at = names.indexOf(name);
-    if (at < 0)
-        return std::nullopt;
+    if (at < 0) return std::nullopt;
     return Policy(at);
 }
 
@@ -97,8 +113,7 @@ QList<QList<int>> RegistrySimulator::parseAnswerSheet(const QByteArray& csv)
     for (qsizetype i = 1; i < rows.size(); ++i) { // after the header
         QList<int> group;
         for (const QString& cell : rows[i])
-            if (!cell.isEmpty())
-                group << cell.toInt();
+            if (!cell.isEmpty()) group << cell.toInt();
         groups << group;
     }
     return groups;
@@ -108,16 +123,14 @@ QMultiHash<QString, QString> RegistrySimulator::parseNicknames(const QByteArray&
 {
     QMultiHash<QString, QString> nicknames;
     for (const QStringList& pair : records(text))
-        if (!pair.first().startsWith(QLatin1Char('#')))
-            nicknames.insert(pair.value(0), pair.value(1));
+        if (!pair.first().startsWith(QLatin1Char('#'))) nicknames.insert(pair.value(0), pair.value(1));
     return nicknames;
 }
 
 int RegistrySimulator::editDistance(const QString& a, const QString& b)
 {
     std::vector<int> previous(size_t(b.size()) + 1), current(size_t(b.size()) + 1);
-    for (qsizetype j = 0; j <= b.size(); ++j)
-        previous[size_t(j)] = int(j);
+    for (qsizetype j = 0; j <= b.size(); ++j) previous[size_t(j)] = int(j);
     for (qsizetype i = 1; i <= a.size(); ++i) {
         current[0] = int(i);
         for (qsizetype j = 1; j <= b.size(); ++j) {
@@ -133,18 +146,15 @@ QString RegistrySimulator::normalized(const QString& name)
 {
     QString result;
     for (const QChar c : name.toUpper())
-        if (c.isLetter())
-            result += c;
+        if (c.isLetter()) result += c;
     return result;
 }
 
 bool RegistrySimulator::dobNear(const QString& a, const QString& b)
 {
-    if (a.size() != 8 || b.size() != 8 || a == b)
-        return false;
+    if (a.size() != 8 || b.size() != 8 || a == b) return false;
     int differing = 0;
-    for (int i = 0; i < 8; ++i)
-        differing += a[i] != b[i];
+    for (int i = 0; i < 8; ++i) differing += a[i] != b[i];
     const bool dayMonthSwapped = a.left(4) == b.left(4) && a.mid(4, 2) == b.mid(6, 2) && a.mid(6, 2) == b.mid(4, 2);
     return differing == 1 || dayMonthSwapped;
 }
@@ -152,20 +162,17 @@ bool RegistrySimulator::dobNear(const QString& a, const QString& b)
 bool RegistrySimulator::firstSimilar(const QString& a, const QString& b) const
 {
     const QString na = normalized(a), nb = normalized(b);
-    if (na == nb)
-        return true;
-    if (na.size() >= 4 && nb.size() >= 4 && editDistance(na, nb) <= 1)
-        return true;
-    if (m_nicknames.contains(a, b) || m_nicknames.contains(b, a))
-        return true;
-    return a.section(QLatin1Char(' '), 0, 0) == b.section(QLatin1Char(' '), 0, 0) && a.contains(QLatin1Char(' ')) != b.contains(QLatin1Char(' '));
+    if (na == nb) return true;
+    if (na.size() >= 4 && nb.size() >= 4 && editDistance(na, nb) <= 1) return true;
+    if (m_nicknames.contains(a, b) || m_nicknames.contains(b, a)) return true;
+    return a.section(QLatin1Char(' '), 0, 0) == b.section(QLatin1Char(' '), 0, 0)
+           && a.contains(QLatin1Char(' ')) != b.contains(QLatin1Char(' '));
 }
 
 bool RegistrySimulator::lastSimilar(const QString& a, const QString& b)
 {
     const QString na = normalized(a), nb = normalized(b);
-    if (na == nb || (na.size() >= 4 && nb.size() >= 4 && editDistance(na, nb) <= 1))
-        return true;
+    if (na == nb || (na.size() >= 4 && nb.size() >= 4 && editDistance(na, nb) <= 1)) return true;
     const QString firstA = a.section(QRegularExpression(QStringLiteral("[- ]")), 0, 0);
     const QString firstB = b.section(QRegularExpression(QStringLiteral("[- ]")), 0, 0);
     return firstA == firstB && firstA.size() >= 3;
@@ -182,9 +189,9 @@ RegistrySimulator::Verdict RegistrySimulator::compare(const TestRecord& r, const
     case Policy::Aggressive:
         // Last name, birth date and mother are taken as enough: twins are lost.
         return normalized(r.last) == normalized(c.last) && r.dob == c.dob && !r.momMaiden.isEmpty()
-                && r.momMaiden == c.momMaiden
-            ? Verdict::Merge
-            : Verdict::NewClient;
+                       && r.momMaiden == c.momMaiden
+                   ? Verdict::Merge
+                   : Verdict::NewClient;
     case Policy::Typical: {
         const bool sexOk = r.sex == c.sex || r.sex == QLatin1String("U") || c.sex == QLatin1String("U");
         const bool lastOk = lastSimilar(r.last, c.last);
@@ -194,8 +201,7 @@ RegistrySimulator::Verdict RegistrySimulator::compare(const TestRecord& r, const
         if (sexOk && lastOk && firstOk
             && ((r.dob == c.dob && (mother || motherUnknown(r, c))) || (dobNear(r.dob, c.dob) && mother && namesExact)))
             return Verdict::Merge;
-        if ((r.dob == c.dob && lastOk && mother) || (dobNear(r.dob, c.dob) && lastOk && firstOk))
-            return Verdict::Flag;
+        if ((r.dob == c.dob && lastOk && mother) || (dobNear(r.dob, c.dob) && lastOk && firstOk)) return Verdict::Flag;
         return Verdict::NewClient;
     }
     }
@@ -206,8 +212,7 @@ Simulation RegistrySimulator::run(const QList<TestRecord>& records) const
 {
     QHash<int, int> groupOf;
     for (qsizetype g = 0; g < m_groups.size(); ++g)
-        for (int id : m_groups[g])
-            groupOf.insert(id, int(g));
+        for (int id : m_groups[g]) groupOf.insert(id, int(g));
 
     std::vector<Client> clients;
     QHash<int, size_t> clientOfGroup;
@@ -227,8 +232,7 @@ Simulation RegistrySimulator::run(const QList<TestRecord>& records) const
         bool flag = false;
         if (m_policy == Policy::Perfect) {
             const auto it = clientOfGroup.constFind(groupOf.value(r.id, -1));
-            if (it != clientOfGroup.constEnd())
-                target = it.value();
+            if (it != clientOfGroup.constEnd()) target = it.value();
         } else {
             for (size_t c = 0; c < clients.size() && !target; ++c) {
                 const Verdict verdict = compare(r, clients[c].survivor);
@@ -256,20 +260,7 @@ Simulation RegistrySimulator::run(const QList<TestRecord>& records) const
     }
 
     QString results;
-    for (const Line& line : lines) {
-        const Client& c = clients[line.client];
-        const TestRecord& s = c.survivor;
-        // The typical registry pads its client numbers; the aggressive one leaves
-        // the flag empty when nothing is flagged.
-        const QString id = m_policy == Policy::Typical ? QStringLiteral("%1").arg(c.id, 9, 10, QLatin1Char('0'))
-                                                       : QString::number(c.id);
-        const QString flagText = c.flagged ? QStringLiteral("Y")
-                                           : (m_policy == Policy::Aggressive ? QString() : QStringLiteral("N"));
-        const QStringList fields{id, flagText, s.last, s.first, s.middle, s.suffix, s.dob, s.sex, s.momMaiden,
-                                 s.momLast, s.momFirst, s.momMiddle, line.record->cvx, line.record->vacDate,
-                                 line.record->mvx};
-        results += csvRecord(fields) + QStringLiteral("\r\n");
-    }
+    for (const Line& line : lines) results += resultsLine(clients[line.client], *line.record, m_policy);
     sim.resultsFile = results.toUtf8();
 
     QString truth = QStringLiteral("ID,Action,ClientID,MergedIntoID\n");

@@ -39,7 +39,9 @@ struct Simulation {
 class RegistrySimulator {
 public:
     RegistrySimulator(Policy policy, QMultiHash<QString, QString> nicknames, QList<QList<int>> answerGroups)
-        : m_policy(policy), m_nicknames(std::move(nicknames)), m_groups(std::move(answerGroups)) {}
+        : m_policy(policy), m_nicknames(std::move(nicknames)), m_groups(std::move(answerGroups))
+    {
+    }
 
     Simulation run(const QList<TestRecord>& records) const;
 

@@ -26,12 +26,17 @@ int main(int argc, char* argv[])
     using namespace marrowick::sim;
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Simulates a registry's de-duplication of the Marrowick test file."));
+    parser.setApplicationDescription(
+        QStringLiteral("Simulates a registry's de-duplication of the Marrowick test file."));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("policy"), QStringLiteral("none, exact, typical, aggressive or perfect."), QStringLiteral("NAME")});
-    parser.addOption({QStringLiteral("input"), QStringLiteral("The test data file (DupTestData.txt)."), QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("answers"), QStringLiteral("Answer_Sheet.csv, for the perfect policy."), QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("nicknames"), QStringLiteral("Nickname table of the typical matcher."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("policy"), QStringLiteral("none, exact, typical, aggressive or perfect."),
+                      QStringLiteral("NAME")});
+    parser.addOption(
+        {QStringLiteral("input"), QStringLiteral("The test data file (DupTestData.txt)."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("answers"), QStringLiteral("Answer_Sheet.csv, for the perfect policy."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("nicknames"), QStringLiteral("Nickname table of the typical matcher."),
+                      QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("output"), QStringLiteral("Results file to write."), QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("truth"), QStringLiteral("Ground truth to write."), QStringLiteral("FILE")});
     parser.process(app);
@@ -39,8 +44,9 @@ int main(int argc, char* argv[])
     const auto policy = policyNamed(parser.value(QStringLiteral("policy")));
     for (const char* required : {"input", "answers", "nicknames", "output", "truth"}) {
         if (!policy || !parser.isSet(QLatin1String(required))) {
-            std::fprintf(stderr, "usage: marrowick-simregistry --policy %s --input FILE --answers FILE --nicknames FILE "
-                                 "--output FILE --truth FILE\n",
+            std::fprintf(stderr,
+                         "usage: marrowick-simregistry --policy %s --input FILE --answers FILE --nicknames FILE "
+                         "--output FILE --truth FILE\n",
                          qPrintable(policyNames().join(QLatin1Char('|'))));
             return 2;
         }

@@ -12,18 +12,14 @@ void LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeA
     Savepoint unit;
     clsProcessResultsFile loader;
     loader.ReadResults(strFile);
-    if (beforeAnalysis)
-        beforeAnalysis();
+    if (beforeAnalysis) beforeAnalysis();
     clsAnalyzeResults analysis;
     analysis.Analyze_IIS_LOAD();
     history::saveRun(strFile, loader.Loaded().size, loader.Loaded().sha256);
     unit.commit();
 }
 
-bool HasPreviousLoad()
-{
-    return run(QStringLiteral("SELECT 1 FROM IIS_LOADED_CHILD_ALL LIMIT 1")).next();
-}
+bool HasPreviousLoad() { return run(QStringLiteral("SELECT 1 FROM IIS_LOADED_CHILD_ALL LIMIT 1")).next(); }
 
 bool MostlyMissing()
 {

@@ -59,8 +59,10 @@ QHash<qint64, TestRecord> readTestRecords()
     while (query.step())
         records.insert(query.integer(0),
                        TestRecord{{query.string(1), query.string(2), query.string(5), query.string(6), query.string(4)},
-                                  query.string(3), query.isNull(1) || query.isNull(2) || query.isNull(3),
-                                  vaccineNumber(query.string(7)), query.string(8)});
+                                  query.string(3),
+                                  query.isNull(1) || query.isNull(2) || query.isNull(3),
+                                  vaccineNumber(query.string(7)),
+                                  query.string(8)});
     return records;
 }
 
@@ -102,8 +104,7 @@ public:
         const QString* texts[] = {&first, &last, &value, &dob, &sex};
         auto bound = [&](int n) { return texts[n]->isNull() ? Value() : Value(bytes[n]); };
         std::string key;
-        if (!keyOf(key, {bound(0), bound(1), bound(2), bound(3), bound(4)}))
-            return none;
+        if (!keyOf(key, {bound(0), bound(1), bound(2), bound(3), bound(4)})) return none;
         const auto it = m_rows[third].find(key);
         return it == m_rows[third].end() ? none : it->second;
     }
@@ -121,13 +122,11 @@ private:
     {
         key.clear();
         for (const Value& value : values) {
-            if (!value)
-                return false;
+            if (!value) return false;
             const auto size = quint32(value->size());
             key.append(reinterpret_cast<const char*>(&size), sizeof size);
             // COLLATE NOCASE folds the ASCII letters and nothing else.
-            for (const char c : *value)
-                key.push_back(c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
+            for (const char c : *value) key.push_back(c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
         }
         return true;
     }
@@ -137,8 +136,8 @@ private:
         return QByteArrayView(m_text).sliced(at, m_starts[size_t(row) * 4 + size_t(n) + 1] - at);
     }
 
-    QByteArray m_text;                // ClientID, VacCode and VacDate of every row, one after another
-    std::vector<qsizetype> m_starts;  // where each begins; four a row, the fourth the next row's start
+    QByteArray m_text;               // ClientID, VacCode and VacDate of every row, one after another
+    std::vector<qsizetype> m_starts; // where each begins; four a row, the fourth the next row's start
     std::unordered_map<std::string, std::vector<int>> m_rows[2];
 };
 
@@ -150,10 +149,12 @@ struct clsAnalyzeResults::Matching {
     {
         const auto it = testRecords.constFind(id);
         if (it == testRecords.constEnd())
-            throw DbError(DbError::NoCurrentRecord,
-                          QStringLiteral("No current record: test record %1 of Answer_Sheet is not in DupTestData").arg(id));
+            throw DbError(
+                DbError::NoCurrentRecord,
+                QStringLiteral("No current record: test record %1 of Answer_Sheet is not in DupTestData").arg(id));
         if (it->nullName)
-            throw DbError(DbError::InvalidUseOfNull, QStringLiteral("Invalid use of Null: the name or sex of test record %1").arg(id));
+            throw DbError(DbError::InvalidUseOfNull,
+                          QStringLiteral("Invalid use of Null: the name or sex of test record %1").arg(id));
         return *it;
     }
 };
@@ -169,8 +170,7 @@ QString clsAnalyzeResults::FirstPart(const QString& strWord)
     // The last character is never examined, so a blank only at the end is not seen.
     const qsizetype n = strWord.size();
     for (qsizetype p = 0; p + 1 < n; ++p)
-        if (strWord[p] == u' ')
-            return strWord.left(p);
+        if (strWord[p] == u' ') return strWord.left(p);
     return strWord;
 }
 
@@ -195,8 +195,7 @@ qint16 clsAnalyzeResults::FindNonZeroUniques(qint32 num1, qint32 num2, qint32 nu
     // Zero is the empty slot, wherever negative numbers sort it.
     qint16 count = 0;
     for (int q = 0; q < 5; ++q)
-        if (values[q] != 0 && (q == 0 || values[q] != values[q - 1]))
-            ++count;
+        if (values[q] != 0 && (q == 0 || values[q] != values[q - 1])) ++count;
     return count;
 }
 
@@ -213,8 +212,7 @@ qint32 clsAnalyzeResults::ClientNumber(const QString& clientId)
             }
             digits = digits * 10 + (c.unicode() - u'0');
         }
-        if (digits >= 0)
-            return digits;
+        if (digits >= 0) return digits;
     }
     bool ok = false;
     const double value = clientId.toDouble(&ok);
@@ -223,17 +221,16 @@ qint32 clsAnalyzeResults::ClientNumber(const QString& clientId)
     const double whole = ok ? std::floor(value) : 0;
     if (!ok || !std::isfinite(value) || whole < std::numeric_limits<qint32>::min()
         || whole > std::numeric_limits<qint32>::max())
-        throw DbError(DbError::Overflow, QStringLiteral("Overflow: client ID '%1' is not a 32-bit whole number").arg(clientId));
+        throw DbError(DbError::Overflow,
+                      QStringLiteral("Overflow: client ID '%1' is not a 32-bit whole number").arg(clientId));
     return static_cast<qint32>(whole);
 }
 
 void clsAnalyzeResults::ClearAnswerSheet()
 {
-    for (AnswerGroup& group : AnswerGroups)
-        group = AnswerGroup{};
+    for (AnswerGroup& group : AnswerGroups) group = AnswerGroup{};
     QStringList sets;
-    for (int n = 1; n <= 5; ++n)
-        sets << column("rec_", n, "_loaded=0") << column("rec_", n, "_IIS_ID=0");
+    for (int n = 1; n <= 5; ++n) sets << column("rec_", n, "_loaded=0") << column("rec_", n, "_IIS_ID=0");
     sets << QStringLiteral("total_loaded=0");
     run(QStringLiteral("UPDATE Answer_Sheet SET ") + sets.join(QStringLiteral(", ")));
 }
@@ -257,8 +254,7 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
         NativeStatement sheet(kSheetInOrder);
         while (sheet.step()) {
             AnswerGroup group;
-            for (int n = 0; n < 5; ++n)
-                group.rec[n] = checked16(sheet.integer(1 + n));
+            for (int n = 0; n < 5; ++n) group.rec[n] = checked16(sheet.integer(1 + n));
             AnswerGroups.push_back(group);
             sheetRows.push_back(sheet.integer(0));
         }
@@ -271,28 +267,23 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
     for (AnswerGroup& group : AnswerGroups) {
         platform().IncrementProgressBar(step);
         for (int j = 0; j < 5; ++j)
-            if (group.rec[j] != 0)
-                m_attempts.insert(group.rec[j], matchRecord(statements, group, j));
+            if (group.rec[j] != 0) m_attempts.insert(group.rec[j], matchRecord(statements, group, j));
     }
 
     // Write-back pass, paired with the read pass by position.
     QStringList sets;
-    for (int n = 1; n <= 5; ++n)
-        sets << column("rec_", n, "_loaded=?");
-    for (int n = 1; n <= 5; ++n)
-        sets << column("rec_", n, "_IIS_ID=?");
+    for (int n = 1; n <= 5; ++n) sets << column("rec_", n, "_loaded=?");
+    for (int n = 1; n <= 5; ++n) sets << column("rec_", n, "_IIS_ID=?");
     sets << QStringLiteral("total_loaded=?");
-    NativeStatement update(
-        (QStringLiteral("UPDATE Answer_Sheet SET ") + sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid=?"))
-            .toUtf8()
-            .constData());
+    NativeStatement update((QStringLiteral("UPDATE Answer_Sheet SET ") + sets.join(QStringLiteral(", "))
+                            + QStringLiteral(" WHERE rowid=?"))
+                               .toUtf8()
+                               .constData());
     for (size_t i = 0; i < AnswerGroups.size(); ++i) {
         const AnswerGroup& group = AnswerGroups[i];
         int position = 0;
-        for (bool loaded : group.rec_loaded)
-            update.bindInt(++position, int(loaded));
-        for (qint32 id : group.rec_IIS_ID)
-            update.bindInt(++position, id);
+        for (bool loaded : group.rec_loaded) update.bindInt(++position, int(loaded));
+        for (qint32 id : group.rec_IIS_ID) update.bindInt(++position, id);
         update.bindInt(++position, group.total_loaded);
         update.bindInt(++position, sheetRows[i]);
         update.exec();
@@ -308,15 +299,15 @@ int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
     auto found = [&](LoadedIndex::Third third, const QString& first, const QString& last, const QString& value,
                      const QString& dob) -> bool {
         const std::vector<int>& rows = st.loaded.find(third, first, last, value, dob, self.sex);
-        if (rows.empty())
-            return false;
+        if (rows.empty()) return false;
         // A registry keeps one row per vaccination: prefer the client whose row
         // holds this record's own dose, so that two look-alike clients are told apart.
         int chosen = rows.front();
         if (self.vacCode) {
             const QByteArray date = self.vacDate.toUtf8();
             for (const int row : rows)
-                if (st.loaded.vacDate(row) == date && vaccineNumber(QString::fromUtf8(st.loaded.vacCode(row))) == self.vacCode) {
+                if (st.loaded.vacDate(row) == date
+                    && vaccineNumber(QString::fromUtf8(st.loaded.vacCode(row))) == self.vacCode) {
                     chosen = row;
                     break;
                 }
@@ -330,15 +321,12 @@ int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
 
     int other = -1;
     for (int k = 0; k < 5 && other < 0; ++k)
-        if (group.rec[k] != 0 && k != j)
-            other = k;
+        if (group.rec[k] != 0 && k != j) other = k;
     // The other record is read only when an attempt needs it: reading it may fail.
     std::optional<MatchValues> otherValues;
     for (const MatchAttempt& attempt : matchAttempts()) {
-        if (attempt.needsOther && other < 0)
-            continue;
-        if (attempt.needsOther && !otherValues)
-            otherValues = st.testRecord(group.rec[other]).values;
+        if (attempt.needsOther && other < 0) continue;
+        if (attempt.needsOther && !otherValues) otherValues = st.testRecord(group.rec[other]).values;
         const Lookup l = attempt.lookup(self.values, otherValues.value_or(MatchValues{}));
         if (found(l.byMomFirst ? LoadedIndex::MomFirst : LoadedIndex::MomMaiden, l.first, l.last, l.mother, l.dob))
             return attempt.number;
@@ -376,13 +364,10 @@ QHash<qint32, Client> readClients()
             }
             known = numbers.insert(clientId, number);
         }
-        if (!*known)
-            continue;
+        if (!*known) continue;
         auto it = clients.find(**known);
-        if (it == clients.end())
-            it = clients.insert(**known, Client{loaded.string(1), false});
-        if (loaded.text(1) == "Y")
-            it->anyFlagged = true;
+        if (it == clients.end()) it = clients.insert(**known, Client{loaded.string(1), false});
+        if (loaded.text(1) == "Y") it->anyFlagged = true;
     }
     return clients;
 }
@@ -439,18 +424,15 @@ void listSurplusClients(const SheetRow& row, qint16 totalLoaded, const QHash<qin
 {
     const auto& [rec, loaded, iisId] = std::tie(row.rec, row.loaded, row.iisId);
     int own = 0;
-    while (own < 4 && (rec[own] == 0 || !loaded[own]))
-        ++own;
+    while (own < 4 && (rec[own] == 0 || !loaded[own])) ++own;
     QSet<qint32> named{iisId[own]};
     int written = 0;
     for (int n = 4; n >= 0; --n) {
-        if (rec[n] == 0 || !loaded[n] || named.contains(iisId[n]) || written >= totalLoaded - 1)
-            continue;
+        if (rec[n] == 0 || !loaded[n] || named.contains(iisId[n]) || written >= totalLoaded - 1) continue;
         named.insert(iisId[n]);
         // A blank flag, or no row under that number, means not flagged.
         QString qm = clients.value(iisId[n]).firstFlag;
-        if (qm != QLatin1String("Y"))
-            qm = QStringLiteral("N");
+        if (qm != QLatin1String("Y")) qm = QStringLiteral("N");
         duplicate.bindInt(1, rec[n]);
         duplicate.bindText(2, qm);
         const QString groupFlag = groupFlagged ? QStringLiteral("Y") : QStringLiteral("N");
@@ -480,8 +462,7 @@ ScoredGroup scoreGroup(const SheetRow& row, const QHash<qint32, Client>& clients
     }
     // Members that were not found enter with their 0, as the group's count does.
     bool groupFlagged = false;
-    for (qint32 id : row.iisId)
-        groupFlagged = groupFlagged || clients.value(id).anyFlagged;
+    for (qint32 id : row.iisId) groupFlagged = groupFlagged || clients.value(id).anyFlagged;
     qint16 totalLoaded = row.totalLoaded;
     if (totalLoaded > 1) {
         const auto& id = row.iisId;
@@ -493,28 +474,22 @@ ScoredGroup scoreGroup(const SheetRow& row, const QHash<qint32, Client>& clients
             out.correct.exec();
         }
     }
-    if (totalLoaded > 1)
-        listSurplusClients(row, totalLoaded, clients, groupFlagged, seen, out.duplicate);
+    if (totalLoaded > 1) listSurplusClients(row, totalLoaded, clients, groupFlagged, seen, out.duplicate);
     return seen;
 }
 
 // The outcome of member n of a group whose first found member is own (-1 when none is).
 std::optional<Outcome> memberOutcome(const ScoredGroup& group, int n, int own, bool lookAlike, bool sharesClient)
 {
-    if (!group.loaded[n])
-        return own < 0 ? Outcome::Lost : Outcome::Absent;
-    if (group.listed[n])
-        return group.listed[n];
-    if (lookAlike)
-        return sharesClient ? Outcome::StrangerMerge : Outcome::KeptApart;
+    if (!group.loaded[n]) return own < 0 ? Outcome::Lost : Outcome::Absent;
+    if (group.listed[n]) return group.listed[n];
+    if (lookAlike) return sharesClient ? Outcome::StrangerMerge : Outcome::KeptApart;
     if (n == 0) // the record the others are duplicates of: nothing to catch
         return Outcome::Main;
-    if (group.client[n] == group.client[own])
-        return Outcome::Caught;
+    if (group.client[n] == group.client[own]) return Outcome::Caught;
     // A second record in a surplus client: the scores count that client once, under its other record.
     for (int m = 0; m < 5; ++m)
-        if (group.loaded[m] && group.client[m] == group.client[n] && group.listed[m])
-            return group.listed[m];
+        if (group.loaded[m] && group.client[m] == group.client[n] && group.listed[m]) return group.listed[m];
     return std::nullopt;
 }
 
@@ -529,8 +504,7 @@ void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, i
     QHash<qint32, QSet<size_t>> groupsOfClient;
     for (size_t g = 0; g < groups.size(); ++g)
         for (int n = 0; n < 5; ++n)
-            if (groups[g].loaded[n])
-                groupsOfClient[groups[g].client[n]].insert(g);
+            if (groups[g].loaded[n]) groupsOfClient[groups[g].client[n]].insert(g);
 
     NativeStatement insert("INSERT INTO tblRecordOutcomes (ID, GroupNo, Place, Attempt, ClientID, QMflag, Outcome) "
                            "VALUES (?, ?, ?, ?, ?, ?, ?)");
@@ -538,11 +512,9 @@ void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, i
         const ScoredGroup& group = groups[g];
         int own = -1;
         for (int n = 0; n < 5 && own < 0; ++n)
-            if (group.loaded[n])
-                own = n;
+            if (group.loaded[n]) own = n;
         for (int n = 0; n < 5; ++n) {
-            if (group.rec[n] == 0)
-                continue;
+            if (group.rec[n] == 0) continue;
             const std::optional<Outcome> outcome = memberOutcome(group, n, own, lookAlikes.contains(group.rec[n]),
                                                                  groupsOfClient.value(group.client[n]).size() > 1);
             const int attempt = attempts.value(group.rec[n]);

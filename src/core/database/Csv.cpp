@@ -27,12 +27,10 @@ void appendCp1252(QString& text, QByteArrayView bytes)
 QString CsvReader::decode(const QByteArray& bytes)
 {
     QByteArrayView view(bytes);
-    if (view.startsWith("\xEF\xBB\xBF"))
-        view = view.sliced(3);
+    if (view.startsWith("\xEF\xBB\xBF")) view = view.sliced(3);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(view);
-    if (!utf8.hasError())
-        return text;
+    if (!utf8.hasError()) return text;
     text.clear();
     appendCp1252(text, view);
     return text;
@@ -47,14 +45,11 @@ QByteArray CsvReader::utf8Text(const QByteArray& bytes)
     }
     // Most results files are plain ASCII: their bytes are their text.
     unsigned char high = 0;
-    for (const char c : view)
-        high |= static_cast<unsigned char>(c);
-    if (high < 0x80)
-        return bytes;
+    for (const char c : view) high |= static_cast<unsigned char>(c);
+    if (high < 0x80) return bytes;
     QStringDecoder check(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decoded = check.decode(view);
-    if (view.startsWith("\xEF\xBB\xBF"))
-        view = view.sliced(3);
+    if (view.startsWith("\xEF\xBB\xBF")) view = view.sliced(3);
     QString text;
     if (check.hasError()) {
         appendCp1252(text, view);
@@ -71,7 +66,8 @@ QString csvField(const QString& value)
 {
     for (const QChar c : value)
         if (c == u',' || c == u'"' || c == u'\n' || c == u'\r')
-            return QLatin1Char('"') + QString(value).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + QLatin1Char('"');
+            return QLatin1Char('"') + QString(value).replace(QStringLiteral("\""), QStringLiteral("\"\""))
+                   + QLatin1Char('"');
     return value;
 }
 
@@ -79,8 +75,7 @@ QString csvRecord(const QStringList& values)
 {
     QStringList fields;
     fields.reserve(values.size());
-    for (const QString& value : values)
-        fields << csvField(value);
+    for (const QString& value : values) fields << csvField(value);
     return fields.join(QLatin1Char(','));
 }
 
@@ -101,18 +96,15 @@ bool readRecord(const Char* text, qsizetype n, qsizetype& pos, bool& endedInQuot
     spans.clear();
     unquoted.clear();
     // Empty lines are no records.
-    while (pos < n && (text[pos] == '\n' || text[pos] == '\r'))
-        ++pos;
-    if (pos >= n)
-        return false;
+    while (pos < n && (text[pos] == '\n' || text[pos] == '\r')) ++pos;
+    if (pos >= n) return false;
 
     endedInQuote = false;
     auto endsValue = [](Char c) { return c == ',' || c == '\r' || c == '\n'; };
     for (;;) {
         // Blanks before an opening quote are not part of the value.
         qsizetype p = pos;
-        while (p < n && (text[p] == ' ' || text[p] == '\t'))
-            ++p;
+        while (p < n && (text[p] == ' ' || text[p] == '\t')) ++p;
         if (p < n && text[p] == '"') {
             const qsizetype start = unquoted.size();
             pos = p + 1;
@@ -131,15 +123,13 @@ bool readRecord(const Char* text, qsizetype n, qsizetype& pos, bool& endedInQuot
             endedInQuote = !closed;
             // Anything between the closing quote and the separator is kept.
             const qsizetype rest = pos;
-            while (pos < n && !endsValue(text[pos]))
-                ++pos;
+            while (pos < n && !endsValue(text[pos])) ++pos;
             append(unquoted, text + rest, pos - rest);
             spans.push_back({true, start, unquoted.size() - start});
         } else {
             // The common case: a plain value, taken whole.
             p = pos;
-            while (p < n && !endsValue(text[p]))
-                ++p;
+            while (p < n && !endsValue(text[p])) ++p;
             spans.push_back({false, pos, p - pos});
             pos = p;
         }
@@ -148,8 +138,7 @@ bool readRecord(const Char* text, qsizetype n, qsizetype& pos, bool& endedInQuot
             continue;
         }
         if (pos < n) {
-            if (text[pos] == '\r' && pos + 1 < n && text[pos + 1] == '\n')
-                ++pos;
+            if (text[pos] == '\r' && pos + 1 < n && text[pos + 1] == '\n') ++pos;
             ++pos;
         }
         return true;
@@ -165,8 +154,7 @@ bool CsvReader::next(QStringList& fields)
 {
     fields.clear();
     const auto* text = reinterpret_cast<const char16_t*>(m_text.constData());
-    if (!readRecord(text, m_text.size(), m_pos, m_endedInQuote, m_unquoted, m_spans))
-        return false;
+    if (!readRecord(text, m_text.size(), m_pos, m_endedInQuote, m_unquoted, m_spans)) return false;
     for (const Span& span : m_spans)
         fields.append(valueOf((span.unquoted ? m_unquoted : m_text).mid(span.start, span.size)));
     return true;
@@ -175,8 +163,7 @@ bool CsvReader::next(QStringList& fields)
 bool CsvByteReader::next(std::vector<QByteArrayView>& fields)
 {
     fields.clear();
-    if (!readRecord(m_text.data(), m_text.size(), m_pos, m_endedInQuote, m_unquoted, m_spans))
-        return false;
+    if (!readRecord(m_text.data(), m_text.size(), m_pos, m_endedInQuote, m_unquoted, m_spans)) return false;
     for (const CsvReader::Span& span : m_spans)
         fields.push_back(span.unquoted ? QByteArrayView(m_unquoted).sliced(span.start, span.size)
                                        : m_text.sliced(span.start, span.size));
@@ -186,8 +173,7 @@ bool CsvByteReader::next(std::vector<QByteArrayView>& fields)
 QString spreadsheetField(const QString& value)
 {
     static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
-    if (value.isEmpty() || !kFormulaStarts.contains(value.front()))
-        return value;
+    if (value.isEmpty() || !kFormulaStarts.contains(value.front())) return value;
     bool number = false;
     QLocale::c().toDouble(value, &number);
     return number ? value : QLatin1Char('\'') + value;
@@ -197,16 +183,14 @@ QString spreadsheetRecord(const QStringList& values)
 {
     QStringList fields;
     fields.reserve(values.size());
-    for (const QString& value : values)
-        fields << spreadsheetField(value);
+    for (const QString& value : values) fields << spreadsheetField(value);
     return csvRecord(fields);
 }
 
 QByteArray spreadsheetDocument(const QList<QStringList>& records)
 {
     QString text;
-    for (const QStringList& record : records)
-        text += spreadsheetRecord(record) + QStringLiteral("\r\n");
+    for (const QStringList& record : records) text += spreadsheetRecord(record) + QStringLiteral("\r\n");
     return text.toUtf8();
 }
 

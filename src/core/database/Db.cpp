@@ -24,7 +24,8 @@ Q_LOGGING_CATEGORY(lcSql, "marrowick.sql", QtWarningMsg)
 } // namespace
 
 DatabaseFault::DatabaseFault(int sqliteCode, const QString& engineText)
-    : DbError(sqliteCode, engineText.isEmpty() ? QStringLiteral("The database could not run the statement") : engineText)
+    : DbError(sqliteCode,
+              engineText.isEmpty() ? QStringLiteral("The database could not run the statement") : engineText)
 {
 }
 
@@ -38,16 +39,25 @@ QString DatabaseFault::plainCause() const
 {
     switch (number() & 0xff) {
     case 5:
-    case 6: return QStringLiteral("the database is in use by another program");
+    case 6:
+        return QStringLiteral("the database is in use by another program");
     case 3:
-    case 23: return QStringLiteral("access to the database file was refused");
-    case 8: return QStringLiteral("the database file cannot be written (it, or its folder, is read-only)");
-    case 10: return QStringLiteral("the disk could not be read or written");
-    case 11: return QStringLiteral("the database file is damaged");
-    case 13: return QStringLiteral("the disk is full");
-    case 14: return QStringLiteral("the database file cannot be opened");
-    case 26: return QStringLiteral("the file is not a database");
-    default: return QStringLiteral("the database reported: ") + description();
+    case 23:
+        return QStringLiteral("access to the database file was refused");
+    case 8:
+        return QStringLiteral("the database file cannot be written (it, or its folder, is read-only)");
+    case 10:
+        return QStringLiteral("the disk could not be read or written");
+    case 11:
+        return QStringLiteral("the database file is damaged");
+    case 13:
+        return QStringLiteral("the disk is full");
+    case 14:
+        return QStringLiteral("the database file cannot be opened");
+    case 26:
+        return QStringLiteral("the file is not a database");
+    default:
+        return QStringLiteral("the database reported: ") + description();
     }
 }
 
@@ -81,7 +91,8 @@ void showCurrentFailure(const QString& consequence)
     } catch (...) {
         cause = QStringLiteral("An unexpected error occurred.");
     }
-    platform().MsgBox(QStringLiteral("Error"), consequence + QLatin1Char('\r') + cause, MsgIcon::Critical, MsgButtons::Ok);
+    platform().MsgBox(QStringLiteral("Error"), consequence + QLatin1Char('\r') + cause, MsgIcon::Critical,
+                      MsgButtons::Ok);
 }
 
 void throwSqlError(const QSqlQuery& query, const QString& sql)
@@ -97,27 +108,21 @@ void throwSqlError(const QSqlQuery& query, const QString& sql)
 QSqlQuery run(const QString& sql, const QVariantList& binds)
 {
     QSqlDatabase db = cnEval();
-    if (!db.isOpen())
-        throw DbError(DbError::General, QStringLiteral("The evaluation database is not open"));
+    if (!db.isOpen()) throw DbError(DbError::General, QStringLiteral("The evaluation database is not open"));
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throwSqlError(query, sql);
-    for (const QVariant& value : binds)
-        query.addBindValue(value);
-    if (!query.exec())
-        throwSqlError(query, sql);
+    if (!query.prepare(sql)) throwSqlError(query, sql);
+    for (const QVariant& value : binds) query.addBindValue(value);
+    if (!query.exec()) throwSqlError(query, sql);
     return query;
 }
 
 QVariant scalar(const QString& sql, const QString& alias, const QVariantList& binds)
 {
     QSqlQuery query = run(sql, binds);
-    if (!query.next())
-        throw DbError(DbError::NoCurrentRecord, QStringLiteral("No current record."));
+    if (!query.next()) throw DbError(DbError::NoCurrentRecord, QStringLiteral("No current record."));
     const int column = query.record().indexOf(alias);
-    if (column < 0)
-        throw DbError(DbError::General, QStringLiteral("Item not found in this collection: ") + alias);
+    if (column < 0) throw DbError(DbError::General, QStringLiteral("Item not found in this collection: ") + alias);
     return query.value(column);
 }
 
@@ -134,12 +139,9 @@ qint64 countRows(const QString& table)
 void runColumns(const QString& sql, const std::vector<QVariantList>& columns)
 {
     QSqlQuery insert(cnEval());
-    if (!insert.prepare(sql))
-        throwSqlError(insert, sql);
-    for (const QVariantList& column : columns)
-        insert.addBindValue(column);
-    if (!insert.execBatch())
-        throwSqlError(insert, sql);
+    if (!insert.prepare(sql)) throwSqlError(insert, sql);
+    for (const QVariantList& column : columns) insert.addBindValue(column);
+    if (!insert.execBatch()) throwSqlError(insert, sql);
 }
 
 void appendRow(const QString& table, std::initializer_list<std::pair<const char*, QVariant>> values)
@@ -152,14 +154,14 @@ void appendRow(const QString& table, std::initializer_list<std::pair<const char*
         marks << QStringLiteral("?");
         binds << value;
     }
-    run(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+    run(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
         binds);
 }
 
 qint16 checked16(qint64 value)
 {
-    if (value < -32768 || value > 32767)
-        throw DbError(DbError::Overflow, QStringLiteral("Overflow"));
+    if (value < -32768 || value > 32767) throw DbError(DbError::Overflow, QStringLiteral("Overflow"));
     return static_cast<qint16>(value);
 }
 
@@ -174,11 +176,9 @@ Savepoint::Savepoint() : m_name(QStringLiteral("unit%1").arg(++g_savepointSerial
 
 Savepoint::~Savepoint()
 {
-    if (!m_open)
-        return;
+    if (!m_open) return;
     QSqlDatabase db = cnEval();
-    if (!db.isOpen())
-        return;
+    if (!db.isOpen()) return;
     QSqlQuery query(db);
     query.exec(QStringLiteral("ROLLBACK TO ") + m_name);
     query.exec(QStringLiteral("RELEASE ") + m_name);
@@ -192,8 +192,7 @@ WriteBatch::WriteBatch() : m_name(QStringLiteral("batch%1").arg(++g_savepointSer
 WriteBatch::~WriteBatch()
 {
     QSqlDatabase db = cnEval();
-    if (db.isOpen())
-        QSqlQuery(db).exec(QStringLiteral("RELEASE ") + m_name);
+    if (db.isOpen()) QSqlQuery(db).exec(QStringLiteral("RELEASE ") + m_name);
 }
 
 void Savepoint::commit()

@@ -18,7 +18,9 @@ public:
     };
 
     DbError(int number, QString description)
-        : m_number(number), m_description(std::move(description)), m_what(m_description.toStdString()) {}
+        : m_number(number), m_description(std::move(description)), m_what(m_description.toStdString())
+    {
+    }
 
     int number() const { return m_number; }
     const QString& description() const { return m_description; }

@@ -40,8 +40,7 @@ QString defaultDatabasePath()
     // An installed program (its data in ../share/marrowick) never keeps a
     // database among the system's programs, even when run by root.
     const bool installed = QFileInfo::exists(appDir + QStringLiteral("/../share/marrowick/DupTestData.txt"));
-    if (!installed && QFileInfo(appDir).isWritable() && (!local.exists() || mayWrite(local)))
-        return local.filePath();
+    if (!installed && QFileInfo(appDir).isWritable() && (!local.exists() || mayWrite(local))) return local.filePath();
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataDir);
     return dataDir + QLatin1Char('/') + QLatin1String(kDatabaseFileName);
@@ -50,8 +49,7 @@ QString defaultDatabasePath()
 bool setFileReadOnly(const QString& path, bool readOnly)
 {
     QFile file(path);
-    if (!file.exists())
-        return false;
+    if (!file.exists()) return false;
     QFileDevice::Permissions permissions = file.permissions();
     const QFileDevice::Permissions write =
         QFileDevice::WriteOwner | QFileDevice::WriteUser | QFileDevice::WriteGroup | QFileDevice::WriteOther;
@@ -69,8 +67,7 @@ std::unique_ptr<QLockFile> g_lock;
 void openConnection(const QString& path)
 {
     QSqlDatabase db = cnEval();
-    if (db.isOpen())
-        db.close();
+    if (db.isOpen()) db.close();
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!db.open()) {
@@ -85,8 +82,7 @@ void openConnection(const QString& path)
 bool looksLikeDatabase(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true; // let SQLite say what is wrong with it
+    if (!file.open(QIODevice::ReadOnly)) return true; // let SQLite say what is wrong with it
     const QByteArray head = file.read(16);
     return head.isEmpty() || head == QByteArrayLiteral("SQLite format 3\0");
 }
@@ -113,11 +109,9 @@ Checked openAndCheck(const QString& path)
             throw;
         checked.problem = fault.plainCause();
     }
-    if (!checked.problem.isEmpty())
-        return checked;
+    if (!checked.problem.isEmpty()) return checked;
     checked.state = storedDeckFingerprint() != deckFingerprint() ? State::OtherDeck : State::Usable;
-    if (checked.state == State::Usable)
-        addMissingTables();
+    if (checked.state == State::Usable) addMissingTables();
     return checked;
 }
 
@@ -125,8 +119,7 @@ Checked openAndCheck(const QString& path)
 QString backupName(const QString& path)
 {
     QString name = path + QStringLiteral(".bak");
-    for (int n = 2; QFileInfo::exists(name); ++n)
-        name = QStringLiteral("%1.%2.bak").arg(path).arg(n);
+    for (int n = 2; QFileInfo::exists(name); ++n) name = QStringLiteral("%1.%2.bak").arg(path).arg(n);
     return name;
 }
 
@@ -134,8 +127,9 @@ QString backupName(const QString& path)
 // script can only be run again.
 QString whenInUse(OnDamage mode, const QString& close, const char* other)
 {
-    return mode == OnDamage::Ask ? close + QStringLiteral(", then choose Retry.")
-                                 : QStringLiteral("Run the command again when the other %1 has finished.").arg(QLatin1String(other));
+    return mode == OnDamage::Ask
+               ? close + QStringLiteral(", then choose Retry.")
+               : QStringLiteral("Run the command again when the other %1 has finished.").arg(QLatin1String(other));
 }
 
 // A lock that names no live process was left by a run that crashed while
@@ -167,16 +161,14 @@ void askToRetry(OnDamage mode, const QString& text)
 void takeLock(const QString& path, OnDamage mode)
 {
     const QString lockPath = path + QStringLiteral(".lock");
-    if (g_lock && g_lock->isLocked() && g_lock->fileName() == lockPath)
-        return;
+    if (g_lock && g_lock->isLocked() && g_lock->fileName() == lockPath) return;
     g_lock = std::make_unique<QLockFile>(lockPath);
     // A lock is stale only when its process is gone: an evaluation may take long.
     g_lock->setStaleLockTime(0);
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        if (g_lock->tryLock(0))
-            return;
+        if (g_lock->tryLock(0)) return;
         if (g_lock->error() != QLockFile::LockFailedError)
             return; // the folder cannot be written: nothing to share, and the database says why
         qint64 pid = 0;
@@ -229,24 +221,25 @@ namespace {
 void consentToRebuild(const QString& shown, const Checked& found, OnDamage onDamage)
 {
     const auto& [state, problem] = found;
-    if (onDamage == OnDamage::Rebuild || (state == State::OtherDeck && onDamage != OnDamage::ReadOnly))
-        return;
-    QString text = state == State::OtherDeck
-        ? QStringLiteral("The database file %1 holds the test data of another version of Marrowick.").arg(shown)
-        : QStringLiteral("The database file %1 cannot be used: %2.").arg(shown, problem);
+    if (onDamage == OnDamage::Rebuild || (state == State::OtherDeck && onDamage != OnDamage::ReadOnly)) return;
+    QString text =
+        state == State::OtherDeck
+            ? QStringLiteral("The database file %1 holds the test data of another version of Marrowick.").arg(shown)
+            : QStringLiteral("The database file %1 cannot be used: %2.").arg(shown, problem);
     if (onDamage == OnDamage::Ask) {
         if (platform().MsgBox(QStringLiteral("Database Error"),
-                              text + QStringLiteral("\r\rRebuild it from the supplied reference data? This discards "
-                                                    "the results of the last evaluation; the old file is kept as a "
-                                                    "backup."),
+                              text
+                                  + QStringLiteral("\r\rRebuild it from the supplied reference data? This discards "
+                                                   "the results of the last evaluation; the old file is kept as a "
+                                                   "backup."),
                               MsgIcon::Critical, MsgButtons::YesNo, MsgResult::No)
             != MsgResult::Yes)
             throw FileRefused::declined(FileRefused::Role::Database);
         return;
     }
     text += state == State::OtherDeck
-        ? QStringLiteral(" Nothing has been changed; an evaluation replaces it.")
-        : QStringLiteral(" Nothing has been changed; an evaluation with --rebuild-database rebuilds it.");
+                ? QStringLiteral(" Nothing has been changed; an evaluation replaces it.")
+                : QStringLiteral(" Nothing has been changed; an evaluation with --rebuild-database rebuilds it.");
     throw FileRefused::told(FileRefused::Role::Database, QStringLiteral("Database Error"), text);
 }
 
@@ -260,8 +253,7 @@ void rebuild(const QString& path, const Checked& found, OnDamage onDamage)
         throw DbError(DbError::General, QStringLiteral("the old file could not be moved aside to ") + backup);
     createDatabaseFile(path);
     const Checked rebuilt = openAndCheck(path);
-    if (rebuilt.state != State::Usable)
-        throw DbError(DbError::General, rebuilt.problem);
+    if (rebuilt.state != State::Usable) throw DbError(DbError::General, rebuilt.problem);
     if (state == State::OtherDeck)
         platform().MsgBox(QStringLiteral("New Test Data"),
                           QStringLiteral("The database file %1 holds the test data of another version of Marrowick. "
@@ -295,8 +287,7 @@ Step locate(Opening& o)
 {
     const QFileInfo info(o.path);
     o.existed = info.exists();
-    if (o.existed && !info.isFile())
-        throw DbError(DbError::General, QStringLiteral("it is not a file"));
+    if (o.existed && !info.isFile()) throw DbError(DbError::General, QStringLiteral("it is not a file"));
     return Step::Lock;
 }
 
@@ -321,17 +312,15 @@ Step openFile(Opening& o)
         } else {
             setFileReadOnly(o.path, false);
             o.found = openAndCheck(o.path);
-            if (o.found.state == State::Usable)
-                return Step::Done;
+            if (o.found.state == State::Usable) return Step::Done;
         }
     } catch (const DatabaseFault& fault) {
         cnEval().close();
-        if (!fault.busy())
-            throw;
-        askToRetry(o.onDamage, QStringLiteral("The evaluation database is in use by another program: %1.\r\r%2 "
-                                              "Nothing has been changed.")
-                                   .arg(o.shown, whenInUse(o.onDamage, QStringLiteral("Close the other program"),
-                                                           "program")));
+        if (!fault.busy()) throw;
+        askToRetry(o.onDamage,
+                   QStringLiteral("The evaluation database is in use by another program: %1.\r\r%2 "
+                                  "Nothing has been changed.")
+                       .arg(o.shown, whenInUse(o.onDamage, QStringLiteral("Close the other program"), "program")));
         return Step::Open;
     }
     cnEval().close();
@@ -353,13 +342,20 @@ Step rebuildFile(Opening& o)
 Step advance(Step step, Opening& o)
 {
     switch (step) {
-    case Step::Locate: return locate(o);
-    case Step::Lock: return lock(o);
-    case Step::Create: return create(o);
-    case Step::Open: return openFile(o);
-    case Step::Consent: return consent(o);
-    case Step::Rebuild: return rebuildFile(o);
-    case Step::Done: break;
+    case Step::Locate:
+        return locate(o);
+    case Step::Lock:
+        return lock(o);
+    case Step::Create:
+        return create(o);
+    case Step::Open:
+        return openFile(o);
+    case Step::Consent:
+        return consent(o);
+    case Step::Rebuild:
+        return rebuildFile(o);
+    case Step::Done:
+        break;
     }
     return Step::Done;
 }
@@ -377,12 +373,10 @@ void openEvalDatabase(const QString& path, OnDamage onDamage)
     Opening o(path, onDamage);
     Step step = Step::Locate;
     try {
-        while (step != Step::Done)
-            step = advance(step, o);
+        while (step != Step::Done) step = advance(step, o);
     } catch (const FileRefused&) {
         // A lock not taken leaves alone whatever this program had open.
-        if (step != Step::Lock)
-            closeEvalDatabase();
+        if (step != Step::Lock) closeEvalDatabase();
         throw;
     } catch (const DatabaseFault& fault) {
         closeEvalDatabase();

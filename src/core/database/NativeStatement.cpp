@@ -16,8 +16,7 @@ sqlite3* connectionHandle()
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         throw DbError(DbError::General, QStringLiteral("The evaluation database is not open"));
     sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
-    if (!connection)
-        throw DbError(DbError::General, QStringLiteral("The evaluation database is not open"));
+    if (!connection) throw DbError(DbError::General, QStringLiteral("The evaluation database is not open"));
     return connection;
 }
 
@@ -25,8 +24,7 @@ sqlite3* connectionHandle()
 
 NativeStatement::NativeStatement(const char* sql) : m_db(connectionHandle())
 {
-    if (sqlite3_prepare_v2(m_db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
-        fail();
+    if (sqlite3_prepare_v2(m_db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) fail();
 }
 
 NativeStatement::~NativeStatement() { sqlite3_finalize(m_stmt); }
@@ -40,8 +38,7 @@ void NativeStatement::bindUnchanged(int position, QByteArrayView text)
 {
     // A null view would bind Null; an empty value is empty text.
     const char* data = text.data() ? text.data() : "";
-    if (sqlite3_bind_text(m_stmt, position, data, int(text.size()), SQLITE_STATIC) != SQLITE_OK)
-        fail();
+    if (sqlite3_bind_text(m_stmt, position, data, int(text.size()), SQLITE_STATIC) != SQLITE_OK) fail();
 }
 
 void NativeStatement::bindText(int position, const QString& text)
@@ -57,31 +54,26 @@ void NativeStatement::bindText(int position, const QString& text)
 
 void NativeStatement::bindInt(int position, qint64 value)
 {
-    if (sqlite3_bind_int64(m_stmt, position, value) != SQLITE_OK)
-        fail();
+    if (sqlite3_bind_int64(m_stmt, position, value) != SQLITE_OK) fail();
 }
 
 void NativeStatement::bindNull(int position)
 {
-    if (sqlite3_bind_null(m_stmt, position) != SQLITE_OK)
-        fail();
+    if (sqlite3_bind_null(m_stmt, position) != SQLITE_OK) fail();
 }
 
 bool NativeStatement::step()
 {
     const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW)
-        return true;
+    if (rc == SQLITE_ROW) return true;
     sqlite3_reset(m_stmt);
-    if (rc != SQLITE_DONE)
-        fail();
+    if (rc != SQLITE_DONE) fail();
     return false;
 }
 
 void NativeStatement::exec()
 {
-    while (step()) {
-    }
+    while (step()) {}
 }
 
 bool NativeStatement::isNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }

@@ -17,6 +17,8 @@ constexpr const char* kInt = "INTEGER";
 constexpr const char* kFlag = "INTEGER NOT NULL DEFAULT 0";
 } // namespace
 
+// One table per line reads as the schema does.
+// clang-format off
 const std::vector<TableDef>& schemaTables()
 {
     static const std::vector<TableDef> tables = {
@@ -73,23 +75,41 @@ const std::vector<TableDef>& schemaTables()
     };
     return tables;
 }
+// clang-format on
 
 const std::vector<TableDef>& addedTables()
 {
     // One row per test record: what the registry did with it, and why.
     static const std::vector<TableDef> tables = {
         {"tblRecordOutcomes",
-         {{"ID", "INTEGER PRIMARY KEY"}, {"GroupNo", kInt}, {"Place", kInt}, {"Attempt", kInt},
-          {"ClientID", kInt}, {"QMflag", kText}, {"Outcome", kText}},
+         {{"ID", "INTEGER PRIMARY KEY"},
+          {"GroupNo", kInt},
+          {"Place", kInt},
+          {"Attempt", kInt},
+          {"ClientID", kInt},
+          {"QMflag", kText},
+          {"Outcome", kText}},
          false},
         // Every completed evaluation: the file, its figures with the counts
         // behind them, and each test record's outcome, for comparing runs.
         {"tblRuns",
-         {{"RunID", "INTEGER PRIMARY KEY"}, {"RunTime", kText}, {"FileName", kText}, {"FileSize", kInt}, {"Sha256", kText},
-          {"RowsLoaded", kInt}, {"Deck", kText}, {"Sensitivity", "REAL"}, {"Specificity", "REAL"}},
+         {{"RunID", "INTEGER PRIMARY KEY"},
+          {"RunTime", kText},
+          {"FileName", kText},
+          {"FileSize", kInt},
+          {"Sha256", kText},
+          {"RowsLoaded", kInt},
+          {"Deck", kText},
+          {"Sensitivity", "REAL"},
+          {"Specificity", "REAL"}},
          false},
         {"tblRunFigures",
-         {{"RunID", kInt}, {"Position", kInt}, {"Name", kText}, {"Label", kText}, {"FigureOrder", kInt}, {"Successes", kInt},
+         {{"RunID", kInt},
+          {"Position", kInt},
+          {"Name", kText},
+          {"Label", kText},
+          {"FigureOrder", kInt},
+          {"Successes", kInt},
           {"Trials", kInt}},
          false},
         {"tblRunOutcomes", {{"RunID", kInt}, {"ID", kInt}, {"Outcome", kText}}, false},
@@ -105,7 +125,8 @@ void createTable(const TableDef& table, bool ifMissing = false)
     for (const ColumnDef& column : table.columns)
         columns << QStringLiteral("%1 %2").arg(QLatin1String(column.name), QLatin1String(column.type));
     run(QStringLiteral("CREATE TABLE %1%2 (%3)")
-            .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), QLatin1String(table.name), columns.join(QStringLiteral(", "))));
+            .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), QLatin1String(table.name),
+                 columns.join(QStringLiteral(", "))));
 }
 
 void seedTable(const TableDef& table)
@@ -125,13 +146,12 @@ void seedTable(const TableDef& table)
             integerColumns.insert(QString::fromLatin1(column.name).toLower());
 
     QStringList marks;
-    for (qsizetype i = 0; i < header.size(); ++i)
-        marks << QStringLiteral("?");
-    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(QLatin1String(table.name), header.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    for (qsizetype i = 0; i < header.size(); ++i) marks << QStringLiteral("?");
+    const QString sql =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(QLatin1String(table.name), header.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
     QSqlQuery insert(cnEval());
-    if (!insert.prepare(sql))
-        throwSqlError(insert, sql);
+    if (!insert.prepare(sql)) throwSqlError(insert, sql);
     QStringList values;
     while (reader.next(values)) {
         if (values.size() != header.size())
@@ -145,8 +165,7 @@ void seedTable(const TableDef& table)
             else
                 insert.bindValue(int(i), values[i]);
         }
-        if (!insert.exec())
-            throwSqlError(insert, sql);
+        if (!insert.exec()) throwSqlError(insert, sql);
     }
 }
 
@@ -156,16 +175,14 @@ void addMissingTables()
 {
     // tblRecordOutcomes needs no index: every evaluation rewrites all of its
     // rows. The runs' tables grow with every evaluation and are read by run.
-    for (const TableDef& table : addedTables())
-        createTable(table, true);
+    for (const TableDef& table : addedTables()) createTable(table, true);
     run(QStringLiteral("CREATE INDEX IF NOT EXISTS idxRunFigures ON tblRunFigures (RunID, Position)"));
     run(QStringLiteral("CREATE INDEX IF NOT EXISTS idxRunOutcomes ON tblRunOutcomes (RunID, ID)"));
 }
 
 void createSchema()
 {
-    for (const TableDef& table : schemaTables())
-        createTable(table);
+    for (const TableDef& table : schemaTables()) createTable(table);
     addMissingTables();
     // The summaries look records up by ID in the working tables.
     run(QStringLiteral("CREATE UNIQUE INDEX idxAnswerRec1 ON Answer_Sheet (rec_1)"));
@@ -177,15 +194,11 @@ void createSchema()
 void seedReferenceData()
 {
     for (const TableDef& table : schemaTables())
-        if (table.reference)
-            seedTable(table);
+        if (table.reference) seedTable(table);
     run(QStringLiteral("PRAGMA user_version = %1").arg(deckFingerprint()));
 }
 
-qint32 deckFingerprint()
-{
-    return MARROWICK_DECK_FINGERPRINT;
-}
+qint32 deckFingerprint() { return MARROWICK_DECK_FINGERPRINT; }
 
 qint32 storedDeckFingerprint()
 {
@@ -196,27 +209,24 @@ QString schemaProblem()
 {
     QSqlQuery tables = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
     QSet<QString> present;
-    while (tables.next())
-        present.insert(tables.value(0).toString().toLower());
+    while (tables.next()) present.insert(tables.value(0).toString().toLower());
     // An added table may be missing (a database of an earlier version gains it
     // empty), but one that is there must have its columns too.
     std::vector<const TableDef*> checked;
-    for (const TableDef& table : schemaTables())
-        checked.push_back(&table);
+    for (const TableDef& table : schemaTables()) checked.push_back(&table);
     for (const TableDef& table : addedTables())
-        if (present.contains(QString::fromLatin1(table.name).toLower()))
-            checked.push_back(&table);
+        if (present.contains(QString::fromLatin1(table.name).toLower())) checked.push_back(&table);
     for (const TableDef* definition : checked) {
         const TableDef& table = *definition;
         if (!present.contains(QString::fromLatin1(table.name).toLower()))
             return QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
         QSqlQuery info = run(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table.name)));
         QSet<QString> columns;
-        while (info.next())
-            columns.insert(info.value(1).toString().toLower());
+        while (info.next()) columns.insert(info.value(1).toString().toLower());
         for (const ColumnDef& column : table.columns)
             if (!columns.contains(QString::fromLatin1(column.name).toLower()))
-                return QStringLiteral("the column %1.%2 is missing").arg(QLatin1String(table.name), QLatin1String(column.name));
+                return QStringLiteral("the column %1.%2 is missing")
+                    .arg(QLatin1String(table.name), QLatin1String(column.name));
     }
     return {};
 }

@@ -28,8 +28,7 @@ QList<QHash<QString, QString>> table(const QString& resource)
     QList<QHash<QString, QString>> rows;
     while (reader.next(values)) {
         QHash<QString, QString> row;
-        for (qsizetype i = 0; i < header.size(); ++i)
-            row.insert(header[i], values.value(i));
+        for (qsizetype i = 0; i < header.size(); ++i) row.insert(header[i], values.value(i));
         rows << row;
     }
     return rows;
@@ -53,35 +52,45 @@ QList<Row> deckRows()
 
 // The fields of DupTestData.txt, by the names the step 1 page gives them.
 const QList<QPair<const char*, const char*>> kTxtFields{
-    {"LastName", "LastName"},           {"FirstName", "FirstName"},
-    {"MiddleName", "MiddleName"},       {"NameSuffix", "Suffix"},
-    {"DateOfBirth (yyyymmdd)", "DOB"},  {"Sex (M/F/U)", "Sex"},
-    {"MotherMaiden", "MomMaiden"},      {"MotherLast", "MomLast"},
-    {"MotherFirst", "MomFirst"},        {"MotherMiddle", "MomMiddle"},
-    {"VaccineCode (CVX)", "VacCode"},   {"VaccinationDate (yyyymmdd)", "VacDate"},
+    {"LastName", "LastName"},
+    {"FirstName", "FirstName"},
+    {"MiddleName", "MiddleName"},
+    {"NameSuffix", "Suffix"},
+    {"DateOfBirth (yyyymmdd)", "DOB"},
+    {"Sex (M/F/U)", "Sex"},
+    {"MotherMaiden", "MomMaiden"},
+    {"MotherLast", "MomLast"},
+    {"MotherFirst", "MomFirst"},
+    {"MotherMiddle", "MomMiddle"},
+    {"VaccineCode (CVX)", "VacCode"},
+    {"VaccinationDate (yyyymmdd)", "VacDate"},
     {"VaccineManufacturer (MVX)", "VacMfr"},
 };
 const QList<QPair<const char*, const char*>> kSubmissionFields{
-    {"FacilityID", "FacilityID"},     {"FacilityName", "FacilityName"},
-    {"MedicalRecordNumber", "MRN"},   {"Street", "Street"},
-    {"City", "City"},                 {"State", "State"},
-    {"ZIP", "Zip"},                   {"Phone", "Phone"},
-    {"MultipleBirth (Y/N)", "MultipleBirth"}, {"BirthOrder", "BirthOrder"},
-    {"LotNumber", "LotNumber"},       {"Historical (Y/N)", "Historical"},
+    {"FacilityID", "FacilityID"},
+    {"FacilityName", "FacilityName"},
+    {"MedicalRecordNumber", "MRN"},
+    {"Street", "Street"},
+    {"City", "City"},
+    {"State", "State"},
+    {"ZIP", "Zip"},
+    {"Phone", "Phone"},
+    {"MultipleBirth (Y/N)", "MultipleBirth"},
+    {"BirthOrder", "BirthOrder"},
+    {"LotNumber", "LotNumber"},
+    {"Historical (Y/N)", "Historical"},
 };
 
 QByteArray csvDeck(const QList<Row>& rows)
 {
     QStringList header;
     for (const auto& fields : {kTxtFields, kSubmissionFields})
-        for (const auto& field : fields)
-            header << QLatin1String(field.first);
+        for (const auto& field : fields) header << QLatin1String(field.first);
     QList<QStringList> records{header};
     for (const Row& row : rows) {
         QStringList values;
         for (const auto& fields : {kTxtFields, kSubmissionFields})
-            for (const auto& field : fields)
-                values << row.value(QLatin1String(field.second));
+            for (const auto& field : fields) values << row.value(QLatin1String(field.second));
         records << values;
     }
     return spreadsheetDocument(records);
@@ -109,9 +118,11 @@ QPair<QString, QString> routeAndSite(const Row& row, bool left)
     const QDate given = QDate::fromString(row.value(QStringLiteral("VacDate")), QStringLiteral("yyyyMMdd"));
     const bool infant = born.isValid() && given.isValid() && given < born.addYears(3);
     const bool subcutaneous = cvx == QLatin1String("03") || cvx == QLatin1String("21") || cvx == QLatin1String("94");
-    const QString route = subcutaneous ? QStringLiteral("C38299^Subcutaneous^NCIT") : QStringLiteral("C28161^Intramuscular^NCIT");
-    const QString site = infant ? (left ? QStringLiteral("LT^Left Thigh^HL70163") : QStringLiteral("RT^Right Thigh^HL70163"))
-                                : (left ? QStringLiteral("LA^Left Arm^HL70163") : QStringLiteral("RA^Right Arm^HL70163"));
+    const QString route =
+        subcutaneous ? QStringLiteral("C38299^Subcutaneous^NCIT") : QStringLiteral("C28161^Intramuscular^NCIT");
+    const QString site =
+        infant ? (left ? QStringLiteral("LT^Left Thigh^HL70163") : QStringLiteral("RT^Right Thigh^HL70163"))
+               : (left ? QStringLiteral("LA^Left Arm^HL70163") : QStringLiteral("RA^Right Arm^HL70163"));
     return {route, site};
 }
 
@@ -120,18 +131,15 @@ QString segment(const QString& name, const QStringList& fields)
 {
     QStringList all{name};
     all += fields;
-    while (all.size() > 1 && all.last().isEmpty())
-        all.removeLast();
+    while (all.size() > 1 && all.last().isEmpty()) all.removeLast();
     return all.join(QLatin1Char('|')) + QLatin1Char('\r');
 }
 
 // Components, escaped, joined; trailing empty ones dropped.
 QString components(QStringList values)
 {
-    for (QString& v : values)
-        v = hl7Escape(v);
-    while (!values.isEmpty() && values.last().isEmpty())
-        values.removeLast();
+    for (QString& v : values) v = hl7Escape(v);
+    while (!values.isEmpty() && values.last().isEmpty()) values.removeLast();
     return values.join(QLatin1Char('^'));
 }
 
@@ -154,8 +162,7 @@ QString weighted(quint32 hash, std::initializer_list<std::pair<int, const char*>
     const char* value = nullptr;
     for (const auto& [weight, choice] : choices) {
         value = choice;
-        if (point < weight)
-            break;
+        if (point < weight) break;
         point -= weight;
     }
     return QString::fromUtf8(value);
@@ -166,10 +173,10 @@ QString weighted(quint32 hash, std::initializer_list<std::pair<int, const char*>
 // authority, legal name, and the kind of number.
 QString provider(const QString& facility, quint32 hash, bool physician)
 {
-    static const char* const nurses[] = {"ASHGROVE^MAREN", "PELLWORTH^TOBIAS", "LINDQUIST^ODETTE",
-                                         "KESTERTON^IMOGEN", "BRAMBLEY^RUFUS", "QUILLON^CORA"};
-    static const char* const physicians[] = {"HOLLOWAY^SIMONE", "TREMAINE^ANSEL", "FAIRCLOUGH^DELPHINE",
-                                             "ORMSBY^MILES", "WINTERBOURNE^NADIA"};
+    static const char* const nurses[] = {"ASHGROVE^MAREN",   "PELLWORTH^TOBIAS", "LINDQUIST^ODETTE",
+                                         "KESTERTON^IMOGEN", "BRAMBLEY^RUFUS",   "QUILLON^CORA"};
+    static const char* const physicians[] = {"HOLLOWAY^SIMONE", "TREMAINE^ANSEL", "FAIRCLOUGH^DELPHINE", "ORMSBY^MILES",
+                                             "WINTERBOURNE^NADIA"};
     // Each clinic has two of each, chosen by its ID; a visit gets one of them.
     const quint32 staff = stableHash(facility) + hash % 2u;
     const int index = physician ? int(staff % 5u) : int(staff % 6u);
@@ -212,12 +219,13 @@ Derived derive(const Row& r)
     const QString visit = QStringList{v("FacilityID"), v("MRN"), v("VacDate"), v("VacCode")}.join(QLatin1Char('|'));
     d.publicity = weighted(stableHash(QStringLiteral("publicity ") + visit),
                            {{90, "02^Reminder/Recall - any method^HL70215"}, {10, "01^No reminder/recall^HL70215"}});
-    d.eligibility = weighted(stableHash(QStringLiteral("eligibility ") + visit),
-                             {{45, "V01^Not VFC eligible^HL70064"},
-                              {38, "V02^VFC eligible - Medicaid/Medicaid Managed Care^HL70064"},
-                              {8, "V03^VFC eligible - Uninsured^HL70064"},
-                              {3, "V04^VFC eligible - American Indian/Alaskan Native^HL70064"},
-                              {6, "V05^VFC eligible - Federally Qualified Health Center Patient (under-insured)^HL70064"}});
+    d.eligibility =
+        weighted(stableHash(QStringLiteral("eligibility ") + visit),
+                 {{45, "V01^Not VFC eligible^HL70064"},
+                  {38, "V02^VFC eligible - Medicaid/Medicaid Managed Care^HL70064"},
+                  {8, "V03^VFC eligible - Uninsured^HL70064"},
+                  {3, "V04^VFC eligible - American Indian/Alaskan Native^HL70064"},
+                  {6, "V05^VFC eligible - Federally Qualified Health Center Patient (under-insured)^HL70064"}});
     // A VFC-eligible child is given vaccine that the VFC program paid for.
     d.funding = d.eligibility.startsWith(QLatin1String("V01")) ? QStringLiteral("PHC70^Private^CDCPHINVS")
                                                                : QStringLiteral("VXC51^Public VFC^CDCPHINVS");
@@ -231,10 +239,10 @@ QString hl7Time(const QDateTime& time)
 {
     const int offset = time.offsetFromUtc() / 60;
     return time.toString(QStringLiteral("yyyyMMddHHmmss"))
-        + QStringLiteral("%1%2%3")
-              .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-              .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
-              .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
+           + QStringLiteral("%1%2%3")
+                 .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                 .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+                 .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
 }
 
 // What every message of one export shares.
@@ -252,14 +260,29 @@ QString msh(const Row& r, int id, const Batch& b)
     const QString control = QStringLiteral("%1%2").arg(b.controlPrefix).arg(id, 3, 10, QLatin1Char('0'));
     // MSH-1 and MSH-2 are the delimiters themselves: this is the one segment written by hand.
     return QStringLiteral("MSH|^~\\&|")
-        + QStringList{QStringLiteral("MARROWICK"), hl7Escape(facility), QString(), QString(), b.time, QString(),
-                      QStringLiteral("VXU^V04^VXU_V04"), control, QString(b.options.processingId), QStringLiteral("2.5.1"),
-                      QString(), QString(), QStringLiteral("ER"), QStringLiteral("AL"), QString(), QString(), QString(),
-                      QString(), QStringLiteral("Z22^CDCPHINVS"),
-                      components({r.value(QStringLiteral("FacilityName")), QString(), QString(), QString(), QString(),
-                                  QString(), QString(), QString(), QString(), facility})}
-              .join(QLatin1Char('|'))
-        + QLatin1Char('\r');
+           + QStringList{QStringLiteral("MARROWICK"),
+                         hl7Escape(facility),
+                         QString(),
+                         QString(),
+                         b.time,
+                         QString(),
+                         QStringLiteral("VXU^V04^VXU_V04"),
+                         control,
+                         QString(b.options.processingId),
+                         QStringLiteral("2.5.1"),
+                         QString(),
+                         QString(),
+                         QStringLiteral("ER"),
+                         QStringLiteral("AL"),
+                         QString(),
+                         QString(),
+                         QString(),
+                         QString(),
+                         QStringLiteral("Z22^CDCPHINVS"),
+                         components({r.value(QStringLiteral("FacilityName")), QString(), QString(), QString(),
+                                     QString(), QString(), QString(), QString(), QString(), facility})}
+                 .join(QLatin1Char('|'))
+           + QLatin1Char('\r');
 }
 
 QString pid(const Row& r, const Derived& d)
@@ -269,14 +292,18 @@ QString pid(const Row& r, const Derived& d)
     QStringList f(25);
     f[0] = QStringLiteral("1");
     f[2] = components({v("MRN"), QString(), QString(), v("FacilityID"), QStringLiteral("MR")});
-    f[4] = components({v("LastName"), v("FirstName"), v("MiddleName"), v("Suffix"), QString(), QString(), QStringLiteral("L")});
+    f[4] = components(
+        {v("LastName"), v("FirstName"), v("MiddleName"), v("Suffix"), QString(), QString(), QStringLiteral("L")});
     if (!v("MomMaiden").isEmpty())
-        f[5] = components({v("MomMaiden"), v("MomFirst"), QString(), QString(), QString(), QString(), QStringLiteral("M")});
+        f[5] = components(
+            {v("MomMaiden"), v("MomFirst"), QString(), QString(), QString(), QString(), QStringLiteral("M")});
     f[6] = hl7Escape(v("DOB"));
     f[7] = hl7Escape(v("Sex"));
     f[9] = d.race;
-    f[10] = components({v("Street"), QString(), v("City"), v("State"), v("Zip"), QStringLiteral("USA"), QStringLiteral("L")});
-    f[12] = components({QString(), QStringLiteral("PRN"), QStringLiteral("PH"), QString(), QString(), phone.left(3), phone.mid(3)});
+    f[10] = components(
+        {v("Street"), QString(), v("City"), v("State"), v("Zip"), QStringLiteral("USA"), QStringLiteral("L")});
+    f[12] = components(
+        {QString(), QStringLiteral("PRN"), QStringLiteral("PH"), QString(), QString(), phone.left(3), phone.mid(3)});
     f[21] = d.ethnicity;
     f[23] = hl7Escape(v("MultipleBirth"));
     f[24] = hl7Escape(v("BirthOrder"));
@@ -303,12 +330,11 @@ QString pd1(const Row& r, const Derived& d)
 QString nk1(const Row& r)
 {
     auto v = [&](const char* name) { return r.value(QLatin1String(name)); };
-    if (v("MomLast").isEmpty() && v("MomFirst").isEmpty())
-        return {};
-    return segment(QStringLiteral("NK1"),
-                   {QStringLiteral("1"),
-                    components({v("MomLast"), v("MomFirst"), v("MomMiddle"), QString(), QString(), QString(), QStringLiteral("L")}),
-                    QStringLiteral("MTH^Mother^HL70063")});
+    if (v("MomLast").isEmpty() && v("MomFirst").isEmpty()) return {};
+    return segment(QStringLiteral("NK1"), {QStringLiteral("1"),
+                                           components({v("MomLast"), v("MomFirst"), v("MomMiddle"), QString(),
+                                                       QString(), QString(), QStringLiteral("L")}),
+                                           QStringLiteral("MTH^Mother^HL70063")});
 }
 
 // ORC-3 names the dose, not the message, so that a registry that receives the
@@ -318,8 +344,7 @@ QString orc(const Row& r, int id, const Derived& d, bool administered)
     QStringList f(12);
     f[0] = QStringLiteral("RE");
     f[2] = components({QStringLiteral("DT%1").arg(id, 3, 10, QLatin1Char('0')), r.value(QStringLiteral("FacilityID"))});
-    if (administered)
-        f[11] = d.physician;
+    if (administered) f[11] = d.physician;
     return segment(QStringLiteral("ORC"), f);
 }
 
@@ -333,7 +358,9 @@ QString rxa(const Row& r, const Derived& d, bool administered)
     f[4] = components({v("VacCode"), v("VaccineName"), QStringLiteral("CVX")});
     if (administered) {
         const QString cvx = v("VacCode");
-        f[5] = cvx == QLatin1String("116") ? QStringLiteral("2") : cvx == QLatin1String("119") ? QStringLiteral("1") : QStringLiteral("0.5");
+        f[5] = cvx == QLatin1String("116")   ? QStringLiteral("2")
+               : cvx == QLatin1String("119") ? QStringLiteral("1")
+                                             : QStringLiteral("0.5");
         f[6] = QStringLiteral("mL^milliliters^UCUM");
         f[8] = QStringLiteral("00^New immunization record^NIP001");
         f[9] = d.nurse;
@@ -389,11 +416,10 @@ QByteArray hl7Deck(const QList<Row>& rows, const DeckExportOptions& o)
     QString text;
     for (const QChar kind : {u'F', u'B'})
         text += segment(kind == u'F' ? QStringLiteral("FHS") : QStringLiteral("BHS"),
-                        {QStringLiteral("^~\\&"), QStringLiteral("MARROWICK"), QStringLiteral("MARROWICK"), QString(), QString(),
-                         batch.time, QString(), kind == u'F' ? QStringLiteral("DupTestData") : QString(), QString(),
-                         kind + batch.controlPrefix});
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        text += vxu(rows[i], int(i + 1), batch);
+                        {QStringLiteral("^~\\&"), QStringLiteral("MARROWICK"), QStringLiteral("MARROWICK"), QString(),
+                         QString(), batch.time, QString(), kind == u'F' ? QStringLiteral("DupTestData") : QString(),
+                         QString(), kind + batch.controlPrefix});
+    for (qsizetype i = 0; i < rows.size(); ++i) text += vxu(rows[i], int(i + 1), batch);
     text += segment(QStringLiteral("BTS"), {QString::number(rows.size())});
     text += segment(QStringLiteral("FTS"), {QStringLiteral("1")});
     return text.toUtf8();
@@ -404,12 +430,9 @@ QByteArray hl7Deck(const QList<Row>& rows, const DeckExportOptions& o)
 std::optional<DeckFormat> deckFormatNamed(const QString& name)
 {
     const QString n = name.toLower();
-    if (n == QLatin1String("txt"))
-        return DeckFormat::Txt;
-    if (n == QLatin1String("csv"))
-        return DeckFormat::Csv;
-    if (n == QLatin1String("hl7"))
-        return DeckFormat::Hl7;
+    if (n == QLatin1String("txt")) return DeckFormat::Txt;
+    if (n == QLatin1String("csv")) return DeckFormat::Csv;
+    if (n == QLatin1String("hl7")) return DeckFormat::Hl7;
     return std::nullopt;
 }
 
@@ -424,12 +447,23 @@ QString hl7Escape(const QString& value)
     out.reserve(value.size());
     for (const QChar c : value) {
         switch (c.unicode()) {
-        case u'\\': out += QStringLiteral("\\E\\"); break;
-        case u'|': out += QStringLiteral("\\F\\"); break;
-        case u'^': out += QStringLiteral("\\S\\"); break;
-        case u'~': out += QStringLiteral("\\R\\"); break;
-        case u'&': out += QStringLiteral("\\T\\"); break;
-        default: out += c;
+        case u'\\':
+            out += QStringLiteral("\\E\\");
+            break;
+        case u'|':
+            out += QStringLiteral("\\F\\");
+            break;
+        case u'^':
+            out += QStringLiteral("\\S\\");
+            break;
+        case u'~':
+            out += QStringLiteral("\\R\\");
+            break;
+        case u'&':
+            out += QStringLiteral("\\T\\");
+            break;
+        default:
+            out += c;
         }
     }
     return out;

@@ -16,7 +16,7 @@ struct SavedRun {
     qint64 size = 0;
     QString sha256; // of the file's bytes, in lower-case hex
     qint64 rows = 0;
-    QString deck;   // the test data's fingerprint, eight hex digits
+    QString deck; // the test data's fingerprint, eight hex digits
     double sensitivity = 0;
     double specificity = 0;
 };
@@ -38,7 +38,7 @@ struct OutcomeChange {
 struct RunComparison {
     qint64 from = 0;
     qint64 to = 0;
-    std::vector<FigureChange> figures; // every figure of either run, in the later run's order
+    std::vector<FigureChange> figures;  // every figure of either run, in the later run's order
     std::vector<OutcomeChange> changed; // by ID
 };
 

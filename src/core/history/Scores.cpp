@@ -31,15 +31,15 @@ void appendFigures(std::vector<Figure>& figures, const QString& kind, const QStr
         const auto [label, order] = described(table, c.code);
         figures.push_back({kind + QLatin1Char(':') + c.code, label, order, {successes(c.code), c.records}});
     }
-    std::stable_sort(figures.begin() + first, figures.end(), [](const Figure& a, const Figure& b) { return a.order < b.order; });
+    std::stable_sort(figures.begin() + first, figures.end(),
+                     [](const Figure& a, const Figure& b) { return a.order < b.order; });
 }
 
 } // namespace
 
 Interval wilsonInterval(qint64 successes, qint64 trials)
 {
-    if (trials <= 0)
-        return {};
+    if (trials <= 0) return {};
     constexpr double z = 1.959963984540054; // the normal quantile of 97.5 %
     const double n = double(trials);
     const double p = double(successes) / n;
@@ -51,8 +51,7 @@ Interval wilsonInterval(qint64 successes, qint64 trials)
 
 std::optional<double> Figure::value() const
 {
-    if (counts.trials == 0)
-        return std::nullopt;
+    if (counts.trials == 0) return std::nullopt;
     return roundedPercent(counts.successes, counts.trials);
 }
 
@@ -62,7 +61,9 @@ std::vector<Figure> currentFigures()
     const qint64 duplicates = duplicatesInDeck();
     const qint64 others = nonDuplicatesInDeck();
     std::vector<Figure> figures{
-        {QStringLiteral("sensitivity"), QStringLiteral("Overall sensitivity"), 0,
+        {QStringLiteral("sensitivity"),
+         QStringLiteral("Overall sensitivity"),
+         0,
          {duplicates - undetectedDuplicates(), duplicates}},
         {QStringLiteral("specificity"), QStringLiteral("Overall specificity"), 0, {others - missingGroups(), others}},
     };
@@ -70,8 +71,7 @@ std::vector<Figure> currentFigures()
                   [](const QString& code) { return unlistedOfType(code) + flaggedOfType(code); });
     const std::vector<CodeCount> kinds = lookAlikeKinds();
     QHash<QString, qint64> records;
-    for (const CodeCount& c : kinds)
-        records.insert(c.code, c.records);
+    for (const CodeCount& c : kinds) records.insert(c.code, c.records);
     appendFigures(figures, QStringLiteral("specificity"), QStringLiteral("tblSecondProbDescMap"), kinds,
                   [&](const QString& code) { return records.value(code) - lostOfKind(code); });
     return figures;

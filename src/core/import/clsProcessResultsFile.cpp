@@ -24,10 +24,8 @@ const QString kCR = QStringLiteral("\r");
 // Blanks, and only blanks, around a value are not part of it.
 QByteArrayView trimBlanks(QByteArrayView value)
 {
-    while (!value.isEmpty() && value.front() == ' ')
-        value = value.sliced(1);
-    while (!value.isEmpty() && value.back() == ' ')
-        value.chop(1);
+    while (!value.isEmpty() && value.front() == ' ') value = value.sliced(1);
+    while (!value.isEmpty() && value.back() == ' ') value.chop(1);
     return value;
 }
 
@@ -35,8 +33,7 @@ QByteArrayView trimBlanks(QByteArrayView value)
 qsizetype charCount(QByteArrayView value)
 {
     qsizetype n = 0;
-    for (const char c : value)
-        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    for (const char c : value) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     return n;
 }
 
@@ -52,30 +49,24 @@ bool validNumber(QByteArrayView clientId)
 // The checks of one record, in their order; empty when the record is valid.
 QString recordErrors(const std::vector<QByteArrayView>& v)
 {
-    if (v.size() != clsProcessResultsFile::kFieldCount)
-        return kCR + QStringLiteral("Invalid number of fields");
+    if (v.size() != clsProcessResultsFile::kFieldCount) return kCR + QStringLiteral("Invalid number of fields");
 
     QString errors;
     auto longer = [&](int field, int limit, const char* message) {
-        if (charCount(trimBlanks(v[field])) > limit)
-            errors += kCR + QLatin1String(message);
+        if (charCount(trimBlanks(v[field])) > limit) errors += kCR + QLatin1String(message);
     };
     auto notExactly = [&](int field, int length, const char* message) {
-        if (charCount(trimBlanks(v[field])) != length)
-            errors += kCR + QLatin1String(message);
+        if (charCount(trimBlanks(v[field])) != length) errors += kCR + QLatin1String(message);
     };
     auto notOneOf = [&](int field, std::initializer_list<const char*> allowed, const char* message) {
         const QByteArrayView value = trimBlanks(v[field]);
         for (const char* ok : allowed)
-            if (value == QByteArrayView(ok))
-                return;
+            if (value == QByteArrayView(ok)) return;
         errors += kCR + QLatin1String(message);
     };
 
-    if (charCount(v[0]) > 12)
-        errors += QStringLiteral("Invalid client ID");
-    if (!validNumber(v[0]))
-        errors += QStringLiteral("Client ID is not valid number");
+    if (charCount(v[0]) > 12) errors += QStringLiteral("Invalid client ID");
+    if (!validNumber(v[0])) errors += QStringLiteral("Client ID is not valid number");
     notOneOf(1, {"Y", "N", ""}, "Invalid questionable match (potential duplicate) flag.");
     longer(2, 40, "Invalid Last Name");
     longer(3, 40, "Invalid First Name");
@@ -99,20 +90,28 @@ QString recordErrors(const std::vector<QByteArrayView>& v)
 bool isHeaderLine(const std::vector<QByteArrayView>& fields)
 {
     QStringList values;
-    for (const QByteArrayView field : fields)
-        values << QString::fromUtf8(field);
-    static const char* const names[] = {
-        "ClientID", "PotentialMatchFlag (Y/N)", "LastName", "FirstName", "MiddleName", "NameSuffix",
-        "DateOfBirth(yyyymmdd)", "Sex(M/F/U)", "MotherMaiden", "MotherLast", "MotherFirst", "MotherMiddle",
-        "VaccineCode (CVX)", "VaccinationDate(yyyymmdd)", "VaccineManufacturer (MVX)"};
-    if (values.size() != qsizetype(std::size(names)))
-        return false;
+    for (const QByteArrayView field : fields) values << QString::fromUtf8(field);
+    static const char* const names[] = {"ClientID",
+                                        "PotentialMatchFlag (Y/N)",
+                                        "LastName",
+                                        "FirstName",
+                                        "MiddleName",
+                                        "NameSuffix",
+                                        "DateOfBirth(yyyymmdd)",
+                                        "Sex(M/F/U)",
+                                        "MotherMaiden",
+                                        "MotherLast",
+                                        "MotherFirst",
+                                        "MotherMiddle",
+                                        "VaccineCode (CVX)",
+                                        "VaccinationDate(yyyymmdd)",
+                                        "VaccineManufacturer (MVX)"};
+    if (values.size() != qsizetype(std::size(names))) return false;
     auto squeezed = [](QString text) { return text.remove(QLatin1Char(' ')).remove(QLatin1Char('\t')).toLower(); };
     for (qsizetype i = 0; i < values.size(); ++i) {
         const QString value = squeezed(values[i]);
         const QString name = squeezed(QLatin1String(names[i]));
-        if (value != name && value != name.section(QLatin1Char('('), 0, 0))
-            return false;
+        if (value != name && value != name.section(QLatin1Char('('), 0, 0)) return false;
     }
     return true;
 }
@@ -141,12 +140,10 @@ bool clsProcessResultsFile::ValidNumber(const QString& strClientID)
         }
         ++digits;
     }
-    if (digits > 0 && digits <= 9)
-        return true;
+    if (digits > 0 && digits <= 9) return true;
     bool ok = false;
     const double value = strClientID.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return false;
+    if (!ok || !std::isfinite(value)) return false;
     const double whole = std::floor(value);
     return whole >= std::numeric_limits<qint32>::min() && whole <= std::numeric_limits<qint32>::max();
 }
@@ -167,16 +164,12 @@ FileRefused tooLarge()
 QByteArray readOnce(const QString& strFile, QCryptographicHash& hash)
 {
     const QFileInfo info(strFile);
-    if (!info.exists())
-        throw refusal(QStringLiteral("File not found"));
+    if (!info.exists()) throw refusal(QStringLiteral("File not found"));
     // A folder, device or pipe could block or never end: only files are read.
-    if (!info.isFile())
-        throw refusal(QStringLiteral("Path/File access error: not a regular file"));
-    if (info.size() > kMaxFileBytes)
-        throw tooLarge();
+    if (!info.isFile()) throw refusal(QStringLiteral("Path/File access error: not a regular file"));
+    if (info.size() > kMaxFileBytes) throw tooLarge();
     QFile file(strFile);
-    if (!file.open(QIODevice::ReadOnly))
-        throw refusal(QStringLiteral("Path/File access error: ") + file.errorString());
+    if (!file.open(QIODevice::ReadOnly)) throw refusal(QStringLiteral("Path/File access error: ") + file.errorString());
     QByteArray bytes;
     bytes.reserve(info.size());
     while (!file.atEnd()) {
@@ -192,9 +185,10 @@ QByteArray readOnce(const QString& strFile, QCryptographicHash& hash)
     return bytes;
 }
 
-const char* const kInsert = "INSERT INTO IIS_LOADED_CHILD_ALL (ClientID, QMflag, LastName, FirstName, MiddleName, Suffix, DOB, "
-                            "Sex, MomMaiden, MomLast, MomFirst, MomMiddle, VacCode, VacDate, VacMfr) "
-                            "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+const char* const kInsert =
+    "INSERT INTO IIS_LOADED_CHILD_ALL (ClientID, QMflag, LastName, FirstName, MiddleName, Suffix, DOB, "
+    "Sex, MomMaiden, MomLast, MomFirst, MomMiddle, VacCode, VacDate, VacMfr) "
+    "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
 
 // The first invalid record and its errors; record 0 when there is none.
 struct Invalid {
@@ -213,13 +207,11 @@ Invalid storeRecords(CsvByteReader& reader, std::vector<QByteArrayView>& values)
             throw refusal(QStringLiteral("Overflow: the file holds more than %1 records").arg(kMaxRecords));
         ++intRecordNo;
         if (reader.endedInQuote())
-            throw refusal(QStringLiteral("Input past end of file: record number %1 ends inside a quoted value")
-                              .arg(intRecordNo));
+            throw refusal(
+                QStringLiteral("Input past end of file: record number %1 ends inside a quoted value").arg(intRecordNo));
         const QString strErrors = recordErrors(values);
-        if (!strErrors.isEmpty())
-            return Invalid{intRecordNo, strErrors};
-        for (int i = 0; i < clsProcessResultsFile::kFieldCount; ++i)
-            insert.bindUnchanged(i + 1, trimBlanks(values[i]));
+        if (!strErrors.isEmpty()) return Invalid{intRecordNo, strErrors};
+        for (int i = 0; i < clsProcessResultsFile::kFieldCount; ++i) insert.bindUnchanged(i + 1, trimBlanks(values[i]));
         insert.exec();
     } while (reader.next(values));
     return {};
@@ -237,10 +229,8 @@ void clsProcessResultsFile::ReadResults(const QString& strFile)
     CsvByteReader reader(text);
     std::vector<QByteArrayView> values;
     bool any = reader.next(values);
-    if (any && isHeaderLine(values))
-        any = reader.next(values);
-    if (!any)
-        throw refusal(QStringLiteral("Input past end of file: the file holds no records"));
+    if (any && isHeaderLine(values)) any = reader.next(values);
+    if (!any) throw refusal(QStringLiteral("Input past end of file: the file holds no records"));
     if (values.size() != kFieldCount)
         throw FileRefused::told(
             FileRefused::Role::Results, QStringLiteral("Data Format Error"),

@@ -20,8 +20,14 @@ QByteArray csvOf(const std::vector<RecordOutcome>& records)
                               QStringLiteral("outcome"), QStringLiteral("attempt"), QStringLiteral("client"),
                               QStringLiteral("flag"), QStringLiteral("differs")}};
     for (const RecordOutcome& r : records)
-        lines << QStringList{QString::number(r.id), QString::number(r.group), r.problem, outcomeCode(r.outcome),
-                             attemptText(r), clientText(r), r.flag, r.differs.join(QLatin1Char(' '))};
+        lines << QStringList{QString::number(r.id),
+                             QString::number(r.group),
+                             r.problem,
+                             outcomeCode(r.outcome),
+                             attemptText(r),
+                             clientText(r),
+                             r.flag,
+                             r.differs.join(QLatin1Char(' '))};
     return spreadsheetDocument(lines);
 }
 
@@ -61,9 +67,12 @@ QByteArray textOf(const std::vector<RecordOutcome>& records)
 QByteArray explainText(const std::vector<RecordOutcome>& records, ReportFormat format)
 {
     switch (format) {
-    case ReportFormat::Csv: return csvOf(records);
-    case ReportFormat::Json: return jsonOf(records);
-    case ReportFormat::Text: break;
+    case ReportFormat::Csv:
+        return csvOf(records);
+    case ReportFormat::Json:
+        return jsonOf(records);
+    case ReportFormat::Text:
+        break;
     }
     return textOf(records);
 }

@@ -23,16 +23,14 @@ QJsonValue jsonOutcome(const QString& outcome) { return outcome.isEmpty() ? QJso
 // "90.12 % (86.51-92.84)": a score and its 95 % interval; "-" without one.
 QString scoreText(const Figure& f)
 {
-    if (!f.value())
-        return QStringLiteral("-");
+    if (!f.value()) return QStringLiteral("-");
     const Interval i = f.interval();
     return QStringLiteral("%1 % (%2-%3)").arg(number(*f.value()), number(i.low), number(i.high));
 }
 
 QString figureText(const Figure& f)
 {
-    if (f.isOverall())
-        return f.label;
+    if (f.isOverall()) return f.label;
     return (f.isSensitivity() ? QStringLiteral("Sensitivity, ") : QStringLiteral("Specificity, ")) + f.label;
 }
 
@@ -41,30 +39,25 @@ QString figureText(const Figure& f)
 QString aligned(QList<QStringList> rows)
 {
     for (QStringList& row : rows)
-        for (QString& cell : row)
-            cell = oneLine(cell);
+        for (QString& cell : row) cell = oneLine(cell);
     QList<qsizetype> widths;
     for (const QStringList& row : rows)
         for (qsizetype k = 0; k < row.size(); ++k) {
-            if (widths.size() <= k)
-                widths << 0;
+            if (widths.size() <= k) widths << 0;
             widths[k] = std::max(widths[k], row[k].size());
         }
     QString out;
     auto line = [&](const QStringList& cells) {
         QString text;
-        for (qsizetype k = 0; k < cells.size(); ++k)
-            text += cells[k].leftJustified(widths[k]) + QStringLiteral("  ");
-        while (text.endsWith(QLatin1Char(' ')))
-            text.chop(1);
+        for (qsizetype k = 0; k < cells.size(); ++k) text += cells[k].leftJustified(widths[k]) + QStringLiteral("  ");
+        while (text.endsWith(QLatin1Char(' '))) text.chop(1);
         out += text + QLatin1Char('\n');
     };
     for (qsizetype r = 0; r < rows.size(); ++r) {
         line(rows[r]);
         if (r == 0) {
             QStringList rule;
-            for (qsizetype w : widths)
-                rule << QString(rows[0].value(rule.size()).isEmpty() ? 0 : w, QLatin1Char('-'));
+            for (qsizetype w : widths) rule << QString(rows[0].value(rule.size()).isEmpty() ? 0 : w, QLatin1Char('-'));
             line(rule);
         }
     }
@@ -85,23 +78,26 @@ QByteArray historyText(ReportFormat format)
     const std::vector<SavedRun> runs = history::savedRuns();
     if (format == ReportFormat::Text) {
         QHash<qint64, history::TrendPoint> scores;
-        for (const history::TrendPoint& point : history::trend())
-            scores.insert(point.run, point);
-        QList<QStringList> rows{{"Run", "Time (UTC)", "File", "Size", "SHA-256", "Rows", "Deck", "Sensitivity", "Specificity"}};
+        for (const history::TrendPoint& point : history::trend()) scores.insert(point.run, point);
+        QList<QStringList> rows{
+            {"Run", "Time (UTC)", "File", "Size", "SHA-256", "Rows", "Deck", "Sensitivity", "Specificity"}};
         for (const SavedRun& r : runs) {
             const history::TrendPoint point = scores.value(r.run);
-            rows << QStringList{QString::number(r.run), r.time.toString(Qt::ISODate), r.file, QString::number(r.size),
-                                r.sha256.left(12), QString::number(r.rows), r.deck, scoreText(point.sensitivity),
-                                scoreText(point.specificity)};
+            rows << QStringList{
+                QString::number(r.run),      r.time.toString(Qt::ISODate), r.file, QString::number(r.size),
+                r.sha256.left(12),           QString::number(r.rows),      r.deck, scoreText(point.sensitivity),
+                scoreText(point.specificity)};
         }
-        return (aligned(rows) + (runs.empty() ? QStringLiteral("No evaluation has been saved yet.\n") : QString())).toUtf8();
+        return (aligned(rows) + (runs.empty() ? QStringLiteral("No evaluation has been saved yet.\n") : QString()))
+            .toUtf8();
     }
     const QStringList keys{"run", "time", "file", "size", "sha256", "rows", "deck", "sensitivity", "specificity"};
     QList<QStringList> rows{keys};
     QJsonArray array;
     for (const SavedRun& r : runs) {
-        const QVariantList values{r.run, r.time.toString(Qt::ISODate), r.file, r.size, r.sha256, r.rows, r.deck,
-                                  r.sensitivity, r.specificity};
+        const QVariantList values{
+            r.run,        r.time.toString(Qt::ISODate), r.file, r.size, r.sha256, r.rows, r.deck, r.sensitivity,
+            r.specificity};
         QStringList cells;
         QJsonObject object;
         for (qsizetype k = 0; k < keys.size(); ++k) {
@@ -121,8 +117,7 @@ QByteArray comparisonText(qint64 from, qint64 to, ReportFormat format)
     const RunComparison comparison = history::compareRuns(from, to);
     std::vector<FigureChange> figures;
     for (const FigureChange& change : comparison.figures)
-        if (change.changed())
-            figures.push_back(change);
+        if (change.changed()) figures.push_back(change);
 
     if (format == ReportFormat::Json) {
         QJsonArray figureArray, recordArray;
@@ -144,20 +139,29 @@ QByteArray comparisonText(qint64 from, qint64 to, ReportFormat format)
         QList<QStringList> rows{
             {"Kind", "Name", "Before", "BeforeLow", "BeforeHigh", "After", "AfterLow", "AfterHigh", "BeyondIntervals"}};
         auto cells = [](const Figure& f) {
-            return f.value() ? QStringList{csvNumber(*f.value()), csvNumber(f.interval().low), csvNumber(f.interval().high)}
-                             : QStringList{QString(), QString(), QString()};
+            return f.value()
+                       ? QStringList{csvNumber(*f.value()), csvNumber(f.interval().low), csvNumber(f.interval().high)}
+                       : QStringList{QString(), QString(), QString()};
         };
         for (const FigureChange& c : figures)
             rows << QStringList{QStringLiteral("figure"), c.after.name} + cells(c.before) + cells(c.after)
                         + QStringList{c.beyondIntervals() ? QStringLiteral("true") : QStringLiteral("false")};
         for (const OutcomeChange& c : comparison.changed)
-            rows << QStringList{QStringLiteral("record"), QString::number(c.id), c.before, QString(), QString(), c.after,
-                                QString(), QString(), QString()};
+            rows << QStringList{QStringLiteral("record"),
+                                QString::number(c.id),
+                                c.before,
+                                QString(),
+                                QString(),
+                                c.after,
+                                QString(),
+                                QString(),
+                                QString()};
         return spreadsheetDocument(rows);
     }
 
     const QString before = QStringLiteral("Run %1").arg(from), after = QStringLiteral("Run %1").arg(to);
-    QString out = QStringLiteral("From %1\nto   %2\n\n").arg(runText(*history::savedRun(from)), runText(*history::savedRun(to)));
+    QString out =
+        QStringLiteral("From %1\nto   %2\n\n").arg(runText(*history::savedRun(from)), runText(*history::savedRun(to)));
     if (figures.empty()) {
         out += QStringLiteral("No score changed.\n");
     } else {
@@ -168,8 +172,7 @@ QByteArray comparisonText(qint64 from, qint64 to, ReportFormat format)
         out += aligned(rows) + QStringLiteral("* beyond both intervals: a change that chance alone rarely makes.\n");
     }
     out += QLatin1Char('\n');
-    if (comparison.changed.empty())
-        return (out + QStringLiteral("No record's outcome changed.\n")).toUtf8();
+    if (comparison.changed.empty()) return (out + QStringLiteral("No record's outcome changed.\n")).toUtf8();
     QList<QStringList> rows{{QStringLiteral("ID"), before, after}};
     for (const OutcomeChange& c : comparison.changed)
         rows << QStringList{QString::number(c.id), c.before.isEmpty() ? QStringLiteral("-") : c.before,

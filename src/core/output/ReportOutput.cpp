@@ -19,21 +19,21 @@ namespace marrowick {
 
 std::optional<ReportFormat> reportFormatNamed(const QString& name)
 {
-    if (name == QLatin1String("text"))
-        return ReportFormat::Text;
-    if (name == QLatin1String("csv"))
-        return ReportFormat::Csv;
-    if (name == QLatin1String("json"))
-        return ReportFormat::Json;
+    if (name == QLatin1String("text")) return ReportFormat::Text;
+    if (name == QLatin1String("csv")) return ReportFormat::Csv;
+    if (name == QLatin1String("json")) return ReportFormat::Json;
     return std::nullopt;
 }
 
 QString formatExtension(ReportFormat format)
 {
     switch (format) {
-    case ReportFormat::Csv: return QStringLiteral(".csv");
-    case ReportFormat::Json: return QStringLiteral(".json");
-    case ReportFormat::Text: break;
+    case ReportFormat::Csv:
+        return QStringLiteral(".csv");
+    case ReportFormat::Json:
+        return QStringLiteral(".json");
+    case ReportFormat::Text:
+        break;
     }
     return QStringLiteral(".txt");
 }
@@ -80,25 +80,24 @@ QString textTable(const ReportModel& rows)
         QStringList padded;
         for (qsizetype k = 0; k < cells.size(); ++k) {
             const qsizetype spare = widths[k] - cells[k].size();
-            padded << (rules[k]->centred ? QString(spare / 2, QLatin1Char(' ')) + cells[k] + QString(spare - spare / 2, QLatin1Char(' '))
+            padded << (rules[k]->centred ? QString(spare / 2, QLatin1Char(' ')) + cells[k]
+                                               + QString(spare - spare / 2, QLatin1Char(' '))
                                          : cells[k].leftJustified(widths[k]));
         }
         QString text = padded.join(QStringLiteral("  "));
-        while (text.endsWith(QLatin1Char(' ')))
-            text.chop(1);
+        while (text.endsWith(QLatin1Char(' '))) text.chop(1);
         return text + QLatin1Char('\n');
     };
 
-    QString out = report.title + QLatin1Char('\n') + QString(report.title.size(), QLatin1Char('=')) + QStringLiteral("\n\n");
+    QString out =
+        report.title + QLatin1Char('\n') + QString(report.title.size(), QLatin1Char('=')) + QStringLiteral("\n\n");
     out += line(captions);
     QStringList underlines;
-    for (qsizetype w : widths)
-        underlines << QString(w, QLatin1Char('-'));
+    for (qsizetype w : widths) underlines << QString(w, QLatin1Char('-'));
     out += underlines.join(QStringLiteral("  ")) + QLatin1Char('\n');
     for (int row = 0; row < rows.rowCount(); ++row) {
         QStringList cells;
-        for (int c : columns)
-            cells << oneLine(value(rows, row, c).toString());
+        for (int c : columns) cells << oneLine(value(rows, row, c).toString());
         out += line(cells);
     }
     return out + QLatin1Char('\n');
@@ -111,18 +110,17 @@ QByteArray csvOf(const ReportModel& rows)
     const std::vector<ScoreColumn> scores = scoreColumns(rows);
     QList<QStringList> lines;
     QStringList header;
-    for (int c = 0; c < rows.columnCount(); ++c)
-        header << fieldName(rows, c);
+    for (int c = 0; c < rows.columnCount(); ++c) header << fieldName(rows, c);
     for (const ScoreColumn& score : scores)
         header << score.field + QStringLiteral("Low") << score.field + QStringLiteral("High");
     lines << header;
     for (int row = 0; row < rows.rowCount(); ++row) {
         QStringList cells;
-        for (int c = 0; c < rows.columnCount(); ++c)
-            cells << value(rows, row, c).toString();
+        for (int c = 0; c < rows.columnCount(); ++c) cells << value(rows, row, c).toString();
         for (const ScoreColumn& score : scores) {
             const std::optional<Interval>& i = score.intervals[size_t(row)];
-            cells << (i ? QString::number(i->low, 'f', 2) : QString()) << (i ? QString::number(i->high, 'f', 2) : QString());
+            cells << (i ? QString::number(i->low, 'f', 2) : QString())
+                  << (i ? QString::number(i->high, 'f', 2) : QString());
         }
         lines << cells;
     }
@@ -147,8 +145,7 @@ QByteArray jsonOf(const ReportModel& rows)
         objects.append(object);
     }
     QJsonArray fields;
-    for (int c = 0; c < rows.columnCount(); ++c)
-        fields.append(fieldName(rows, c));
+    for (int c = 0; c < rows.columnCount(); ++c) fields.append(fieldName(rows, c));
     for (const ScoreColumn& score : scores)
         fields << score.field + QStringLiteral("Low") << score.field + QStringLiteral("High");
     const QJsonObject document{{QStringLiteral("report"), rows.report().index},

@@ -35,10 +35,13 @@ bool Platform::ChoosePrinter(QPagedPaintDevice&) { return false; }
 MsgResult safeAnswer(MsgButtons buttons)
 {
     switch (buttons) {
-    case MsgButtons::Ok: return MsgResult::Ok;
+    case MsgButtons::Ok:
+        return MsgResult::Ok;
     case MsgButtons::OkCancel:
-    case MsgButtons::RetryCancel: return MsgResult::Cancel;
-    case MsgButtons::YesNo: return MsgResult::No;
+    case MsgButtons::RetryCancel:
+        return MsgResult::Cancel;
+    case MsgButtons::YesNo:
+        return MsgResult::No;
     }
     return MsgResult::Ok;
 }

@@ -20,13 +20,12 @@ QString problemWords(qint64 id)
                                      "LEFT JOIN tblProbDescMap p ON p.ProbCode = d.ProblemCode "
                                      "LEFT JOIN tblSecondProbDescMap s ON s.ProbCode = d.SecondProblem WHERE d.ID = ?"),
                       {id});
-    if (!q.next())
-        return QString();
-    if (!q.value(1).toString().isEmpty())
-        return q.value(1).toString();
+    if (!q.next()) return QString();
+    if (!q.value(1).toString().isEmpty()) return q.value(1).toString();
     if (problem::isLookAlikeCode(q.value(0).toString()))
-        return q.value(2).toString().isEmpty() ? QStringLiteral("Look-alike of another person")
-                                               : QStringLiteral("Look-alike of another person: ") + q.value(2).toString();
+        return q.value(2).toString().isEmpty()
+                   ? QStringLiteral("Look-alike of another person")
+                   : QStringLiteral("Look-alike of another person: ") + q.value(2).toString();
     if (q.value(0).toString().compare(problem::kBaseRecord, Qt::CaseInsensitive) == 0)
         return QStringLiteral("Not a duplicate");
     return q.value(0).toString();
@@ -36,18 +35,28 @@ QString problemWords(qint64 id)
 
 namespace {
 constexpr int kFieldCount = 10;
-enum Column { Verdict, Heading, RowName, FirstCompared, Vaccination = FirstCompared + kFieldCount, Client, Flag, Found,
-              OutcomeWords, Differs, ColumnCount };
+enum Column {
+    Verdict,
+    Heading,
+    RowName,
+    FirstCompared,
+    Vaccination = FirstCompared + kFieldCount,
+    Client,
+    Flag,
+    Found,
+    OutcomeWords,
+    Differs,
+    ColumnCount
+};
 } // namespace
 
 const QStringList& ExplanationModel::fields()
 {
     static const QStringList names = [] {
         QStringList n{QStringLiteral("Verdict"), QStringLiteral("Heading"), QStringLiteral("Row")};
-        for (const auto& f : explain::comparedFields())
-            n << f.first;
-        n << QStringLiteral("Vaccination") << QStringLiteral("Client") << QStringLiteral("Flag") << QStringLiteral("Found")
-          << QStringLiteral("Outcome") << QStringLiteral("Differs");
+        for (const auto& f : explain::comparedFields()) n << f.first;
+        n << QStringLiteral("Vaccination") << QStringLiteral("Client") << QStringLiteral("Flag")
+          << QStringLiteral("Found") << QStringLiteral("Outcome") << QStringLiteral("Differs");
         return n;
     }();
     return names;
@@ -56,8 +65,7 @@ const QStringList& ExplanationModel::fields()
 ExplanationModel::ExplanationModel(qint64 id, QObject* parent) : QAbstractTableModel(parent)
 {
     const std::vector<RecordOutcome> self = explain::outcomesOf({id});
-    if (self.empty())
-        return;
+    if (self.empty()) return;
     m_record = self.front();
     m_verdict = explain::verdict(m_record);
     const QString heading = QStringLiteral("Test record %1, place %2 of group %3; problem type %4; outcome: %5")
@@ -69,13 +77,13 @@ ExplanationModel::ExplanationModel(qint64 id, QObject* parent) : QAbstractTableM
     // The main record's values, which every other row is compared with.
     QStringList mainValues;
     {
-        QSqlQuery q = run(QStringLiteral("SELECT d.LastName, d.FirstName, d.MiddleName, d.Suffix, d.DOB, d.Sex, d.MomMaiden, "
-                                         "d.MomLast, d.MomFirst, d.MomMiddle FROM tblRecordOutcomes o JOIN DupTestData d ON "
-                                         "d.ID = o.ID WHERE o.GroupNo = ? AND o.Place = 1"),
-                          {m_record.group});
+        QSqlQuery q =
+            run(QStringLiteral("SELECT d.LastName, d.FirstName, d.MiddleName, d.Suffix, d.DOB, d.Sex, d.MomMaiden, "
+                               "d.MomLast, d.MomFirst, d.MomMiddle FROM tblRecordOutcomes o JOIN DupTestData d ON "
+                               "d.ID = o.ID WHERE o.GroupNo = ? AND o.Place = 1"),
+                {m_record.group});
         if (q.next())
-            for (int f = 0; f < kFieldCount; ++f)
-                mainValues << q.value(f).toString();
+            for (int f = 0; f < kFieldCount; ++f) mainValues << q.value(f).toString();
     }
     auto addRow = [&](bool testRecord, const QString& name, const QVariantList& values, const QString& vaccination,
                       const QString& client, const QString& flag, const QString& found, const QString& outcome) {
@@ -96,39 +104,38 @@ ExplanationModel::ExplanationModel(qint64 id, QObject* parent) : QAbstractTableM
 
     QSet<qint32> shownClients;
     for (const RecordOutcome& member : explain::outcomesSelected(QStringLiteral("all"))) {
-        if (member.group != m_record.group)
-            continue;
-        QSqlQuery d = run(QStringLiteral("SELECT d.LastName, d.FirstName, d.MiddleName, d.Suffix, d.DOB, d.Sex, d.MomMaiden, "
-                                         "d.MomLast, d.MomFirst, d.MomMiddle, v.VacCode, v.VacDate FROM DupTestData d LEFT JOIN "
-                                         "DupTestVaccination v ON v.ID = d.ID WHERE d.ID = ?"),
-                          {member.id});
-        if (!d.next())
-            continue;
+        if (member.group != m_record.group) continue;
+        QSqlQuery d =
+            run(QStringLiteral("SELECT d.LastName, d.FirstName, d.MiddleName, d.Suffix, d.DOB, d.Sex, d.MomMaiden, "
+                               "d.MomLast, d.MomFirst, d.MomMiddle, v.VacCode, v.VacDate FROM DupTestData d LEFT JOIN "
+                               "DupTestVaccination v ON v.ID = d.ID WHERE d.ID = ?"),
+                {member.id});
+        if (!d.next()) continue;
         QVariantList values;
-        for (int f = 0; f < kFieldCount; ++f)
-            values << d.value(f);
+        for (int f = 0; f < kFieldCount; ++f) values << d.value(f);
         QString name = QStringLiteral("Record %1").arg(member.id);
         if (member.id == m_record.id)
             name += QStringLiteral(" (this)");
         else if (member.place == 1)
             name += QStringLiteral(" (main)");
-        addRow(true, name, values, QStringLiteral("%1 %2").arg(d.value(10).toString(), d.value(11).toString()).trimmed(),
+        addRow(true, name, values,
+               QStringLiteral("%1 %2").arg(d.value(10).toString(), d.value(11).toString()).trimmed(),
                member.client ? QString::number(*member.client) : QString(), member.flag, attemptWords(member.attempt),
                outcomeWords(member.outcome));
-        if (!member.client || shownClients.contains(*member.client))
-            continue;
+        if (!member.client || shownClients.contains(*member.client)) continue;
         shownClients.insert(*member.client);
-        QSqlQuery loaded = run(QStringLiteral("SELECT LastName, FirstName, MiddleName, Suffix, DOB, Sex, MomMaiden, MomLast, "
-                                              "MomFirst, MomMiddle, VacCode, VacDate, ClientID, QMflag FROM IIS_LOADED_CHILD_ALL "
-                                              "WHERE CAST(ClientID AS INTEGER) = ? ORDER BY rowid"),
-                               {*member.client});
+        QSqlQuery loaded =
+            run(QStringLiteral("SELECT LastName, FirstName, MiddleName, Suffix, DOB, Sex, MomMaiden, MomLast, "
+                               "MomFirst, MomMiddle, VacCode, VacDate, ClientID, QMflag FROM IIS_LOADED_CHILD_ALL "
+                               "WHERE CAST(ClientID AS INTEGER) = ? ORDER BY rowid"),
+                {*member.client});
         while (loaded.next()) {
             QVariantList registry;
-            for (int f = 0; f < kFieldCount; ++f)
-                registry << loaded.value(f);
+            for (int f = 0; f < kFieldCount; ++f) registry << loaded.value(f);
             addRow(false, QStringLiteral("  registry row"), registry,
                    QStringLiteral("%1 %2").arg(loaded.value(10).toString(), loaded.value(11).toString()).trimmed(),
-                   loaded.value(12).toString(), loaded.value(13).toString(), QStringLiteral("as the registry exported it"), QString());
+                   loaded.value(12).toString(), loaded.value(13).toString(),
+                   QStringLiteral("as the registry exported it"), QString());
         }
     }
 }
@@ -138,8 +145,7 @@ int ExplanationModel::columnCount(const QModelIndex& parent) const { return pare
 
 QVariant ExplanationModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid())
-        return {};
+    if (!index.isValid()) return {};
     const Row& row = m_rows[size_t(index.row())];
     const bool differs = row.differing.contains(index.column());
     switch (role) {
@@ -165,17 +171,15 @@ QVariant ExplanationModel::data(const QModelIndex& index, int role) const
 
 QVariant ExplanationModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
-        return {};
-    if (role == FieldRole)
-        return fields()[section];
-    if (role != Qt::DisplayRole)
-        return {};
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) return {};
+    if (role == FieldRole) return fields()[section];
+    if (role != Qt::DisplayRole) return {};
     if (section >= FirstCompared && section < Vaccination)
         return explain::comparedFields()[size_t(section - FirstCompared)].second;
-    static const QStringList captions{QStringLiteral("Verdict"), QStringLiteral("Heading"), QStringLiteral("Record"),
-                                      QStringLiteral("Vaccination"), QStringLiteral("Client"), QStringLiteral("Flag"),
-                                      QStringLiteral("How found"), QStringLiteral("Outcome"), QStringLiteral("Differs")};
+    static const QStringList captions{
+        QStringLiteral("Verdict"),     QStringLiteral("Heading"), QStringLiteral("Record"),
+        QStringLiteral("Vaccination"), QStringLiteral("Client"),  QStringLiteral("Flag"),
+        QStringLiteral("How found"),   QStringLiteral("Outcome"), QStringLiteral("Differs")};
     return section < FirstCompared ? captions[section] : captions[section - Vaccination + 3];
 }
 

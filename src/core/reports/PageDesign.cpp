@@ -78,7 +78,8 @@ PageDesign ruledTable(const RuledTable& t)
     PageDesign d;
     d.reportWidth = t.reportWidth;
     d.defaultFont = t.defaultFont;
-    d.reportHeader = {t.sectionNames[0], t.sectionHeights[0],
+    d.reportHeader = {t.sectionNames[0],
+                      t.sectionHeights[0],
                       {label(t.title, 144, 144, t.titleWidth, t.titleHeight, kTitle), hrule(576, t.tableWidth)}};
     d.pageHeader = {t.sectionNames[1], t.sectionHeights[1], {}};
     d.detail = {t.sectionNames[2], t.sectionHeights[2], {}};
@@ -86,8 +87,7 @@ PageDesign ruledTable(const RuledTable& t)
         d.pageHeader.elements.push_back(label(c.heading, c.left, 0, c.width, c.headingHeight, kNineBold));
         d.detail.elements.push_back(field(c.fieldName, c.left, 0, c.fieldWidth ? c.fieldWidth : c.width, 240, kNine));
     }
-    for (int top : t.headerRuleTops)
-        d.pageHeader.elements.push_back(hrule(top, t.tableWidth));
+    for (int top : t.headerRuleTops) d.pageHeader.elements.push_back(hrule(top, t.tableWidth));
     for (int left : t.verticalRules) {
         d.pageHeader.elements.push_back(vrule(left, t.headerRuleTops[1]));
         d.detail.elements.push_back(vrule(left, 285));
@@ -106,13 +106,14 @@ const std::array<QString, 5> kSectionNumbers{QStringLiteral("Section4"), QString
                                              QStringLiteral("Section5")};
 
 // Designs 4 to 7: the title on every page, one card per record.
-PageDesign cards(int reportWidth, const QString& title, int titleTop, int pageHeaderHeight, Section detail, int footerHeight,
-                 int reportFooterHeight)
+PageDesign cards(int reportWidth, const QString& title, int titleTop, int pageHeaderHeight, Section detail,
+                 int footerHeight, int reportFooterHeight)
 {
     PageDesign d;
     d.reportWidth = reportWidth;
     d.reportHeader = {QStringLiteral("Section4"), 0, {}};
-    d.pageHeader = {QStringLiteral("Section2"), pageHeaderHeight,
+    d.pageHeader = {QStringLiteral("Section2"),
+                    pageHeaderHeight,
                     {label(title, 0, titleTop, 6195, 420, kTitle), hrule(576, 8640), hrule(720, 8640)}};
     d.detail = std::move(detail);
     d.pageFooter = footer({QStringLiteral("Section3"), footerHeight, 144, 285, kFooterLefts, kFooterWidths});
@@ -147,11 +148,13 @@ Section duplicateCard(bool allList)
     s.elements.push_back(label(QStringLiteral("Record ID:"), 4320, 0, allList ? 1140 : 1152, rowHeight, kCardLabel));
     s.elements.push_back(field(QStringLiteral("ID"), 5616, 0, 1005, rowHeight));
     for (int i = 0; i < 5; ++i) {
-        s.elements.push_back(label(names[i].first, nameLefts[size_t(i)], 288, nameWidths[size_t(i)], rowHeight, kCardLabel));
+        s.elements.push_back(
+            label(names[i].first, nameLefts[size_t(i)], 288, nameWidths[size_t(i)], rowHeight, kCardLabel));
         s.elements.push_back(field(names[i].second, nameLefts[size_t(i)], 576, nameWidths[size_t(i)], rowHeight));
     }
     for (int i = 0; i < 4; ++i) {
-        s.elements.push_back(label(mothers[i].first, 1440 * i, motherLabelTop, motherWidths[size_t(i)], rowHeight, kCardLabel));
+        s.elements.push_back(
+            label(mothers[i].first, 1440 * i, motherLabelTop, motherWidths[size_t(i)], rowHeight, kCardLabel));
         s.elements.push_back(field(mothers[i].second, 1440 * i, 1152, motherWidths[size_t(i)], 240));
     }
     s.elements.push_back(label(QStringLiteral("Notes:"), 0, 1440, 570, 240, kCardLabel));
@@ -207,12 +210,15 @@ PageDesign rptOverall()
 {
     PageDesign d;
     d.reportWidth = 8655;
-    d.reportHeader = {QStringLiteral("Section4"), 450, {label(QStringLiteral("Summary of Results"), 288, 0, 6195, 420, kTitle)}};
+    d.reportHeader = {
+        QStringLiteral("Section4"), 450, {label(QStringLiteral("Summary of Results"), 288, 0, 6195, 420, kTitle)}};
     d.pageHeader = {QStringLiteral("Section2"), 675, {}};
-    d.detail = {QStringLiteral("Section1"), 285,
+    d.detail = {QStringLiteral("Section1"),
+                285,
                 {field(QStringLiteral("ResultDesc"), 288, 0, 6624, 240, kNine),
                  field(QStringLiteral("ResultValue"), 7056, 0, 1440, 240, kNine)}};
-    d.pageFooter = footer({QStringLiteral("Section3"), 315, 0, 288, {288, 1440, 6480, 7056, 7632, 7920}, kFooterWidths});
+    d.pageFooter =
+        footer({QStringLiteral("Section3"), 315, 0, 288, {288, 1440, 6480, 7056, 7632, 7920}, kFooterWidths});
     d.reportFooter = {QStringLiteral("Section5"), 360, {}};
     return d;
 }
@@ -310,11 +316,13 @@ PageDesign rptExplanation()
     PageDesign d;
     d.reportWidth = 9360;
     d.defaultFont = small;
-    d.reportHeader = {QStringLiteral("ReportHeader"), 1500,
-                      {label(QStringLiteral("Explanation of a Test Record"), 0, 0, 6480, 420, kTitle),
-                       field(QStringLiteral("Heading"), 0, 480, 9360, 240, kNineBold),
-                       field(QStringLiteral("Verdict"), 0, 780, 9360, 480, kNine),
-                       label(QStringLiteral("Bold: differs from the group's main record."), 0, 1260, 9360, 200, small)}};
+    d.reportHeader = {
+        QStringLiteral("ReportHeader"),
+        1500,
+        {label(QStringLiteral("Explanation of a Test Record"), 0, 0, 6480, 420, kTitle),
+         field(QStringLiteral("Heading"), 0, 480, 9360, 240, kNineBold),
+         field(QStringLiteral("Verdict"), 0, 780, 9360, 480, kNine),
+         label(QStringLiteral("Bold: differs from the group's main record."), 0, 1260, 9360, 200, small)}};
     // Line 1: the compared fields; line 2: what was found; line 3: how.
     const std::vector<std::tuple<QString, QString, int, int>> line1{
         {QStringLiteral("Record"), QStringLiteral("Row"), 0, 1300},
@@ -347,7 +355,8 @@ PageDesign rptExplanation()
     d.pageHeader.elements.push_back(hrule(440, 9360));
     d.detail.elements.push_back(field(QStringLiteral("Found"), 1300, 420, 8060, 200));
     d.detail.elements.push_back(hrule(660, 9360));
-    d.pageFooter = footer({QStringLiteral("PageFooter"), 300, 0, 240, {0, 1152, 7200, 7776, 8352, 8640}, kFooterWidths, small});
+    d.pageFooter =
+        footer({QStringLiteral("PageFooter"), 300, 0, 240, {0, 1152, 7200, 7776, 8352, 8640}, kFooterWidths, small});
     d.reportFooter = {QStringLiteral("ReportFooter"), 0, {}};
     return d;
 }

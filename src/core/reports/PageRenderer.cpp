@@ -27,13 +27,14 @@ PageRenderer::PageRenderer(const PageDesign& design, const QAbstractItemModel& r
 
 QString PageRenderer::family()
 {
-    static const QString chosen = QFontDatabase::families().contains(QStringLiteral("Arial")) ? QStringLiteral("Arial")
-                                                                                               : QStringLiteral("Liberation Sans");
+    static const QString chosen = QFontDatabase::families().contains(QStringLiteral("Arial"))
+                                      ? QStringLiteral("Arial")
+                                      : QStringLiteral("Liberation Sans");
     return chosen;
 }
 
 PageRenderer::Fit PageRenderer::fit(const QString& text, const QFont& font, const QSizeF& box, double room,
-                                     const QPaintDevice* device)
+                                    const QPaintDevice* device)
 {
     constexpr double kSmallest = 0.6, kStep = 0.05;
     Fit result{font, false, false};
@@ -49,7 +50,8 @@ PageRenderer::Fit PageRenderer::fit(const QString& text, const QFont& font, cons
         }
     for (double factor = 1; factor >= kSmallest - 1e-9; factor -= kStep) {
         const QFontMetricsF metrics(sized(factor), device);
-        const QRectF wrapped = metrics.boundingRect(QRectF(0, 0, box.width(), 1e6), Qt::AlignLeft | Qt::TextWordWrap, text);
+        const QRectF wrapped =
+            metrics.boundingRect(QRectF(0, 0, box.width(), 1e6), Qt::AlignLeft | Qt::TextWordWrap, text);
         if (wrapped.width() <= box.width() && wrapped.height() <= std::min(room, 2.5 * metrics.lineSpacing())) {
             result.font = sized(factor);
             result.twoLines = true;
@@ -104,14 +106,10 @@ std::vector<PageRenderer::Page> PageRenderer::paginate(int pageHeight) const
 
 QString PageRenderer::codeText(const QString& text, int page, int pages) const
 {
-    if (text == QLatin1String("%d"))
-        return QLocale().toString(m_printedAt.date(), QLocale::ShortFormat);
-    if (text == QLatin1String("%T"))
-        return QLocale().toString(m_printedAt.time(), QLocale::LongFormat);
-    if (text == QLatin1String("%p"))
-        return QString::number(page);
-    if (text == QLatin1String("%P"))
-        return QString::number(pages);
+    if (text == QLatin1String("%d")) return QLocale().toString(m_printedAt.date(), QLocale::ShortFormat);
+    if (text == QLatin1String("%T")) return QLocale().toString(m_printedAt.time(), QLocale::LongFormat);
+    if (text == QLatin1String("%p")) return QString::number(page);
+    if (text == QLatin1String("%P")) return QString::number(pages);
     return text;
 }
 
@@ -173,7 +171,9 @@ void PageRenderer::paintSection(QPainter& painter, const Section& section, doubl
                              Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
         else
             painter.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                             fitted.cut ? QFontMetricsF(font, painter.device()).elidedText(text, Qt::ElideRight, box.width()) : text);
+                             fitted.cut
+                                 ? QFontMetricsF(font, painter.device()).elidedText(text, Qt::ElideRight, box.width())
+                                 : text);
     }
 }
 
@@ -182,31 +182,26 @@ bool PageRenderer::render(QPagedPaintDevice& device, int first, int last) const
     const QRectF paint = device.pageLayout().paintRect(QPageLayout::Inch);
     const std::vector<Page> pages = paginate(int(paint.height() * kTwipsPerInch));
     QPainter painter;
-    if (!painter.begin(&device))
-        return false;
+    if (!painter.begin(&device)) return false;
     const double scale = device.logicalDpiY() / kTwipsPerInch;
     const double pageBottom = paint.height() * kTwipsPerInch * scale;
     const int total = int(pages.size());
     // Rules on a section's edge print whole: nothing is clipped.
     PageCursor cursor(device, painter, first, last, PageCursor::KeepOverflow);
     for (int p = 0; p < total; ++p) {
-        if (!cursor.nextPage())
-            return false;
-        if (!cursor.printed())
-            continue;
+        if (!cursor.nextPage()) return false;
+        if (!cursor.printed()) continue;
         const Page& page = pages[size_t(p)];
         auto section = [&](const Section& s, int row) {
             paintSection(painter, s, cursor.y(), scale, row, p + 1, total);
             cursor.advance(s.height * scale);
         };
-        if (page.reportHeader)
-            section(m_design.reportHeader, -1);
+        if (page.reportHeader) section(m_design.reportHeader, -1);
         section(m_design.pageHeader, -1);
-        for (int row = page.firstRow; row < page.firstRow + page.rowCount; ++row)
-            section(m_design.detail, row);
-        if (page.reportFooter)
-            section(m_design.reportFooter, -1);
-        paintSection(painter, m_design.pageFooter, pageBottom - m_design.pageFooter.height * scale, scale, -1, p + 1, total);
+        for (int row = page.firstRow; row < page.firstRow + page.rowCount; ++row) section(m_design.detail, row);
+        if (page.reportFooter) section(m_design.reportFooter, -1);
+        paintSection(painter, m_design.pageFooter, pageBottom - m_design.pageFooter.height * scale, scale, -1, p + 1,
+                     total);
     }
     return painter.end();
 }

@@ -51,7 +51,8 @@ private:
         bool reportFooter = false;
     };
     std::vector<Page> paginate(int pageHeight) const;
-    void paintSection(QPainter& painter, const Section& section, double y, double scale, int row, int page, int pages) const;
+    void paintSection(QPainter& painter, const Section& section, double y, double scale, int row, int page,
+                      int pages) const;
     QString codeText(const QString& text, int page, int pages) const;
 
     const PageDesign& m_design;

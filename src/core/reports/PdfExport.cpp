@@ -12,7 +12,8 @@
 
 namespace marrowick {
 
-bool exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, const QString& path, const QPageLayout* layout)
+bool exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, const QString& path,
+                     const QPageLayout* layout)
 {
     return writePdf(report.title, path, [&](QPdfWriter& writer) {
         PageRenderer renderer(report.page, rows);
@@ -47,9 +48,10 @@ bool writePdf(const QString& title, const QString& path, const std::function<boo
     } catch (const FileRefused& refused) {
         cause = refused.text();
     }
-    platform().MsgBox(QStringLiteral("Error"),
-                      QStringLiteral("The report could not be written to %1: %2").arg(QDir::toNativeSeparators(path), cause),
-                      MsgIcon::Critical, MsgButtons::Ok);
+    platform().MsgBox(
+        QStringLiteral("Error"),
+        QStringLiteral("The report could not be written to %1: %2").arg(QDir::toNativeSeparators(path), cause),
+        MsgIcon::Critical, MsgButtons::Ok);
     return false;
 }
 

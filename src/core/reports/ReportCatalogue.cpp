@@ -12,8 +12,7 @@ namespace {
 std::vector<ColumnRule> listRules(bool withProblemType, const QString& notesField)
 {
     std::vector<ColumnRule> rules;
-    if (withProblemType)
-        rules.push_back({QStringLiteral("ProbDesc"), QStringLiteral("Problem Type"), 0.4, false});
+    if (withProblemType) rules.push_back({QStringLiteral("ProbDesc"), QStringLiteral("Problem Type"), 0.4, false});
     const std::vector<ColumnRule> common{
         {QStringLiteral("LastName"), QStringLiteral("Last Name"), 0.18, false},
         {QStringLiteral("FirstName"), QStringLiteral("First Name"), 0.18, false},
@@ -41,7 +40,8 @@ std::vector<ReportDef> summaryReports()
          .caption = QStringLiteral("Report Print Preview: Summary of Results"),
          .refill = [] { return clsOverallResults().RefillOverallResults(); },
          .query = QStringLiteral("SELECT * from tblOverallResults order by ResultCode"),
-         .rules = {{QStringLiteral("ResultDesc"), QString(), 0.8, false}, {QStringLiteral("ResultValue"), QString(), 0.16, true}},
+         .rules = {{QStringLiteral("ResultDesc"), QString(), 0.8, false},
+                   {QStringLiteral("ResultValue"), QString(), 0.16, true}},
          .page = designs::rptOverall(),
          .fileName = QStringLiteral("rptOverall"),
          .scores = {{.field = QStringLiteral("ResultValue"),
@@ -148,10 +148,10 @@ std::vector<ReportDef> listReports()
          .caption = QStringLiteral("Report Print Preview: List of All Non-duplicate Records"),
          .refill = nullptr,
          .query = QStringLiteral(
-             "SELECT DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, DupTestData.Suffix, "
-             "DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, DupTestData.MomFirst, "
-             "DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From DupTestData WHERE ")
-             + problem::isNotDuplicate(),
+                      "SELECT DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, DupTestData.Suffix, "
+                      "DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, DupTestData.MomFirst, "
+                      "DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From DupTestData WHERE ")
+                  + problem::isNotDuplicate(),
          .rules = listRules(false, QStringLiteral("notes")),
          .page = designs::rptAllNonDupList(),
          .fileName = QStringLiteral("rptAllNonDupList"),
@@ -161,13 +161,15 @@ std::vector<ReportDef> listReports()
          .title = QStringLiteral("List of All Duplicate Records in Test Data"),
          .caption = QStringLiteral("Report Print Preview: List of All Duplicate Records"),
          .refill = nullptr,
-         .query = QStringLiteral(
-             "SELECT tblProbDescMap.ProbDesc,DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, "
-             "DupTestData.Suffix, DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, "
-             "DupTestData.MomFirst, DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From "
-             "tblProbDescMap, DupTestData WHERE ")
-             + problem::isDuplicate() + QStringLiteral(" AND tblProbDescMap.ProbCode=DupTestData.ProblemCode ORDER BY "
-                                                       "DupTestData.ProblemCode"),
+         .query =
+             QStringLiteral(
+                 "SELECT tblProbDescMap.ProbDesc,DupTestData.LastName, DupTestData.FirstName, DupTestData.MiddleName, "
+                 "DupTestData.Suffix, DupTestData.DOB, DupTestData.MomMaiden, DupTestData.MomLast, "
+                 "DupTestData.MomFirst, DupTestData.MomMiddle, DupTestData.notes, DupTestData.ID From "
+                 "tblProbDescMap, DupTestData WHERE ")
+             + problem::isDuplicate()
+             + QStringLiteral(" AND tblProbDescMap.ProbCode=DupTestData.ProblemCode ORDER BY "
+                              "DupTestData.ProblemCode"),
          .rules = listRules(true, QStringLiteral("notes")),
          .page = designs::rptAllDupsList(),
          .fileName = QStringLiteral("rptAllDupsList"),
@@ -197,8 +199,7 @@ const ReportDef* reportAt(int index)
 const ColumnRule* ruleFor(const ReportDef& report, const QString& field)
 {
     for (const ColumnRule& rule : report.rules)
-        if (rule.field == field)
-            return &rule;
+        if (rule.field == field) return &rule;
     return nullptr;
 }
 

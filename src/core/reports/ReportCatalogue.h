@@ -11,7 +11,7 @@ namespace marrowick {
 struct ColumnRule {
     QString field; // compared exactly, with case
     QString caption;
-    double width;  // a factor of the grid's width
+    double width; // a factor of the grid's width
     bool centred;
 };
 
@@ -19,9 +19,9 @@ struct ColumnRule {
 // come from: the row's own columns, or one of the evaluation's figures picked
 // by the row's key column.
 struct ScoreField {
-    QString field{};        // the column that shows the score
+    QString field{};            // the column that shows the score
     QString judged{}, failed{}; // the row's columns of the records judged and of those that failed; empty for a figure
-    QString keyField{};     // the column whose value names the row's figure
+    QString keyField{};         // the column whose value names the row's figure
     std::vector<std::pair<QString, QString>> figures{}; // key value, figure name
     QString figurePrefix{}; // the figure of any other key value: this followed by the value; none when empty
 };
@@ -29,15 +29,15 @@ struct ScoreField {
 // One of the eight reports, everything that the grid, the printed page and
 // the batch output take from it.
 struct ReportDef {
-    int index;              // its position in the selection list
-    QString item;           // as the selection page lists it
-    QString title;          // the viewer's window title
-    QString caption;        // the print preview's window caption
-    bool (*refill)();       // rebuilds the summary table it reads; null for none
+    int index;        // its position in the selection list
+    QString item;     // as the selection page lists it
+    QString title;    // the viewer's window title
+    QString caption;  // the print preview's window caption
+    bool (*refill)(); // rebuilds the summary table it reads; null for none
     QString query;
     std::vector<ColumnRule> rules;
     PageDesign page;
-    QString fileName;       // of its PDF, csv and json files, without the extension
+    QString fileName;                      // of its PDF, csv and json files, without the extension
     DrillDown drillDown = DrillDown::None; // what opening one of its rows shows
     std::vector<ScoreField> scores{};      // the columns whose 95 % intervals the csv and json add
 

@@ -10,16 +10,12 @@ namespace marrowick {
 
 ReportModel::ReportModel(const ReportDef& report, QObject* parent) : QSqlQueryModel(parent), m_report(report)
 {
-    if (!cnEval().isOpen())
-        throw DbError(DbError::General, QStringLiteral("The evaluation database is not open"));
+    if (!cnEval().isOpen()) throw DbError(DbError::General, QStringLiteral("The evaluation database is not open"));
     QSqlQuery query(cnEval());
-    if (!query.exec(report.query))
-        throwSqlError(query, report.query);
+    if (!query.exec(report.query)) throwSqlError(query, report.query);
     setQuery(std::move(query));
-    while (canFetchMore())
-        fetchMore();
-    if (lastError().isValid())
-        throw DbError(DbError::General, lastError().text());
+    while (canFetchMore()) fetchMore();
+    if (lastError().isValid()) throw DbError(DbError::General, lastError().text());
     for (int column = 0; column < columnCount(); ++column) {
         const ColumnRule* rule = ruleFor(report, record().fieldName(column));
         setHeaderData(column, Qt::Horizontal, rule ? rule->caption : record().fieldName(column));
@@ -37,8 +33,7 @@ QVariant ReportModel::data(const QModelIndex& index, int role) const
 
 QVariant ReportModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (role == FieldRole && orientation == Qt::Horizontal)
-        return record().fieldName(section);
+    if (role == FieldRole && orientation == Qt::Horizontal) return record().fieldName(section);
     return QSqlQueryModel::headerData(section, orientation, role);
 }
 

@@ -13,9 +13,9 @@ inline const QString kTotalDup =
 inline const QString kTotalNonDup =
     QStringLiteral("SELECT count(*) AS Total From DupTestData WHERE ") + problem::isNotDuplicate();
 inline const QString kDupTypes = QStringLiteral("SELECT ProblemCode, count(*) AS Total From DupTestData WHERE ")
-    + problem::isDuplicate() + QStringLiteral(" GROUP BY ProblemCode");
+                                 + problem::isDuplicate() + QStringLiteral(" GROUP BY ProblemCode");
 inline const QString kLookAlikeKinds = QStringLiteral("SELECT SecondProblem, count(*) AS Total From DupTestData WHERE ")
-    + problem::isLookAlike() + QStringLiteral(" GROUP BY SecondProblem;");
+                                       + problem::isLookAlike() + QStringLiteral(" GROUP BY SecondProblem;");
 inline const QString kProbDesc = QStringLiteral("SELECT ProbDesc, ProbOrder From tblProbDescMap where ProbCode = ?;");
 inline const QString kUndetected =
     QStringLiteral("SELECT Count(*) AS DupTotal From IIS_DUPLICATES WHERE (QM <> 'Y' AND OTHERQM <>'Y');");
@@ -44,15 +44,13 @@ inline bool deleteOldRows(const QString& statement)
 inline QSqlQuery firstRow(const QString& sql, const QVariantList& binds = {})
 {
     QSqlQuery query = run(sql, binds);
-    if (!query.next())
-        throw DbError(DbError::NoCurrentRecord, QStringLiteral("No current record."));
+    if (!query.next()) throw DbError(DbError::NoCurrentRecord, QStringLiteral("No current record."));
     return query;
 }
 
 inline void showGeneralError(const QString& leadIn, const DbError& error)
 {
-    platform().MsgBox(QStringLiteral("Error"), leadIn + error.numbered(),
-                      MsgIcon::Critical, MsgButtons::Ok);
+    platform().MsgBox(QStringLiteral("Error"), leadIn + error.numbered(), MsgIcon::Critical, MsgButtons::Ok);
 }
 
 } // namespace marrowick::summary

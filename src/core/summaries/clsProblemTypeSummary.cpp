@@ -21,8 +21,7 @@ struct TypeRow {
 
 bool clsProblemTypeSummary::RefillProblemTypeSummary()
 {
-    if (!deleteOldRows(QStringLiteral("DELETE from tblDupProblemTypeSummary")))
-        return false;
+    if (!deleteOldRows(QStringLiteral("DELETE from tblDupProblemTypeSummary"))) return false;
     try {
         WriteBatch batch;
         qint16 countSum = 0, caughtSum = 0, flaggedSum = 0, missedSum = 0;
@@ -32,8 +31,9 @@ bool clsProblemTypeSummary::RefillProblemTypeSummary()
             do {
                 const QString code = g.value(QStringLiteral("ProblemCode")).toString();
                 const qint64 total = g.value(QStringLiteral("Total")).toLongLong();
-                QSqlQuery insert = run(QStringLiteral("INSERT INTO tblDupProblemTypeSummary (ProblemCode, ProblemCount) VALUES (?, ?)"),
-                                       {code, total});
+                QSqlQuery insert = run(
+                    QStringLiteral("INSERT INTO tblDupProblemTypeSummary (ProblemCode, ProblemCount) VALUES (?, ?)"),
+                    {code, total});
                 rows.append({insert.lastInsertId().toLongLong(), code});
                 countSum = checked16(qint64(countSum) + total);
             } while (g.next());
@@ -49,27 +49,27 @@ bool clsProblemTypeSummary::RefillProblemTypeSummary()
             const qint64 flagged = flaggedOfType(row.code);
             // The row's values as stored, read back.
             const qint64 count =
-                scalar(QStringLiteral("SELECT ProblemCount FROM tblDupProblemTypeSummary WHERE rowid=?"), QStringLiteral("ProblemCount"),
-                       {row.rowid})
+                scalar(QStringLiteral("SELECT ProblemCount FROM tblDupProblemTypeSummary WHERE rowid=?"),
+                       QStringLiteral("ProblemCount"), {row.rowid})
                     .toLongLong();
             const qint64 missed = count - (flagged + caught);
             const QString sensitivity = PercentText(count - missed, count);
             flaggedSum = checked16(qint64(flaggedSum) + flagged);
             caughtSum = checked16(qint64(caughtSum) + caught);
             missedSum = checked16(qint64(missedSum) + missed);
-            run(QStringLiteral("UPDATE tblDupProblemTypeSummary SET TotalQM=?, TotalMissed=?, Sensitivity=? WHERE rowid=?"),
+            run(QStringLiteral(
+                    "UPDATE tblDupProblemTypeSummary SET TotalQM=?, TotalMissed=?, Sensitivity=? WHERE rowid=?"),
                 {flagged, missed, sensitivity, row.rowid});
         }
         const qint16 found = checked16(qint64(countSum) - missedSum);
-        appendRow(QStringLiteral("tblDupProblemTypeSummary"),
-                  {{"ProblemCode", QStringLiteral("TOTAL")},
-                   {"ProblemCount", countSum},
-                   {"TotalCaught", caughtSum},
-                   {"TotalQM", flaggedSum},
-                   {"TotalMissed", missedSum},
-                   {"Sensitivity", PercentText(found, countSum)},
-                   {"ProblemDesc", QStringLiteral("TOTAL DUPLICATES")},
-                   {"ProbOrder", 100}});
+        appendRow(QStringLiteral("tblDupProblemTypeSummary"), {{"ProblemCode", QStringLiteral("TOTAL")},
+                                                               {"ProblemCount", countSum},
+                                                               {"TotalCaught", caughtSum},
+                                                               {"TotalQM", flaggedSum},
+                                                               {"TotalMissed", missedSum},
+                                                               {"Sensitivity", PercentText(found, countSum)},
+                                                               {"ProblemDesc", QStringLiteral("TOTAL DUPLICATES")},
+                                                               {"ProbOrder", 100}});
     } catch (const DbError& error) {
         showGeneralError(QStringLiteral("Error occurred in RefillProblemType: "), error);
         return false;

@@ -26,12 +26,20 @@ std::unique_ptr<QMessageBox> GuiPlatform::makeBox(const QString& title, const QS
     box.setTextFormat(Qt::PlainText);
     box.setText(QString(prompt).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     switch (icon) {
-    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
     }
     switch (buttons) {
-    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case MsgButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
     case MsgButtons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setEscapeButton(QMessageBox::Cancel);
@@ -47,11 +55,21 @@ std::unique_ptr<QMessageBox> GuiPlatform::makeBox(const QString& title, const QS
     }
     if (defaultButton) {
         switch (*defaultButton) {
-        case MsgResult::Ok: box.setDefaultButton(QMessageBox::Ok); break;
-        case MsgResult::Cancel: box.setDefaultButton(QMessageBox::Cancel); break;
-        case MsgResult::Yes: box.setDefaultButton(QMessageBox::Yes); break;
-        case MsgResult::No: box.setDefaultButton(QMessageBox::No); break;
-        case MsgResult::Retry: box.setDefaultButton(QMessageBox::Retry); break;
+        case MsgResult::Ok:
+            box.setDefaultButton(QMessageBox::Ok);
+            break;
+        case MsgResult::Cancel:
+            box.setDefaultButton(QMessageBox::Cancel);
+            break;
+        case MsgResult::Yes:
+            box.setDefaultButton(QMessageBox::Yes);
+            break;
+        case MsgResult::No:
+            box.setDefaultButton(QMessageBox::No);
+            break;
+        case MsgResult::Retry:
+            box.setDefaultButton(QMessageBox::Retry);
+            break;
         }
     }
     return owned;
@@ -66,18 +84,29 @@ MsgResult GuiPlatform::MsgBox(const QString& title, const QString& prompt, MsgIc
     const int pressed = box->exec();
     QApplication::restoreOverrideCursor();
     switch (pressed) {
-    case QMessageBox::Ok: return MsgResult::Ok;
-    case QMessageBox::Yes: return MsgResult::Yes;
-    case QMessageBox::No: return MsgResult::No;
-    case QMessageBox::Retry: return MsgResult::Retry;
-    default: return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
+    case QMessageBox::Ok:
+        return MsgResult::Ok;
+    case QMessageBox::Yes:
+        return MsgResult::Yes;
+    case QMessageBox::No:
+        return MsgResult::No;
+    case QMessageBox::Retry:
+        return MsgResult::Retry;
+    default:
+        return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
     }
 }
 
-void GuiPlatform::UpdateProgressText(const QString& strProgress) { frmProcessing::instance()->UpdateProgressText(strProgress); }
+void GuiPlatform::UpdateProgressText(const QString& strProgress)
+{
+    frmProcessing::instance()->UpdateProgressText(strProgress);
+}
 void GuiPlatform::ResetProgressBar() { frmProcessing::instance()->ResetProgressBar(); }
 void GuiPlatform::SetProgressBar(int intAmount) { frmProcessing::instance()->SetProgressBar(intAmount); }
-void GuiPlatform::IncrementProgressBar(double dblIncrement) { frmProcessing::instance()->IncrementProgressBar(dblIncrement); }
+void GuiPlatform::IncrementProgressBar(double dblIncrement)
+{
+    frmProcessing::instance()->IncrementProgressBar(dblIncrement);
+}
 
 void GuiPlatform::SetBusyPointer(bool busy)
 {
@@ -88,8 +117,7 @@ void GuiPlatform::SetBusyPointer(bool busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);
         return;
     }
-    while (QApplication::overrideCursor())
-        QApplication::restoreOverrideCursor();
+    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
 }
 
 namespace {
@@ -101,15 +129,13 @@ QString lastFolder(const QString& caption)
 {
     for (const QString& folder : {QSettings().value(QStringLiteral("folders/") + caption).toString(),
                                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)})
-        if (!folder.isEmpty() && QFileInfo(folder).isDir())
-            return folder;
+        if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
     return QDir::homePath();
 }
 
 QString remembered(const QString& caption, const QString& chosen)
 {
-    if (!chosen.isEmpty())
-        QSettings().setValue(QStringLiteral("folders/") + caption, QFileInfo(chosen).absolutePath());
+    if (!chosen.isEmpty()) QSettings().setValue(QStringLiteral("folders/") + caption, QFileInfo(chosen).absolutePath());
     return chosen;
 }
 
@@ -123,8 +149,7 @@ QString GuiPlatform::OpenFileName(const QString& caption, const QStringList& fil
     dialog.selectNameFilter(filters.value(0));
     // The dialog's own size may be larger than a small or scaled screen.
     pages::fitOnScreen(&dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return remembered(caption, dialog.selectedFiles().first());
 }
 
@@ -134,16 +159,14 @@ QString GuiPlatform::SaveFileName(const QString& caption, const QString& suggest
     QFileDialog dialog(QApplication::activeWindow(), caption, start, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     pages::fitOnScreen(&dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return remembered(caption, dialog.selectedFiles().first());
 }
 
 bool GuiPlatform::ChoosePrinter(QPagedPaintDevice& printer)
 {
     auto* qprinter = dynamic_cast<QPrinter*>(&printer);
-    if (!qprinter)
-        return false;
+    if (!qprinter) return false;
     QPrintDialog dialog(qprinter, QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
 }

@@ -40,8 +40,7 @@ QPushButton* Page::makeButton(const QString& objectName, const QString& caption)
 Page* Page::goTo(const QString& objectName)
 {
     Page* target = pages::show(objectName);
-    if (target)
-        unload();
+    if (target) unload();
     return target;
 }
 
@@ -64,10 +63,7 @@ QHash<QByteArray, QPointer<Page>>& registry()
 }
 } // namespace
 
-Page* find(const QMetaObject& kind)
-{
-    return registry().value(QByteArray(kind.className())).data();
-}
+Page* find(const QMetaObject& kind) { return registry().value(QByteArray(kind.className())).data(); }
 
 namespace {
 QHash<QString, std::function<Page*()>>& enrolled()
@@ -91,15 +87,13 @@ void forget(Page* page)
 {
     auto& pages = registry();
     const QByteArray key(page->metaObject()->className());
-    if (pages.value(key) == page)
-        pages.remove(key);
+    if (pages.value(key) == page) pages.remove(key);
 }
 
 void place(QWidget* window)
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
+    if (!screen) return;
     const QRect area = screen->availableGeometry();
     window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
     fitOnScreen(window);
@@ -107,8 +101,7 @@ void place(QWidget* window)
 
 QRect placement(QRect frame, const QList<QRect>& areas, const QList<QPoint>& taken)
 {
-    if (areas.isEmpty())
-        return frame;
+    if (areas.isEmpty()) return frame;
     QRect area = areas.front();
     qint64 best = 0;
     for (const QRect& a : areas) {
@@ -121,11 +114,12 @@ QRect placement(QRect frame, const QList<QRect>& areas, const QList<QPoint>& tak
     frame.setSize(frame.size().boundedTo(area.size()));
     auto inside = [&](QPoint corner) {
         return QPoint(std::clamp(corner.x(), area.left(), area.left() + area.width() - frame.width()),
-            std::clamp(corner.y(), area.top(), area.top() + area.height() - frame.height()));
+                      std::clamp(corner.y(), area.top(), area.top() + area.height() - frame.height()));
     };
     constexpr int kStep = 32;
     auto occupied = [&](QPoint corner) {
-        return std::any_of(taken.begin(), taken.end(), [&](QPoint t) { return (t - corner).manhattanLength() < kStep / 2; });
+        return std::any_of(taken.begin(), taken.end(),
+                           [&](QPoint t) { return (t - corner).manhattanLength() < kStep / 2; });
     };
     QPoint corner = inside(frame.topLeft());
     for (int tries = 0, restarts = 0; occupied(corner) && tries < 64; ++tries) {
@@ -148,15 +142,15 @@ QRect placement(QRect frame, const QList<QRect>& areas, const QList<QPoint>& tak
 void fitOnScreen(QWidget* window)
 {
     QList<QRect> areas;
-    if (const QScreen* own = window->screen())
-        areas << own->availableGeometry();
-    for (const QScreen* screen : QGuiApplication::screens())
-        areas << screen->availableGeometry();
+    if (const QScreen* own = window->screen()) areas << own->availableGeometry();
+    for (const QScreen* screen : QGuiApplication::screens()) areas << screen->availableGeometry();
     // Before a window is first shown its frame is unknown: assume a usual one.
     const QMargins frame = window->isVisible() && window->frameGeometry() != window->geometry()
-        ? QMargins(window->geometry().left() - window->frameGeometry().left(), window->geometry().top() - window->frameGeometry().top(),
-            window->frameGeometry().right() - window->geometry().right(), window->frameGeometry().bottom() - window->geometry().bottom())
-        : QMargins(4, 32, 4, 4);
+                               ? QMargins(window->geometry().left() - window->frameGeometry().left(),
+                                          window->geometry().top() - window->frameGeometry().top(),
+                                          window->frameGeometry().right() - window->geometry().right(),
+                                          window->frameGeometry().bottom() - window->geometry().bottom())
+                               : QMargins(4, 32, 4, 4);
     QList<QPoint> taken;
     for (const QWidget* other : QApplication::topLevelWidgets())
         if (other != window && other->isVisible() && other->objectName() == window->objectName())
@@ -166,8 +160,7 @@ void fitOnScreen(QWidget* window)
     const QSize size = placed.size().shrunkBy(frame);
     // A page of fixed size gives way too: on a small or scaled screen its
     // buttons would otherwise lie past the screen's edge.
-    if (window->minimumSize() == window->maximumSize() && size != window->size())
-        window->setFixedSize(size);
+    if (window->minimumSize() == window->maximumSize() && size != window->size()) window->setFixedSize(size);
     window->resize(size);
     window->move(placed.topLeft());
 }
@@ -190,8 +183,7 @@ void savePlaces()
 void refreshAll()
 {
     for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->metaObject()->indexOfMethod("refresh()") >= 0)
-            QMetaObject::invokeMethod(window, "refresh");
+        if (window->metaObject()->indexOfMethod("refresh()") >= 0) QMetaObject::invokeMethod(window, "refresh");
 }
 } // namespace pages
 

@@ -18,7 +18,8 @@ public:
     // Hides the page and discards it; its next showing loads it anew.
     void unload();
     // Moves to another page: shows the target first, then unloads this one.
-    template <class T> T* goTo();
+    template <class T>
+    T* goTo();
     // The same, to a page of the windows above this folder, by its object name.
     Page* goTo(const QString& objectName);
 
@@ -61,17 +62,22 @@ void savePlaces();
 void refreshAll();
 
 // The loaded instance of that page, or null.
-template <class T> T* loaded() { return static_cast<T*>(find(T::staticMetaObject)); }
-// The instance of that page, loading it (running its load handler) if needed.
-template <class T> T* load()
+template <class T>
+T* loaded()
 {
-    if (T* page = loaded<T>())
-        return page;
+    return static_cast<T*>(find(T::staticMetaObject));
+}
+// The instance of that page, loading it (running its load handler) if needed.
+template <class T>
+T* load()
+{
+    if (T* page = loaded<T>()) return page;
     T* page = new T;
     remember(page);
     return page;
 }
-template <class T> T* show()
+template <class T>
+T* show()
 {
     T* page = load<T>();
     place(page);
@@ -80,10 +86,10 @@ template <class T> T* show()
     return page;
 }
 // A page made from those arguments, shown in place of any loaded instance.
-template <class T, class... Args> T* showNew(Args&&... args)
+template <class T, class... Args>
+T* showNew(Args&&... args)
 {
-    if (T* old = loaded<T>())
-        old->unload();
+    if (T* old = loaded<T>()) old->unload();
     T* page = new T(std::forward<Args>(args)...);
     remember(page);
     place(page);
@@ -93,7 +99,8 @@ template <class T, class... Args> T* showNew(Args&&... args)
 }
 } // namespace pages
 
-template <class T> T* Page::goTo()
+template <class T>
+T* Page::goTo()
 {
     T* target = pages::show<T>();
     unload();

@@ -9,60 +9,72 @@ const QString kBreak = QStringLiteral("\r\n");
 QString Welcome()
 {
     return kBreak
-        + QStringLiteral("     This tool together with its test data file are designed to assist in evaluating an immunization registry's ")
-        + QStringLiteral("de-duplication methods. The test includes duplicate records that are representative of various problems ")
-        + QStringLiteral("that can be encountered by immunization registries. The types of duplicate problems and the number of test cases for each type of problem ")
-        + QStringLiteral("were determined by informal surveys and input from various registries. ")
-        + QStringLiteral("In addition the test data includes non-duplicate records that could be mistaken for duplicates. These cases will help point out situations in a registry ")
-        + QStringLiteral("where records for two different individuals could be mistakenly merged together.")
-        + kBreak + kBreak
-        + QStringLiteral("     This tool will lead you through the process of running the test and will allow you to analyze results.")
-        + QStringLiteral("You can refer to the user manual for more details.");
+           + QStringLiteral("     This tool together with its test data file are designed to assist in evaluating an "
+                            "immunization registry's ")
+           + QStringLiteral("de-duplication methods. The test includes duplicate records that are representative of "
+                            "various problems ")
+           + QStringLiteral("that can be encountered by immunization registries. The types of duplicate problems and "
+                            "the number of test cases for each type of problem ")
+           + QStringLiteral("were determined by informal surveys and input from various registries. ")
+           + QStringLiteral("In addition the test data includes non-duplicate records that could be mistaken for "
+                            "duplicates. These cases will help point out situations in a registry ")
+           + QStringLiteral("where records for two different individuals could be mistakenly merged together.") + kBreak
+           + kBreak
+           + QStringLiteral("     This tool will lead you through the process of running the test and will allow you "
+                            "to analyze results.")
+           + QStringLiteral("You can refer to the user manual for more details.");
 }
 
 QString Step1()
 {
     return QStringLiteral("This toolkit includes a test data file named 'DupTestData.txt', composed of 550 ")
-        + QStringLiteral("immunization records in comma delimited format consisting of the following fields: ")
-        + kBreak + kBreak
-        + QStringLiteral("LastName, FirstName, MiddleName, NameSuffix, DateOfBirth (yyyymmdd), Sex (M/F/U), ")
-        + QStringLiteral("MotherMaiden, MotherLast, MotherFirst, MotherMiddle, ")
-        + QStringLiteral("VaccineCode (CVX), VaccinationDate (yyyymmdd), VaccineManufacturer (MVX)")
-        + kBreak + kBreak
-        + QStringLiteral("The first step ")
-        + QStringLiteral("is to take this duplicate test data file, format the records to meet ")
-        + QStringLiteral("your registry's specifications, and process the records as data submitted ")
-        + QStringLiteral("to your registry. Load these test records into a test environment such that ")
-        + QStringLiteral("you can easily identify and retrieve all the records that were loaded as part of this test.");
+           + QStringLiteral("immunization records in comma delimited format consisting of the following fields: ")
+           + kBreak + kBreak
+           + QStringLiteral("LastName, FirstName, MiddleName, NameSuffix, DateOfBirth (yyyymmdd), Sex (M/F/U), ")
+           + QStringLiteral("MotherMaiden, MotherLast, MotherFirst, MotherMiddle, ")
+           + QStringLiteral("VaccineCode (CVX), VaccinationDate (yyyymmdd), VaccineManufacturer (MVX)") + kBreak
+           + kBreak + QStringLiteral("The first step ")
+           + QStringLiteral("is to take this duplicate test data file, format the records to meet ")
+           + QStringLiteral("your registry's specifications, and process the records as data submitted ")
+           + QStringLiteral("to your registry. Load these test records into a test environment such that ")
+           + QStringLiteral(
+               "you can easily identify and retrieve all the records that were loaded as part of this test.");
 }
 
 QString Step2()
 {
-    return QStringLiteral("Once the duplicate test immunization records have been loaded into your registry and standard de-duplication processes have been applied, you are ready for step 2. ")
-        + kBreak + kBreak
-        + QStringLiteral("Retrieve all the test records that were successfully processed and loaded into your system to create ")
-        + QStringLiteral("a results file. The results file you create should be in comma delimited format ")
-        + QStringLiteral("consisting of the following fields in the specified order: ")
-        + kBreak + kBreak
-        + QStringLiteral("ClientID, PotentialMatchFlag (Y/N), LastName, FirstName, MiddleName, NameSuffix, ")
-        + QStringLiteral("DateOfBirth(yyyymmdd), Sex(M/F/U), ")
-        + QStringLiteral("MotherMaiden, MotherLast, MotherFirst, MotherMiddle, ")
-        + QStringLiteral("VaccineCode (CVX), VaccinationDate(yyyymmdd), VaccineManufacturer (MVX)")
-        + kBreak + kBreak
-        + QStringLiteral("(Please refer to user manual for more details on valid field values.)");
+    return QStringLiteral("Once the duplicate test immunization records have been loaded into your registry and "
+                          "standard de-duplication processes have been applied, you are ready for step 2. ")
+           + kBreak + kBreak
+           + QStringLiteral(
+               "Retrieve all the test records that were successfully processed and loaded into your system to create ")
+           + QStringLiteral("a results file. The results file you create should be in comma delimited format ")
+           + QStringLiteral("consisting of the following fields in the specified order: ") + kBreak + kBreak
+           + QStringLiteral("ClientID, PotentialMatchFlag (Y/N), LastName, FirstName, MiddleName, NameSuffix, ")
+           + QStringLiteral("DateOfBirth(yyyymmdd), Sex(M/F/U), ")
+           + QStringLiteral("MotherMaiden, MotherLast, MotherFirst, MotherMiddle, ")
+           + QStringLiteral("VaccineCode (CVX), VaccinationDate(yyyymmdd), VaccineManufacturer (MVX)") + kBreak + kBreak
+           + QStringLiteral("(Please refer to user manual for more details on valid field values.)");
 }
 
 QString Step3()
 {
-    return QStringLiteral("Once you have retrieved the test data from your registry into the results file, you are ready for step 3. ")
-        + kBreak + kBreak
-        + QStringLiteral("Step 3 is to process the results file to determine which records were correctly identified as duplicates and merged/skipped, ")
-        + QStringLiteral("which records were mistakenly added as new patients, and which records were mistakenly treated as duplicates. ")
-        + QStringLiteral("This tool will read your results file and and analyze it by comparing it to the expected results. ")
-        + QStringLiteral("Please refer to the user manual to better understand the reports generated by this tool and how to interpret them.")
-        + QStringLiteral(" ") + QStringLiteral(" ")
-        + QStringLiteral("To process your results file, specify the file name and location in the field below and click on 'Next'. ")
-        + QStringLiteral("If you loaded the same results in a previous run you may leave the file name field blank.");
+    return QStringLiteral("Once you have retrieved the test data from your registry into the results file, you are "
+                          "ready for step 3. ")
+           + kBreak + kBreak
+           + QStringLiteral("Step 3 is to process the results file to determine which records were correctly "
+                            "identified as duplicates and merged/skipped, ")
+           + QStringLiteral("which records were mistakenly added as new patients, and which records were mistakenly "
+                            "treated as duplicates. ")
+           + QStringLiteral(
+               "This tool will read your results file and and analyze it by comparing it to the expected results. ")
+           + QStringLiteral("Please refer to the user manual to better understand the reports generated by this tool "
+                            "and how to interpret them.")
+           + QStringLiteral(" ") + QStringLiteral(" ")
+           + QStringLiteral("To process your results file, specify the file name and location in the field below and "
+                            "click on 'Next'. ")
+           + QStringLiteral(
+               "If you loaded the same results in a previous run you may leave the file name field blank.");
 }
 
 } // namespace marrowick::PageTexts

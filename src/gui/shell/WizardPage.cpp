@@ -53,8 +53,7 @@ WizardPage::WizardPage(const QString& name, const QString& caption, const QStrin
     btnBack = makeButton(QStringLiteral("btnBack"), QStringLiteral("&Back"));
     btnNext = makeButton(QStringLiteral("btnNext"), QStringLiteral("&Next"));
     btnExit = makeButton(QStringLiteral("btnExit"), QStringLiteral("&Exit"));
-    for (QPushButton* button : {btnBack, btnNext, btnExit})
-        buttons->addWidget(button);
+    for (QPushButton* button : {btnBack, btnNext, btnExit}) buttons->addWidget(button);
     layout->addLayout(buttons);
 
     connect(btnExit, &QPushButton::clicked, this, [] { mdlGlobals::ConfirmExit(); });

@@ -22,8 +22,7 @@ frmMain::frmMain()
     connect(btnNext, &QPushButton::clicked, this, [this] { goTo<frmStep1>(); });
 
     setPageText(PageTexts::Welcome());
-    if (!mdlGlobals::DatabaseIsOpen() && !mdlGlobals::OpenDatabase())
-        platform().EndProgram(3);
+    if (!mdlGlobals::DatabaseIsOpen() && !mdlGlobals::OpenDatabase()) platform().EndProgram(3);
 }
 
 } // namespace marrowick

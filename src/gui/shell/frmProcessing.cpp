@@ -41,8 +41,7 @@ frmProcessing::frmProcessing()
 
 frmProcessing* frmProcessing::instance()
 {
-    if (!g_instance)
-        g_instance = new frmProcessing;
+    if (!g_instance) g_instance = new frmProcessing;
     return g_instance;
 }
 
@@ -63,8 +62,7 @@ void frmProcessing::setValue(float value)
 
 void frmProcessing::focusIfVisible()
 {
-    if (isVisible())
-        activateWindow();
+    if (isVisible()) activateWindow();
 }
 
 void frmProcessing::UpdateProgressText(const QString& strProgress)

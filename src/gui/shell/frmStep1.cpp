@@ -44,8 +44,7 @@ void frmStep1::SaveTestData()
             QStringLiteral("Save Test Data"),
             QStringLiteral("DupTestData %1.txt").arg(QDate::currentDate().toString(Qt::ISODate)),
             QStringLiteral("Test data file (*.txt);;CSV with a header row (*.csv);;HL7 2.5.1 VXU batch (*.hl7)"));
-        if (path.isEmpty())
-            return;
+        if (path.isEmpty()) return;
         BusyPointer busy;
         lblSaved->clear();
         writeOutputOrRefuse(path, exportDeck({deckFormatOfFile(path)}),

@@ -27,7 +27,9 @@ const QStringList& frmStep3::fileFilters()
     return filters;
 }
 
-frmStep3::frmStep3() : WizardPage(QStringLiteral("frmStep3"), QStringLiteral("Step 3"), QStringLiteral("Step 3."), QStringLiteral("txtStep3"))
+frmStep3::frmStep3()
+    : WizardPage(QStringLiteral("frmStep3"), QStringLiteral("Step 3"), QStringLiteral("Step 3."),
+                 QStringLiteral("txtStep3"))
 {
     auto* row = new QHBoxLayout;
     auto* label = new QLabel(QStringLiteral("Results &file:"), this);
@@ -44,8 +46,7 @@ frmStep3::frmStep3() : WizardPage(QStringLiteral("frmStep3"), QStringLiteral("St
     connect(btnBrowse, &QPushButton::clicked, this, &frmStep3::Browse);
     connect(btnNext, &QPushButton::clicked, this, &frmStep3::Next);
     connect(txtFileName, &QLineEdit::returnPressed, this, [this] {
-        if (btnNext->isEnabled())
-            Next();
+        if (btnNext->isEnabled()) Next();
     });
     setPageText(PageTexts::Step3());
     // What is typed on arriving goes into the file name.
@@ -56,8 +57,7 @@ void frmStep3::Browse()
 {
     // A cancelled dialog leaves what the user typed.
     const QString chosen = platform().OpenFileName(QStringLiteral("Choose the Results File"), fileFilters());
-    if (!chosen.isEmpty())
-        txtFileName->setText(chosen);
+    if (!chosen.isEmpty()) txtFileName->setText(chosen);
 }
 
 void frmStep3::Next()
@@ -71,24 +71,26 @@ void frmStep3::Next()
         if (name.isEmpty() || name.trimmed().isEmpty() || !QFileInfo(name).isFile()) {
             const bool blank = name.isEmpty();
             if (EvaluationRun::HasPreviousLoad()) {
-                const QString prompt = blank
-                    ? QStringLiteral("You have not specified a file name. Do you wish to use the data loaded in the previous evaluation?")
-                    : QStringLiteral("You have not specified a valid file name. Do you wish to use the data loaded in the previous evaluation?");
+                const QString prompt = blank ? QStringLiteral("You have not specified a file name. Do you wish to use "
+                                                              "the data loaded in the previous evaluation?")
+                                             : QStringLiteral("You have not specified a valid file name. Do you wish "
+                                                              "to use the data loaded in the previous evaluation?");
                 if (platform().MsgBox(blank ? kNewNameMissing : kInvalidName, prompt, MsgIcon::Exclamation,
-                                      MsgButtons::YesNo) != MsgResult::Yes)
+                                      MsgButtons::YesNo)
+                    != MsgResult::Yes)
                     return;
             } else {
                 if (blank)
                     platform().MsgBox(EvaluationRun::kFileNameMissingTitle, EvaluationRun::kFileNameMissingPrompt,
                                       MsgIcon::Exclamation, MsgButtons::Ok);
                 else
-                    platform().MsgBox(kInvalidName, QStringLiteral("File does not exist. Please specify a valid filename."),
+                    platform().MsgBox(kInvalidName,
+                                      QStringLiteral("File does not exist. Please specify a valid filename."),
                                       MsgIcon::Exclamation, MsgButtons::Ok);
                 return;
             }
         } else {
-            for (QPushButton* button : {btnNext, btnBack, btnBrowse})
-                button->setEnabled(false);
+            for (QPushButton* button : {btnNext, btnBack, btnBrowse}) button->setEnabled(false);
             struct Restore {
                 frmStep3* page;
                 ~Restore()
@@ -113,10 +115,12 @@ void frmStep3::Next()
         pages::refreshAll();
         if (EvaluationRun::MostlyMissing()
             && platform().MsgBox(EvaluationRun::kMostlyMissingTitle, EvaluationRun::kMostlyMissingPrompt,
-                                 MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgResult::Ok)
+                                 MsgIcon::Exclamation, MsgButtons::OkCancel)
+                   != MsgResult::Ok)
             return;
     } catch (...) {
-        showCurrentFailure(QStringLiteral("The evaluation could not be completed; the previous evaluation is unchanged."));
+        showCurrentFailure(
+            QStringLiteral("The evaluation could not be completed; the previous evaluation is unchanged."));
         return;
     }
     goTo(QStringLiteral("frmAnalysisReports"));

@@ -1,7 +1,6 @@
 #pragma once
 #include "WizardPage.h"
 
-
 class QLineEdit;
 
 namespace marrowick {
@@ -21,7 +20,6 @@ public:
 private:
     void Browse();
     void Next();
-
 };
 
 } // namespace marrowick

@@ -33,14 +33,12 @@ bool DatabaseIsOpen() { return cnEval().isOpen(); }
 
 bool ConfirmExit()
 {
-    const MsgResult answer = platform().MsgBox(QStringLiteral("Exit Program"),
-                                               QStringLiteral("You have chosen to exit the Marrowick."),
-                                               MsgIcon::Information, MsgButtons::OkCancel);
-    if (answer != MsgResult::Ok)
-        return false;
+    const MsgResult answer =
+        platform().MsgBox(QStringLiteral("Exit Program"), QStringLiteral("You have chosen to exit the Marrowick."),
+                          MsgIcon::Information, MsgButtons::OkCancel);
+    if (answer != MsgResult::Ok) return false;
     CloseDatabase();
-    if (!strDBPath.isEmpty())
-        setFileReadOnly(strDBPath, true);
+    if (!strDBPath.isEmpty()) setFileReadOnly(strDBPath, true);
     platform().EndProgram(0);
     return true;
 }

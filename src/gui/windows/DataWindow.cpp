@@ -50,15 +50,13 @@ void DataWindow::restorePlace(QSize size)
 {
     pages::keepPlaceUnder(this, placeKey());
     const QByteArray saved = QSettings().value(placeKey()).toByteArray();
-    if (saved.isEmpty() || !restoreGeometry(saved))
-        resize(size);
+    if (saved.isEmpty() || !restoreGeometry(saved)) resize(size);
     pages::fitOnScreen(this);
 }
 
 void DataWindow::placeNear(QWidget* near)
 {
-    if (near && QSettings().value(placeKey()).isNull())
-        move(near->geometry().topLeft() + QPoint(40, 40));
+    if (near && QSettings().value(placeKey()).isNull()) move(near->geometry().topLeft() + QPoint(40, 40));
 }
 
 void DataWindow::keyPressEvent(QKeyEvent* event)

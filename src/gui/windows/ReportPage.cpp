@@ -19,11 +19,9 @@ ReportPage::ReportPage(QSize size) : Page(size)
 void ReportPage::addButtonRow(QBoxLayout* layout, const QList<QPushButton*>& leading)
 {
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : leading)
-        buttons->addWidget(button);
+    for (QPushButton* button : leading) buttons->addWidget(button);
     buttons->addStretch(1);
-    for (QPushButton* button : {btnBack, btnNext, btnExit})
-        buttons->addWidget(button);
+    for (QPushButton* button : {btnBack, btnNext, btnExit}) buttons->addWidget(button);
     layout->addLayout(buttons);
 }
 

@@ -24,15 +24,11 @@ namespace {
 QHash<const ReportDef*, QPointer<ReportPreview>> g_instances;
 }
 
-ReportPreview* ReportPreview::liveInstance(const ReportDef& report)
-{
-    return g_instances.value(&report).data();
-}
+ReportPreview* ReportPreview::liveInstance(const ReportDef& report) { return g_instances.value(&report).data(); }
 
 ReportPreview* ReportPreview::instanceFor(const ReportDef& report)
 {
-    if (ReportPreview* live = liveInstance(report))
-        return live;
+    if (ReportPreview* live = liveInstance(report)) return live;
     auto* created = new ReportPreview(&report, report.title, {});
     g_instances[&report] = created;
     return created;
@@ -73,32 +69,37 @@ ReportPreview::ReportPreview(const ReportDef* report, const QString& title, Pain
         QAction* a = tools->addAction(text, this, slot);
         const qsizetype amp = text.indexOf(QLatin1Char('&'));
         QList<QKeySequence> keys{QKeySequence(QStringLiteral("Alt+") + text.at(amp + 1).toUpper())};
-        if (!extra.isEmpty())
-            keys << extra;
+        if (!extra.isEmpty()) keys << extra;
         a->setShortcuts(keys);
         a->setObjectName(QString(text).remove(QLatin1Char('&')).remove(QStringLiteral("...")).remove(QLatin1Char(' ')));
         return a;
     };
-    action(QStringLiteral("Zoom &In"), [this] { preview->zoomIn(1.25); }, QKeySequence::ZoomIn);
-    action(QStringLiteral("Zoom &Out"), [this] { preview->zoomOut(1.25); }, QKeySequence::ZoomOut);
+    action(
+        QStringLiteral("Zoom &In"), [this] { preview->zoomIn(1.25); }, QKeySequence::ZoomIn);
+    action(
+        QStringLiteral("Zoom &Out"), [this] { preview->zoomOut(1.25); }, QKeySequence::ZoomOut);
     action(QStringLiteral("Fit &Width"), [this] { preview->fitToWidth(); });
     action(QStringLiteral("W&hole Page"), [this] { preview->fitInView(); });
     tools->addSeparator();
     action(QStringLiteral("&First"), [this] { goToPage(1); });
-    action(QStringLiteral("Pre&vious"), [this] { goToPage(preview->currentPage() - 1); }, QKeySequence::MoveToPreviousPage);
+    action(
+        QStringLiteral("Pre&vious"), [this] { goToPage(preview->currentPage() - 1); },
+        QKeySequence::MoveToPreviousPage);
     tools->addWidget(m_pageLabel);
-    action(QStringLiteral("Ne&xt"), [this] { goToPage(preview->currentPage() + 1); }, QKeySequence::MoveToNextPage);
+    action(
+        QStringLiteral("Ne&xt"), [this] { goToPage(preview->currentPage() + 1); }, QKeySequence::MoveToNextPage);
     action(QStringLiteral("&Last"), [this] { goToPage(preview->pageCount()); });
     tools->addSeparator();
     action(QStringLiteral("Page Set&up..."), [this] {
         QPageSetupDialog dialog(&printer, this);
-        if (dialog.exec() == QDialog::Accepted)
-            preview->updatePreview();
+        if (dialog.exec() == QDialog::Accepted) preview->updatePreview();
     });
-    action(QStringLiteral("&Print..."), [this] { print(); }, QKeySequence::Print);
+    action(
+        QStringLiteral("&Print..."), [this] { print(); }, QKeySequence::Print);
     action(QStringLiteral("Export P&DF..."), [this] { exportPdf(); });
     tools->addSeparator();
-    action(QStringLiteral("&Close"), [this] { close(); }, QKeySequence::Close);
+    action(
+        QStringLiteral("&Close"), [this] { close(); }, QKeySequence::Close);
     auto* escape = new QAction(this);
     escape->setShortcut(Qt::Key_Escape);
     connect(escape, &QAction::triggered, this, &QWidget::close);
@@ -136,8 +137,7 @@ void ReportPreview::updatePageLabel()
 
 void ReportPreview::paint(QPrinter* device)
 {
-    if (!hasPages())
-        return;
+    if (!hasPages()) return;
     const bool range = device->printRange() == QPrinter::PageRange;
     const int from = range ? device->fromPage() : 1, to = range ? device->toPage() : 0;
     if (m_painter ? m_painter(*device, from, to) : PageRenderer(m_report->page, *m_rows).render(*device, from, to))
@@ -150,8 +150,7 @@ void ReportPreview::paint(QPrinter* device)
 
 void ReportPreview::print()
 {
-    if (!hasPages() || !platform().ChoosePrinter(printer))
-        return;
+    if (!hasPages() || !platform().ChoosePrinter(printer)) return;
     BusyPointer busy;
     paint(&printer);
     // The preview shows every page again, whatever range was printed.
@@ -160,15 +159,13 @@ void ReportPreview::print()
 
 bool ReportPreview::exportPdf(QString path)
 {
-    if (!hasPages())
-        return false;
+    if (!hasPages()) return false;
     if (path.isEmpty()) {
         // The report's title and today's date; the folder is the one used last.
         QString suggested = QStringLiteral("%1 %2.pdf").arg(m_title, QDate::currentDate().toString(Qt::ISODate));
         suggested.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")), QStringLiteral("-"));
         path = platform().SaveFileName(QStringLiteral("Export PDF"), suggested, QStringLiteral("PDF Files (*.pdf)"));
-        if (path.isEmpty())
-            return false;
+        if (path.isEmpty()) return false;
     }
     BusyPointer busy;
     const QPageLayout layout = printer.pageLayout();
@@ -178,8 +175,7 @@ bool ReportPreview::exportPdf(QString path)
                                                   return m_painter(writer, 1, 0);
                                               })
                                    : exportReportPdf(*m_report, *m_rows, path, &layout);
-    if (written)
-        m_status->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+    if (written) m_status->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
     return written;
 }
 

@@ -32,11 +32,9 @@ bool RowFilter::lessThan(const QModelIndex& left, const QModelIndex& right) cons
     bool leftIsNumber = false, rightIsNumber = false;
     const double a = left.data().toString().toDouble(&leftIsNumber);
     const double b = right.data().toString().toDouble(&rightIsNumber);
-    if (leftIsNumber && rightIsNumber)
-        return a < b;
+    if (leftIsNumber && rightIsNumber) return a < b;
     // Numbers before text, so that a column of both still sorts in one order.
-    if (leftIsNumber != rightIsNumber)
-        return leftIsNumber;
+    if (leftIsNumber != rightIsNumber) return leftIsNumber;
     return QString::localeAwareCompare(left.data().toString(), right.data().toString()) < 0;
 }
 
@@ -73,8 +71,7 @@ void offerValues(QComboBox* choice, const QString& all, const QAbstractItemModel
     values.sort();
     choice->clear();
     choice->addItem(all, QString());
-    for (const QString& value : values)
-        choice->addItem(value, value);
+    for (const QString& value : values) choice->addItem(value, value);
     choice->setCurrentIndex(std::max(0, choice->findData(kept)));
 }
 

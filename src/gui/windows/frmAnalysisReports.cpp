@@ -34,8 +34,7 @@ frmAnalysisReports::frmAnalysisReports() : ReportPage(QSize(620, 460))
     lstReports = new QListWidget(this);
     lstReports->setObjectName(QStringLiteral("lstReports"));
     lstReports->setSelectionMode(QAbstractItemView::SingleSelection);
-    for (const ReportDef& report : reportCatalogue())
-        lstReports->addItem(report.item);
+    for (const ReportDef& report : reportCatalogue()) lstReports->addItem(report.item);
     Label1->setBuddy(lstReports);
     layout->addWidget(lstReports, 1);
 
@@ -82,8 +81,8 @@ void frmAnalysisReports::View()
     BusyPointer busy;
     const int index = reportIndex();
     if (index < 0) {
-        platform().MsgBox(QStringLiteral("Report Not Selected"), QStringLiteral("Select a report to view."), MsgIcon::Information,
-                          MsgButtons::Ok);
+        platform().MsgBox(QStringLiteral("Report Not Selected"), QStringLiteral("Select a report to view."),
+                          MsgIcon::Information, MsgButtons::Ok);
         return;
     }
     const ReportDef* report = reportAt(index);
@@ -94,8 +93,7 @@ void frmAnalysisReports::View()
         return;
     }
     try {
-        if (!report->refillTable())
-            return;
+        if (!report->refillTable()) return;
         pages::showNew<frmRep1>(*report);
     } catch (...) {
         // A summary that failed after emptying its table, or a viewer query that failed.

@@ -42,18 +42,16 @@ QPointer<frmDashboard> g_dashboard;
 QString figureText(const Figure& f)
 {
     const std::optional<double> value = f.value();
-    if (!value)
-        return QStringLiteral("no records");
+    if (!value) return QStringLiteral("no records");
     const Interval ci = f.interval();
-    return QStringLiteral("%1 (95 % CI %2–%3 %)")
-        .arg(percent(*value))
-        .arg(ci.low, 0, 'f', 2)
-        .arg(ci.high, 0, 'f', 2);
+    return QStringLiteral("%1 (95 % CI %2–%3 %)").arg(percent(*value)).arg(ci.low, 0, 'f', 2).arg(ci.high, 0, 'f', 2);
 }
 
 QString runText(const SavedRun& r)
 {
-    return QStringLiteral("%1 (%2, %3 UTC)").arg(r.run).arg(r.file, r.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    return QStringLiteral("%1 (%2, %3 UTC)")
+        .arg(r.run)
+        .arg(r.file, r.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
 
 QStandardItem* cell(const QString& text, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter)
@@ -67,8 +65,7 @@ QStandardItem* cell(const QString& text, Qt::Alignment alignment = Qt::AlignLeft
 // the column's heading says they are percentages.
 QString valueOrDash(const Figure& f)
 {
-    if (!f.value())
-        return QStringLiteral("–");
+    if (!f.value()) return QStringLiteral("–");
     const Interval ci = f.interval();
     return QStringLiteral("%1 (%2–%3)").arg(*f.value(), 0, 'f', 2).arg(ci.low, 0, 'f', 2).arg(ci.high, 0, 'f', 2);
 }
@@ -76,16 +73,20 @@ QString valueOrDash(const Figure& f)
 QStringList changeHeadings(const RunComparison& c)
 {
     const QString run = QStringLiteral("Run %1, % (95 % CI)");
-    return {QStringLiteral("Figure"), run.arg(c.from), run.arg(c.to), QStringLiteral("Change"), QStringLiteral("Beyond both")};
+    return {QStringLiteral("Figure"), run.arg(c.from), run.arg(c.to), QStringLiteral("Change"),
+            QStringLiteral("Beyond both")};
 }
 
 // Before, after, difference in points and the verdict on chance, in words.
 QStringList changeTexts(const FigureChange& c)
 {
     const std::optional<double> b = c.before.value(), a = c.after.value();
-    const QString difference = a && b ? QStringLiteral("%1%2").arg(*a > *b ? QStringLiteral("+") : QString()).arg(*a - *b, 0, 'f', 2)
-                                      : QStringLiteral("–");
-    const QString beyond = !a || !b ? QStringLiteral("–") : c.beyondIntervals() ? QStringLiteral("YES") : QStringLiteral("no");
+    const QString difference =
+        a && b ? QStringLiteral("%1%2").arg(*a > *b ? QStringLiteral("+") : QString()).arg(*a - *b, 0, 'f', 2)
+               : QStringLiteral("–");
+    const QString beyond = !a || !b              ? QStringLiteral("–")
+                           : c.beyondIntervals() ? QStringLiteral("YES")
+                                                 : QStringLiteral("no");
     return {c.after.label, valueOrDash(c.before), valueOrDash(c.after), difference, beyond};
 }
 
@@ -98,19 +99,25 @@ QString changeWord(const QString& before, const QString& after)
     // A group's main record, found ("main"), fares as well as a duplicate caught.
     auto rank = [](const QString& code) -> std::optional<int> {
         const std::optional<Outcome> outcome = parseOutcome(code);
-        if (!outcome)
-            return std::nullopt;
+        if (!outcome) return std::nullopt;
         switch (*outcome) {
-        case Outcome::Main: case Outcome::Caught: case Outcome::Absent: case Outcome::KeptApart: return 3;
-        case Outcome::Flagged: return 2;
-        case Outcome::Missed: return 1;
-        case Outcome::StrangerMerge: case Outcome::Lost: return 0;
+        case Outcome::Main:
+        case Outcome::Caught:
+        case Outcome::Absent:
+        case Outcome::KeptApart:
+            return 3;
+        case Outcome::Flagged:
+            return 2;
+        case Outcome::Missed:
+            return 1;
+        case Outcome::StrangerMerge:
+        case Outcome::Lost:
+            return 0;
         }
         return std::nullopt;
     };
     const std::optional<int> was = rank(before), is = rank(after);
-    if (!was || !is || *was == *is)
-        return QStringLiteral("neutral");
+    if (!was || !is || *was == *is) return QStringLiteral("neutral");
     return *is > *was ? QStringLiteral("better") : QStringLiteral("worse");
 }
 
@@ -211,10 +218,11 @@ frmDashboard* frmDashboard::open(QWidget* near)
         return nullptr;
     }
     if (!newest) {
-        platform().MsgBox(QStringLiteral("Dashboard"),
-                          QStringLiteral("There is no evaluation to show yet. Each evaluation of a results file is kept, "
-                                         "and the dashboard shows the newest."),
-                          MsgIcon::Information, MsgButtons::Ok);
+        platform().MsgBox(
+            QStringLiteral("Dashboard"),
+            QStringLiteral("There is no evaluation to show yet. Each evaluation of a results file is kept, "
+                           "and the dashboard shows the newest."),
+            MsgIcon::Information, MsgButtons::Ok);
         return nullptr;
     }
     if (g_dashboard && g_dashboard->run() == *newest) {
@@ -227,8 +235,7 @@ frmDashboard* frmDashboard::open(QWidget* near)
         std::unique_ptr<frmDashboard> created(g_dashboard ? nullptr : new frmDashboard);
         frmDashboard* window = created ? created.get() : g_dashboard.data();
         window->load(*newest);
-        if (created)
-            g_dashboard = created.release();
+        if (created) g_dashboard = created.release();
         return window;
     });
 }
@@ -350,7 +357,9 @@ QWidget* frmDashboard::comparisonTab()
     RowFilter* filter = sortAndFilter(grdRecords, m_records);
     cboChange = new QComboBox(comparison);
     cboChange->setObjectName(QStringLiteral("cboChange"));
-    for (const auto& [caption, word] : {std::pair{"All changes", ""}, {"Worse only", "worse"}, {"Better only", "better"},
+    for (const auto& [caption, word] : {std::pair{"All changes", ""},
+                                        {"Worse only", "worse"},
+                                        {"Better only", "better"},
                                         {"Neutral only", "neutral"}})
         cboChange->addItem(QString::fromLatin1(caption), QString::fromLatin1(word));
     connect(cboChange, &QComboBox::currentIndexChanged, filter,
@@ -383,15 +392,13 @@ QWidget* frmDashboard::comparisonTab()
 frmDashboard::~frmDashboard()
 {
     // The preview paints from this window's figures: it goes with them.
-    if (m_preview)
-        m_preview->close();
+    if (m_preview) m_preview->close();
 }
 
 void frmDashboard::refresh()
 {
     try {
-        if (const std::optional<qint64> newest = history::resolveRun(-1))
-            load(*newest);
+        if (const std::optional<qint64> newest = history::resolveRun(-1)) load(*newest);
     } catch (...) {
         close();
     }
@@ -400,8 +407,7 @@ void frmDashboard::refresh()
 void frmDashboard::load(qint64 run)
 {
     const std::optional<SavedRun> saved = history::savedRun(run);
-    if (!saved)
-        throw DbError(DbError::NoCurrentRecord, QStringLiteral("Run %1 is not saved.").arg(run));
+    if (!saved) throw DbError(DbError::NoCurrentRecord, QStringLiteral("Run %1 is not saved.").arg(run));
     m_run = *saved;
     m_figures = history::runFigures(run);
     // Every run for the list to compare with and the trend's band; the last hundred in full.
@@ -413,8 +419,9 @@ void frmDashboard::load(qint64 run)
     lblScores->setText(scores[0] + QLatin1Char('\n') + scores[1] + QStringLiteral("      ") + scores[2]);
 
     // Each view owns its chart only until it is given another.
-    for (auto [view, chart] : {std::pair{chtSensitivity, sensitivityChart(m_figures)},
-                               std::pair{chtSpecificity, specificityChart(m_figures)}, std::pair{chtTrend, trendChart(m_trend, m_runs)}}) {
+    for (auto [view, chart] :
+         {std::pair{chtSensitivity, sensitivityChart(m_figures)},
+          std::pair{chtSpecificity, specificityChart(m_figures)}, std::pair{chtTrend, trendChart(m_trend, m_runs)}}) {
         QChart* old = view->chart();
         view->setChart(chart);
         delete old;
@@ -441,8 +448,7 @@ void frmDashboard::load(qint64 run)
     m_choices->setStringList(choices);
     cboCompare->setEnabled(cboCompare->count() > 1);
     compareWith(std::nullopt);
-    if (m_preview)
-        m_preview->preview->updatePreview();
+    if (m_preview) m_preview->preview->updatePreview();
 }
 
 QStringList frmDashboard::scoreLines() const
@@ -459,8 +465,7 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
     m_comparison.reset();
     m_figureChanges->clear();
     m_records->clear();
-    if (earlier)
-        m_comparison = history::compareRuns(*earlier, m_run.run);
+    if (earlier) m_comparison = history::compareRuns(*earlier, m_run.run);
     const auto chosen = std::find(m_compareRuns.begin(), m_compareRuns.end(), earlier.value_or(0));
     cboCompare->setCurrentIndex(chosen == m_compareRuns.end() ? 0 : int(chosen - m_compareRuns.begin()));
     tabs->setTabEnabled(1, m_comparison.has_value());
@@ -469,16 +474,18 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
         return;
     }
     const std::optional<SavedRun> from = history::savedRun(*earlier);
-    lblComparison->setText(QStringLiteral("Run %1 compared with run %2. \"Beyond both\": the new score lies outside the old "
-                                          "interval and the old score outside the new one, a change that chance alone would rarely make.")
-                               .arg(m_run.run)
-                               .arg(from ? runText(*from) : QString::number(*earlier)));
+    lblComparison->setText(
+        QStringLiteral("Run %1 compared with run %2. \"Beyond both\": the new score lies outside the old "
+                       "interval and the old score outside the new one, a change that chance alone would rarely make.")
+            .arg(m_run.run)
+            .arg(from ? runText(*from) : QString::number(*earlier)));
     m_figureChanges->setHorizontalHeaderLabels(changeHeadings(*m_comparison));
     for (const FigureChange& c : m_comparison->figures) {
         QList<QStandardItem*> row;
         const QStringList texts = changeTexts(c);
         for (qsizetype i = 0; i < texts.size(); ++i)
-            row << cell(texts[i], i == 0 || i == 4 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
+            row << cell(texts[i],
+                        i == 0 || i == 4 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignRight | Qt::AlignVCenter);
         if (c.beyondIntervals())
             for (QStandardItem* item : row) {
                 QFont bold = item->font();
@@ -490,20 +497,23 @@ void frmDashboard::compareWith(std::optional<qint64> earlier)
     m_records->setHorizontalHeaderLabels({QStringLiteral("Record"), QStringLiteral("Run %1").arg(*earlier),
                                           QStringLiteral("Run %1").arg(m_run.run), QStringLiteral("Change")});
     for (const OutcomeChange& o : m_comparison->changed) {
-        QList<QStandardItem*> row{cell(QString::number(o.id), Qt::AlignRight | Qt::AlignVCenter), cell(outcomeText(o.before)),
-                                  cell(outcomeText(o.after)), cell(changeWord(o.before, o.after))};
+        QList<QStandardItem*> row{cell(QString::number(o.id), Qt::AlignRight | Qt::AlignVCenter),
+                                  cell(outcomeText(o.before)), cell(outcomeText(o.after)),
+                                  cell(changeWord(o.before, o.after))};
         row.front()->setData(o.id, Qt::UserRole);
         m_records->appendRow(row);
     }
-    lblRecords->setText(QStringLiteral("Records whose outcome changed: %1. Double-click one, or press Enter on it, for its "
-                                       "explanation; an explanation shows the latest evaluation.")
-                            .arg(m_comparison->changed.size()));
+    lblRecords->setText(
+        QStringLiteral("Records whose outcome changed: %1. Double-click one, or press Enter on it, for its "
+                       "explanation; an explanation shows the latest evaluation.")
+            .arg(m_comparison->changed.size()));
     offerValues(cboOutcome, QStringLiteral("Any outcome"), *m_records, {1, 2});
     grdFigures->resizeColumnsToContents();
     // The figure's name stays readable however narrow the window: the grid
     // scrolls instead; the last column takes any room to spare.
-    grdFigures->setColumnWidth(0, std::clamp(grdFigures->columnWidth(0), 12 * grdFigures->fontMetrics().averageCharWidth(),
-                                             40 * grdFigures->fontMetrics().averageCharWidth()));
+    grdFigures->setColumnWidth(0,
+                               std::clamp(grdFigures->columnWidth(0), 12 * grdFigures->fontMetrics().averageCharWidth(),
+                                          40 * grdFigures->fontMetrics().averageCharWidth()));
     grdRecords->resizeColumnsToContents();
     tabs->setCurrentIndex(1);
 }
@@ -526,11 +536,10 @@ void frmDashboard::Print()
 bool frmDashboard::ExportPdf(QString path)
 {
     if (path.isEmpty()) {
-        path = platform().SaveFileName(QStringLiteral("Export PDF"),
-                                       QStringLiteral("Dashboard-run-%1.pdf").arg(m_run.run),
-                                       QStringLiteral("PDF Files (*.pdf)"));
-        if (path.isEmpty())
-            return false;
+        path =
+            platform().SaveFileName(QStringLiteral("Export PDF"), QStringLiteral("Dashboard-run-%1.pdf").arg(m_run.run),
+                                    QStringLiteral("PDF Files (*.pdf)"));
+        if (path.isEmpty()) return false;
     }
     BusyPointer busy;
     lblSaved->clear();
@@ -538,8 +547,7 @@ bool frmDashboard::ExportPdf(QString path)
         writer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
         return paint(writer, 1, 0);
     });
-    if (written)
-        lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+    if (written) lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
     return written;
 }
 
@@ -549,8 +557,7 @@ bool frmDashboard::ExportPdf(QString path)
 bool frmDashboard::paint(QPagedPaintDevice& device, int fromPage, int toPage) const
 {
     QPainter painter;
-    if (!painter.begin(&device))
-        return false;
+    if (!painter.begin(&device)) return false;
     const double scale = device.logicalDpiY() / 96.0;
     PageCursor cursor(device, painter, fromPage, toPage, PageCursor::ClipOverflow);
     cursor.nextPage();
@@ -568,8 +575,7 @@ bool frmDashboard::paint(QPagedPaintDevice& device, int fromPage, int toPage) co
     printChart(cursor, specificityChart(m_figures), 0.45, scale);
     cursor.advance(cursor.setFont(printFont(font(), 10, false)));
     printChart(cursor, trendChart(m_trend, m_runs), 0.45, scale);
-    if (m_comparison)
-        printComparison(cursor, *m_comparison, lblComparison->text(), font());
+    if (m_comparison) printComparison(cursor, *m_comparison, lblComparison->text(), font());
     return true;
 }
 

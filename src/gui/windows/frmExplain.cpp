@@ -32,8 +32,9 @@ frmExplain::frmExplain(qint64 id) : DataWindow(QStringLiteral("frmExplain")), m_
     lblHeading->setFont(bold);
     lblVerdict = plainLabel(this, QStringLiteral("lblVerdict"));
     auto* legend = plainLabel(this, QStringLiteral("lblLegend"));
-    legend->setText(QStringLiteral("Bold on a tinted background: differs from the group's main record (also named under Differs). "
-                                   "Each record is followed by the registry rows of the client it was found under."));
+    legend->setText(
+        QStringLiteral("Bold on a tinted background: differs from the group's main record (also named under Differs). "
+                       "Each record is followed by the registry rows of the client it was found under."));
     grdExplain = new QTableView(this);
     grdExplain->setObjectName(QStringLiteral("grdExplain"));
     prepareGrid(grdExplain);
@@ -76,7 +77,8 @@ void frmExplain::showModel(ExplanationModel* model)
     btnPrint->setEnabled(m_model->rowCount() > 0);
     btnExportPdf->setEnabled(m_model->rowCount() > 0);
     // A preview of the old rows follows to the new ones.
-    if (ReportPreview* preview = ReportPreview::liveInstance(explanationReport()); old && preview && preview->rows() == old) {
+    if (ReportPreview* preview = ReportPreview::liveInstance(explanationReport());
+        old && preview && preview->rows() == old) {
         preview->bind(m_model);
         preview->setWindowTitle(QStringLiteral("%1: %2").arg(explanationReport().caption).arg(m_id));
     }
@@ -96,7 +98,8 @@ void frmExplain::refresh()
 frmExplain::~frmExplain()
 {
     // The preview reads this window's rows: it goes with them.
-    if (ReportPreview* preview = ReportPreview::liveInstance(explanationReport()); preview && preview->rows() == m_model)
+    if (ReportPreview* preview = ReportPreview::liveInstance(explanationReport());
+        preview && preview->rows() == m_model)
         preview->close();
 }
 
@@ -110,7 +113,8 @@ void frmExplain::Print()
         preview->show();
         preview->activateWindow();
     } catch (const std::exception& error) {
-        platform().MsgBox(QStringLiteral("Error"), QStringLiteral("The explanation cannot be printed.\r") + QString::fromLocal8Bit(error.what()),
+        platform().MsgBox(QStringLiteral("Error"),
+                          QStringLiteral("The explanation cannot be printed.\r") + QString::fromLocal8Bit(error.what()),
                           MsgIcon::Critical, MsgButtons::Ok);
     }
 }
@@ -121,13 +125,11 @@ bool frmExplain::ExportPdf(QString path)
         path = platform().SaveFileName(QStringLiteral("Export PDF"),
                                        QStringLiteral("rptExplanation-%1.pdf").arg(m_model->record().id),
                                        QStringLiteral("PDF Files (*.pdf)"));
-        if (path.isEmpty())
-            return false;
+        if (path.isEmpty()) return false;
     }
     BusyPointer busy;
     lblSaved->clear();
-    if (!exportReportPdf(explanationReport(), *m_model, path))
-        return false;
+    if (!exportReportPdf(explanationReport(), *m_model, path)) return false;
     lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
     return true;
 }

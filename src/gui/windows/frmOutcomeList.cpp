@@ -65,11 +65,10 @@ void frmOutcomeList::fill()
                                         QStringLiteral("Flag"), QStringLiteral("Differs")});
     for (const RecordOutcome& r : explain::outcomesOfProblem(reportAt(m_report)->drillDown, m_problemCode)) {
         QList<QStandardItem*> row;
-        for (const QString& text : {QString::number(r.id), QString::number(r.group), explain::problemWords(r.id),
-                                    outcomeWords(r.outcome),
-                                    r.attempt ? QString::number(*r.attempt) : QString(),
-                                    r.client ? QString::number(*r.client) : QString(), r.flag,
-                                    r.differs.join(QStringLiteral(", "))})
+        for (const QString& text :
+             {QString::number(r.id), QString::number(r.group), explain::problemWords(r.id), outcomeWords(r.outcome),
+              r.attempt ? QString::number(*r.attempt) : QString(), r.client ? QString::number(*r.client) : QString(),
+              r.flag, r.differs.join(QStringLiteral(", "))})
             row << new QStandardItem(text);
         row.front()->setData(r.id, Qt::UserRole);
         m_model->appendRow(row);
@@ -90,6 +89,5 @@ void frmOutcomeList::refresh()
         close();
     }
 }
-
 
 } // namespace marrowick

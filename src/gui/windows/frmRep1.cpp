@@ -63,14 +63,15 @@ frmRep1::frmRep1(const ReportDef& report) : ReportPage(QSize(960, 600)), m_repor
     connect(DataGrid1, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
         const bool record = m_report.drillDown == DrillDown::Record;
         const int column = m_model->record().indexOf(record ? QStringLiteral("ID") : QStringLiteral("ProblemCode"));
-        if (m_report.drillDown == DrillDown::None || column < 0)
-            return;
+        if (m_report.drillDown == DrillDown::None || column < 0) return;
         const QVariant value = m_model->index(index.row(), column).data();
         if (record)
             frmExplain::open(value.toLongLong(), this);
         else
-            frmOutcomeList::open(m_report.index, value.toString(),
-                                 m_model->index(index.row(), m_model->record().indexOf(QStringLiteral("ProblemDesc"))).data().toString(), this);
+            frmOutcomeList::open(
+                m_report.index, value.toString(),
+                m_model->index(index.row(), m_model->record().indexOf(QStringLiteral("ProblemDesc"))).data().toString(),
+                this);
     });
 
     m_model = new ReportModel(report, this);
@@ -105,12 +106,10 @@ void frmRep1::applyColumnWidths()
     // to more than the whole: no column gets narrower than its share at the
     // design's size, a wider window shows more of them, and the rest scroll.
     const int gridWidth = DataGrid1->width() - 2 * DataGrid1->frameWidth()
-        - DataGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DataGrid1);
-    if (m_designedWidth == 0)
-        m_designedWidth = gridWidth;
+                          - DataGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DataGrid1);
+    if (m_designedWidth == 0) m_designedWidth = gridWidth;
     double shares = 0;
-    for (const ColumnRule& rule : m_report.rules)
-        shares += rule.width;
+    for (const ColumnRule& rule : m_report.rules) shares += rule.width;
     const double whole = std::max(double(m_designedWidth), shares > 1 ? gridWidth / shares : double(gridWidth));
     for (int column = 0; column < m_model->columnCount(); ++column)
         if (const ColumnRule* rule = ruleFor(m_report, m_model->record().fieldName(column)))
@@ -120,8 +119,7 @@ void frmRep1::applyColumnWidths()
 void frmRep1::resizeEvent(QResizeEvent* event)
 {
     ReportPage::resizeEvent(event);
-    if (layout())
-        layout()->activate();
+    if (layout()) layout()->activate();
     applyColumnWidths();
 }
 
@@ -136,8 +134,7 @@ void frmRep1::showEvent(QShowEvent* event)
 {
     ReportPage::showEvent(event);
     const QByteArray saved = QSettings().value(QStringLiteral("viewer/geometry")).toByteArray();
-    if (!saved.isEmpty())
-        restoreGeometry(saved);
+    if (!saved.isEmpty()) restoreGeometry(saved);
     // Whatever was saved, and at any scale, the window fits the screen it is on.
     pages::fitOnScreen(this);
 }
@@ -150,18 +147,16 @@ void frmRep1::hideEvent(QHideEvent* event)
 
 void frmRep1::copySelection() const
 {
-    const QModelIndexList selected = DataGrid1->selectionModel() ? DataGrid1->selectionModel()->selectedIndexes() : QModelIndexList();
-    if (selected.isEmpty())
-        return;
+    const QModelIndexList selected =
+        DataGrid1->selectionModel() ? DataGrid1->selectionModel()->selectedIndexes() : QModelIndexList();
+    if (selected.isEmpty()) return;
     std::map<int, std::map<int, QString>> cells;
     for (const QModelIndex& index : selected)
-        if (!DataGrid1->isColumnHidden(index.column()))
-            cells[index.row()][index.column()] = index.data().toString();
+        if (!DataGrid1->isColumnHidden(index.column())) cells[index.row()][index.column()] = index.data().toString();
     QStringList lines;
     for (const auto& [row, columns] : cells) {
         QStringList values;
-        for (const auto& [column, text] : columns)
-            values << QString(text).replace(QLatin1Char('\t'), QLatin1Char(' '));
+        for (const auto& [column, text] : columns) values << QString(text).replace(QLatin1Char('\t'), QLatin1Char(' '));
         lines << values.join(QLatin1Char('\t'));
     }
     QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
