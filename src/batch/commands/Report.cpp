@@ -79,7 +79,8 @@ private:
         writeReport(rows, format, o.output);
         if (o.pdf.isEmpty()) return true;
         QDir().mkpath(o.pdf);
-        return exportReportPdf(def, rows, QDir(o.pdf).filePath(def.fileName + QStringLiteral(".pdf")));
+        exportReportPdf(def, rows, QDir(o.pdf).filePath(def.fileName + QStringLiteral(".pdf")));
+        return true;
     }
 };
 
