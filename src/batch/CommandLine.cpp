@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "UsageError.h"
 #include "commands/Command.h"
 
 #include <QCommandLineParser>
@@ -86,7 +87,7 @@ QString helpText()
     return text;
 }
 
-std::optional<Options> parseCommandLine(const QStringList& arguments, QString& problem)
+Options parseCommandLine(const QStringList& arguments)
 {
     QSet<QString> takesValue;
     for (const auto& command : commands())
@@ -96,15 +97,9 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
     QStringList rest = arguments;
     Options options;
     options.command = takeCommand(rest, takesValue);
-    if (options.command.isEmpty()) {
-        problem = QStringLiteral("no command given");
-        return std::nullopt;
-    }
+    if (options.command.isEmpty()) throw UsageError(QStringLiteral("no command given"));
     const Command* command = commandNamed(options.command);
-    if (!command) {
-        problem = QStringLiteral("unknown command ") + options.command;
-        return std::nullopt;
-    }
+    if (!command) throw UsageError(QStringLiteral("unknown command ") + options.command);
     // A run counted back from the newest (-1) would read as an option: it is
     // marked as a word here and unmarked below.
     const QChar minus(0x2212);
@@ -117,12 +112,9 @@ std::optional<Options> parseCommandLine(const QStringList& arguments, QString& p
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions(command->options);
-    if (!parser.parse(rest)) {
-        problem = parser.errorText();
-        return std::nullopt;
-    }
+    if (!parser.parse(rest)) throw UsageError(parser.errorText());
     readValue(parser, "database", options.database);
-    if (!command->read(parser, options, problem)) return std::nullopt;
+    command->read(parser, options);
     options.positional = parser.positionalArguments();
     for (QString& word : options.positional)
         if (counted && word.startsWith(minus)) word[0] = QLatin1Char('-');

@@ -31,9 +31,9 @@ struct Options {
     QStringList positional;
 };
 
-// The options of arguments (the program's name first); nullopt with the
-// problem when they do not parse.
-std::optional<Options> parseCommandLine(const QStringList& arguments, QString& problem);
+// The options of arguments (the program's name first); throws UsageError when
+// they do not parse.
+Options parseCommandLine(const QStringList& arguments);
 
 // The text of --help.
 QString helpText();

@@ -2,6 +2,7 @@
 // the test after every change to their matching rules.
 #include "BatchPlatform.h"
 #include "CommandLine.h"
+#include "UsageError.h"
 #include "commands/Command.h"
 #include "database/DbError.h"
 #include "platform/FileRefused.h"
@@ -45,11 +46,11 @@ int main(int argc, char* argv[])
         std::fputs(batch::helpText().toLocal8Bit().constData(), stdout);
         return batch::Done;
     }
-    QString problem;
-    const auto options = batch::parseCommandLine(args, problem);
-    if (!options) return batch::usage(problem);
     try {
-        return batch::commandNamed(options->command)->run(*options, host);
+        const batch::Options options = batch::parseCommandLine(args);
+        return batch::commandNamed(options.command)->run(options, host);
+    } catch (const batch::UsageError& error) {
+        return batch::usage(error.problem());
     } catch (const FileRefused& refused) {
         // Told whole; a refused results file is the user's to fix, anything else a fault.
         showCurrentFailure(QStringLiteral("The previous evaluation is unchanged."));

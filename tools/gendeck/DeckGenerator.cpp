@@ -1,6 +1,7 @@
 #include "DeckGenerator.h"
 
 #include "analysis/MatchAttempts.h"
+#include "analysis/ProblemCode.h"
 #include "database/Csv.h"
 #include "platform/FileRefused.h"
 
@@ -153,11 +154,6 @@ int evidence(const Record& a, const Record& b)
                                {&a.momMiddle, &b.momMiddle}})
         score += !x->isEmpty() && *x == *y;
     return score + int(datesNear(a.dob, b.dob)) + int(a.sex == b.sex);
-}
-
-bool isBaseCode(const QString& code)
-{
-    return code == QLatin1String("BASE_RECORD") || code == QLatin1String("DL_BASE_RECORD");
 }
 
 } // namespace
@@ -1016,7 +1012,7 @@ bool DeckGenerator::fits(const Record& r, int group, int family, const QList<Rec
 bool DeckGenerator::decidable(const Record& r, int group, const QList<Record>& members) const
 {
     int own = -1;
-    if (!isBaseCode(r.problemCode)) {
+    if (problem::isDuplicateCode(r.problemCode)) {
         bool beyond = false;
         for (const Record& m : members) {
             own = std::max(own, evidence(r, m));
@@ -1028,7 +1024,7 @@ bool DeckGenerator::decidable(const Record& r, int group, const QList<Record>& m
         const Record& p = m_placed[i];
         if (p.group == group) continue;
         if ((own >= 0 && evidence(r, p) >= own)
-            || (!isBaseCode(p.problemCode) && evidence(p, r) >= m_ownEvidence.value(int(i))))
+            || (problem::isDuplicateCode(p.problemCode) && evidence(p, r) >= m_ownEvidence.value(int(i))))
             return false;
     }
     return true;
@@ -1082,9 +1078,9 @@ int DeckGenerator::addRecord(Deck& deck, Record record)
     QList<Record>& members = m_members[record.group];
     for (size_t i = 0; i < m_placed.size(); ++i) {
         if (m_placed[i].group != record.group) continue;
-        if (!isBaseCode(record.problemCode))
+        if (problem::isDuplicateCode(record.problemCode))
             m_ownEvidence[index] = std::max(m_ownEvidence.value(index), evidence(record, m_placed[i]));
-        if (!isBaseCode(m_placed[i].problemCode))
+        if (problem::isDuplicateCode(m_placed[i].problemCode))
             m_ownEvidence[int(i)] = std::max(m_ownEvidence.value(int(i)), evidence(m_placed[i], record));
     }
     m_placed.push_back(record);
@@ -1241,7 +1237,7 @@ void DeckGenerator::markSet(std::vector<Record>& members, const DeckData::LookAl
     for (size_t m = 0; m < members.size(); ++m) {
         Record& r = members[m];
         r.trueDob = r.dob;
-        r.problemCode = QStringLiteral("DL_BASE_RECORD");
+        r.problemCode = problem::kLookAlike;
         r.secondProblem = kind.code;
         r.combo = kind.combo;
         if (multiple) {
@@ -1340,7 +1336,7 @@ bool DeckGenerator::addDuplicateOf(Deck& deck, const Record& base, const QString
 bool DeckGenerator::addPersonWithDuplicate(Deck& deck, const Needs& needs, const QString& code)
 {
     Record person = makePerson(needs);
-    person.problemCode = QStringLiteral("BASE_RECORD");
+    person.problemCode = problem::kBaseRecord;
     person.group = person.family = int(deck.records.size());
     if (!satisfies(person, needs) || !vaccinate(person, person.dob) || !fits(person, person.group, person.family, {}))
         return false;
@@ -1376,7 +1372,7 @@ void DeckGenerator::fillDeck(Deck& deck)
 {
     while (int(deck.records.size()) < kRecords) {
         Record person = makePerson({});
-        person.problemCode = QStringLiteral("BASE_RECORD");
+        person.problemCode = problem::kBaseRecord;
         if (vaccinate(person, person.dob) && fits(person, -1, -1, {})) addRecord(deck, person);
     }
     if (int(deck.records.size()) != kRecords) refuse(QStringLiteral("the deck does not hold 550 records"));
@@ -1447,13 +1443,13 @@ void DeckGenerator::writeNotes(Deck& deck)
     auto id = [&](int index) { return QString::number(deck.idOf[size_t(index)]); };
     for (int i = 0; i < kRecords; ++i) {
         Record& r = deck.records[size_t(i)];
-        if (r.problemCode == QLatin1String("DL_BASE_RECORD"))
+        if (problem::isLookAlikeCode(r.problemCode))
             r.note = lookAlikeNote(deck, r);
-        else if (r.problemCode == QLatin1String("BASE_RECORD"))
+        else if (problem::isBaseRecordCode(r.problemCode))
             r.note = QStringLiteral("Base record");
         else
             r.note += QStringLiteral(" (duplicate of record %1)").arg(id(r.group));
-        if (r.problemCode != QLatin1String("BASE_RECORD") && r.problemCode != QLatin1String("DL_BASE_RECORD")) continue;
+        if (problem::isDuplicateCode(r.problemCode)) continue;
         if (r.dupCount > 0) {
             QStringList dups;
             for (const auto& group : deck.groups)
@@ -1673,9 +1669,7 @@ QByteArray DeckGenerator::renderSubmissions(const Deck& deck, const DeckData& da
         const Record& base = deck.records[size_t(r.group)];
         return sameMotherKind(base.secondProblem) ? base.family : base.group;
     };
-    auto isBase = [](const Record& r) {
-        return r.problemCode == QLatin1String("BASE_RECORD") || r.problemCode == QLatin1String("DL_BASE_RECORD");
-    };
+    auto isBase = [](const Record& r) { return !problem::isDuplicateCode(r.problemCode); };
 
     QHash<int, QStringList> homes; // household -> clinic, street, town, phone
     QSet<QString> takenHomes;

@@ -57,12 +57,11 @@ OutputCommand::OutputCommand(const QString& commandName, QStringList usageLines,
 {
 }
 
-bool OutputCommand::read(const QCommandLineParser& parser, Options& into, QString&) const
+void OutputCommand::read(const QCommandLineParser& parser, Options& into) const
 {
     into.output.clear(); // standard output unless a folder is named
     readValue(parser, "format", into.format);
     readValue(parser, "output", into.output);
-    return true;
 }
 
 int usage(const QString& problem)

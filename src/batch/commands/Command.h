@@ -1,5 +1,6 @@
 #pragma once
 #include "CommandLine.h"
+#include "UsageError.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -27,9 +28,9 @@ public:
     }
     virtual ~Command() = default;
 
-    // The command's own options from a parser that has read them; false with
-    // the problem when a value does not parse.
-    virtual bool read(const QCommandLineParser& parser, Options& into, QString& problem) const = 0;
+    // The command's own options from a parser that has read them; throws
+    // UsageError when a value does not parse.
+    virtual void read(const QCommandLineParser& parser, Options& into) const = 0;
     virtual int run(const Options& options, BatchPlatform& host) const = 0;
     // A negative number is a word of this command (a run counted back), not an option.
     virtual bool takesNegativeNumbers() const { return false; }
@@ -49,7 +50,7 @@ const Command* commandNamed(const QString& name);
 class OutputCommand : public Command {
 public:
     OutputCommand(const QString& commandName, QStringList usageLines, QString text);
-    bool read(const QCommandLineParser& parser, Options& into, QString& problem) const override;
+    void read(const QCommandLineParser& parser, Options& into) const override;
 };
 
 QCommandLineOption option(const char* name, const char* description, const char* value = nullptr);

@@ -30,14 +30,14 @@ public:
     int run(const Options& o, BatchPlatform&) const override
     {
         const auto format = reportFormatNamed(o.format);
-        if (!format) return usage(QStringLiteral("--format takes text, csv or json"));
-        if (o.positional.size() != 2) return usage(QStringLiteral("compare takes two runs"));
+        if (!format) throw UsageError(QStringLiteral("--format takes text, csv or json"));
+        if (o.positional.size() != 2) throw UsageError(QStringLiteral("compare takes two runs"));
         qint64 named[2] = {};
         for (int k = 0; k < 2; ++k) {
             named[k] = plainInteger(o.positional[k]).value_or(0);
             if (named[k] == 0)
-                return usage(QStringLiteral("a run is its number, or a negative count from the newest (-1): ")
-                             + o.positional[k]);
+                throw UsageError(QStringLiteral("a run is its number, or a negative count from the newest (-1): ")
+                                 + o.positional[k]);
         }
         return withDatabase(o, Needs::Evaluation, [&] {
             qint64 runs[2] = {};

@@ -33,28 +33,27 @@ public:
     {
     }
 
-    bool read(const QCommandLineParser& parser, Options& into, QString&) const override
+    void read(const QCommandLineParser& parser, Options& into) const override
     {
         into.format =
             parser.isSet(QStringLiteral("format")) ? parser.value(QStringLiteral("format")) : QStringLiteral("txt");
         into.output = parser.value(QStringLiteral("output"));
         readValue(parser, "processing-id", into.processingId);
         readValue(parser, "at", into.at);
-        return true;
     }
 
     int run(const Options& o, BatchPlatform&) const override
     {
         const auto format = deckFormatNamed(o.format);
-        if (!format) return usage(QStringLiteral("--format takes hl7, csv or txt"));
+        if (!format) throw UsageError(QStringLiteral("--format takes hl7, csv or txt"));
         if (o.processingId != QLatin1String("T") && o.processingId != QLatin1String("P"))
-            return usage(QStringLiteral("--processing-id takes T or P"));
+            throw UsageError(QStringLiteral("--processing-id takes T or P"));
         if (!o.positional.isEmpty())
-            return usage(QStringLiteral("deck takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
+            throw UsageError(QStringLiteral("deck takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
         const QDateTime at = QDateTime::fromString(o.at, Qt::ISODateWithMs);
         if (!o.at.isEmpty() && !at.isValid())
-            return usage(QStringLiteral("--at takes a time as 2026-03-04T05:06:07, with or without an offset: ")
-                         + o.at);
+            throw UsageError(QStringLiteral("--at takes a time as 2026-03-04T05:06:07, with or without an offset: ")
+                             + o.at);
         const DeckExportOptions deck{*format, o.processingId.front(), at};
         const QString path = o.output.isEmpty() ? QString() : QDir::current().absoluteFilePath(o.output);
         writeOutputOrRefuse(path, exportDeck(deck),

@@ -75,23 +75,22 @@ public:
     {
     }
 
-    bool read(const QCommandLineParser& parser, Options& into, QString& problem) const override
+    void read(const QCommandLineParser& parser, Options& into) const override
     {
         into.rebuild = parser.isSet(QStringLiteral("rebuild-database"));
         into.reuse = parser.isSet(QStringLiteral("reuse"));
         into.strict = parser.isSet(QStringLiteral("strict"));
-        if (!parser.isSet(QStringLiteral("fail-below"))) return true;
+        if (!parser.isSet(QStringLiteral("fail-below"))) return;
         const QString text = parser.value(QStringLiteral("fail-below"));
         into.failBelow = thresholdsOf(text);
         if (!into.failBelow)
-            problem = QStringLiteral("--fail-below takes two percentages, SENSITIVITY,SPECIFICITY: ") + text;
-        return into.failBelow.has_value();
+            throw UsageError(QStringLiteral("--fail-below takes two percentages, SENSITIVITY,SPECIFICITY: ") + text);
     }
 
     int run(const Options& o, BatchPlatform& host) const override
     {
         if (o.reuse == !o.positional.isEmpty() || o.positional.size() > 1)
-            return usage(QStringLiteral("evaluate takes one results file, or --reuse"));
+            throw UsageError(QStringLiteral("evaluate takes one results file, or --reuse"));
         return withDatabase(o, o.reuse ? Needs::Evaluation : Needs::Database, [&] {
             if (!o.reuse) {
                 EvaluationRun::LoadAndAnalyze(o.positional.first());

@@ -24,7 +24,7 @@ public:
     int run(const Options& o, BatchPlatform&) const override
     {
         const auto format = reportFormatNamed(o.format);
-        if (!format) return usage(QStringLiteral("--format takes text, csv or json"));
+        if (!format) throw UsageError(QStringLiteral("--format takes text, csv or json"));
         const QStringList selectors{QStringLiteral("all"), QStringLiteral("missed"), QStringLiteral("lost"),
                                     QStringLiteral("strangers")};
         QList<qint64> ids;
@@ -36,11 +36,11 @@ public:
             } else if (selectors.contains(p) && o.positional.size() == 1)
                 selector = p;
             else
-                return usage(QStringLiteral("explain takes test-record IDs, or one of all, missed, lost, strangers: ")
-                             + p);
+                throw UsageError(
+                    QStringLiteral("explain takes test-record IDs, or one of all, missed, lost, strangers: ") + p);
         }
         if (ids.isEmpty() && selector.isEmpty())
-            return usage(QStringLiteral("explain needs test-record IDs, or all, missed, lost or strangers"));
+            throw UsageError(QStringLiteral("explain needs test-record IDs, or all, missed, lost or strangers"));
         return withDatabase(o, Needs::Evaluation, [&] {
             const std::vector<RecordOutcome> records =
                 selector.isEmpty() ? explain::outcomesOf(ids) : explain::outcomesSelected(selector);

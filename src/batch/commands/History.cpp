@@ -24,9 +24,9 @@ public:
     int run(const Options& o, BatchPlatform&) const override
     {
         const auto format = reportFormatNamed(o.format);
-        if (!format) return usage(QStringLiteral("--format takes text, csv or json"));
+        if (!format) throw UsageError(QStringLiteral("--format takes text, csv or json"));
         if (!o.positional.isEmpty())
-            return usage(QStringLiteral("history takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
+            throw UsageError(QStringLiteral("history takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
         return withDatabase(o, Needs::Database, [&] {
             for (const auto& [number, cause] : history::damagedRuns())
                 platform().MsgBox(QStringLiteral("Warning"),

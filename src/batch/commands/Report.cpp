@@ -39,18 +39,17 @@ public:
     {
     }
 
-    bool read(const QCommandLineParser& parser, Options& into, QString&) const override
+    void read(const QCommandLineParser& parser, Options& into) const override
     {
         readValue(parser, "format", into.format);
         readValue(parser, "output", into.output);
         readValue(parser, "pdf", into.pdf);
-        return true;
     }
 
     int run(const Options& o, BatchPlatform&) const override
     {
         const auto format = reportFormatNamed(o.format);
-        if (!format) return usage(QStringLiteral("--format takes text, csv or json"));
+        if (!format) throw UsageError(QStringLiteral("--format takes text, csv or json"));
         QList<int> indexes;
         for (const QString& p : o.positional) {
             if (p == QLatin1String("all")) {
@@ -59,10 +58,10 @@ public:
             }
             bool ok = false;
             const int index = p.toInt(&ok);
-            if (!ok || !reportAt(index)) return usage(QStringLiteral("a report index is 0 to 7, or all: ") + p);
+            if (!ok || !reportAt(index)) throw UsageError(QStringLiteral("a report index is 0 to 7, or all: ") + p);
             indexes << index;
         }
-        if (indexes.isEmpty()) return usage(QStringLiteral("report needs report indexes, or all"));
+        if (indexes.isEmpty()) throw UsageError(QStringLiteral("report needs report indexes, or all"));
         return withDatabase(o, Needs::Evaluation, [&] {
             for (int index : indexes)
                 if (!write(*reportAt(index), *format, o)) return int(Failed);
@@ -79,7 +78,8 @@ private:
         writeReport(rows, format, o.output);
         if (o.pdf.isEmpty()) return true;
         QDir().mkpath(o.pdf);
-        return exportReportPdf(def, rows, QDir(o.pdf).filePath(def.fileName + QStringLiteral(".pdf")));
+        exportReportPdf(def, rows, QDir(o.pdf).filePath(def.fileName + QStringLiteral(".pdf")));
+        return true;
     }
 };
 

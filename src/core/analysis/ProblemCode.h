@@ -24,5 +24,8 @@ inline QString isLookAlike(const QString& column = QStringLiteral("ProblemCode")
 }
 
 inline bool isLookAlikeCode(const QString& code) { return code.compare(kLookAlike, Qt::CaseInsensitive) == 0; }
+inline bool isBaseRecordCode(const QString& code) { return code.compare(kBaseRecord, Qt::CaseInsensitive) == 0; }
+// The C++ twin of isDuplicate(): whether a record with this code is someone's duplicate.
+inline bool isDuplicateCode(const QString& code) { return !isBaseRecordCode(code) && !isLookAlikeCode(code); }
 
 } // namespace marrowick::problem

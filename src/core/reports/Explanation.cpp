@@ -26,8 +26,7 @@ QString problemWords(qint64 id)
         return q.value(2).toString().isEmpty()
                    ? QStringLiteral("Look-alike of another person")
                    : QStringLiteral("Look-alike of another person: ") + q.value(2).toString();
-    if (q.value(0).toString().compare(problem::kBaseRecord, Qt::CaseInsensitive) == 0)
-        return QStringLiteral("Not a duplicate");
+    if (problem::isBaseRecordCode(q.value(0).toString())) return QStringLiteral("Not a duplicate");
     return q.value(0).toString();
 }
 

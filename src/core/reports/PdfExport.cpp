@@ -4,7 +4,6 @@
 #include "ReportCatalogue.h"
 #include "platform/FileRefused.h"
 #include "platform/OutputFile.h"
-#include "platform/Platform.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -12,10 +11,10 @@
 
 namespace marrowick {
 
-bool exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, const QString& path,
+void exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, const QString& path,
                      const QPageLayout* layout)
 {
-    return writePdf(report.title, path, [&](QPdfWriter& writer) {
+    writePdf(report.title, path, [&](QPdfWriter& writer) {
         PageRenderer renderer(report.page, rows);
         // The paper and margins chosen in Page Setup, else the design's.
         if (layout)
@@ -26,7 +25,7 @@ bool exportReportPdf(const ReportDef& report, const QAbstractItemModel& rows, co
     });
 }
 
-bool writePdf(const QString& title, const QString& path, const std::function<bool(QPdfWriter&)>& paint)
+void writePdf(const QString& title, const QString& path, const std::function<bool(QPdfWriter&)>& paint)
 {
     // Laid out in memory first, so that a file is written only whole, and a
     // device named as the target is written to, never replaced.
@@ -39,20 +38,17 @@ bool writePdf(const QString& title, const QString& path, const std::function<boo
         writer.setCreator(QStringLiteral("Marrowick"));
         laidOut = paint(writer);
     }
-    QString cause = QStringLiteral("The pages could not be laid out.");
+    const QString error = QStringLiteral("Error");
+    const QString context =
+        QStringLiteral("The report could not be written to %1: ").arg(QDir::toNativeSeparators(path));
+    if (!laidOut)
+        throw FileRefused(FileRefused::Role::Output, QStringLiteral("The pages could not be laid out."))
+            .toldAs(error, context);
     try {
-        if (laidOut) {
-            writeOutputFile(path, pages.data());
-            return true;
-        }
+        writeOutputFile(path, pages.data());
     } catch (const FileRefused& refused) {
-        cause = refused.text();
+        throw refused.toldAs(error, context);
     }
-    platform().MsgBox(
-        QStringLiteral("Error"),
-        QStringLiteral("The report could not be written to %1: %2").arg(QDir::toNativeSeparators(path), cause),
-        MsgIcon::Critical, MsgButtons::Ok);
-    return false;
 }
 
 } // namespace marrowick

@@ -1,5 +1,6 @@
 #include "ReportPreview.h"
 
+#include "database/DbError.h"
 #include "reports/PageRenderer.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportCatalogue.h"
@@ -169,14 +170,20 @@ bool ReportPreview::exportPdf(QString path)
     }
     BusyPointer busy;
     const QPageLayout layout = printer.pageLayout();
-    const bool written = m_painter ? writePdf(m_title, path,
-                                              [&](QPdfWriter& writer) {
-                                                  writer.setPageLayout(layout);
-                                                  return m_painter(writer, 1, 0);
-                                              })
-                                   : exportReportPdf(*m_report, *m_rows, path, &layout);
-    if (written) m_status->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
-    return written;
+    try {
+        if (m_painter)
+            writePdf(m_title, path, [&](QPdfWriter& writer) {
+                writer.setPageLayout(layout);
+                return m_painter(writer, 1, 0);
+            });
+        else
+            exportReportPdf(*m_report, *m_rows, path, &layout);
+    } catch (...) {
+        showCurrentFailure(QStringLiteral("The report cannot be exported."));
+        return false;
+    }
+    m_status->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+    return true;
 }
 
 void ReportPreview::closeEvent(QCloseEvent* event)

@@ -543,12 +543,17 @@ bool frmDashboard::ExportPdf(QString path)
     }
     BusyPointer busy;
     lblSaved->clear();
-    const bool written = writePdf(windowTitle(), path, [this](QPdfWriter& writer) {
-        writer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
-        return paint(writer, 1, 0);
-    });
-    if (written) lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
-    return written;
+    try {
+        writePdf(windowTitle(), path, [this](QPdfWriter& writer) {
+            writer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
+            return paint(writer, 1, 0);
+        });
+    } catch (...) {
+        showCurrentFailure(QStringLiteral("The dashboard cannot be exported."));
+        return false;
+    }
+    lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+    return true;
 }
 
 // The pages: the scores and the problem types' chart; the look-alikes and the

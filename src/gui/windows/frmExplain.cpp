@@ -129,7 +129,12 @@ bool frmExplain::ExportPdf(QString path)
     }
     BusyPointer busy;
     lblSaved->clear();
-    if (!exportReportPdf(explanationReport(), *m_model, path)) return false;
+    try {
+        exportReportPdf(explanationReport(), *m_model, path);
+    } catch (...) {
+        showCurrentFailure(QStringLiteral("The explanation cannot be exported."));
+        return false;
+    }
     lblSaved->setText(QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
     return true;
 }
