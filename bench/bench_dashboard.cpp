@@ -10,6 +10,7 @@
 #include "windows/ReportPreview.h"
 #include "windows/frmAnalysisReports.h"
 #include "windows/frmDashboard.h"
+#include "database/Savepoint.h"
 
 #include <QApplication>
 #include <QDir>

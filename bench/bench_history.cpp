@@ -5,6 +5,7 @@
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
 #include "history/RunHistory.h"
+#include "database/Savepoint.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -1,6 +1,7 @@
 #include "Suite.h"
 #include "database/Csv.h"
 #include "database/EvalDatabase.h"
+#include "database/Savepoint.h"
 #include "database/Schema.h"
 
 #include <QCryptographicHash>

@@ -1,6 +1,7 @@
 // The dashboard: its charts read from the saved runs, the comparison with an
 // earlier run, one window beside the report pages, and its PDF.
 #include "PageSession.h"
+#include "database/Savepoint.h"
 #include "reports/Explanation.h"
 #include "windows/DashboardCharts.h"
 #include "windows/frmDashboard.h"

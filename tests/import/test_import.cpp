@@ -1,4 +1,5 @@
 #include "Suite.h"
+#include "database/DatabaseFault.h"
 #include "import/clsProcessResultsFile.h"
 
 #include <QDir>

@@ -1,6 +1,9 @@
 #include "Suite.h"
 #include "summaries/PercentText.h"
-#include "summaries/Summaries.h"
+#include "summaries/clsOverallResults.h"
+#include "summaries/clsProblemTypeSummary.h"
+#include "summaries/clsDupLikeSummary.h"
+#include "summaries/clsScoreByType.h"
 
 #include <QLocale>
 

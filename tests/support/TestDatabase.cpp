@@ -3,7 +3,10 @@
 
 #include "database/Db.h"
 #include "database/EvalDatabase.h"
-#include "summaries/Summaries.h"
+#include "summaries/clsOverallResults.h"
+#include "summaries/clsProblemTypeSummary.h"
+#include "summaries/clsDupLikeSummary.h"
+#include "summaries/clsScoreByType.h"
 
 #include <QFile>
 #include <QSqlQuery>

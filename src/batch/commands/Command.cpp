@@ -4,6 +4,7 @@
 #include "database/EvalDatabase.h"
 #include "platform/OutputFile.h"
 #include "platform/Platform.h"
+#include "OutputCommand.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -45,14 +45,6 @@ public:
 const std::vector<std::unique_ptr<Command>>& commands();
 const Command* commandNamed(const QString& name);
 
-// A command that prints one file, explain.txt and the like: the database, its
-// format, and the folder it goes to (standard output without one).
-class OutputCommand : public Command {
-public:
-    OutputCommand(const QString& commandName, QStringList usageLines, QString text);
-    void read(const QCommandLineParser& parser, Options& into) const override;
-};
-
 QCommandLineOption option(const char* name, const char* description, const char* value = nullptr);
 // The database every command but deck reads.
 const QList<QCommandLineOption>& databaseOptions();

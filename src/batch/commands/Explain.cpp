@@ -3,6 +3,7 @@
 #include "output/ExplainOutput.h"
 #include "platform/Platform.h"
 #include "reports/Explanation.h"
+#include "OutputCommand.h"
 
 namespace marrowick::batch {
 

@@ -3,6 +3,7 @@
 #include "history/RunHistory.h"
 #include "output/HistoryOutput.h"
 #include "platform/Platform.h"
+#include "OutputCommand.h"
 
 namespace marrowick::batch {
 

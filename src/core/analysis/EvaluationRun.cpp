@@ -4,6 +4,7 @@
 #include "database/Db.h"
 #include "history/RunHistory.h"
 #include "import/clsProcessResultsFile.h"
+#include "database/Savepoint.h"
 
 namespace marrowick::EvaluationRun {
 

@@ -2,6 +2,9 @@
 
 #include "platform/FileRefused.h"
 #include "platform/Platform.h"
+#include "DatabaseFault.h"
+#include "Savepoint.h"
+#include "WriteBatch.h"
 
 #include <QLoggingCategory>
 #include <QSqlError>

@@ -32,34 +32,6 @@ void appendRow(const QString& table, std::initializer_list<std::pair<const char*
 // 16-bit arithmetic of the counts: outside -32768..32767 is an overflow.
 qint16 checked16(qint64 value);
 
-// A unit of writes: a savepoint, so that units nest (an analysis holds the load
-// that preceded it). Not committed by the end of the scope means rolled back.
-class Savepoint {
-public:
-    Savepoint();
-    ~Savepoint();
-    void commit();
-    Savepoint(const Savepoint&) = delete;
-    Savepoint& operator=(const Savepoint&) = delete;
-
-private:
-    QString m_name;
-    bool m_open = true;
-};
-
-// Rows written in a batch for speed; what was saved stays even when a later
-// step fails, as each row were stored on its own.
-class WriteBatch {
-public:
-    WriteBatch();
-    ~WriteBatch();
-    WriteBatch(const WriteBatch&) = delete;
-    WriteBatch& operator=(const WriteBatch&) = delete;
-
-private:
-    QString m_name;
-};
-
 [[noreturn]] void throwSqlError(const QSqlQuery& query, const QString& sql);
 
 } // namespace marrowick

@@ -4,6 +4,8 @@
 #include "Schema.h"
 #include "platform/FileRefused.h"
 #include "platform/Platform.h"
+#include "DatabaseFault.h"
+#include "Savepoint.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,6 +1,7 @@
 #include "NativeStatement.h"
 
 #include "Db.h"
+#include "DatabaseFault.h"
 
 #include <QSqlDriver>
 #include <sqlite3.h>

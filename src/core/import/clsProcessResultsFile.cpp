@@ -5,6 +5,7 @@
 #include "database/NativeStatement.h"
 #include "platform/FileRefused.h"
 #include "platform/Platform.h"
+#include "database/Savepoint.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,7 +1,10 @@
 #include "ReportCatalogue.h"
 
 #include "analysis/ProblemCode.h"
-#include "summaries/Summaries.h"
+#include "summaries/clsOverallResults.h"
+#include "summaries/clsProblemTypeSummary.h"
+#include "summaries/clsDupLikeSummary.h"
+#include "summaries/clsScoreByType.h"
 
 #include <iterator>
 

@@ -1,8 +1,9 @@
 #include "PercentText.h"
 #include "SummaryCommon.h"
 #include "SummaryCounts.h"
-#include "Summaries.h"
+#include "clsOverallResults.h"
 #include "analysis/clsAnalyzeResults.h"
+#include "database/WriteBatch.h"
 
 #include <QSet>
 #include <QSqlQuery>

@@ -1,7 +1,8 @@
 #include "PercentText.h"
 #include "SummaryCommon.h"
 #include "SummaryCounts.h"
-#include "Summaries.h"
+#include "clsScoreByType.h"
+#include "database/WriteBatch.h"
 
 namespace marrowick {
 
