@@ -1,10 +1,8 @@
 #include "PdfText.h"
 #include "Suite.h"
+#include "analysis/ProblemCode.h"
 #include "database/EvalDatabase.h"
-#include "history/Scores.h"
-#include "reports/ReportCatalogue.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -307,42 +305,17 @@ private slots:
         QVERIFY(QFile::exists(home + QStringLiteral("/data/Marrowick/Marrowick/DupTestDataFin.db")));
     }
 
-    // In csv and json every score field X gains XLow and XHigh after the report's own fields: the 95 %
-    // interval of a score ("90.12 %"), none for counts, N/A and blanks. The golden test holds their bytes.
+    // Printed as the viewer prints it; the golden files hold the bytes of every text, csv and json report.
     void reportsInEveryForm()
     {
         QCOMPARE(evaluate({sample("typical")}).code, 0);
         const QString out = dir.filePath(QStringLiteral("out"));
-        QCOMPARE(report({"--format", "json", "--output", out, "--pdf", out, "0", "1", "2", "3", "7"}).code, 0);
+        QCOMPARE(report({"--pdf", out, "0", "7"}).code, 0);
         QVERIFY(pdfPages(out + "/rptOverall.pdf").join(' ').contains("Overall Score for Duplicate Record Detection"));
         QVERIFY(pdfPages(out + "/rptAllDupsList.pdf").value(0).contains(QRegularExpression("page\\s+1\\s+of")));
-        const QList<QStringList> scoreFields{{"ResultValue"}, {"Sensitivity"}, {"Specificity"}, {"Sensitivity", "Specificity"}};
-        for (int index = 0; index < 4; ++index) {
-            const QJsonObject doc = jsonOf(fileBytes(out + '/' + reportAt(index)->fileName + ".json"));
-            QStringList intervals;
-            for (const QString& field : scoreFields[index])
-                intervals << field + "Low" << field + "High";
-            const QStringList fields = doc["fields"].toVariant().toStringList();
-            QCOMPARE(fields.mid(fields.size() - intervals.size()), intervals);
-            int scored = 0;
-            for (const QJsonValue row : doc["rows"].toArray())
-                for (const QString& field : scoreFields[index]) {
-                    const QString score = row[field].toString();
-                    const QJsonValue low = row[field + "Low"], high = row[field + "High"];
-                    const bool hasInterval = score.endsWith(" %");
-                    scored += hasInterval;
-                    QVERIFY(hasInterval ? low.isDouble() && high.isDouble() : low.isNull() && high.isNull());
-                    const double value = hasInterval ? score.chopped(2).toDouble() : 0;
-                    QVERIFY2(!hasInterval || (low.toDouble() <= value && value <= high.toDouble()), qPrintable(score));
-                    const int judged = row["ProblemCount"].toInt();
-                    const Interval counted = wilsonInterval(judged - row["TotalMissed"].toInt(), judged);
-                    QVERIFY(index != 1 || !hasInterval || (counted.low == low.toDouble() && counted.high == high.toDouble()));
-                }
-            QVERIFY(scored >= 2);
-        }
 
         // A refill that fails: its message, and exit code 3.
-        QVERIFY(onDatabase(database, [] { run("DELETE FROM DupTestData WHERE ProblemCode NOT LIKE '%BASE_RECORD'"); }));
+        QVERIFY(onDatabase(database, [] { run("DELETE FROM DupTestData WHERE " + problem::isDuplicate()); }));
         const BatchRun r = report({"0"});
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err, QStringLiteral("Error: Error occurred in RefillOverallResults: 11 Division by zero\n"));
@@ -446,52 +419,25 @@ private slots:
         QCOMPARE(fileBytes(target), QByteArray("old"));
     }
 
-    // Every completed evaluation is listed, and compare names exactly the scores
-    // and records that differ between two of them.
+    // Every completed evaluation is listed, with the time it was made; the golden
+    // files hold the rest of the history and of compare, which needs runs that are there.
     void historyKeepsRunsAndCompareNamesTheChanges()
     {
-        const QStringList files{sample("typical"), sample("aggressive")};
-        QList<QHash<QString, QString>> states; // each evaluation's scores by name and outcomes by ID
-        QList<int> rows;
-        for (const QString& file : files) {
-            rows << evaluate({file}).out.section(' ', 0, 0).toInt(); // "550 rows loaded; ..."
-            states << shownScores();
-            for (const QJsonValue r : json({"explain", "all"})["records"].toArray())
-                states.last().insert(QString::number(r["id"].toInteger()), r["outcome"].toString());
+        for (const QString& file : {sample("typical"), sample("aggressive")}) {
+            QCOMPARE(evaluate({file}).code, 0);
             // Neither a reuse nor a refused file adds a run.
             QCOMPARE(evaluate({"--reuse"}).code, 0);
             QCOMPARE(evaluate({dir.filePath("missing.txt")}).code, 1);
         }
         const QJsonArray runs = json({"history"})["runs"].toArray();
         QCOMPARE(runs.size(), 2);
-        QVERIFY(QRegularExpression("^[0-9a-f]{8}$").match(runs[0]["deck"].toString()).hasMatch());
-        for (int k = 0; k < 2; ++k) {
-            const QByteArray bytes = fileBytes(files[k]);
-            const QString time = runs[k]["time"].toString();
-            const QString sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-            QCOMPARE(runs[k].toObject(), (QJsonObject{{"run", k + 1}, {"time", time}, {"file", QFileInfo(files[k]).fileName()},
-                                                      {"size", bytes.size()}, {"sha256", sha256}, {"rows", rows[k]},
-                                                      {"deck", runs[0]["deck"]}, {"sensitivity", states[k]["sensitivity"].chopped(2).toDouble()},
-                                                      {"specificity", states[k]["specificity"].chopped(2).toDouble()}}));
+        for (const QJsonValue saved : runs) {
+            const QString time = saved["time"].toString();
             QVERIFY(time.endsWith('Z') && qAbs(QDateTime::fromString(time, Qt::ISODate).secsTo(QDateTime::currentDateTimeUtc())) < 120);
         }
         const BatchRun csv = batch({"history", "--database", database, "--format", "csv"});
         QVERIFY(csv.out.startsWith("run,time,file,size,sha256,rows,deck,sensitivity,specificity\r\n1,") && csv.out.count("\r\n") == 3);
-        QVERIFY(batch({"history", "--database", database}).out.contains(states[1]["sensitivity"] + " ("));
-
-        const QJsonObject compared = json({"compare", "-2", "-1"});
-        QCOMPARE(json({"compare", "1", "2"}), compared);
-        QStringList expected, listed;
-        for (auto it = states[0].begin(); it != states[0].end(); ++it)
-            if (states[1].value(it.key()) != it.value())
-                expected << it.key() + ' ' + it.value() + '>' + states[1].value(it.key());
-        for (const QJsonValue f : compared["figures"].toArray())
-            listed << f["name"].toString() + ' ' + QString::number(f["before"].toDouble()) + " %>"
-                          + QString::number(f["after"].toDouble()) + " %";
-        for (const QJsonValue c : compared["changed"].toArray())
-            listed << QString::number(c["id"].toInteger()) + ' ' + c["before"].toString() + '>' + c["after"].toString();
-        QVERIFY(expected.size() > 20);
-        QCOMPARE(sorted(listed), sorted(expected));
+        QVERIFY(batch({"history", "--database", database}).out.contains(shownScores()["sensitivity"] + " ("));
 
         // A well-formed run that is not there: an error, not a usage fault.
         for (const auto& [a, b, missing] : {std::tuple{"1", "3", "3"}, {"-3", "-1", "-3"}}) {

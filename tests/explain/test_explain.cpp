@@ -12,12 +12,13 @@
 
 namespace {
 
-QString outcomes() { return rows(QStringLiteral("SELECT Outcome FROM tblRecordOutcomes ORDER BY ID")).join(QLatin1Char(' ')); }
-
 const Person kMain{1, "MARY ANN", "O'BRIEN", "JONES", "19990101", "F", "SUE"};
 const Person kDup{2, "MARY", "OBRIEN", "SMITH", "19990202", "F", "SUE", "03", "20200202", "NICKNAME"};
 const Person kThird{3, "MAREE", "OBRIEN", "JONES", "19990101", "F", "SUE", "03", "20200303", "FN_TYPO"};
-Person twin(int id, const char* first, const char* date) { return {id, first, "LEE", "KIM", "20200505", "F", "ANN", "03", date, "DL_BASE_RECORD"}; }
+Person twin(int id, const char* first, const char* date)
+{
+    return {id, first, "LEE", "KIM", "20200505", "F", "ANN", "03", date, problem::kLookAlike};
+}
 
 // A deck, its groups, the registry's rows as "client:record:flag" (the
 // record as given) and the outcomes in ID order.
@@ -25,6 +26,17 @@ Person twin(int id, const char* first, const char* date) { return {id, first, "L
 struct Verdict { QString registry; int id; QString verdict; };
 
 struct Outcomes { QList<Person> people; QList<QList<int>> groups; QString registry, expected; };
+
+// The deck analysed with the registry's rows as "client:record:flag" (anything else: no row).
+void analyze(const QList<Person>& people, const QList<QList<int>>& groups, const QString& registry)
+{
+    deck(people, groups);
+    for (const QString& row : registry.split(QLatin1Char(' ')))
+        for (const Person& p : people)
+            if (row.count(':') == 2 && p.id == row.section(':', 1, 1).toInt())
+                registryRow(row.section(':', 0, 0), row.section(':', 2), p);
+    clsAnalyzeResults().Analyze_IIS_LOAD();
+}
 
 } // namespace
 
@@ -57,13 +69,8 @@ private slots:
     void oneGroupPerOutcome()
     {
         QFETCH(Outcomes, c);
-        deck(c.people, c.groups);
-        for (const QString& row : c.registry.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            for (const Person& p : c.people)
-                if (p.id == row.section(':', 1, 1).toInt())
-                    registryRow(row.section(':', 0, 0), row.section(':', 2), p);
-        clsAnalyzeResults().Analyze_IIS_LOAD();
-        QCOMPARE(outcomes(), c.expected);
+        analyze(c.people, c.groups, c.registry);
+        QCOMPARE(rows("SELECT Outcome FROM tblRecordOutcomes ORDER BY ID").join(' '), c.expected);
         // Flagged and missed records name each surplus client once in IIS_DUPLICATES.
         QCOMPARE(count(QStringLiteral("SELECT count(*) FROM (SELECT DISTINCT GroupNo, ClientID FROM tblRecordOutcomes "
                                       "WHERE Outcome IN ('flagged', 'missed'))")),
@@ -108,12 +115,7 @@ private slots:
     {
         QFETCH(Verdict, c);
         const auto& [registry, id, verdict] = c;
-        const QList<Person> people{kMain, kDup, kThird};
-        deck(people, {{1, 2, 3}});
-        for (const QString& row : registry.split(QLatin1Char(' ')))
-            if (row.count(':') == 2)
-                registryRow(row.section(':', 0, 0), row.section(':', 2), people[row.section(':', 1, 1).toInt() - 1]);
-        clsAnalyzeResults().Analyze_IIS_LOAD();
+        analyze({kMain, kDup, kThird}, {{1, 2, 3}}, registry);
         if (registry == QLatin1String("<edited>"))
             run("UPDATE tblRecordOutcomes SET Outcome = 'stranger_merge', ClientID = NULL WHERE ID = ?", {id});
         QCOMPARE(explain::verdict(explain::outcomesOf({id}).front()), verdict);
@@ -174,13 +176,11 @@ private slots:
         openEvalDatabase(s->db.path());
         const QByteArray out = file.isEmpty() ? printed.out.toUtf8() : fileBytes(file);
         if (args.contains(QStringLiteral("json"))) {
-            const QJsonArray records = jsonOf(out).value(QStringLiteral("records")).toArray();
-            QCOMPARE(records.size(), count(QStringLiteral("SELECT count(*) FROM tblRecordOutcomes WHERE Outcome = 'missed'")));
-            for (const QJsonValue r : records) {
-                QCOMPARE(r.toObject().keys(), (QStringList{"attempt", "client", "differs", "flag", "group", "id", "outcome", "problem"}));
-                QCOMPARE(rows("SELECT Outcome, Attempt, ClientID, QMflag FROM tblRecordOutcomes WHERE ID = ?", {r["id"].toInteger()}),
-                         QStringList{"missed|" + QString::number(r["attempt"].toInt()) + '|' + r["client"].toString() + '|' + r["flag"].toString()});
-            }
+            // The records of that outcome, and no other; the golden files hold every record's fields.
+            QStringList ids;
+            for (const QJsonValue r : jsonOf(out).value(QStringLiteral("records")).toArray())
+                ids << QString::number(r["id"].toInteger());
+            QCOMPARE(sorted(ids), sorted(rows("SELECT ID FROM tblRecordOutcomes WHERE Outcome = 'missed'")));
         } else if (args.contains(QStringLiteral("csv"))) {
             const QList<QByteArray> lines = out.trimmed().split('\n');
             QCOMPARE(lines.size(), 3);

@@ -1,5 +1,6 @@
 // Printed reports, checked by the text and pages of the PDFs they make.
 #include "PageSession.h"
+#include "analysis/ProblemCode.h"
 #include "reports/PageRenderer.h"
 #include "reports/PdfExport.h"
 #include "reports/ReportModel.h"
@@ -183,7 +184,8 @@ private slots:
         // Printing again shows the rows as they are now: a change to a table
         // that no refill rebuilds.
         closeAndBack(print(6));
-        run("UPDATE DupTestData SET LastName='Zqxname' WHERE ID=(SELECT min(ID) FROM DupTestData WHERE ProblemCode='BASE_RECORD')");
+        run("UPDATE DupTestData SET LastName='Zqxname' WHERE ID=(SELECT min(ID) FROM DupTestData WHERE "
+            + problem::isNotDuplicate() + ')');
         QVERIFY(print(6).second->exportPdf(s->db.folder() + "/after.pdf"));
         QVERIFY(pdfPages(s->db.folder() + "/after.pdf").join(QChar()).contains("Zqxname"));
         QVERIFY(s->host.shown.isEmpty());

@@ -1,6 +1,7 @@
 #pragma once
 // A hand-made test deck of a few people and groups, and registry rows of them.
 #include "TestDatabase.h"
+#include "analysis/ProblemCode.h"
 #include "database/Db.h"
 
 namespace marrowick::test {
@@ -8,7 +9,7 @@ namespace marrowick::test {
 struct Person {
     int id;
     QString first, last, maiden, dob, sex, momFirst;
-    QString vacCode = QStringLiteral("03"), vacDate = QStringLiteral("20200101"), problem = QStringLiteral("BASE_RECORD");
+    QString vacCode = QStringLiteral("03"), vacDate = QStringLiteral("20200101"), problem = problem::kBaseRecord;
 };
 
 // Replaces the test deck and the registry's rows; a 0 in a group is an empty slot.

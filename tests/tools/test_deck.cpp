@@ -176,19 +176,6 @@ private slots:
         QVERIFY2(found.isEmpty(), qPrintable(QStringLiteral("%1 offenders, first: %2").arg(found.size()).arg(found.mid(0, 6).join(QStringLiteral("; ")))));
     }
 
-    void testFileMatchesTheTables()
-    {
-        const QList<sim::TestRecord> records = sim::RegistrySimulator::parseTestFile(sourceBytes("data/DupTestData.txt"));
-        const QStringList stored = rows(QStringLiteral("SELECT LastName, FirstName, DOB, Sex, MomMaiden, MomFirst, VacCode, VacDate, VacMfr "
-                                                       "FROM DupTestData LEFT JOIN DupTestVaccination USING (ID) ORDER BY ID"))
-                                       .replaceInStrings(QStringLiteral("<null>"), QString());
-        QCOMPARE(records.size(), stored.size());
-        for (qsizetype i = 0; i < records.size(); ++i) {
-            const sim::TestRecord& r = records[i];
-            QCOMPARE(QStringList({r.last, r.first, r.dob, r.sex, r.momMaiden, r.momFirst, r.cvx, r.vacDate, r.mvx}).join('|'), stored[i]);
-        }
-    }
-
     // A fresh run of each policy gives the committed samples byte for byte (so the
     // simulator is deterministic too), and refuses nothing but duplicates.
     void samplesAreTheSimulatorsCurrentOutput()
@@ -269,8 +256,9 @@ private:
         QTest::newRow("twins and triplets vaccinated the same day")
             << QStringLiteral("SELECT a.ID, b.ID FROM DupTestData a JOIN DupTestData b ON a.ID<b.ID AND %1 AND a.DOB=b.DOB "
                               "JOIN DupTestVaccination va ON va.ID=a.ID JOIN DupTestVaccination vb ON vb.ID=b.ID "
-                              "WHERE a.ProblemCode='DL_BASE_RECORD' AND b.ProblemCode='DL_BASE_RECORD' AND va.VacDate<>vb.VacDate")
-                   .arg(sameMother("a", "b"));
+                              "WHERE %2 AND %3 AND va.VacDate<>vb.VacDate")
+                   .arg(sameMother("a", "b"), problem::isLookAlike("a.ProblemCode"),
+                        problem::isLookAlike("b.ProblemCode"));
         // Two doses of one antigen in one child's records: one dose sent twice, or
         // the shortest interval apart less 4 days' grace.
         QTest::newRow("doses of one antigen the same dose or far enough apart")
