@@ -69,7 +69,9 @@ private slots:
 
         s->host.expect(MsgResult::No);
         // Declined: the question was the message, nothing is left to tell.
-        QCOMPARE(thrown<FileRefused>([&] { openEvalDatabase(path); }).value().text(), QString());
+        const std::optional<FileRefused> declined = thrown<FileRefused>([&] { openEvalDatabase(path); });
+        QVERIFY(declined);
+        QCOMPARE(declined->text(), QString());
         const QList<ShownBox> boxes = s->host.shown;
         QVERIFY(s->host.showedOne("Database Error", "The database file " + path, MsgIcon::Critical, true));
         QCOMPARE(boxes[0].buttons, MsgButtons::YesNo);
