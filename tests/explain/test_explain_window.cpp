@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 
 class TestExplainWindow : public PageTest {
     Q_OBJECT
@@ -99,6 +100,15 @@ private slots:
         window->close();
         settle();
         QVERIFY(!ReportPreview::liveInstance(explanationReport())); // it went with the window's rows
+
+        // A window that cannot open keeps the place the last one left.
+        const QVariant place = QSettings().value(QStringLiteral("windows/frmExplain"));
+        QVERIFY(place.isValid());
+        run(QStringLiteral("DROP TABLE tblRecordOutcomes"));
+        QVERIFY(!frmExplain::open(missed.id));
+        QVERIFY(s->host.showedOne("Database Error", "The database reported: no such table: tblRecordOutcomes.\r"
+                                                    "The explanation cannot be shown.", MsgIcon::Critical));
+        QCOMPARE(QSettings().value(QStringLiteral("windows/frmExplain")), place);
     }
     // An evaluation on step 3 leaves no window showing the one before: an
     // explanation keeps its record with the new outcome, a list its problem

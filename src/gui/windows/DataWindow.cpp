@@ -22,7 +22,12 @@ DataWindow::DataWindow(const QString& objectName)
     setWindowFlag(Qt::Window);
 }
 
-DataWindow::~DataWindow() { QSettings().setValue(placeKey(), saveGeometry()); }
+// Only a window that was placed has a place to keep: one whose constructor
+// threw never was, and must not overwrite the last window's place.
+DataWindow::~DataWindow()
+{
+    if (m_placed) QSettings().setValue(placeKey(), saveGeometry());
+}
 
 QString DataWindow::placeKey() const { return QStringLiteral("windows/") + objectName(); }
 
@@ -52,6 +57,7 @@ void DataWindow::restorePlace(QSize size)
     const QByteArray saved = QSettings().value(placeKey()).toByteArray();
     if (saved.isEmpty() || !restoreGeometry(saved)) resize(size);
     pages::fitOnScreen(this);
+    m_placed = true;
 }
 
 void DataWindow::placeNear(QWidget* near)

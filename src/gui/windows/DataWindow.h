@@ -64,6 +64,8 @@ private:
     // Beside that window, unless the user has placed this one before.
     void placeNear(QWidget* near);
     QString placeKey() const;
+
+    bool m_placed = false;
 };
 
 namespace windows {
