@@ -6,7 +6,6 @@
 
 #include <QSqlQuery>
 #include <cmath>
-#include <functional>
 
 namespace marrowick {
 
@@ -14,21 +13,26 @@ namespace {
 
 double twoDecimals(double percent) { return std::nearbyint(percent * 100.0) / 100.0; }
 
-// A code's description and the reports' order of it, from one of the two
-// description tables; empty and 0 when it has none.
-std::pair<QString, int> described(const QString& table, const QString& code)
+// Each code's description and the reports' order of it, from one of the two
+// description tables, by the code in capitals (the tables compare codes
+// without case); a code without one reads as empty and 0.
+QHash<QString, std::pair<QString, int>> descriptions(const QString& table)
 {
-    QSqlQuery q = run(QStringLiteral("SELECT ProbDesc, ProbOrder FROM %1 WHERE ProbCode = ?").arg(table), {code});
-    return q.next() ? std::pair{q.value(0).toString(), q.value(1).toInt()} : std::pair{QString(), 0};
+    QHash<QString, std::pair<QString, int>> all;
+    for (QSqlQuery q = run(QStringLiteral("SELECT ProbCode, ProbDesc, ProbOrder FROM %1").arg(table)); q.next();)
+        all.insert(q.value(0).toString().toUpper(), {q.value(1).toString(), q.value(2).toInt()});
+    return all;
 }
 
 // One figure per code, in the reports' order.
+template <class Successes>
 void appendFigures(std::vector<Figure>& figures, const QString& kind, const QString& table,
-                   const std::vector<summary::CodeCount>& codes, const std::function<qint64(const QString&)>& successes)
+                   const std::vector<summary::CodeCount>& codes, Successes&& successes)
 {
     const qsizetype first = qsizetype(figures.size());
+    const QHash<QString, std::pair<QString, int>> described = descriptions(table);
     for (const summary::CodeCount& c : codes) {
-        const auto [label, order] = described(table, c.code);
+        const auto [label, order] = described.value(c.code.toUpper());
         figures.push_back({kind + QLatin1Char(':') + c.code, label, order, {successes(c.code), c.records}});
     }
     std::stable_sort(figures.begin() + first, figures.end(),
@@ -68,12 +72,14 @@ std::vector<Figure> currentFigures()
         {QStringLiteral("specificity"), QStringLiteral("Overall specificity"), 0, {others - missingGroups(), others}},
     };
     appendFigures(figures, QStringLiteral("sensitivity"), QStringLiteral("tblProbDescMap"), duplicateTypes(),
-                  [](const QString& code) { return unlistedOfType(code) + flaggedOfType(code); });
+                  [unlisted = unlistedByType(), flagged = flaggedByType()](const QString& code) mutable {
+                      return unlisted(code) + flagged(code);
+                  });
     const std::vector<CodeCount> kinds = lookAlikeKinds();
     QHash<QString, qint64> records;
     for (const CodeCount& c : kinds) records.insert(c.code, c.records);
     appendFigures(figures, QStringLiteral("specificity"), QStringLiteral("tblSecondProbDescMap"), kinds,
-                  [&](const QString& code) { return records.value(code) - lostOfKind(code); });
+                  [&, lost = lostByKind()](const QString& code) mutable { return records.value(code) - lost(code); });
     return figures;
 }
 

@@ -27,15 +27,36 @@ qint64 missingGroups() { return count(kMissingGroups, "MisTotal"); }
 std::vector<CodeCount> duplicateTypes() { return codeCounts(kDupTypes, "ProblemCode"); }
 std::vector<CodeCount> lookAlikeKinds() { return codeCounts(kLookAlikeKinds, "SecondProblem"); }
 
-qint64 unlistedOfType(const QString& code) { return count(kNotInDuplicates, "Total", {code}); }
-qint64 flaggedOfType(const QString& code) { return count(kFlaggedOfType, "Total", {code}); }
-
-qint64 lostOfKind(const QString& secondProblem)
+CountByCode::CountByCode(const QString& sql, const char* alias)
+    : m_sql(sql), m_alias(QLatin1String(alias)), m_query(cnEval())
 {
-    return count(QStringLiteral("SELECT count(*) AS MissTotal FROM IIS_MISSING_RECORDS  INNER JOIN DupTestData ON "
-                                "IIS_MISSING_RECORDS.ID = DupTestData.ID WHERE (SecondProblem=?);"),
-                 "MissTotal", {secondProblem});
+    if (!cnEval().isOpen()) throw DbError(DbError::General, QStringLiteral("The evaluation database is not open"));
+    m_query.setForwardOnly(true);
+    if (!m_query.prepare(m_sql)) throwSqlError(m_query, m_sql);
 }
+
+qint64 CountByCode::operator()(const QString& code)
+{
+    m_query.bindValue(0, code);
+    if (!m_query.exec()) throwSqlError(m_query, m_sql);
+    if (!m_query.next()) throw DbError(DbError::NoCurrentRecord, QStringLiteral("No current record."));
+    const qint64 value = m_query.value(m_alias).toLongLong();
+    m_query.finish();
+    return value;
+}
+
+CountByCode unlistedByType() { return {kNotInDuplicates, "Total"}; }
+CountByCode flaggedByType() { return {kFlaggedOfType, "Total"}; }
+CountByCode lostByKind()
+{
+    return {QStringLiteral("SELECT count(*) AS MissTotal FROM IIS_MISSING_RECORDS  INNER JOIN DupTestData ON "
+                           "IIS_MISSING_RECORDS.ID = DupTestData.ID WHERE (SecondProblem=?);"),
+            "MissTotal"};
+}
+
+qint64 unlistedOfType(const QString& code) { return unlistedByType()(code); }
+qint64 flaggedOfType(const QString& code) { return flaggedByType()(code); }
+qint64 lostOfKind(const QString& secondProblem) { return lostByKind()(secondProblem); }
 
 qint64 lookAlikesOfType(const QString& code)
 {

@@ -1,4 +1,6 @@
 #pragma once
+#include "CountByCode.h"
+
 #include <QString>
 #include <vector>
 
@@ -30,6 +32,10 @@ qint64 unlistedOfType(const QString& code);
 qint64 flaggedOfType(const QString& code);
 // Records of that kind of look-alike whose group is missing.
 qint64 lostOfKind(const QString& secondProblem);
+// The same three counts, prepared once for asking of every code in turn.
+CountByCode unlistedByType();
+CountByCode flaggedByType();
+CountByCode lostByKind();
 // The look-alikes that share the problem type's combination codes, and those of them lost.
 qint64 lookAlikesOfType(const QString& code);
 qint64 lostLookAlikesOfType(const QString& code);
