@@ -65,6 +65,13 @@ void OutputCommand::read(const QCommandLineParser& parser, Options& into) const
     readValue(parser, "output", into.output);
 }
 
+ReportFormat formatOf(const Options& options)
+{
+    const std::optional<ReportFormat> format = reportFormatNamed(options.format);
+    if (!format) throw UsageError(QStringLiteral("--format takes text, csv or json"));
+    return *format;
+}
+
 int usage(const QString& problem)
 {
     std::fprintf(stderr, "marrowick-batch: %s\nTry 'marrowick-batch --help'.\n", qPrintable(problem));

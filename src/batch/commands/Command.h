@@ -1,5 +1,6 @@
 #pragma once
 #include "CommandLine.h"
+#include "output/ReportOutput.h"
 #include "UsageError.h"
 
 #include <QCommandLineOption>
@@ -51,6 +52,8 @@ const QList<QCommandLineOption>& databaseOptions();
 // The option's value when it was given; into stays as it was otherwise.
 void readValue(const QCommandLineParser& parser, const char* name, QString& into);
 
+// The --format asked for; a usage fault when it names none.
+ReportFormat formatOf(const Options& options);
 // The usage message, and the exit code of a usage fault.
 int usage(const QString& problem);
 // A number as a script writes it: digits, a minus sign at most, no blanks.

@@ -30,8 +30,7 @@ public:
 
     int run(const Options& o, BatchPlatform&) const override
     {
-        const auto format = reportFormatNamed(o.format);
-        if (!format) throw UsageError(QStringLiteral("--format takes text, csv or json"));
+        const ReportFormat format = formatOf(o);
         if (o.positional.size() != 2) throw UsageError(QStringLiteral("compare takes two runs"));
         qint64 named[2] = {};
         for (int k = 0; k < 2; ++k) {
@@ -44,8 +43,8 @@ public:
             qint64 runs[2] = {};
             for (int k = 0; k < 2; ++k)
                 if (!resolve(named[k], runs[k])) return int(Failed);
-            writeOutput(comparisonText(runs[0], runs[1], *format), o.output,
-                        QStringLiteral("compare") + formatExtension(*format), QStringLiteral("The comparison"));
+            writeOutput(comparisonText(runs[0], runs[1], format), o.output,
+                        QStringLiteral("compare") + formatExtension(format), QStringLiteral("The comparison"));
             return int(Done);
         });
     }

@@ -24,8 +24,7 @@ public:
 
     int run(const Options& o, BatchPlatform&) const override
     {
-        const auto format = reportFormatNamed(o.format);
-        if (!format) throw UsageError(QStringLiteral("--format takes text, csv or json"));
+        const ReportFormat format = formatOf(o);
         const QStringList selectors{QStringLiteral("all"), QStringLiteral("missed"), QStringLiteral("lost"),
                                     QStringLiteral("strangers")};
         QList<qint64> ids;
@@ -46,7 +45,7 @@ public:
             const std::vector<RecordOutcome> records =
                 selector.isEmpty() ? explain::outcomesOf(ids) : explain::outcomesSelected(selector);
             if (records.size() < size_t(ids.size())) return unknown(ids, records);
-            writeExplanations(records, *format, o.output);
+            writeExplanations(records, format, o.output);
             return int(Done);
         });
     }

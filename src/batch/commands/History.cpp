@@ -24,8 +24,7 @@ public:
 
     int run(const Options& o, BatchPlatform&) const override
     {
-        const auto format = reportFormatNamed(o.format);
-        if (!format) throw UsageError(QStringLiteral("--format takes text, csv or json"));
+        const ReportFormat format = formatOf(o);
         if (!o.positional.isEmpty())
             throw UsageError(QStringLiteral("history takes no arguments: ") + o.positional.join(QLatin1Char(' ')));
         return withDatabase(o, Needs::Database, [&] {
@@ -33,7 +32,7 @@ public:
                 platform().MsgBox(QStringLiteral("Warning"),
                                   QStringLiteral("Run %1 is damaged: %2; it is left out.").arg(number).arg(cause),
                                   MsgIcon::Exclamation, MsgButtons::Ok);
-            writeOutput(historyText(*format), o.output, QStringLiteral("history") + formatExtension(*format),
+            writeOutput(historyText(format), o.output, QStringLiteral("history") + formatExtension(format),
                         QStringLiteral("The history"));
             return Done;
         });

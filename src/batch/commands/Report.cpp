@@ -48,8 +48,7 @@ public:
 
     int run(const Options& o, BatchPlatform&) const override
     {
-        const auto format = reportFormatNamed(o.format);
-        if (!format) throw UsageError(QStringLiteral("--format takes text, csv or json"));
+        const ReportFormat format = formatOf(o);
         QList<int> indexes;
         for (const QString& p : o.positional) {
             if (p == QLatin1String("all")) {
@@ -64,7 +63,7 @@ public:
         if (indexes.isEmpty()) throw UsageError(QStringLiteral("report needs report indexes, or all"));
         return withDatabase(o, Needs::Evaluation, [&] {
             for (int index : indexes)
-                if (!write(*reportAt(index), *format, o)) return int(Failed);
+                if (!write(*reportAt(index), format, o)) return int(Failed);
             return int(Done);
         });
     }
