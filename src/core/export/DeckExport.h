@@ -1,7 +1,10 @@
 #pragma once
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
+#include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace marrowick {
@@ -28,6 +31,26 @@ struct DeckExportOptions {
 // The whole deck in one format. Throws FileRefused (Input) when the
 // compiled-in deck cannot be read.
 QByteArray exportDeck(const DeckExportOptions& options);
+
+// One test record's VXU, for sending one message at a time. Its MSH-10 is
+// the export's, as in the hl7 batch.
+struct DeckMessage {
+    int recordId = 0;
+    QString clinic; // the deck's facility ID for the record
+    QString controlId;
+    QByteArray text; // segments ending in CR, no batch headers
+};
+
+// The deck as single messages. facilityFor, when given, names the facility a
+// clinic sends as (MSH-4, PID-3's assigning authority, and ORC's); the
+// record numbers stay as they are. Throws FileRefused as exportDeck does.
+QList<DeckMessage> deckMessages(const DeckExportOptions& options,
+                                const std::function<QString(const QString& clinic)>& facilityFor = {});
+
+// Every test record with every field the deck sends, by the csv form's
+// column names (LastName, ..., FacilityID, MedicalRecordNumber, Street, ...),
+// in record order. Throws FileRefused as exportDeck does.
+QList<QHash<QString, QString>> deckRecords();
 
 // A value as HL7 carries it: the five delimiters (| ^ ~ \ &) written as
 // escape sequences.
