@@ -171,14 +171,14 @@ QString weighted(quint32 hash, std::initializer_list<std::pair<int, const char*>
 // A clinic's nurse (who gives the dose, RXA-10) or physician (who orders it,
 // ORC-12) as an XCN: ID, family and given name, the clinic as assigning
 // authority, legal name, and the kind of number.
-QString provider(const QString& facility, quint32 hash, bool physician)
+QString provider(const QString& clinic, const QString& facility, quint32 hash, bool physician)
 {
     static const char* const nurses[] = {"ASHGROVE^MAREN",   "PELLWORTH^TOBIAS", "LINDQUIST^ODETTE",
                                          "KESTERTON^IMOGEN", "BRAMBLEY^RUFUS",   "QUILLON^CORA"};
     static const char* const physicians[] = {"HOLLOWAY^SIMONE", "TREMAINE^ANSEL", "FAIRCLOUGH^DELPHINE", "ORMSBY^MILES",
                                              "WINTERBOURNE^NADIA"};
     // Each clinic has two of each, chosen by its ID; a visit gets one of them.
-    const quint32 staff = stableHash(facility) + hash % 2u;
+    const quint32 staff = stableHash(clinic) + hash % 2u;
     const int index = physician ? int(staff % 5u) : int(staff % 6u);
     const QString name = QString::fromLatin1(physician ? physicians[index] : nurses[index]);
     return QStringLiteral("%1%2^%3^^^^^^%4^L^^^%5")
@@ -196,7 +196,9 @@ struct Derived {
     QString race, ethnicity, publicity, eligibility, funding, nurse, physician;
 };
 
-Derived derive(const Row& r)
+// The staff are the clinic's own whatever facility ID it sends under, so that a
+// mapped deck names the same people.
+Derived derive(const Row& r, const QString& facility)
 {
     auto v = [&](const char* name) { return r.value(QLatin1String(name)); };
     Derived d;
@@ -229,8 +231,8 @@ Derived derive(const Row& r)
     // A VFC-eligible child is given vaccine that the VFC program paid for.
     d.funding = d.eligibility.startsWith(QLatin1String("V01")) ? QStringLiteral("PHC70^Private^CDCPHINVS")
                                                                : QStringLiteral("VXC51^Public VFC^CDCPHINVS");
-    d.nurse = provider(v("FacilityID"), stableHash(QStringLiteral("nurse ") + visit), false);
-    d.physician = provider(v("FacilityID"), stableHash(QStringLiteral("physician ") + visit), true);
+    d.nurse = provider(v("FacilityID"), facility, stableHash(QStringLiteral("nurse ") + visit), false);
+    d.physician = provider(v("FacilityID"), facility, stableHash(QStringLiteral("physician ") + visit), true);
     return d;
 }
 
@@ -252,12 +254,17 @@ struct Batch {
     QString controlPrefix; // of MSH-10, FHS-11, BHS-11: the export's UTC time to the millisecond
 };
 
+// HL7 2.5.1 allows MSH-10 20 characters: the 17 of the time and the record's
+// number in three digits, which the deck's 550 records fit.
+QString controlId(const Batch& b, int id)
+{
+    return QStringLiteral("%1%2").arg(b.controlPrefix).arg(id, 3, 10, QLatin1Char('0'));
+}
+
 QString msh(const Row& r, int id, const Batch& b)
 {
     const QString facility = r.value(QStringLiteral("FacilityID"));
-    // HL7 2.5.1 allows MSH-10 20 characters: the 17 of the time and the record's
-    // number in three digits, which the deck's 550 records fit.
-    const QString control = QStringLiteral("%1%2").arg(b.controlPrefix).arg(id, 3, 10, QLatin1Char('0'));
+    const QString control = controlId(b, id);
     // MSH-1 and MSH-2 are the delimiters themselves: this is the one segment written by hand.
     return QStringLiteral("MSH|^~\\&|")
            + QStringList{QStringLiteral("MARROWICK"),
@@ -397,10 +404,17 @@ QString observations(const Row& r, const Derived& d)
     return segment(QStringLiteral("OBX"), eligibility) + segment(QStringLiteral("OBX"), funding);
 }
 
-QString vxu(const Row& r, int id, const Batch& b)
+using FacilityFor = std::function<QString(const QString& clinic)>;
+
+// The record as the facility it is sent under: the clinic itself unless
+// facilityFor names another.
+QString vxu(const Row& clinicRow, int id, const Batch& b, const FacilityFor& facilityFor)
 {
+    const QString clinic = clinicRow.value(QStringLiteral("FacilityID"));
+    Row r = clinicRow;
+    if (facilityFor) r.insert(QStringLiteral("FacilityID"), facilityFor(clinic));
     const bool administered = r.value(QStringLiteral("Historical")) != QLatin1String("Y");
-    const Derived d = derive(r);
+    const Derived d = derive(clinicRow, r.value(QStringLiteral("FacilityID")));
     QString m = msh(r, id, b) + pid(r, d) + pd1(r, d) + nk1(r) + orc(r, id, d, administered) + rxa(r, d, administered);
     if (administered) {
         const auto [route, site] = routeAndSite(r, id % 2 == 1);
@@ -409,17 +423,22 @@ QString vxu(const Row& r, int id, const Batch& b)
     return m;
 }
 
-QByteArray hl7Deck(const QList<Row>& rows, const DeckExportOptions& o)
+Batch batchOf(const DeckExportOptions& o)
 {
     const QDateTime stamp = o.stamp.isValid() ? o.stamp : QDateTime::currentDateTime();
-    const Batch batch{o, hl7Time(stamp), stamp.toUTC().toString(QStringLiteral("yyyyMMddHHmmsszzz"))};
+    return {o, hl7Time(stamp), stamp.toUTC().toString(QStringLiteral("yyyyMMddHHmmsszzz"))};
+}
+
+QByteArray hl7Deck(const QList<Row>& rows, const DeckExportOptions& o)
+{
+    const Batch batch = batchOf(o);
     QString text;
     for (const QChar kind : {u'F', u'B'})
         text += segment(kind == u'F' ? QStringLiteral("FHS") : QStringLiteral("BHS"),
                         {QStringLiteral("^~\\&"), QStringLiteral("MARROWICK"), QStringLiteral("MARROWICK"), QString(),
                          QString(), batch.time, QString(), kind == u'F' ? QStringLiteral("DupTestData") : QString(),
                          QString(), kind + batch.controlPrefix});
-    for (qsizetype i = 0; i < rows.size(); ++i) text += vxu(rows[i], int(i + 1), batch);
+    for (qsizetype i = 0; i < rows.size(); ++i) text += vxu(rows[i], int(i + 1), batch, {});
     text += segment(QStringLiteral("BTS"), {QString::number(rows.size())});
     text += segment(QStringLiteral("FTS"), {QStringLiteral("1")});
     return text.toUtf8();
@@ -480,6 +499,33 @@ QByteArray exportDeck(const DeckExportOptions& options)
     }
     const QList<Row> rows = deckRows();
     return options.format == DeckFormat::Csv ? csvDeck(rows) : hl7Deck(rows, options);
+}
+
+QList<DeckMessage> deckMessages(const DeckExportOptions& options, const FacilityFor& facilityFor)
+{
+    const QList<Row> rows = deckRows();
+    const Batch batch = batchOf(options);
+    QList<DeckMessage> messages;
+    messages.reserve(rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const int id = int(i + 1);
+        const QString clinic = rows[i].value(QStringLiteral("FacilityID"));
+        messages.append({id, clinic, controlId(batch, id), vxu(rows[i], id, batch, facilityFor).toUtf8()});
+    }
+    return messages;
+}
+
+QList<QHash<QString, QString>> deckRecords()
+{
+    QList<QHash<QString, QString>> records;
+    for (const Row& row : deckRows()) {
+        QHash<QString, QString> record;
+        for (const auto& fields : {kTxtFields, kSubmissionFields})
+            for (const auto& field : fields)
+                record.insert(QLatin1String(field.first), row.value(QLatin1String(field.second)));
+        records << record;
+    }
+    return records;
 }
 
 } // namespace marrowick
