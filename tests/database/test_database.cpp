@@ -43,7 +43,7 @@ private slots:
         QTest::addColumn<Unusable>("c");
         QTest::newRow("not a database") << Unusable{QByteArray("this is not a database file at all, just text\n").repeated(40), {}, "not a database"};
         QTest::newRow("lacks a table") << Unusable{{}, {"DROP TABLE tblScoresByType"}, "tblScoresByType"};
-        for (const QString added : {"tblRuns", "tblRunFigures", "tblRunOutcomes"})
+        for (const QString added : {"tblRuns", "tblRunFigures", "tblRunOutcomes", "tblRegistrySends"})
             QTest::newRow(qPrintable(added)) << Unusable{{}, {"DROP TABLE " + added, "CREATE TABLE " + added + " (Other INTEGER)"},
                                                          "the column " + added + '.'};
         QTest::newRow("lacks a column")

@@ -113,6 +113,18 @@ const std::vector<TableDef>& addedTables()
           {"Trials", kInt}},
          false},
         {"tblRunOutcomes", {{"RunID", kInt}, {"ID", kInt}, {"Outcome", kText}}, false},
+        // Each test record sent to a registry's interface: in flight ('sending')
+        // or acknowledged, so that an interrupted send resumes and never repeats.
+        {"tblRegistrySends",
+         {{"RecordID", "INTEGER PRIMARY KEY"},
+          {"ControlID", kText},
+          {"State", kText},
+          {"SentAt", kText},
+          {"AckCode", kText},
+          {"Errors", kText},
+          {"Endpoint", kText},
+          {"Rejected", kFlag}},
+         false},
     };
     return tables;
 }
