@@ -1,4 +1,5 @@
 #pragma once
+#include "RegistryConnection.h"
 #include "RegistryEndpoint.h"
 
 #include <QHash>
@@ -49,6 +50,7 @@ struct SendSummary {
     int skipped = 0;                // acknowledged by an earlier run, not sent again
     int accepted = 0;               // of all records: acknowledged and taken in
     QList<RejectedRecord> rejected; // of all records
+    bool cancelled = false;         // stopped between records when asked
 };
 
 // Sends the deck's 550 VXU messages one at a time over one connection and
@@ -57,8 +59,13 @@ struct SendSummary {
 // a record is marked in flight, with its control ID, before it goes, and
 // acknowledged after. A record acknowledged before is never sent again
 // (unless resend); the one in flight at an interruption goes again with the
-// same control ID. Throws RegistryFault for a SOAP fault, a certificate
-// error, or a transport fault that outlasts the retries; DbError.
+// same control ID. A record counts as sent only once it is acknowledged.
+// Throws RegistryFault for a SOAP fault, a certificate error, or a transport
+// fault that outlasts the retries; DbError. After a SOAP fault or a
+// certificate error the message was not taken in, so the record's state goes
+// back to what it was before (none for a first try: wrong credentials leave
+// nothing marked). After a transport fault or an unreadable answer it may
+// have arrived, so the record stays in flight and goes again with its ID.
 class RegistrySend {
 public:
     explicit RegistrySend(SendOptions options) : m_options(std::move(options)) {}
@@ -66,6 +73,8 @@ public:
     std::function<void(const SendProgress&)> onProgress;
     std::function<bool()> cancelled;   // checked between records
     std::function<void(int ms)> pause; // waits between retries and for the rate; sleeps by default
+    // Opens the connection (openConnection unless set), once per facility for SOAP.
+    std::function<std::unique_ptr<RegistryConnection>(const ConnectionSettings&)> open;
 
     SendSummary run();
 
