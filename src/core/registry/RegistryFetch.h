@@ -28,8 +28,15 @@ struct FetchSummary {
     int one = 0, several = 0, notFound = 0, errors = 0; // Z32, Z31, Z33 NF, AE/AR
     int clients = 0;                                    // distinct clients written
     int rows = 0;                                       // rows written: one per RXA of each client
+    // Clients the registry holds no dose for: the results file has no row
+    // without a vaccination date (the import refuses one), so they are left out.
+    int withoutDoses = 0;
+    // The registry's identifiers are not all numbers the import takes: the
+    // clients were numbered in order, and the raw answers say which is which.
+    bool renumbered = false;
     QString outputFile, responsesFile;
-    QString flagSource; // "--flag-field X", or the words saying every flag is N
+    QString flagSource;     // "--flag-field X", or the words saying every flag is N
+    bool cancelled = false; // stopped between records when asked: nothing written
 };
 
 // Queries each test record back with QBP^Q11 (Z34), reads the RSP^K11
@@ -45,6 +52,8 @@ public:
     std::function<void(const FetchProgress&)> onProgress;
     std::function<bool()> cancelled;
     std::function<void(int ms)> pause;
+    // Opens the connection (openConnection unless set), once per facility for SOAP.
+    std::function<std::unique_ptr<RegistryConnection>(const ConnectionSettings&)> open;
 
     FetchSummary run();
 
