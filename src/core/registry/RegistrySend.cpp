@@ -6,6 +6,7 @@
 #include "RegistryFault.h"
 #include "database/Csv.h"
 #include "database/Db.h"
+#include "database/Savepoint.h"
 #include "export/DeckExport.h"
 #include "platform/FileRefused.h"
 
@@ -81,6 +82,30 @@ void store(int recordId, const std::optional<SendState>& state)
          state->rejected ? 1 : 0});
 }
 
+// Commits the send state one record at a time: a record's acknowledgement is
+// committed together with the next record's mark, one transaction a record. An
+// answer lost to an interruption before that leaves its record in flight, to
+// go again under its control ID, which is what the registry can recognise.
+class Ledger {
+public:
+    void markSending(int recordId, const SendState& state)
+    {
+        Savepoint unit;
+        flush();
+        store(recordId, state);
+        unit.commit();
+    }
+    void acknowledge(int recordId, const SendState& state) { m_pending = {recordId, state}; }
+    void flush()
+    {
+        if (m_pending) store(m_pending->first, m_pending->second);
+        m_pending.reset();
+    }
+
+private:
+    std::optional<std::pair<int, SendState>> m_pending;
+};
+
 const QString kSending = QStringLiteral("sending");
 const QString kAcknowledged = QStringLiteral("acknowledged");
 
@@ -94,6 +119,7 @@ SendSummary RegistrySend::run()
     const QString endpoint = m_options.connection.endpoint.url.adjusted(QUrl::RemoveUserInfo).toString();
     RegistryExchange registry(m_options.connection, open, pause, m_options.rate, m_options.retries);
     SendSummary summary;
+    Ledger ledger;
     for (qsizetype i = 0; i < messages.size(); ++i) {
         if (cancelled && cancelled()) {
             summary.cancelled = true;
@@ -111,7 +137,7 @@ SendSummary RegistrySend::run()
         const QString controlId = before && !acknowledged ? before->controlId : message.controlId;
         SendState state{controlId, kSending, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
                         {},        {},       endpoint};
-        store(message.recordId, state);
+        ledger.markSending(message.recordId, state);
         QByteArray answer;
         try {
             answer = registry.exchange(withControlId(message.text, controlId), facilities.facilityFor(message.clinic));
@@ -125,10 +151,11 @@ SendSummary RegistrySend::run()
         state.ackCode = ack.code;
         state.errors = ack.errorText();
         state.rejected = ack.rejected();
-        store(message.recordId, state);
+        ledger.acknowledge(message.recordId, state);
         ++summary.sent;
         if (onProgress) onProgress({int(i + 1), int(messages.size()), message.recordId, ack.code});
     }
+    ledger.flush();
     summary.accepted =
         int(scalar(QStringLiteral("SELECT count(*) AS n FROM tblRegistrySends WHERE State = ? AND Rejected = 0"),
                    QStringLiteral("n"), {kAcknowledged})
