@@ -4,6 +4,7 @@
 #include "database/Csv.h"
 #include "export/DeckExport.h"
 #include "import/clsProcessResultsFile.h"
+#include "platform/FileRefused.h"
 #include "platform/OutputFile.h"
 
 #include <QDateTime>
@@ -88,12 +89,6 @@ void count(const QueryAnswer& answer, FetchSummary& summary)
     }
 }
 
-QString responsesBeside(const QString& output)
-{
-    const QFileInfo info(output);
-    return info.dir().filePath(info.completeBaseName() + QStringLiteral("-responses.hl7"));
-}
-
 } // namespace
 
 FetchSummary RegistryFetch::run()
@@ -104,8 +99,8 @@ FetchSummary RegistryFetch::run()
     const QString prefix = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmsszzz"));
     FetchSummary summary;
     summary.outputFile = m_options.outputFile;
-    summary.responsesFile =
-        m_options.responsesFile.isEmpty() ? responsesBeside(m_options.outputFile) : m_options.responsesFile;
+    refuseExisting(m_options);
+    summary.responsesFile = responsesFileOf(m_options);
     summary.flagSource = m_options.flag ? QStringLiteral("from ") + m_options.flag->text()
                                         : QStringLiteral("N for every row (no --flag-field)");
     QSet<QString> seen;
@@ -141,6 +136,23 @@ FetchSummary RegistryFetch::run()
     writeOutputFile(summary.responsesFile, responses);
     writeOutputFile(summary.outputFile, results);
     return summary;
+}
+
+QString RegistryFetch::responsesFileOf(const FetchOptions& options)
+{
+    if (!options.responsesFile.isEmpty()) return options.responsesFile;
+    const QFileInfo info(options.outputFile);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral("-responses.hl7"));
+}
+
+void RegistryFetch::refuseExisting(const FetchOptions& options)
+{
+    for (const QString& path : {options.outputFile, responsesFileOf(options)})
+        if (QFileInfo::exists(path))
+            throw FileRefused::told(FileRefused::Role::Output, QStringLiteral("Error"),
+                                    QStringLiteral("%1 already exists and is not replaced: name another results "
+                                                   "file, or move this one away.")
+                                        .arg(path));
 }
 
 QString RegistryFetch::defaultOutputFile(const QString& databaseFile)

@@ -59,6 +59,11 @@ public:
 
     // The default output: a name with the time, beside the database.
     static QString defaultOutputFile(const QString& databaseFile);
+    // The raw answers' file: the one named, or NAME-responses.hl7 beside the output.
+    static QString responsesFileOf(const FetchOptions& options);
+    // A results file, or raw answers, already there is never replaced: throws
+    // FileRefused (Output), told whole, before anything is asked of the registry.
+    static void refuseExisting(const FetchOptions& options);
 
 private:
     FetchOptions m_options;

@@ -38,7 +38,10 @@ FacilityMap FacilityMap::read(const QString& path)
     for (bool first = true; reader.next(fields); first = false) {
         const QString clinic = fields.value(0).trimmed();
         const QString facility = fields.value(1).trimmed();
-        if (first && !clinics.contains(clinic)) continue; // the header line
+        // Only a header that names the column is skipped: a misspelt clinic on the first line is refused.
+        const bool header = clinic.startsWith(QLatin1String("clinic"), Qt::CaseInsensitive)
+                            || clinic.startsWith(QLatin1String("facility"), Qt::CaseInsensitive);
+        if (first && header && !clinics.contains(clinic)) continue;
         if (!clinics.contains(clinic) || facility.isEmpty() || fields.size() != 2)
             throw FileRefused(FileRefused::Role::Input,
                               QStringLiteral("The facility map %1 has a line that is not \"clinic,facility ID\" for "

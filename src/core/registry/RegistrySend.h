@@ -18,7 +18,8 @@ struct FacilityMap {
     QString single; // --facility without a map
 
     QString facilityFor(const QString& clinic) const;
-    // Reads "clinic,facility ID" lines (a header line naming them is skipped);
+    // Reads "clinic,facility ID" lines (a first line whose first field begins
+    // with "clinic" or "facility" is a header, and skipped);
     // throws FileRefused (Input) for a file that cannot be read or a clinic
     // the deck does not have.
     static FacilityMap read(const QString& path);
