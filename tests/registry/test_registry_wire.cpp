@@ -1,15 +1,131 @@
-// The wire of a registry's test interface: endpoints, the Z34 query and its answers.
+// The wire of a registry's test interface: endpoints, the Z34 query and its
+// answers, and the MLLP and SOAP connections against servers on loopback.
 #include "Suite.h"
 #include "registry/Hl7Message.h"
+#include "registry/HttpAnswer.h"
 #include "registry/ImmunizationQuery.h"
-#include "registry/RegistryEndpoint.h"
+#include "registry/Mllp.h"
+#include "registry/RegistryConnection.h"
 #include "registry/RegistryFault.h"
+#include "registry/SoapEnvelope.h"
 
+#include <QPointer>
+#include <QProcess>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <functional>
 
 namespace {
 
 using Kind = RegistryFault::Kind;
+
+// What a script does with one request: answers it, says nothing, or hangs up.
+struct Reply {
+    enum Action { Answer, Silence, HangUp } action = Answer;
+    QByteArray bytes;
+    int status = 200; // HTTP only
+};
+
+// A server on 127.0.0.1 answering MLLP frames, or HTTP/1.1 requests with a
+// Content-Length body, by a script; over TLS when given a configuration.
+class Loopback {
+public:
+    enum class Wire { Mllp, Http };
+    Loopback(Wire wire, const std::optional<QSslConfiguration>& tls = {}) : m_wire(wire)
+    {
+        m_server = tls ? new QSslServer : new QTcpServer;
+        if (tls) static_cast<QSslServer*>(m_server.get())->setSslConfiguration(*tls);
+        QObject::connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, [this] { accept(); });
+        QVERIFY(m_server->listen(QHostAddress::LocalHost));
+    }
+    ~Loopback() { delete m_server.get(); }
+    quint16 port() const { return m_server->serverPort(); }
+
+    std::function<Reply(const QByteArray& body)> script;
+    int connections = 0;
+    QList<QByteArray> requests, headers;
+
+private:
+    void accept()
+    {
+        while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+            ++connections;
+            auto pending = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QIODevice::readyRead, socket, [this, socket, pending] {
+                *pending += socket->readAll();
+                while (auto request = take(*pending)) respond(socket, *request);
+            });
+            QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+    std::optional<QByteArray> take(QByteArray& pending)
+    {
+        if (m_wire == Wire::Mllp) {
+            MllpBuffer buffer;
+            buffer.append(pending);
+            const auto message = buffer.next();
+            if (message) pending = pending.mid(pending.indexOf('\x1c') + 2);
+            return message;
+        }
+        const qsizetype end = pending.indexOf("\r\n\r\n");
+        if (end < 0) return std::nullopt;
+        const QByteArray head = pending.left(end);
+        const qsizetype at = head.toLower().indexOf("content-length:");
+        const int length = at < 0 ? 0 : head.mid(at + 15, head.indexOf('\r', at) - at - 15).trimmed().toInt();
+        if (pending.size() < end + 4 + length) return std::nullopt;
+        headers << head;
+        const QByteArray body = pending.mid(end + 4, length);
+        pending.remove(0, end + 4 + length);
+        return body;
+    }
+    void respond(QTcpSocket* socket, const QByteArray& request)
+    {
+        requests << request;
+        const Reply reply = script(request);
+        if (reply.action == Reply::HangUp) socket->disconnectFromHost();
+        if (reply.action != Reply::Answer) return;
+        if (m_wire == Wire::Mllp) {
+            socket->write(mllpFrame(reply.bytes));
+            return;
+        }
+        socket->write(QByteArray("HTTP/1.1 ") + QByteArray::number(reply.status) + " Answer\r\n"
+                      + "Content-Type: application/soap+xml; charset=utf-8\r\nContent-Length: "
+                      + QByteArray::number(reply.bytes.size()) + "\r\n\r\n" + reply.bytes);
+    }
+
+    Wire m_wire;
+    QPointer<QTcpServer> m_server;
+};
+
+// A registry's acknowledgement of an HL7 message, naming its control ID.
+QByteArray ackOf(const QByteArray& message)
+{
+    const QByteArray control = message.split('\r').value(0).split('|').value(9);
+    return "MSH|^~\\&|SIM|SIM|||20261207||ACK^V04^ACK|A" + control + "|T|2.5.1\rMSA|AA|" + control + "\r";
+}
+Reply acknowledge(const QByteArray& message) { return {Reply::Answer, ackOf(message)}; }
+Reply soapAcknowledge(const QByteArray& body)
+{
+    const auto request = readSoapRequest(body);
+    const bool test = request->operation == SoapRequest::Operation::ConnectivityTest;
+    const QString answer = test ? request->echoBack : QString::fromUtf8(ackOf(request->hl7Message.toUtf8()));
+    return {Reply::Answer, writeSoapResponse(request->operation, answer)};
+}
+
+const QByteArray kVxu = "MSH|^~\\&|MARROWICK|CLINICA|||20261207||VXU^V04^VXU_V04|C001|T|2.5.1\rPID|1||123^^^A^MR\r";
+const QByteArray kVxu2 = "MSH|^~\\&|MARROWICK|CLINICA|||20261207||VXU^V04^VXU_V04|C002|T|2.5.1\rPID|1||124^^^A^MR\r";
+
+ConnectionSettings settingsFor(const QString& endpoint, int timeoutMs = 5000)
+{
+    ConnectionSettings settings;
+    settings.endpoint = *RegistryEndpoint::parse(endpoint);
+    settings.credentials = {QStringLiteral("tester"), QStringLiteral("s3cret-pass"), QStringLiteral("FAC1")};
+    settings.timeoutMs = timeoutMs;
+    return settings;
+}
 
 // The fault a call throws; nullopt when it throws none.
 std::optional<RegistryFault> faultOf(const std::function<void()>& call)
@@ -37,7 +153,37 @@ const QString kFlagObx = "OBX|1|CE|PDFLAG^Potential duplicate^L|1|Y";
 class TestRegistryWire : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+    bool m_openssl = false;
+    QString cert() const { return m_dir.filePath(QStringLiteral("cert.pem")); }
+    QString key() const { return m_dir.filePath(QStringLiteral("key.pem")); }
+    // The server's side; with clientCertificates, it accepts only clients holding its own certificate.
+    QSslConfiguration serverTls(bool clientCertificates) const
+    {
+        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+        config.setLocalCertificate(QSslCertificate::fromPath(cert()).value(0));
+        QFile file(key());
+        file.open(QIODevice::ReadOnly);
+        config.setPrivateKey(QSslKey(file.readAll(), QSsl::Rsa));
+        config.setPeerVerifyMode(clientCertificates ? QSslSocket::VerifyPeer : QSslSocket::VerifyNone);
+        config.addCaCertificates(cert());
+        return config;
+    }
+
 private slots:
+    void initTestCase()
+    {
+        // A self-signed certificate for 127.0.0.1, made fresh for the run.
+        if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty()) return;
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"), {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key(),
+                                                  "-out", cert(), "-days", "1", "-subj", "/CN=127.0.0.1", "-addext",
+                                                  "subjectAltName=IP:127.0.0.1"});
+        QVERIFY(openssl.waitForFinished(60000));
+        QCOMPARE(openssl.exitCode(), 0);
+        m_openssl = true;
+    }
+
     void endpoints_data()
     {
         QTest::addColumn<QString>("text");
@@ -276,6 +422,244 @@ private slots:
         QCOMPARE(query.value(segment, field, component), value);
     }
 
+    // Answers as they arrive: whole, in part, chunked, ended by the close.
+    void httpAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("status"); // 0: not complete yet
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("keepAlive");
+        QTest::addColumn<QByteArray>("left"); // what stays for the next answer
+        const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n";
+        QTest::newRow("length") << head + "hello" << false << 200 << QByteArray("hello") << true << QByteArray();
+        QTest::newRow("length, short") << head + "hel" << false << 0 << QByteArray() << true << head + "hel";
+        QTest::newRow("head, short") << QByteArray("HTTP/1.1 200 OK\r\nContent-") << false << 0 << QByteArray() << true
+                                     << QByteArray("HTTP/1.1 200 OK\r\nContent-");
+        QTest::newRow("two answers") << head + "hello" + head << false << 200 << QByteArray("hello") << true << head;
+        QTest::newRow("header names in any case")
+            << QByteArray("HTTP/1.1 500 Server Error\r\ncontent-LENGTH: 2\r\n\r\nab") << false << 500
+            << QByteArray("ab") << true << QByteArray();
+        const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+        QTest::newRow("chunked") << chunked + "3\r\nhel\r\n2;x=y\r\nlo\r\n0\r\n\r\n" << false << 200
+                                 << QByteArray("hello") << true << QByteArray();
+        QTest::newRow("chunked, trailer") << chunked + "5\r\nhello\r\n0\r\nX-Sum: 1\r\n\r\n" << false << 200
+                                          << QByteArray("hello") << true << QByteArray();
+        QTest::newRow("chunked, short") << chunked + "5\r\nhello\r\n" << false << 0 << QByteArray() << true
+                                        << chunked + "5\r\nhello\r\n";
+        const QByteArray open = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nhello";
+        QTest::newRow("ended by close, open") << open << false << 0 << QByteArray() << true << open;
+        QTest::newRow("ended by close") << open << true << 200 << QByteArray("hello") << false << QByteArray();
+        QTest::newRow("connection close")
+            << QByteArray("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 0\r\n\r\n") << false << 200
+            << QByteArray() << false << QByteArray();
+        QTest::newRow("HTTP/1.0") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n") << false << 200
+                                  << QByteArray() << false << QByteArray();
+        QTest::newRow("continue first") << "HTTP/1.1 100 Continue\r\n\r\n" + head + "hello" << false << 200
+                                        << QByteArray("hello") << true << QByteArray();
+    }
+    void httpAnswers()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, closed);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, keepAlive);
+        QFETCH(QByteArray, left);
+        const auto answer = HttpAnswer::take(bytes, closed);
+        QCOMPARE(answer ? answer->status : 0, status);
+        QCOMPARE(answer ? answer->body : QByteArray(), body);
+        QCOMPARE(answer ? answer->keepAlive : true, keepAlive);
+        QCOMPARE(bytes, left);
+    }
+
+    void bytesThatAreNoHttp_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("HL7") << QByteArray("MSH|^~\\&|IIS\r\r\n\r\n");
+        QTest::newRow("no status") << QByteArray("HTTP/1.1 OK\r\n\r\n");
+        QTest::newRow("bad length") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: lots\r\n\r\n");
+        QTest::newRow("bad chunk") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n");
+        QTest::newRow("endless head") << QByteArray(70 * 1024, 'x');
+    }
+    void bytesThatAreNoHttp()
+    {
+        QFETCH(QByteArray, bytes);
+        const auto fault = faultOf([&] { HttpAnswer::take(bytes, false); });
+        QVERIFY(fault);
+        QCOMPARE(fault->kind(), Kind::Protocol);
+    }
+
+    void mllpExchangesOverOneConnection()
+    {
+        Loopback server(Loopback::Wire::Mllp);
+        server.script = acknowledge;
+        const auto connection = openConnection(settingsFor(QStringLiteral("mllp://127.0.0.1:%1").arg(server.port())));
+        QCOMPARE(connection->exchange(kVxu), ackOf(kVxu));
+        QCOMPARE(connection->exchange(kVxu2), ackOf(kVxu2));
+        QCOMPARE(server.requests, QList<QByteArray>({kVxu, kVxu2}));
+        QCOMPARE(server.connections, 1);
+    }
+
+    // A registry that hangs up or stays silent: a transport fault, and the
+    // next message goes over a new connection.
+    void mllpTransportFaults_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("hangs up") << int(Reply::HangUp) << "closed the connection";
+        QTest::newRow("silent") << int(Reply::Silence) << "no answer";
+    }
+    void mllpTransportFaults()
+    {
+        QFETCH(int, action);
+        QFETCH(QString, words);
+        Loopback server(Loopback::Wire::Mllp);
+        int calls = 0;
+        server.script = [&](const QByteArray& request) {
+            return ++calls == 2 ? Reply{Reply::Action(action), {}} : acknowledge(request);
+        };
+        const auto connection =
+            openConnection(settingsFor(QStringLiteral("mllp://127.0.0.1:%1").arg(server.port()), 500));
+        QCOMPARE(connection->exchange(kVxu), ackOf(kVxu));
+        const auto fault = faultOf([&] { connection->exchange(kVxu2); });
+        QVERIFY(fault);
+        QCOMPARE(fault->kind(), Kind::Transport);
+        QVERIFY2(fault->message().contains(words), fault->what());
+        QCOMPARE(connection->exchange(kVxu2), ackOf(kVxu2));
+        QCOMPARE(server.connections, 2);
+        QCOMPARE(server.requests, QList<QByteArray>({kVxu, kVxu2, kVxu2})); // once per call, never by itself
+    }
+
+    void refusedConnections_data()
+    {
+        QTest::addColumn<QString>("endpoint");
+        QTest::newRow("mllp") << "mllp://127.0.0.1:%1";
+        QTest::newRow("soap") << "http://127.0.0.1:%1/iis";
+    }
+    void refusedConnections()
+    {
+        QFETCH(QString, endpoint);
+        auto server = std::make_unique<Loopback>(Loopback::Wire::Mllp);
+        const quint16 port = server->port();
+        server.reset(); // nothing listens there now
+        const auto connection = openConnection(settingsFor(endpoint.arg(port)));
+        const auto fault = faultOf([&] { connection->exchange(kVxu); });
+        QVERIFY(fault);
+        QCOMPARE(fault->kind(), Kind::Transport);
+    }
+
+    // A certificate that the system does not trust is refused, over either
+    // transport, unless the CA file names it; a bad CA file stops as early.
+    void tlsTrust_data()
+    {
+        QTest::addColumn<int>("wire");
+        QTest::addColumn<QString>("caFile"); // CERT: the server's own
+        QTest::addColumn<QString>("keyFile"); // the client's; KEY: the server's own, which it then asks for
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("words");
+        for (const int wire : {int(Loopback::Wire::Mllp), int(Loopback::Wire::Http)}) {
+            const char* name = wire == int(Loopback::Wire::Mllp) ? "mllps" : "https";
+            const QString noPem = MARROWICK_SOURCE_DIR "/CMakeLists.txt";
+            QTest::addRow("%s, system authorities only", name) << wire << "" << "" << false << "refused";
+            QTest::addRow("%s, CA file names it", name) << wire << "CERT" << "" << true << "";
+            QTest::addRow("%s, CA file missing", name) << wire << "/nonexistent/ca.pem" << "" << false
+                                                       << "cannot be read";
+            QTest::addRow("%s, CA file without certificate", name) << wire << noPem << "" << false
+                                                                   << "no PEM certificate";
+            QTest::addRow("%s, client certificate", name) << wire << "CERT" << "KEY" << true << "";
+            QTest::addRow("%s, key file without a key", name) << wire << "CERT" << noPem << false << "no unencrypted";
+        }
+    }
+    void tlsTrust()
+    {
+        if (!m_openssl) QSKIP("the openssl command is missing");
+        QFETCH(int, wire);
+        QFETCH(QString, caFile);
+        QFETCH(QString, keyFile);
+        QFETCH(bool, accepted);
+        QFETCH(QString, words);
+        const bool mllp = wire == int(Loopback::Wire::Mllp);
+        Loopback server(Loopback::Wire(wire), serverTls(!keyFile.isEmpty()));
+        server.script = mllp ? acknowledge : soapAcknowledge;
+        ConnectionSettings settings = settingsFor(
+            QString(mllp ? "mllps://127.0.0.1:%1" : "https://127.0.0.1:%1/iis").arg(server.port()));
+        settings.tls.caFile = caFile == "CERT" ? cert() : caFile;
+        settings.tls.clientCertFile = keyFile.isEmpty() ? QString() : cert();
+        settings.tls.clientKeyFile = keyFile == "KEY" ? key() : keyFile;
+        QByteArray answer;
+        const auto fault = faultOf([&] { answer = openConnection(settings)->exchange(kVxu); });
+        QCOMPARE(answer, accepted ? ackOf(kVxu) : QByteArray());
+        QCOMPARE(fault.has_value(), !accepted);
+        if (accepted) return;
+        QCOMPARE(fault->kind(), Kind::Tls);
+        QVERIFY2(fault->message().contains(words), fault->what());
+    }
+
+    void soapExchangesOverOneConnection()
+    {
+        Loopback server(Loopback::Wire::Http);
+        server.script = soapAcknowledge;
+        const auto connection =
+            openConnection(settingsFor(QStringLiteral("http://127.0.0.1:%1/iis").arg(server.port())));
+        QCOMPARE(connection->test(), "Marrowick");
+        QCOMPARE(connection->exchange(kVxu), ackOf(kVxu));
+        QCOMPARE(connection->exchange(kVxu2), ackOf(kVxu2));
+        QCOMPARE(server.connections, 1);
+        const QByteArray host = "\r\nHost: 127.0.0.1:" + QByteArray::number(server.port()) + "\r\n";
+        QVERIFY2(server.headers.value(1).startsWith("POST /iis HTTP/1.1\r\n"), server.headers.value(1).constData());
+        QVERIFY2(server.headers.value(1).contains(host), server.headers.value(1).constData());
+        QVERIFY2(server.headers.value(0).contains("action=\"urn:cdc:iisb:2011:connectivityTest\""),
+                 server.headers.value(0).constData());
+        QVERIFY2(server.headers.value(1).contains("action=\"urn:cdc:iisb:2011:submitSingleMessage\""),
+                 server.headers.value(1).constData());
+        const auto request = readSoapRequest(server.requests.value(1));
+        QVERIFY(request);
+        QCOMPARE(request->username + '/' + request->password + '/' + request->facilityId, "tester/s3cret-pass/FAC1");
+        QCOMPARE(request->hl7Message.toUtf8(), kVxu);
+    }
+
+    // What the web service answers instead of an acknowledgement.
+    void soapFaults_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("words");
+        const QByteArray security = writeSoapFault({SoapFault::Kind::Security, "10", "Bad credentials"});
+        const QByteArray tooLarge = writeSoapFault({SoapFault::Kind::MessageTooLarge, "", "Over 64 kB"});
+        const QByteArray ack = writeSoapResponse(SoapRequest::Operation::SubmitSingleMessage, "MSH|^~\\&|x");
+        QTest::newRow("security fault") << int(Reply::Answer) << 500 << security << int(Kind::Soap)
+                                        << "SecurityFault: Bad credentials";
+        QTest::newRow("fault with 200") << int(Reply::Answer) << 200 << tooLarge << int(Kind::Soap)
+                                        << "MessageTooLargeFault: Over 64 kB";
+        QTest::newRow("not found") << int(Reply::Answer) << 404 << QByteArray("<html/>") << int(Kind::Protocol)
+                                   << "404";
+        QTest::newRow("answer with 500") << int(Reply::Answer) << 500 << ack << int(Kind::Protocol) << "500";
+        QTest::newRow("not SOAP") << int(Reply::Answer) << 200 << QByteArray("<html/>") << int(Kind::Protocol)
+                                  << "not a SOAP answer";
+        QTest::newRow("hangs up") << int(Reply::HangUp) << 0 << QByteArray() << int(Kind::Transport) << "127.0.0.1";
+        QTest::newRow("silent") << int(Reply::Silence) << 0 << QByteArray() << int(Kind::Transport) << "no answer";
+    }
+    void soapFaults()
+    {
+        QFETCH(int, action);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, kind);
+        QFETCH(QString, words);
+        Loopback server(Loopback::Wire::Http);
+        server.script = [&](const QByteArray&) { return Reply{Reply::Action(action), body, status}; };
+        const auto connection =
+            openConnection(settingsFor(QStringLiteral("http://127.0.0.1:%1/iis").arg(server.port()), 500));
+        const auto fault = faultOf([&] { connection->exchange(kVxu); });
+        QVERIFY(fault);
+        QCOMPARE(int(fault->kind()), kind);
+        QVERIFY2(fault->message().contains(words), fault->what());
+        QVERIFY(!fault->message().contains(QStringLiteral("s3cret")));
+        QCOMPARE(server.requests.size(), 1); // a hang-up is not answered by sending again
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRegistryWire)
