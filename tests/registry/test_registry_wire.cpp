@@ -22,9 +22,10 @@ namespace {
 
 using Kind = RegistryFault::Kind;
 
-// What a script does with one request: answers it, says nothing, or hangs up.
+// What a script does with one request: answers it, says nothing, hangs up, or
+// answers and then closes (saying so, in HTTP).
 struct Reply {
-    enum Action { Answer, Silence, HangUp } action = Answer;
+    enum Action { Answer, Silence, HangUp, AnswerAndClose } action = Answer;
     QByteArray bytes;
     int status = 200; // HTTP only
 };
@@ -85,15 +86,14 @@ private:
     {
         requests << request;
         const Reply reply = script(request);
-        if (reply.action == Reply::HangUp) socket->disconnectFromHost();
-        if (reply.action != Reply::Answer) return;
-        if (m_wire == Wire::Mllp) {
-            socket->write(mllpFrame(reply.bytes));
-            return;
-        }
-        socket->write(QByteArray("HTTP/1.1 ") + QByteArray::number(reply.status) + " Answer\r\n"
-                      + "Content-Type: application/soap+xml; charset=utf-8\r\nContent-Length: "
-                      + QByteArray::number(reply.bytes.size()) + "\r\n\r\n" + reply.bytes);
+        const bool close = reply.action == Reply::AnswerAndClose;
+        const QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Answer\r\n"
+                                + "Content-Type: application/soap+xml; charset=utf-8\r\n"
+                                + (close ? "Connection: close\r\n" : "") + "Content-Length: "
+                                + QByteArray::number(reply.bytes.size()) + "\r\n\r\n";
+        if (reply.action == Reply::Answer || close)
+            socket->write(m_wire == Wire::Mllp ? mllpFrame(reply.bytes) : head + reply.bytes);
+        if (reply.action == Reply::HangUp || close) socket->disconnectFromHost();
     }
 
     Wire m_wire;
@@ -495,10 +495,26 @@ private slots:
         Loopback server(Loopback::Wire::Mllp);
         server.script = acknowledge;
         const auto connection = openConnection(settingsFor(QStringLiteral("mllp://127.0.0.1:%1").arg(server.port())));
+        QCOMPARE(connection->test(), QStringLiteral("connected to 127.0.0.1:%1").arg(server.port()));
         QCOMPARE(connection->exchange(kVxu), ackOf(kVxu));
         QCOMPARE(connection->exchange(kVxu2), ackOf(kVxu2));
         QCOMPARE(server.requests, QList<QByteArray>({kVxu, kVxu2}));
         QCOMPARE(server.connections, 1);
+    }
+
+    // A web service that closes the connection after each answer, saying so: every message is answered once.
+    void soapServerClosingAfterEachAnswer()
+    {
+        Loopback server(Loopback::Wire::Http);
+        server.script = [](const QByteArray& body) {
+            return Reply{Reply::AnswerAndClose, soapAcknowledge(body).bytes};
+        };
+        const auto connection =
+            openConnection(settingsFor(QStringLiteral("http://127.0.0.1:%1/iis").arg(server.port())));
+        QCOMPARE(connection->exchange(kVxu), ackOf(kVxu));
+        QCOMPARE(connection->exchange(kVxu2), ackOf(kVxu2));
+        QCOMPARE(server.requests.size(), 2);
+        QCOMPARE(server.connections, 2);
     }
 
     // A registry that hangs up or stays silent: a transport fault, and the
