@@ -84,8 +84,9 @@ struct Serve {
 // One HTTP POST on a connection that stays open: the status and the body.
 QPair<int, QByteArray> post(QTcpSocket& socket, const QByteArray& body)
 {
+    // An empty body stands for one too large to send: only its length is told.
     socket.write("POST /iisservice HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/soap+xml\r\nContent-Length: "
-                 + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                 + QByteArray::number(body.isEmpty() ? 64 << 20 : body.size()) + "\r\n\r\n" + body);
     QByteArray in;
     while (socket.waitForReadyRead(5000)) {
         in += socket.readAll();
@@ -221,6 +222,7 @@ private slots:
         QTest::newRow("wrong password") << submit(deck()[200], QStringLiteral("clinic"), QStringLiteral("guess")) << "SecurityFault" << "Invalid username or password";
         QTest::newRow("wrong user") << submit(deck()[201], QStringLiteral("clinik")) << "SecurityFault" << "Invalid username or password";
         QTest::newRow("not a request") << QByteArray("<nothing/>") << "UnknownFault" << "";
+        QTest::newRow("too large") << QByteArray() << "MessageTooLargeFault" << "larger than";
     }
     void soapFaults()
     {

@@ -222,13 +222,14 @@ int serve(const QStringList& arguments)
         std::fprintf(stderr, "marrowick-simregistry serve: cannot open the log: %s\n", qPrintable(problem));
         return 3;
     }
-    if (!listen(server, settings)) return 3;
-    // A signal only writes a byte; the event loop ends the run.
+    // A signal only writes a byte; the event loop ends the run. In place before
+    // the ports are told, so that whoever reads them may stop it at once.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return 3;
     QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
+    if (!listen(server, settings)) return 3;
     return QCoreApplication::exec();
 }
 

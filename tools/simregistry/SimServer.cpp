@@ -107,6 +107,19 @@ QByteArray SimServer::soapAnswer(const QByteArray& body, int& status, bool& drop
     return answer ? writeSoapResponse(request->operation, QString::fromUtf8(*answer)) : QByteArray();
 }
 
+namespace {
+
+QByteArray httpResponse(int status, const QByteArray& body, bool keepAlive)
+{
+    const QByteArray reason = status == 200 ? "OK" : status == 500 ? "Internal Server Error" : "Method Not Allowed";
+    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason
+           + "\r\nContent-Type: application/soap+xml; charset=utf-8\r\nContent-Length: "
+           + QByteArray::number(body.size()) + "\r\nConnection: " + (keepAlive ? "keep-alive" : "close") + "\r\n\r\n"
+           + body;
+}
+
+} // namespace
+
 void SimServer::serveSoap(QTcpSocket* socket)
 {
     auto reader = std::make_shared<HttpReader>();
@@ -118,19 +131,20 @@ void SimServer::serveSoap(QTcpSocket* socket)
             bool drop = false;
             const QByteArray body = request->method == "POST" ? soapAnswer(request->body, status, drop) : QByteArray();
             if (drop) return socket->abort();
-            const QByteArray reason = status == 200   ? "OK"
-                                      : status == 500 ? "Internal Server Error"
-                                                      : "Method Not Allowed";
-            socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason
-                          + "\r\nContent-Type: application/soap+xml; charset=utf-8\r\nContent-Length: "
-                          + QByteArray::number(body.size())
-                          + "\r\nConnection: " + (request->keepAlive ? "keep-alive" : "close") + "\r\n\r\n" + body);
+            socket->write(httpResponse(status, body, request->keepAlive));
             if (!request->keepAlive) return socket->disconnectFromHost();
         }
-        if (!reader->failure().isEmpty()) {
+        if (reader->failure().isEmpty()) return;
+        // The web service has its own word for a message too large; the rest is HTTP's.
+        if (reader->failure().startsWith("413"))
+            socket->write(
+                httpResponse(500,
+                             writeSoapFault({SoapFault::Kind::MessageTooLarge, QStringLiteral("MessageTooLargeFault"),
+                                             QStringLiteral("The message is larger than this service takes")}),
+                             false));
+        else
             socket->write("HTTP/1.1 " + reader->failure() + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-            socket->disconnectFromHost();
-        }
+        socket->disconnectFromHost();
     });
 }
 
