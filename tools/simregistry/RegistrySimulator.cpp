@@ -149,8 +149,10 @@ bool RegistrySimulator::lastSimilar(const QString& a, const QString& b)
 {
     const QString na = normalized(a), nb = normalized(b);
     if (na == nb || (na.size() >= 4 && nb.size() >= 4 && editDistance(na, nb) <= 1)) return true;
-    const QString firstA = a.section(QRegularExpression(QStringLiteral("[- ]")), 0, 0);
-    const QString firstB = b.section(QRegularExpression(QStringLiteral("[- ]")), 0, 0);
+    // Compiled once: every record is compared with every client.
+    static const QRegularExpression separator(QStringLiteral("[- ]"));
+    const QString firstA = a.section(separator, 0, 0);
+    const QString firstB = b.section(separator, 0, 0);
     return firstA == firstB && firstA.size() >= 3;
 }
 
@@ -169,6 +171,8 @@ RegistrySimulator::Verdict RegistrySimulator::compare(const TestRecord& r, const
                    ? Verdict::Merge
                    : Verdict::NewClient;
     case Policy::Typical: {
+        // Every rule below needs the same or a near birth date: the names are compared only then.
+        if (r.dob != c.dob && !dobNear(r.dob, c.dob)) return Verdict::NewClient;
         const bool sexOk = r.sex == c.sex || r.sex == QLatin1String("U") || c.sex == QLatin1String("U");
         const bool lastOk = lastSimilar(r.last, c.last);
         const bool firstOk = firstSimilar(r.first, c.first);
