@@ -29,10 +29,4 @@ std::optional<FlagPlacement> FlagPlacement::parse(const QString& text, QString* 
     return p;
 }
 
-QString FlagPlacement::text() const
-{
-    const QString where = code.isEmpty() ? segment : QStringLiteral("%1[%2]").arg(segment, code);
-    return QStringLiteral("%1-%2=%3").arg(where).arg(field).arg(value);
-}
-
 } // namespace marrowick::sim

@@ -19,7 +19,6 @@ struct FlagPlacement {
 
     // nullopt (with the cause) for a text of none of those forms.
     static std::optional<FlagPlacement> parse(const QString& text, QString* problem = nullptr);
-    QString text() const;
 };
 
 } // namespace marrowick::sim
