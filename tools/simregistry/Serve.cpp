@@ -80,7 +80,7 @@ void addOptions(QCommandLineParser& parser)
         {QStringLiteral("log"), QStringLiteral("Append one line per message received: type and control ID."),
          QStringLiteral("FILE")},
         {QStringLiteral("flag-field"), QStringLiteral("Where answers carry the flag (default OBX[PDFLAG]-5=Y)."),
-         QStringLiteral("SPEC")},
+         QStringLiteral("PLACE")},
     };
     parser.addOptions(options);
 }
