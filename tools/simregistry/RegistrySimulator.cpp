@@ -1,4 +1,5 @@
 #include "RegistrySimulator.h"
+#include "RegistryClients.h"
 
 #include "database/Csv.h"
 
@@ -10,12 +11,6 @@ namespace marrowick::sim {
 
 namespace {
 
-struct Client {
-    qint64 id = 0;
-    TestRecord survivor; // the demographics the client keeps: those of the record that created it
-    bool flagged = false;
-};
-
 QList<QStringList> records(const QByteArray& text)
 {
     CsvReader reader(CsvReader::decode(text));
@@ -23,25 +18,6 @@ QList<QStringList> records(const QByteArray& text)
     QStringList fields;
     while (reader.next(fields)) all << fields;
     return all;
-}
-
-// One row of the results file: the client's kept demographics with the
-// record's own vaccination.
-QString resultsLine(const Client& c, const TestRecord& record, Policy policy)
-{
-    const TestRecord& s = c.survivor;
-    // The typical registry pads its client numbers; the aggressive one leaves
-    // the flag empty when nothing is flagged.
-    const QString id =
-        policy == Policy::Typical ? QStringLiteral("%1").arg(c.id, 9, 10, QLatin1Char('0')) : QString::number(c.id);
-    const QString flagText =
-        c.flagged ? QStringLiteral("Y") : (policy == Policy::Aggressive ? QString() : QStringLiteral("N"));
-    // The fifteen fields in file order.
-    // clang-format off
-    const QStringList fields{id, flagText, s.last, s.first, s.middle, s.suffix, s.dob, s.sex, s.momMaiden, s.momLast,
-                             s.momFirst, s.momMiddle, record.cvx, record.vacDate, record.mvx};
-    // clang-format on
-    return csvRecord(fields) + QStringLiteral("\r\n");
 }
 
 bool motherAgrees(const TestRecord& a, const TestRecord& b)
@@ -173,8 +149,10 @@ bool RegistrySimulator::lastSimilar(const QString& a, const QString& b)
 {
     const QString na = normalized(a), nb = normalized(b);
     if (na == nb || (na.size() >= 4 && nb.size() >= 4 && editDistance(na, nb) <= 1)) return true;
-    const QString firstA = a.section(QRegularExpression(QStringLiteral("[- ]")), 0, 0);
-    const QString firstB = b.section(QRegularExpression(QStringLiteral("[- ]")), 0, 0);
+    // Compiled once: every record is compared with every client.
+    static const QRegularExpression separator(QStringLiteral("[- ]"));
+    const QString firstA = a.section(separator, 0, 0);
+    const QString firstB = b.section(separator, 0, 0);
     return firstA == firstB && firstA.size() >= 3;
 }
 
@@ -193,6 +171,8 @@ RegistrySimulator::Verdict RegistrySimulator::compare(const TestRecord& r, const
                    ? Verdict::Merge
                    : Verdict::NewClient;
     case Policy::Typical: {
+        // Every rule below needs the same or a near birth date: the names are compared only then.
+        if (r.dob != c.dob && !dobNear(r.dob, c.dob)) return Verdict::NewClient;
         const bool sexOk = r.sex == c.sex || r.sex == QLatin1String("U") || c.sex == QLatin1String("U");
         const bool lastOk = lastSimilar(r.last, c.last);
         const bool firstOk = firstSimilar(r.first, c.first);
@@ -210,68 +190,9 @@ RegistrySimulator::Verdict RegistrySimulator::compare(const TestRecord& r, const
 
 Simulation RegistrySimulator::run(const QList<TestRecord>& records) const
 {
-    QHash<int, int> groupOf;
-    for (qsizetype g = 0; g < m_groups.size(); ++g)
-        for (int id : m_groups[g]) groupOf.insert(id, int(g));
-
-    std::vector<Client> clients;
-    QHash<int, size_t> clientOfGroup;
-    QHash<qint64, int> creatorOf;
-    struct Line {
-        size_t client;
-        const TestRecord* record;
-    };
-    std::vector<Line> lines;
-    Simulation sim;
-    qint64 nextId = 100001;
-
-    for (const TestRecord& r : records) {
-        Outcome outcome;
-        outcome.id = r.id;
-        std::optional<size_t> target;
-        bool flag = false;
-        if (m_policy == Policy::Perfect) {
-            const auto it = clientOfGroup.constFind(groupOf.value(r.id, -1));
-            if (it != clientOfGroup.constEnd()) target = it.value();
-        } else {
-            for (size_t c = 0; c < clients.size() && !target; ++c) {
-                const Verdict verdict = compare(r, clients[c].survivor);
-                if (verdict == Verdict::Merge)
-                    target = c;
-                else if (verdict == Verdict::Flag)
-                    flag = true;
-            }
-        }
-        if (target) {
-            outcome.action = QStringLiteral("merged");
-            outcome.client = clients[*target].id;
-            outcome.mergedInto = creatorOf.value(outcome.client);
-        } else {
-            Client client{nextId++, r, flag};
-            outcome.action = flag ? QStringLiteral("flagged") : QStringLiteral("new");
-            outcome.client = client.id;
-            creatorOf.insert(client.id, r.id);
-            clients.push_back(client);
-            target = clients.size() - 1;
-            clientOfGroup.insert(groupOf.value(r.id, -1), *target);
-        }
-        lines.push_back({*target, &r});
-        sim.outcomes.push_back(outcome);
-    }
-
-    QString results;
-    for (const Line& line : lines) results += resultsLine(clients[line.client], *line.record, m_policy);
-    sim.resultsFile = results.toUtf8();
-
-    QString truth = QStringLiteral("ID,Action,ClientID,MergedIntoID\n");
-    for (const Outcome& o : sim.outcomes)
-        truth += QStringLiteral("%1,%2,%3,%4\n")
-                     .arg(o.id)
-                     .arg(o.action)
-                     .arg(o.client ? QString::number(o.client) : QString())
-                     .arg(o.mergedInto ? QString::number(o.mergedInto) : QString());
-    sim.truth = truth.toUtf8();
-    return sim;
+    RegistryClients clients(*this);
+    for (const TestRecord& r : records) clients.add(r);
+    return {clients.resultsFile(), clients.truth(), clients.outcomes()};
 }
 
 } // namespace marrowick::sim

@@ -13,6 +13,9 @@ namespace marrowick::sim {
 struct TestRecord {
     int id = 0;
     QString last, first, middle, suffix, dob, sex, momMaiden, momLast, momFirst, momMiddle, cvx, vacDate, mvx;
+    // The clinic's record number and its assigning authority, when the record
+    // came as a message (the file carries neither).
+    QString recordNumber, authority;
 };
 
 enum class Policy { None, Exact, Typical, Aggressive, Perfect };
@@ -44,12 +47,15 @@ public:
     }
 
     Simulation run(const QList<TestRecord>& records) const;
+    Policy policy() const { return m_policy; }
 
     static QList<TestRecord> parseTestFile(const QByteArray& text);
     static QList<QList<int>> parseAnswerSheet(const QByteArray& csv);
     static QMultiHash<QString, QString> parseNicknames(const QByteArray& text);
 
 private:
+    friend class RegistryClients;
+
     // Text helpers of the typical matcher.
     static int editDistance(const QString& a, const QString& b);
     static QString normalized(const QString& name);

@@ -1,6 +1,8 @@
 // A registry receiving DupTestData.txt and exporting what it kept, with the
-// ground truth of what it did with every test record.
+// ground truth of what it did with every test record; or, with serve, the
+// same registry behind its test interface.
 #include "RegistrySimulator.h"
+#include "Serve.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,6 +27,7 @@ int main(int argc, char* argv[])
 {
     using namespace marrowick::sim;
     QCoreApplication app(argc, argv);
+    if (argc > 1 && QByteArrayView(argv[1]) == "serve") return serve(app.arguments());
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Simulates a registry's de-duplication of the Marrowick test file."));

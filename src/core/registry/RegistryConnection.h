@@ -21,6 +21,8 @@ public:
     virtual QByteArray exchange(const QByteArray& message) = 0;
 };
 
+// Reads the TLS files at once (throwing RegistryFault Tls for a bad one) and
+// connects on the first call.
 std::unique_ptr<RegistryConnection> openConnection(const ConnectionSettings& settings);
 
 } // namespace marrowick

@@ -27,7 +27,9 @@ struct RegistryCredentials {
 };
 
 // TLS beyond the system's certificate authorities. A certificate error always
-// stops the connection; nothing here can turn that off.
+// stops the connection; nothing here can turn that off. A file here that
+// cannot be read, or holds no PEM certificate (or key), is a RegistryFault
+// (Tls) from openConnection: the run stops as for a refused certificate.
 struct TlsSettings {
     QString caFile;         // PEM: trusted besides the system's authorities
     QString clientCertFile; // PEM, optional
