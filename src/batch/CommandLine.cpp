@@ -82,6 +82,8 @@ QString helpText()
                            "an output could not be written; or compare names a run that does not exist or is\n"
                            "damaged), 4 (with --strict) more than 20 percent of the test records are missing,\n"
                            "5 (with --fail-below) a score is below its threshold.\n"
+                           "Exit code 6 (send, fetch, roundtrip): the registry's interface failed (a SOAP fault such\n"
+                           "as wrong credentials, a certificate error, or no answer after the retries).\n"
                            "Statements behind a database error are logged with\n"
                            "QT_LOGGING_RULES=\"marrowick.sql.debug=true\".\n");
     return text;

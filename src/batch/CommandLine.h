@@ -28,6 +28,12 @@ struct Options {
     // deck
     QString processingId = QStringLiteral("T");
     QString at; // the export's time, as given; empty: now
+    // send, fetch, roundtrip: the registry's interface (fetch's results file is output)
+    QString endpoint, user, facility, facilityMap, caFile, certFile, keyFile, flagField;
+    double rate = 0;
+    bool resend = false;
+    bool evaluateAfter = false;
+    int waitSeconds = 0;
     QStringList positional;
 };
 

@@ -82,6 +82,16 @@ private slots:
         usage("compare a word", {"compare", "-1", "newest"});
         usage("fail-below not a number", {"evaluate", "--fail-below", "90,high", "a.txt"});
         usage("fail-below beyond 100", {"evaluate", "--fail-below", "90,100.5", "a.txt"});
+        // The registry's commands: a command line they cannot follow is refused before anything is sent.
+        const QString mllp = QStringLiteral("mllp://127.0.0.1:9");
+        usage("send without an endpoint", {"send"});
+        usage("send to an endpoint of no known kind", {"send", "--endpoint", "ftp://127.0.0.1/"});
+        usage("send at no rate", {"send", "--endpoint", mllp, "--rate", "0"});
+        usage("send with a certificate but no key", {"send", "--endpoint", mllp, "--cert", "c.pem"});
+        usage("send with a word", {"send", "--endpoint", mllp, "all"});
+        usage("fetch with a flag field that names nothing", {"fetch", "--endpoint", mllp, "--flag-field", "flag"});
+        usage("roundtrip waiting back in time", {"roundtrip", "--endpoint", mllp, "--wait", "-1"});
+        usage("evaluate after a send", {"send", "--endpoint", mllp, "--evaluate"});
         // A refused results file exits 1: the file's fault.
         const QStringList load{"evaluate", "--database", "DB", "FILE"};
         QTest::newRow("field count") << load << QByteArray("1,N,A,B\r\n") << 1

@@ -16,7 +16,7 @@ class BatchPlatform;
 
 namespace marrowick::batch {
 
-enum Exit { Done = 0, Refused = 1, Usage = 2, Failed = 3, Incomplete = 4, BelowThreshold = 5 };
+enum Exit { Done = 0, Refused = 1, Usage = 2, Failed = 3, Incomplete = 4, BelowThreshold = 5, RegistryFault = 6 };
 
 // One command of the program. The help, the parsing and the dispatch all read
 // the same objects, so the help cannot drift from what a command accepts.

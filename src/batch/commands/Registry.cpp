@@ -9,12 +9,16 @@ std::unique_ptr<Command> makeDeck();
 std::unique_ptr<Command> makeExplain();
 std::unique_ptr<Command> makeHistory();
 std::unique_ptr<Command> makeCompare();
+std::unique_ptr<Command> makeSend();
+std::unique_ptr<Command> makeFetch();
+std::unique_ptr<Command> makeRoundtrip();
 
 const std::vector<std::unique_ptr<Command>>& commands()
 {
     static const std::vector<std::unique_ptr<Command>> list = [] {
         std::vector<std::unique_ptr<Command>> made;
-        for (auto make : {makeEvaluate, makeReport, makeDeck, makeExplain, makeHistory, makeCompare})
+        for (auto make : {makeEvaluate, makeReport, makeDeck, makeExplain, makeHistory, makeCompare, makeSend,
+                          makeFetch, makeRoundtrip})
             made.push_back(make());
         return made;
     }();

@@ -1,0 +1,33 @@
+#include "RegistryCommand.h"
+
+namespace marrowick::batch {
+
+namespace {
+
+class Send final : public RegistryCommand {
+public:
+    Send()
+        : RegistryCommand(QStringLiteral("send"),
+                          QStringLiteral("Sends the 550 test records to a registry's test interface as HL7 2.5.1 VXU "
+                                         "messages, one at a time, and keeps each acknowledgement in the database. "
+                                         "An interrupted send goes on where it stopped; a record the registry "
+                                         "acknowledged is not sent again. Lists the records the registry rejected, "
+                                         "in its own words."),
+                          Sends)
+    {
+    }
+
+protected:
+    int work(const Options& o, const ConnectionSettings& connection, const FacilityMap& facilities,
+             BatchPlatform& host) const override
+    {
+        printSend(send(o, {connection, facilities, o.rate, o.resend}, host));
+        return Done;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeSend() { return std::make_unique<Send>(); }
+
+} // namespace marrowick::batch
