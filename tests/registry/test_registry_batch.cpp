@@ -55,19 +55,26 @@ private:
         QByteArray xml;
         bool fault = false;
         if (!request || request->password != kPassword) {
-            xml = writeSoapFault({SoapFault::Kind::Security, QString(), QStringLiteral("Bad credentials for this test")});
+            const QString reason = QStringLiteral("Bad credentials for this test");
+            xml = writeSoapFault({SoapFault::Kind::Security, QString(), reason});
             fault = true;
         } else if (request->operation == SoapRequest::Operation::ConnectivityTest) {
             xml = writeSoapResponse(request->operation, request->echoBack);
         } else {
             ++messages;
             const Hl7Message message = Hl7Message::parse(request->hl7Message);
+            // Queries find nobody: this registry only keeps what it is sent.
+            const QString notFound = "MSH|^~\\&|REG||||20250101||RSP^K11^RSP_K11|R1|P|2.5.1|||||||||Z33^CDCPHINVS\r"
+                                     "MSA|AA|" + message.controlId() + "\rQAK|" + message.controlId() + "|NF\r";
             xml = writeSoapResponse(request->operation,
-                                    QString::fromUtf8(writeAcknowledgement(message, "AA", {}, message.controlId())));
+                                    message.type().startsWith("QBP")
+                                            ? notFound
+                                            : QString::fromUtf8(writeAcknowledgement(message, "AA", {},
+                                                                                     message.controlId())));
         }
         return (fault ? QByteArray("HTTP/1.1 500 Internal Server Error\r\n") : QByteArray("HTTP/1.1 200 OK\r\n"))
-               + "Content-Type: application/soap+xml; charset=utf-8\r\nContent-Length: " + QByteArray::number(xml.size())
-               + "\r\n\r\n" + xml;
+               + "Content-Type: application/soap+xml; charset=utf-8\r\n"
+               + "Content-Length: " + QByteArray::number(xml.size()) + "\r\n\r\n" + xml;
     }
 };
 
@@ -99,6 +106,11 @@ class TestRegistryBatch : public QObject {
     int serial = 0;
     QString database() const { return dir.filePath(QStringLiteral("eval%1.db").arg(serial)); }
 
+    QStringList command(const char* name, const SoapRegistry& registry) const
+    {
+        return {name, "--database", database(), "--endpoint", registry.url(), "--user", "tester"};
+    }
+
     QStringList sendRows()
     {
         QStringList found;
@@ -116,7 +128,8 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("error");
         QTest::addColumn<int>("kept"); // records kept as sent
-        QTest::newRow("none, and no terminal to ask at") << QString() << 2 << "marrowick-batch: --user needs a password" << 0;
+        QTest::newRow("none, and no terminal to ask at") << QString() << 2
+                << "marrowick-batch: --user needs a password" << 0;
         QTest::newRow("wrong: the service's fault, nothing kept") << "wrong" << 6 << "marrowick-batch: " << 0;
         QTest::newRow("right") << kPassword << 0 << "" << 550;
     }
@@ -128,8 +141,7 @@ private slots:
         QFETCH(QString, error);
         QFETCH(int, kept);
         SoapRegistry registry;
-        const BatchRun r = batchServed({"send", "--database", database(), "--endpoint", registry.url(), "--user", "tester"},
-                                       withPassword(password));
+        const BatchRun r = batchServed(command("send", registry), withPassword(password));
         QCOMPARE(r.code, code);
         QVERIFY2(error.isEmpty() ? r.err.isEmpty() : r.err.startsWith(error), qPrintable(r.err));
         QCOMPARE(registry.messages, kept);
@@ -143,12 +155,13 @@ private slots:
     {
         SoapRegistry registry;
         const QString results = dir.filePath("results.txt");
-        QCOMPARE(batchServed({"send", "--database", database(), "--endpoint", registry.url(), "--user", "tester"},
-                             withPassword(kPassword)).code, 0);
-        batchServed({"fetch", "--database", database(), "--endpoint", registry.url(), "--user", "tester", "--output", results},
-                    withPassword(kPassword));
+        QCOMPARE(batchServed(command("send", registry), withPassword(kPassword)).code, 0);
+        const QStringList fetch = command("fetch", registry) + QStringList{"--output", results};
+        QCOMPARE(batchServed(fetch, withPassword(kPassword)).code, 0);
+        QVERIFY(QFileInfo::exists(results));
         int files = 0;
-        for (QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext(); ++files) {
+        const auto filter = QDir::Files | QDir::Hidden;
+        for (QDirIterator it(dir.path(), filter, QDirIterator::Subdirectories); it.hasNext(); ++files) {
             const QString path = it.next();
             QVERIFY2(!fileBytes(path).contains(kPassword.toUtf8()), qPrintable(path));
         }

@@ -84,19 +84,24 @@ struct Client {
     bool flagged = false;
 };
 
-QByteArray rsp(const QByteArray& profile, const QByteArray& status, const QList<Client>& clients, const QByteArray& code = "AA")
+QByteArray rsp(const QByteArray& profile, const QByteArray& status, const QList<Client>& clients,
+        const QByteArray& code = "AA")
 {
-    QByteArray text = "MSH|^~\\&|REG|REGFAC|MARROWICK||20250101||RSP^K11^RSP_K11|R1|P|2.5.1|||NE|NE|||||" + profile + "^CDCPHINVS\r"
+    QByteArray text = "MSH|^~\\&|REG|REGFAC|MARROWICK||20250101||RSP^K11^RSP_K11|R1|P|2.5.1|||NE|NE|||||" + profile
+            + "^CDCPHINVS\r"
                       "MSA|" + code + "|Q1\r";
     if (code != "AA") text += "ERR||||E||||Query not understood\r";
-    text += "QAK|Q1|" + status + "|Z34^Request Immunization History^CDCPHINVS\rQPD|Z34^Request Immunization History^CDCPHINVS|Q1\r";
+    text += "QAK|Q1|" + status
+            + "|Z34^Request Immunization History^CDCPHINVS\rQPD|Z34^Request Immunization History^CDCPHINVS|Q1\r";
     int set = 0;
     for (const Client& c : clients) {
-        text += "PID|" + QByteArray::number(++set) + "||" + c.id + "^^^REG^SR~M" + c.id + "^^^CLINIC^MR||" + c.name + "^^^^L|MAIDEN^MOM^^^^^M|" + c.dob + "|F\r"
+        text += "PID|" + QByteArray::number(++set) + "||" + c.id + "^^^REG^SR~M" + c.id + "^^^CLINIC^MR||" + c.name
+                + "^^^^L|MAIDEN^MOM^^^^^M|" + c.dob + "|F\r"
                 "NK1|1|MOMLAST^MOM^MID^^^^L|MTH^Mother^HL70063\r";
         for (const QByteArray& dose : c.doses) {
             const QList<QByteArray> d = dose.split('^');
-            text += "ORC|RE||9" + c.id + "\rRXA|0|1|" + d[1] + "|" + d[1] + "|" + d[0] + "^Vaccine^CVX|999|||||||||||" + d[2] + "^Maker^MVX\r";
+            text += "ORC|RE||9" + c.id + "\rRXA|0|1|" + d[1] + "|" + d[1] + "|" + d[0] + "^Vaccine^CVX|999|||||||||||"
+                    + d[2] + "^Maker^MVX\r";
         }
         if (c.flagged) text += "OBX|1|CE|PDFLAG^Potential duplicate^L|1|Y||||||F\r";
     }
@@ -144,7 +149,10 @@ class TestRegistryClient : public SessionTest {
         send.pause = [this](int ms) { registry.pauses << ms; };
         return send;
     }
-    static QStringList sendRows() { return rows("SELECT RecordID, State, AckCode FROM tblRegistrySends ORDER BY RecordID"); }
+    static QStringList sendRows()
+    {
+        return rows("SELECT RecordID, State, AckCode FROM tblRegistrySends ORDER BY RecordID");
+    }
 
 private slots:
     // Durability is SQLite's to give; the tests only need what each run committed, without a disk sync each time.
@@ -157,11 +165,15 @@ private slots:
         QTest::addColumn<bool>("faulted");
         QTest::addColumn<QString>("row10");            // State of record 10 afterwards; empty: no row
         QTest::addColumn<QList<int>>("pauses");
-        QTest::newRow("transport, then answered") << QList<Reply::Kind>{Reply::Transport, Reply::Transport} << false << "acknowledged" << QList<int>{200, 400};
-        QTest::newRow("transport outlasts the retries") << QList<Reply::Kind>(4, Reply::Transport) << true << "sending" << QList<int>{200, 400, 800};
+        QTest::newRow("transport, then answered") << QList<Reply::Kind>{Reply::Transport, Reply::Transport} << false
+                << "acknowledged" << QList<int>{200, 400};
+        QTest::newRow("transport outlasts the retries") << QList<Reply::Kind>(4, Reply::Transport) << true
+                << "sending" << QList<int>{200, 400, 800};
         QTest::newRow("soap fault: not taken in") << QList<Reply::Kind>{Reply::Soap} << true << "" << QList<int>{};
-        QTest::newRow("certificate error: not taken in") << QList<Reply::Kind>{Reply::Tls} << true << "" << QList<int>{};
-        QTest::newRow("unreadable answer: may have arrived") << QList<Reply::Kind>{Reply::Garbage} << true << "sending" << QList<int>{};
+        QTest::newRow("certificate error: not taken in") << QList<Reply::Kind>{Reply::Tls} << true << ""
+                << QList<int>{};
+        QTest::newRow("unreadable answer: may have arrived") << QList<Reply::Kind>{Reply::Garbage} << true
+                << "sending" << QList<int>{};
     }
 
     void faultAtOneRecord()
@@ -170,7 +182,8 @@ private slots:
         QFETCH(bool, faulted);
         QFETCH(QString, row10);
         QFETCH(QList<int>, pauses);
-        registry.script = [&](int id, int attempt) { return Reply{id == 10 ? faults.value(attempt, Reply::Ack) : Reply::Ack, {}}; };
+        registry.script = [&](int id, int attempt) { return Reply{id == 10 ? faults.value(attempt,
+                Reply::Ack) : Reply::Ack, {}}; };
         RegistrySend send = sender({mllpSettings(), {}, 0, false, 3});
         QCOMPARE(bool(thrown<RegistryFault>([&] { send.run(); })), faulted);
         QCOMPARE(registry.pauses, pauses);
@@ -187,7 +200,8 @@ private slots:
     {
         registry.script = [](int id, int) { return Reply{id == 200 ? Reply::Transport : Reply::Ack, {}}; };
         QVERIFY(thrown<RegistryFault>([&] { sender().run(); }));
-        const QString inFlight = rows("SELECT ControlID FROM tblRegistrySends WHERE RecordID = 200 AND State = 'sending'").value(0);
+        const QString inFlight =
+                rows("SELECT ControlID FROM tblRegistrySends WHERE RecordID = 200 AND State = 'sending'").value(0);
         QVERIFY(!inFlight.isEmpty());
         registry.received.clear();
         registry.script = [](int, int) { return Reply{}; };
@@ -226,7 +240,8 @@ private slots:
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<bool>("rejected");
         QTest::newRow("AR") << ack("AR", {{"E", "Unsupported message"}}) << true;
-        QTest::newRow("AE with an error") << ack("AE", {{"W", "Phone ignored"}, {"E", "Birth date in the future"}}) << true;
+        QTest::newRow("AE with an error") << ack("AE", {{"W", "Phone ignored"}, {"E", "Birth date in the future"}})
+                << true;
         QTest::newRow("AE with warnings only") << ack("AE", {{"W", "Phone ignored"}}) << false;
         QTest::newRow("AA") << ack("AA", {}) << false;
     }
@@ -278,7 +293,8 @@ private slots:
         send.run();
         QCOMPARE(sorted(registry.facilities), sorted(QStringList{"REG-A", "REG-B"} + clinics.mid(2)));
         for (const QByteArray& m : messages)
-            sentAs[ScriptedRegistry::field(m, "MSH", 3)].insert(ScriptedRegistry::field(m, "PID", 3).section('^', 3, 3));
+            sentAs[ScriptedRegistry::field(m, "MSH", 3)].insert(ScriptedRegistry::field(m, "PID", 3).section('^', 3,
+                    3));
         for (const QString& clinic : clinics) {
             const QString facility = map.facilityFor(clinic);
             QCOMPARE(sentAs.value(facility), QSet<QString>{facility});
@@ -316,8 +332,10 @@ private slots:
         QTest::addColumn<QByteArray>("idPrefix"); // of the registry's identifiers
         QTest::addColumn<QStringList>("written"); // the client numbers written for them
         QTest::newRow("no flag field: N") << "" << "N" << QByteArray() << QStringList{"501", "502"};
-        QTest::newRow("flag from an observation") << "OBX[PDFLAG]-5=Y" << "Y" << QByteArray() << QStringList{"501", "502"};
-        QTest::newRow("identifiers not numbers: numbered in order") << "" << "N" << QByteArray("IIS-") << QStringList{"1", "2"};
+        QTest::newRow("flag from an observation") << "OBX[PDFLAG]-5=Y" << "Y" << QByteArray() << QStringList{"501",
+                "502"};
+        QTest::newRow("identifiers not numbers: numbered in order") << "" << "N" << QByteArray("IIS-")
+                << QStringList{"1", "2"};
     }
 
     void fetchWritesEachClientOnce()
@@ -351,7 +369,8 @@ private slots:
         QCOMPARE(QString::fromUtf8(fileBytes(options.outputFile)).split("\r\n"),
                  QStringList({written[0] + ",N,ALPHA,ANN,B,,20200101,F,MAIDEN,MOMLAST,MOM,MID,08,20200102,MSD",
                               written[0] + ",N,ALPHA,ANN,B,,20200101,F,MAIDEN,MOMLAST,MOM,MID,20,20200301,SKB",
-                              written[1] + "," + flagOfB + ",BETA,BEA,,,20190505,F,MAIDEN,MOMLAST,MOM,MID,03,20200601,MSD",
+                              written[1] + "," + flagOfB
+                                      + ",BETA,BEA,,,20190505,F,MAIDEN,MOMLAST,MOM,MID,03,20200601,MSD",
                               ""}));
         QCOMPARE(summary.renumbered, !idPrefix.isEmpty());
         QVERIFY(summary.flagSource.contains(flagField.isEmpty() ? "N for every row" : flagField));
