@@ -4,38 +4,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-
-extern char** environ;
-
-namespace {
-// Runs a program to its end; its wall time in ms and peak resident memory in MiB.
-bool runOnce(const QStringList& args, double& ms, double& peakMiB)
-{
-    std::vector<QByteArray> bytes;
-    for (const QString& a : args) bytes.push_back(a.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& b : bytes) argv.push_back(b.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return false;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    ms = timer.nsecsElapsed() / 1e6;
-    peakMiB = usage.ru_maxrss / 1024.0;
-    posix_spawn_file_actions_destroy(&actions);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -59,9 +27,9 @@ int main(int argc, char* argv[])
         double ms = 0, peak = 0, maxPeak = 0;
         bool ok = true;
         const QStringList args{batch, QStringLiteral("evaluate"), QStringLiteral("--database"), database, path};
-        runOnce(args, ms, peak); // creates the database; not measured
+        bench::runProcess(args, ms, peak); // creates the database; not measured
         const double median = bench::medianMs(c.lines > 1000 ? 5 : 11, [&] {
-            ok = runOnce(args, ms, peak) && ok;
+            ok = bench::runProcess(args, ms, peak) && ok;
             maxPeak = std::max(maxPeak, peak);
         });
         if (!ok) return 3;
