@@ -2,6 +2,7 @@
 // the test after every change to their matching rules.
 #include "BatchPlatform.h"
 #include "CommandLine.h"
+#include "Pages.h"
 #include "UsageError.h"
 #include "commands/Command.h"
 #include "database/DbError.h"
@@ -9,7 +10,6 @@
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
@@ -33,9 +33,16 @@ int main(int argc, char* argv[])
     qInstallMessageHandler(quietQt);
     // Only the page renderer needs a graphical application (fonts, not a display).
     bool pages = false;
-    for (int i = 1; i < argc; ++i) pages = pages || qstrcmp(argv[i], "--pdf") == 0;
+    for (int i = 1; i < argc; ++i)
+        pages = pages || qstrcmp(argv[i], "--pdf") == 0 || qstrncmp(argv[i], "--pdf=", 6) == 0;
     if (pages && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> app(pages ? new QGuiApplication(argc, argv) : new QCoreApplication(argc, argv));
+    QString problem;
+    std::unique_ptr<QCoreApplication> app(pages ? batch::pages::application(argc, argv, problem)
+                                                : new QCoreApplication(argc, argv));
+    if (!app) {
+        std::fprintf(stderr, "Error: The page module for --pdf cannot be loaded: %s\n", qPrintable(problem));
+        return batch::Failed;
+    }
     QCoreApplication::setApplicationName(QStringLiteral("Marrowick"));
     QCoreApplication::setOrganizationName(QStringLiteral("Marrowick"));
     BatchPlatform host;

@@ -366,6 +366,7 @@ private slots:
         QTest::newRow("report text") << QStringList{"report", "0"} << "";
         QTest::newRow("report csv") << QStringList{"report", "--format", "csv", "--output", "OUT", "0"} << "rptOverall.csv";
         QTest::newRow("report pdf") << QStringList{"report", "--pdf", "OUT", "0"} << "rptOverall.pdf";
+        QTest::newRow("report pdf=") << QStringList{"report", "--pdf=OUT", "0"} << "rptOverall.pdf";
         QTest::newRow("explain") << QStringList{"explain", "--output", "OUT", "216"} << "explain.txt";
         QTest::newRow("history") << QStringList{"history"} << "";
         QTest::newRow("compare") << QStringList{"compare", "--format", "json", "--output", "OUT", "1", "-1"} << "compare.json";

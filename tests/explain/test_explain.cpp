@@ -6,7 +6,7 @@
 #include "analysis/ProblemCode.h"
 #include "analysis/clsAnalyzeResults.h"
 #include "database/EvalDatabase.h"
-#include "reports/Explanation.h"
+#include "reports/StyledExplanationModel.h"
 
 #include <QFont>
 
@@ -132,7 +132,7 @@ private slots:
         QCOMPARE(explain::outcomesOf({1}).front().differs, QStringList());
         QCOMPARE(explain::outcomesOf({2}).front().differs, (QStringList{"LastName", "FirstName", "DOB", "MomMaiden"}));
 
-        ExplanationModel model(2);
+        StyledExplanationModel model(2);
         const int first = fieldColumn(model, "FirstName"), sex = fieldColumn(model, "Sex"), maiden = fieldColumn(model, "MomMaiden");
         // Rows: record 1, its registry row, record 2 (this), its registry row, record 3.
         QCOMPARE(model.rowCount(), 5);

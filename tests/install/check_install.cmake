@@ -58,3 +58,10 @@ endif()
 if(EXISTS "${prefix}/bin/DupTestDataFin.db" OR NOT EXISTS "${WORK}/data/Marrowick/Marrowick/DupTestDataFin.db")
   message(FATAL_ERROR "the installed program's database is not in the user's data folder")
 endif()
+
+# The installed evaluator finds its page module for --pdf in the library folder.
+execute_process(COMMAND "${prefix}/bin/marrowick-batch" report --pdf "${WORK}/pdf" 0
+                RESULT_VARIABLE code OUTPUT_QUIET ERROR_VARIABLE err)
+if(NOT code EQUAL 0 OR NOT EXISTS "${WORK}/pdf/rptOverall.pdf")
+  message(FATAL_ERROR "the installed evaluator wrote no PDF (${code}): ${err}")
+endif()

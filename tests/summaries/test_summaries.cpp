@@ -1,5 +1,6 @@
 #include "Suite.h"
 #include "summaries/PercentText.h"
+#include "summaries/SummaryCounts.h"
 #include "summaries/clsOverallResults.h"
 #include "summaries/clsProblemTypeSummary.h"
 #include "summaries/clsDupLikeSummary.h"
@@ -51,6 +52,22 @@ struct Percent { int part, whole; QString text, locale = QStringLiteral("C"); };
 struct Failure { int summary; QString damage, title, message, saved; QStringList savedRows; };
 
 struct Flagged { QString groups, registry; int counted; };
+
+// Changes to the hand-worked evaluation, for counting every code at once.
+struct Recoded { QStringList statements; };
+
+// Each duplicate type's "code|unlisted|flagged" and each look-alike kind's "code|lost",
+// counted by one of the two ways.
+template <class Unlisted, class Flagged, class Lost>
+QStringList countsByCode(Unlisted&& unlisted, Flagged&& flagged, Lost&& lost)
+{
+    QStringList counts;
+    for (const summary::CodeCount& c : summary::duplicateTypes())
+        counts << QStringLiteral("%1|%2|%3").arg(c.code).arg(unlisted(c.code)).arg(flagged(c.code));
+    for (const summary::CodeCount& c : summary::lookAlikeKinds())
+        counts << QStringLiteral("%1|%2").arg(c.code).arg(lost(c.code));
+    return counts;
+}
 
 // Each summary: its table, the column that orders it, and its refill.
 struct Summary { const char *table, *order; bool (*refill)(); };
@@ -182,6 +199,41 @@ private slots:
             appendRow("IIS_LOADED_CHILD_ALL", {{"ClientID", r.section(u':', 0, 0)}, {"QMflag", r.section(u':', 1)}});
         QVERIFY(clsOverallResults().RefillOverallResults());
         QCOMPARE(rows("SELECT ResultValue FROM tblOverallResults WHERE ResultCode = 12"), QStringList{QString::number(counted)});
+    }
+
+    // The saved run counts every code in one grouped pass; it must agree with the
+    // summaries' statement per code.
+    void everyCodeAtOnceCountsAsEachCode_data()
+    {
+        QTest::addColumn<Recoded>("c");
+        QTest::newRow("hand-worked") << Recoded{};
+        QTest::newRow("codes in mixed case")
+            << Recoded{{"UPDATE DupTestData SET ProblemCode = 'a' WHERE ID IN (12, 13)",
+                        "UPDATE DupTestData SET SecondProblem = 'twin' WHERE ID = 31"}};
+        QTest::newRow("accented capitals are another code")
+            << Recoded{{"UPDATE DupTestData SET ProblemCode = '\u00e9' WHERE ID = 11",
+                        "UPDATE DupTestData SET ProblemCode = '\u00c9' WHERE ID = 12",
+                        "UPDATE DupTestData SET SecondProblem = '\u00e9' WHERE ID = 31",
+                        "UPDATE DupTestData SET SecondProblem = '\u00c9' WHERE ID = 32"}};
+        QTest::newRow("a surplus client without an ID")
+            << Recoded{{"INSERT INTO IIS_DUPLICATES (ID, QM) VALUES (NULL, 'Y')"}};
+        QTest::newRow("lost look-alike without a kind")
+            << Recoded{{"UPDATE DupTestData SET SecondProblem = NULL WHERE ID = 31"}};
+        QTest::newRow("lost look-alike of an empty kind")
+            << Recoded{{"UPDATE DupTestData SET SecondProblem = '' WHERE ID = 31"}};
+        QTest::newRow("flags in lower case, duplicates lost")
+            << Recoded{{"UPDATE IIS_DUPLICATES SET QM = 'y'",
+                        "INSERT INTO IIS_MISSING_RECORDS (ID) VALUES (32), (33), (13)"}};
+    }
+
+    void everyCodeAtOnceCountsAsEachCode()
+    {
+        QFETCH(Recoded, c);
+        knownEvaluation();
+        for (const QString& statement : c.statements)
+            run(statement);
+        QCOMPARE(countsByCode(summary::unlistedOfEveryType(), summary::flaggedOfEveryType(), summary::lostOfEveryKind()),
+                 countsByCode(summary::unlistedOfType, summary::flaggedOfType, summary::lostOfKind));
     }
 
     void failuresKeepWhatWasSaved_data()

@@ -1,7 +1,7 @@
 #include "Command.h"
 
 #include "output/ReportOutput.h"
-#include "reports/PdfExport.h"
+#include "Pages.h"
 #include "reports/ReportCatalogue.h"
 #include "reports/ReportModel.h"
 
@@ -77,7 +77,7 @@ private:
         writeReport(rows, format, o.output);
         if (o.pdf.isEmpty()) return true;
         QDir().mkpath(o.pdf);
-        exportReportPdf(def, rows, QDir(o.pdf).filePath(def.fileName + QStringLiteral(".pdf")));
+        pages::exportReportPdf(def, rows, QDir(o.pdf).filePath(def.fileName + QStringLiteral(".pdf")));
         return true;
     }
 };

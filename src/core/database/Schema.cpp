@@ -4,6 +4,7 @@
 #include "Db.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -219,9 +220,17 @@ qint32 storedDeckFingerprint()
 
 QString schemaProblem()
 {
-    QSqlQuery tables = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
-    QSet<QString> present;
-    while (tables.next()) present.insert(tables.value(0).toString().toLower());
+    // Every column of the tables this program knows, in one statement: a
+    // statement per table cost more than the rest of opening the file.
+    QStringList known;
+    for (const auto* tables : {&schemaTables(), &addedTables()})
+        for (const TableDef& table : *tables)
+            known << QStringLiteral("'%1'").arg(QString::fromLatin1(table.name).toLower());
+    QSqlQuery info = run(QStringLiteral("SELECT lower(m.name), lower(c.name) FROM sqlite_master m, "
+                                        "pragma_table_info(m.name) c WHERE m.type = 'table' AND lower(m.name) IN (%1)")
+                             .arg(known.join(QLatin1Char(','))));
+    QHash<QString, QSet<QString>> present; // columns by table
+    while (info.next()) present[info.value(0).toString()].insert(info.value(1).toString());
     // An added table may be missing (a database of an earlier version gains it
     // empty), but one that is there must have its columns too.
     std::vector<const TableDef*> checked;
@@ -230,13 +239,10 @@ QString schemaProblem()
         if (present.contains(QString::fromLatin1(table.name).toLower())) checked.push_back(&table);
     for (const TableDef* definition : checked) {
         const TableDef& table = *definition;
-        if (!present.contains(QString::fromLatin1(table.name).toLower()))
-            return QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
-        QSqlQuery info = run(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table.name)));
-        QSet<QString> columns;
-        while (info.next()) columns.insert(info.value(1).toString().toLower());
+        const auto columns = present.constFind(QString::fromLatin1(table.name).toLower());
+        if (columns == present.cend()) return QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
         for (const ColumnDef& column : table.columns)
-            if (!columns.contains(QString::fromLatin1(column.name).toLower()))
+            if (!columns->contains(QString::fromLatin1(column.name).toLower()))
                 return QStringLiteral("the column %1.%2 is missing")
                     .arg(QLatin1String(table.name), QLatin1String(column.name));
     }

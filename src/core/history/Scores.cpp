@@ -72,14 +72,14 @@ std::vector<Figure> currentFigures()
         {QStringLiteral("specificity"), QStringLiteral("Overall specificity"), 0, {others - missingGroups(), others}},
     };
     appendFigures(figures, QStringLiteral("sensitivity"), QStringLiteral("tblProbDescMap"), duplicateTypes(),
-                  [unlisted = unlistedByType(), flagged = flaggedByType()](const QString& code) mutable {
+                  [unlisted = unlistedOfEveryType(), flagged = flaggedOfEveryType()](const QString& code) {
                       return unlisted(code) + flagged(code);
                   });
     const std::vector<CodeCount> kinds = lookAlikeKinds();
     QHash<QString, qint64> records;
     for (const CodeCount& c : kinds) records.insert(c.code, c.records);
     appendFigures(figures, QStringLiteral("specificity"), QStringLiteral("tblSecondProbDescMap"), kinds,
-                  [&, lost = lostByKind()](const QString& code) mutable { return records.value(code) - lost(code); });
+                  [&, lost = lostOfEveryKind()](const QString& code) { return records.value(code) - lost(code); });
     return figures;
 }
 

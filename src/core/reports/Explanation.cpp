@@ -3,9 +3,6 @@
 #include "analysis/ProblemCode.h"
 #include "database/Db.h"
 
-#include <QBrush>
-#include <QColor>
-#include <QFont>
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
@@ -151,22 +148,17 @@ QVariant ExplanationModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return row.cells.value(index.column());
     case Qt::FontRole:
-        if (differs || (index.column() == RowName && row.testRecord)) {
-            QFont bold;
-            bold.setBold(true);
-            return bold;
-        }
-        return {};
     case Qt::BackgroundRole:
-        return differs ? QVariant(QBrush(QColor(0xff, 0xe0, 0x8a))) : QVariant();
     case Qt::ForegroundRole:
-        return differs ? QVariant(QBrush(Qt::black)) : QVariant();
+        return emphasis(role, differs, index.column() == RowName && row.testRecord);
     case Qt::ToolTipRole:
         return differs ? QVariant(QStringLiteral("Differs from the group's main record")) : QVariant();
     default:
         return {};
     }
 }
+
+QVariant ExplanationModel::emphasis(int, bool, bool) const { return {}; }
 
 QVariant ExplanationModel::headerData(int section, Qt::Orientation orientation, int role) const
 {

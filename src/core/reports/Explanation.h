@@ -19,8 +19,9 @@ QString problemWords(qint64 id);
 
 // One record's explanation, as a grid: the record, its group's other members,
 // each followed by the registry rows of the client it was found under.
-// Fields that differ from the main record are bold with a tinted background,
-// and named in the Differs column. The page header's fields read row 0.
+// Fields that differ from the main record are named in the Differs column;
+// StyledExplanationModel shows them bold on a tint. The page header's fields
+// read row 0.
 class ExplanationModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -37,6 +38,12 @@ public:
 
     // The field names of the columns, in order.
     static const QStringList& fields();
+
+protected:
+    // The font and colours of a cell whose field differs from the main
+    // record's, or of a test record's row name (a heading): none here, so that
+    // the text outputs need no graphics library.
+    virtual QVariant emphasis(int role, bool differs, bool heading) const;
 
 private:
     struct Row {

@@ -17,6 +17,14 @@ std::vector<CodeCount> codeCounts(const QString& sql, const char* codeField)
         counts.push_back({q.value(QLatin1String(codeField)).toString(), q.value(QStringLiteral("Total")).toLongLong()});
     return counts;
 }
+
+// The case folding of the columns' NOCASE collation: ASCII letters only.
+QString asciiCapitals(QString code)
+{
+    for (QChar& c : code)
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = QChar(c.unicode() - ('a' - 'A'));
+    return code;
+}
 } // namespace
 
 qint64 duplicatesInDeck() { return count(kTotalDup, "TotalDup"); }
@@ -52,6 +60,38 @@ CountByCode lostByKind()
     return {QStringLiteral("SELECT count(*) AS MissTotal FROM IIS_MISSING_RECORDS  INNER JOIN DupTestData ON "
                            "IIS_MISSING_RECORDS.ID = DupTestData.ID WHERE (SecondProblem=?);"),
             "MissTotal"};
+}
+
+CountsOfEveryCode::CountsOfEveryCode(const QString& sql)
+{
+    for (QSqlQuery q = run(sql); q.next();)
+        if (!q.isNull(0)) m_counts.insert(asciiCapitals(q.value(0).toString()), q.value(1).toLongLong());
+}
+
+qint64 CountsOfEveryCode::operator()(const QString& code) const
+{
+    return code.isNull() ? 0 : m_counts.value(asciiCapitals(code));
+}
+
+// The statements of unlistedByType, flaggedByType and lostByKind without their code, grouped by it.
+CountsOfEveryCode unlistedOfEveryType()
+{
+    return CountsOfEveryCode(QStringLiteral("SELECT ProblemCode, Count(*) From DupTestData WHERE DupTestData.ID Not in "
+                                            "(SELECT id FROM IIS_DUPLICATES) GROUP BY ProblemCode"));
+}
+
+CountsOfEveryCode flaggedOfEveryType()
+{
+    return CountsOfEveryCode(QStringLiteral("SELECT ProblemCode, count(*) FROM IIS_DUPLICATES INNER JOIN DupTestData "
+                                            "ON IIS_DUPLICATES.ID = DupTestData.ID WHERE (QM='Y' or OTHERQM='Y') "
+                                            "GROUP BY ProblemCode"));
+}
+
+CountsOfEveryCode lostOfEveryKind()
+{
+    return CountsOfEveryCode(QStringLiteral("SELECT SecondProblem, count(*) FROM IIS_MISSING_RECORDS INNER JOIN "
+                                            "DupTestData ON IIS_MISSING_RECORDS.ID = DupTestData.ID GROUP BY "
+                                            "SecondProblem"));
 }
 
 qint64 unlistedOfType(const QString& code) { return unlistedByType()(code); }

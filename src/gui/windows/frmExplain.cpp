@@ -1,6 +1,6 @@
 #include "frmExplain.h"
 
-#include "reports/Explanation.h"
+#include "reports/StyledExplanationModel.h"
 #include "reports/PdfExport.h"
 #include "ReportPreview.h"
 #include "database/DbError.h"
@@ -48,7 +48,7 @@ frmExplain::frmExplain(qint64 id) : DataWindow(QStringLiteral("frmExplain")), m_
 
     connect(btnPrint, &QPushButton::clicked, this, &frmExplain::Print);
     connect(btnExportPdf, &QPushButton::clicked, this, [this] { ExportPdf(); });
-    showModel(new ExplanationModel(id, this));
+    showModel(new StyledExplanationModel(id, this));
     restorePlace(QSize(1280, 560));
     grdExplain->setFocus();
 }
@@ -88,7 +88,7 @@ void frmExplain::showModel(ExplanationModel* model)
 void frmExplain::refresh()
 {
     try {
-        showModel(new ExplanationModel(m_id, this));
+        showModel(new StyledExplanationModel(m_id, this));
     } catch (...) {
         // Better gone than showing an evaluation that no longer holds.
         close();
