@@ -217,6 +217,11 @@ private slots:
         registry.received.clear();
         QCOMPARE(sender().run().sent, 0);
         QVERIFY(registry.received.isEmpty());
+        // Another registry has been sent nothing yet.
+        ConnectionSettings other = soapSettings();
+        other.endpoint.url.setHost("other.test");
+        QCOMPARE(sender({other, {}, 0, false, 3}).run().sent, 550);
+        QCOMPARE(sender().run().sent, 550);
         const SendSummary again = sender({soapSettings(), {}, 0, true, 3}).run();
         QCOMPARE(again.sent, 550);
         QVERIFY(registry.received.value(199).second != inFlight);
@@ -229,7 +234,8 @@ private slots:
         QVERIFY(fault && fault->kind() == RegistryFault::Kind::Soap);
         QCOMPARE(sendRows(), QStringList());
         // A record left in flight by an earlier run stays in flight, under its control ID.
-        run("INSERT INTO tblRegistrySends (RecordID, ControlID, State) VALUES (1, 'C1', 'sending')");
+        run("INSERT INTO tblRegistrySends (RecordID, ControlID, State, Endpoint) VALUES (1, 'C1', 'sending', ?)",
+            {"https://registry.test/iis"});
         QVERIFY(thrown<RegistryFault>([&] { sender().run(); }));
         QCOMPARE(rows("SELECT RecordID, ControlID, State FROM tblRegistrySends"), QStringList{"1|C1|sending"});
         QCOMPARE(registry.received.last().second, QString("C1"));

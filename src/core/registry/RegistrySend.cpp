@@ -130,14 +130,16 @@ SendSummary RegistrySend::run()
         }
         const DeckMessage& message = messages[i];
         const std::optional<SendState> before = stateOf(message.recordId);
-        const bool acknowledged = before && before->state == kAcknowledged;
+        // What another registry acknowledged has not reached this one.
+        const bool here = before && before->endpoint == endpoint;
+        const bool acknowledged = here && before->state == kAcknowledged;
         if (acknowledged && !m_options.resend) {
             ++summary.skipped;
             if (onProgress) onProgress({int(i + 1), int(messages.size()), message.recordId, before->ackCode});
             continue;
         }
         // The one in flight at an interruption goes again as the same message.
-        const QString controlId = before && !acknowledged ? before->controlId : message.controlId;
+        const QString controlId = here && !acknowledged ? before->controlId : message.controlId;
         SendState state{controlId, kSending, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
                         {},        {},       endpoint};
         ledger.markSending(message.recordId, state);

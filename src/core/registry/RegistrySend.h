@@ -58,9 +58,10 @@ struct SendSummary {
 // keeps each record's state in the evaluation database (cnEval), one record's
 // change per transaction, so that an interrupted run resumes where it stopped:
 // a record is marked in flight, with its control ID, before it goes, and
-// acknowledged after. A record acknowledged before is never sent again
-// (unless resend); the one in flight at an interruption goes again with the
-// same control ID. A record counts as sent only once it is acknowledged.
+// acknowledged after. A record this endpoint acknowledged before is never
+// sent again (unless resend); the one in flight at an interruption goes again
+// with the same control ID. A record's state from another endpoint counts for
+// nothing here: the record goes, and its state is replaced. A record counts as sent only once it is acknowledged.
 // Throws RegistryFault for a SOAP fault, a certificate error, or a transport
 // fault that outlasts the retries; DbError. After a SOAP fault or a
 // certificate error the message was not taken in, so the record's state goes
