@@ -3,14 +3,10 @@
 #include "Suite.h"
 #include "registry/Acknowledgement.h"
 #include "registry/Hl7Message.h"
-#include "registry/Mllp.h"
 #include "registry/SoapEnvelope.h"
 
 #include <QDirIterator>
 #include <QEventLoop>
-#include <QSslKey>
-#include <QSslServer>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -80,36 +76,6 @@ private:
                + "Content-Type: application/soap+xml; charset=utf-8\r\n"
                + "Content-Length: " + QByteArray::number(xml.size()) + "\r\n\r\n" + xml;
     }
-};
-
-// MLLP over TLS on loopback with a self-signed certificate, acknowledging every message AA.
-class TlsRegistry : public QObject {
-public:
-    TlsRegistry(const QString& certFile, const QString& keyFile)
-    {
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setLocalCertificate(QSslCertificate(fileBytes(certFile)));
-        tls.setPrivateKey(QSslKey(fileBytes(keyFile), QSsl::Rsa));
-        server.setSslConfiguration(tls);
-        server.listen(QHostAddress::LocalHost);
-        connect(&server, &QTcpServer::pendingConnectionAvailable, this, [this] {
-            while (QTcpSocket* socket = server.nextPendingConnection())
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-                    MllpBuffer& buffer = pending[socket];
-                    buffer.append(socket->readAll());
-                    while (const std::optional<QByteArray> message = buffer.next()) {
-                        ++messages;
-                        const Hl7Message m = Hl7Message::parse(*message);
-                        socket->write(mllpFrame(writeAcknowledgement(m, "AA", {}, m.controlId())));
-                    }
-                });
-        });
-    }
-    QString url() const { return QStringLiteral("mllps://127.0.0.1:%1").arg(server.serverPort()); }
-
-    QSslServer server;
-    int messages = 0;
-    QHash<QTcpSocket*, MllpBuffer> pending;
 };
 
 // The batch program run while this process keeps serving.
@@ -200,48 +166,6 @@ private slots:
             QVERIFY2(!fileBytes(path).contains(kPassword.toUtf8()), qPrintable(path));
         }
         QVERIFY(files >= 1);
-    }
-
-    // A certificate no authority vouches for stops the send before anything is kept; --ca naming it lets it through.
-    void certificateTrustedOnlyWhenNamed_data()
-    {
-        QTest::addColumn<bool>("namedByCa");
-        QTest::newRow("self-signed, not named") << false;
-        QTest::newRow("named by --ca") << true;
-    }
-
-    void certificateTrustedOnlyWhenNamed()
-    {
-        QFETCH(bool, namedByCa);
-        if (QStandardPaths::findExecutable("openssl").isEmpty()) QSKIP("needs the openssl command");
-        const QString cert = dir.filePath("cert.pem"), key = dir.filePath("key.pem");
-        QProcess openssl;
-        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
-                                  "-days", "1", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
-        QVERIFY(openssl.waitForFinished(60000) && openssl.exitCode() == 0);
-        TlsRegistry registry(cert, key);
-        QStringList args{"send", "--database", database(), "--endpoint", registry.url()};
-        if (namedByCa) args << "--ca" << cert;
-        const BatchRun r = batchServed(args, withPassword(QString()));
-        QCOMPARE(r.code, namedByCa ? 0 : 6);
-        QCOMPARE(registry.messages, namedByCa ? 550 : 0);
-        QCOMPARE(sendRows().size(), namedByCa ? 550 : 0);
-        QVERIFY2(namedByCa || r.err.startsWith("marrowick-batch: "), qPrintable(r.err));
-    }
-
-    // With nobody listening, the retries run out: exit code 6 and the cause, and the record stays in flight.
-    void nobodyListening()
-    {
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost));
-        const quint16 port = closed.serverPort();
-        closed.close();
-        const BatchRun r = batchServed({"send", "--database", database(), "--endpoint",
-                                        QStringLiteral("mllp://127.0.0.1:%1").arg(port)},
-                                       withPassword(QString()));
-        QCOMPARE(r.code, 6);
-        QVERIFY2(r.err.startsWith("marrowick-batch: ") && r.err.contains("6 tries"), qPrintable(r.err));
-        QCOMPARE(sendRows(), QStringList{"1|sending"});
     }
 };
 

@@ -23,6 +23,7 @@ struct Reply {
 struct ScriptedRegistry {
     std::function<Reply(int recordId, int attempt)> script = [](int, int) { return Reply{}; };
     QList<QPair<int, QString>> received; // record ID, control ID, in order
+    QList<QByteArray> messages;
     QHash<int, int> attempts;
     QStringList facilities; // one per connection opened
     QList<int> pauses;
@@ -39,6 +40,7 @@ struct ScriptedRegistry {
     {
         const int id = recordOf(message);
         received.append({id, field(message, "MSH", 9)});
+        messages << message;
         const Reply reply = script(id, attempts[id]++);
         switch (reply.kind) {
         case Reply::Transport:
@@ -280,27 +282,10 @@ private slots:
         map.byClinic.insert(clinics[0], "REG-A");
         map.byClinic.insert(clinics[1], "REG-B");
         QHash<QString, QSet<QString>> sentAs; // MSH-4 by PID-3's authority
-        registry.script = [](int, int) { return Reply{}; };
-        QList<QByteArray> messages;
-        ScriptedRegistry* r = &registry;
-        SendOptions options{soapSettings(), map, 0, false, 3};
-        RegistrySend send = sender(options);
-        send.open = [&](const ConnectionSettings& settings) {
-            r->facilities << settings.credentials.facility;
-            struct Keeping final : RegistryConnection {
-                ScriptedRegistry& reg;
-                QList<QByteArray>& kept;
-                Keeping(ScriptedRegistry& g, QList<QByteArray>& k) : reg(g), kept(k) {}
-                QString test() override { return {}; }
-                QByteArray exchange(const QByteArray& m) override { kept << m; return reg.exchange(m); }
-            };
-            return std::make_unique<Keeping>(*r, messages);
-        };
-        send.run();
+        sender({soapSettings(), map, 0, false, 3}).run();
         QCOMPARE(sorted(registry.facilities), sorted(QStringList{"REG-A", "REG-B"} + clinics.mid(2)));
-        for (const QByteArray& m : messages)
-            sentAs[ScriptedRegistry::field(m, "MSH", 3)].insert(ScriptedRegistry::field(m, "PID", 3).section('^', 3,
-                    3));
+        for (const QByteArray& m : registry.messages)
+            sentAs[ScriptedRegistry::field(m, "MSH", 3)] << ScriptedRegistry::field(m, "PID", 3).section('^', 3, 3);
         for (const QString& clinic : clinics) {
             const QString facility = map.facilityFor(clinic);
             QCOMPARE(sentAs.value(facility), QSet<QString>{facility});
