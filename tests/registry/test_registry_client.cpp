@@ -293,6 +293,17 @@ private slots:
         QVERIFY(!sentAs.contains(clinics[0]));
     }
 
+    // Unmapped, the messages are the hl7 batch's own, between its headers and trailers.
+    void deckMessagesAreTheBatchs()
+    {
+        const DeckExportOptions options{DeckFormat::Hl7, u'T', QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::UTC)};
+        QByteArray joined;
+        for (const DeckMessage& m : deckMessages(options)) joined += m.text;
+        const QByteArray batch = exportDeck(options);
+        QVERIFY(batch.startsWith("FHS|") && batch.contains(joined) && !joined.contains("BHS|"));
+        QCOMPARE(batch.size() - joined.size(), batch.indexOf("MSH|") + (batch.size() - batch.indexOf("BTS|")));
+    }
+
     void facilityMapFile_data()
     {
         QTest::addColumn<QByteArray>("contents");
