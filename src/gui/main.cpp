@@ -1,6 +1,9 @@
 // The program: the host on Qt, the report pages enrolled with the wizard's
 // navigation, and the wizard's first page.
 #include "shell/GuiPlatform.h"
+#ifdef MARROWICK_LIVE_REGISTRY
+#include "shell/LiveRegistry.h"
+#endif
 #include "shell/Page.h"
 #include "shell/frmMain.h"
 #include "windows/frmAnalysisReports.h"
@@ -20,6 +23,10 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon); // every window's
     marrowick::GuiPlatform host;
     marrowick::installPlatform(&host);
+#ifdef MARROWICK_LIVE_REGISTRY
+    marrowick::LiveRegistry registry;
+    marrowick::installRegistryGateway(&registry);
+#endif
     marrowick::frmAnalysisReports::enroll();
     marrowick::pages::show<marrowick::frmMain>();
     return QApplication::exec();
