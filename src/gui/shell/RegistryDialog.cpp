@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -98,9 +99,13 @@ bool RegistryDialog::guarded(const QString& consequence, const std::function<voi
     if (m_busy) return false;
     m_busy = true;
     m_cancel = false;
+    // Where the keyboard was goes dark while the work runs: Cancel has it
+    // meanwhile, and it comes back afterwards.
+    const QPointer<QWidget> focused = focusWidget();
+    btnCancel->setEnabled(true);
+    btnCancel->setFocus();
     form->setEditable(false);
     btnRun->setEnabled(false);
-    btnCancel->setEnabled(true);
     bool done = true;
     try {
         work();
@@ -114,6 +119,7 @@ bool RegistryDialog::guarded(const QString& consequence, const std::function<voi
     m_busy = false;
     form->setEditable(true);
     btnRun->setEnabled(true);
+    if (focused) focused->setFocus();
     btnCancel->setEnabled(false);
     if (m_closeAfter) QDialog::reject();
     return done;
@@ -153,6 +159,8 @@ void RegistryDialog::showProgress(int done, int total, const QString& text)
 void RegistryDialog::fitToScreen()
 {
     adjustSize();
+    // Wide enough for an endpoint URL and the hints; fitOnScreen narrows it where the screen is not.
+    resize(qMax(width(), 600), height());
     pages::place(this);
 }
 

@@ -69,6 +69,7 @@ void frmFetchFromRegistry::run()
     const auto settings = form->connectionSettings();
     if (!settings || !gateway) return;
     form->remember();
+    form->setStatus(QString()); // an earlier test's answer is not this run's
     QSettings().setValue(kFlagField, txtFlagField->text().trimmed());
     FetchOptions options;
     options.connection = *settings;

@@ -45,6 +45,7 @@ void frmSendToRegistry::run()
     const auto settings = form->connectionSettings();
     if (!settings || !gateway) return;
     form->remember();
+    form->setStatus(QString()); // an earlier test's answer is not this run's
     SendOptions options;
     options.connection = *settings;
     options.facilities.single = settings->credentials.facility;
