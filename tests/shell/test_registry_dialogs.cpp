@@ -33,6 +33,7 @@ public:
     std::function<void()> during;
     std::optional<RegistryFault> fault;
     SendSummary sendSummary;
+    QList<RejectedRecord> earlier;
     QString outputFile;
     int calls = 0;
     std::optional<ConnectionSettings> lastSettings;
@@ -44,7 +45,9 @@ public:
 #else
         const QUrl url(text);
         if (url.scheme() == "mllp" || url.scheme() == "http" || url.scheme() == "https")
-            return RegistryEndpoint{url.scheme() == "mllp" ? RegistryEndpoint::Transport::Mllp : RegistryEndpoint::Transport::Soap, url.scheme() == "https", url};
+            return RegistryEndpoint{url.scheme() == "mllp" ? RegistryEndpoint::Transport::Mllp
+                                                           : RegistryEndpoint::Transport::Soap,
+                                    url.scheme() == "https", url};
         *problem = QStringLiteral("not an endpoint: ") + text;
         return std::nullopt;
 #endif
@@ -83,6 +86,7 @@ public:
         walk(job, SendProgress{0, 0, 0, QStringLiteral("AA")});
         return sendSummary;
     }
+    QList<RejectedRecord> rejections() override { return earlier; }
     FetchSummary fetch(RegistryFetch& job) override
     {
         walk(job, FetchProgress{});
@@ -219,13 +223,15 @@ private slots:
         auto [page, dialog] = openSide(side);
         QVERIFY(dialog && dialog->isModal());
         QVERIFY(dialog->btnRun->isDefault());
-        QStringList expected{"txtEndpoint", "txtUser", "txtFacility", "txtPassword", "chkRemember", "txtCaFile", "btnBrowseCa", "btnTest"};
+        QStringList expected{"txtEndpoint", "txtUser",   "txtFacility", "txtPassword",
+                             "chkRemember", "txtCaFile", "btnBrowseCa", "btnTest"};
         if (side == Side::Fetch) expected << "txtFlagField";
         expected << "btnRun" << "btnClose";
         QCOMPARE(tabWalk(dialog->form->txtEndpoint), expected);
         QCOMPARE(dialog->form->txtPassword->echoMode(), QLineEdit::Password);
         const QSize needed = dialog->minimumSizeHint();
-        QVERIFY2(needed.width() <= 683 && needed.height() <= 370, qPrintable(QString("%1x%2").arg(needed.width()).arg(needed.height())));
+        QVERIFY2(needed.width() <= 683 && needed.height() <= 370,
+                 qPrintable(QString("%1x%2").arg(needed.width()).arg(needed.height())));
         QTest::keyClick(dialog->form->txtUser, Qt::Key_Escape);
         settle();
         QVERIFY(!dialog);
@@ -285,7 +291,8 @@ private slots:
             QVERIFY(shown[0].prompt.contains(words) && shown[0].prompt.size() > words.size() + 20);
         }
         QVERIFY(dialog && dialog->isVisible());
-        QVERIFY(dialog->form->txtEndpoint->isEnabled() && dialog->btnRun->isEnabled() && !dialog->btnCancel->isEnabled());
+        QVERIFY(dialog->form->txtEndpoint->isEnabled() && dialog->btnRun->isEnabled());
+        QVERIFY(!dialog->btnCancel->isEnabled());
     }
 
     // Cancel stops the work after the record in flight; Escape or closing the
@@ -296,7 +303,8 @@ private slots:
         QTest::addColumn<int>("how"); // 0 Cancel, 1 Escape, 2 the window's close
         for (Side side : {Side::Send, Side::Fetch})
             for (int how : {0, 1, 2})
-                QTest::addRow("%s, %s", side == Side::Send ? "send" : "fetch", std::array{"Cancel", "Escape", "close"}[how]) << side << how;
+                QTest::addRow("%s, %s", side == Side::Send ? "send" : "fetch",
+                              std::array{"Cancel", "Escape", "close"}[how]) << side << how;
     }
     void stoppingMidRunWaitsForTheRecordInFlight()
     {
@@ -330,24 +338,36 @@ private slots:
         if (side == Side::Fetch) QCOMPARE(static_cast<frmStep3*>(page.data())->txtFileName->text(), QString());
     }
 
-    // The records the registry turned away, in its words, as plain text.
+    // The records the registry turned away, in its words, as plain text:
+    // those of an earlier send as the dialog opens, those of this one after it.
+    void rejectedRecordsAreListed_data()
+    {
+        QTest::addColumn<bool>("earlier");
+        QTest::newRow("this send") << false;
+        QTest::newRow("an earlier send") << true;
+    }
     void rejectedRecordsAreListed()
     {
+        QFETCH(bool, earlier);
+        const QList<RejectedRecord> rejected{{204, "AR", "E: <i>Birth date</i> in the future"},
+                                             {17, "AE", "E: no vaccine\nW: no lot"}};
+        (earlier ? registry->earlier : registry->sendSummary.rejected) = rejected;
         registry->sendSummary.sent = 3;
-        registry->sendSummary.rejected = {{204, "AR", "E: <i>Birth date</i> in the future"}, {17, "AE", "E: no vaccine\nW: no lot"}};
         auto [page, dialog] = openSide(Side::Send);
         auto* send = static_cast<frmSendToRegistry*>(dialog.data());
-        QVERIFY(!send->tblRejected->isVisible());
-        fill(dialog->form, "mllp://127.0.0.1:9");
-        press(dialog->btnRun);
+        QCOMPARE(send->tblRejected->isVisible(), earlier);
+        if (!earlier) {
+            fill(dialog->form, "mllp://127.0.0.1:9");
+            press(dialog->btnRun);
+            QCOMPARE(dialog->barProgress->value(), 3);
+            QVERIFY(dialog->lblProgress->text().contains("2 rejected"));
+        }
         QVERIFY(send->tblRejected->isVisible());
         QCOMPARE(send->tblRejected->rowCount(), 2);
         QCOMPARE(send->tblRejected->item(0, 0)->text(), QString("204"));
         QCOMPARE(send->tblRejected->item(0, 1)->text(), QString("AR"));
         QCOMPARE(send->tblRejected->item(0, 2)->text(), QString("E: <i>Birth date</i> in the future"));
         QCOMPARE(send->tblRejected->item(1, 2)->text(), QString("E: no vaccine\nW: no lot"));
-        QCOMPARE(dialog->barProgress->value(), 3);
-        QVERIFY(dialog->lblProgress->text().contains("2 rejected"));
     }
 
     // The fields come back the next time; the password goes to the
@@ -410,7 +430,8 @@ private slots:
         QCOMPARE(fetch->lblFlagProblem->text().isEmpty(), valid);
         press(dialog->btnRun);
         QCOMPARE(registry->calls, valid ? 1 : 0);
-        QCOMPARE(static_cast<frmStep3*>(page.data())->txtFileName->text(), valid ? QDir::toNativeSeparators(registry->outputFile) : QString());
+        QCOMPARE(static_cast<frmStep3*>(page.data())->txtFileName->text(),
+                 valid ? QDir::toNativeSeparators(registry->outputFile) : QString());
         if (valid)
             QTRY_VERIFY(!dialog);
         else

@@ -18,6 +18,8 @@ QString LiveRegistry::test(const ConnectionSettings& settings) { return openConn
 
 SendSummary LiveRegistry::send(RegistrySend& job) { return job.run(); }
 
+QList<RejectedRecord> LiveRegistry::rejections() { return RegistrySend::rejections(); }
+
 FetchSummary LiveRegistry::fetch(RegistryFetch& job) { return job.run(); }
 
 QString LiveRegistry::defaultOutputFile(const QString& databaseFile) const

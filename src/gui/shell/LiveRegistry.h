@@ -11,6 +11,7 @@ public:
     std::optional<FlagField> parseFlagField(const QString& text, QString* problem) const override;
     QString test(const ConnectionSettings& settings) override;
     SendSummary send(RegistrySend& job) override;
+    QList<RejectedRecord> rejections() override;
     FetchSummary fetch(RegistryFetch& job) override;
     QString defaultOutputFile(const QString& databaseFile) const override;
 };

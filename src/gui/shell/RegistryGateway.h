@@ -20,6 +20,8 @@ public:
     // What the registry said to connectivityTest, or to an MLLP connect.
     virtual QString test(const ConnectionSettings& settings) = 0;
     virtual SendSummary send(RegistrySend& job) = 0;
+    // The records earlier sends left rejected, as the database keeps them.
+    virtual QList<RejectedRecord> rejections() = 0;
     virtual FetchSummary fetch(RegistryFetch& job) = 0;
     virtual QString defaultOutputFile(const QString& databaseFile) const = 0;
 };

@@ -37,6 +37,12 @@ frmSendToRegistry::frmSendToRegistry(QWidget* parent)
     lblRejected->hide();
     tblRejected->hide();
     fitToScreen();
+    try {
+        if (RegistryGateway* gateway = registryGateway()) showRejected(gateway->rejections());
+    } catch (...) {
+        // Only a list to look at: the send itself will tell a database that fails.
+        form->setStatus(QStringLiteral("The records rejected before cannot be listed."));
+    }
 }
 
 void frmSendToRegistry::run()
@@ -74,9 +80,14 @@ void frmSendToRegistry::showSummary(const SendSummary& summary)
                        .arg(summary.rejected.size());
     if (cancelRequested()) text = QStringLiteral("Cancelled: ") + text + QStringLiteral(" Send again to go on.");
     lblProgress->setText(text);
-    tblRejected->setRowCount(int(summary.rejected.size()));
-    for (int row = 0; row < summary.rejected.size(); ++row) {
-        const RejectedRecord& record = summary.rejected.at(row);
+    showRejected(summary.rejected);
+}
+
+void frmSendToRegistry::showRejected(const QList<RejectedRecord>& rejected)
+{
+    tblRejected->setRowCount(int(rejected.size()));
+    for (int row = 0; row < rejected.size(); ++row) {
+        const RejectedRecord& record = rejected.at(row);
         auto* id = new QTableWidgetItem;
         id->setData(Qt::DisplayRole, record.recordId);
         tblRejected->setItem(row, 0, id);
@@ -84,8 +95,8 @@ void frmSendToRegistry::showSummary(const SendSummary& summary)
         tblRejected->setItem(row, 2, new QTableWidgetItem(record.errors));
     }
     tblRejected->resizeRowsToContents();
-    const bool any = !summary.rejected.isEmpty();
-    if (any != tblRejected->isVisible()) {
+    const bool any = !rejected.isEmpty();
+    if (any == tblRejected->isHidden()) {
         lblRejected->setVisible(any);
         tblRejected->setVisible(any);
         fitToScreen();

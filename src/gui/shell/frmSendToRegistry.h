@@ -6,12 +6,14 @@ class QTableWidget;
 
 namespace marrowick {
 
+struct RejectedRecord;
 struct SendSummary;
 
 // Sends the test deck to a registry's test interface, a record at a time,
 // and lists the records the registry turned away, in its own words. Each
 // record's state is kept as it goes, so a send stopped for any reason goes
-// on where it stopped the next time.
+// on where it stopped the next time; the records turned away before are
+// listed from the start.
 class frmSendToRegistry : public RegistryDialog {
     Q_OBJECT
 public:
@@ -26,6 +28,7 @@ protected:
 
 private:
     void showSummary(const SendSummary& summary);
+    void showRejected(const QList<RejectedRecord>& rejected);
 };
 
 } // namespace marrowick
