@@ -40,27 +40,17 @@ public:
 
     std::optional<RegistryEndpoint> parseEndpoint(const QString& text, QString* problem) const override
     {
-#ifdef MARROWICK_LIVE_REGISTRY
-        return RegistryEndpoint::parse(text, problem);
-#else
-        const QUrl url(text);
-        if (url.scheme() == "mllp" || url.scheme() == "http" || url.scheme() == "https")
-            return RegistryEndpoint{url.scheme() == "mllp" ? RegistryEndpoint::Transport::Mllp
-                                                           : RegistryEndpoint::Transport::Soap,
-                                    url.scheme() == "https", url};
-        *problem = QStringLiteral("not an endpoint: ") + text;
+        if (const QUrl url(text); url.scheme() == "mllp" || url.scheme().startsWith("http"))
+            return RegistryEndpoint{RegistryEndpoint::Transport::Mllp, false, url};
+        *problem = "not an endpoint: " + text;
         return std::nullopt;
-#endif
     }
+    // Two flag fields, standing for the syntax the round trip reads.
     std::optional<FlagField> parseFlagField(const QString& text, QString* problem) const override
     {
-#ifdef MARROWICK_LIVE_REGISTRY
-        return FlagField::parse(text, problem);
-#else
         if (text == "OBX[PDFLAG]-5=Y" || text == "PID-30=Y") return FlagField{};
-        *problem = QStringLiteral("not a flag field: ") + text;
+        *problem = "not a flag field: " + text;
         return std::nullopt;
-#endif
     }
     QString test(const ConnectionSettings& settings) override
     {
@@ -132,14 +122,6 @@ QStringList tabWalk(QWidget* start)
     return names;
 }
 
-// A dialog as its page's button opens it.
-template <class Dialog> Dialog* openedDialog(QPushButton* button)
-{
-    press(button);
-    if (!QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; })) return nullptr;
-    return qobject_cast<Dialog*>(QApplication::activeModalWidget());
-}
-
 // The page's button and the dialog it opens, for rows that cover both.
 enum class Side { Send, Fetch };
 struct Opened { QPointer<WizardPage> page; QPointer<RegistryDialog> dialog; };
@@ -156,7 +138,8 @@ QPushButton* buttonOf(WizardPage* page)
 Opened openSide(Side side)
 {
     WizardPage* page = showPage(side);
-    return {page, openedDialog<RegistryDialog>(buttonOf(page))};
+    press(buttonOf(page));
+    return {page, qobject_cast<RegistryDialog*>(QApplication::activeModalWidget())};
 }
 
 void fill(RegistryConnectionForm* form, const QString& endpoint)
@@ -258,7 +241,9 @@ private slots:
                 const char* name = side == Side::Send ? "send" : "fetch";
                 QTest::addRow("%s%s, SOAP fault", name, byTest ? " test" : "") << side << false << byTest;
 #ifdef MARROWICK_LIVE_REGISTRY
-                QTest::addRow("%s%s, refused port", name, byTest ? " test" : "") << side << true << byTest;
+                // A refused send is retried with growing pauses first: once is enough.
+                if (byTest || side == Side::Send)
+                    QTest::addRow("%s%s, refused port", name, byTest ? " test" : "") << side << true << byTest;
 #endif
             }
     }
