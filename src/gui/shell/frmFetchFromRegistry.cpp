@@ -93,7 +93,7 @@ void frmFetchFromRegistry::run()
         if (written) lblProgress->setText(QStringLiteral("Cancelled: no results file was taken."));
         return;
     }
-    emit fetched(QDir::toNativeSeparators(summary.outputFile));
+    emit fetched(QDir::toNativeSeparators(summary.outputFile.isEmpty() ? options.outputFile : summary.outputFile));
     accept();
 }
 
