@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make qt6-base-dev qt6-charts-dev libqt6sql6-sqlite libsqlite3-dev libgl-dev fonts-liberation2 fonts-dejavu-core poppler-utils)
+packages=(cmake g++ make qt6-base-dev qt6-charts-dev libqt6sql6-sqlite libsqlite3-dev qtkeychain-qt6-dev libgl-dev fonts-liberation2 fonts-dejavu-core poppler-utils)
 # The sanitizer build, the fuzz run, the permission tests, the package check and the function-size check of CI.
 [ "${1:-run}" = test ] && packages+=(clang libclang-rt-14-dev util-linux lintian clang-tidy)
 missing=()

@@ -1,6 +1,7 @@
 // The program: the host on Qt, the report pages enrolled with the wizard's
 // navigation, and the wizard's first page.
 #include "shell/GuiPlatform.h"
+#include "shell/LiveRegistry.h"
 #include "shell/Page.h"
 #include "shell/frmMain.h"
 #include "windows/frmAnalysisReports.h"
@@ -20,6 +21,8 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(icon); // every window's
     marrowick::GuiPlatform host;
     marrowick::installPlatform(&host);
+    marrowick::LiveRegistry registry;
+    marrowick::installRegistryGateway(&registry);
     marrowick::frmAnalysisReports::enroll();
     marrowick::pages::show<marrowick::frmMain>();
     return QApplication::exec();

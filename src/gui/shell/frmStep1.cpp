@@ -1,6 +1,8 @@
 #include "frmStep1.h"
 
 #include "PageTexts.h"
+#include "RegistryGateway.h"
+#include "frmSendToRegistry.h"
 #include "database/DbError.h"
 #include "export/DeckExport.h"
 #include "frmMain.h"
@@ -29,6 +31,11 @@ frmStep1::frmStep1()
     lblSaved->setTextFormat(Qt::PlainText); // a path
     auto* row = new QHBoxLayout;
     row->addWidget(btnSaveTestData);
+    if (registryGateway()) {
+        btnSendToRegistry = makeButton(QStringLiteral("btnSendToRegistry"), QStringLiteral("Send to &registry\u2026"));
+        row->addWidget(btnSendToRegistry);
+        connect(btnSendToRegistry, &QPushButton::clicked, this, &frmStep1::SendToRegistry);
+    }
     row->addWidget(lblSaved, 1);
     body->addLayout(row);
     connect(btnSaveTestData, &QPushButton::clicked, this, &frmStep1::SaveTestData);
@@ -53,6 +60,13 @@ void frmStep1::SaveTestData()
     } catch (...) {
         showCurrentFailure(QStringLiteral("The test data was not saved."));
     }
+}
+
+void frmStep1::SendToRegistry()
+{
+    auto* dialog = new frmSendToRegistry(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 } // namespace marrowick

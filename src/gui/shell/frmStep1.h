@@ -10,11 +10,15 @@ public:
     frmStep1();
     // Writes the test deck as text, CSV or HL7, by the extension chosen.
     QPushButton* btnSaveTestData;
+    // Sends the deck to the registry's test interface; only when the program
+    // can reach one (null otherwise).
+    QPushButton* btnSendToRegistry = nullptr;
     // Where the last save went.
     QLabel* lblSaved;
 
 private:
     void SaveTestData();
+    void SendToRegistry();
 };
 
 } // namespace marrowick

@@ -1,6 +1,8 @@
 #include "frmStep3.h"
 
 #include "PageTexts.h"
+#include "RegistryGateway.h"
+#include "frmFetchFromRegistry.h"
 #include "analysis/EvaluationRun.h"
 #include "database/DbError.h"
 #include "frmProcessing.h"
@@ -40,6 +42,12 @@ frmStep3::frmStep3()
     row->addWidget(label);
     row->addWidget(txtFileName, 1);
     row->addWidget(btnBrowse);
+    if (registryGateway()) {
+        btnFetchFromRegistry =
+            makeButton(QStringLiteral("btnFetchFromRegistry"), QStringLiteral("Fetch from &registry\u2026"));
+        row->addWidget(btnFetchFromRegistry);
+        connect(btnFetchFromRegistry, &QPushButton::clicked, this, &frmStep3::FetchFromRegistry);
+    }
     body->addLayout(row);
 
     connect(btnBack, &QPushButton::clicked, this, [this] { goTo<frmStep2>(); });
@@ -58,6 +66,14 @@ void frmStep3::Browse()
     // A cancelled dialog leaves what the user typed.
     const QString chosen = platform().OpenFileName(QStringLiteral("Choose the Results File"), fileFilters());
     if (!chosen.isEmpty()) txtFileName->setText(chosen);
+}
+
+void frmStep3::FetchFromRegistry()
+{
+    auto* dialog = new frmFetchFromRegistry(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &frmFetchFromRegistry::fetched, txtFileName, &QLineEdit::setText);
+    dialog->open();
 }
 
 void frmStep3::Next()
@@ -90,14 +106,16 @@ void frmStep3::Next()
                 return;
             }
         } else {
-            for (QPushButton* button : {btnNext, btnBack, btnBrowse}) button->setEnabled(false);
+            for (QPushButton* button : {btnNext, btnBack, btnBrowse, btnFetchFromRegistry})
+                if (button) button->setEnabled(false);
             struct Restore {
                 frmStep3* page;
                 ~Restore()
                 {
                     frmProcessing::Unload();
-                    for (QPushButton* button : {page->btnNext, page->btnBack, page->btnBrowse})
-                        button->setEnabled(true);
+                    for (QPushButton* button :
+                         {page->btnNext, page->btnBack, page->btnBrowse, page->btnFetchFromRegistry})
+                        if (button) button->setEnabled(true);
                 }
             } restore{this};
             EvaluationRun::LoadAndAnalyze(name, [this] {

@@ -13,12 +13,16 @@ public:
 
     QLineEdit* txtFileName;
     QPushButton* btnBrowse;
+    // Queries the records back from the registry's test interface and names
+    // the results file written; only when the program can reach one.
+    QPushButton* btnFetchFromRegistry = nullptr;
 
     // The filters of the file-open dialog (cdlgPickFile), "All Files" first.
     static const QStringList& fileFilters();
 
 private:
     void Browse();
+    void FetchFromRegistry();
     void Next();
 };
 
