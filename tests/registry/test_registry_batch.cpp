@@ -130,7 +130,7 @@ private slots:
         QTest::addColumn<int>("kept"); // records kept as sent
         QTest::newRow("none, and no terminal to ask at") << QString() << 2
                 << "marrowick-batch: --user needs a password" << 0;
-        QTest::newRow("wrong: the service's fault, nothing kept") << "wrong" << 6 << "marrowick-batch: " << 0;
+        QTest::newRow("wrong: the service's fault, nothing kept") << "wrong" << 6 << "Registry Error: SecurityFault" << 0;
         QTest::newRow("right") << kPassword << 0 << "" << 550;
     }
 

@@ -171,7 +171,7 @@ int RegistryCommand::run(const Options& o, BatchPlatform& host) const
         return work(o, connection, facilities, host);
     } catch (const marrowick::RegistryFault& fault) {
         host.clearLine();
-        std::fprintf(stderr, "marrowick-batch: %s\n", fault.message().toLocal8Bit().constData());
+        std::fprintf(stderr, "Registry Error: %s\n", fault.message().toLocal8Bit().constData());
         return RegistryFault;
     }
 }
