@@ -65,3 +65,11 @@ execute_process(COMMAND "${prefix}/bin/marrowick-batch" report --pdf "${WORK}/pd
 if(NOT code EQUAL 0 OR NOT EXISTS "${WORK}/pdf/rptOverall.pdf")
   message(FATAL_ERROR "the installed evaluator wrote no PDF (${code}): ${err}")
 endif()
+
+# And its registry module for send: a CA file that cannot be read is the
+# module's own fault (exit code 6), which a module not found never reaches.
+execute_process(COMMAND "${prefix}/bin/marrowick-batch" send --endpoint mllps://127.0.0.1:9 --ca "${WORK}/no-ca.pem"
+                RESULT_VARIABLE code OUTPUT_QUIET ERROR_VARIABLE err)
+if(NOT code EQUAL 6 OR NOT err MATCHES "^Registry Error: ")
+  message(FATAL_ERROR "the installed evaluator did not run its registry module (${code}): ${err}")
+endif()

@@ -15,13 +15,6 @@ public:
                           Fetches)
     {
     }
-
-protected:
-    int work(const Options& o, const ConnectionSettings& connection, const FacilityMap& facilities,
-             BatchPlatform& host) const override
-    {
-        return fetch(o, fetchOptions(o, connection, facilities), host);
-    }
 };
 
 } // namespace

@@ -1,10 +1,5 @@
 #include "RegistryCommand.h"
 
-#include "BatchPlatform.h"
-
-#include <QThread>
-#include <cstdio>
-
 namespace marrowick::batch {
 
 namespace {
@@ -17,20 +12,6 @@ public:
                                          "into a results file (as fetch) and evaluates it (as evaluate)."),
                           Sends | Fetches)
     {
-    }
-
-protected:
-    int work(const Options& o, const ConnectionSettings& connection, const FacilityMap& facilities,
-             BatchPlatform& host) const override
-    {
-        const FetchOptions fetching = fetchOptions(o, connection, facilities);
-        printSend(send(o, {connection, facilities, o.rate, o.resend}, host));
-        if (o.waitSeconds > 0) {
-            host.UpdateProgressText(QStringLiteral("Waiting %1 s for the registry").arg(o.waitSeconds));
-            QThread::sleep(static_cast<unsigned long>(o.waitSeconds));
-            host.clearLine();
-        }
-        return fetch(o, fetching, host);
     }
 };
 

@@ -16,14 +16,6 @@ public:
                           Sends)
     {
     }
-
-protected:
-    int work(const Options& o, const ConnectionSettings& connection, const FacilityMap& facilities,
-             BatchPlatform& host) const override
-    {
-        printSend(send(o, {connection, facilities, o.rate, o.resend}, host));
-        return Done;
-    }
 };
 
 } // namespace
