@@ -13,7 +13,8 @@ marrowick-batch \\- evaluate an immunization registry's de-duplication from the 
 .SH DESCRIPTION
 Runs the evaluation of the Marrowick program without a window: loads a registry's results
 file, analyses it against the answer sheet of the supplied test data, and prints, exports or
-explains the reports, or writes the test data itself.
+explains the reports, or writes the test data itself; or sends the test data through a
+registry's test interface and queries it back into a results file (send, fetch, roundtrip).
 .PP
 .nf
 ${help}.fi
