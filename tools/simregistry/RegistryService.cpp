@@ -14,21 +14,6 @@ namespace {
 
 const QString kAuthority = QStringLiteral("SIMIIS"); // the registry's own, for its client numbers
 
-// Components, escaped, joined; trailing empty ones dropped.
-QString components(QStringList values)
-{
-    for (QString& v : values) v = hl7Escape(v);
-    while (!values.isEmpty() && values.last().isEmpty()) values.removeLast();
-    return values.join(QLatin1Char('^'));
-}
-
-QString segment(const QString& name, QStringList fields)
-{
-    while (!fields.isEmpty() && fields.last().isEmpty()) fields.removeLast();
-    fields.prepend(name);
-    return fields.join(QLatin1Char('|')) + QLatin1Char('\r');
-}
-
 // The segment as it came, for echoing it back (QPD in the query's answer).
 QString rawSegment(const QByteArray& text, const char* id)
 {
@@ -135,46 +120,47 @@ QString RegistryService::clientSegments(const SimClient& client, int setId) cons
 {
     const TestRecord& s = client.survivor;
     QStringList ids{
-        components({m_clients.clientNumber(client), QString(), QString(), kAuthority, QStringLiteral("SR")})};
+        hl7Components({m_clients.clientNumber(client), QString(), QString(), kAuthority, QStringLiteral("SR")})};
     for (const TestRecord& r : client.records)
-        ids << components({r.recordNumber, QString(), QString(), r.authority, QStringLiteral("MR")});
+        ids << hl7Components({r.recordNumber, QString(), QString(), r.authority, QStringLiteral("MR")});
     ids.removeDuplicates();
     QStringList pid(39);
     pid[0] = QString::number(setId);
     pid[2] = ids.join(QLatin1Char('~'));
-    pid[4] = components({s.last, s.first, s.middle, s.suffix, QString(), QString(), QStringLiteral("L")});
+    pid[4] = hl7Components({s.last, s.first, s.middle, s.suffix, QString(), QString(), QStringLiteral("L")});
     if (!s.momMaiden.isEmpty())
-        pid[5] = components({s.momMaiden, s.momFirst, QString(), QString(), QString(), QString(), QStringLiteral("M")});
+        pid[5] =
+            hl7Components({s.momMaiden, s.momFirst, QString(), QString(), QString(), QString(), QStringLiteral("M")});
     pid[6] = hl7Escape(s.dob);
     pid[7] = hl7Escape(s.sex);
     // The flag goes where this registry's profile puts it.
     const QString flag = client.flagged ? m_flag.value : QString();
     if (m_flag.segment == QLatin1String("PID")) pid[m_flag.field - 1] = flag;
-    QString text = segment(QStringLiteral("PID"), pid);
+    QString text = hl7Segment(QStringLiteral("PID"), pid);
     if (m_flag.segment == QLatin1String("PD1") && client.flagged) {
         QStringList pd1(m_flag.field);
         pd1[m_flag.field - 1] = flag;
-        text += segment(QStringLiteral("PD1"), pd1);
+        text += hl7Segment(QStringLiteral("PD1"), pd1);
     } else if (m_flag.segment == QLatin1String("OBX")) {
         QStringList obx(std::max(m_flag.field, 11));
         obx[0] = QStringLiteral("1");
         obx[1] = QStringLiteral("ST");
-        obx[2] = components({m_flag.code, QStringLiteral("Potential duplicate"), QStringLiteral("L")});
+        obx[2] = hl7Components({m_flag.code, QStringLiteral("Potential duplicate"), QStringLiteral("L")});
         obx[m_flag.field - 1] =
             client.flagged ? m_flag.value : (m_flag.value == QLatin1String("N") ? QString() : QStringLiteral("N"));
         obx[10] = QStringLiteral("F");
-        text += segment(QStringLiteral("OBX"), obx);
+        text += hl7Segment(QStringLiteral("OBX"), obx);
     }
     if (!(s.momLast.isEmpty() && s.momFirst.isEmpty() && s.momMiddle.isEmpty()))
-        text += segment(QStringLiteral("NK1"), {QStringLiteral("1"),
-                                                components({s.momLast, s.momFirst, s.momMiddle, QString(), QString(),
-                                                            QString(), QStringLiteral("L")}),
-                                                QStringLiteral("MTH^Mother^HL70063")});
+        text += hl7Segment(QStringLiteral("NK1"), {QStringLiteral("1"),
+                                                   hl7Components({s.momLast, s.momFirst, s.momMiddle, QString(),
+                                                                  QString(), QString(), QStringLiteral("L")}),
+                                                   QStringLiteral("MTH^Mother^HL70063")});
     // Every dose of every record merged into the client.
     for (const TestRecord& r : client.records) {
-        text += segment(QStringLiteral("ORC"),
-                        {QStringLiteral("RE"), QString(),
-                         components({QStringLiteral("DT%1").arg(r.id, 3, 10, QLatin1Char('0')), r.authority})});
+        text += hl7Segment(QStringLiteral("ORC"),
+                           {QStringLiteral("RE"), QString(),
+                            hl7Components({QStringLiteral("DT%1").arg(r.id, 3, 10, QLatin1Char('0')), r.authority})});
         QStringList rxa(21);
         rxa[0] = QStringLiteral("0");
         rxa[1] = QStringLiteral("1");
@@ -185,7 +171,7 @@ QString RegistryService::clientSegments(const SimClient& client, int setId) cons
         rxa[16] = hl7Escape(r.mvx) + QStringLiteral("^^MVX");
         rxa[19] = QStringLiteral("CP");
         rxa[20] = QStringLiteral("A");
-        text += segment(QStringLiteral("RXA"), rxa);
+        text += hl7Segment(QStringLiteral("RXA"), rxa);
     }
     return text;
 }
@@ -204,36 +190,15 @@ QByteArray RegistryService::answerQuery(const Hl7Message& message, const QByteAr
     const QString status = !readable         ? QStringLiteral("AE")
                            : found.isEmpty() ? QStringLiteral("NF")
                                              : QStringLiteral("OK");
-    // The answer goes back the way the query came: sender and receiver swap.
-    QString answer =
-        segment(QStringLiteral("MSH"),
-                {QStringLiteral("^~\\&"),
-                 msh.raw(5),
-                 msh.raw(6),
-                 msh.raw(3),
-                 msh.raw(4),
-                 QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral("+0000"),
-                 QString(),
-                 QStringLiteral("RSP^K11^RSP_K11"),
-                 nextControlId(),
-                 msh.raw(11),
-                 QStringLiteral("2.5.1"),
-                 QString(),
-                 QString(),
-                 QStringLiteral("NE"),
-                 QStringLiteral("NE"),
-                 QString(),
-                 QString(),
-                 QString(),
-                 QString(),
-                 profile + QStringLiteral("^CDCPHINVS")});
-    answer += segment(QStringLiteral("MSA"), {readable ? QStringLiteral("AA") : QStringLiteral("AE"), msh.raw(10)});
+    QString answer = answerHeader(message, QStringLiteral("RSP^K11^RSP_K11"), nextControlId(),
+                                  profile + QStringLiteral("^CDCPHINVS"));
+    answer += hl7Segment(QStringLiteral("MSA"), {readable ? QStringLiteral("AA") : QStringLiteral("AE"), msh.raw(10)});
     if (!readable)
-        answer += segment(QStringLiteral("ERR"),
-                          {QString(), QString(), QStringLiteral("101^Required field missing^HL70357"),
-                           QStringLiteral("E"), QString(), QString(), QString(),
-                           QStringLiteral("The query is not a Z34 query naming a record number (QPD-3).")});
-    answer += segment(QStringLiteral("QAK"), {qpd.raw(2), status, qpd.raw(1)});
+        answer += hl7Segment(QStringLiteral("ERR"),
+                             {QString(), QString(), QStringLiteral("101^Required field missing^HL70357"),
+                              QStringLiteral("E"), QString(), QString(), QString(),
+                              QStringLiteral("The query is not a Z34 query naming a record number (QPD-3).")});
+    answer += hl7Segment(QStringLiteral("QAK"), {qpd.raw(2), status, qpd.raw(1)});
     answer += rawSegment(text, "QPD");
     for (qsizetype i = 0; i < found.size(); ++i) answer += clientSegments(*found[i], int(i) + 1);
     return answer.toUtf8();

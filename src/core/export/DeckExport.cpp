@@ -126,23 +126,6 @@ QPair<QString, QString> routeAndSite(const Row& row, bool left)
     return {route, site};
 }
 
-// Fields joined into a segment; each given as already escaped HL7 text.
-QString segment(const QString& name, const QStringList& fields)
-{
-    QStringList all{name};
-    all += fields;
-    while (all.size() > 1 && all.last().isEmpty()) all.removeLast();
-    return all.join(QLatin1Char('|')) + QLatin1Char('\r');
-}
-
-// Components, escaped, joined; trailing empty ones dropped.
-QString components(QStringList values)
-{
-    for (QString& v : values) v = hl7Escape(v);
-    while (!values.isEmpty() && values.last().isEmpty()) values.removeLast();
-    return values.join(QLatin1Char('^'));
-}
-
 // A stable hash of text (FNV-1a): the values that a record does not carry are
 // picked by it, so that one deck always gives the same messages.
 quint32 stableHash(const QString& text)
@@ -236,17 +219,6 @@ Derived derive(const Row& r, const QString& facility)
     return d;
 }
 
-// The export's time as HL7 writes it, to the second, with its offset from UTC.
-QString hl7Time(const QDateTime& time)
-{
-    const int offset = time.offsetFromUtc() / 60;
-    return time.toString(QStringLiteral("yyyyMMddHHmmss"))
-           + QStringLiteral("%1%2%3")
-                 .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                 .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
-                 .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
-}
-
 // What every message of one export shares.
 struct Batch {
     const DeckExportOptions& options;
@@ -286,8 +258,8 @@ QString msh(const Row& r, int id, const Batch& b)
                          QString(),
                          QString(),
                          QStringLiteral("Z22^CDCPHINVS"),
-                         components({r.value(QStringLiteral("FacilityName")), QString(), QString(), QString(),
-                                     QString(), QString(), QString(), QString(), QString(), facility})}
+                         hl7Components({r.value(QStringLiteral("FacilityName")), QString(), QString(), QString(),
+                                        QString(), QString(), QString(), QString(), QString(), facility})}
                  .join(QLatin1Char('|'))
            + QLatin1Char('\r');
 }
@@ -298,23 +270,23 @@ QString pid(const Row& r, const Derived& d)
     const QString phone = v("Phone");
     QStringList f(25);
     f[0] = QStringLiteral("1");
-    f[2] = components({v("MRN"), QString(), QString(), v("FacilityID"), QStringLiteral("MR")});
-    f[4] = components(
+    f[2] = hl7Components({v("MRN"), QString(), QString(), v("FacilityID"), QStringLiteral("MR")});
+    f[4] = hl7Components(
         {v("LastName"), v("FirstName"), v("MiddleName"), v("Suffix"), QString(), QString(), QStringLiteral("L")});
     if (!v("MomMaiden").isEmpty())
-        f[5] = components(
+        f[5] = hl7Components(
             {v("MomMaiden"), v("MomFirst"), QString(), QString(), QString(), QString(), QStringLiteral("M")});
     f[6] = hl7Escape(v("DOB"));
     f[7] = hl7Escape(v("Sex"));
     f[9] = d.race;
-    f[10] = components(
+    f[10] = hl7Components(
         {v("Street"), QString(), v("City"), v("State"), v("Zip"), QStringLiteral("USA"), QStringLiteral("L")});
-    f[12] = components(
+    f[12] = hl7Components(
         {QString(), QStringLiteral("PRN"), QStringLiteral("PH"), QString(), QString(), phone.left(3), phone.mid(3)});
     f[21] = d.ethnicity;
     f[23] = hl7Escape(v("MultipleBirth"));
     f[24] = hl7Escape(v("BirthOrder"));
-    return segment(QStringLiteral("PID"), f);
+    return hl7Segment(QStringLiteral("PID"), f);
 }
 
 // Publicity, protection and registry status, each dated the day the clinic
@@ -331,17 +303,17 @@ QString pd1(const Row& r, const Derived& d)
     f[15] = QStringLiteral("A");
     f[16] = date;
     f[17] = date;
-    return segment(QStringLiteral("PD1"), f);
+    return hl7Segment(QStringLiteral("PD1"), f);
 }
 
 QString nk1(const Row& r)
 {
     auto v = [&](const char* name) { return r.value(QLatin1String(name)); };
     if (v("MomLast").isEmpty() && v("MomFirst").isEmpty()) return {};
-    return segment(QStringLiteral("NK1"), {QStringLiteral("1"),
-                                           components({v("MomLast"), v("MomFirst"), v("MomMiddle"), QString(),
-                                                       QString(), QString(), QStringLiteral("L")}),
-                                           QStringLiteral("MTH^Mother^HL70063")});
+    return hl7Segment(QStringLiteral("NK1"), {QStringLiteral("1"),
+                                              hl7Components({v("MomLast"), v("MomFirst"), v("MomMiddle"), QString(),
+                                                             QString(), QString(), QStringLiteral("L")}),
+                                              QStringLiteral("MTH^Mother^HL70063")});
 }
 
 // ORC-3 names the dose, not the message, so that a registry that receives the
@@ -350,9 +322,10 @@ QString orc(const Row& r, int id, const Derived& d, bool administered)
 {
     QStringList f(12);
     f[0] = QStringLiteral("RE");
-    f[2] = components({QStringLiteral("DT%1").arg(id, 3, 10, QLatin1Char('0')), r.value(QStringLiteral("FacilityID"))});
+    f[2] =
+        hl7Components({QStringLiteral("DT%1").arg(id, 3, 10, QLatin1Char('0')), r.value(QStringLiteral("FacilityID"))});
     if (administered) f[11] = d.physician;
-    return segment(QStringLiteral("ORC"), f);
+    return hl7Segment(QStringLiteral("ORC"), f);
 }
 
 QString rxa(const Row& r, const Derived& d, bool administered)
@@ -362,7 +335,7 @@ QString rxa(const Row& r, const Derived& d, bool administered)
     f[0] = QStringLiteral("0");
     f[1] = QStringLiteral("1");
     f[2] = hl7Escape(v("VacDate"));
-    f[4] = components({v("VacCode"), v("VaccineName"), QStringLiteral("CVX")});
+    f[4] = hl7Components({v("VacCode"), v("VaccineName"), QStringLiteral("CVX")});
     if (administered) {
         const QString cvx = v("VacCode");
         f[5] = cvx == QLatin1String("116")   ? QStringLiteral("2")
@@ -371,16 +344,16 @@ QString rxa(const Row& r, const Derived& d, bool administered)
         f[6] = QStringLiteral("mL^milliliters^UCUM");
         f[8] = QStringLiteral("00^New immunization record^NIP001");
         f[9] = d.nurse;
-        f[10] = components({QString(), QString(), QString(), v("FacilityID")});
+        f[10] = hl7Components({QString(), QString(), QString(), v("FacilityID")});
     } else {
         f[5] = QStringLiteral("999");
         f[8] = QStringLiteral("01^Historical information - source unspecified^NIP001");
     }
     f[14] = hl7Escape(v("LotNumber"));
-    f[16] = components({v("VacMfr"), manufacturerName(v("VacMfr")), QStringLiteral("MVX")});
+    f[16] = hl7Components({v("VacMfr"), manufacturerName(v("VacMfr")), QStringLiteral("MVX")});
     f[19] = QStringLiteral("CP");
     f[20] = QStringLiteral("A");
-    return segment(QStringLiteral("RXA"), f);
+    return hl7Segment(QStringLiteral("RXA"), f);
 }
 
 // The observations an administered dose needs: VFC eligibility, captured for
@@ -401,7 +374,7 @@ QString observations(const Row& r, const Derived& d)
     funding[0] = QStringLiteral("2");
     funding[2] = QStringLiteral("30963-3^Vaccine funding source^LN");
     funding[4] = d.funding;
-    return segment(QStringLiteral("OBX"), eligibility) + segment(QStringLiteral("OBX"), funding);
+    return hl7Segment(QStringLiteral("OBX"), eligibility) + hl7Segment(QStringLiteral("OBX"), funding);
 }
 
 using FacilityFor = std::function<QString(const QString& clinic)>;
@@ -418,7 +391,7 @@ QString vxu(const Row& clinicRow, int id, const Batch& b, const FacilityFor& fac
     QString m = msh(r, id, b) + pid(r, d) + pd1(r, d) + nk1(r) + orc(r, id, d, administered) + rxa(r, d, administered);
     if (administered) {
         const auto [route, site] = routeAndSite(r, id % 2 == 1);
-        m += segment(QStringLiteral("RXR"), {route, site}) + observations(r, d);
+        m += hl7Segment(QStringLiteral("RXR"), {route, site}) + observations(r, d);
     }
     return m;
 }
@@ -434,13 +407,14 @@ QByteArray hl7Deck(const QList<Row>& rows, const DeckExportOptions& o)
     const Batch batch = batchOf(o);
     QString text;
     for (const QChar kind : {u'F', u'B'})
-        text += segment(kind == u'F' ? QStringLiteral("FHS") : QStringLiteral("BHS"),
-                        {QStringLiteral("^~\\&"), QStringLiteral("MARROWICK"), QStringLiteral("MARROWICK"), QString(),
-                         QString(), batch.time, QString(), kind == u'F' ? QStringLiteral("DupTestData") : QString(),
-                         QString(), kind + batch.controlPrefix});
+        text +=
+            hl7Segment(kind == u'F' ? QStringLiteral("FHS") : QStringLiteral("BHS"),
+                       {QStringLiteral("^~\\&"), QStringLiteral("MARROWICK"), QStringLiteral("MARROWICK"), QString(),
+                        QString(), batch.time, QString(), kind == u'F' ? QStringLiteral("DupTestData") : QString(),
+                        QString(), kind + batch.controlPrefix});
     for (qsizetype i = 0; i < rows.size(); ++i) text += vxu(rows[i], int(i + 1), batch, {});
-    text += segment(QStringLiteral("BTS"), {QString::number(rows.size())});
-    text += segment(QStringLiteral("FTS"), {QStringLiteral("1")});
+    text += hl7Segment(QStringLiteral("BTS"), {QString::number(rows.size())});
+    text += hl7Segment(QStringLiteral("FTS"), {QStringLiteral("1")});
     return text.toUtf8();
 }
 
@@ -458,6 +432,31 @@ std::optional<DeckFormat> deckFormatNamed(const QString& name)
 DeckFormat deckFormatOfFile(const QString& fileName)
 {
     return deckFormatNamed(QFileInfo(fileName).suffix()).value_or(DeckFormat::Txt);
+}
+
+QString hl7Segment(const QString& name, const QStringList& fields)
+{
+    QStringList all{name};
+    all += fields;
+    while (all.size() > 1 && all.last().isEmpty()) all.removeLast();
+    return all.join(QLatin1Char('|')) + QLatin1Char('\r');
+}
+
+QString hl7Components(QStringList values)
+{
+    for (QString& v : values) v = hl7Escape(v);
+    while (!values.isEmpty() && values.last().isEmpty()) values.removeLast();
+    return values.join(QLatin1Char('^'));
+}
+
+QString hl7Time(const QDateTime& time)
+{
+    const int offset = time.offsetFromUtc() / 60;
+    return time.toString(QStringLiteral("yyyyMMddHHmmss"))
+           + QStringLiteral("%1%2%3")
+                 .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                 .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+                 .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString hl7Escape(const QString& value)

@@ -52,6 +52,14 @@ QList<DeckMessage> deckMessages(const DeckExportOptions& options,
 // in record order. Throws FileRefused as exportDeck does.
 QList<QHash<QString, QString>> deckRecords();
 
+// A segment of fields given as HL7 text (already escaped), ending in CR;
+// trailing empty fields dropped.
+QString hl7Segment(const QString& name, const QStringList& fields);
+// Values escaped and joined as components; trailing empty ones dropped.
+QString hl7Components(QStringList values);
+// A time as HL7 writes it, to the second, with its offset from UTC.
+QString hl7Time(const QDateTime& time);
+
 // A value as HL7 carries it: the five delimiters (| ^ ~ \ &) written as
 // escape sequences.
 QString hl7Escape(const QString& value);

@@ -47,35 +47,33 @@ Acknowledgement Acknowledgement::read(const Hl7Message& answer)
 
 Acknowledgement Acknowledgement::read(const QByteArray& answer) { return read(Hl7Message::parse(answer)); }
 
+QString answerHeader(const Hl7Message& message, const QString& type, const QString& controlId, const QString& profile)
+{
+    const Hl7Segment msh = message.first(QStringLiteral("MSH"));
+    // The answer goes back the way the message came: sender and receiver swap.
+    QStringList f(20);
+    f[0] = QStringLiteral("^~\\&");
+    f[1] = msh.raw(5);
+    f[2] = msh.raw(6);
+    f[3] = msh.raw(3);
+    f[4] = msh.raw(4);
+    f[5] = hl7Time(QDateTime::currentDateTimeUtc());
+    f[7] = type;
+    f[8] = hl7Escape(controlId);
+    f[9] = msh.raw(11);
+    f[10] = QStringLiteral("2.5.1");
+    f[13] = QStringLiteral("NE");
+    f[14] = QStringLiteral("NE");
+    f[19] = profile;
+    return hl7Segment(QStringLiteral("MSH"), f);
+}
+
 QByteArray writeAcknowledgement(const Hl7Message& message, const QString& code, const QList<AckError>& errors,
                                 const QString& controlId)
 {
     const Hl7Segment msh = message.first(QStringLiteral("MSH"));
-    const QString time = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")) + "+0000";
-    const QString trigger = msh.value(9, 2);
-    // The answer goes back the way the message came: sender and receiver swap.
-    QString text = QStringLiteral("MSH|^~\\&|")
-                   + QStringList{msh.raw(5),
-                                 msh.raw(6),
-                                 msh.raw(3),
-                                 msh.raw(4),
-                                 time,
-                                 QString(),
-                                 QStringLiteral("ACK^") + trigger + "^ACK",
-                                 hl7Escape(controlId),
-                                 msh.raw(11),
-                                 QStringLiteral("2.5.1"),
-                                 QString(),
-                                 QString(),
-                                 QStringLiteral("NE"),
-                                 QStringLiteral("NE"),
-                                 QString(),
-                                 QString(),
-                                 QString(),
-                                 QString(),
-                                 QStringLiteral("Z23^CDCPHINVS")}
-                         .join(QLatin1Char('|'))
-                   + QLatin1Char('\r');
+    QString text = answerHeader(message, QStringLiteral("ACK^") + msh.value(9, 2) + QStringLiteral("^ACK"), controlId,
+                                QStringLiteral("Z23^CDCPHINVS"));
     text += QStringLiteral("MSA|%1|%2\r").arg(hl7Escape(code), msh.raw(10));
     for (const AckError& e : errors) {
         const QString hl7Code = e.severity == QLatin1String("E")

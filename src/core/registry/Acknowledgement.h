@@ -30,6 +30,11 @@ struct Acknowledgement {
     static Acknowledgement read(const QByteArray& answer);
 };
 
+// The MSH of an answer to message, of that type (ACK^V04^ACK) and profile
+// (Z23^CDCPHINVS): sender and receiver swapped, the processing ID kept, no
+// acknowledgement asked of the answer. Ends in CR.
+QString answerHeader(const Hl7Message& message, const QString& type, const QString& controlId, const QString& profile);
+
 // An ACK^V04 answering message, as a registry writes one.
 QByteArray writeAcknowledgement(const Hl7Message& message, const QString& code, const QList<AckError>& errors,
                                 const QString& controlId);

@@ -14,29 +14,11 @@ namespace marrowick {
 
 namespace {
 
-// Components joined with ^, each escaped, the empty ones at the end left off.
-QString components(QStringList values)
-{
-    for (QString& value : values) value = hl7Escape(value);
-    while (!values.isEmpty() && values.last().isEmpty()) values.removeLast();
-    return values.join(QLatin1Char('^'));
-}
-
-QString hl7Time(const QDateTime& time)
-{
-    const int offset = time.offsetFromUtc() / 60;
-    return time.toString(QStringLiteral("yyyyMMddHHmmss"))
-           + QStringLiteral("%1%2%3")
-                 .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                 .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
-                 .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
-}
-
 QString phone(const QString& digits)
 {
     if (digits.isEmpty()) return {};
-    if (digits.size() != 10) return components({digits, QStringLiteral("PRN"), QStringLiteral("PH")});
-    return components(
+    if (digits.size() != 10) return hl7Components({digits, QStringLiteral("PRN"), QStringLiteral("PH")});
+    return hl7Components(
         {QString(), QStringLiteral("PRN"), QStringLiteral("PH"), QString(), QString(), digits.left(3), digits.mid(3)});
 }
 
@@ -46,16 +28,16 @@ QString qpd(const QueryPerson& p, const QString& tag)
         QStringLiteral("QPD"),
         QStringLiteral("Z34^Request Immunization History^CDCPHINVS"),
         hl7Escape(tag),
-        components({p.recordNumber, QString(), QString(), p.authority, QStringLiteral("MR")}),
-        components({p.last, p.first, p.middle, p.suffix, QString(), QString(), QStringLiteral("L")}),
+        hl7Components({p.recordNumber, QString(), QString(), p.authority, QStringLiteral("MR")}),
+        hl7Components({p.last, p.first, p.middle, p.suffix, QString(), QString(), QStringLiteral("L")}),
         p.momMaiden.isEmpty()
             ? QString()
-            : components({p.momMaiden, p.momFirst, QString(), QString(), QString(), QString(), QStringLiteral("M")}),
+            : hl7Components({p.momMaiden, p.momFirst, QString(), QString(), QString(), QString(), QStringLiteral("M")}),
         hl7Escape(p.dob),
         hl7Escape(p.sex),
         p.street.isEmpty() && p.city.isEmpty() && p.zip.isEmpty()
             ? QString()
-            : components({p.street, QString(), p.city, p.state, p.zip, QStringLiteral("USA"), QStringLiteral("L")}),
+            : hl7Components({p.street, QString(), p.city, p.state, p.zip, QStringLiteral("USA"), QStringLiteral("L")}),
         phone(p.phone),
         hl7Escape(p.multipleBirth),
         hl7Escape(p.birthOrder),
