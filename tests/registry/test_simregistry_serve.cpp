@@ -10,6 +10,7 @@
 #include "simregistry/RegistryService.h"
 
 #include <QTcpSocket>
+#include <algorithm>
 
 namespace {
 
@@ -78,6 +79,25 @@ QString field(const QByteArray& answer, const char* segment, int number, int com
     return Hl7Message::parse(answer).value(QLatin1String(segment), number, component);
 }
 
+// The fifteen fields the fetch writes for each RXA of each client of an answer, the flag as Y or N.
+QList<QStringList> rowsOf(const QByteArray& answer)
+{
+    QList<QStringList> rows;
+    QStringList client;
+    const Hl7Message message = Hl7Message::parse(answer);
+    for (const Hl7Segment& s : message.segments()) {
+        const QString id = s.id();
+        if (id == QLatin1String("PID"))
+            client = QStringList{s.value(3), "N", s.value(5, 1), s.value(5, 2), s.value(5, 3), s.value(5, 4),
+                                 s.value(7), s.value(8), s.value(6, 1), QString(), QString(), QString()};
+        if (id == QLatin1String("OBX") && s.value(3) == QLatin1String("PDFLAG")) client[1] = s.value(5);
+        if (id == QLatin1String("NK1"))
+            client[9] = s.value(2, 1), client[10] = s.value(2, 2), client[11] = s.value(2, 3);
+        if (id == QLatin1String("RXA")) rows << client + QStringList{s.value(5), s.value(3), s.value(17)};
+    }
+    return rows;
+}
+
 // A message to a fresh simulator, and what its answer holds.
 struct Conversation {
     QString policy;
@@ -111,13 +131,14 @@ private slots:
         QVERIFY(m_shared->mllp && m_shared->soap);
     }
 
-    // Every record sent as a message gives the file mode's truth byte for byte.
-    void servedTruthIsTheFileModes_data()
+    // Every record sent as a message and queried back gives the file mode's
+    // truth byte for byte, and its rows (one per RXA of each distinct client).
+    void roundTripGivesTheFileModesResults_data()
     {
         QTest::addColumn<QString>("policy");
         for (const QString& name : sim::policyNames()) QTest::newRow(qPrintable(name)) << name;
     }
-    void servedTruthIsTheFileModes()
+    void roundTripGivesTheFileModesResults()
     {
         QFETCH(QString, policy);
         using sim::RegistrySimulator;
@@ -127,6 +148,22 @@ private slots:
         sim::RegistryService service(rules, {}, {});
         for (const QByteArray& vxu : deck()) QCOMPARE(field(service.answer(vxu), "MSA", 1), QStringLiteral("AA"));
         QCOMPARE(service.clients().truth(), sourceBytes("samples/truth-" + policy + ".csv"));
+        QMap<QString, QList<QStringList>> byClient; // each client once, however many records lead to it
+        for (int id = 1; id <= deck().size(); ++id) {
+            QMap<QString, QList<QStringList>> answer;
+            for (const QStringList& row : rowsOf(service.answer(query(id)))) answer[row[0]] << row;
+            for (auto it = answer.cbegin(); it != answer.cend(); ++it)
+                if (!byClient.contains(it.key())) byClient.insert(it.key(), it.value());
+        }
+        QList<QStringList> served, filed;
+        for (const auto& rows : std::as_const(byClient)) served += rows;
+        for (QStringList row : csvRecords(fileBytes(sample(policy)))) {
+            row[1] = row[1] == QLatin1String("Y") ? QStringLiteral("Y") : QStringLiteral("N");
+            filed << row;
+        }
+        std::sort(served.begin(), served.end());
+        std::sort(filed.begin(), filed.end());
+        QCOMPARE(served, filed);
     }
 
     void acknowledgements_data()
