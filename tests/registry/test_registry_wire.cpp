@@ -1,11 +1,13 @@
-// The wire of a registry's test interface: endpoints, the Z34 query and its
-// answers, HTTP answers, and both connections against servers on loopback.
+// The wire of a registry's test interface: HL7 segments, acknowledgements and
+// the SOAP envelope, each read back as the other end would; endpoints, the Z34
+// query and its answers, HTTP answers, and both connections against servers on loopback.
 #include "Suite.h"
+#include "registry/Acknowledgement.h"
 #include "registry/Hl7Message.h"
 #include "registry/HttpAnswer.h"
 #include "registry/ImmunizationQuery.h"
-#include "registry/Mllp.h"
 #include "registry/RegistryConnection.h"
+#include "registry/Mllp.h"
 #include "registry/RegistryFault.h"
 #include "registry/SoapEnvelope.h"
 
@@ -19,7 +21,7 @@ namespace {
 
 using Kind = RegistryFault::Kind;
 
-// What a server does with one request.
+// What the server does with one request.
 enum class Act { Answer, Silence, HangUp, AnswerAndClose };
 struct Reply { Act act = Act::Answer; QByteArray bytes; int status = 200; };
 
@@ -39,7 +41,7 @@ Reply accept(const QByteArray& request)
 
 // A server on 127.0.0.1 answering MLLP frames, or HTTP/1.1 requests with a
 // Content-Length body, by a script; over TLS when given a configuration.
-struct Loopback {
+struct LoopbackRegistry {
     bool http;
     std::unique_ptr<QTcpServer> server;
     std::function<Reply(const QByteArray&)> script = accept;
@@ -47,7 +49,7 @@ struct Loopback {
     QList<QByteArray> requests, heads;
     QHash<QTcpSocket*, QByteArray> pending;
 
-    explicit Loopback(bool overHttp, const std::optional<QSslConfiguration>& tls = {})
+    explicit LoopbackRegistry(bool overHttp, const std::optional<QSslConfiguration>& tls = {})
         : http(overHttp), server(tls ? new QSslServer : new QTcpServer)
     {
         if (tls) static_cast<QSslServer*>(server.get())->setSslConfiguration(*tls);
@@ -96,6 +98,15 @@ struct Loopback {
     }
 };
 
+// Line ends of every kind, an escape, a repetition.
+const QByteArray kMixedVxu = "MSH|^~\\&|MARROWICK|HCH|||20261207+0000||VXU^V04^VXU_V04|CTRL001|T|2.5.1\r"
+                        "PID|1||123^^^HCH^MR~R9^^^IIS^SR||O\\S\\NEIL^ANN^B^^^^L|SMITH^JO^^^^^M|20200101|F\n"
+                        "RXA|0|1|20200301||110^DTaP^CVX\r\n"
+                        "RXA|0|1|20200401||49^Hib^CVX\r";
+// Where a value sits (HL7 numbers, from 1) and what is read there.
+struct Field { QString segment; int field, component, repetition; QString expected; };
+// An answer to a VXU, and what it says.
+struct Ack { QByteArray answer; QString code; bool rejected; QString words; };
 const QByteArray kVxu = "MSH|^~\\&|MARROWICK|CLINICA|||20261207||VXU^V04^VXU_V04|C001|T|2.5.1\rPID|1||123^^^A^MR\r";
 const QByteArray kVxu2 = "MSH|^~\\&|MARROWICK|CLINICA|||20261207||VXU^V04^VXU_V04|C002|T|2.5.1\rPID|1||124^^^A^MR\r";
 const QString kPassword = QStringLiteral("s3cret-pass");
@@ -127,7 +138,18 @@ const QString kHepB = "RXA|0|1|20200301||08^HepB^CVX|999|||||||||||MSD^Merck^MVX
 const QString kDtap = "RXA|0|1|20200401120000||20^DTaP^CVX|999|||||||||||SKB^GSK^MVX";
 const QString kFlagObx = "OBX|1|CE|PDFLAG^Potential duplicate^L|1|Y";
 
+// The second message meets a fault: the server's act (none: nothing listens) and what the client tells.
+struct Fault { QString endpoint; std::optional<Act> act; int status; QByteArray body; Kind kind; QString words; };
+// A TLS connection: caFile CERT is the server's own; keyFile (the client's) KEY is the server's own, which it then
+// asks for; words empty: accepted.
+struct Trust { QString endpoint, caFile, keyFile, words; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Field)
+Q_DECLARE_METATYPE(Ack)
+Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(Trust)
 
 class TestRegistryWire : public QObject {
     Q_OBJECT
@@ -150,6 +172,148 @@ class TestRegistryWire : public QObject {
     }
 
 private slots:
+    void fieldsAreReadByHl7Numbers_data()
+    {
+        QTest::addColumn<Field>("row");
+        QTest::newRow("MSH-1 is the separator") << Field{"MSH", 1, 1, 1, "|"};
+        QTest::newRow("MSH-2 is not split") << Field{"MSH", 2, 1, 1, "^~\\&"};
+        QTest::newRow("MSH-4") << Field{"MSH", 4, 1, 1, "HCH"};
+        QTest::newRow("MSH-9.2") << Field{"MSH", 9, 2, 1, "V04"};
+        QTest::newRow("second repetition") << Field{"PID", 3, 5, 2, "SR"};
+        QTest::newRow("escape undone") << Field{"PID", 5, 1, 1, "O^NEIL"};
+        QTest::newRow("past the last field") << Field{"PID", 40, 1, 1, ""};
+        QTest::newRow("past the last component") << Field{"PID", 7, 3, 1, ""};
+        QTest::newRow("no such segment") << Field{"NK1", 2, 1, 1, ""};
+    }
+    void fieldsAreReadByHl7Numbers()
+    {
+        QFETCH(Field, row);
+        const Hl7Message message = Hl7Message::parse(kMixedVxu);
+        QCOMPARE(message.value(row.segment, row.field, row.component, row.repetition), row.expected);
+    }
+
+    void messagesSplitOnEveryLineEnd()
+    {
+        const Hl7Message m = Hl7Message::parse(kMixedVxu);
+        QCOMPARE(m.segments().size(), 4);
+        QCOMPARE(m.all(QStringLiteral("RXA")).size(), 2);
+        QCOMPARE(m.type(), QStringLiteral("VXU^V04"));
+        QCOMPARE(Hl7Message::parse(kMixedVxu).first(QStringLiteral("PID")).repetitions(3), 2);
+    }
+
+    void escapesAreUndone_data()
+    {
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("meant");
+        QTest::newRow("all five") << "\\F\\\\S\\\\R\\\\E\\\\T\\" << "|^~\\&";
+        QTest::newRow("unknown kept") << "a\\.br\\b" << "a\\.br\\b";
+        QTest::newRow("lone backslash") << "a\\b" << "a\\b";
+    }
+    void escapesAreUndone()
+    {
+        QFETCH(QString, sent);
+        QFETCH(QString, meant);
+        QCOMPARE(hl7Unescape(sent), meant);
+    }
+
+    void controlIdIsReplacedInMshOnly()
+    {
+        const Hl7Message m = Hl7Message::parse(withControlId(kMixedVxu, QStringLiteral("NEW42")));
+        QCOMPARE(m.controlId(), QStringLiteral("NEW42"));
+        QCOMPARE(m.value(QStringLiteral("MSH"), 11), QStringLiteral("T"));
+        QCOMPARE(m.segments().size(), 4);
+    }
+
+    void acknowledgementsSayWhetherTheRecordWasTaken_data()
+    {
+        QTest::addColumn<Ack>("row");
+        const QByteArray msh = "MSH|^~\\&|IIS||||x||ACK^V04^ACK|9|T|2.5.1\r";
+        QTest::newRow("accepted") << Ack{msh + "MSA|AA|1\r", "AA", false, ""};
+        QTest::newRow("warning only") << Ack{msh + "MSA|AE|1\rERR||PID^1^5|102^Data type error^HL70357|W\r", "AE",
+                                             false, "W: Data type error"};
+        QTest::newRow("error") << Ack{msh + "MSA|AE|1\rERR||||E||||Birth date in the future\r", "AE", true,
+                                      "E: Birth date in the future"};
+        QTest::newRow("refused") << Ack{msh + "MSA|AR|1\r", "AR", true, ""};
+        QTest::newRow("original mode") << Ack{msh + "MSA|CR|1\r", "AR", true, ""};
+    }
+    void acknowledgementsSayWhetherTheRecordWasTaken()
+    {
+        QFETCH(Ack, row);
+        const Acknowledgement ack = Acknowledgement::read(row.answer);
+        QCOMPARE(ack.code, row.code);
+        QCOMPARE(ack.rejected(), row.rejected);
+        QCOMPARE(ack.errorText(), row.words);
+    }
+
+    void anAnswerWithoutMsaIsAProtocolFault()
+    {
+        try {
+            Acknowledgement::read(QByteArray("MSH|^~\\&|IIS\r"));
+            QFAIL("no fault");
+        } catch (const RegistryFault& fault) {
+            QCOMPARE(fault.kind(), RegistryFault::Kind::Protocol);
+        }
+    }
+
+    void writtenAcknowledgementsReadBack()
+    {
+        const QList<AckError> errors{{QStringLiteral("E"), QStringLiteral("Rejected | by rule")}};
+        const Acknowledgement ack = Acknowledgement::read(
+            writeAcknowledgement(Hl7Message::parse(kMixedVxu), QStringLiteral("AR"), errors, QStringLiteral("A1")));
+        QCOMPARE(ack.controlId, QStringLiteral("CTRL001"));
+        QCOMPARE(ack.errorText(), QStringLiteral("E: Rejected | by rule"));
+        QVERIFY(ack.rejected());
+    }
+
+    void soapRequestsReadBack()
+    {
+        SoapRequest sent;
+        sent.username = QStringLiteral("u<&>");
+        sent.password = QStringLiteral("p\"w");
+        sent.facilityId = QStringLiteral("F1");
+        sent.hl7Message = QString::fromUtf8(kMixedVxu);
+        const auto read = readSoapRequest(writeSoapRequest(sent));
+        QVERIFY(read);
+        QCOMPARE(read->operation, SoapRequest::Operation::SubmitSingleMessage);
+        QCOMPARE(read->password, sent.password);
+        QCOMPARE(read->hl7Message, sent.hl7Message); // carriage returns survive the XML
+        SoapRequest test{SoapRequest::Operation::ConnectivityTest, QStringLiteral("ping"), {}, {}, {}, {}};
+        QCOMPARE(readSoapRequest(writeSoapRequest(test))->echoBack, QStringLiteral("ping"));
+    }
+
+    void answersFromOtherServersAreRead()
+    {
+        // Another prefix, no declaration, whitespace: a server's own style.
+        const QByteArray xml = "<S:Envelope xmlns:S=\"http://www.w3.org/2003/05/soap-envelope\">\n <S:Body>\n"
+                               "  <ns2:submitSingleMessageResponse xmlns:ns2=\"urn:cdc:iisb:2011\">\n"
+                               "   <ns2:return>MSH|^~\\&amp;|IIS&#xD;MSA|AA|1&#xD;</ns2:return>\n"
+                               "  </ns2:submitSingleMessageResponse>\n </S:Body>\n</S:Envelope>";
+        const auto read = readSoapResponse(xml);
+        QVERIFY(read && !read->fault);
+        QCOMPARE(Acknowledgement::read(read->returnText.toUtf8()).code, QStringLiteral("AA"));
+        QCOMPARE(readSoapResponse(writeSoapResponse(SoapRequest::Operation::ConnectivityTest, "po\rng"))->returnText,
+                 QStringLiteral("po\rng"));
+    }
+
+    void garbageIsNotAnAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("xml");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("html") << QByteArray("<html><body>502 Bad Gateway</body></html>");
+        QTest::newRow("truncated") << QByteArray("<S:Envelope xmlns:S=\"http://www.w3.org/2003/05/soap-envelope\">"
+                                                 "<S:Body><x:submitSingleMessageResponse xmlns:x=\"urn:cdc:iisb:2011\">"
+                                                 "<x:return>MSH");
+        QTest::newRow("other element") << QByteArray("<S:Envelope xmlns:S=\"http://www.w3.org/2003/05/soap-envelope\">"
+                                                     "<S:Body><x:hello xmlns:x=\"urn:x\"/></S:Body></S:Envelope>");
+    }
+    void garbageIsNotAnAnswer()
+    {
+        QFETCH(QByteArray, xml);
+        QString problem;
+        QVERIFY(!readSoapResponse(xml, &problem));
+        QVERIFY(!problem.isEmpty());
+        QVERIFY(!readSoapRequest(xml, &problem));
+    }
     void initTestCase()
     {
         // A self-signed certificate for 127.0.0.1, made fresh for the run.
@@ -338,7 +502,7 @@ private slots:
         QFETCH(int, act);
         QFETCH(int, connections);
         const bool http = endpoint.startsWith("http");
-        Loopback server(http);
+        LoopbackRegistry server(http);
         server.script = [&](const QByteArray& r) { return Reply{Act(act), accept(r).bytes}; };
         const auto connection = openConnection(settingsFor(server.at(endpoint)));
         QCOMPARE(connection->test(), http ? "Marrowick" : server.at("connected to 127.0.0.1:%1"));
@@ -360,89 +524,72 @@ private slots:
     // once, and (for transport faults) the next call connecting again.
     void faults_data()
     {
-        QTest::addColumn<QString>("endpoint");
-        QTest::addColumn<int>("act"); // -1: nothing listens
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("words");
+        QTest::addColumn<Fault>("row");
         const QString mllp = "mllp://127.0.0.1:%1", soap = "http://127.0.0.1:%1/iis";
         const QByteArray security = writeSoapFault({SoapFault::Kind::Security, "10", "Bad credentials"});
         const QByteArray tooLarge = writeSoapFault({SoapFault::Kind::MessageTooLarge, "", "Over 64 kB"});
-        const QByteArray none;
-        const int transport = int(Kind::Transport), protocol = int(Kind::Protocol);
-        QTest::newRow("mllp, hangs up") << mllp << int(Act::HangUp) << 0 << none << transport << "closed the";
-        QTest::newRow("mllp, refused") << mllp << -1 << 0 << none << transport << "127.0.0.1:";
-        QTest::newRow("soap, hangs up") << soap << int(Act::HangUp) << 0 << none << transport << "closed the";
-        QTest::newRow("soap, silent") << soap << int(Act::Silence) << 0 << none << transport << "no answer";
-        QTest::newRow("security fault") << soap << int(Act::Answer) << 500 << security << int(Kind::Soap)
-                                        << "SecurityFault: Bad credentials";
-        QTest::newRow("fault with 200") << soap << int(Act::Answer) << 200 << tooLarge << int(Kind::Soap)
-                                        << "MessageTooLargeFault: Over 64 kB";
-        QTest::newRow("not found") << soap << int(Act::Answer) << 404 << QByteArray("<a/>") << protocol << "HTTP 404";
-        QTest::newRow("not SOAP") << soap << int(Act::Answer) << 200 << QByteArray("<a/>") << protocol << "not a SOAP";
+        QTest::newRow("mllp, hangs up") << Fault{mllp, Act::HangUp, 0, {}, Kind::Transport, "closed the"};
+        QTest::newRow("mllp, refused") << Fault{mllp, std::nullopt, 0, {}, Kind::Transport, "127.0.0.1:"};
+        QTest::newRow("soap, hangs up") << Fault{soap, Act::HangUp, 0, {}, Kind::Transport, "closed the"};
+        QTest::newRow("soap, silent") << Fault{soap, Act::Silence, 0, {}, Kind::Transport, "no answer"};
+        QTest::newRow("security fault") << Fault{soap, Act::Answer, 500, security, Kind::Soap,
+                                                 "SecurityFault: Bad credentials"};
+        QTest::newRow("fault with 200") << Fault{soap, Act::Answer, 200, tooLarge, Kind::Soap,
+                                                 "MessageTooLargeFault: Over 64 kB"};
+        QTest::newRow("not found") << Fault{soap, Act::Answer, 404, "<a/>", Kind::Protocol, "HTTP 404"};
+        QTest::newRow("not SOAP") << Fault{soap, Act::Answer, 200, "<a/>", Kind::Protocol, "not a SOAP"};
     }
     void faults()
     {
-        QFETCH(QString, endpoint);
-        QFETCH(int, act);
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(int, kind);
-        QFETCH(QString, words);
-        auto server = std::make_unique<Loopback>(endpoint.startsWith("http"));
-        const auto connection = openConnection(settingsFor(server->at(endpoint), 300));
-        if (act < 0) server.reset(); // its port is closed now
+        QFETCH(Fault, row);
+        auto server = std::make_unique<LoopbackRegistry>(row.endpoint.startsWith("http"));
+        const auto connection = openConnection(settingsFor(server->at(row.endpoint), 300));
+        if (!row.act) server.reset(); // its port is closed now
         int calls = 0;
         if (server)
             server->script = [&](const QByteArray& r) {
-                return ++calls == 2 ? Reply{Act(act), body, status} : accept(r);
+                return ++calls == 2 ? Reply{*row.act, row.body, row.status} : accept(r);
             };
         if (server) QCOMPARE(connection->exchange(kVxu), ackOf(kVxu));
         const auto fault = faultOf([&] { connection->exchange(kVxu2); });
-        QCOMPARE(fault ? int(fault->kind()) : -1, kind);
-        QVERIFY2(fault->message().contains(words), fault->what());
+        QVERIFY(fault);
+        QCOMPARE(fault->kind(), row.kind);
+        QVERIFY2(fault->message().contains(row.words), fault->what());
         QVERIFY(!fault->message().contains(kPassword));
         if (!server) return;
         QCOMPARE(server->requests.size(), 2); // a hang-up is not answered by sending again
-        if (kind == int(Kind::Transport)) QCOMPARE(connection->exchange(kVxu2), ackOf(kVxu2));
+        if (row.kind == Kind::Transport) QCOMPARE(connection->exchange(kVxu2), ackOf(kVxu2));
     }
 
     // A certificate that the system does not trust is refused, over either
     // transport, unless the CA file names it; a bad CA or key file stops as early.
     void tlsTrust_data()
     {
-        QTest::addColumn<QString>("endpoint");
-        QTest::addColumn<QString>("caFile");  // CERT: the server's own
-        QTest::addColumn<QString>("keyFile"); // the client's; KEY: the server's own, which it then asks for
-        QTest::addColumn<QString>("words");   // empty: accepted
+        QTest::addColumn<Trust>("row");
         const QString noPem = MARROWICK_SOURCE_DIR "/CMakeLists.txt";
         for (const QString e : {"mllps://127.0.0.1:%1", "https://127.0.0.1:%1/iis"}) {
             const QByteArray name = e.left(e.indexOf(u':')).toLatin1();
-            QTest::addRow("%s, system authorities", name.data()) << e << "" << "" << "was refused";
-            QTest::addRow("%s, CA file names it", name.data()) << e << "CERT" << "" << "";
-            QTest::addRow("%s, CA file missing", name.data()) << e << "/nonexistent.pem" << "" << "cannot be read";
-            QTest::addRow("%s, CA file no PEM", name.data()) << e << noPem << "" << "no PEM certificate";
-            QTest::addRow("%s, client certificate", name.data()) << e << "CERT" << "KEY" << "";
-            QTest::addRow("%s, key file no key", name.data()) << e << "CERT" << noPem << "no unencrypted";
+            QTest::addRow("%s, system authorities", name.data()) << Trust{e, "", "", "was refused"};
+            QTest::addRow("%s, CA file names it", name.data()) << Trust{e, "CERT", "", ""};
+            QTest::addRow("%s, CA file missing", name.data()) << Trust{e, "/nonexistent.pem", "", "cannot be read"};
+            QTest::addRow("%s, CA file no PEM", name.data()) << Trust{e, noPem, "", "no PEM certificate"};
+            QTest::addRow("%s, client certificate", name.data()) << Trust{e, "CERT", "KEY", ""};
+            QTest::addRow("%s, key file no key", name.data()) << Trust{e, "CERT", noPem, "no unencrypted"};
         }
     }
     void tlsTrust()
     {
         if (!m_openssl) QSKIP("the openssl command is missing");
-        QFETCH(QString, endpoint);
-        QFETCH(QString, caFile);
-        QFETCH(QString, keyFile);
-        QFETCH(QString, words);
-        Loopback server(endpoint.startsWith("https"), serverTls(!keyFile.isEmpty()));
-        ConnectionSettings settings = settingsFor(server.at(endpoint));
-        settings.tls = {caFile == "CERT" ? cert() : caFile, keyFile.isEmpty() ? "" : cert(),
-                        keyFile == "KEY" ? key() : keyFile};
+        QFETCH(Trust, row);
+        LoopbackRegistry server(row.endpoint.startsWith("https"), serverTls(!row.keyFile.isEmpty()));
+        ConnectionSettings settings = settingsFor(server.at(row.endpoint));
+        settings.tls = {row.caFile == "CERT" ? cert() : row.caFile, row.keyFile.isEmpty() ? "" : cert(),
+                        row.keyFile == "KEY" ? key() : row.keyFile};
         QByteArray answer;
         const auto fault = faultOf([&] { answer = openConnection(settings)->exchange(kVxu); });
-        QCOMPARE(answer, words.isEmpty() ? ackOf(kVxu) : QByteArray());
-        QCOMPARE(fault ? int(fault->kind()) : -1, words.isEmpty() ? -1 : int(Kind::Tls));
-        QVERIFY2(!fault || fault->message().contains(words), fault ? fault->what() : "");
+        QCOMPARE(answer, row.words.isEmpty() ? ackOf(kVxu) : QByteArray());
+        QCOMPARE(fault ? int(fault->kind()) : -1, row.words.isEmpty() ? -1 : int(Kind::Tls));
+        QVERIFY2(!fault || fault->message().contains(row.words), fault ? fault->what() : "");
     }
 };
 

@@ -1,52 +1,25 @@
 // The round trip against the registry simulator's test interface: the same
 // scores as the simulator's results file for the same policy, over MLLP and
-// over SOAP, and an interrupted send that resumes sending nothing twice but
-// the one record in flight.
+// over SOAP, the password kept out of every file, wrong credentials, and an
+// interrupted send that resumes sending nothing twice but the one record in flight.
+#include "SimServe.h"
 #include "Suite.h"
 
+#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QThread>
 
 namespace {
 
-const QString kSimulator = QStringLiteral(MARROWICK_BIN_DIR "/marrowick-simregistry");
 const QString kPassword = QStringLiteral("sim-secret-4e1f");
+const QStringList kSimulatorUser{"--input", source("data/DupTestData.txt"), "--user", "tester", "--password-env",
+                                 "SIM_PASSWORD"};
 
-// marrowick-simregistry serve on free loopback ports, for as long as it lives.
-struct Simulator {
-    QProcess process;
-    QString mllp, soap; // the endpoints, as the batch names them
-
-    Simulator(const QString& policy, const QString& log, const QStringList& extra = {})
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("SIM_PASSWORD", kPassword);
-        process.setProcessEnvironment(env);
-        process.start(kSimulator, QStringList{"serve", "--policy", policy, "--input", source("data/DupTestData.txt"),
-                                              "--answers", source("data/Answer_Sheet.csv"), "--nicknames",
-                                              source("tools/deckdata/nicknames.txt"), "--mllp", "127.0.0.1:0",
-                                              "--soap", "127.0.0.1:0", "--user", "tester", "--password-env",
-                                              "SIM_PASSWORD", "--log", log} + extra);
-        static const QRegularExpression line(QStringLiteral("^(mllp|soap) (127\\.0\\.0\\.1:\\d+)$"));
-        while ((mllp.isEmpty() || soap.isEmpty()) && process.waitForReadyRead(10000))
-            while (process.canReadLine()) {
-                const auto match = line.match(QString::fromUtf8(process.readLine()).trimmed());
-                if (match.captured(1) == "mllp") mllp = "mllp://" + match.captured(2);
-                if (match.captured(1) == "soap") soap = "http://" + match.captured(2) + "/iis";
-            }
-    }
-    ~Simulator()
-    {
-        process.terminate();
-        process.waitForFinished(5000);
-    }
-};
-
-QProcessEnvironment withPassword()
+QProcessEnvironment withPassword(const QString& password)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("MARROWICK_PASSWORD", kPassword);
+    env.remove("MARROWICK_PASSWORD");
+    if (!password.isNull()) env.insert("MARROWICK_PASSWORD", password);
     return env;
 }
 
@@ -62,7 +35,14 @@ QList<int> loggedRecords(const QString& log)
     return records;
 }
 
+struct Interruption { bool killed, soap; };
+// A send under a password from the environment (null: none): its exit, what it tells, the records kept as sent.
+struct Login { QString password; int code; QString error; int kept; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Interruption)
+Q_DECLARE_METATYPE(Login)
 
 class TestRoundtrip : public QObject {
     Q_OBJECT
@@ -83,42 +63,72 @@ private slots:
                 QTest::addRow("%s over %s", policy, soap ? "SOAP" : "MLLP") << policy << soap << "OBX[PDFLAG]-5=Y";
         QTest::newRow("typical, flag in a PD1 field") << "typical" << true << "PD1-12=Y";
     }
-
     void sameScoresAsTheFile()
     {
         QFETCH(QString, policy);
         QFETCH(bool, soap);
         QFETCH(QString, flagField);
-        Simulator simulator(policy, file("sim.log"), {"--flag-field", flagField});
-        QVERIFY(!simulator.mllp.isEmpty() && !simulator.soap.isEmpty());
+        SimServe simulator(policy, kSimulatorUser + QStringList{"--flag-field", flagField}, kPassword);
+        QVERIFY(simulator.mllp && simulator.soap);
         const BatchRun trip = runBatch({"roundtrip", "--database", file("trip.db"), "--endpoint",
-                                        soap ? simulator.soap : simulator.mllp, "--user", "tester", "--flag-field",
-                                        flagField, "--output", file("results.txt")},
-                                       kBatchProgram, withPassword());
+                                        soap ? simulator.soapUrl() : simulator.mllpUrl(), "--user", "tester",
+                                        "--flag-field", flagField, "--output", file("results.txt")},
+                                       kBatchProgram, withPassword(kPassword));
         QVERIFY2(trip.code == 0, qPrintable(trip.err));
         QVERIFY2(trip.out.contains("potential-duplicate flag: from " + flagField), qPrintable(trip.out));
         QCOMPARE(runBatch({"evaluate", "--database", file("file.db"), sample(policy)}).code, 0);
         const QString expected = reports(file("file.db"));
         QVERIFY(expected.contains("Sensitivity"));
         QCOMPARE(reports(file("trip.db")), expected);
+        // Nothing written holds the password: the database, the results file, the raw answers.
+        QVERIFY(QFileInfo::exists(file("results-responses.hl7")));
+        for (QDirIterator it(dir.path(), QDir::Files | QDir::Hidden); it.hasNext();) {
+            const QString path = it.next();
+            QVERIFY2(!fileBytes(path).contains(kPassword.toUtf8()), qPrintable(path));
+        }
+    }
+
+    void passwords_data()
+    {
+        QTest::addColumn<Login>("row");
+        QTest::newRow("none, and no terminal to ask at")
+            << Login{QString(), 2, "marrowick-batch: --user needs a password", 0};
+        QTest::newRow("wrong: the service's fault, nothing kept")
+            << Login{"wrong", 6, "Registry Error: SecurityFault: Invalid username or password", 0};
+        QTest::newRow("right") << Login{kPassword, 0, "", 550};
+    }
+    void passwords()
+    {
+        QFETCH(Login, row);
+        SimServe simulator("typical", kSimulatorUser, kPassword);
+        const BatchRun r = runBatch({"send", "--database", file("send.db"), "--endpoint", simulator.soapUrl(), "--user",
+                                     "tester"}, kBatchProgram, withPassword(row.password));
+        QCOMPARE(r.code, row.code);
+        QVERIFY2(row.error.isEmpty() ? r.err.isEmpty() : r.err.startsWith(row.error), qPrintable(r.err));
+        QCOMPARE(loggedRecords(simulator.log()).size(), row.kept);
+        QStringList sent;
+        onDatabase(file("send.db"), [&] { sent = rows("SELECT RecordID FROM tblRegistrySends"); });
+        QCOMPARE(sent.size(), row.kept);
+        if (row.code == 0) QVERIFY2(r.out.startsWith("550 messages sent; 0 skipped"), qPrintable(r.out));
     }
 
     // Interrupted by the registry (a dropped connection) or by a killed process, the send resumes:
     // every record reaches the registry, and none twice but the one in flight, under its control ID.
     void interruptedSendResumes_data()
     {
-        QTest::addColumn<bool>("killed");
-        QTest::newRow("connection dropped") << false;
-        QTest::newRow("kill -9") << true;
+        QTest::addColumn<Interruption>("by");
+        QTest::newRow("connection dropped, MLLP") << Interruption{false, false};
+        QTest::newRow("connection dropped, SOAP") << Interruption{false, true};
+        QTest::newRow("kill -9") << Interruption{true, false};
     }
-
     void interruptedSendResumes()
     {
-        QFETCH(bool, killed);
-        const QString log = file("sim.log");
-        Simulator simulator("typical", log, killed ? QStringList{} : QStringList{"--drop-after", "100"});
-        const QStringList send{"send", "--database", file("send.db"), "--endpoint", simulator.mllp};
-        if (killed) {
+        QFETCH(Interruption, by);
+        SimServe simulator("typical", by.killed ? QStringList{} : QStringList{"--drop-after", "100"});
+        const QString log = simulator.log();
+        const QStringList send{"send", "--database", file("send.db"), "--endpoint",
+                               by.soap ? simulator.soapUrl() : simulator.mllpUrl()};
+        if (by.killed) {
             QProcess batch;
             batch.start(kBatchProgram, send);
             QElapsedTimer waited;
@@ -132,7 +142,7 @@ private slots:
         const QList<int> records = loggedRecords(log);
         QCOMPARE(QSet<int>(records.begin(), records.end()).size(), 550);
         QVERIFY2(records.size() <= 551, qPrintable(QString::number(records.size())));
-        if (!killed) QCOMPARE(records.size(), 551);
+        if (!by.killed) QCOMPARE(records.size(), 551);
         QStringList controls;
         for (const QByteArray& line : fileBytes(log).split('\n')) controls << QString::fromUtf8(line).section(u' ', 1);
         controls.removeAll(QString());

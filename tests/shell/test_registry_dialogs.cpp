@@ -38,17 +38,11 @@ public:
 
     std::optional<RegistryEndpoint> parseEndpoint(const QString& text, QString* problem) const override
     {
-        if (const QUrl url(text); url.scheme() == "mllp" || url.scheme().startsWith("http"))
-            return RegistryEndpoint{RegistryEndpoint::Transport::Mllp, false, url};
-        *problem = "not an endpoint: " + text;
-        return std::nullopt;
+        return RegistryEndpoint::parse(text, problem);
     }
-    // Two flag fields, standing for the syntax the round trip reads.
     std::optional<FlagField> parseFlagField(const QString& text, QString* problem) const override
     {
-        if (text == "OBX[PDFLAG]-5=Y" || text == "PID-30=Y") return FlagField{};
-        *problem = "not a flag field: " + text;
-        return std::nullopt;
+        return FlagField::parse(text, problem);
     }
     QString test(const ConnectionSettings& settings) override
     {
@@ -123,13 +117,12 @@ enum class Side { Send, Fetch };
 struct Opened { QPointer<WizardPage> page; QPointer<RegistryDialog> dialog; };
 WizardPage* showPage(Side side)
 {
-    if (side == Side::Send) return pages::show<frmStep1>();
-    return pages::show<frmStep3>();
+    return side == Side::Send ? static_cast<WizardPage*>(pages::show<frmStep1>()) : pages::show<frmStep3>();
 }
 QPushButton* buttonOf(WizardPage* page)
 {
-    if (auto* step1 = qobject_cast<frmStep1*>(page)) return step1->btnSendToRegistry;
-    return static_cast<frmStep3*>(page)->btnFetchFromRegistry;
+    auto* step1 = qobject_cast<frmStep1*>(page);
+    return step1 ? step1->btnSendToRegistry : static_cast<frmStep3*>(page)->btnFetchFromRegistry;
 }
 Opened openSide(Side side)
 {
