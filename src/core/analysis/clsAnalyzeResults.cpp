@@ -545,12 +545,22 @@ void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, i
     QSet<qint64> lookAlikes;
     for (QSqlQuery q = run(QStringLiteral("SELECT ID FROM DupTestData WHERE ") + problem::isLookAlike()); q.next();)
         lookAlikes.insert(q.value(0).toLongLong());
-    // Which groups each registry client holds a found record of: two people
-    // under one client is a merge the scores cannot show.
-    QHash<qint32, QSet<size_t>> groupsOfClient;
+    // Whether a registry client holds found records of several groups: two
+    // people under one client is a merge the scores cannot show.
+    struct Holding {
+        size_t group = 0; // the first group found under it
+        bool several = false;
+    };
+    QHash<qint32, Holding> groupsOfClient;
     for (size_t g = 0; g < groups.size(); ++g)
-        for (int n = 0; n < 5; ++n)
-            if (groups[g].loaded[n]) groupsOfClient[groups[g].client[n]].insert(g);
+        for (int n = 0; n < 5; ++n) {
+            if (!groups[g].loaded[n]) continue;
+            const auto it = groupsOfClient.find(groups[g].client[n]);
+            if (it == groupsOfClient.end())
+                groupsOfClient.insert(groups[g].client[n], Holding{g, false});
+            else if (it->group != g)
+                it->several = true;
+        }
 
     // The table is kept in ID order whatever order its rows come in; inserted
     // in that order, each row is appended instead of sought.
@@ -569,7 +579,7 @@ void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, i
         for (int m = 0; m < 5 && own < 0; ++m)
             if (group.loaded[m]) own = m;
         const std::optional<Outcome> outcome =
-            memberOutcome(group, n, own, lookAlikes.contains(id), groupsOfClient.value(group.client[n]).size() > 1);
+            memberOutcome(group, n, own, lookAlikes.contains(id), groupsOfClient.value(group.client[n]).several);
         const int attempt = attempts.value(id);
         insert.bindInt(1, id);
         insert.bindInt(2, qint64(g + 1));
