@@ -54,7 +54,8 @@ private slots:
         const QString path = s->db.folder() + QStringLiteral("/earlier.db");
         QVERIFY(onDatabase(path, [&] { run((missing.startsWith("idx") ? "DROP INDEX " : "DROP TABLE ") + missing); }));
         qint64 present = -1;
-        QVERIFY(onDatabase(path, [&] { present = count("SELECT count(*) FROM sqlite_master WHERE name = ?", {missing}); }));
+        const QString sql = QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = ?");
+        QVERIFY(onDatabase(path, [&] { present = count(sql, {missing}); }));
         QCOMPARE(present, 1);
         QVERIFY(QFile::remove(path));
     }
