@@ -4,6 +4,7 @@
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define MARROWICK_SHA_NI 1
 #endif
@@ -69,7 +70,12 @@ __attribute__((target("sha,sse4.1,ssse3"))) void compressBlocks(std::uint32_t* s
 bool Sha256::accelerated()
 {
 #ifdef MARROWICK_SHA_NI
-    static const bool has = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1");
+    // CPUID leaf 1: SSSE3 (ECX bit 9), SSE4.1 (bit 19); leaf 7: SHA (EBX bit 29).
+    static const bool has = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & (1u << 9)) || !(c & (1u << 19))) return false;
+        return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & (1u << 29));
+    }();
     return has;
 #else
     return false;
@@ -94,6 +100,7 @@ void Sha256::addData(QByteArrayView data)
         m_portable.addData(data);
         return;
     }
+    if (data.isEmpty()) return; // no bytes, perhaps no pointer to copy from
     m_length += std::uint64_t(data.size());
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
     qsizetype size = data.size();
