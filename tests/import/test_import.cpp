@@ -1,8 +1,6 @@
 #include "Suite.h"
 #include "database/DatabaseFault.h"
-#include "import/Sha256.h"
 #include "import/clsProcessResultsFile.h"
-#include <QCryptographicHash>
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -50,30 +48,6 @@ private slots:
         previous = loaded();
         QCOMPARE(previous.size(), 3);
         QCOMPARE(s->host.progressTexts.last(), QStringLiteral("Reading results file...."));
-    }
-
-    void hashAgreesWithQt_data()
-    {
-        // Lengths about the 55/56 and 64-byte limits of the padding, and large ones; added whole or in pieces.
-        QTest::addColumn<int>("length");
-        QTest::addColumn<int>("piece");
-        for (int length : {0, 1, 55, 56, 63, 64, 65, 119, 120, 127, 128, 1000, 65536 + 7})
-            for (int piece : {0, 1, 63, 64, 65, 4096})
-                QTest::addRow("%d bytes, pieces of %d", length, piece) << length << piece;
-    }
-
-    void hashAgreesWithQt()
-    {
-        QFETCH(int, length);
-        QFETCH(int, piece);
-        QByteArray bytes(length, Qt::Uninitialized);
-        for (int i = 0; i < length; ++i)
-            bytes[i] = char(QRandomGenerator::global()->bounded(256));
-        Sha256 hash;
-        hash.addData(QByteArrayView()); // nothing, not even a pointer
-        for (qsizetype at = 0; at < length; at += piece ? piece : length)
-            hash.addData(QByteArrayView(bytes).sliced(at, std::min<qsizetype>(piece ? piece : length, length - at)));
-        QCOMPARE(hash.result().toHex(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
     }
 
     void invalidRecordMessages_data()

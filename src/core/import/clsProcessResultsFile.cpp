@@ -6,8 +6,8 @@
 #include "platform/FileRefused.h"
 #include "platform/Platform.h"
 #include "database/Savepoint.h"
-#include "Sha256.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -162,7 +162,7 @@ FileRefused tooLarge()
 
 // The file's bytes, read once: the hash of the saved run is of these very
 // bytes, whatever happens to the file afterwards.
-QByteArray readOnce(const QString& strFile, Sha256& hash)
+QByteArray readOnce(const QString& strFile, QCryptographicHash& hash)
 {
     const QFileInfo info(strFile);
     if (!info.exists()) throw refusal(QStringLiteral("File not found"));
@@ -224,7 +224,7 @@ void clsProcessResultsFile::ReadResults(const QString& strFile)
 {
     platform().UpdateProgressText(QStringLiteral("Reading results file...."));
 
-    Sha256 hash;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
     const QByteArray bytes = readOnce(strFile, hash);
     const QByteArray text = CsvReader::utf8Text(bytes);
     CsvByteReader reader(text);
