@@ -3,12 +3,14 @@
 # file, as whole processes: the median, over PAIRS pairs, of the ratio of their
 # CPU times (user + system), and the evaluation's peak memory. Each side of a
 # pair runs REPEAT times in one timed loop, each evaluation on a fresh copy of a
-# new database, so that the timer's 10 ms steps do not swamp short runs.
+# new database, so that the timer's 10 ms steps do not swamp short runs. The
+# two sides take turns at going first, so that a machine growing busier or
+# quieter during a pair weighs on both alike.
 #   bench/ratio.sh [build/bin/marrowick-batch] [PAIRS] [REPEAT]
 set -euo pipefail
 batch=$(realpath "${1:-build/bin/marrowick-batch}")
-pairs=${2:-15}
-repeat=${3:-10}
+pairs=${2:-21}
+repeat=${3:-20}
 cd "$(dirname "$0")/.."
 command -v sqlite3 >/dev/null || { echo "needs the sqlite3 program"; exit 2; }
 work=$(mktemp -d)
@@ -29,10 +31,15 @@ for lines in 550 30000; do
     rm -f "$work"/run*.db "$work"/import*.db
     for ((r = 0; r < repeat; r++)); do cp "$work/new.db" "$work/run$r.db"; done
     chmod u+w "$work"/run*.db
-    /usr/bin/time -f '%U %S %M' -o "$work/a" sh -c \
-      "for r in \$(seq 0 $((repeat - 1))); do '$batch' evaluate --database '$work/run'\$r.db '$file' >/dev/null 2>&1; done"
-    /usr/bin/time -f '%U %S %M' -o "$work/b" sh -c \
-      "for r in \$(seq 0 $((repeat - 1))); do sqlite3 '$work/import'\$r.db '.mode csv' '.import $file x' >/dev/null 2>&1; done"
+    timeEvaluate() {
+      /usr/bin/time -f '%U %S %M' -o "$work/a" sh -c \
+        "for r in \$(seq 0 $((repeat - 1))); do '$batch' evaluate --database '$work/run'\$r.db '$file' >/dev/null 2>&1; done"
+    }
+    timeImport() {
+      /usr/bin/time -f '%U %S %M' -o "$work/b" sh -c \
+        "for r in \$(seq 0 $((repeat - 1))); do sqlite3 '$work/import'\$r.db '.mode csv' '.import $file x' >/dev/null 2>&1; done"
+    }
+    if ((p % 2 == 0)); then timeEvaluate && timeImport; else timeImport && timeEvaluate; fi
     ratios+=("$(awk -v a="$(cpu "$work/a")" -v b="$(cpu "$work/b")" 'BEGIN { printf "%.3f", a / b }')")
     peaks+=("$(peak "$work/a")")
   done

@@ -269,6 +269,31 @@ private slots:
         QCOMPARE(rows("SELECT ID FROM IIS_MISSING_RECORDS"), missing);
     }
 
+    void findingsReplaceWhatTheSheetHeld_data()
+    {
+        // What an earlier evaluation, or a hand, left in rec_1's findings; the analysis finds client 5.
+        QTest::addColumn<QString>("stale");
+        QTest::newRow("nothing found yet") << "rec_1_loaded = 0, rec_1_IIS_ID = 0, total_loaded = 0";
+        QTest::newRow("another client") << "rec_1_loaded = 1, rec_1_IIS_ID = 9, total_loaded = 2";
+        QTest::newRow("text that reads as the findings")
+            << "rec_1_loaded = '1x', rec_1_IIS_ID = '5x', total_loaded = '1x'";
+        QTest::newRow("reals that read as the findings")
+            << "rec_1_loaded = 1.5, rec_1_IIS_ID = 5.5, total_loaded = 1.5";
+        QTest::newRow("the findings themselves") << "rec_1_loaded = 1, rec_1_IIS_ID = 5, total_loaded = 1";
+    }
+
+    void findingsReplaceWhatTheSheetHeld()
+    {
+        QFETCH(QString, stale);
+        deck({kMary}, {{1}});
+        registryRow("5", "N", kMary);
+        run("UPDATE Answer_Sheet SET " + stale);
+        clsAnalyzeResults().Analyze_IIS_LOAD();
+        QCOMPARE(rows("SELECT typeof(rec_1_loaded), rec_1_loaded, typeof(rec_1_IIS_ID), rec_1_IIS_ID, "
+                      "typeof(total_loaded), total_loaded FROM Answer_Sheet"),
+                 QStringList{"integer|1|integer|5|integer|1"});
+    }
+
     void emptyAnswerSheetGivesEmptyResults()
     {
         run("DELETE FROM Answer_Sheet");

@@ -38,6 +38,28 @@ private slots:
         closeEvalDatabase();
     }
 
+    void earlierVersionGainsWhatWasAddedSince_data()
+    {
+        QTest::addColumn<QString>("missing");
+        for (const TableDef& table : addedTables())
+            QTest::newRow(table.name) << QString::fromLatin1(table.name);
+        for (const char* index : {"idxRunFigures", "idxRunOutcomes"})
+            QTest::newRow(index) << QString::fromLatin1(index);
+    }
+
+    // A file of an earlier version lacks a table or index added since: opening it adds it, empty.
+    void earlierVersionGainsWhatWasAddedSince()
+    {
+        QFETCH(QString, missing);
+        const QString path = s->db.folder() + QStringLiteral("/earlier.db");
+        QVERIFY(onDatabase(path, [&] { run((missing.startsWith("idx") ? "DROP INDEX " : "DROP TABLE ") + missing); }));
+        qint64 present = -1;
+        const QString sql = QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = ?");
+        QVERIFY(onDatabase(path, [&] { present = count(sql, {missing}); }));
+        QCOMPARE(present, 1);
+        QVERIFY(QFile::remove(path));
+    }
+
     void unusableFileIsRebuiltOnlyWithConsent_data()
     {
         QTest::addColumn<Unusable>("c");

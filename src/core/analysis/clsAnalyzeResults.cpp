@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -27,6 +28,67 @@ const char* const kSheetInOrder =
     "Select rowid, rec_1, rec_2, rec_3, rec_4, rec_5, rec_1_loaded, rec_2_loaded, rec_3_loaded, rec_4_loaded, "
     "rec_5_loaded, rec_1_IIS_ID, rec_2_IIS_ID, rec_3_IIS_ID, rec_4_IIS_ID, rec_5_IIS_ID, total_loaded "
     "from Answer_Sheet order by rec_1";
+
+// One Answer_Sheet row as the scoring reads it.
+struct SheetRow {
+    qint64 rowid = 0;
+    std::array<qint64, 5> rec{};
+    std::array<bool, 5> loaded{};
+    std::array<qint32, 5> iisId{};
+    qint16 totalLoaded = 0;
+};
+
+SheetRow sheetRow(const NativeStatement& sheet)
+{
+    SheetRow row;
+    row.rowid = sheet.integer(0);
+    for (int n = 0; n < 5; ++n) {
+        row.rec[n] = sheet.integer(1 + n);
+        row.loaded[n] = sheet.integer(6 + n) != 0;
+        row.iisId[n] = static_cast<qint32>(sheet.integer(11 + n));
+    }
+    row.totalLoaded = checked16(sheet.integer(16));
+    return row;
+}
+
+// The findings of a sheet row in the write-back's order: rec_1_loaded ..
+// rec_5_loaded, rec_1_IIS_ID .. rec_5_IIS_ID, total_loaded. A stored value
+// that is not an integer is nullopt, so that it is written over.
+using Findings = std::array<std::optional<qint64>, 11>;
+
+Findings storedFindings(const NativeStatement& sheet)
+{
+    Findings findings;
+    for (int i = 0; i < 11; ++i)
+        if (sheet.isInteger(6 + i)) findings[i] = sheet.integer(6 + i);
+    return findings;
+}
+
+Findings findingsOf(const clsAnalyzeResults::AnswerGroup& group)
+{
+    Findings findings;
+    int i = 0;
+    for (const bool loaded : group.rec_loaded) findings[i++] = int(loaded);
+    for (const qint32 id : group.rec_IIS_ID) findings[i++] = id;
+    findings[i] = group.total_loaded;
+    return findings;
+}
+
+// A sheet row as the write-back leaves it, for the scoring.
+SheetRow sheetRowOf(qint64 rowid, const clsAnalyzeResults::AnswerGroup& group)
+{
+    SheetRow row;
+    row.rowid = rowid;
+    for (int n = 0; n < 5; ++n) {
+        row.rec[n] = group.rec[n];
+        row.loaded[n] = group.rec_loaded[n];
+        row.iisId[n] = group.rec_IIS_ID[n];
+    }
+    row.totalLoaded = group.total_loaded;
+    return row;
+}
+
+void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts);
 
 QString column(const char* stem, int position, const char* suffix = "")
 {
@@ -245,11 +307,13 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
 {
     // From the start, not only for the scoring: the matching is most of the work.
     platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
-    ClearAnswerSheet();
 
-    // Read pass.
+    // Read pass, with what each row holds now: the write-back rewrites every
+    // finding, so the rows need no clearing first, and a row whose findings are
+    // already stored is left as it is.
     AnswerGroups.clear();
     std::vector<qint64> sheetRows;
+    std::vector<Findings> stored;
     {
         NativeStatement sheet(kSheetInOrder);
         while (sheet.step()) {
@@ -257,6 +321,7 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
             for (int n = 0; n < 5; ++n) group.rec[n] = checked16(sheet.integer(1 + n));
             AnswerGroups.push_back(group);
             sheetRows.push_back(sheet.integer(0));
+            stored.push_back(storedFindings(sheet));
         }
     }
 
@@ -279,17 +344,20 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
                             + QStringLiteral(" WHERE rowid=?"))
                                .toUtf8()
                                .constData());
+    std::vector<SheetRow> rows;
+    rows.reserve(AnswerGroups.size());
     for (size_t i = 0; i < AnswerGroups.size(); ++i) {
-        const AnswerGroup& group = AnswerGroups[i];
+        const Findings findings = findingsOf(AnswerGroups[i]);
+        rows.push_back(sheetRowOf(sheetRows[i], AnswerGroups[i]));
+        if (findings == stored[i]) continue;
         int position = 0;
-        for (bool loaded : group.rec_loaded) update.bindInt(++position, int(loaded));
-        for (qint32 id : group.rec_IIS_ID) update.bindInt(++position, id);
-        update.bindInt(++position, group.total_loaded);
+        for (const std::optional<qint64>& value : findings) update.bindInt(++position, *value);
         update.bindInt(++position, sheetRows[i]);
         update.exec();
     }
 
-    Score();
+    // Scored as written, without reading the sheet back.
+    scoreRows(rows, m_attempts);
 }
 
 int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
@@ -370,28 +438,6 @@ QHash<qint32, Client> readClients()
         if (loaded.text(1) == "Y") it->anyFlagged = true;
     }
     return clients;
-}
-
-// One Answer_Sheet row as the scoring reads it.
-struct SheetRow {
-    qint64 rowid = 0;
-    std::array<qint64, 5> rec{};
-    std::array<bool, 5> loaded{};
-    std::array<qint32, 5> iisId{};
-    qint16 totalLoaded = 0;
-};
-
-SheetRow sheetRow(const NativeStatement& sheet)
-{
-    SheetRow row;
-    row.rowid = sheet.integer(0);
-    for (int n = 0; n < 5; ++n) {
-        row.rec[n] = sheet.integer(1 + n);
-        row.loaded[n] = sheet.integer(6 + n) != 0;
-        row.iisId[n] = static_cast<qint32>(sheet.integer(11 + n));
-    }
-    row.totalLoaded = checked16(sheet.integer(16));
-    return row;
 }
 
 } // namespace
@@ -499,66 +545,92 @@ void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, i
     QSet<qint64> lookAlikes;
     for (QSqlQuery q = run(QStringLiteral("SELECT ID FROM DupTestData WHERE ") + problem::isLookAlike()); q.next();)
         lookAlikes.insert(q.value(0).toLongLong());
-    // Which groups each registry client holds a found record of: two people
-    // under one client is a merge the scores cannot show.
-    QHash<qint32, QSet<size_t>> groupsOfClient;
+    // Whether a registry client holds found records of several groups: two
+    // people under one client is a merge the scores cannot show.
+    struct Holding {
+        size_t group = 0; // the first group found under it
+        bool several = false;
+    };
+    QHash<qint32, Holding> groupsOfClient;
+    for (size_t g = 0; g < groups.size(); ++g)
+        for (int n = 0; n < 5; ++n) {
+            if (!groups[g].loaded[n]) continue;
+            const auto it = groupsOfClient.find(groups[g].client[n]);
+            if (it == groupsOfClient.end())
+                groupsOfClient.insert(groups[g].client[n], Holding{g, false});
+            else if (it->group != g)
+                it->several = true;
+        }
+
+    // The table is kept in ID order whatever order its rows come in; inserted
+    // in that order, each row is appended instead of sought.
+    std::vector<std::tuple<qint64, size_t, int>> members; // ID, group, place
     for (size_t g = 0; g < groups.size(); ++g)
         for (int n = 0; n < 5; ++n)
-            if (groups[g].loaded[n]) groupsOfClient[groups[g].client[n]].insert(g);
+            if (groups[g].rec[n] != 0) members.emplace_back(groups[g].rec[n], g, n);
+    std::stable_sort(members.begin(), members.end(),
+                     [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
 
     NativeStatement insert("INSERT INTO tblRecordOutcomes (ID, GroupNo, Place, Attempt, ClientID, QMflag, Outcome) "
                            "VALUES (?, ?, ?, ?, ?, ?, ?)");
-    for (size_t g = 0; g < groups.size(); ++g) {
+    for (const auto& [id, g, n] : members) {
         const ScoredGroup& group = groups[g];
         int own = -1;
-        for (int n = 0; n < 5 && own < 0; ++n)
-            if (group.loaded[n]) own = n;
-        for (int n = 0; n < 5; ++n) {
-            if (group.rec[n] == 0) continue;
-            const std::optional<Outcome> outcome = memberOutcome(group, n, own, lookAlikes.contains(group.rec[n]),
-                                                                 groupsOfClient.value(group.client[n]).size() > 1);
-            const int attempt = attempts.value(group.rec[n]);
-            insert.bindInt(1, group.rec[n]);
-            insert.bindInt(2, qint64(g + 1));
-            insert.bindInt(3, n + 1);
-            if (group.loaded[n] && attempt > 0)
-                insert.bindInt(4, attempt);
-            else
-                insert.bindNull(4);
-            if (group.loaded[n]) {
-                insert.bindInt(5, group.client[n]);
-                insert.bindText(6, group.flag[n]);
-            } else {
-                insert.bindNull(5);
-                insert.bindNull(6);
-            }
-            insert.bindText(7, outcome ? outcomeCode(*outcome) : QString());
-            insert.exec();
+        for (int m = 0; m < 5 && own < 0; ++m)
+            if (group.loaded[m]) own = m;
+        const std::optional<Outcome> outcome =
+            memberOutcome(group, n, own, lookAlikes.contains(id), groupsOfClient.value(group.client[n]).several);
+        const int attempt = attempts.value(id);
+        insert.bindInt(1, id);
+        insert.bindInt(2, qint64(g + 1));
+        insert.bindInt(3, n + 1);
+        if (group.loaded[n] && attempt > 0)
+            insert.bindInt(4, attempt);
+        else
+            insert.bindNull(4);
+        if (group.loaded[n]) {
+            insert.bindInt(5, group.client[n]);
+            insert.bindText(6, group.flag[n]);
+        } else {
+            insert.bindNull(5);
+            insert.bindNull(6);
         }
+        insert.bindText(7, outcome ? outcomeCode(*outcome) : QString());
+        insert.exec();
     }
+}
+
+} // namespace
+
+namespace {
+
+void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts)
+{
+    platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
+    const double step = rows.empty() ? 0 : (100.0 - kMatchingShare) / double(rows.size());
+    run(QStringLiteral("DELETE FROM IIS_MISSING_RECORDS"));
+    run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
+
+    const QHash<qint32, Client> clients = readClients();
+    ScoreWriters writers;
+    std::vector<ScoredGroup> scored;
+    scored.reserve(rows.size());
+    for (const SheetRow& row : rows) {
+        platform().IncrementProgressBar(step);
+        scored.push_back(scoreGroup(row, clients, writers));
+    }
+    writeOutcomes(scored, attempts);
+    // Full exactly when the work is done, whatever rounding the steps left.
+    platform().SetProgressBar(100);
 }
 
 } // namespace
 
 void clsAnalyzeResults::Score()
 {
-    platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
-    const qint64 groups = countRows(QStringLiteral("Answer_Sheet"));
-    const double step = groups == 0 ? 0 : (100.0 - kMatchingShare) / double(groups);
-    run(QStringLiteral("DELETE FROM IIS_MISSING_RECORDS"));
-    run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
-
-    const QHash<qint32, Client> clients = readClients();
-    ScoreWriters writers;
-    NativeStatement sheet(kSheetInOrder);
-    std::vector<ScoredGroup> scored;
-    while (sheet.step()) {
-        platform().IncrementProgressBar(step);
-        scored.push_back(scoreGroup(sheetRow(sheet), clients, writers));
-    }
-    writeOutcomes(scored, m_attempts);
-    // Full exactly when the work is done, whatever rounding the steps left.
-    platform().SetProgressBar(100);
+    std::vector<SheetRow> rows;
+    for (NativeStatement sheet(kSheetInOrder); sheet.step();) rows.push_back(sheetRow(sheet));
+    scoreRows(rows, m_attempts);
 }
 
 } // namespace marrowick

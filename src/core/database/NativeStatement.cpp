@@ -79,6 +79,8 @@ void NativeStatement::exec()
 
 bool NativeStatement::isNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
 
+bool NativeStatement::isInteger(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_INTEGER; }
+
 QByteArrayView NativeStatement::text(int column) const
 {
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));

@@ -186,6 +186,17 @@ void seedTable(const TableDef& table)
 
 void addMissingTables()
 {
+    // Every opening asks this; nearly always all are there already, which one
+    // look at the schema tells more cheaply than a statement for each.
+    QStringList tables;
+    for (const TableDef& table : addedTables()) tables << QStringLiteral("'%1'").arg(QLatin1String(table.name));
+    const qint64 present =
+        scalar(QStringLiteral("SELECT count(*) AS n FROM sqlite_master WHERE (type = 'table' AND name IN (%1)) OR "
+                              "(type = 'index' AND name IN ('idxRunFigures', 'idxRunOutcomes'))")
+                   .arg(tables.join(QLatin1Char(','))),
+               QStringLiteral("n"))
+            .toLongLong();
+    if (present == tables.size() + 2) return;
     // tblRecordOutcomes needs no index: every evaluation rewrites all of its
     // rows. The runs' tables grow with every evaluation and are read by run.
     for (const TableDef& table : addedTables()) createTable(table, true);
