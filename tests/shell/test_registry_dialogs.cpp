@@ -336,6 +336,8 @@ private slots:
         QCOMPARE(send->tblRejected->item(0, 1)->text(), QString("AR"));
         QCOMPARE(send->tblRejected->item(0, 2)->text(), QString("E: <i>Birth date</i> in the future"));
         QCOMPARE(send->tblRejected->item(1, 2)->text(), QString("E: no vaccine\nW: no lot"));
+        // A one-line answer takes one line, also when listed before the dialog was laid out.
+        QVERIFY(send->tblRejected->rowHeight(0) < 2 * send->tblRejected->fontMetrics().lineSpacing());
     }
 
     // The fields come back the next time; the password goes to the

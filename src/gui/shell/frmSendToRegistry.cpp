@@ -29,6 +29,12 @@ frmSendToRegistry::frmSendToRegistry(QWidget* parent)
     tblRejected->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     tblRejected->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     tblRejected->setMinimumHeight(90);
+    // Rows measured before the dialog is laid out wrap in a narrow column and
+    // stay twice too tall: they are measured again whenever the words' column changes.
+    connect(tblRejected->horizontalHeader(), &QHeaderView::sectionResized, tblRejected,
+            [table = tblRejected](int column) {
+                if (column == 2) table->resizeRowsToContents();
+            });
     lblRejected->setBuddy(tblRejected);
     setTabOrder(form->btnTest, tblRejected); // where it stands: between the form and Send
     extras->addWidget(lblRejected);
