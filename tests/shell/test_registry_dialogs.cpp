@@ -257,6 +257,9 @@ private slots:
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].title, QString("Error"));
             QVERIFY(shown[0].prompt.contains(words) && shown[0].prompt.size() > words.size() + 20);
+            // The progress line no longer says the work is under way.
+            QVERIFY(!dialog->lblProgress->text().isEmpty());
+            QVERIFY(shown[0].prompt.startsWith(dialog->lblProgress->text()));
         }
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(dialog->form->txtEndpoint->isEnabled() && dialog->btnRun->isEnabled());

@@ -111,10 +111,13 @@ bool RegistryDialog::guarded(const QString& consequence, const std::function<voi
         work();
     } catch (...) {
         done = false;
-        if (failure)
+        if (failure) {
             *failure = currentFailureText();
-        else
+        } else {
+            // "Sending…" must not outlive the work: the line says how it ended.
+            lblProgress->setText(consequence);
             showCurrentFailure(consequence);
+        }
     }
     m_busy = false;
     form->setEditable(true);
