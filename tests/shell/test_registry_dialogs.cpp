@@ -266,6 +266,27 @@ private slots:
         QVERIFY(!dialog->btnCancel->isEnabled());
     }
 
+    // A SOAP test connection carries no credentials: its answer must not
+    // pass for a login that worked.
+    void testConnectionSaysWhatItChecked_data()
+    {
+        QTest::addColumn<QString>("endpoint");
+        QTest::addColumn<bool>("credentialsUnchecked");
+        QTest::newRow("SOAP") << "https://iis.example/ws" << true;
+        QTest::newRow("MLLP") << "mllp://127.0.0.1:9" << false;
+    }
+    void testConnectionSaysWhatItChecked()
+    {
+        QFETCH(QString, endpoint);
+        QFETCH(bool, credentialsUnchecked);
+        auto [page, dialog] = openSide(Side::Send);
+        fill(dialog->form, endpoint);
+        press(dialog->form->btnTest);
+        const QString status = dialog->form->lblStatus->text();
+        QVERIFY(status.startsWith("The registry answered: echo: Marrowick"));
+        QCOMPARE(status.contains("does not check the user and password"), credentialsUnchecked);
+    }
+
     // Cancel stops the work after the record in flight; Escape or closing the
     // window does too, and the dialog closes once the work has returned.
     void stoppingMidRunWaitsForTheRecordInFlight_data()

@@ -92,6 +92,14 @@ QString currentFailureText()
         return QStringLiteral("An unexpected error occurred.");
     }
 }
+
+// A SOAP connectivityTest carries no user or password: its answer says
+// nothing of them, and a wrong password shows only at Send or Fetch.
+QString credentialsNote(const ConnectionSettings& settings)
+{
+    if (settings.endpoint.transport != RegistryEndpoint::Transport::Soap) return {};
+    return QStringLiteral(" (This test does not check the user and password; Send and Fetch do.)");
+}
 } // namespace
 
 bool RegistryDialog::guarded(const QString& consequence, const std::function<void()>& work, QString* failure)
@@ -139,7 +147,7 @@ void RegistryDialog::testConnection()
     // Told in the dialog, not in a box: a test that fails is an answer too.
     if (guarded(
             {}, [&] { answer = gateway->test(*settings); }, &failure))
-        form->setStatus(QStringLiteral("The registry answered: ") + answer);
+        form->setStatus(QStringLiteral("The registry answered: ") + answer + credentialsNote(*settings));
     else
         form->setStatus(QStringLiteral("The connection failed: ") + failure);
 }
