@@ -284,7 +284,7 @@ private slots:
         press(dialog->form->btnTest);
         const QString status = dialog->form->lblStatus->text();
         QVERIFY(status.startsWith("The registry answered: echo: Marrowick"));
-        QCOMPARE(status.contains("does not check the user and password"), credentialsUnchecked);
+        QCOMPARE(status.contains("password is checked at Send and Fetch"), credentialsUnchecked);
     }
 
     // Cancel stops the work after the record in flight; Escape or closing the

@@ -94,11 +94,11 @@ QString currentFailureText()
 }
 
 // A SOAP connectivityTest carries no user or password: its answer says
-// nothing of them, and a wrong password shows only at Send or Fetch.
+// nothing of them. Kept short: a second line is clipped on a small screen.
 QString credentialsNote(const ConnectionSettings& settings)
 {
     if (settings.endpoint.transport != RegistryEndpoint::Transport::Soap) return {};
-    return QStringLiteral(" (This test does not check the user and password; Send and Fetch do.)");
+    return QStringLiteral(" (the password is checked at Send and Fetch)");
 }
 } // namespace
 
