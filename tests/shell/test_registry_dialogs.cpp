@@ -246,6 +246,7 @@ private slots:
         QString endpoint = "https://iis.example/ws";
         if (refusedPort) endpoint = QString("mllp://127.0.0.1:%1").arg(unusedPort());
         fill(dialog->form, endpoint);
+        dialog->barProgress->setValue(dialog->barProgress->maximum());
         press(byTest ? dialog->form->btnTest : dialog->btnRun);
         const QString words = refusedPort ? QString() : QString("SecurityFault: <b>bad</b> credentials");
         if (byTest) {
@@ -257,7 +258,8 @@ private slots:
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].title, QString("Error"));
             QVERIFY(shown[0].prompt.contains(words) && shown[0].prompt.size() > words.size() + 20);
-            // The progress line no longer says the work is under way.
+            // The progress line no longer says the work is under way, nor the bar that an earlier run ended.
+            QVERIFY(dialog->barProgress->value() < dialog->barProgress->maximum());
             QVERIFY(!dialog->lblProgress->text().isEmpty());
             QVERIFY(shown[0].prompt.startsWith(dialog->lblProgress->text()));
         }

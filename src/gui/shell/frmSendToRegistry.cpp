@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -70,6 +71,7 @@ void frmSendToRegistry::run()
     job.cancelled = [this] { return cancelRequested(); };
     job.pause = [this](int ms) { pauseFor(ms); };
     lblProgress->setText(QStringLiteral("Sending\u2026"));
+    barProgress->setValue(0); // not the last run's 100% beside this run's failure
     SendSummary summary;
     const bool sent = guarded(QStringLiteral("The send stopped. Every record the registry acknowledged is kept; "
                                              "Send again goes on where it stopped."),
