@@ -246,6 +246,7 @@ private slots:
         QString endpoint = "https://iis.example/ws";
         if (refusedPort) endpoint = QString("mllp://127.0.0.1:%1").arg(unusedPort());
         fill(dialog->form, endpoint);
+        dialog->barProgress->setValue(dialog->barProgress->maximum());
         press(byTest ? dialog->form->btnTest : dialog->btnRun);
         const QString words = refusedPort ? QString() : QString("SecurityFault: <b>bad</b> credentials");
         if (byTest) {
@@ -257,10 +258,35 @@ private slots:
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].title, QString("Error"));
             QVERIFY(shown[0].prompt.contains(words) && shown[0].prompt.size() > words.size() + 20);
+            // The progress line no longer says the work is under way, nor the bar that an earlier run ended.
+            QVERIFY(dialog->barProgress->value() < dialog->barProgress->maximum());
+            QVERIFY(!dialog->lblProgress->text().isEmpty());
+            QVERIFY(shown[0].prompt.startsWith(dialog->lblProgress->text()));
         }
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(dialog->form->txtEndpoint->isEnabled() && dialog->btnRun->isEnabled());
         QVERIFY(!dialog->btnCancel->isEnabled());
+    }
+
+    // A SOAP test connection carries no credentials: its answer must not
+    // pass for a login that worked.
+    void testConnectionSaysWhatItChecked_data()
+    {
+        QTest::addColumn<QString>("endpoint");
+        QTest::addColumn<bool>("credentialsUnchecked");
+        QTest::newRow("SOAP") << "https://iis.example/ws" << true;
+        QTest::newRow("MLLP") << "mllp://127.0.0.1:9" << false;
+    }
+    void testConnectionSaysWhatItChecked()
+    {
+        QFETCH(QString, endpoint);
+        QFETCH(bool, credentialsUnchecked);
+        auto [page, dialog] = openSide(Side::Send);
+        fill(dialog->form, endpoint);
+        press(dialog->form->btnTest);
+        const QString status = dialog->form->lblStatus->text();
+        QVERIFY(status.startsWith("The registry answered: echo: Marrowick"));
+        QCOMPARE(status.contains("password is checked at Send and Fetch"), credentialsUnchecked);
     }
 
     // Cancel stops the work after the record in flight; Escape or closing the
@@ -336,6 +362,8 @@ private slots:
         QCOMPARE(send->tblRejected->item(0, 1)->text(), QString("AR"));
         QCOMPARE(send->tblRejected->item(0, 2)->text(), QString("E: <i>Birth date</i> in the future"));
         QCOMPARE(send->tblRejected->item(1, 2)->text(), QString("E: no vaccine\nW: no lot"));
+        // A one-line answer takes one line, also when listed before the dialog was laid out.
+        QVERIFY(send->tblRejected->rowHeight(0) < 2 * send->tblRejected->fontMetrics().lineSpacing());
     }
 
     // The fields come back the next time; the password goes to the

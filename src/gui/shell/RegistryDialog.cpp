@@ -92,6 +92,14 @@ QString currentFailureText()
         return QStringLiteral("An unexpected error occurred.");
     }
 }
+
+// A SOAP connectivityTest carries no user or password: its answer says
+// nothing of them. Kept short: a second line is clipped on a small screen.
+QString credentialsNote(const ConnectionSettings& settings)
+{
+    if (settings.endpoint.transport != RegistryEndpoint::Transport::Soap) return {};
+    return QStringLiteral(" (the password is checked at Send and Fetch)");
+}
 } // namespace
 
 bool RegistryDialog::guarded(const QString& consequence, const std::function<void()>& work, QString* failure)
@@ -111,10 +119,13 @@ bool RegistryDialog::guarded(const QString& consequence, const std::function<voi
         work();
     } catch (...) {
         done = false;
-        if (failure)
+        if (failure) {
             *failure = currentFailureText();
-        else
+        } else {
+            // "Sending…" must not outlive the work: the line says how it ended.
+            lblProgress->setText(consequence);
             showCurrentFailure(consequence);
+        }
     }
     m_busy = false;
     form->setEditable(true);
@@ -136,7 +147,7 @@ void RegistryDialog::testConnection()
     // Told in the dialog, not in a box: a test that fails is an answer too.
     if (guarded(
             {}, [&] { answer = gateway->test(*settings); }, &failure))
-        form->setStatus(QStringLiteral("The registry answered: ") + answer);
+        form->setStatus(QStringLiteral("The registry answered: ") + answer + credentialsNote(*settings));
     else
         form->setStatus(QStringLiteral("The connection failed: ") + failure);
 }

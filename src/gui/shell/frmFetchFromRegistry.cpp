@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFormLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QLineEdit>
 #include <QSettings>
@@ -86,6 +87,7 @@ void frmFetchFromRegistry::run()
         job.cancelled = [this] { return cancelRequested(); };
         job.pause = [this](int ms) { pauseFor(ms); };
         lblProgress->setText(QStringLiteral("Querying\u2026"));
+        barProgress->setValue(0); // not the last run's 100% beside this run's failure
         summary = gateway->fetch(job);
     });
     // A cancelled fetch has not asked for every record: its file is not the registry's whole answer.

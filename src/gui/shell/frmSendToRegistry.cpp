@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -29,6 +30,12 @@ frmSendToRegistry::frmSendToRegistry(QWidget* parent)
     tblRejected->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     tblRejected->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     tblRejected->setMinimumHeight(90);
+    // Rows measured before the dialog is laid out wrap in a narrow column and
+    // stay twice too tall: they are measured again whenever the words' column changes.
+    connect(tblRejected->horizontalHeader(), &QHeaderView::sectionResized, tblRejected,
+            [table = tblRejected](int column) {
+                if (column == 2) table->resizeRowsToContents();
+            });
     lblRejected->setBuddy(tblRejected);
     setTabOrder(form->btnTest, tblRejected); // where it stands: between the form and Send
     extras->addWidget(lblRejected);
@@ -64,6 +71,7 @@ void frmSendToRegistry::run()
     job.cancelled = [this] { return cancelRequested(); };
     job.pause = [this](int ms) { pauseFor(ms); };
     lblProgress->setText(QStringLiteral("Sending\u2026"));
+    barProgress->setValue(0); // not the last run's 100% beside this run's failure
     SendSummary summary;
     const bool sent = guarded(QStringLiteral("The send stopped. Every record the registry acknowledged is kept; "
                                              "Send again goes on where it stopped."),
