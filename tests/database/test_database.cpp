@@ -68,6 +68,9 @@ private slots:
         for (const QString added : {"tblRuns", "tblRunFigures", "tblRunOutcomes", "tblRegistrySends"})
             QTest::newRow(qPrintable(added)) << Unusable{{}, {"DROP TABLE " + added, "CREATE TABLE " + added + " (Other INTEGER)"},
                                                          "the column " + added + '.'};
+        QTest::newRow("a view in a table's place")
+            << Unusable{{}, {"DROP TABLE tblScoresByType", "CREATE VIEW tblScoresByType AS SELECT 1 AS ProblemCode"},
+                        "the table tblScoresByType is missing"};
         QTest::newRow("lacks a column")
             << Unusable{{}, {"ALTER TABLE IIS_DUPLICATES DROP COLUMN OtherQM"}, "the column IIS_DUPLICATES.OtherQM is missing"};
     }

@@ -8,9 +8,7 @@
 
 namespace marrowick {
 
-namespace {
-
-sqlite3* connectionHandle()
+sqlite3* NativeStatement::connection()
 {
     const QSqlDatabase db = cnEval();
     const QVariant handle = db.isOpen() ? db.driver()->handle() : QVariant();
@@ -21,9 +19,7 @@ sqlite3* connectionHandle()
     return connection;
 }
 
-} // namespace
-
-NativeStatement::NativeStatement(const char* sql) : m_db(connectionHandle())
+NativeStatement::NativeStatement(const char* sql) : m_db(connection())
 {
     if (sqlite3_prepare_v2(m_db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) fail();
 }

@@ -14,6 +14,8 @@ class NativeStatement {
 public:
     explicit NativeStatement(const char* sql);
     ~NativeStatement();
+    // cnEval's own SQLite connection; throws DbError when it is not open.
+    static sqlite3* connection();
     NativeStatement(const NativeStatement&) = delete;
     NativeStatement& operator=(const NativeStatement&) = delete;
 

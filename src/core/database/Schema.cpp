@@ -2,12 +2,14 @@
 
 #include "Csv.h"
 #include "Db.h"
+#include "DatabaseFault.h"
+#include "NativeStatement.h"
 
 #include <QFile>
-#include <QHash>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <sqlite3.h>
 
 namespace marrowick {
 
@@ -231,32 +233,33 @@ qint32 storedDeckFingerprint()
 
 QString schemaProblem()
 {
-    // Every column of the tables this program knows, in one statement: a
-    // statement per table cost more than the rest of opening the file.
-    QStringList known;
-    for (const auto* tables : {&schemaTables(), &addedTables()})
-        for (const TableDef& table : *tables)
-            known << QStringLiteral("'%1'").arg(QString::fromLatin1(table.name).toLower());
-    QSqlQuery info = run(QStringLiteral("SELECT lower(m.name), lower(c.name) FROM sqlite_master m, "
-                                        "pragma_table_info(m.name) c WHERE m.type = 'table' AND lower(m.name) IN (%1)")
-                             .arg(known.join(QLatin1Char(','))));
-    QHash<QString, QSet<QString>> present; // columns by table
-    while (info.next()) present[info.value(0).toString()].insert(info.value(1).toString());
+    // Reading the schema table whole says whether the file can be read at all,
+    // and leaves SQLite's parsed schema in memory. The tables and columns are
+    // then looked up there, without a statement: one that listed every
+    // column cost more than the rest of opening the file.
+    for (NativeStatement master("SELECT name FROM sqlite_master"); master.step();) {}
+    sqlite3* const db = NativeStatement::connection();
+    // Names compare without ASCII case, as SQLite's own do; a view is no table.
+    auto lacks = [db](const char* table, const char* column) {
+        const int rc =
+            sqlite3_table_column_metadata(db, "main", table, column, nullptr, nullptr, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK && rc != SQLITE_ERROR)
+            throw DatabaseFault(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+        return rc == SQLITE_ERROR;
+    };
     // An added table may be missing (a database of an earlier version gains it
     // empty), but one that is there must have its columns too.
-    std::vector<const TableDef*> checked;
-    for (const TableDef& table : schemaTables()) checked.push_back(&table);
-    for (const TableDef& table : addedTables())
-        if (present.contains(QString::fromLatin1(table.name).toLower())) checked.push_back(&table);
-    for (const TableDef* definition : checked) {
-        const TableDef& table = *definition;
-        const auto columns = present.constFind(QString::fromLatin1(table.name).toLower());
-        if (columns == present.cend()) return QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
-        for (const ColumnDef& column : table.columns)
-            if (!columns->contains(QString::fromLatin1(column.name).toLower()))
-                return QStringLiteral("the column %1.%2 is missing")
-                    .arg(QLatin1String(table.name), QLatin1String(column.name));
-    }
+    for (const auto* tables : {&schemaTables(), &addedTables()})
+        for (const TableDef& table : *tables) {
+            if (lacks(table.name, nullptr)) {
+                if (tables == &addedTables()) continue;
+                return QStringLiteral("the table %1 is missing").arg(QLatin1String(table.name));
+            }
+            for (const ColumnDef& column : table.columns)
+                if (lacks(table.name, column.name))
+                    return QStringLiteral("the column %1.%2 is missing")
+                        .arg(QLatin1String(table.name), QLatin1String(column.name));
+        }
     return {};
 }
 
