@@ -9,14 +9,14 @@
 
 #include <QHash>
 #include <QSet>
-#include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
-#include <unordered_map>
 
 namespace marrowick {
 
@@ -90,6 +90,19 @@ SheetRow sheetRowOf(qint64 rowid, const clsAnalyzeResults::AnswerGroup& group)
 
 void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts);
 
+// One to nine plain digits as their number, which every reading of a number
+// agrees on; nullopt for any other text, which the general reading takes.
+std::optional<qint32> plainDigits(QByteArrayView text)
+{
+    if (text.isEmpty() || text.size() > 9) return std::nullopt;
+    qint32 number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
 QString column(const char* stem, int position, const char* suffix = "")
 {
     return QStringLiteral("%1%2%3").arg(QLatin1String(stem)).arg(position).arg(QLatin1String(suffix));
@@ -103,37 +116,87 @@ std::optional<int> vaccineNumber(const QString& code)
     return ok ? std::optional<int>(number) : std::nullopt;
 }
 
+// The same of a code as the database holds it. Nearly every code is a few
+// plain digits, which read as a number exactly as the text does.
+std::optional<int> vaccineNumber(QByteArrayView code)
+{
+    if (const std::optional<qint32> digits = plainDigits(code)) return *digits;
+    return vaccineNumber(QString::fromUtf8(code));
+}
+
+// A client ID as the database holds it, read as ClientNumber reads its text.
+qint32 clientNumber(QByteArrayView clientId)
+{
+    if (const std::optional<qint32> digits = plainDigits(clientId)) return *digits;
+    return clsAnalyzeResults::ClientNumber(QString::fromUtf8(clientId));
+}
+
+// Text read from the database for the length of the matching. Each plain
+// ASCII value is widened once into a shared buffer and handed out as a
+// QString over it, so that thousands of short names cost no allocation each;
+// the strings must not outlive the arena.
+class TextArena {
+public:
+    // Null for SQL's Null, as NativeStatement::string gives it.
+    QString operator()(const NativeStatement& row, int column)
+    {
+        if (row.isNull(column)) return QString();
+        const QByteArrayView utf8 = row.text(column);
+        const qsizetype n = utf8.size();
+        if (n == 0 || !isAscii(utf8)) return QString::fromUtf8(utf8);
+        if (m_blocks.empty() || m_used + n > m_capacity) {
+            m_capacity = std::max<qsizetype>(kBlock, n);
+            m_blocks.push_back(std::make_unique<char16_t[]>(size_t(m_capacity)));
+            m_used = 0;
+        }
+        char16_t* const out = m_blocks.back().get() + m_used;
+        for (qsizetype i = 0; i < n; ++i) out[i] = char16_t(uchar(utf8[i]));
+        m_used += n;
+        return QString::fromRawData(reinterpret_cast<const QChar*>(out), n);
+    }
+
+private:
+    static bool isAscii(QByteArrayView bytes)
+    {
+        return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+    }
+    static constexpr qsizetype kBlock = 16384;
+    std::vector<std::unique_ptr<char16_t[]>> m_blocks;
+    qsizetype m_used = 0;
+    qsizetype m_capacity = 0;
+};
+
 struct TestRecord {
     MatchValues values;
     QString sex;
     bool nullName = false; // FirstName, LastName or Sex is Null
     std::optional<int> vacCode;
-    QString vacDate;
+    QByteArray vacDate; // as the loaded rows hold dates
 };
 
 // Every test record by ID with its own vaccination, read once: the matching
 // looks each member up, and the other member of its group, many times over.
-QHash<qint64, TestRecord> readTestRecords()
+QHash<qint64, TestRecord> readTestRecords(TextArena& text)
 {
     QHash<qint64, TestRecord> records;
     NativeStatement query("Select d.ID, d.FirstName, d.LastName, d.Sex, d.DOB, d.MomMaiden, d.MomFirst, "
                           "v.VacCode, v.VacDate from DupTestData d LEFT JOIN DupTestVaccination v ON v.ID = d.ID");
     while (query.step())
         records.insert(query.integer(0),
-                       TestRecord{{query.string(1), query.string(2), query.string(5), query.string(6), query.string(4)},
-                                  query.string(3),
+                       TestRecord{{text(query, 1), text(query, 2), text(query, 5), text(query, 6), text(query, 4)},
+                                  text(query, 3),
                                   query.isNull(1) || query.isNull(2) || query.isNull(3),
-                                  vaccineNumber(query.string(7)),
-                                  query.string(8)});
+                                  vaccineNumber(query.text(7)),
+                                  query.text(8).toByteArray()});
     return records;
 }
 
 } // namespace
 
 // The loaded rows as the matching's attempts look them up, read in one pass:
-// one hash look-up per attempt instead of a query. A key holds the five
-// compared values as the name columns compare them, so rows come out as
-// the query gave them: equal keys, in the table's order.
+// one look-up per attempt instead of a query. A key holds the five compared
+// values as the name columns compare them, so rows come out as the query
+// gave them: equal keys, in the table's order.
 class clsAnalyzeResults::LoadedIndex {
 public:
     enum Third { MomMaiden, MomFirst };
@@ -143,32 +206,44 @@ public:
         NativeStatement rows("SELECT ClientID, VacCode, VacDate, FirstName, LastName, MomMaiden, MomFirst, DOB, Sex "
                              "FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
         auto value = [&](int column) { return rows.isNull(column) ? Value() : Value(rows.text(column)); };
-        std::string key;
         for (int row = 0; rows.step(); ++row) {
             for (const int c : {0, 1, 2}) {
                 m_starts.push_back(m_text.size());
                 m_text.append(rows.text(c));
             }
             m_starts.push_back(m_text.size());
-            for (const Third third : {MomMaiden, MomFirst})
-                if (keyOf(key, {value(3), value(4), value(third == MomMaiden ? 5 : 6), value(7), value(8)}))
-                    m_rows[third][key].push_back(row);
+            for (const Third third : {MomMaiden, MomFirst}) {
+                const auto at = m_keys.size();
+                if (!keyOf(m_keys, {value(3), value(4), value(third == MomMaiden ? 5 : 6), value(7), value(8)})) {
+                    m_keys.resize(at);
+                    continue;
+                }
+                const std::string_view key = std::string_view(m_keys).substr(at);
+                m_entries[third].push_back({hashOf(key), row, at, key.size()});
+            }
         }
+        // By hash, then in the table's order: a look-up is a binary search.
+        for (std::vector<Entry>& entries : m_entries)
+            std::sort(entries.begin(), entries.end(),
+                      [](const Entry& a, const Entry& b) { return std::tie(a.hash, a.row) < std::tie(b.hash, b.row); });
     }
 
     // The rows in which FirstName, LastName, the third column, DOB and Sex
-    // equal these values, in the table's order.
+    // equal these values, in the table's order; valid until the next look-up.
     const std::vector<int>& find(Third third, const QString& first, const QString& last, const QString& value,
-                                 const QString& dob, const QString& sex) const
+                                 const QString& dob, const QString& sex)
     {
-        static const std::vector<int> none;
-        const QByteArray bytes[] = {first.toUtf8(), last.toUtf8(), value.toUtf8(), dob.toUtf8(), sex.toUtf8()};
-        const QString* texts[] = {&first, &last, &value, &dob, &sex};
-        auto bound = [&](int n) { return texts[n]->isNull() ? Value() : Value(bytes[n]); };
-        std::string key;
-        if (!keyOf(key, {bound(0), bound(1), bound(2), bound(3), bound(4)})) return none;
-        const auto it = m_rows[third].find(key);
-        return it == m_rows[third].end() ? none : it->second;
+        m_found.clear();
+        m_probe.clear();
+        for (const QString* text : {&first, &last, &value, &dob, &sex})
+            if (!appendKey(m_probe, *text)) return m_found;
+        const size_t hash = hashOf(m_probe);
+        const auto& entries = m_entries[third];
+        auto it =
+            std::lower_bound(entries.begin(), entries.end(), hash, [](const Entry& e, size_t h) { return e.hash < h; });
+        for (; it != entries.end() && it->hash == hash; ++it)
+            if (std::string_view(m_keys).substr(it->keyAt, it->keyLength) == m_probe) m_found.push_back(it->row);
+        return m_found;
     }
 
     QByteArrayView clientId(int row) const { return field(row, 0); }
@@ -178,18 +253,44 @@ public:
 private:
     // A compared value; Null is nullopt.
     using Value = std::optional<QByteArrayView>;
+    struct Entry {
+        size_t hash;
+        int row;
+        size_t keyAt, keyLength; // in m_keys
+    };
 
+    static size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
+    // COLLATE NOCASE folds the ASCII letters and nothing else.
+    static char folded(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+    static void appendBytes(std::string& key, QByteArrayView value)
+    {
+        const auto size = quint32(value.size());
+        key.append(reinterpret_cast<const char*>(&size), sizeof size);
+        const size_t at = key.size();
+        key.resize(at + size_t(value.size()));
+        std::transform(value.begin(), value.end(), key.begin() + qsizetype(at), folded);
+    }
     // False when a value is Null: an equality with Null holds for no row.
     static bool keyOf(std::string& key, std::initializer_list<Value> values)
     {
-        key.clear();
         for (const Value& value : values) {
             if (!value) return false;
-            const auto size = quint32(value->size());
-            key.append(reinterpret_cast<const char*>(&size), sizeof size);
-            // COLLATE NOCASE folds the ASCII letters and nothing else.
-            for (const char c : *value) key.push_back(c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
+            appendBytes(key, *value);
         }
+        return true;
+    }
+    // The same of a value in hand: its UTF-8, with no conversion for plain ASCII.
+    static bool appendKey(std::string& key, const QString& text)
+    {
+        if (text.isNull()) return false;
+        const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+        if (!ascii) {
+            appendBytes(key, text.toUtf8());
+            return true;
+        }
+        const auto size = quint32(text.size());
+        key.append(reinterpret_cast<const char*>(&size), sizeof size);
+        for (const QChar c : text) key.push_back(folded(char(c.unicode())));
         return true;
     }
     QByteArrayView field(int row, int n) const
@@ -200,11 +301,15 @@ private:
 
     QByteArray m_text;               // ClientID, VacCode and VacDate of every row, one after another
     std::vector<qsizetype> m_starts; // where each begins; four a row, the fourth the next row's start
-    std::unordered_map<std::string, std::vector<int>> m_rows[2];
+    std::string m_keys;              // every row's two keys, one after another
+    std::vector<Entry> m_entries[2]; // by Third
+    std::string m_probe;
+    std::vector<int> m_found;
 };
 
 struct clsAnalyzeResults::Matching {
-    QHash<qint64, TestRecord> testRecords = readTestRecords();
+    TextArena text; // before the records that point into it
+    QHash<qint64, TestRecord> testRecords = readTestRecords(text);
     LoadedIndex loaded;
 
     const TestRecord& testRecord(qint16 id) const
@@ -372,15 +477,13 @@ int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
         // holds this record's own dose, so that two look-alike clients are told apart.
         int chosen = rows.front();
         if (self.vacCode) {
-            const QByteArray date = self.vacDate.toUtf8();
             for (const int row : rows)
-                if (st.loaded.vacDate(row) == date
-                    && vaccineNumber(QString::fromUtf8(st.loaded.vacCode(row))) == self.vacCode) {
+                if (st.loaded.vacDate(row) == self.vacDate && vaccineNumber(st.loaded.vacCode(row)) == self.vacCode) {
                     chosen = row;
                     break;
                 }
         }
-        const qint32 client = ClientNumber(QString::fromUtf8(st.loaded.clientId(chosen)));
+        const qint32 client = clientNumber(st.loaded.clientId(chosen));
         group.rec_loaded[j] = true;
         group.rec_IIS_ID[j] = client;
         group.total_loaded = checked16(group.total_loaded + 1);
@@ -407,7 +510,7 @@ namespace {
 
 // A registry client: the flag of its first row, and whether any of its rows is flagged.
 struct Client {
-    QString firstFlag;
+    bool firstFlagged = false; // the flag of its first row is "Y"
     bool anyFlagged = false;
 };
 
@@ -421,21 +524,26 @@ QHash<qint32, Client> readClients()
     QHash<QByteArray, std::optional<qint32>> numbers;
     NativeStatement loaded("SELECT ClientID, QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
     while (loaded.step()) {
-        const QByteArray clientId = loaded.text(0).toByteArray();
-        auto known = numbers.find(clientId);
-        if (known == numbers.end()) {
-            std::optional<qint32> number;
-            try {
-                number = clsAnalyzeResults::ClientNumber(QString::fromUtf8(clientId));
-            } catch (const DbError&) {
-                // no test record can have been found under it
+        std::optional<qint32> number = plainDigits(loaded.text(0));
+        if (!number) {
+            const QByteArray clientId = loaded.text(0).toByteArray();
+            auto known = numbers.find(clientId);
+            if (known == numbers.end()) {
+                std::optional<qint32> read;
+                try {
+                    read = clsAnalyzeResults::ClientNumber(QString::fromUtf8(clientId));
+                } catch (const DbError&) {
+                    // no test record can have been found under it
+                }
+                known = numbers.insert(clientId, read);
             }
-            known = numbers.insert(clientId, number);
+            number = *known;
         }
-        if (!*known) continue;
-        auto it = clients.find(**known);
-        if (it == clients.end()) it = clients.insert(**known, Client{loaded.string(1), false});
-        if (loaded.text(1) == "Y") it->anyFlagged = true;
+        if (!number) continue;
+        const bool flagged = loaded.text(1) == "Y";
+        auto it = clients.find(*number);
+        if (it == clients.end()) it = clients.insert(*number, Client{flagged, false});
+        if (flagged) it->anyFlagged = true;
     }
     return clients;
 }
@@ -444,12 +552,15 @@ QHash<qint32, Client> readClients()
 
 namespace {
 
+// A flag as the tables keep it.
+QByteArrayView yesNo(bool flagged) { return flagged ? QByteArrayView("Y") : QByteArrayView("N"); }
+
 // What the scoring saw of one group, for the outcomes.
 struct ScoredGroup {
     std::array<qint64, 5> rec{};
     std::array<bool, 5> loaded{};
     std::array<qint32, 5> client{};
-    std::array<QString, 5> flag;                  // of the member's client, "Y" or "N"
+    std::array<bool, 5> flagged{};                // the member's client is flagged
     std::array<std::optional<Outcome>, 5> listed; // flagged or missed, for the member IIS_DUPLICATES names
 };
 
@@ -477,14 +588,15 @@ void listSurplusClients(const SheetRow& row, qint16 totalLoaded, const QHash<qin
         if (rec[n] == 0 || !loaded[n] || named.contains(iisId[n]) || written >= totalLoaded - 1) continue;
         named.insert(iisId[n]);
         // A blank flag, or no row under that number, means not flagged.
-        QString qm = clients.value(iisId[n]).firstFlag;
-        if (qm != QLatin1String("Y")) qm = QStringLiteral("N");
+        const bool qm = clients.value(iisId[n]).firstFlagged;
         duplicate.bindInt(1, rec[n]);
-        duplicate.bindText(2, qm);
-        const QString groupFlag = groupFlagged ? QStringLiteral("Y") : QStringLiteral("N");
-        duplicate.bindText(3, qm == QLatin1String("N") ? groupFlag : QString()); // Null for a flagged client
+        duplicate.bindUnchanged(2, yesNo(qm));
+        if (qm) // Null for a flagged client
+            duplicate.bindNull(3);
+        else
+            duplicate.bindUnchanged(3, yesNo(groupFlagged));
         duplicate.exec();
-        seen.listed[n] = qm == QLatin1String("Y") || groupFlagged ? Outcome::Flagged : Outcome::Missed;
+        seen.listed[n] = qm || groupFlagged ? Outcome::Flagged : Outcome::Missed;
         ++written;
     }
 }
@@ -498,8 +610,7 @@ ScoredGroup scoreGroup(const SheetRow& row, const QHash<qint32, Client>& clients
         seen.rec[n] = row.rec[n];
         seen.loaded[n] = row.rec[n] != 0 && row.loaded[n];
         seen.client[n] = seen.loaded[n] ? row.iisId[n] : 0;
-        const bool flagged = clients.value(row.iisId[n]).firstFlag == QLatin1String("Y");
-        seen.flag[n] = flagged ? QStringLiteral("Y") : QStringLiteral("N");
+        seen.flagged[n] = clients.value(row.iisId[n]).firstFlagged;
     }
     if (row.totalLoaded == 0) {
         out.missing.bindInt(1, row.rec[0]);
@@ -543,8 +654,9 @@ void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, i
 {
     run(QStringLiteral("DELETE FROM tblRecordOutcomes"));
     QSet<qint64> lookAlikes;
-    for (QSqlQuery q = run(QStringLiteral("SELECT ID FROM DupTestData WHERE ") + problem::isLookAlike()); q.next();)
-        lookAlikes.insert(q.value(0).toLongLong());
+    const QByteArray lookAlikeIds =
+        (QStringLiteral("SELECT ID FROM DupTestData WHERE ") + problem::isLookAlike()).toUtf8();
+    for (NativeStatement q(lookAlikeIds.constData()); q.step();) lookAlikes.insert(q.integer(0));
     // Whether a registry client holds found records of several groups: two
     // people under one client is a merge the scores cannot show.
     struct Holding {
@@ -590,12 +702,15 @@ void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, i
             insert.bindNull(4);
         if (group.loaded[n]) {
             insert.bindInt(5, group.client[n]);
-            insert.bindText(6, group.flag[n]);
+            insert.bindUnchanged(6, yesNo(group.flagged[n]));
         } else {
             insert.bindNull(5);
             insert.bindNull(6);
         }
-        insert.bindText(7, outcome ? outcomeCode(*outcome) : QString());
+        if (outcome)
+            insert.bindText(7, outcomeCode(*outcome));
+        else
+            insert.bindNull(7);
         insert.exec();
     }
 }
