@@ -205,16 +205,18 @@ public:
     {
         NativeStatement rows("SELECT ClientID, VacCode, VacDate, FirstName, LastName, MomMaiden, MomFirst, DOB, Sex "
                              "FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
-        auto value = [&](int column) { return rows.isNull(column) ? Value() : Value(rows.text(column)); };
         for (int row = 0; rows.step(); ++row) {
             for (const int c : {0, 1, 2}) {
                 m_starts.push_back(m_text.size());
                 m_text.append(rows.text(c));
             }
             m_starts.push_back(m_text.size());
+            Value v[9]; // by column, from 3 on
+            for (int c = 3; c < 9; ++c)
+                if (!rows.isNull(c)) v[c] = rows.text(c);
             for (const Third third : {MomMaiden, MomFirst}) {
                 const auto at = m_keys.size();
-                if (!keyOf(m_keys, {value(3), value(4), value(third == MomMaiden ? 5 : 6), value(7), value(8)})) {
+                if (!keyOf(m_keys, {v[3], v[4], v[third == MomMaiden ? 5 : 6], v[7], v[8]})) {
                     m_keys.resize(at);
                     continue;
                 }
@@ -290,7 +292,10 @@ private:
         }
         const auto size = quint32(text.size());
         key.append(reinterpret_cast<const char*>(&size), sizeof size);
-        for (const QChar c : text) key.push_back(folded(char(c.unicode())));
+        const size_t at = key.size();
+        key.resize(at + size);
+        std::transform(text.begin(), text.end(), key.begin() + qsizetype(at),
+                       [](QChar c) { return folded(char(c.unicode())); });
         return true;
     }
     QByteArrayView field(int row, int n) const
