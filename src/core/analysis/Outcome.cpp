@@ -23,7 +23,9 @@ constexpr std::array<OutcomeName, 8> kNames{{
 }};
 } // namespace
 
-QString outcomeCode(Outcome outcome) { return QLatin1String(kNames[size_t(outcome)].code); }
+const char* outcomeCodeText(Outcome outcome) { return kNames[size_t(outcome)].code; }
+
+QString outcomeCode(Outcome outcome) { return QLatin1String(outcomeCodeText(outcome)); }
 
 std::optional<Outcome> parseOutcome(const QString& code)
 {

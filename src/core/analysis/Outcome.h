@@ -18,6 +18,8 @@ enum class Outcome {
 
 // The code tblRecordOutcomes keeps: "main", "caught", ..., "kept_apart", "stranger_merge".
 QString outcomeCode(Outcome outcome);
+// The same code's text, which lives as long as the program.
+const char* outcomeCodeText(Outcome outcome);
 // The outcome of a code; none for an unknown code.
 std::optional<Outcome> parseOutcome(const QString& code);
 // As a person says it: "main record", "kept apart", "merged with a stranger".

@@ -88,7 +88,16 @@ SheetRow sheetRowOf(qint64 rowid, const clsAnalyzeResults::AnswerGroup& group)
     return row;
 }
 
-void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts);
+void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts, const QSet<qint64>& lookAlikes);
+
+// The IDs of the look-alike test records.
+QSet<qint64> lookAlikeIds()
+{
+    QSet<qint64> ids;
+    const QByteArray sql = (QStringLiteral("SELECT ID FROM DupTestData WHERE ") + problem::isLookAlike()).toUtf8();
+    for (NativeStatement q(sql.constData()); q.step();) ids.insert(q.integer(0));
+    return ids;
+}
 
 // One to nine plain digits as their number, which every reading of a number
 // agrees on; nullopt for any other text, which the general reading takes.
@@ -172,6 +181,7 @@ struct TestRecord {
     bool nullName = false; // FirstName, LastName or Sex is Null
     std::optional<int> vacCode;
     QByteArray vacDate; // as the loaded rows hold dates
+    bool lookAlike = false;
 };
 
 // Every test record by ID with its own vaccination, read once: the matching
@@ -179,15 +189,20 @@ struct TestRecord {
 QHash<qint64, TestRecord> readTestRecords(TextArena& text)
 {
     QHash<qint64, TestRecord> records;
-    NativeStatement query("Select d.ID, d.FirstName, d.LastName, d.Sex, d.DOB, d.MomMaiden, d.MomFirst, "
-                          "v.VacCode, v.VacDate from DupTestData d LEFT JOIN DupTestVaccination v ON v.ID = d.ID");
+    const QByteArray sql = (QStringLiteral("Select d.ID, d.FirstName, d.LastName, d.Sex, d.DOB, d.MomMaiden, "
+                                           "d.MomFirst, v.VacCode, v.VacDate, ")
+                            + problem::isLookAlike(QStringLiteral("d.ProblemCode"))
+                            + QStringLiteral(" from DupTestData d LEFT JOIN DupTestVaccination v ON v.ID = d.ID"))
+                               .toUtf8();
+    NativeStatement query(sql.constData());
     while (query.step())
         records.insert(query.integer(0),
                        TestRecord{{text(query, 1), text(query, 2), text(query, 5), text(query, 6), text(query, 4)},
                                   text(query, 3),
                                   query.isNull(1) || query.isNull(2) || query.isNull(3),
                                   vaccineNumber(query.text(7)),
-                                  query.text(8).toByteArray()});
+                                  query.text(8).toByteArray(),
+                                  query.integer(9) != 0});
     return records;
 }
 
@@ -467,7 +482,10 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
     }
 
     // Scored as written, without reading the sheet back.
-    scoreRows(rows, m_attempts);
+    QSet<qint64> lookAlikes;
+    for (auto it = statements.testRecords.cbegin(); it != statements.testRecords.cend(); ++it)
+        if (it->lookAlike) lookAlikes.insert(it.key());
+    scoreRows(rows, m_attempts, lookAlikes);
 }
 
 int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
@@ -655,13 +673,10 @@ std::optional<Outcome> memberOutcome(const ScoredGroup& group, int n, int own, b
     return std::nullopt;
 }
 
-void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, int>& attempts)
+void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, int>& attempts,
+                   const QSet<qint64>& lookAlikes)
 {
     run(QStringLiteral("DELETE FROM tblRecordOutcomes"));
-    QSet<qint64> lookAlikes;
-    const QByteArray lookAlikeIds =
-        (QStringLiteral("SELECT ID FROM DupTestData WHERE ") + problem::isLookAlike()).toUtf8();
-    for (NativeStatement q(lookAlikeIds.constData()); q.step();) lookAlikes.insert(q.integer(0));
     // Whether a registry client holds found records of several groups: two
     // people under one client is a merge the scores cannot show.
     struct Holding {
@@ -713,7 +728,7 @@ void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, i
             insert.bindNull(6);
         }
         if (outcome)
-            insert.bindText(7, outcomeCode(*outcome));
+            insert.bindUnchanged(7, outcomeCodeText(*outcome));
         else
             insert.bindNull(7);
         insert.exec();
@@ -724,7 +739,7 @@ void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, i
 
 namespace {
 
-void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts)
+void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts, const QSet<qint64>& lookAlikes)
 {
     platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
     const double step = rows.empty() ? 0 : (100.0 - kMatchingShare) / double(rows.size());
@@ -739,7 +754,7 @@ void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& atte
         platform().IncrementProgressBar(step);
         scored.push_back(scoreGroup(row, clients, writers));
     }
-    writeOutcomes(scored, attempts);
+    writeOutcomes(scored, attempts, lookAlikes);
     // Full exactly when the work is done, whatever rounding the steps left.
     platform().SetProgressBar(100);
 }
@@ -750,7 +765,7 @@ void clsAnalyzeResults::Score()
 {
     std::vector<SheetRow> rows;
     for (NativeStatement sheet(kSheetInOrder); sheet.step();) rows.push_back(sheetRow(sheet));
-    scoreRows(rows, m_attempts);
+    scoreRows(rows, m_attempts, lookAlikeIds());
 }
 
 } // namespace marrowick
