@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -211,7 +212,8 @@ QHash<qint64, TestRecord> readTestRecords(TextArena& text)
 // The loaded rows as the matching's attempts look them up, read in one pass:
 // one look-up per attempt instead of a query. A key holds the five compared
 // values as the name columns compare them, so rows come out as the query
-// gave them: equal keys, in the table's order.
+// gave them: equal keys, in the table's order. A registry's export repeats
+// a client's names on every vaccination's row: each key is kept once.
 class clsAnalyzeResults::LoadedIndex {
 public:
     enum Third { MomMaiden, MomFirst };
@@ -230,19 +232,11 @@ public:
             for (int c = 3; c < 9; ++c)
                 if (!rows.isNull(c)) v[c] = rows.text(c);
             for (const Third third : {MomMaiden, MomFirst}) {
-                const auto at = m_keys.size();
-                if (!keyOf(m_keys, {v[3], v[4], v[third == MomMaiden ? 5 : 6], v[7], v[8]})) {
-                    m_keys.resize(at);
-                    continue;
-                }
-                const std::string_view key = std::string_view(m_keys).substr(at);
-                m_entries[third].push_back({hashOf(key), row, at, key.size()});
+                m_next[third].push_back(-1);
+                m_probe.clear();
+                if (keyOf(m_probe, {v[3], v[4], v[third == MomMaiden ? 5 : 6], v[7], v[8]})) add(third, row);
             }
         }
-        // By hash, then in the table's order: a look-up is a binary search.
-        for (std::vector<Entry>& entries : m_entries)
-            std::sort(entries.begin(), entries.end(),
-                      [](const Entry& a, const Entry& b) { return std::tie(a.hash, a.row) < std::tie(b.hash, b.row); });
     }
 
     // The rows in which FirstName, LastName, the third column, DOB and Sex
@@ -254,12 +248,9 @@ public:
         m_probe.clear();
         for (const QString* text : {&first, &last, &value, &dob, &sex})
             if (!appendKey(m_probe, *text)) return m_found;
-        const size_t hash = hashOf(m_probe);
-        const auto& entries = m_entries[third];
-        auto it =
-            std::lower_bound(entries.begin(), entries.end(), hash, [](const Entry& e, size_t h) { return e.hash < h; });
-        for (; it != entries.end() && it->hash == hash; ++it)
-            if (std::string_view(m_keys).substr(it->keyAt, it->keyLength) == m_probe) m_found.push_back(it->row);
+        const int key = m_slots[third].empty() ? -1 : m_slots[third][slotOf(third, hashOf(m_probe))];
+        for (int row = key < 0 ? -1 : m_distinct[third][size_t(key)].first; row >= 0; row = m_next[third][size_t(row)])
+            m_found.push_back(row);
         return m_found;
     }
 
@@ -270,11 +261,49 @@ public:
 private:
     // A compared value; Null is nullopt.
     using Value = std::optional<QByteArrayView>;
-    struct Entry {
+    // A key some rows share, and the first and last of them.
+    struct Key {
         size_t hash;
-        int row;
-        size_t keyAt, keyLength; // in m_keys
+        size_t at, length; // in m_keys
+        int first, last;
     };
+
+    // The slot of the key in m_probe: the one that holds it, or the empty one
+    // where it would go. Slots are open addressed, at most half full.
+    size_t slotOf(Third third, size_t hash) const
+    {
+        const std::vector<int>& table = m_slots[third];
+        for (size_t i = hash & (table.size() - 1);; i = (i + 1) & (table.size() - 1)) {
+            if (table[i] < 0) return i;
+            const Key& key = m_distinct[third][size_t(table[i])];
+            if (key.hash == hash && std::string_view(m_keys).substr(key.at, key.length) == m_probe) return i;
+        }
+    }
+    // Files the row under the key in m_probe, after the rows that share it.
+    void add(Third third, int row)
+    {
+        std::vector<Key>& distinct = m_distinct[third];
+        std::vector<int>& table = m_slots[third];
+        if (2 * (distinct.size() + 1) > table.size()) {
+            table.assign(std::bit_ceil(std::max<size_t>(64, 4 * (distinct.size() + 1))), -1);
+            for (size_t k = 0; k < distinct.size(); ++k) {
+                size_t i = distinct[k].hash & (table.size() - 1);
+                while (table[i] >= 0) i = (i + 1) & (table.size() - 1);
+                table[i] = int(k);
+            }
+        }
+        const size_t hash = hashOf(m_probe);
+        int& slot = table[slotOf(third, hash)];
+        if (slot >= 0) {
+            Key& key = distinct[size_t(slot)];
+            m_next[third][size_t(key.last)] = row;
+            key.last = row;
+            return;
+        }
+        slot = int(distinct.size());
+        distinct.push_back({hash, m_keys.size(), m_probe.size(), row, row});
+        m_keys += m_probe;
+    }
 
     static size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
     // COLLATE NOCASE folds the ASCII letters and nothing else.
@@ -321,9 +350,11 @@ private:
 
     QByteArray m_text;               // ClientID, VacCode and VacDate of every row, one after another
     std::vector<qsizetype> m_starts; // where each begins; four a row, the fourth the next row's start
-    std::string m_keys;              // every row's two keys, one after another
-    std::vector<Entry> m_entries[2]; // by Third
-    std::string m_probe;
+    std::string m_keys;              // every key once, one after another
+    std::vector<Key> m_distinct[2];  // by Third
+    std::vector<int> m_slots[2];     // of m_distinct, by hash
+    std::vector<int> m_next[2];      // by row: the next row of the same key, or -1
+    std::string m_probe;             // the key being built
     std::vector<int> m_found;
 };
 
