@@ -28,7 +28,7 @@ struct RowsById {
 RowsById readWorkingTables(FigureCounts& counts)
 {
     RowsById rows;
-    // The conditions are kUndetected's and kFlaggedOfType's, so that NULL flags count as there.
+    // The conditions are kUndetected's and kFlaggedOfType's, so that NULL flags count as they do there.
     NativeStatement duplicates("SELECT ID, QM='Y' or OTHERQM='Y', QM <> 'Y' AND OTHERQM <>'Y' FROM IIS_DUPLICATES");
     while (duplicates.step()) {
         counts.undetected += duplicates.integer(2); // NULL reads as 0
@@ -92,7 +92,7 @@ public:
         return {&found.key(), &found.value()};
     }
     const Group& withoutCode() const { return m_null; }
-    // By key, the grouped statement's order, which puts the group without a code first.
+    // The groups with a code, by key: the grouped statement's order, which puts the group without one first.
     std::vector<std::pair<QByteArray, const Group*>> ordered() const
     {
         std::vector<std::pair<QByteArray, const Group*>> groups;
