@@ -2,6 +2,7 @@
 
 #include "database/Db.h"
 #include "database/DbError.h"
+#include "database/NativeStatement.h"
 #include "database/Schema.h"
 
 #include <QFileInfo>
@@ -108,24 +109,24 @@ qint64 saveRun(const QString& file, qint64 size, const QString& sha256)
              countRows(QStringLiteral("IIS_LOADED_CHILD_ALL")), deck, figures[0].value().value_or(0),
              figures[1].value().value_or(0)});
     const qint64 id = insert.lastInsertId().toLongLong();
-    std::vector<QVariantList> columns(7);
+    // SQLite's own interface: through Qt, binding each figure's values cost more than storing them.
+    NativeStatement figure("INSERT INTO tblRunFigures (RunID, Position, Name, Label, FigureOrder, Successes, Trials) "
+                           "VALUES (?, ?, ?, ?, ?, ?, ?)");
     for (size_t i = 0; i < figures.size(); ++i) {
         const Figure& f = figures[i];
-        columns[0] << id;
-        columns[1] << qint64(i);
-        columns[2] << f.name;
-        columns[3] << f.label;
-        columns[4] << f.order;
-        columns[5] << f.counts.successes;
-        columns[6] << f.counts.trials;
+        figure.bindInt(1, id);
+        figure.bindInt(2, qint64(i));
+        figure.bindText(3, f.name);
+        figure.bindText(4, f.label);
+        figure.bindInt(5, f.order);
+        figure.bindInt(6, f.counts.successes);
+        figure.bindInt(7, f.counts.trials);
+        figure.exec();
     }
-    runColumns(
-        QStringLiteral("INSERT INTO tblRunFigures (RunID, Position, Name, Label, FigureOrder, Successes, Trials) "
-                       "VALUES (?, ?, ?, ?, ?, ?, ?)"),
-        columns);
-    run(QStringLiteral(
-            "INSERT INTO tblRunOutcomes (RunID, ID, Outcome) SELECT ?, ID, Outcome FROM tblRecordOutcomes ORDER BY ID"),
-        {id});
+    NativeStatement outcomes(
+        "INSERT INTO tblRunOutcomes (RunID, ID, Outcome) SELECT ?, ID, Outcome FROM tblRecordOutcomes ORDER BY ID");
+    outcomes.bindInt(1, id);
+    outcomes.exec();
     return id;
 }
 

@@ -25,15 +25,15 @@ QHash<QString, std::pair<QString, int>> descriptions(const QString& table)
 }
 
 // One figure per code, in the reports' order.
-template <class Successes>
+template <class Code, class Successes>
 void appendFigures(std::vector<Figure>& figures, const QString& kind, const QString& table,
-                   const std::vector<summary::CodeCount>& codes, Successes&& successes)
+                   const std::vector<Code>& codes, Successes&& successes)
 {
     const qsizetype first = qsizetype(figures.size());
     const QHash<QString, std::pair<QString, int>> described = descriptions(table);
-    for (const summary::CodeCount& c : codes) {
+    for (const Code& c : codes) {
         const auto [label, order] = described.value(c.code.toUpper());
-        figures.push_back({kind + QLatin1Char(':') + c.code, label, order, {successes(c.code), c.records}});
+        figures.push_back({kind + QLatin1Char(':') + c.code, label, order, {successes(c), c.records}});
     }
     std::stable_sort(figures.begin() + first, figures.end(),
                      [](const Figure& a, const Figure& b) { return a.order < b.order; });
@@ -62,28 +62,25 @@ std::optional<double> Figure::value() const
 std::vector<Figure> currentFigures()
 {
     using namespace summary;
-    // The types count the very rows duplicatesInDeck() counts, one group each:
-    // their sum spares a pass over the deck.
-    const std::vector<CodeCount> types = duplicateTypes();
+    const FigureCounts counts = figureCounts();
+    // The types count the very records that duplicatesInDeck() counts, one group each.
     qint64 duplicates = 0;
-    for (const CodeCount& type : types) duplicates += type.records;
-    const qint64 others = nonDuplicatesInDeck();
+    for (const TypeCounts& type : counts.types) duplicates += type.records;
+    const qint64 others = counts.nonDuplicates;
     std::vector<Figure> figures{
         {QStringLiteral("sensitivity"),
          QStringLiteral("Overall sensitivity"),
          0,
-         {duplicates - undetectedDuplicates(), duplicates}},
-        {QStringLiteral("specificity"), QStringLiteral("Overall specificity"), 0, {others - missingGroups(), others}},
+         {duplicates - counts.undetected, duplicates}},
+        {QStringLiteral("specificity"),
+         QStringLiteral("Overall specificity"),
+         0,
+         {others - counts.missingGroups, others}},
     };
-    appendFigures(figures, QStringLiteral("sensitivity"), QStringLiteral("tblProbDescMap"), types,
-                  [unlisted = unlistedOfEveryType(), flagged = flaggedOfEveryType()](const QString& code) {
-                      return unlisted(code) + flagged(code);
-                  });
-    const std::vector<CodeCount> kinds = lookAlikeKinds();
-    QHash<QString, qint64> records;
-    for (const CodeCount& c : kinds) records.insert(c.code, c.records);
-    appendFigures(figures, QStringLiteral("specificity"), QStringLiteral("tblSecondProbDescMap"), kinds,
-                  [&, lost = lostOfEveryKind()](const QString& code) { return records.value(code) - lost(code); });
+    appendFigures(figures, QStringLiteral("sensitivity"), QStringLiteral("tblProbDescMap"), counts.types,
+                  [](const TypeCounts& type) { return type.unlisted + type.flagged; });
+    appendFigures(figures, QStringLiteral("specificity"), QStringLiteral("tblSecondProbDescMap"), counts.kinds,
+                  [](const KindCounts& kind) { return kind.records - kind.lost; });
     return figures;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 #include "CountByCode.h"
 
-#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -18,15 +17,6 @@ qint64 undetectedDuplicates();
 // Groups of which no record reached the export.
 qint64 missingGroups();
 
-// A problem type, or a kind of look-alike, and how many test records it has.
-struct CodeCount {
-    QString code;
-    qint64 records = 0;
-};
-// By problem code: the duplicate types, then the kinds of look-alike (SecondProblem).
-std::vector<CodeCount> duplicateTypes();
-std::vector<CodeCount> lookAlikeKinds();
-
 // Duplicates of the type that no surplus client holds, and those that one
 // holds with a flag: together, those the registry caught.
 qint64 unlistedOfType(const QString& code);
@@ -37,23 +27,31 @@ qint64 lostOfKind(const QString& secondProblem);
 CountByCode unlistedByType();
 CountByCode flaggedByType();
 CountByCode lostByKind();
-// One of those three counts for every code at once, from one grouped pass: the
-// saved run's figures ask for every type, and a statement per type cost more
-// than the rest of an evaluation. It answers as the per-code statement does:
-// codes compare without ASCII case, as the columns do, and a null code counts
-// nothing, as a bound NULL matches no row.
-class CountsOfEveryCode {
-public:
-    // sql selects the code and its count, grouped by the code. Throws DbError.
-    explicit CountsOfEveryCode(const QString& sql);
-    qint64 operator()(const QString& code) const;
 
-private:
-    QHash<QString, qint64> m_counts; // by the code in ASCII capitals
+// Every count of the saved run's figures, as the statements above give them,
+// from one pass over the deck and one over each working table: the figures
+// ask for every code, and a grouped statement per count sorted the deck five
+// times, which cost more than the rest of an evaluation.
+struct TypeCounts {
+    QString code; // as the reports' grouped statement spells it: its first record's
+    qint64 records = 0;
+    qint64 unlisted = 0; // unlistedOfType()
+    qint64 flagged = 0;  // flaggedOfType()
 };
-CountsOfEveryCode unlistedOfEveryType();
-CountsOfEveryCode flaggedOfEveryType();
-CountsOfEveryCode lostOfEveryKind();
+struct KindCounts {
+    QString code;
+    qint64 records = 0; // its look-alikes
+    qint64 lost = 0;    // lostOfKind()
+};
+struct FigureCounts {
+    qint64 nonDuplicates = 0;      // nonDuplicatesInDeck()
+    qint64 undetected = 0;         // undetectedDuplicates()
+    qint64 missingGroups = 0;      // missingGroups()
+    std::vector<TypeCounts> types; // the duplicate types, in the order of the reports' grouped statement
+    std::vector<KindCounts> kinds; // the kinds of look-alike (SecondProblem), likewise
+};
+// Throws DbError.
+FigureCounts figureCounts();
 
 // The look-alikes that share the problem type's combination codes, and those of them lost.
 qint64 lookAlikesOfType(const QString& code);
