@@ -89,7 +89,8 @@ SheetRow sheetRowOf(qint64 rowid, const clsAnalyzeResults::AnswerGroup& group)
     return row;
 }
 
-void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts, const QSet<qint64>& lookAlikes);
+struct ScoringInput;
+void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts, const ScoringInput& input);
 
 // The IDs of the look-alike test records.
 QSet<qint64> lookAlikeIds()
@@ -140,6 +141,63 @@ qint32 clientNumber(QByteArrayView clientId)
     if (const std::optional<qint32> digits = plainDigits(clientId)) return *digits;
     return clsAnalyzeResults::ClientNumber(QString::fromUtf8(clientId));
 }
+
+// A registry client: the flag of its first row, and whether any of its rows is flagged.
+struct Client {
+    bool firstFlagged = false; // the flag of its first row is "Y"
+    bool anyFlagged = false;
+};
+
+// Registry clients by number, gathered from the loaded rows in the table's
+// order. Found by number, so that client IDs written with leading zeros or
+// blanks are found too.
+class ClientTable {
+public:
+    void add(QByteArrayView clientId, QByteArrayView flag)
+    {
+        std::optional<qint32> number = plainDigits(clientId);
+        if (!number) {
+            const QByteArray text = clientId.toByteArray();
+            auto known = m_numbers.find(text);
+            if (known == m_numbers.end()) {
+                std::optional<qint32> read;
+                try {
+                    read = clsAnalyzeResults::ClientNumber(QString::fromUtf8(text));
+                } catch (const DbError&) {
+                    // no test record can have been found under it
+                }
+                known = m_numbers.insert(text, read);
+            }
+            number = *known;
+        }
+        if (!number) return;
+        const bool flagged = flag == "Y";
+        auto it = m_clients.find(*number);
+        if (it == m_clients.end()) it = m_clients.insert(*number, Client{flagged, false});
+        if (flagged) it->anyFlagged = true;
+    }
+    QHash<qint32, Client> take() { return std::move(m_clients); }
+
+private:
+    QHash<qint32, Client> m_clients;
+    // Clients have a row per vaccination: each ClientID text other than
+    // plain digits is turned into its number once.
+    QHash<QByteArray, std::optional<qint32>> m_numbers;
+};
+
+QHash<qint32, Client> readClients()
+{
+    ClientTable clients;
+    for (NativeStatement loaded("SELECT ClientID, QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid"); loaded.step();)
+        clients.add(loaded.text(0), loaded.text(1));
+    return clients.take();
+}
+
+// What the scoring takes from the matching's reading of the tables, or reads itself.
+struct ScoringInput {
+    QSet<qint64> lookAlikes;       // test records' IDs
+    QHash<qint32, Client> clients; // the loaded rows' clients
+};
 
 // Text read from the database for the length of the matching. Each plain
 // ASCII value is widened once into a shared buffer and handed out as a
@@ -220,14 +278,15 @@ public:
 
     LoadedIndex()
     {
-        NativeStatement rows("SELECT ClientID, VacCode, VacDate, FirstName, LastName, MomMaiden, MomFirst, DOB, Sex "
-                             "FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
+        NativeStatement rows("SELECT ClientID, VacCode, VacDate, FirstName, LastName, MomMaiden, MomFirst, DOB, Sex, "
+                             "QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
         for (int row = 0; rows.step(); ++row) {
             for (const int c : {0, 1, 2}) {
                 m_starts.push_back(m_text.size());
                 m_text.append(rows.text(c));
             }
             m_starts.push_back(m_text.size());
+            m_clients.add(rows.text(0), rows.text(9));
             Value v[9]; // by column, from 3 on
             for (int c = 3; c < 9; ++c)
                 if (!rows.isNull(c)) v[c] = rows.text(c);
@@ -254,6 +313,8 @@ public:
         return m_found;
     }
 
+    // The rows' clients, for the scoring, which needs them once.
+    QHash<qint32, Client> takeClients() { return m_clients.take(); }
     QByteArrayView clientId(int row) const { return field(row, 0); }
     QByteArrayView vacCode(int row) const { return field(row, 1); }
     QByteArrayView vacDate(int row) const { return field(row, 2); }
@@ -355,6 +416,7 @@ private:
     std::vector<int> m_slots[2];     // of m_distinct, by hash
     std::vector<int> m_next[2];      // by row: the next row of the same key, or -1
     std::string m_probe;             // the key being built
+    ClientTable m_clients;
     std::vector<int> m_found;
 };
 
@@ -513,10 +575,10 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
     }
 
     // Scored as written, without reading the sheet back.
-    QSet<qint64> lookAlikes;
+    ScoringInput input{{}, statements.loaded.takeClients()};
     for (auto it = statements.testRecords.cbegin(); it != statements.testRecords.cend(); ++it)
-        if (it->lookAlike) lookAlikes.insert(it.key());
-    scoreRows(rows, m_attempts, lookAlikes);
+        if (it->lookAlike) input.lookAlikes.insert(it.key());
+    scoreRows(rows, m_attempts, input);
 }
 
 int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
@@ -561,46 +623,6 @@ int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
 }
 
 namespace {
-
-// A registry client: the flag of its first row, and whether any of its rows is flagged.
-struct Client {
-    bool firstFlagged = false; // the flag of its first row is "Y"
-    bool anyFlagged = false;
-};
-
-// Registry clients by number. Found by number, so that client IDs written
-// with leading zeros or blanks are found too.
-QHash<qint32, Client> readClients()
-{
-    QHash<qint32, Client> clients;
-    // Clients have a row per vaccination: each ClientID text is turned into
-    // its number once.
-    QHash<QByteArray, std::optional<qint32>> numbers;
-    NativeStatement loaded("SELECT ClientID, QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
-    while (loaded.step()) {
-        std::optional<qint32> number = plainDigits(loaded.text(0));
-        if (!number) {
-            const QByteArray clientId = loaded.text(0).toByteArray();
-            auto known = numbers.find(clientId);
-            if (known == numbers.end()) {
-                std::optional<qint32> read;
-                try {
-                    read = clsAnalyzeResults::ClientNumber(QString::fromUtf8(clientId));
-                } catch (const DbError&) {
-                    // no test record can have been found under it
-                }
-                known = numbers.insert(clientId, read);
-            }
-            number = *known;
-        }
-        if (!number) continue;
-        const bool flagged = loaded.text(1) == "Y";
-        auto it = clients.find(*number);
-        if (it == clients.end()) it = clients.insert(*number, Client{flagged, false});
-        if (flagged) it->anyFlagged = true;
-    }
-    return clients;
-}
 
 } // namespace
 
@@ -770,22 +792,21 @@ void writeOutcomes(const std::vector<ScoredGroup>& groups, const QHash<qint64, i
 
 namespace {
 
-void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts, const QSet<qint64>& lookAlikes)
+void scoreRows(const std::vector<SheetRow>& rows, const QHash<qint64, int>& attempts, const ScoringInput& input)
 {
     platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
     const double step = rows.empty() ? 0 : (100.0 - kMatchingShare) / double(rows.size());
     run(QStringLiteral("DELETE FROM IIS_MISSING_RECORDS"));
     run(QStringLiteral("DELETE FROM IIS_DUPLICATES"));
 
-    const QHash<qint32, Client> clients = readClients();
     ScoreWriters writers;
     std::vector<ScoredGroup> scored;
     scored.reserve(rows.size());
     for (const SheetRow& row : rows) {
         platform().IncrementProgressBar(step);
-        scored.push_back(scoreGroup(row, clients, writers));
+        scored.push_back(scoreGroup(row, input.clients, writers));
     }
-    writeOutcomes(scored, attempts, lookAlikes);
+    writeOutcomes(scored, attempts, input.lookAlikes);
     // Full exactly when the work is done, whatever rounding the steps left.
     platform().SetProgressBar(100);
 }
@@ -796,7 +817,7 @@ void clsAnalyzeResults::Score()
 {
     std::vector<SheetRow> rows;
     for (NativeStatement sheet(kSheetInOrder); sheet.step();) rows.push_back(sheetRow(sheet));
-    scoreRows(rows, m_attempts, lookAlikeIds());
+    scoreRows(rows, m_attempts, ScoringInput{lookAlikeIds(), readClients()});
 }
 
 } // namespace marrowick
