@@ -208,8 +208,9 @@ public:
     // Null for SQL's Null, as NativeStatement::string gives it.
     QString operator()(const NativeStatement& row, int column)
     {
-        if (row.isNull(column)) return QString();
+        // No text is Null, or an empty blob, which reads as Null text too.
         const QByteArrayView utf8 = row.text(column);
+        if (utf8.isNull()) return QString();
         const qsizetype n = utf8.size();
         if (n == 0 || !isAscii(utf8)) return QString::fromUtf8(utf8);
         if (m_blocks.empty() || m_used + n > m_capacity) {
@@ -235,6 +236,7 @@ private:
 };
 
 struct TestRecord {
+    qint64 id = 0;
     MatchValues values;
     QString sex;
     bool nullName = false; // FirstName, LastName or Sex is Null
@@ -243,25 +245,27 @@ struct TestRecord {
     bool lookAlike = false;
 };
 
-// Every test record by ID with its own vaccination, read once: the matching
-// looks each member up, and the other member of its group, many times over.
-QHash<qint64, TestRecord> readTestRecords(TextArena& text)
+// Every test record with its own vaccination, in ID order, read once: the
+// matching looks each member up, and the other member of its group, many
+// times over.
+std::vector<TestRecord> readTestRecords(TextArena& text)
 {
-    QHash<qint64, TestRecord> records;
+    std::vector<TestRecord> records;
     const QByteArray sql = (QStringLiteral("Select d.ID, d.FirstName, d.LastName, d.Sex, d.DOB, d.MomMaiden, "
                                            "d.MomFirst, v.VacCode, v.VacDate, ")
                             + problem::isLookAlike(QStringLiteral("d.ProblemCode"))
-                            + QStringLiteral(" from DupTestData d LEFT JOIN DupTestVaccination v ON v.ID = d.ID"))
+                            + QStringLiteral(" from DupTestData d LEFT JOIN DupTestVaccination v ON v.ID = d.ID "
+                                             "ORDER BY d.ID"))
                                .toUtf8();
     NativeStatement query(sql.constData());
     while (query.step())
-        records.insert(query.integer(0),
-                       TestRecord{{text(query, 1), text(query, 2), text(query, 5), text(query, 6), text(query, 4)},
-                                  text(query, 3),
-                                  query.isNull(1) || query.isNull(2) || query.isNull(3),
-                                  vaccineNumber(query.text(7)),
-                                  query.text(8).toByteArray(),
-                                  query.integer(9) != 0});
+        records.push_back(TestRecord{query.integer(0),
+                                     {text(query, 1), text(query, 2), text(query, 5), text(query, 6), text(query, 4)},
+                                     text(query, 3),
+                                     query.isNull(1) || query.isNull(2) || query.isNull(3),
+                                     vaccineNumber(query.text(7)),
+                                     query.text(8).toByteArray(),
+                                     query.integer(9) != 0});
     return records;
 }
 
@@ -422,13 +426,14 @@ private:
 
 struct clsAnalyzeResults::Matching {
     TextArena text; // before the records that point into it
-    QHash<qint64, TestRecord> testRecords = readTestRecords(text);
+    std::vector<TestRecord> testRecords = readTestRecords(text);
     LoadedIndex loaded;
 
     const TestRecord& testRecord(qint16 id) const
     {
-        const auto it = testRecords.constFind(id);
-        if (it == testRecords.constEnd())
+        const auto it = std::lower_bound(testRecords.begin(), testRecords.end(), id,
+                                         [](const TestRecord& r, qint64 key) { return r.id < key; });
+        if (it == testRecords.end() || it->id != id)
             throw DbError(
                 DbError::NoCurrentRecord,
                 QStringLiteral("No current record: test record %1 of Answer_Sheet is not in DupTestData").arg(id));
@@ -576,8 +581,8 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
 
     // Scored as written, without reading the sheet back.
     ScoringInput input{{}, statements.loaded.takeClients()};
-    for (auto it = statements.testRecords.cbegin(); it != statements.testRecords.cend(); ++it)
-        if (it->lookAlike) input.lookAlikes.insert(it.key());
+    for (const TestRecord& record : statements.testRecords)
+        if (record.lookAlike) input.lookAlikes.insert(record.id);
     scoreRows(rows, m_attempts, input);
 }
 
