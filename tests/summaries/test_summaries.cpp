@@ -273,6 +273,32 @@ private slots:
         QCOMPARE(figureCounts(), statementCounts());
     }
 
+    // Codes that only SQLite can compare are grouped as it groups them: a blob
+    // never equals text, and the NOCASE comparison stops at a NUL.
+    void unplainCodesAreGroupedBySqlite_data()
+    {
+        QTest::addColumn<QString>("recode");
+        QTest::addColumn<QStringList>("groups"); // code and records of each duplicate type
+        QTest::newRow("a blob after the text") << QString("UPDATE DupTestData SET ProblemCode = CAST('A' AS BLOB) "
+                                                          "WHERE ID = 14")
+                                               << QStringList{"A|3", "B|3", "C|1", "A|1"};
+        QTest::newRow("codes equal up to a NUL")
+            << QString("UPDATE DupTestData SET ProblemCode = 'b' || char(0) || char(120 + ID - 21) WHERE ID IN (21, 22)")
+            << QStringList{"A|4", "B|1", "b<NUL>x|2", "C|1"};
+    }
+
+    void unplainCodesAreGroupedBySqlite()
+    {
+        QFETCH(QString, recode);
+        QFETCH(QStringList, groups);
+        knownEvaluation();
+        run(recode);
+        QStringList found;
+        for (const summary::TypeCounts& t : summary::figureCounts().types)
+            found << QStringLiteral("%1|%2").arg(QString(t.code).replace(QChar(0), QLatin1String("<NUL>"))).arg(t.records);
+        QCOMPARE(found, groups);
+    }
+
     void failuresKeepWhatWasSaved_data()
     {
         QTest::addColumn<Failure>("c");

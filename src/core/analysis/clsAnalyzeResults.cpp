@@ -208,7 +208,7 @@ public:
     // Null for SQL's Null, as NativeStatement::string gives it.
     QString operator()(const NativeStatement& row, int column)
     {
-        // No text is Null, or an empty blob, which reads as Null text too.
+        // No text is SQL's Null.
         const QByteArrayView utf8 = row.text(column);
         if (utf8.isNull()) return QString();
         const qsizetype n = utf8.size();
@@ -242,30 +242,40 @@ struct TestRecord {
     bool nullName = false; // FirstName, LastName or Sex is Null
     std::optional<int> vacCode;
     QByteArray vacDate; // as the loaded rows hold dates
-    bool lookAlike = false;
 };
 
 // Every test record with its own vaccination, in ID order, read once: the
 // matching looks each member up, and the other member of its group, many
 // times over.
-std::vector<TestRecord> readTestRecords(TextArena& text)
+std::vector<TestRecord> readTestRecords(TextArena& text, QSet<qint64>& lookAlikes)
 {
     std::vector<TestRecord> records;
     const QByteArray sql = (QStringLiteral("Select d.ID, d.FirstName, d.LastName, d.Sex, d.DOB, d.MomMaiden, "
                                            "d.MomFirst, v.VacCode, v.VacDate, ")
                             + problem::isLookAlike(QStringLiteral("d.ProblemCode"))
-                            + QStringLiteral(" from DupTestData d LEFT JOIN DupTestVaccination v ON v.ID = d.ID "
-                                             "ORDER BY d.ID"))
+                            + QStringLiteral(" from DupTestData d LEFT JOIN DupTestVaccination v ON v.ID = d.ID"))
                                .toUtf8();
     NativeStatement query(sql.constData());
-    while (query.step())
+    while (query.step()) {
         records.push_back(TestRecord{query.integer(0),
                                      {text(query, 1), text(query, 2), text(query, 5), text(query, 6), text(query, 4)},
                                      text(query, 3),
                                      query.isNull(1) || query.isNull(2) || query.isNull(3),
                                      vaccineNumber(query.text(7)),
-                                     query.text(8).toByteArray(),
-                                     query.integer(9) != 0});
+                                     query.text(8).toByteArray()});
+        if (query.integer(9) != 0) lookAlikes.insert(records.back().id);
+    }
+    // The table's order is the IDs' own, each once, unless the table was made
+    // by hand without its key: then the last row of an ID is its record.
+    auto notAfter = [](const TestRecord& a, const TestRecord& b) { return a.id >= b.id; };
+    if (std::adjacent_find(records.begin(), records.end(), notAfter) != records.end()) {
+        std::stable_sort(records.begin(), records.end(),
+                         [](const TestRecord& a, const TestRecord& b) { return a.id < b.id; });
+        std::vector<TestRecord> last;
+        for (size_t i = 0; i < records.size(); ++i)
+            if (i + 1 == records.size() || records[i + 1].id != records[i].id) last.push_back(std::move(records[i]));
+        records = std::move(last);
+    }
     return records;
 }
 
@@ -426,7 +436,8 @@ private:
 
 struct clsAnalyzeResults::Matching {
     TextArena text; // before the records that point into it
-    std::vector<TestRecord> testRecords = readTestRecords(text);
+    QSet<qint64> lookAlikes;
+    std::vector<TestRecord> testRecords = readTestRecords(text, lookAlikes);
     LoadedIndex loaded;
 
     const TestRecord& testRecord(qint16 id) const
@@ -580,10 +591,7 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
     }
 
     // Scored as written, without reading the sheet back.
-    ScoringInput input{{}, statements.loaded.takeClients()};
-    for (const TestRecord& record : statements.testRecords)
-        if (record.lookAlike) input.lookAlikes.insert(record.id);
-    scoreRows(rows, m_attempts, input);
+    scoreRows(rows, m_attempts, ScoringInput{std::move(statements.lookAlikes), statements.loaded.takeClients()});
 }
 
 int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)

@@ -77,6 +77,8 @@ bool NativeStatement::isNull(int column) const { return sqlite3_column_type(m_st
 
 bool NativeStatement::isInteger(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_INTEGER; }
 
+bool NativeStatement::isText(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_TEXT; }
+
 QByteArrayView NativeStatement::text(int column) const
 {
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));

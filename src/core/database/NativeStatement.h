@@ -35,6 +35,8 @@ public:
     bool isNull(int column) const;
     // Whether the column holds an integer, not text or a real that reads as one.
     bool isInteger(int column) const;
+    // Whether the column holds text, not a blob or a number.
+    bool isText(int column) const;
     // The column's text; valid until the next step.
     QByteArrayView text(int column) const;
     QString string(int column) const;

@@ -108,12 +108,29 @@ private:
 };
 
 // Every record's code and kind, in the order of ID that the grouped statements read them in.
-void countDeck(const RowsById& rows, Groups& types, Groups& kinds)
+// A code as SQLite compares and shows it when it is plain: Null (a null view),
+// or text of UTF-8 without a NUL inside; nullopt for any other. A blob, a
+// NUL (where the NOCASE comparison stops) or bytes that are no UTF-8 never
+// come in the supplied data.
+std::optional<QByteArrayView> plainCode(const NativeStatement& deck, int column)
 {
-    NativeStatement deck("SELECT ID, ProblemCode, SecondProblem FROM DupTestData ORDER BY ID");
+    // Asked before the text: reading a blob as text makes it text.
+    if (!deck.isText(column)) return deck.isNull(column) ? std::optional(QByteArrayView()) : std::nullopt;
+    const QByteArrayView code = deck.text(column);
+    if (code.contains('\0') || !code.isValidUtf8()) return std::nullopt;
+    return code;
+}
+
+// False, having counted nothing, when a code is not plain.
+bool countDeck(const RowsById& rows, Groups& types, Groups& kinds)
+{
+    // In the table's own order, which the grouped statements read it in.
+    NativeStatement deck("SELECT ID, ProblemCode, SecondProblem FROM DupTestData");
     while (deck.step()) {
+        const std::optional<QByteArrayView> typeText = plainCode(deck, 1), kindText = plainCode(deck, 2);
+        if (!typeText || !kindText) return false;
         const qint64 id = deck.integer(0);
-        const QByteArrayView typeCode = deck.text(1), kindCode = deck.text(2);
+        const QByteArrayView typeCode = *typeText, kindCode = *kindText;
         const auto [typeKey, type] = types.of(typeCode);
         type->add(typeCode);
         type->unlisted += !rows.listedWithoutId && !rows.listed.contains(id);
@@ -122,6 +139,57 @@ void countDeck(const RowsById& rows, Groups& types, Groups& kinds)
         kind->lost += rows.missing.value(id);
         if (typeKey && *typeKey == lookAlikeKey()) kind->add(kindCode);
     }
+    return true;
+}
+
+// The codes as a grouped statement gives them, and each code's count, found
+// by the code in ASCII capitals.
+class CountsOfEveryCode {
+public:
+    explicit CountsOfEveryCode(const QString& sql)
+    {
+        for (QSqlQuery q = run(sql); q.next();)
+            if (!q.isNull(0)) m_counts.insert(capitals(q.value(0).toString()), q.value(1).toLongLong());
+    }
+    qint64 operator()(const QString& code) const { return code.isNull() ? 0 : m_counts.value(capitals(code)); }
+
+private:
+    static QString capitals(QString code)
+    {
+        for (QChar& c : code)
+            if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) c = QChar(c.unicode() - ('a' - 'A'));
+        return code;
+    }
+    QHash<QString, qint64> m_counts;
+};
+
+// The counts from grouped statements, as the saved runs always took them,
+// for a deck whose codes are not plain: slower, but SQLite itself decides
+// what equals a code.
+FigureCounts countsByStatements()
+{
+    FigureCounts counts;
+    counts.nonDuplicates = nonDuplicatesInDeck();
+    counts.undetected = undetectedDuplicates();
+    counts.missingGroups = missingGroups();
+    const CountsOfEveryCode unlisted(QStringLiteral("SELECT ProblemCode, Count(*) From DupTestData WHERE "
+                                                    "DupTestData.ID Not in (SELECT id FROM IIS_DUPLICATES) GROUP BY "
+                                                    "ProblemCode"));
+    const CountsOfEveryCode flagged(QStringLiteral("SELECT ProblemCode, count(*) FROM IIS_DUPLICATES INNER JOIN "
+                                                   "DupTestData ON IIS_DUPLICATES.ID = DupTestData.ID WHERE (QM='Y' or "
+                                                   "OTHERQM='Y') GROUP BY ProblemCode"));
+    const CountsOfEveryCode lost(QStringLiteral("SELECT SecondProblem, count(*) FROM IIS_MISSING_RECORDS INNER JOIN "
+                                                "DupTestData ON IIS_MISSING_RECORDS.ID = DupTestData.ID GROUP BY "
+                                                "SecondProblem"));
+    for (QSqlQuery q = run(kDupTypes); q.next();) {
+        const QString code = q.value(0).toString();
+        counts.types.push_back({code, q.value(1).toLongLong(), unlisted(code), flagged(code)});
+    }
+    for (QSqlQuery q = run(kLookAlikeKinds); q.next();) {
+        const QString code = q.value(0).toString();
+        counts.kinds.push_back({code, q.value(1).toLongLong(), lost(code)});
+    }
+    return counts;
 }
 
 } // namespace
@@ -168,7 +236,7 @@ FigureCounts figureCounts()
     FigureCounts counts;
     const RowsById rows = readWorkingTables(counts);
     Groups types, kinds;
-    countDeck(rows, types, kinds);
+    if (!countDeck(rows, types, kinds)) return countsByStatements();
     // Records without a code are neither duplicates nor not.
     for (const auto& [key, type] : types.ordered()) {
         if (key == baseRecordKey || key == lookAlikeKey())
