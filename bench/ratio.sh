@@ -21,7 +21,10 @@ trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 # CPU time to the millisecond from the shell's own timer (/usr/bin/time prints
 # hundredths, too coarse a step for a short loop); /usr/bin/time gives the peak.
 TIMEFORMAT='%3U %3S'
-cpu() { awk '{ printf "%.3f", $1 + $2 }' "$1"; }
+# The timer's line is the last: anything else a loop wrote to standard error comes before it.
+cpu() { tail -n 1 "$1" | awk '{ printf "%.3f", $1 + $2 }'; }
+# A run that fails would look fast: the loop stops and the script says so.
+failed() { echo "$1 failed on $2:" >&2; cat "$3" >&2; exit 1; }
 peak() { awk '{ printf "%.1f", $1 / 1024 }' "$1"; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 
@@ -36,11 +39,13 @@ for lines in 550 30000; do
     chmod u+w "$work"/run*.db
     timeEvaluate() {
       { time /usr/bin/time -f '%M' -o "$work/m" sh -c \
-        "for r in \$(seq 0 $((repeat - 1))); do '$batch' evaluate --database '$work/run'\$r.db '$file' >/dev/null 2>&1; done"; } 2>"$work/a"
+        "for r in \$(seq 0 $((repeat - 1))); do '$batch' evaluate --database '$work/run'\$r.db '$file' >/dev/null 2>'$work/e' || exit 1; done"; } 2>"$work/a" \
+        || failed "marrowick-batch evaluate" "$file" "$work/e"
     }
     timeImport() {
       { time /usr/bin/time -f '%M' -o "$work/n" sh -c \
-        "for r in \$(seq 0 $((repeat - 1))); do sqlite3 '$work/import'\$r.db '.mode csv' '.import $file x' >/dev/null 2>&1; done"; } 2>"$work/b"
+        "for r in \$(seq 0 $((repeat - 1))); do sqlite3 '$work/import'\$r.db '.mode csv' '.import $file x' >/dev/null 2>'$work/e' || exit 1; done"; } 2>"$work/b" \
+        || failed "sqlite3 .import" "$file" "$work/e"
     }
     if ((p % 2 == 0)); then timeEvaluate && timeImport; else timeImport && timeEvaluate; fi
     ratios+=("$(awk -v a="$(cpu "$work/a")" -v b="$(cpu "$work/b")" 'BEGIN { printf "%.3f", a / b }')")
