@@ -305,27 +305,31 @@ private slots:
 
     // Scoring again gives the same tables, not more rows; and the evaluation is
     // one unit: a failure half way leaves the previous one whole.
-    // The scoring takes the clients and look-alikes from the matching's own
-    // reads; a rescore reads them from the tables: both score alike.
-    void rescoringKeepsTheEvaluation_data()
+    // The loader hands the matching the rows it stored, and the matching hands
+    // the scoring the clients and look-alikes it read. An analysis of its own
+    // reads them from the tables, and so does a rescore (which knows no
+    // attempts): each must leave every finding as it was.
+    void rereadingKeepsTheEvaluation_data()
     {
         QTest::addColumn<QString>("policy");
         for (const char* policy : {"aggressive", "exact", "none", "perfect", "typical"})
             QTest::newRow(policy) << QString(policy);
     }
 
-    void rescoringKeepsTheEvaluation()
+    void rereadingKeepsTheEvaluation()
     {
         QFETCH(QString, policy);
         EvaluationRun::LoadAndAnalyze(sample(policy));
-        // A rescore knows no attempts: the rest of each outcome must stay.
-        auto scores = [] {
+        auto scores = [](const QString& attempt) {
             return snapshot({"Answer_Sheet", "IIS_DUPLICATES", "IIS_MISSING_RECORDS"})
-                   + rows("SELECT ID, GroupNo, Place, ClientID, QMflag, Outcome FROM tblRecordOutcomes ORDER BY ID");
+                   + rows("SELECT ID, GroupNo, Place, " + attempt
+                          + ", ClientID, QMflag, Outcome FROM tblRecordOutcomes ORDER BY ID");
         };
-        const QStringList scored = scores();
+        const QStringList analysed = scores("Attempt"), scored = scores("0");
+        clsAnalyzeResults().Analyze_IIS_LOAD();
+        QCOMPARE(scores("Attempt"), analysed);
         clsAnalyzeResults().Score();
-        QCOMPARE(scores(), scored);
+        QCOMPARE(scores("0"), scored);
     }
 
     void failuresKeepTheEvaluation()

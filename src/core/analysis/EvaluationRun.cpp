@@ -1,5 +1,6 @@
 #include "EvaluationRun.h"
 
+#include "LoadedRows.h"
 #include "clsAnalyzeResults.h"
 #include "database/Db.h"
 #include "history/RunHistory.h"
@@ -12,10 +13,11 @@ void LoadAndAnalyze(const QString& strFile, const std::function<void()>& beforeA
 {
     Savepoint unit;
     clsProcessResultsFile loader;
-    loader.ReadResults(strFile);
+    LoadedRows rows;
+    loader.ReadResults(strFile, &rows);
     if (beforeAnalysis) beforeAnalysis();
     clsAnalyzeResults analysis;
-    analysis.Analyze_IIS_LOAD();
+    analysis.Analyze_IIS_LOAD(std::move(rows));
     history::saveRun(strFile, loader.Loaded().size, loader.Loaded().sha256);
     unit.commit();
 }

@@ -1,6 +1,7 @@
 #include "clsAnalyzeResults.h"
 
 #include "MatchAttempts.h"
+#include "LoadedRows.h"
 #include "Outcome.h"
 #include "ProblemCode.h"
 #include "database/Db.h"
@@ -101,19 +102,6 @@ QSet<qint64> lookAlikeIds()
     return ids;
 }
 
-// One to nine plain digits as their number, which every reading of a number
-// agrees on; nullopt for any other text, which the general reading takes.
-std::optional<qint32> plainDigits(QByteArrayView text)
-{
-    if (text.isEmpty() || text.size() > 9) return std::nullopt;
-    qint32 number = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        number = number * 10 + (c - '0');
-    }
-    return number;
-}
-
 QString column(const char* stem, int position, const char* suffix = "")
 {
     return QStringLiteral("%1%2%3").arg(QLatin1String(stem)).arg(position).arg(QLatin1String(suffix));
@@ -142,61 +130,10 @@ qint32 clientNumber(QByteArrayView clientId)
     return clsAnalyzeResults::ClientNumber(QString::fromUtf8(clientId));
 }
 
-// A registry client: the flag of its first row, and whether any of its rows is flagged.
-struct Client {
-    bool firstFlagged = false; // the flag of its first row is "Y"
-    bool anyFlagged = false;
-};
-
-// Registry clients by number, gathered from the loaded rows in the table's
-// order. Found by number, so that client IDs written with leading zeros or
-// blanks are found too.
-class ClientTable {
-public:
-    void add(QByteArrayView clientId, QByteArrayView flag)
-    {
-        std::optional<qint32> number = plainDigits(clientId);
-        if (!number) {
-            const QByteArray text = clientId.toByteArray();
-            auto known = m_numbers.find(text);
-            if (known == m_numbers.end()) {
-                std::optional<qint32> read;
-                try {
-                    read = clsAnalyzeResults::ClientNumber(QString::fromUtf8(text));
-                } catch (const DbError&) {
-                    // no test record can have been found under it
-                }
-                known = m_numbers.insert(text, read);
-            }
-            number = *known;
-        }
-        if (!number) return;
-        const bool flagged = flag == "Y";
-        auto it = m_clients.find(*number);
-        if (it == m_clients.end()) it = m_clients.insert(*number, Client{flagged, false});
-        if (flagged) it->anyFlagged = true;
-    }
-    QHash<qint32, Client> take() { return std::move(m_clients); }
-
-private:
-    QHash<qint32, Client> m_clients;
-    // Clients have a row per vaccination: each ClientID text other than
-    // plain digits is turned into its number once.
-    QHash<QByteArray, std::optional<qint32>> m_numbers;
-};
-
-QHash<qint32, Client> readClients()
-{
-    ClientTable clients;
-    for (NativeStatement loaded("SELECT ClientID, QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid"); loaded.step();)
-        clients.add(loaded.text(0), loaded.text(1));
-    return clients.take();
-}
-
 // What the scoring takes from the matching's reading of the tables, or reads itself.
 struct ScoringInput {
-    QSet<qint64> lookAlikes;       // test records' IDs
-    QHash<qint32, Client> clients; // the loaded rows' clients
+    QSet<qint64> lookAlikes;             // test records' IDs
+    QHash<qint32, LoadedClient> clients; // the loaded rows' clients
 };
 
 // Text read from the database for the length of the matching. Each plain
@@ -281,164 +218,14 @@ std::vector<TestRecord> readTestRecords(TextArena& text, QSet<qint64>& lookAlike
 
 } // namespace
 
-// The loaded rows as the matching's attempts look them up, read in one pass:
-// one look-up per attempt instead of a query. A key holds the five compared
-// values as the name columns compare them, so rows come out as the query
-// gave them: equal keys, in the table's order. A registry's export repeats
-// a client's names on every vaccination's row: each key is kept once.
-class clsAnalyzeResults::LoadedIndex {
-public:
-    enum Third { MomMaiden, MomFirst };
-
-    LoadedIndex()
-    {
-        NativeStatement rows("SELECT ClientID, VacCode, VacDate, FirstName, LastName, MomMaiden, MomFirst, DOB, Sex, "
-                             "QMflag FROM IIS_LOADED_CHILD_ALL ORDER BY rowid");
-        for (int row = 0; rows.step(); ++row) {
-            for (const int c : {0, 1, 2}) {
-                m_starts.push_back(m_text.size());
-                m_text.append(rows.text(c));
-            }
-            m_starts.push_back(m_text.size());
-            m_clients.add(rows.text(0), rows.text(9));
-            Value v[9]; // by column, from 3 on
-            for (int c = 3; c < 9; ++c)
-                if (!rows.isNull(c)) v[c] = rows.text(c);
-            for (const Third third : {MomMaiden, MomFirst}) {
-                m_next[third].push_back(-1);
-                m_probe.clear();
-                if (keyOf(m_probe, {v[3], v[4], v[third == MomMaiden ? 5 : 6], v[7], v[8]})) add(third, row);
-            }
-        }
-    }
-
-    // The rows in which FirstName, LastName, the third column, DOB and Sex
-    // equal these values, in the table's order; valid until the next look-up.
-    const std::vector<int>& find(Third third, const QString& first, const QString& last, const QString& value,
-                                 const QString& dob, const QString& sex)
-    {
-        m_found.clear();
-        m_probe.clear();
-        for (const QString* text : {&first, &last, &value, &dob, &sex})
-            if (!appendKey(m_probe, *text)) return m_found;
-        const int key = m_slots[third].empty() ? -1 : m_slots[third][slotOf(third, hashOf(m_probe))];
-        for (int row = key < 0 ? -1 : m_distinct[third][size_t(key)].first; row >= 0; row = m_next[third][size_t(row)])
-            m_found.push_back(row);
-        return m_found;
-    }
-
-    // The rows' clients, for the scoring, which needs them once.
-    QHash<qint32, Client> takeClients() { return m_clients.take(); }
-    QByteArrayView clientId(int row) const { return field(row, 0); }
-    QByteArrayView vacCode(int row) const { return field(row, 1); }
-    QByteArrayView vacDate(int row) const { return field(row, 2); }
-
-private:
-    // A compared value; Null is nullopt.
-    using Value = std::optional<QByteArrayView>;
-    // A key some rows share, and the first and last of them.
-    struct Key {
-        size_t hash;
-        size_t at, length; // in m_keys
-        int first, last;
-    };
-
-    // The slot of the key in m_probe: the one that holds it, or the empty one
-    // where it would go. Slots are open addressed, at most half full.
-    size_t slotOf(Third third, size_t hash) const
-    {
-        const std::vector<int>& table = m_slots[third];
-        for (size_t i = hash & (table.size() - 1);; i = (i + 1) & (table.size() - 1)) {
-            if (table[i] < 0) return i;
-            const Key& key = m_distinct[third][size_t(table[i])];
-            if (key.hash == hash && std::string_view(m_keys).substr(key.at, key.length) == m_probe) return i;
-        }
-    }
-    // Files the row under the key in m_probe, after the rows that share it.
-    void add(Third third, int row)
-    {
-        std::vector<Key>& distinct = m_distinct[third];
-        std::vector<int>& table = m_slots[third];
-        if (2 * (distinct.size() + 1) > table.size()) {
-            table.assign(std::bit_ceil(std::max<size_t>(64, 4 * (distinct.size() + 1))), -1);
-            for (size_t k = 0; k < distinct.size(); ++k) {
-                size_t i = distinct[k].hash & (table.size() - 1);
-                while (table[i] >= 0) i = (i + 1) & (table.size() - 1);
-                table[i] = int(k);
-            }
-        }
-        const size_t hash = hashOf(m_probe);
-        int& slot = table[slotOf(third, hash)];
-        if (slot >= 0) {
-            Key& key = distinct[size_t(slot)];
-            m_next[third][size_t(key.last)] = row;
-            key.last = row;
-            return;
-        }
-        slot = int(distinct.size());
-        distinct.push_back({hash, m_keys.size(), m_probe.size(), row, row});
-        m_keys += m_probe;
-    }
-
-    static size_t hashOf(std::string_view key) { return std::hash<std::string_view>()(key); }
-    // COLLATE NOCASE folds the ASCII letters and nothing else.
-    static char folded(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-    static void appendBytes(std::string& key, QByteArrayView value)
-    {
-        const auto size = quint32(value.size());
-        key.append(reinterpret_cast<const char*>(&size), sizeof size);
-        const size_t at = key.size();
-        key.resize(at + size_t(value.size()));
-        std::transform(value.begin(), value.end(), key.begin() + qsizetype(at), folded);
-    }
-    // False when a value is Null: an equality with Null holds for no row.
-    static bool keyOf(std::string& key, std::initializer_list<Value> values)
-    {
-        for (const Value& value : values) {
-            if (!value) return false;
-            appendBytes(key, *value);
-        }
-        return true;
-    }
-    // The same of a value in hand: its UTF-8, with no conversion for plain ASCII.
-    static bool appendKey(std::string& key, const QString& text)
-    {
-        if (text.isNull()) return false;
-        const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-        if (!ascii) {
-            appendBytes(key, text.toUtf8());
-            return true;
-        }
-        const auto size = quint32(text.size());
-        key.append(reinterpret_cast<const char*>(&size), sizeof size);
-        const size_t at = key.size();
-        key.resize(at + size);
-        std::transform(text.begin(), text.end(), key.begin() + qsizetype(at),
-                       [](QChar c) { return folded(char(c.unicode())); });
-        return true;
-    }
-    QByteArrayView field(int row, int n) const
-    {
-        const qsizetype at = m_starts[size_t(row) * 4 + size_t(n)];
-        return QByteArrayView(m_text).sliced(at, m_starts[size_t(row) * 4 + size_t(n) + 1] - at);
-    }
-
-    QByteArray m_text;               // ClientID, VacCode and VacDate of every row, one after another
-    std::vector<qsizetype> m_starts; // where each begins; four a row, the fourth the next row's start
-    std::string m_keys;              // every key once, one after another
-    std::vector<Key> m_distinct[2];  // by Third
-    std::vector<int> m_slots[2];     // of m_distinct, by hash
-    std::vector<int> m_next[2];      // by row: the next row of the same key, or -1
-    std::string m_probe;             // the key being built
-    ClientTable m_clients;
-    std::vector<int> m_found;
-};
-
 struct clsAnalyzeResults::Matching {
+    // The loaded rows are read after the test records, unless the loader gave them.
+    explicit Matching(std::optional<LoadedRows> given) : loaded(given ? std::move(*given) : LoadedRows::read()) {}
+
     TextArena text; // before the records that point into it
     QSet<qint64> lookAlikes;
     std::vector<TestRecord> testRecords = readTestRecords(text, lookAlikes);
-    LoadedIndex loaded;
+    LoadedRows loaded;
 
     const TestRecord& testRecord(qint16 id) const
     {
@@ -537,7 +324,11 @@ namespace {
 constexpr double kMatchingShare = 100.0 * 0.25 / 0.35;
 } // namespace
 
-void clsAnalyzeResults::Analyze_IIS_LOAD()
+void clsAnalyzeResults::Analyze_IIS_LOAD() { analyze(std::nullopt); }
+
+void clsAnalyzeResults::Analyze_IIS_LOAD(LoadedRows rows) { analyze(std::move(rows)); }
+
+void clsAnalyzeResults::analyze(std::optional<LoadedRows> given)
 {
     // From the start, not only for the scoring: the matching is most of the work.
     platform().UpdateProgressText(QStringLiteral("Analyzing results ...."));
@@ -561,7 +352,7 @@ void clsAnalyzeResults::Analyze_IIS_LOAD()
 
     // Matching pass.
     m_attempts.clear();
-    Matching statements;
+    Matching statements(std::move(given));
     const double step = AnswerGroups.empty() ? 0 : kMatchingShare / double(AnswerGroups.size());
     for (AnswerGroup& group : AnswerGroups) {
         platform().IncrementProgressBar(step);
@@ -598,7 +389,7 @@ int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
 {
     const TestRecord& self = st.testRecord(group.rec[j]);
 
-    auto found = [&](LoadedIndex::Third third, const QString& first, const QString& last, const QString& value,
+    auto found = [&](LoadedRows::Third third, const QString& first, const QString& last, const QString& value,
                      const QString& dob) -> bool {
         const std::vector<int>& rows = st.loaded.find(third, first, last, value, dob, self.sex);
         if (rows.empty()) return false;
@@ -628,7 +419,7 @@ int clsAnalyzeResults::matchRecord(Matching& st, AnswerGroup& group, int j)
         if (attempt.needsOther && other < 0) continue;
         if (attempt.needsOther && !otherValues) otherValues = st.testRecord(group.rec[other]).values;
         const Lookup l = attempt.lookup(self.values, otherValues.value_or(MatchValues{}));
-        if (found(l.byMomFirst ? LoadedIndex::MomFirst : LoadedIndex::MomMaiden, l.first, l.last, l.mother, l.dob))
+        if (found(l.byMomFirst ? LoadedRows::MomFirst : LoadedRows::MomMaiden, l.first, l.last, l.mother, l.dob))
             return attempt.number;
     }
     group.rec_loaded[j] = false;
@@ -665,7 +456,7 @@ struct ScoreWriters {
 // named once, by its member in the highest column. When all clients differ
 // these are the found members from the highest column down, rec_1 (or the
 // first found) left out.
-void listSurplusClients(const SheetRow& row, qint16 totalLoaded, const QHash<qint32, Client>& clients,
+void listSurplusClients(const SheetRow& row, qint16 totalLoaded, const QHash<qint32, LoadedClient>& clients,
                         bool groupFlagged, ScoredGroup& seen, NativeStatement& duplicate)
 {
     const auto& [rec, loaded, iisId] = std::tie(row.rec, row.loaded, row.iisId);
@@ -692,7 +483,7 @@ void listSurplusClients(const SheetRow& row, qint16 totalLoaded, const QHash<qin
 
 // Scores one Answer_Sheet row: a group not found at all is missing, and a
 // group found under several clients has a surplus of duplicates.
-ScoredGroup scoreGroup(const SheetRow& row, const QHash<qint32, Client>& clients, ScoreWriters& out)
+ScoredGroup scoreGroup(const SheetRow& row, const QHash<qint32, LoadedClient>& clients, ScoreWriters& out)
 {
     ScoredGroup seen;
     for (int n = 0; n < 5; ++n) {
@@ -830,7 +621,7 @@ void clsAnalyzeResults::Score()
 {
     std::vector<SheetRow> rows;
     for (NativeStatement sheet(kSheetInOrder); sheet.step();) rows.push_back(sheetRow(sheet));
-    scoreRows(rows, m_attempts, ScoringInput{lookAlikeIds(), readClients()});
+    scoreRows(rows, m_attempts, ScoringInput{lookAlikeIds(), ClientTable::read()});
 }
 
 } // namespace marrowick

@@ -3,9 +3,12 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace marrowick {
+
+class LoadedRows;
 
 // Decides, for every test record, what the registry did with it: finds each
 // member of each expected group among the loaded records, writes the findings
@@ -14,6 +17,8 @@ namespace marrowick {
 class clsAnalyzeResults {
 public:
     void Analyze_IIS_LOAD();
+    // The same with the rows the loader has just stored, which spares reading them back.
+    void Analyze_IIS_LOAD(LoadedRows rows);
     void ClearAnswerSheet();
     void Score();
 
@@ -35,8 +40,8 @@ public:
     };
 
 private:
-    class LoadedIndex;
     struct Matching;
+    void analyze(std::optional<LoadedRows> given);
     // The attempt (1 to 6) that found the member; 0 when none did.
     int matchRecord(Matching& st, AnswerGroup& group, int j);
 

@@ -1,5 +1,6 @@
 #include "clsProcessResultsFile.h"
 
+#include "analysis/LoadedRows.h"
 #include "database/Csv.h"
 #include "database/Db.h"
 #include "database/NativeStatement.h"
@@ -199,7 +200,7 @@ struct Invalid {
 
 // Stores the records from the current one on, up to the first invalid one.
 // The text outlives every step, so values are bound as they lie in it.
-Invalid storeRecords(CsvByteReader& reader, std::vector<QByteArrayView>& values)
+Invalid storeRecords(CsvByteReader& reader, std::vector<QByteArrayView>& values, LoadedRows* rows)
 {
     NativeStatement insert(kInsert);
     int intRecordNo = 0;
@@ -214,13 +215,16 @@ Invalid storeRecords(CsvByteReader& reader, std::vector<QByteArrayView>& values)
         if (!strErrors.isEmpty()) return Invalid{intRecordNo, strErrors};
         for (int i = 0; i < clsProcessResultsFile::kFieldCount; ++i) insert.bindUnchanged(i + 1, trimBlanks(values[i]));
         insert.exec();
+        // As the table now holds it: the values trimmed, none of them Null.
+        auto v = [&](int i) { return trimBlanks(values[i]); };
+        if (rows) rows->add({v(0), v(1), v(12), v(13), v(3), v(2), v(8), v(10), v(6), v(7)});
     } while (reader.next(values));
     return {};
 }
 
 } // namespace
 
-void clsProcessResultsFile::ReadResults(const QString& strFile)
+void clsProcessResultsFile::ReadResults(const QString& strFile, LoadedRows* rows)
 {
     platform().UpdateProgressText(QStringLiteral("Reading results file...."));
 
@@ -245,7 +249,7 @@ void clsProcessResultsFile::ReadResults(const QString& strFile)
     // so building it only slowed every load.
     run(QStringLiteral("DROP INDEX IF EXISTS idxLoadedName"));
     run(QStringLiteral("delete from IIS_LOADED_CHILD_ALL"));
-    const Invalid invalid = storeRecords(reader, values);
+    const Invalid invalid = storeRecords(reader, values, rows);
     if (invalid.record != 0)
         throw FileRefused::told(FileRefused::Role::Results, QStringLiteral("Invalid Results File"),
                                 QStringLiteral("Record number ") + QString::number(invalid.record)

@@ -3,6 +3,8 @@
 
 namespace marrowick {
 
+class LoadedRows;
+
 // Reads a registry's results file, checks every record and loads it into
 // IIS_LOADED_CHILD_ALL, all or nothing.
 class clsProcessResultsFile {
@@ -10,7 +12,8 @@ public:
     // Stores every record, or refuses the file and stores none: FileRefused
     // (Results), told whole. A fault of the database is thrown (DatabaseFault):
     // it is no fault of the file.
-    void ReadResults(const QString& strFile);
+    // Each stored row is also filed in rows, when given, for the matching.
+    void ReadResults(const QString& strFile, LoadedRows* rows = nullptr);
 
     // The text converts to a number whose whole part (rounded down) fits 32 bits.
     static bool ValidNumber(const QString& strClientID);
