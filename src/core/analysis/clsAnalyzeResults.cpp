@@ -1,7 +1,7 @@
 #include "clsAnalyzeResults.h"
 
-#include "MatchAttempts.h"
 #include "LoadedRows.h"
+#include "MatchAttempts.h"
 #include "Outcome.h"
 #include "ProblemCode.h"
 #include "database/Db.h"
@@ -11,13 +11,10 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <tuple>
 
 namespace marrowick {
@@ -152,7 +149,7 @@ public:
         if (n == 0 || !isAscii(utf8)) return QString::fromUtf8(utf8);
         if (m_blocks.empty() || m_used + n > m_capacity) {
             m_capacity = std::max<qsizetype>(kBlock, n);
-            m_blocks.push_back(std::make_unique<char16_t[]>(size_t(m_capacity)));
+            m_blocks.push_back(std::make_unique_for_overwrite<char16_t[]>(size_t(m_capacity)));
             m_used = 0;
         }
         char16_t* const out = m_blocks.back().get() + m_used;
