@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
-#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -42,9 +41,7 @@ qsizetype charCount(QByteArrayView value)
 bool validNumber(QByteArrayView clientId)
 {
     // Most client IDs are plain digits that fit: no text to make.
-    if (clientId.size() > 0 && clientId.size() <= 9
-        && std::all_of(clientId.begin(), clientId.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return true;
+    if (plainDigits(clientId)) return true;
     return clsProcessResultsFile::ValidNumber(QString::fromUtf8(clientId));
 }
 
